@@ -1,0 +1,14 @@
+#pragma once
+// Runs the built tonalweaver-cli as a child process and captures what it prints.
+
+#include <string>
+#include <vector>
+
+struct CliResult {
+    int status = -1;  // exit status
+    std::string out;  // standard output
+    std::string err;  // standard error
+};
+
+// Runs tonalweaver-cli with the given arguments (no shell involved).
+CliResult RunCli(const std::vector<std::string>& args);
