@@ -142,7 +142,7 @@ int CHarmonicScale::OctaveUp(int pitch) const
 
 int CHarmonicScale::OctaveDown(int pitch) const
 {
-    return Snap(pitch < 13 ? 0 : std::min(pitch - 12, kMaxPitch));
+    return Snap(pitch < 12 ? 0 : pitch - 12);
 }
 
 void CHarmonicScale::SnapAll(std::span<uint8_t> pitches) const
