@@ -11,7 +11,10 @@ constexpr uint8_t kChannelPressure = 0xD0;
 constexpr uint8_t kPitchBend = 0xE0;
 constexpr uint8_t kAllChannels = 16;
 
-bool IsValue(uint8_t value) { return value <= 127; }
+bool IsValue(uint8_t value)
+{
+    return value <= 127;
+}
 } // namespace
 
 std::string RemoveEmulatedMarker(std::string description)
@@ -24,8 +27,8 @@ std::string RemoveEmulatedMarker(std::string description)
     return description;
 }
 
-CMidiOutDriver::CMidiOutDriver(CMidiBackend& backend, CMidiSendBuffer& buffer,
-                               int32_t deviceIndex, const std::string& description)
+CMidiOutDriver::CMidiOutDriver(CMidiBackend& backend, CMidiSendBuffer& buffer, int32_t deviceIndex,
+                               const std::string& description)
     : m_backend(backend), m_buffer(buffer), m_deviceIndex(deviceIndex)
 {
     SetNodeName(RemoveEmulatedMarker(description));
@@ -38,7 +41,10 @@ CMidiOutDriver::~CMidiOutDriver()
     DisconnectAll(this);
 }
 
-ENodeKind CMidiOutDriver::GetKind() const { return ENodeKind::MidiOutDriver; }
+ENodeKind CMidiOutDriver::GetKind() const
+{
+    return ENodeKind::MidiOutDriver;
+}
 
 int CMidiOutDriver::SetParameter(int32_t code, intptr_t value, intptr_t)
 {
@@ -124,7 +130,8 @@ void CMidiOutDriver::QueueInstrumentSettings(const CInstrumentTable& table)
 {
     for (uint8_t c = 0; c < kAllChannels; ++c) {
         const SInstrumentSettings& settings = table.Get(c);
-        if (IsValue(settings.program)) QueueEvent(CMidiMsg::Make(kProgramChange | c, settings.program));
+        if (IsValue(settings.program))
+            QueueEvent(CMidiMsg::Make(kProgramChange | c, settings.program));
         if (IsValue(settings.volume))
             QueueEvent(CMidiMsg::Make(kControlChange | c, 7, settings.volume));
         if (IsValue(settings.pan)) QueueEvent(CMidiMsg::Make(kControlChange | c, 10, settings.pan));

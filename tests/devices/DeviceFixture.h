@@ -25,7 +25,8 @@ protected:
     std::vector<int> Statuses(int32_t output) const
     {
         std::vector<int> statuses;
-        for (const SMidiOutRecord& r : backend.GetSent(output)) statuses.push_back(r.bytes[0]);
+        for (const SMidiOutRecord& r : backend.GetSent(output))
+            statuses.push_back(r.bytes[0]);
         return statuses;
     }
 

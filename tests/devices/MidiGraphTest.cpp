@@ -7,9 +7,15 @@
 #include <vector>
 
 namespace {
-std::vector<CMidiMsg> Items(const CMidiMsgList& list) { return {list.begin(), list.end()}; }
+std::vector<CMidiMsg> Items(const CMidiMsgList& list)
+{
+    return {list.begin(), list.end()};
+}
 
-CMidiMsg On(uint8_t key) { return CMidiMsg::Make(0x90, key, 100); }
+CMidiMsg On(uint8_t key)
+{
+    return CMidiMsg::Make(0x90, key, 100);
+}
 } // namespace
 
 TEST(MidiMsgList, AppendSpliceMoveAndRemoveKeepOrder)
@@ -56,7 +62,8 @@ TEST(MidiMsgList, SteadyStateReusesPoolNodes)
     for (int round = 0; round < 50; ++round) {
         CMidiMsgList ons;
         CMidiMsgList queue;
-        for (uint8_t k = 0; k < 100; ++k) ons.Append(On(k));
+        for (uint8_t k = 0; k < 100; ++k)
+            ons.Append(On(k));
         queue.AppendCopy(ons);
         CMidiMsgList due;
         queue.MoveIf(due, [](CMidiMsg& m) { return --m.time <= 0; });

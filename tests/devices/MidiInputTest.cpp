@@ -32,7 +32,8 @@ public:
 std::vector<int> Keys(const std::vector<CMidiMsg>& msgs)
 {
     std::vector<int> keys;
-    for (const CMidiMsg& m : msgs) keys.push_back(m.data1);
+    for (const CMidiMsg& m : msgs)
+        keys.push_back(m.data1);
     return keys;
 }
 } // namespace
@@ -62,7 +63,7 @@ protected:
 TEST_F(MidiInputTest, ParsesRunningStatusAcrossCallbacksAndRealtimeInsideMessages)
 {
     Inject({0x91, 60, 100, 62});
-    Inject({101, 0xF8, 0x81, 60}, 9); // the clock byte sits inside the running-status note-on
+    Inject({101, 0xF8, 0x81, 60}, 9);     // the clock byte sits inside the running-status note-on
     Inject({0, 62, 5, 0xC1, 12, 13}, 11); // running status on note-off, then programs
     Inject({0x91, 64, 0}, 12);            // velocity 0 is a release
     EXPECT_EQ(signals, 4);
@@ -72,9 +73,9 @@ TEST_F(MidiInputTest, ParsesRunningStatusAcrossCallbacksAndRealtimeInsideMessage
     const std::vector<CMidiMsg> ons = probe.All(EList::NoteOns);
     EXPECT_EQ(ons, (std::vector<CMidiMsg>{{7, 3, 0x91, 60, 100}, {9, 3, 0x91, 62, 101}}));
     // A message carries the stamp of the byte that completed it.
-    EXPECT_EQ(probe.All(EList::NoteOffs), (std::vector<CMidiMsg>{{11, 3, 0x81, 60, 0},
-                                                                  {11, 3, 0x81, 62, 5},
-                                                                  {12, 3, 0x81, 64, 64}}));
+    EXPECT_EQ(
+        probe.All(EList::NoteOffs),
+        (std::vector<CMidiMsg>{{11, 3, 0x81, 60, 0}, {11, 3, 0x81, 62, 5}, {12, 3, 0x81, 64, 64}}));
     EXPECT_EQ(probe.All(EList::Events),
               (std::vector<CMidiMsg>{{11, 2, 0xC1, 12, 0}, {11, 2, 0xC1, 13, 0}}));
     ASSERT_EQ(clock.received.size(), 1u);
@@ -92,8 +93,8 @@ TEST_F(MidiInputTest, SystemMessagesNeverReachPortsAndClockMessagesReachTheClock
     CRecordingNode recProbe;
     ASSERT_EQ(devices.RouteRecordNode(0, error), 1);
     Connect(&devices.GetRecordNode(), &recProbe);
-    Inject({0xF2, 0x10, 0x02, 0xF8, 0xFA, 0xFB, 0xFC, 0xFE, 0xFF, 0xF6, 0xF1, 0x20, 0xF3, 0x05,
-            0xF0, 0x7E, 0x90, 0x40, 0xF7, 0x40, 0x41, 0xF9, 0xFD, 0xF4, 0xF5, 0x33});
+    Inject({0xF2, 0x10, 0x02, 0xF8, 0xFA, 0xFB, 0xFC, 0xFE, 0xFF, 0xF6, 0xF1, 0x20, 0xF3,
+            0x05, 0xF0, 0x7E, 0x90, 0x40, 0xF7, 0x40, 0x41, 0xF9, 0xFD, 0xF4, 0xF5, 0x33});
     devices.PollInputs();
     EXPECT_TRUE(probe.received.empty());
     EXPECT_TRUE(recProbe.received.empty());
@@ -119,13 +120,14 @@ TEST_F(MidiInputTest, ChannelFilterPassesOnlyItsChannel)
     EXPECT_EQ(port.SetParameter(CInputFilterNode::kParamChannelFilter, 5, 0), 1);
     EXPECT_EQ(port.GetParameter(CInputFilterNode::kParamChannelFilter), 5);
     EXPECT_EQ(port.SetParameter(2, 5, 0), 0);
-    Inject({0x94, 60, 90, 0x95, 61, 90, 0x96, 62, 90, 0xB5, 7, 1, 0xB4, 7, 2, 0xE6, 0, 64,
-            0x85, 61, 0, 0x84, 60, 0});
+    Inject({0x94, 60, 90, 0x95, 61, 90, 0x96, 62, 90, 0xB5, 7,  1,
+            0xB4, 7,  2,  0xE6, 0,  64, 0x85, 61, 0,  0x84, 60, 0});
     devices.PollInputs();
     for (EList list : {EList::NoteOns, EList::NoteOffs, EList::Events}) {
         const std::vector<CMidiMsg> msgs = probe.All(list);
         EXPECT_EQ(msgs.size(), 1u);
-        for (const CMidiMsg& m : msgs) EXPECT_EQ(m.status & 0x0F, 5);
+        for (const CMidiMsg& m : msgs)
+            EXPECT_EQ(m.status & 0x0F, 5);
     }
     // Out-of-range values mean all channels.
     port.SetParameter(CInputFilterNode::kParamChannelFilter, 16, 0);
@@ -206,7 +208,8 @@ TEST_F(MidiInputTest, InputFromAnotherThreadArrivesWhole)
         for (int i = 0; i < kMessages; ++i)
             backend.InjectInput(0, {0xB0, static_cast<uint8_t>(i % 128), 1}, i);
     });
-    while (signals < kMessages) devices.PollInputs(); // polls race the feeder on purpose
+    while (signals < kMessages)
+        devices.PollInputs(); // polls race the feeder on purpose
     feeder.join();
     devices.PollInputs();
     EXPECT_EQ(static_cast<int>(probe.All(EList::Events).size()), kMessages);

@@ -4,15 +4,23 @@
 #include <gtest/gtest.h>
 
 namespace {
-CMidiMsg On(uint8_t key, int32_t time = 0) { return CMidiMsg::Make(0x90, key, 100, time); }
-CMidiMsg Off(uint8_t key) { return CMidiMsg::Make(0x80, key, 0); }
-CMidiMsg Cc(uint8_t controller, uint8_t value) { return CMidiMsg::Make(0xB0, controller, value); }
+CMidiMsg On(uint8_t key, int32_t time = 0)
+{
+    return CMidiMsg::Make(0x90, key, 100, time);
+}
+CMidiMsg Off(uint8_t key)
+{
+    return CMidiMsg::Make(0x80, key, 0);
+}
+CMidiMsg Cc(uint8_t controller, uint8_t value)
+{
+    return CMidiMsg::Make(0xB0, controller, value);
+}
 
 // A track player stand-in that feeds an output port.
 class CFakeTrack : public CMidiNode, public CInstrumentSource {
 public:
-    CFakeTrack(int32_t channel, uint8_t program, uint8_t volume, uint8_t pan)
-        : m_channel(channel)
+    CFakeTrack(int32_t channel, uint8_t program, uint8_t volume, uint8_t pan) : m_channel(channel)
     {
         m_settings.program = program;
         m_settings.volume = volume;
@@ -48,7 +56,8 @@ TEST_F(MidiOutDriverTest, HandOverSendsRealtimeThenEventsOffsOnsWithIncreasingSt
     ASSERT_EQ(sent.size(), 5u);
     EXPECT_EQ(Statuses(0), (std::vector<int>{0xF8, 0xFA, 0xB0, 0x80, 0x90}));
     std::vector<int64_t> stamps;
-    for (const SMidiOutRecord& r : sent) stamps.push_back(r.time);
+    for (const SMidiOutRecord& r : sent)
+        stamps.push_back(r.time);
     EXPECT_EQ(stamps, (std::vector<int64_t>{1000, 1001, 1002, 1003, 1004}));
     EXPECT_EQ(driver.GetLastStamp(), 1004);
 
@@ -84,7 +93,8 @@ TEST_F(MidiOutDriverTest, ListLargerThanTheBufferIsSentInPiecesNotDropped)
     CMidiOutDriver& driver = OpenOut0();
     CMidiMsgList events;
     const int count = CMidiSendBuffer::kCapacity * 2 + 50;
-    for (int i = 0; i < count; ++i) events.Append(Cc(static_cast<uint8_t>(i % 128), i % 100));
+    for (int i = 0; i < count; ++i)
+        events.Append(Cc(static_cast<uint8_t>(i % 128), i % 100));
     driver.ReceiveEvents(events, nullptr);
     driver.HandOver(7000);
     const std::vector<SMidiOutRecord> sent = backend.GetSent(0);
@@ -128,7 +138,7 @@ TEST_F(MidiOutDriverTest, ResetOutputsSends112MessagesPerOpenDeviceChannelZeroFi
         const std::vector<SMidiOutRecord> sent = backend.GetSent(device);
         ASSERT_EQ(sent.size(), 112u);
         const std::vector<std::array<int, 3>> channel0 = {
-            {0xD0, 0, -1}, {0xE0, 0, 64}, {0xB0, 1, 0},    {0xB0, 7, 127},
+            {0xD0, 0, -1},  {0xE0, 0, 64},  {0xB0, 1, 0},  {0xB0, 7, 127},
             {0xB0, 10, 64}, {0xB0, 121, 0}, {0xB0, 123, 0}};
         for (size_t i = 0; i < 7; ++i) {
             EXPECT_EQ(sent[i].bytes[0], channel0[i][0]) << i;
@@ -138,7 +148,8 @@ TEST_F(MidiOutDriverTest, ResetOutputsSends112MessagesPerOpenDeviceChannelZeroFi
             }
         }
         EXPECT_EQ(sent[0].length, 2); // channel pressure has one data byte
-        for (size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(sent[i].bytes[0] & 0x0F, i / 7) << i;
+        for (size_t i = 0; i < sent.size(); ++i)
+            EXPECT_EQ(sent[i].bytes[0] & 0x0F, i / 7) << i;
         EXPECT_EQ(sent[111].bytes[0], 0xBF);
         EXPECT_EQ(sent[111].bytes[1], 123);
     }
@@ -158,7 +169,8 @@ TEST_F(MidiOutDriverTest, InstrumentSettingsTakeTheFirstValidValuePerChannel)
     devices.SendInstrumentSettings();
     devices.HandOver(100);
     std::vector<std::array<int, 3>> sent;
-    for (const SMidiOutRecord& r : backend.GetSent(0)) sent.push_back({r.bytes[0], r.bytes[1], r.bytes[2]});
+    for (const SMidiOutRecord& r : backend.GetSent(0))
+        sent.push_back({r.bytes[0], r.bytes[1], r.bytes[2]});
     // Channel 3: volume from the first track, program and pan left unset by it come from the
     // second; channel 5: its program only (pan 200 is not a value).
     EXPECT_EQ(sent, (std::vector<std::array<int, 3>>{
@@ -180,7 +192,8 @@ TEST_F(MidiOutDriverTest, PortParametersSendTheFirstTracksValuesAndReportFeedbac
     EXPECT_EQ(port.SetParameter(7004, 2, 0), 0);
     devices.HandOver(100);
     std::vector<std::array<int, 3>> sent;
-    for (const SMidiOutRecord& r : backend.GetSent(0)) sent.push_back({r.bytes[0], r.bytes[1], r.bytes[2]});
+    for (const SMidiOutRecord& r : backend.GetSent(0))
+        sent.push_back({r.bytes[0], r.bytes[1], r.bytes[2]});
     // No program: the first track has none. Volume: the first set one. Pan: the first track's.
     EXPECT_EQ(sent, (std::vector<std::array<int, 3>>{{0xB2, 7, 80}, {0xB2, 10, 40}}));
     using F = EInstrumentFeedback;

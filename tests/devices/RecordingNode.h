@@ -56,7 +56,8 @@ public:
 private:
     void Keep(EList kind, const CMidiMsgList& list, CMidiNode* sender)
     {
-        received.push_back(SReceived{kind, std::vector<CMidiMsg>(list.begin(), list.end()), sender});
+        received.push_back(
+            SReceived{kind, std::vector<CMidiMsg>(list.begin(), list.end()), sender});
     }
     void Hook(const char* what, CMidiNode* other)
     {
@@ -70,6 +71,7 @@ private:
 inline CMidiMsgList MakeList(std::initializer_list<CMidiMsg> msgs)
 {
     CMidiMsgList list;
-    for (const CMidiMsg& msg : msgs) list.Append(msg);
+    for (const CMidiMsg& msg : msgs)
+        list.Append(msg);
     return list;
 }
