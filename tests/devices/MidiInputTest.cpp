@@ -161,6 +161,23 @@ TEST_F(MidiInputTest, HeldNotesAreReleasedWhenTheInputGoesOrTheFilterChanges)
     EXPECT_FALSE(backend.InjectInput(0, {0x90, 1, 1})); // closed: no more callbacks
 }
 
+TEST_F(MidiInputTest, StampsComeFromTheMasterClockAndClosingDropsUnpolledInput)
+{
+    backend.SetTime(123'456'789); // 100 ns units
+    ASSERT_TRUE(backend.InjectInput(0, {0x90, 60, 1}));
+    devices.PollInputs();
+    ASSERT_EQ(probe.All(EList::NoteOns).size(), 1u);
+    EXPECT_EQ(probe.All(EList::NoteOns)[0].time, 12345);
+
+    Inject({0x90, 61, 1, 0x90}); // queued, with a partial message behind it
+    EXPECT_EQ(devices.CloseInputDriver(0, error), 1);
+    EXPECT_EQ(devices.OpenInputDriver(0, error), 1);
+    Inject({62, 1, 0xB0, 7, 5}); // the stale partial note-on must not complete
+    devices.PollInputs();
+    EXPECT_EQ(Keys(probe.All(EList::NoteOns)), (std::vector<int>{60}));
+    EXPECT_EQ(probe.All(EList::Events).size(), 1u);
+}
+
 TEST_F(MidiInputTest, ReroutingAPortEndsTheNotesOfTheOldDriver)
 {
     ASSERT_EQ(devices.OpenInputDriver(1, error), 1);
