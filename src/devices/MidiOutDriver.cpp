@@ -154,12 +154,15 @@ void CMidiOutDriver::PlayAndFlush()
 
 int64_t CMidiOutDriver::SendList(const CMidiMsgList& list, int64_t time, bool stepEach)
 {
-    // The shared buffer may hold another device's leftovers only if someone forgot to flush;
-    // start clean so nothing goes to the wrong device.
+    // The buffer is shared by every device: start empty so nothing goes to the wrong one.
     m_buffer.Flush();
     for (const CMidiMsg& msg : list) {
-        const uint8_t bytes[3] = {msg.status, msg.data1, msg.data2};
-        const int32_t length = std::clamp(msg.length, 1, 3);
+        if (msg.status < 0x80) continue; // not a message; on the wire it would pass as data
+        // Data bytes keep 7 bits, so a stray high bit cannot turn into a status on the wire.
+        const uint8_t bytes[3] = {msg.status, static_cast<uint8_t>(msg.data1 & 0x7F),
+                                  static_cast<uint8_t>(msg.data2 & 0x7F)};
+        // The wire length follows the status byte: a wrong length word would add or lose bytes.
+        const int32_t length = CMidiMsg::LengthOf(msg.status);
         if (!m_buffer.Pack(time, bytes, length)) {
             // A full buffer goes out and the list continues in the next one: nothing is dropped.
             PlayAndFlush();

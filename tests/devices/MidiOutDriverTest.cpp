@@ -88,6 +88,21 @@ TEST_F(MidiOutDriverTest, QueuedMessagesWaitForTheirCountdown)
     EXPECT_EQ(backend.GetSent(0)[2].bytes[1], 3);
 }
 
+TEST_F(MidiOutDriverTest, MalformedMessagesNeverCorruptTheWire)
+{
+    CMidiOutDriver& driver = OpenOut0();
+    driver.ReceiveEvents(MakeList({CMidiMsg{0, 3, 0x40, 1, 2}, CMidiMsg{0, 7, 0xB0, 0x87, 0xFF},
+                                   CMidiMsg{0, 0, 0xC0, 5, 0}}),
+                         nullptr);
+    driver.HandOver(100);
+    const std::vector<SMidiOutRecord> sent = backend.GetSent(0);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].length, 3);
+    EXPECT_EQ(sent[0].bytes[1], 0x07);
+    EXPECT_EQ(sent[0].bytes[2], 0x7F);
+    EXPECT_EQ(sent[1].length, 2); // the length word is wrong; the status decides
+}
+
 TEST_F(MidiOutDriverTest, ListLargerThanTheBufferIsSentInPiecesNotDropped)
 {
     CMidiOutDriver& driver = OpenOut0();
