@@ -60,8 +60,7 @@ enum class EEngineCommand : int16_t {
 // One argument word. Pointers are borrowed: the UI keeps the object alive while the command runs.
 using CEngineArg = std::variant<std::monostate, int64_t, CNodeAddress, CMidiData*, CPhrase*,
                                 CTrack*, CClip*, const CNote*, const CMidiEvent*,
-                                const CNoteList*, const CEventList*, const CEngineProjectView*,
-                                const void*>;
+                                const CNoteList*, const CEventList*, const CEngineProjectView*>;
 
 struct CEngineCommand {
     static constexpr int kArgCount = 4;

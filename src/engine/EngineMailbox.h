@@ -25,6 +25,13 @@ public:
     virtual ~CEngineNotificationSink() = default;
     // A transport request {code, value}: {1, tempo in hundredths of BPM}, {6, 1 playing / 0 stopped}.
     virtual void OnTransportRequest(int32_t code, int32_t value) { (void)code, (void)value; }
+    // A value a track player passed or a port sent: kind 1 volume, 2 pan, 3 chorus, 4 reverb.
+    virtual void OnMixerFeedback(int32_t trackId, int32_t slot, int32_t kind, int32_t value)
+    {
+        (void)trackId, (void)slot, (void)kind, (void)value;
+    }
+    // Solo mode or mute mode changed (the project keeps them for its views).
+    virtual void OnSoloMuteModes(bool soloMode, bool muteMode) { (void)soloMode, (void)muteMode; }
 };
 
 // One record in the mailbox. Records are small (at most CEngineMailbox::kRecordSize bytes) and
@@ -50,6 +57,41 @@ public:
 private:
     int32_t m_code;
     int32_t m_value;
+};
+
+// Mixer feedback of a Track, named by its identifier and player slot.
+class CMixerFeedbackNotification : public CEngineNotification {
+public:
+    static constexpr int32_t kVolume = 1;
+    static constexpr int32_t kPan = 2;
+    static constexpr int32_t kChorus = 3;
+    static constexpr int32_t kReverb = 4;
+
+    CMixerFeedbackNotification(int32_t trackId, int32_t slot, int32_t kind, int32_t value)
+        : m_trackId(trackId), m_slot(slot), m_kind(kind), m_value(value)
+    {
+    }
+    void Apply(CEngineNotificationSink& sink) override
+    {
+        sink.OnMixerFeedback(m_trackId, m_slot, m_kind, m_value);
+    }
+
+private:
+    int32_t m_trackId;
+    int32_t m_slot;
+    int32_t m_kind;
+    int32_t m_value;
+};
+
+// The play control's solo and mute modes after a change.
+class CSoloMuteNotification : public CEngineNotification {
+public:
+    CSoloMuteNotification(bool soloMode, bool muteMode) : m_solo(soloMode), m_mute(muteMode) {}
+    void Apply(CEngineNotificationSink& sink) override { sink.OnSoloMuteModes(m_solo, m_mute); }
+
+private:
+    bool m_solo;
+    bool m_mute;
 };
 
 // The UI's live values of a Track's player (mixer feedback lands here).
