@@ -296,7 +296,10 @@ TEST_F(EngineCommandTest, SoloAndMuteTogglesFollowTheModes)
 
 TEST_F(EngineCommandTest, UiEventQueueIsEmptiedByClear)
 {
-    ASSERT_TRUE(engine.GetUiEventQueue().Push({1, 0xB0, 7, 100}));
+    CTrack track;
+    track.SetId(1);
+    ASSERT_TRUE(proxy.PostUiEvent(track, 0xB0, 7, 100));
+    EXPECT_EQ(engine.GetUiEventQueue().GetCount(), 1u);
     ASSERT_EQ(proxy.Clear(), 1);
     EXPECT_EQ(engine.GetUiEventQueue().GetCount(), 0u);
 }
