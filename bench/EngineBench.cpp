@@ -68,8 +68,8 @@ void BM_ClockPassWithThousandPlayers(benchmark::State& state)
         backend.AdvanceTime(period);
         engine.ClockPass(backend.GetMasterTime());
     }
-    state.counters["players"] = engine.GetTrackPlayerCount() + engine.GetClipPlayerCount() +
-                                engine.GetPhrasePlayerCount();
+    state.counters["players"] =
+        engine.GetTrackPlayerCount() + engine.GetClipPlayerCount() + engine.GetPhrasePlayerCount();
     proxy.Clear();
     proxy.ShutDown();
 }

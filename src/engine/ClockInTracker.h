@@ -6,8 +6,8 @@
 #include <cstdint>
 
 struct CClockInTracker {
-    int32_t tickDebt = 0;      // announced ticks not yet played (negative: played ahead)
-    double tempoEstimate = 0;  // beats per minute, 0 = none
+    int32_t tickDebt = 0;     // announced ticks not yet played (negative: played ahead)
+    double tempoEstimate = 0; // beats per minute, 0 = none
     int32_t lastIntervalMs = 0;
     int32_t lastPulseMs = 0;
     bool pulseSeen = false;

@@ -4,7 +4,8 @@ CEngineMailbox::CEngineMailbox()
     : m_blocks(std::make_unique<Block[]>(kPoolSize)), m_fifo(kPoolSize, nullptr)
 {
     m_free.reserve(kPoolSize);
-    for (std::size_t i = kPoolSize; i-- > 0;) m_free.push_back(&m_blocks[i]);
+    for (std::size_t i = kPoolSize; i-- > 0;)
+        m_free.push_back(&m_blocks[i]);
 }
 
 CEngineMailbox::~CEngineMailbox()
@@ -89,7 +90,8 @@ std::size_t CEngineMailbox::Drain(CEngineNotificationSink& sink)
 void CEngineMailbox::Discard()
 {
     std::lock_guard lock(m_mutex);
-    while (CEngineNotification* record = Dequeue()) Release(record);
+    while (CEngineNotification* record = Dequeue())
+        Release(record);
     m_positionChanged = false;
 }
 

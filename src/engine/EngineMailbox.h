@@ -23,7 +23,8 @@ class CClip;
 class CEngineNotificationSink {
 public:
     virtual ~CEngineNotificationSink() = default;
-    // A transport request {code, value}: {1, tempo in hundredths of BPM}, {6, 1 playing / 0 stopped}.
+    // A transport request {code, value}: {1, tempo in hundredths of BPM}, {6, 1 playing / 0
+    // stopped}.
     virtual void OnTransportRequest(int32_t code, int32_t value) { (void)code, (void)value; }
     // A value a track player passed or a port sent: kind 1 volume, 2 pan, 3 chorus, 4 reverb.
     virtual void OnMixerFeedback(int32_t trackId, int32_t slot, int32_t kind, int32_t value)
@@ -69,8 +70,7 @@ public:
 
     CMixerFeedbackNotification(int32_t trackId, int32_t slot, int32_t kind, int32_t value)
         : m_trackId(trackId), m_slot(slot), m_kind(kind), m_value(value)
-    {
-    }
+    {}
     void Apply(CEngineNotificationSink& sink) override
     {
         sink.OnMixerFeedback(m_trackId, m_slot, m_kind, m_value);
@@ -116,8 +116,7 @@ struct CClipPlayState {
 
 // One slot table: entry i points to the object whose player slot is i, with its play state.
 // TObject provides GetPlayerSlot() and SetPlayerSlot(int32_t). UI thread only.
-template <class TObject, class TState>
-class CPlayerSlotTable {
+template <class TObject, class TState> class CPlayerSlotTable {
 public:
     // Takes the first empty entry (or appends one), stores its index in the object and returns it.
     // An object that is already registered keeps its slot.
@@ -127,7 +126,8 @@ public:
         if (current >= 0 && current < GetCount() && m_entries[current].object == &object)
             return current;
         std::size_t slot = 0;
-        while (slot < m_entries.size() && m_entries[slot].object != nullptr) ++slot;
+        while (slot < m_entries.size() && m_entries[slot].object != nullptr)
+            ++slot;
         if (slot == m_entries.size()) m_entries.emplace_back();
         m_entries[slot].object = &object;
         m_entries[slot].state = std::make_unique<TState>();
@@ -155,7 +155,10 @@ public:
 
     int32_t GetCount() const { return static_cast<int32_t>(m_entries.size()); }
     // The object in a slot, or null for an empty or out-of-range slot (borrowed).
-    TObject* GetObject(int32_t slot) const { return InRange(slot) ? m_entries[slot].object : nullptr; }
+    TObject* GetObject(int32_t slot) const
+    {
+        return InRange(slot) ? m_entries[slot].object : nullptr;
+    }
     // The play state of a slot, or null (owned by the table).
     TState* GetState(int32_t slot) const
     {
@@ -174,8 +177,8 @@ private:
 
 class CEngineMailbox {
 public:
-    static constexpr std::size_t kRecordSize = 64;  // bytes a record may take at most
-    static constexpr std::size_t kPoolSize = 4096;  // records that can wait at once
+    static constexpr std::size_t kRecordSize = 64; // bytes a record may take at most
+    static constexpr std::size_t kPoolSize = 4096; // records that can wait at once
 
     CEngineMailbox();
     ~CEngineMailbox();
@@ -187,11 +190,11 @@ public:
 
     // Queues a record built from `args`. When the pool is exhausted the record is dropped and
     // counted; false then. Music thread; real-time safe.
-    template <class TRecord, class... TArgs>
-    bool Post(TArgs&&... args)
+    template <class TRecord, class... TArgs> bool Post(TArgs&&... args)
     {
         static_assert(std::is_base_of_v<CEngineNotification, TRecord>);
-        static_assert(sizeof(TRecord) <= kRecordSize && alignof(TRecord) <= alignof(std::max_align_t));
+        static_assert(sizeof(TRecord) <= kRecordSize &&
+                      alignof(TRecord) <= alignof(std::max_align_t));
         std::lock_guard lock(m_mutex);
         void* block = AcquireBlock();
         if (block == nullptr) return false;
@@ -222,15 +225,15 @@ private:
         std::byte bytes[kRecordSize];
     };
 
-    void* AcquireBlock();                       // under m_mutex
-    void Enqueue(CEngineNotification* record);  // under m_mutex
-    CEngineNotification* Dequeue();             // under m_mutex
-    void Release(CEngineNotification* record);  // destroys and returns the block; under m_mutex
+    void* AcquireBlock();                      // under m_mutex
+    void Enqueue(CEngineNotification* record); // under m_mutex
+    CEngineNotification* Dequeue();            // under m_mutex
+    void Release(CEngineNotification* record); // destroys and returns the block; under m_mutex
 
     mutable std::mutex m_mutex;
     std::unique_ptr<Block[]> m_blocks;
-    std::vector<Block*> m_free;                 // stack of unused blocks, sized once
-    std::vector<CEngineNotification*> m_fifo;   // ring of queued records, sized once
+    std::vector<Block*> m_free;               // stack of unused blocks, sized once
+    std::vector<CEngineNotification*> m_fifo; // ring of queued records, sized once
     std::size_t m_head = 0;
     std::size_t m_count = 0;
     std::size_t m_dropped = 0;

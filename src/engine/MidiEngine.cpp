@@ -39,9 +39,8 @@ void RaiseToRealtimePriority()
     if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) return;
     rlimit limit{};
     if (getrlimit(RLIMIT_RTPRIO, &limit) != 0 || limit.rlim_cur == 0) return;
-    param.sched_priority = limit.rlim_cur < static_cast<rlim_t>(highest)
-                               ? static_cast<int>(limit.rlim_cur)
-                               : highest;
+    param.sched_priority =
+        limit.rlim_cur < static_cast<rlim_t>(highest) ? static_cast<int>(limit.rlim_cur) : highest;
     pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
 }
 
@@ -110,30 +109,42 @@ int CMidiEngine::Dispatch(const CEngineCommand& command)
 {
     using E = EEngineCommand;
     switch (command.code) {
-    case E::Initialise: return Initialise();
-    case E::ShutDown: return ShutDown();
+    case E::Initialise:
+        return Initialise();
+    case E::ShutDown:
+        return ShutDown();
     case E::OpenOutputDriver:
     case E::CloseOutputDriver:
     case E::OpenInputDriver:
     case E::CloseInputDriver:
     case E::RouteInputPort:
     case E::RouteOutputPort:
-    case E::RouteRecordNode: return DeviceCommand(command);
-    case E::SetNodeParameter: return SetNodeParameter(command);
-    case E::AddPhrasePlayer: return AddPhrasePlayer(command.GetObject<CPhrase>(0));
-    case E::RemovePhrasePlayer: return RemovePhrasePlayer(command.GetObject<CPhrase>(0));
-    case E::AddTrackPlayer: return AddTrackPlayer(command.GetObject<CTrack>(0));
-    case E::RemoveTrackPlayer: return RemoveTrackPlayer(command.GetObject<CTrack>(0));
-    case E::AuditionNotes: return Audition(command);
+    case E::RouteRecordNode:
+        return DeviceCommand(command);
+    case E::SetNodeParameter:
+        return SetNodeParameter(command);
+    case E::AddPhrasePlayer:
+        return AddPhrasePlayer(command.GetObject<CPhrase>(0));
+    case E::RemovePhrasePlayer:
+        return RemovePhrasePlayer(command.GetObject<CPhrase>(0));
+    case E::AddTrackPlayer:
+        return AddTrackPlayer(command.GetObject<CTrack>(0));
+    case E::RemoveTrackPlayer:
+        return RemoveTrackPlayer(command.GetObject<CTrack>(0));
+    case E::AuditionNotes:
+        return Audition(command);
     case E::AddClipPlayer:
         return AddClipPlayer(command.GetObject<CClip>(0), command.GetObject<CTrack>(1));
-    case E::RemoveClipPlayer: return RemoveClipPlayer(command.GetObject<CClip>(0));
+    case E::RemoveClipPlayer:
+        return RemoveClipPlayer(command.GetObject<CClip>(0));
     case E::LoadProject: {
         const auto* view = command.Get<const CEngineProjectView*>(0);
         return LoadProject(view != nullptr ? *view : nullptr);
     }
-    case E::Clear: return Clear();
-    case E::CommitRecordedClip: return CommitRecordedClip(command);
+    case E::Clear:
+        return Clear();
+    case E::CommitRecordedClip:
+        return CommitRecordedClip(command);
     default:
         if (IsModelEdit(command.code)) return ModelEdit(command);
         return 1; // codes without a command
@@ -172,13 +183,20 @@ int CMidiEngine::DeviceCommand(const CEngineCommand& command)
     const bool routesPort = command.code == E::RouteInputPort || command.code == E::RouteOutputPort;
     if (routesPort && !IndexArg(command, 1, second)) return Fail(kBadArguments);
     switch (command.code) {
-    case E::OpenOutputDriver: return m_devices.OpenOutputDriver(first, m_lastError);
-    case E::CloseOutputDriver: return m_devices.CloseOutputDriver(first, m_lastError);
-    case E::OpenInputDriver: return m_devices.OpenInputDriver(first, m_lastError);
-    case E::CloseInputDriver: return m_devices.CloseInputDriver(first, m_lastError);
-    case E::RouteInputPort: return m_devices.RouteInputPort(first, second, m_lastError);
-    case E::RouteOutputPort: return m_devices.RouteOutputPort(first, second, m_lastError);
-    default: return m_devices.RouteRecordNode(first, m_lastError);
+    case E::OpenOutputDriver:
+        return m_devices.OpenOutputDriver(first, m_lastError);
+    case E::CloseOutputDriver:
+        return m_devices.CloseOutputDriver(first, m_lastError);
+    case E::OpenInputDriver:
+        return m_devices.OpenInputDriver(first, m_lastError);
+    case E::CloseInputDriver:
+        return m_devices.CloseInputDriver(first, m_lastError);
+    case E::RouteInputPort:
+        return m_devices.RouteInputPort(first, second, m_lastError);
+    case E::RouteOutputPort:
+        return m_devices.RouteOutputPort(first, second, m_lastError);
+    default:
+        return m_devices.RouteRecordNode(first, m_lastError);
     }
 }
 
@@ -277,8 +295,10 @@ CPhrasePlayer* CMidiEngine::PhrasePlayerOf(const CMidiData& owner) const
 
 template <class F> void CMidiEngine::ForEachClipPlayer(F&& f)
 {
-    for (auto& entry : m_clipPlayers) f(*entry.second);
-    for (auto& entry : m_recordedClipPlayers) f(*entry.second);
+    for (auto& entry : m_clipPlayers)
+        f(*entry.second);
+    for (auto& entry : m_recordedClipPlayers)
+        f(*entry.second);
 }
 
 template <class F> void CMidiEngine::ForEachClipPlayerOf(const CTrack& track, F&& f)
@@ -430,7 +450,8 @@ int CMidiEngine::ModelEdit(const CEngineCommand& command)
     case E::SetClipLength:
         AfterClipChange(*command.GetObject<CClip>(0));
         return 1;
-    default: break;
+    default:
+        break;
     }
     // A list edit: the owner's players shift or re-seek their iterators.
     CMidiData& owner = *command.GetObject<CMidiData>(0);
@@ -464,12 +485,23 @@ void CMidiEngine::AfterPhraseProperty(CPhrasePlayer& player, int32_t code)
     case 102:
     case 103:
     case 104:
-    case 105: player.StopAllVoices(); break;
-    case 106: ReconnectPhrasePlayer(player); break;
-    case 115: player.ReseekStartIterators(); break;
-    case kPhrasePlayCurrent: player.PlayCurrent(); break;
-    case kPhraseStopCurrent: player.StopAllVoices(); break;
-    default: break;
+    case 105:
+        player.StopAllVoices();
+        break;
+    case 106:
+        ReconnectPhrasePlayer(player);
+        break;
+    case 115:
+        player.ReseekStartIterators();
+        break;
+    case kPhrasePlayCurrent:
+        player.PlayCurrent();
+        break;
+    case kPhraseStopCurrent:
+        player.StopAllVoices();
+        break;
+    default:
+        break;
     }
 }
 
@@ -505,7 +537,8 @@ void CMidiEngine::AfterTrackProperty(CTrackPlayer& player, int32_t code)
         else
             Disconnect(&m_devices.GetRecordNode(), &player);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -513,7 +546,8 @@ void CMidiEngine::AfterTrackProperty(CTrackPlayer& player, int32_t code)
 
 void CMidiEngine::AdvancePhraseVoices()
 {
-    for (auto& entry : m_phrasePlayers) entry.second->AdvanceVoices();
+    for (auto& entry : m_phrasePlayers)
+        entry.second->AdvanceVoices();
 }
 
 void CMidiEngine::PlayClipPlayers(tick position)
@@ -523,7 +557,8 @@ void CMidiEngine::PlayClipPlayers(tick position)
 
 void CMidiEngine::AdvanceRecorders()
 {
-    for (auto& entry : m_trackPlayers) entry.second->AdvanceRecorderTick();
+    for (auto& entry : m_trackPlayers)
+        entry.second->AdvanceRecorderTick();
 }
 
 void CMidiEngine::FlushClipPlayers()
@@ -582,8 +617,10 @@ void CMidiEngine::UpdateSilenced(CPhrasePlayer& player)
 
 void CMidiEngine::UpdateAllSilenced()
 {
-    for (auto& entry : m_trackPlayers) UpdateSilenced(*entry.second);
-    for (auto& entry : m_phrasePlayers) UpdateSilenced(*entry.second);
+    for (auto& entry : m_trackPlayers)
+        UpdateSilenced(*entry.second);
+    for (auto& entry : m_phrasePlayers)
+        UpdateSilenced(*entry.second);
 }
 
 // ---- Passes ----
@@ -621,17 +658,28 @@ CMidiNode* CMidiEngine::ResolveAddress(const CNodeAddress& address) const
     auto* self = const_cast<CMidiEngine*>(this);
     const int32_t index = address.m_index;
     switch (static_cast<ENodeKind>(address.m_kind)) {
-    case ENodeKind::MidiInDriver: return m_devices.GetInDriver(index);
-    case ENodeKind::MidiOutDriver: return m_devices.GetOutDriver(index);
-    case ENodeKind::OutputPort: return m_devices.GetOutputPort(index);
-    case ENodeKind::InputPort: return m_devices.GetInputPort(index);
-    case ENodeKind::RecordNode: return &self->m_devices.GetRecordNode();
-    case ENodeKind::PhrasePlayer: return FindPhrasePlayer(index);
-    case ENodeKind::TrackPlayer: return FindTrackPlayer(index);
-    case ENodeKind::Metronome: return &self->m_metronome;
-    case ENodeKind::SequencerClock: return &self->m_clock;
-    case ENodeKind::PlayControl: return &self->m_playControl;
-    default: return nullptr; // none, clip players and unknown kinds
+    case ENodeKind::MidiInDriver:
+        return m_devices.GetInDriver(index);
+    case ENodeKind::MidiOutDriver:
+        return m_devices.GetOutDriver(index);
+    case ENodeKind::OutputPort:
+        return m_devices.GetOutputPort(index);
+    case ENodeKind::InputPort:
+        return m_devices.GetInputPort(index);
+    case ENodeKind::RecordNode:
+        return &self->m_devices.GetRecordNode();
+    case ENodeKind::PhrasePlayer:
+        return FindPhrasePlayer(index);
+    case ENodeKind::TrackPlayer:
+        return FindTrackPlayer(index);
+    case ENodeKind::Metronome:
+        return &self->m_metronome;
+    case ENodeKind::SequencerClock:
+        return &self->m_clock;
+    case ENodeKind::PlayControl:
+        return &self->m_playControl;
+    default:
+        return nullptr; // none, clip players and unknown kinds
     }
 }
 
@@ -652,8 +700,8 @@ intptr_t CMidiEngine::GetNodeParameter(const CNodeAddress& address, int32_t code
 bool CMidiEngine::StartThread()
 {
     if (m_threadRunning) return true;
-    for (CAutoResetEvent* event : {&m_commandReady, &m_quit, &m_inputArrived, &m_commandSucceeded,
-                                   &m_commandFailed})
+    for (CAutoResetEvent* event :
+         {&m_commandReady, &m_quit, &m_inputArrived, &m_commandSucceeded, &m_commandFailed})
         event->Reset();
     m_threadRunning = true;
     try {

@@ -103,11 +103,13 @@ public:
 
     template <class F> void ForEachTrackPlayer(F&& f) const
     {
-        for (const auto& entry : m_trackPlayers) f(*entry.second);
+        for (const auto& entry : m_trackPlayers)
+            f(*entry.second);
     }
     template <class F> void ForEachPhrasePlayer(F&& f) const
     {
-        for (const auto& entry : m_phrasePlayers) f(*entry.second);
+        for (const auto& entry : m_phrasePlayers)
+            f(*entry.second);
     }
 
     // ---- What the clock and the play control call (music thread; real-time safe) ----

@@ -105,10 +105,22 @@ int CMidiEngineProxy::ShutDown()
 
 // ---- Devices ----
 
-int CMidiEngineProxy::OpenOutputDriver(int32_t driver) { return Send(Numbers(E::OpenOutputDriver, driver)); }
-int CMidiEngineProxy::CloseOutputDriver(int32_t driver) { return Send(Numbers(E::CloseOutputDriver, driver)); }
-int CMidiEngineProxy::OpenInputDriver(int32_t driver) { return Send(Numbers(E::OpenInputDriver, driver)); }
-int CMidiEngineProxy::CloseInputDriver(int32_t driver) { return Send(Numbers(E::CloseInputDriver, driver)); }
+int CMidiEngineProxy::OpenOutputDriver(int32_t driver)
+{
+    return Send(Numbers(E::OpenOutputDriver, driver));
+}
+int CMidiEngineProxy::CloseOutputDriver(int32_t driver)
+{
+    return Send(Numbers(E::CloseOutputDriver, driver));
+}
+int CMidiEngineProxy::OpenInputDriver(int32_t driver)
+{
+    return Send(Numbers(E::OpenInputDriver, driver));
+}
+int CMidiEngineProxy::CloseInputDriver(int32_t driver)
+{
+    return Send(Numbers(E::CloseInputDriver, driver));
+}
 
 int CMidiEngineProxy::RouteInputPort(int32_t port, int32_t driver)
 {
@@ -160,8 +172,8 @@ int CMidiEngineProxy::ToggleInputDriverEnabled(int32_t driver)
 int CMidiEngineProxy::SetNodeParameter(const CNodeAddress& address, int32_t code, int64_t value,
                                        int64_t extra)
 {
-    return Send(CEngineCommand(E::SetNodeParameter, address, static_cast<int64_t>(code), value,
-                               extra));
+    return Send(
+        CEngineCommand(E::SetNodeParameter, address, static_cast<int64_t>(code), value, extra));
 }
 
 intptr_t CMidiEngineProxy::GetNodeParameter(const CNodeAddress& address, int32_t code) const
@@ -184,10 +196,22 @@ int CMidiEngineProxy::PlayControl(int32_t code, int64_t value)
     return SetNodeParameter(kPlayControlAddress, code, value);
 }
 
-int CMidiEngineProxy::SetTempo(int32_t hundredthsBpm) { return Clock(CSequencerClock::kTempo, hundredthsBpm); }
-int CMidiEngineProxy::Locate(tick position) { return Clock(CSequencerClock::kPosition, position); }
-int CMidiEngineProxy::Play() { return Clock(CSequencerClock::kPlay, 1); }
-int CMidiEngineProxy::Stop() { return Clock(CSequencerClock::kPlay, 0); }
+int CMidiEngineProxy::SetTempo(int32_t hundredthsBpm)
+{
+    return Clock(CSequencerClock::kTempo, hundredthsBpm);
+}
+int CMidiEngineProxy::Locate(tick position)
+{
+    return Clock(CSequencerClock::kPosition, position);
+}
+int CMidiEngineProxy::Play()
+{
+    return Clock(CSequencerClock::kPlay, 1);
+}
+int CMidiEngineProxy::Stop()
+{
+    return Clock(CSequencerClock::kPlay, 0);
+}
 
 int CMidiEngineProxy::SetLoop(bool active, tick start, tick end)
 {
@@ -197,18 +221,51 @@ int CMidiEngineProxy::SetLoop(bool active, tick start, tick end)
     return a & s & e;
 }
 
-tick CMidiEngineProxy::GetPosition() const { return m_engine ? m_engine->GetPosition() : 0; }
-bool CMidiEngineProxy::IsPlaying() const { return m_engine && m_engine->IsPlaying(); }
+tick CMidiEngineProxy::GetPosition() const
+{
+    return m_engine ? m_engine->GetPosition() : 0;
+}
+bool CMidiEngineProxy::IsPlaying() const
+{
+    return m_engine && m_engine->IsPlaying();
+}
 
-int CMidiEngineProxy::SetRecording(bool on) { return PlayControl(CPlayControl::kRecording, on ? 1 : 0); }
-int CMidiEngineProxy::ToggleSoloMode() { return PlayControl(CPlayControl::kToggleSoloMode); }
-int CMidiEngineProxy::ToggleMuteMode() { return PlayControl(CPlayControl::kToggleMuteMode); }
-int CMidiEngineProxy::ToggleSolo(const CTrack& track) { return PlayControl(CPlayControl::kToggleTrackSolo, track.GetId()); }
-int CMidiEngineProxy::ToggleSolo(const CPhrase& phrase) { return PlayControl(CPlayControl::kTogglePhraseSolo, phrase.GetId()); }
-int CMidiEngineProxy::ToggleMute(const CTrack& track) { return PlayControl(CPlayControl::kToggleTrackMute, track.GetId()); }
-int CMidiEngineProxy::ToggleMute(const CPhrase& phrase) { return PlayControl(CPlayControl::kTogglePhraseMute, phrase.GetId()); }
-int CMidiEngineProxy::ResetOutputs() { return PlayControl(CPlayControl::kResetOutputs); }
-int CMidiEngineProxy::SendInstrumentSettings() { return PlayControl(CPlayControl::kSendInstrumentSettings); }
+int CMidiEngineProxy::SetRecording(bool on)
+{
+    return PlayControl(CPlayControl::kRecording, on ? 1 : 0);
+}
+int CMidiEngineProxy::ToggleSoloMode()
+{
+    return PlayControl(CPlayControl::kToggleSoloMode);
+}
+int CMidiEngineProxy::ToggleMuteMode()
+{
+    return PlayControl(CPlayControl::kToggleMuteMode);
+}
+int CMidiEngineProxy::ToggleSolo(const CTrack& track)
+{
+    return PlayControl(CPlayControl::kToggleTrackSolo, track.GetId());
+}
+int CMidiEngineProxy::ToggleSolo(const CPhrase& phrase)
+{
+    return PlayControl(CPlayControl::kTogglePhraseSolo, phrase.GetId());
+}
+int CMidiEngineProxy::ToggleMute(const CTrack& track)
+{
+    return PlayControl(CPlayControl::kToggleTrackMute, track.GetId());
+}
+int CMidiEngineProxy::ToggleMute(const CPhrase& phrase)
+{
+    return PlayControl(CPlayControl::kTogglePhraseMute, phrase.GetId());
+}
+int CMidiEngineProxy::ResetOutputs()
+{
+    return PlayControl(CPlayControl::kResetOutputs);
+}
+int CMidiEngineProxy::SendInstrumentSettings()
+{
+    return PlayControl(CPlayControl::kSendInstrumentSettings);
+}
 
 int CMidiEngineProxy::SetRecordSettings(const CRecordSettings& settings)
 {
@@ -227,12 +284,14 @@ bool CMidiEngineProxy::PostUiEvent(const CTrack& track, uint8_t status, uint8_t 
 void CMidiEngineProxy::RegisterTrackAndClips(CTrack& track)
 {
     m_mailbox.Tracks().Register(track);
-    for (int32_t i = 0; i < track.GetClipCount(); ++i) m_mailbox.Clips().Register(track.GetClipAt(i));
+    for (int32_t i = 0; i < track.GetClipCount(); ++i)
+        m_mailbox.Clips().Register(track.GetClipAt(i));
 }
 
 void CMidiEngineProxy::UnregisterTrackAndClips(CTrack& track)
 {
-    for (int32_t i = 0; i < track.GetClipCount(); ++i) m_mailbox.Clips().Unregister(track.GetClipAt(i));
+    for (int32_t i = 0; i < track.GetClipCount(); ++i)
+        m_mailbox.Clips().Unregister(track.GetClipAt(i));
     m_mailbox.Tracks().Unregister(track);
 }
 

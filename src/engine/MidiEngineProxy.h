@@ -111,10 +111,10 @@ public:
 
     // ---- Players ----
 
-    int AddPhrasePlayer(CPhrase& phrase);    // registers the phrase first
-    int RemovePhrasePlayer(CPhrase& phrase); // unregisters it first
-    int AddTrackPlayer(CTrack& track);       // registers the track and its clips first
-    int RemoveTrackPlayer(CTrack& track);    // unregisters the track and its clips afterwards
+    int AddPhrasePlayer(CPhrase& phrase);          // registers the phrase first
+    int RemovePhrasePlayer(CPhrase& phrase);       // unregisters it first
+    int AddTrackPlayer(CTrack& track);             // registers the track and its clips first
+    int RemoveTrackPlayer(CTrack& track);          // unregisters the track and its clips afterwards
     int AddClipPlayer(CClip& clip, CTrack& track); // registers the clip first
     int RemoveClipPlayer(CClip& clip);             // unregisters it afterwards
     int AuditionNotes(CMidiData& owner, const CNoteList& notes);

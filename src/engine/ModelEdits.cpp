@@ -12,8 +12,14 @@ namespace {
 constexpr const char* kBadArguments = "Invalid command arguments.";
 
 // Notes and events share the list algorithms; these pick the list of an owner.
-CNoteList& ListOf(CMidiData& owner, const CNote*) { return owner.GetNotes(); }
-CEventList& ListOf(CMidiData& owner, const CMidiEvent*) { return owner.GetEvents(); }
+CNoteList& ListOf(CMidiData& owner, const CNote*)
+{
+    return owner.GetNotes();
+}
+CEventList& ListOf(CMidiData& owner, const CMidiEvent*)
+{
+    return owner.GetEvents();
+}
 
 template <class TItem>
 int EditList(const CEngineCommand& command, int operation, CListChange& change, std::string& error)

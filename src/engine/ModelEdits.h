@@ -15,8 +15,8 @@ enum class EDataList { Notes, Events };
 // Where a list edit removed and inserted its element, for the players' iterator shift.
 struct CListChange {
     EDataList list = EDataList::Notes;
-    int removedAt = -1;   // index the removed element had, -1 for none
-    int insertedAt = -1;  // index the inserted element got, -1 for none
+    int removedAt = -1;    // index the removed element had, -1 for none
+    int insertedAt = -1;   // index the inserted element got, -1 for none
     bool replaced = false; // the whole list was replaced
 };
 

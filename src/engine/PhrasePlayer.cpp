@@ -10,7 +10,8 @@ CPhrasePlayer::~CPhrasePlayer()
     DisconnectAll(this);
 }
 
-void CPhrasePlayer::AdvanceVoices() {}
+void CPhrasePlayer::AdvanceVoices()
+{}
 
 void CPhrasePlayer::SetSilenced(bool silenced)
 {

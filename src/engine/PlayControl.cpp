@@ -28,10 +28,14 @@ int CPlayControl::SetParameter(int32_t code, intptr_t value, intptr_t /*extra*/)
     case kToggleMuteMode:
         ToggleMode(EFlag::Mute);
         return 1;
-    case kToggleTrackSolo: return ToggleObjectFlag(EFlag::Solo, false, value);
-    case kTogglePhraseSolo: return ToggleObjectFlag(EFlag::Solo, true, value);
-    case kToggleTrackMute: return ToggleObjectFlag(EFlag::Mute, false, value);
-    case kTogglePhraseMute: return ToggleObjectFlag(EFlag::Mute, true, value);
+    case kToggleTrackSolo:
+        return ToggleObjectFlag(EFlag::Solo, false, value);
+    case kTogglePhraseSolo:
+        return ToggleObjectFlag(EFlag::Solo, true, value);
+    case kToggleTrackMute:
+        return ToggleObjectFlag(EFlag::Mute, false, value);
+    case kTogglePhraseMute:
+        return ToggleObjectFlag(EFlag::Mute, true, value);
     case kResetOutputs:
         m_engine.GetDevices().ResetOutputs();
         return 1;
@@ -59,12 +63,18 @@ int CPlayControl::SetParameter(int32_t code, intptr_t value, intptr_t /*extra*/)
 intptr_t CPlayControl::GetParameter(int32_t code) const
 {
     switch (code) {
-    case kRecording: return m_recording ? 1 : 0;
-    case kSoloMode: return m_soloMode ? 1 : 0;
-    case kMuteMode: return m_muteMode ? 1 : 0;
-    case kCaptureTarget: return m_captureTarget;
-    case kRecordSettings: return reinterpret_cast<intptr_t>(&m_settings);
-    default: return -1;
+    case kRecording:
+        return m_recording ? 1 : 0;
+    case kSoloMode:
+        return m_soloMode ? 1 : 0;
+    case kMuteMode:
+        return m_muteMode ? 1 : 0;
+    case kCaptureTarget:
+        return m_captureTarget;
+    case kRecordSettings:
+        return reinterpret_cast<intptr_t>(&m_settings);
+    default:
+        return -1;
     }
 }
 
@@ -92,7 +102,8 @@ void CPlayControl::ModesChanged()
 
 namespace {
 
-// The solo or mute flag of a player's object (a Track keeps its own; a Phrase's sits in its player).
+// The solo or mute flag of a player's object (a Track keeps its own; a Phrase's sits in its
+// player).
 template <class TPlayer> bool GetFlag(const TPlayer& player, bool solo);
 template <class TPlayer> void SetFlag(TPlayer& player, bool solo, bool on);
 

@@ -16,20 +16,20 @@ class CMidiEngine;
 class CPlayControl : public CMidiNode, private CRecordCaptureSink {
 public:
     enum EParam : int32_t {
-        kRecording = 1,           // set: nonzero switches recording on, 0 off
-        kSoloMode = 2,            // get only
-        kMuteMode = 3,            // get only
+        kRecording = 1, // set: nonzero switches recording on, 0 off
+        kSoloMode = 2,  // get only
+        kMuteMode = 3,  // get only
         kToggleSoloMode = 4,
-        kToggleTrackSolo = 5,     // value: the Track's identifier
-        kTogglePhraseSolo = 6,    // value: the Phrase's identifier
+        kToggleTrackSolo = 5,  // value: the Track's identifier
+        kTogglePhraseSolo = 6, // value: the Phrase's identifier
         kToggleMuteMode = 7,
-        kToggleTrackMute = 8,     // value: the Track's identifier
-        kTogglePhraseMute = 9,    // value: the Phrase's identifier
+        kToggleTrackMute = 8,  // value: the Track's identifier
+        kTogglePhraseMute = 9, // value: the Phrase's identifier
         kResetOutputs = 10,
         kSendInstrumentSettings = 11,
-        kCaptureTarget = 12,      // nonzero: capture step-entry notes at "Rec"; 0: stop
+        kCaptureTarget = 12, // nonzero: capture step-entry notes at "Rec"; 0: stop
         kHandOverCapture = 13,
-        kRecordSettings = 14,     // set: pointer to a CRecordSettings to copy; get: pointer to ours
+        kRecordSettings = 14, // set: pointer to a CRecordSettings to copy; get: pointer to ours
         kRecordFurtherWord = 15,
     };
 

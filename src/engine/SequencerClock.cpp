@@ -10,7 +10,7 @@ constexpr uint8_t kStartMsg = 0xFA;
 constexpr uint8_t kContinueMsg = 0xFB;
 constexpr uint8_t kStopMsg = 0xFC;
 constexpr uint8_t kSongPositionMsg = 0xF2;
-constexpr int32_t kTicksPerClock = 4;        // 96 ticks per quarter, 24 clocks per quarter
+constexpr int32_t kTicksPerClock = 4;         // 96 ticks per quarter, 24 clocks per quarter
 constexpr int32_t kTicksPerSongPosition = 24; // one sixteenth note
 constexpr int32_t kMaxSongPosition = 0x3FFF;
 
@@ -80,20 +80,31 @@ int CSequencerClock::SetParameter(int32_t code, intptr_t value, intptr_t /*extra
 intptr_t CSequencerClock::GetParameter(int32_t code) const
 {
     switch (code) {
-    case kLoopActive: return m_loopActive ? 1 : 0;
-    case kLoopStart: return m_loopStart;
-    case kLoopEnd: return m_loopEnd;
-    case kInternalClock: return m_internalClock ? 1 : 0;
-    case kClockInDriver: return m_clockInDriver;
-    case kIgnoreSongPosition: return m_ignoreSongPosition ? 1 : 0;
-    case kClockOut: return m_clockOut ? 1 : 0;
-    case kSendSongPosition: return m_sendSongPosition ? 1 : 0;
-    case kSendClockWhenStopped: return m_sendClockWhenStopped ? 1 : 0;
-    default: return -1;
+    case kLoopActive:
+        return m_loopActive ? 1 : 0;
+    case kLoopStart:
+        return m_loopStart;
+    case kLoopEnd:
+        return m_loopEnd;
+    case kInternalClock:
+        return m_internalClock ? 1 : 0;
+    case kClockInDriver:
+        return m_clockInDriver;
+    case kIgnoreSongPosition:
+        return m_ignoreSongPosition ? 1 : 0;
+    case kClockOut:
+        return m_clockOut ? 1 : 0;
+    case kSendSongPosition:
+        return m_sendSongPosition ? 1 : 0;
+    case kSendClockWhenStopped:
+        return m_sendClockWhenStopped ? 1 : 0;
+    default:
+        return -1;
     }
 }
 
-void CSequencerClock::OnClockMessage(int32_t /*inputIndex*/, const CMidiMsg& /*msg*/) {}
+void CSequencerClock::OnClockMessage(int32_t /*inputIndex*/, const CMidiMsg& /*msg*/)
+{}
 
 bool CSequencerClock::SetTempo(int32_t hundredths)
 {

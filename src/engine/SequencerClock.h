@@ -25,14 +25,14 @@ public:
 
     // Parameter codes (command "set node parameter" with kind 9).
     enum EParam : int32_t {
-        kTempo = 1,             // hundredths of BPM; 0 is ignored
+        kTempo = 1, // hundredths of BPM; 0 is ignored
         kLoopActive = 2,
-        kLoopStart = 3,         // tick
-        kLoopEnd = 4,           // tick
-        kPosition = 5,          // locate to the tick
-        kPlay = 6,              // 1 start, 0 stop
-        kInternalClock = 7,     // 1 internal, 0 follow MIDI clock
-        kClockInDriver = 8,     // input driver index
+        kLoopStart = 3,     // tick
+        kLoopEnd = 4,       // tick
+        kPosition = 5,      // locate to the tick
+        kPlay = 6,          // 1 start, 0 stop
+        kInternalClock = 7, // 1 internal, 0 follow MIDI clock
+        kClockInDriver = 8, // input driver index
         kIgnoreSongPosition = 9,
         kClockOut = 10,
         kSendSongPosition = 11,
@@ -62,12 +62,12 @@ public:
 
     // Whole beats per minute, as stored.
     double GetTempo() const { return m_tempo; }
-    int64_t GetTickPeriod() const { return m_tickPeriod; } // 100 ns
+    int64_t GetTickPeriod() const { return m_tickPeriod; }     // 100 ns
     int64_t GetLastTickTime() const { return m_lastTickTime; } // master-clock time, 100 ns
     // Command 0 sets it, so that the first pass does not play a burst of ticks.
     void SetLastTickTime(int64_t time) { m_lastTickTime = time; }
     tick GetPosition() const { return m_position.load(std::memory_order_relaxed); } // any thread
-    bool IsPlaying() const { return m_playing.load(std::memory_order_relaxed); }     // any thread
+    bool IsPlaying() const { return m_playing.load(std::memory_order_relaxed); }    // any thread
     bool IsLoopActive() const { return m_loopActive; }
     tick GetLoopStart() const { return m_loopStart; }
     tick GetLoopEnd() const { return m_loopEnd; }

@@ -14,7 +14,8 @@ CTrackPlayer::~CTrackPlayer()
     DisconnectAll(this);
 }
 
-void CTrackPlayer::AdvanceRecorderTick() {}
+void CTrackPlayer::AdvanceRecorderTick()
+{}
 
 void CTrackPlayer::SetSilenced(bool silenced)
 {

@@ -24,13 +24,13 @@ public:
 
     // Takes every queued event in arrival order and calls deliver(const CUiEvent&) for each,
     // outside the lock. Music thread; real-time safe as long as `deliver` is.
-    template <class TDeliver>
-    void Drain(TDeliver&& deliver)
+    template <class TDeliver> void Drain(TDeliver&& deliver)
     {
         std::array<CUiEvent, kBatch> batch;
         for (;;) {
             const std::size_t count = TakeBatch(batch.data(), batch.size());
-            for (std::size_t i = 0; i < count; ++i) deliver(batch[i]);
+            for (std::size_t i = 0; i < count; ++i)
+                deliver(batch[i]);
             if (count < batch.size()) return;
         }
     }

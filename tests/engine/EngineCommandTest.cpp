@@ -45,7 +45,7 @@ TEST_F(EngineCommandTest, FailuresAnswerZeroWithTheReason)
     EXPECT_EQ(proxy.SetPhraseProperty(phrase, 100, 0), 0);
     EXPECT_EQ(proxy.SetTrackProperty(track, 114, 0), 0);
     EXPECT_EQ(proxy.GetLastError(), "Invalid track property.");
-    EXPECT_EQ(proxy.SetTrackProperty(track, 1, 0), 0); // colour is not the player's business
+    EXPECT_EQ(proxy.SetTrackProperty(track, 1, 0), 0);     // colour is not the player's business
     EXPECT_EQ(proxy.SetPhraseProperty(phrase, 118, 0), 1); // play current: no value
     EXPECT_EQ(proxy.SetPhraseProperty(phrase, 119, 0), 1);
 

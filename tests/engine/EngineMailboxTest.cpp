@@ -93,7 +93,8 @@ TEST(UiEventQueueTest, DrainsInArrivalOrderAndRefusesWhenFull)
     std::vector<int32_t> order;
     queue.Drain([&](const CUiEvent& event) { order.push_back(event.trackId); });
     ASSERT_EQ(order.size(), CUiEventQueue::kCapacity);
-    for (size_t i = 0; i < order.size(); ++i) ASSERT_EQ(order[i], static_cast<int32_t>(i));
+    for (size_t i = 0; i < order.size(); ++i)
+        ASSERT_EQ(order[i], static_cast<int32_t>(i));
     EXPECT_EQ(queue.GetCount(), 0u);
     EXPECT_TRUE(queue.Push({9, 0xB0, 10, 64})); // wraps around the ring
     queue.Drain([&](const CUiEvent& event) { order.push_back(event.trackId); });

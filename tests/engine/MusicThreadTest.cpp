@@ -89,8 +89,8 @@ TEST(MusicThreadTest, CommandsRunWhileTheClockPlays)
     phrase.SetId(1);
     ASSERT_EQ(proxy.AddTrackPlayer(track), 1);
     ASSERT_EQ(proxy.AddPhrasePlayer(phrase), 1);
-    ASSERT_EQ(proxy.SetNodeParameter({2, 0}, 1, 1), 1);   // clock-send
-    ASSERT_EQ(proxy.SetNodeParameter({9, 0}, 10, 1), 1);  // clock out
+    ASSERT_EQ(proxy.SetNodeParameter({2, 0}, 1, 1), 1);  // clock-send
+    ASSERT_EQ(proxy.SetNodeParameter({9, 0}, 10, 1), 1); // clock out
     ASSERT_EQ(proxy.Play(), 1);
     EXPECT_TRUE(proxy.IsPlaying());
 
