@@ -58,12 +58,11 @@ public:
                         std::to_string(data1) + "," + std::to_string(data2) + ")");
     }
     void Locate(tick position) override { m_log.push_back("Locate(" + std::to_string(position) + ")"); }
-    void SetLoopActive(bool on) override { m_log.push_back("SetLoopActive(" + std::to_string(on) + ")"); }
-    void SetLoopStart(tick start) override
+    void SetLoop(bool active, tick start, tick end) override
     {
-        m_log.push_back("SetLoopStart(" + std::to_string(start) + ")");
+        m_log.push_back("SetLoop(" + std::to_string(active) + "," + std::to_string(start) + "," +
+                        std::to_string(end) + ")");
     }
-    void SetLoopEnd(tick end) override { m_log.push_back("SetLoopEnd(" + std::to_string(end) + ")"); }
 
 private:
     template <class TVisit>

@@ -390,7 +390,8 @@ TEST(ProjectDocTest, TransportValuesReachActivePlayer)
     f.doc.SetLoopEnd(1152);
     EXPECT_EQ(f.doc.GetSongPosition(), 1000);
     EXPECT_TRUE(f.doc.IsLoopOn());
-    EXPECT_EQ(f.player.m_log, (std::vector<std::string>{"Locate(960)", "SetLoopActive(1)",
-                                                        "SetLoopStart(384)", "SetLoopEnd(1152)"}));
+    EXPECT_EQ(f.player.m_log,
+              (std::vector<std::string>{"Locate(960)", "SetLoop(1,0,1536)", "SetLoop(1,384,1536)",
+                                        "SetLoop(1,384,1152)"}));
     EXPECT_EQ(CountOf(f.windowLog, "TransportChanged"), 3);
 }
