@@ -13,7 +13,8 @@ constexpr const char* kSettings = "Settings";
 
 int32_t ReadStep(const CProfile& profile, const char* key, int32_t def)
 {
-    return std::clamp(profile.GetInt(kEditor, key, def), CAppOptions::kMinStep, CAppOptions::kMaxStep);
+    return std::clamp(profile.GetInt(kEditor, key, def), CAppOptions::kMinStep,
+                      CAppOptions::kMaxStep);
 }
 
 } // namespace
@@ -21,9 +22,12 @@ int32_t ReadStep(const CProfile& profile, const char* key, int32_t def)
 void CAppOptions::Load(const CProfile& profile)
 {
     const CAppOptions defaults;
-    m_autoCreateNewTrack = profile.GetInt(kOptions, "AutoCreateNewTrack", defaults.m_autoCreateNewTrack);
-    m_autoExtendSequence = profile.GetInt(kOptions, "AutoExtendSequence", defaults.m_autoExtendSequence);
-    m_quantizeStart.SetTicks(profile.GetInt(kEditor, "QStart", defaults.m_quantizeStart.GetTicks()));
+    m_autoCreateNewTrack =
+        profile.GetInt(kOptions, "AutoCreateNewTrack", defaults.m_autoCreateNewTrack);
+    m_autoExtendSequence =
+        profile.GetInt(kOptions, "AutoExtendSequence", defaults.m_autoExtendSequence);
+    m_quantizeStart.SetTicks(
+        profile.GetInt(kEditor, "QStart", defaults.m_quantizeStart.GetTicks()));
     m_quantizeEnd.SetTicks(profile.GetInt(kEditor, "QEnd", defaults.m_quantizeEnd.GetTicks()));
     m_incValue = ReadStep(profile, "IncValue", defaults.m_incValue);
     m_decValue = ReadStep(profile, "DecValue", defaults.m_decValue);
@@ -51,7 +55,8 @@ const char* CAppOptions::QuestionText(ERememberedQuestion question)
 {
     if (question == ERememberedQuestion::AutoCreateNewTrack)
         return "Clip(s) have been dropped behind the last track. Do you want to create new tracks?";
-    return "Note(s) have been dropped behind the end of sequence. Do you want to extend the sequence?";
+    return "Note(s) have been dropped behind the end of sequence. Do you want to extend the "
+           "sequence?";
 }
 
 bool CAppOptions::Ask(ERememberedQuestion question, CUserServices& user)

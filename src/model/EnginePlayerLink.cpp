@@ -23,10 +23,12 @@ CEngineProjectView ViewOf(CProjectDoc& doc)
     view.soloMode = doc.IsSoloActive();
     view.muteMode = doc.IsMuteActive();
     CTrackList& tracks = doc.GetTracks();
-    for (int32_t i = 0; i < tracks.GetCount(); ++i) view.tracks.push_back(tracks.GetAt(i));
+    for (int32_t i = 0; i < tracks.GetCount(); ++i)
+        view.tracks.push_back(tracks.GetAt(i));
     for (int32_t b = 0; b < doc.GetBankCount(); ++b) {
         CPhraseBank& bank = doc.GetBankAt(b);
-        for (int32_t i = 0; i < bank.GetCount(); ++i) view.phrases.push_back(&bank.GetPhraseAt(i));
+        for (int32_t i = 0; i < bank.GetCount(); ++i)
+            view.phrases.push_back(&bank.GetPhraseAt(i));
     }
     return view;
 }
@@ -35,8 +37,7 @@ CEngineProjectView ViewOf(CProjectDoc& doc)
 
 CEnginePlayerLink::CEnginePlayerLink(CMidiEngineProxy& proxy, CUiEventQueue* uiEvents)
     : m_proxy(proxy), m_uiEvents(uiEvents)
-{
-}
+{}
 
 bool CEnginePlayerLink::IsRunning() const
 {

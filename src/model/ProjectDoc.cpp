@@ -63,18 +63,24 @@ struct CChannelMessage {
 CChannelMessage ChannelMessageFor(int32_t number)
 {
     switch (static_cast<ETrackProperty>(number)) {
-    case ETrackProperty::Program: return {0xC0, 0};
-    case ETrackProperty::Volume: return {0xB0, 7};
-    default: return {0xB0, 10}; // pan
+    case ETrackProperty::Program:
+        return {0xC0, 0};
+    case ETrackProperty::Volume:
+        return {0xB0, 7};
+    default:
+        return {0xB0, 10}; // pan
     }
 }
 
 uint8_t ChannelValueOf(const CTrack& track, int32_t number)
 {
     switch (static_cast<ETrackProperty>(number)) {
-    case ETrackProperty::Program: return track.GetProgram();
-    case ETrackProperty::Volume: return track.GetVolume();
-    default: return track.GetPan();
+    case ETrackProperty::Program:
+        return track.GetProgram();
+    case ETrackProperty::Volume:
+        return track.GetVolume();
+    default:
+        return track.GetPan();
     }
 }
 
@@ -100,7 +106,8 @@ void CProjectDoc::Clear()
 {
     COperationHistory::Clear();
     m_banks.clear();
-    while (m_tracks.GetCount() > 0) m_tracks.RemoveAt(-1);
+    while (m_tracks.GetCount() > 0)
+        m_tracks.RemoveAt(-1);
     m_timeSignature = CTimeSignature();
     m_path.clear();
     m_highestObjectId = 0;
@@ -242,7 +249,8 @@ void CProjectDoc::AdoptChannelSettings(CTrack& track)
     for (int32_t number : kChannelProperties) {
         const uint8_t value = ChannelValueOf(*partner, number);
         if (ChannelValueOf(track, number) == value) continue;
-        if (StoreTrackProperty(track, number, value)) m_windows->TrackPropertyChanged(track, number);
+        if (StoreTrackProperty(track, number, value))
+            m_windows->TrackPropertyChanged(track, number);
     }
 }
 
@@ -255,7 +263,8 @@ void CProjectDoc::SetChannelValue(CTrack& track, int32_t number, uint8_t value)
         CTrack& other = *m_tracks.GetAt(i);
         if (other.GetOutput() != output || other.GetOutputChannel() != channel) continue;
         if (ChannelValueOf(other, number) == value) continue;
-        if (StoreTrackProperty(other, number, value)) m_windows->TrackPropertyChanged(other, number);
+        if (StoreTrackProperty(other, number, value))
+            m_windows->TrackPropertyChanged(other, number);
     }
     if (m_player == nullptr || value > 127) return;
     const CChannelMessage message = ChannelMessageFor(number);

@@ -21,18 +21,15 @@ constexpr const char* kOpenFilter =
 
 CProjectManager::CProjectManager(CUserServices& user, CProfile& profile, CPlayerLink* player,
                                  WindowsFactory windowsFactory, Loader loader)
-    : m_user(user),
-      m_profile(profile),
-      m_player(player),
-      m_windowsFactory(std::move(windowsFactory)),
-      m_loader(std::move(loader))
-{
-}
+    : m_user(user), m_profile(profile), m_player(player),
+      m_windowsFactory(std::move(windowsFactory)), m_loader(std::move(loader))
+{}
 
 CProjectManager::~CProjectManager()
 {
     Deactivate();
-    for (auto& doc : m_projects) doc->GetWindows().CloseAll();
+    for (auto& doc : m_projects)
+        doc->GetWindows().CloseAll();
 }
 
 CProjectDoc& CProjectManager::GetProjectAt(int32_t index) const
@@ -128,8 +125,7 @@ CProjectDoc* CProjectManager::OpenRecentFile(int32_t index)
 
 CProjectDoc& CProjectManager::OpenAtStartup(const std::string& commandLinePath)
 {
-    CProjectDoc* doc =
-        commandLinePath.empty() ? OpenRecentFile(0) : OpenProject(commandLinePath);
+    CProjectDoc* doc = commandLinePath.empty() ? OpenRecentFile(0) : OpenProject(commandLinePath);
     return doc != nullptr ? *doc : NewProject();
 }
 

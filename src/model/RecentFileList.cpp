@@ -46,5 +46,6 @@ void CRecentFileList::Load(const CProfile& profile)
 
 void CRecentFileList::Save(CProfile& profile) const
 {
-    for (int32_t i = 0; i < kMaxEntries; ++i) profile.SetString(kSection, KeyOf(i), GetAt(i));
+    for (int32_t i = 0; i < kMaxEntries; ++i)
+        profile.SetString(kSection, KeyOf(i), GetAt(i));
 }

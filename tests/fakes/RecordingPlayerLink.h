@@ -57,7 +57,10 @@ public:
         m_log.push_back("Send(" + track.GetName() + "," + std::to_string(status) + "," +
                         std::to_string(data1) + "," + std::to_string(data2) + ")");
     }
-    void Locate(tick position) override { m_log.push_back("Locate(" + std::to_string(position) + ")"); }
+    void Locate(tick position) override
+    {
+        m_log.push_back("Locate(" + std::to_string(position) + ")");
+    }
     void SetLoop(bool active, tick start, tick end) override
     {
         m_log.push_back("SetLoop(" + std::to_string(active) + "," + std::to_string(start) + "," +
@@ -65,20 +68,22 @@ public:
     }
 
 private:
-    template <class TVisit>
-    static void ForEachTrack(CProjectDoc& doc, TVisit visit)
+    template <class TVisit> static void ForEachTrack(CProjectDoc& doc, TVisit visit)
     {
-        for (int32_t i = 0; i < doc.GetTracks().GetCount(); ++i) visit(*doc.GetTracks().GetAt(i));
+        for (int32_t i = 0; i < doc.GetTracks().GetCount(); ++i)
+            visit(*doc.GetTracks().GetAt(i));
     }
     void Register(CTrack& track)
     {
         track.SetPlayerSlot(m_nextSlot++);
-        for (int32_t i = 0; i < track.GetClipCount(); ++i) track.GetClipAt(i).SetPlayerSlot(m_nextSlot++);
+        for (int32_t i = 0; i < track.GetClipCount(); ++i)
+            track.GetClipAt(i).SetPlayerSlot(m_nextSlot++);
     }
     static void Release(CTrack& track)
     {
         track.SetPlayerSlot(-1);
-        for (int32_t i = 0; i < track.GetClipCount(); ++i) track.GetClipAt(i).SetPlayerSlot(-1);
+        for (int32_t i = 0; i < track.GetClipCount(); ++i)
+            track.GetClipAt(i).SetPlayerSlot(-1);
     }
 
     int32_t m_nextSlot = 0;

@@ -27,8 +27,8 @@ public:
     void TrackRemoved(int index) override { Note("TrackRemoved", index); }
     void TrackPropertyChanged(const CTrack& track, int32_t property) override
     {
-        m_log.push_back("TrackPropertyChanged(" + track.GetName() + "," +
-                        std::to_string(property) + ")");
+        m_log.push_back("TrackPropertyChanged(" + track.GetName() + "," + std::to_string(property) +
+                        ")");
     }
     void ActiveChanged(bool active) override { Note("ActiveChanged", active); }
     void TransportChanged() override { m_log.push_back("TransportChanged"); }

@@ -36,7 +36,8 @@ public:
     {
         return m_chosenPath;
     }
-    std::string ChooseFileToSave(const std::string&, const std::string&, const std::string&) override
+    std::string ChooseFileToSave(const std::string&, const std::string&,
+                                 const std::string&) override
     {
         return m_chosenPath;
     }

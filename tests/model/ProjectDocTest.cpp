@@ -97,9 +97,13 @@ TEST(ProjectDocTest, NewProjectHasDocumentedDefaults)
     EXPECT_FALSE(doc.IsActive());
     EXPECT_EQ(doc.GetInfo().m_title, "");
     EXPECT_EQ(doc.GetInfo().m_comment, "");
-    EXPECT_EQ(doc.GetInfo().m_copyright,
-              "Copyright (C) " + std::to_string(LocalYearNow()) + ", ");
+    EXPECT_EQ(doc.GetInfo().m_copyright, "Copyright (C) " + std::to_string(LocalYearNow()) + ", ");
     EXPECT_EQ(&ProjectOf(doc), &doc);
+
+    doc.GetEditDefaults().m_newPhraseBars = 2;
+    doc.SetTimeSignature(CTimeSignature(3, 4));
+    EXPECT_EQ(doc.NewPhraseLength(), 2 * 288);
+    EXPECT_EQ(doc.NewClipLength(), 4 * 288);
 }
 
 TEST(ProjectDocTest, CopyrightTextCarriesYearAndAuthor)
@@ -225,32 +229,6 @@ TEST(ProjectDocTest, RecomputeHighestIdsCoversTracksAndEmptyProjects)
     EXPECT_EQ(doc.NewTrackId(), 6);
 }
 
-TEST(ProjectDocTest, NewLengthsFollowBarsAndSignature)
-{
-    CProjectDoc doc;
-    doc.GetEditDefaults().m_newPhraseBars = 2;
-    doc.GetEditDefaults().m_newClipBars = 3;
-    doc.SetTimeSignature(CTimeSignature(3, 4));
-    EXPECT_EQ(doc.NewPhraseLength(), 2 * 288);
-    EXPECT_EQ(doc.NewClipLength(), 3 * 288);
-}
-
-TEST(ProjectDocTest, BankListChecksIndicesAndHandsBanksBack)
-{
-    CProjectDoc doc;
-    doc.InsertBank(-1, std::make_unique<CPhraseBank>("B"));
-    doc.InsertBank(0, std::make_unique<CPhraseBank>("A"));
-    EXPECT_EQ(doc.GetBankAt(0).GetName(), "A");
-    EXPECT_EQ(doc.IndexOfBank(&doc.GetBankAt(1)), 1);
-    EXPECT_THROW(doc.InsertBank(3, std::make_unique<CPhraseBank>("X")), CInvalidArgument);
-    EXPECT_THROW(doc.InsertBank(0, nullptr), CInvalidArgument);
-    EXPECT_THROW(doc.GetBankAt(2), CInvalidArgument);
-    EXPECT_THROW(doc.RemoveBank(-1), CInvalidArgument);
-    std::unique_ptr<CPhraseBank> removed = doc.RemoveBank(0);
-    EXPECT_EQ(removed->GetName(), "A");
-    EXPECT_EQ(doc.GetBankCount(), 1);
-}
-
 TEST(ProjectDocTest, InsertTrackTakesSettingsOfTrackOnSamePortAndChannel)
 {
     CDocFixture f;
@@ -272,6 +250,9 @@ TEST(ProjectDocTest, InsertTrackTakesSettingsOfTrackOnSamePortAndChannel)
     EXPECT_EQ(f.Track(3).GetVolume(), CTrack::kNotSet);
     EXPECT_EQ(CountOf(f.windowLog, "TrackInserted(0)"), 2);
     EXPECT_EQ(CountOf(f.windowLog, "TrackInserted(3)"), 1);
+    EXPECT_TRUE(
+        f.doc.SetTrackProperty(f.Track(0), static_cast<int32_t>(ETrackProperty::Transpose), -12));
+    EXPECT_EQ(f.Track(0).GetTranspose(), -12);
     EXPECT_TRUE(f.player.m_log.empty()) << "an inactive project leaves the player alone";
     EXPECT_THROW(f.doc.InsertTrack(9, MakeTrack("Bad", 0, 0)), CInvalidArgument);
 }
@@ -317,11 +298,13 @@ TEST(ProjectDocTest, ChannelVolumeReachesEveryTrackOnSamePortAndChannel)
     f.doc.SetChannelVolume(f.Track(1), 70);
     f.doc.SetChannelProgram(f.Track(0), 12);
     f.doc.SetChannelPan(f.Track(0), CTrack::kNotSet);
-    EXPECT_EQ(f.player.m_log,
-              (std::vector<std::string>{
-                  "SetTrackProperty(B,112,70)", "Send(B,176,7,70)",
-                  "SetTrackProperty(A,111,12)", "SetTrackProperty(B,111,12)", "Send(A,192,12,0)",
-              }))
+    EXPECT_EQ(f.player.m_log, (std::vector<std::string>{
+                                  "SetTrackProperty(B,112,70)",
+                                  "Send(B,176,7,70)",
+                                  "SetTrackProperty(A,111,12)",
+                                  "SetTrackProperty(B,111,12)",
+                                  "Send(A,192,12,0)",
+                              }))
         << "a pan equal to the stored 255 changes nothing and 255 is never sent";
     EXPECT_EQ(f.Track(1).GetProgram(), 12);
 }
@@ -359,15 +342,6 @@ TEST(ProjectDocTest, TrackMovedOntoSharedChannelTakesItsSettings)
     EXPECT_FALSE(f.doc.SetTrackProperty(f.Track(0), kOutputChannel, 16));
     EXPECT_TRUE(f.windowLog.empty());
     EXPECT_EQ(f.Track(0).GetOutputChannel(), 1);
-}
-
-TEST(ProjectDocTest, InactiveProjectAppliesPlayerPropertiesItself)
-{
-    CDocFixture f;
-    f.doc.InsertTrack(-1, MakeTrack("A", 0, 0));
-    EXPECT_TRUE(f.doc.SetTrackProperty(f.Track(0), static_cast<int32_t>(ETrackProperty::Transpose), -12));
-    EXPECT_EQ(f.Track(0).GetTranspose(), -12);
-    EXPECT_TRUE(f.player.m_log.empty());
 }
 
 TEST(ProjectDocTest, TransportValuesReachActivePlayer)

@@ -29,23 +29,26 @@ struct CManagerFixture {
     std::map<std::string, EFile> files;
     std::map<std::string, int> loads;
 
-    CProjectManager manager{user, profile, &player,
-                            [this](CProjectDoc& doc) {
-                                return std::make_unique<CRecordingWindows>(windowLogs[&doc]);
-                            },
-                            [this](CProjectDoc& doc, const std::string& path) {
-                                return Load(doc, path);
-                            }};
+    CProjectManager manager{
+        user, profile, &player,
+        [this](CProjectDoc& doc) { return std::make_unique<CRecordingWindows>(windowLogs[&doc]); },
+        [this](CProjectDoc& doc, const std::string& path) { return Load(doc, path); }};
 
     bool Load(CProjectDoc& doc, const std::string& path)
     {
         const auto it = files.find(path);
         const EFile kind = it == files.end() ? EFile::Broken : it->second;
         switch (kind) {
-        case EFile::Unknown: return false;
-        case EFile::Broken: throw CFileError("Cannot read " + path);
-        case EFile::MidiFile: doc.GetInfo().m_title = path + " [MidiFile]"; break;
-        case EFile::Project: doc.SetPath(path); break;
+        case EFile::Unknown:
+            return false;
+        case EFile::Broken:
+            throw CFileError("Cannot read " + path);
+        case EFile::MidiFile:
+            doc.GetInfo().m_title = path + " [MidiFile]";
+            break;
+        case EFile::Project:
+            doc.SetPath(path);
+            break;
         }
         auto track = std::make_unique<CTrack>();
         track->SetName("load " + std::to_string(++loads[path]));
@@ -140,8 +143,8 @@ TEST(ProjectManagerTest, OpeningAnOpenPathOffersRevertInsteadOfSecondCopy)
     EXPECT_EQ(CManagerFixture::TrackName(*reverted), "load 2");
     EXPECT_EQ(f.manager.GetActiveProject(), reverted);
     EXPECT_EQ(CountOf(oldWindows, "CloseAll"), 1);
-    EXPECT_EQ(f.player.m_log,
-              (std::vector<std::string>{"Stop", "Stop", "ClearProject(a.tnw)", "LoadProject(a.tnw)"}));
+    EXPECT_EQ(f.player.m_log, (std::vector<std::string>{"Stop", "Stop", "ClearProject(a.tnw)",
+                                                        "LoadProject(a.tnw)"}));
 }
 
 TEST(ProjectManagerTest, RevertThatCannotReadTheFileKeepsTheProject)
@@ -295,17 +298,6 @@ TEST(ProjectManagerTest, StartupOpensCommandLineThenRecentThenNew)
         EXPECT_EQ(f.manager.OpenAtStartup("/s/missing.tnw").GetPath(), "");
         EXPECT_EQ(f.manager.GetProjectCount(), 1);
     }
-}
-
-TEST(ProjectManagerTest, OpenWithDialogOffersProjectAndMidiFiles)
-{
-    CManagerFixture f;
-    EXPECT_EQ(f.manager.OpenWithDialog(), nullptr) << "cancelled";
-    EXPECT_EQ(f.manager.GetProjectCount(), 0);
-    f.files["/s/a.tnw"] = EFile::Project;
-    f.user.m_chosenPath = "/s/a.tnw";
-    ASSERT_NE(f.manager.OpenWithDialog(), nullptr);
-    EXPECT_EQ(f.manager.GetProjectAt(0).GetPath(), "/s/a.tnw");
 }
 
 TEST(ProjectManagerTest, DestroyingTheManagerReleasesThePlayer)

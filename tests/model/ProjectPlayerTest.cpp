@@ -27,8 +27,8 @@ struct CEngineFixture {
     CEnginePlayerLink link{proxy, &engine.GetUiEventQueue()};
     CScriptedUserServices user;
     CMemoryProfile profile;
-    CProjectManager manager{user, profile, &link, {},
-                            [](CProjectDoc&, const std::string&) { return false; }};
+    CProjectManager manager{
+        user, profile, &link, {}, [](CProjectDoc&, const std::string&) { return false; }};
 
     CEngineFixture()
     {
