@@ -9,7 +9,10 @@ bool SameNote(const CMidiMsg& a, const CMidiMsg& b)
 }
 } // namespace
 
-CInputFilterNode::~CInputFilterNode() { DisconnectAll(this); }
+CInputFilterNode::~CInputFilterNode()
+{
+    DisconnectAll(this);
+}
 
 std::string CInputFilterNode::GetName() const
 {
@@ -81,9 +84,15 @@ void CInputFilterNode::ReceiveEvents(const CMidiMsgList& list, CMidiNode*)
     if (!pass.IsEmpty()) ForwardEvents(pass);
 }
 
-void CInputFilterNode::OnInputDisconnected(CMidiNode*) { ReleaseHeldNotes(); }
+void CInputFilterNode::OnInputDisconnected(CMidiNode*)
+{
+    ReleaseHeldNotes();
+}
 
-void CInputFilterNode::Flush() { ReleaseHeldNotes(); }
+void CInputFilterNode::Flush()
+{
+    ReleaseHeldNotes();
+}
 
 void CInputFilterNode::ReleaseHeldNotes()
 {
@@ -93,6 +102,12 @@ void CInputFilterNode::ReleaseHeldNotes()
     ForwardNoteOffs(held);
 }
 
-bool CInputFilterNode::CaptureNoteOns(const CMidiMsgList&) { return false; }
+bool CInputFilterNode::CaptureNoteOns(const CMidiMsgList&)
+{
+    return false;
+}
 
-bool CInputFilterNode::IsCapturing() const { return false; }
+bool CInputFilterNode::IsCapturing() const
+{
+    return false;
+}

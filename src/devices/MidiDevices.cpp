@@ -33,7 +33,10 @@ CMidiDevices::CMidiDevices()
         m_outputPorts[static_cast<size_t>(i)] = std::make_unique<COutputPort>(i);
 }
 
-CMidiDevices::~CMidiDevices() { Stop(); }
+CMidiDevices::~CMidiDevices()
+{
+    Stop();
+}
 
 int CMidiDevices::Start(CMidiBackend& backend, std::string& error)
 {
@@ -61,8 +64,10 @@ void CMidiDevices::Stop()
 {
     if (!m_backend) return;
     std::string ignored;
-    while (!m_openIn.empty()) CloseInputDriver(m_openIn.front()->GetDeviceIndex(), ignored);
-    while (!m_openOut.empty()) CloseOutputDriver(m_openOut.front()->GetDeviceIndex(), ignored);
+    while (!m_openIn.empty())
+        CloseInputDriver(m_openIn.front()->GetDeviceIndex(), ignored);
+    while (!m_openOut.empty())
+        CloseOutputDriver(m_openOut.front()->GetDeviceIndex(), ignored);
     m_inDrivers.clear();
     m_outDrivers.clear();
     m_backend->Stop();
@@ -72,22 +77,36 @@ void CMidiDevices::Stop()
 void CMidiDevices::SetInputSignal(std::function<void()> signal)
 {
     m_signal = std::move(signal);
-    for (auto& driver : m_inDrivers) driver->SetInputSignal(m_signal);
+    for (auto& driver : m_inDrivers)
+        driver->SetInputSignal(m_signal);
 }
 
 void CMidiDevices::SetClockSink(CMidiClockSink* sink)
 {
     m_clockSink = sink;
-    for (auto& driver : m_inDrivers) driver->SetClockSink(sink);
+    for (auto& driver : m_inDrivers)
+        driver->SetClockSink(sink);
 }
 
-CMidiOutDriver* CMidiDevices::GetOutDriver(int32_t index) const { return At(m_outDrivers, index); }
+CMidiOutDriver* CMidiDevices::GetOutDriver(int32_t index) const
+{
+    return At(m_outDrivers, index);
+}
 
-CMidiInDriver* CMidiDevices::GetInDriver(int32_t index) const { return At(m_inDrivers, index); }
+CMidiInDriver* CMidiDevices::GetInDriver(int32_t index) const
+{
+    return At(m_inDrivers, index);
+}
 
-COutputPort* CMidiDevices::GetOutputPort(int32_t index) const { return At(m_outputPorts, index); }
+COutputPort* CMidiDevices::GetOutputPort(int32_t index) const
+{
+    return At(m_outputPorts, index);
+}
 
-CInputPort* CMidiDevices::GetInputPort(int32_t index) const { return At(m_inputPorts, index); }
+CInputPort* CMidiDevices::GetInputPort(int32_t index) const
+{
+    return At(m_inputPorts, index);
+}
 
 bool CMidiDevices::CheckDriverIndex(int32_t index, int32_t count, std::string& error)
 {
@@ -175,12 +194,14 @@ int CMidiDevices::RouteOutputPort(int32_t port, int32_t driver, std::string& err
 
 void CMidiDevices::PollInputs()
 {
-    for (CMidiInDriver* driver : m_openIn) driver->Poll();
+    for (CMidiInDriver* driver : m_openIn)
+        driver->Poll();
 }
 
 void CMidiDevices::HandOver(int64_t time)
 {
-    for (CMidiOutDriver* driver : m_openOut) driver->HandOver(time);
+    for (CMidiOutDriver* driver : m_openOut)
+        driver->HandOver(time);
 }
 
 void CMidiDevices::QueueClockMessage(const CMidiMsg& msg)
@@ -192,7 +213,8 @@ void CMidiDevices::QueueClockMessage(const CMidiMsg& msg)
 
 void CMidiDevices::ResetOutputs()
 {
-    for (CMidiOutDriver* driver : m_openOut) driver->QueueReset();
+    for (CMidiOutDriver* driver : m_openOut)
+        driver->QueueReset();
 }
 
 void CMidiDevices::SendInstrumentSettings()
@@ -203,7 +225,8 @@ void CMidiDevices::SendInstrumentSettings()
             if (port->GetKind() != ENodeKind::OutputPort) continue;
             for (CMidiNode* input : port->GetInputs()) {
                 if (const auto* source = dynamic_cast<const CInstrumentSource*>(input))
-                    table.FillUnset(source->GetInstrumentChannel(), source->GetInstrumentSettings());
+                    table.FillUnset(source->GetInstrumentChannel(),
+                                    source->GetInstrumentSettings());
             }
         }
         driver->QueueInstrumentSettings(table);

@@ -38,7 +38,10 @@ CMidiInDriver::~CMidiInDriver()
     DisconnectAll(this);
 }
 
-ENodeKind CMidiInDriver::GetKind() const { return ENodeKind::MidiInDriver; }
+ENodeKind CMidiInDriver::GetKind() const
+{
+    return ENodeKind::MidiInDriver;
+}
 
 int CMidiInDriver::Open(std::string& error)
 {
@@ -75,7 +78,8 @@ void CMidiInDriver::OnMidiInput(const uint8_t* bytes, int32_t count, int32_t msS
     {
         std::lock_guard<std::mutex> guard(InputLock());
         // Grows only beyond kQueueReserve bytes between two polls; input is never dropped.
-        for (int32_t i = 0; i < count; ++i) m_queue.push_back(SInputByte{msStamp, bytes[i]});
+        for (int32_t i = 0; i < count; ++i)
+            m_queue.push_back(SInputByte{msStamp, bytes[i]});
     }
     if (m_signal) m_signal();
 }
@@ -86,7 +90,8 @@ void CMidiInDriver::Dispatch(const CMidiMsg& msg, CMidiMsgList& noteOns, CMidiMs
     const uint8_t kind = msg.status & 0xF0;
     if (msg.status >= 0xF0) {
         // System messages never reach the ports; the clock takes the ones it follows.
-        if (IsClockMessage(msg.status) && m_clockSink) m_clockSink->OnClockMessage(m_deviceIndex, msg);
+        if (IsClockMessage(msg.status) && m_clockSink)
+            m_clockSink->OnClockMessage(m_deviceIndex, msg);
     } else if (kind == kNoteOn && msg.data2 == 0) {
         // A note-on with velocity 0 is a release on the wire; downstream expects note-offs.
         noteOffs.Append(CMidiMsg{msg.time, 3, static_cast<uint8_t>(kNoteOff | (msg.status & 0x0F)),

@@ -36,7 +36,8 @@ bool CMidiMsgPool::Grow()
     // free list, which is why they are never handed back.
     SMidiMsgNode* block = new (std::nothrow) SMidiMsgNode[kBlockSize];
     if (!block) return false;
-    for (int32_t i = 0; i < kBlockSize - 1; ++i) block[i].next = &block[i + 1];
+    for (int32_t i = 0; i < kBlockSize - 1; ++i)
+        block[i].next = &block[i + 1];
     block[kBlockSize - 1].next = m_free;
     m_free = block;
     m_freeCount += kBlockSize;

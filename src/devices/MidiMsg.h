@@ -7,8 +7,8 @@
 // has no lock, so a list must never be created, filled or destroyed on any other thread; hand data
 // to other threads as plain vectors. The input callback thread never touches lists.
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <iterator>
 #include <type_traits>
 

@@ -7,21 +7,21 @@
 
 namespace {
 constexpr std::pair<uint8_t, const char*> kControllerNames[] = {
-    {0, "BankSel"},      {1, "ModWheel"},     {2, "Breath"},       {4, "Foot"},
-    {5, "Porta.Time"},   {6, "Data Entry"},   {7, "Volume"},       {8, "Balance"},
-    {10, "Pan"},         {11, "Expression"},  {16, "Gen.Purp#1"},  {17, "Gen.Purp#2"},
-    {18, "Gen.Purp#3"},  {19, "Gen.Purp#4"},  {32, "BankSelLSB"},  {33, "Modul. LSB"},
-    {34, "Breath LSB"},  {36, "Foot LSB"},    {37, "Port.T.LSB"},  {38, "DataEntLSB"},
-    {39, "Volume LSB"},  {40, "BalanceLSB"},  {42, "Pan LSB"},     {43, "Expr. LSB"},
-    {48, "Gen.P#1LSB"},  {49, "Gen.P#2LSB"},  {50, "Gen.P#3LSB"},  {51, "Gen.P#4LSB"},
-    {64, "Sustain"},     {65, "Porta.Ped"},   {66, "Sostenuto"},   {67, "Soft Pedal"},
-    {69, "Hold 2"},      {71, "HarmonicCo"},  {72, "ReleaseTime"}, {73, "AttackTime"},
-    {74, "Brightness"},  {80, "Gen.Purp#5"},  {81, "Gen.Purp#6"},  {82, "Gen.Purp#7"},
-    {83, "Gen.Purp#8"},  {84, "PortaCtrl"},   {91, "Reverb Dep"},  {92, "TremoloDep"},
-    {93, "Chorus Dep"},  {94, "Detune Dep"},  {95, "Phaser Dep"},  {96, "Data Incr"},
-    {97, "Data Decr"},   {98, "NRPN LSB"},    {99, "NRPN MSB"},    {100, "RPN LSB"},
-    {101, "RPN MSB"},    {120, "AllSoundsOff"}, {121, "Reset Ctrl"}, {122, "Local Ctrl"},
-    {123, "AllNotesOff"}, {124, "Omni Off"},  {125, "Omni On"},    {126, "Poly Off"},
+    {0, "BankSel"},       {1, "ModWheel"},       {2, "Breath"},       {4, "Foot"},
+    {5, "Porta.Time"},    {6, "Data Entry"},     {7, "Volume"},       {8, "Balance"},
+    {10, "Pan"},          {11, "Expression"},    {16, "Gen.Purp#1"},  {17, "Gen.Purp#2"},
+    {18, "Gen.Purp#3"},   {19, "Gen.Purp#4"},    {32, "BankSelLSB"},  {33, "Modul. LSB"},
+    {34, "Breath LSB"},   {36, "Foot LSB"},      {37, "Port.T.LSB"},  {38, "DataEntLSB"},
+    {39, "Volume LSB"},   {40, "BalanceLSB"},    {42, "Pan LSB"},     {43, "Expr. LSB"},
+    {48, "Gen.P#1LSB"},   {49, "Gen.P#2LSB"},    {50, "Gen.P#3LSB"},  {51, "Gen.P#4LSB"},
+    {64, "Sustain"},      {65, "Porta.Ped"},     {66, "Sostenuto"},   {67, "Soft Pedal"},
+    {69, "Hold 2"},       {71, "HarmonicCo"},    {72, "ReleaseTime"}, {73, "AttackTime"},
+    {74, "Brightness"},   {80, "Gen.Purp#5"},    {81, "Gen.Purp#6"},  {82, "Gen.Purp#7"},
+    {83, "Gen.Purp#8"},   {84, "PortaCtrl"},     {91, "Reverb Dep"},  {92, "TremoloDep"},
+    {93, "Chorus Dep"},   {94, "Detune Dep"},    {95, "Phaser Dep"},  {96, "Data Incr"},
+    {97, "Data Decr"},    {98, "NRPN LSB"},      {99, "NRPN MSB"},    {100, "RPN LSB"},
+    {101, "RPN MSB"},     {120, "AllSoundsOff"}, {121, "Reset Ctrl"}, {122, "Local Ctrl"},
+    {123, "AllNotesOff"}, {124, "Omni Off"},     {125, "Omni On"},    {126, "Poly Off"},
     {127, "Poly On"},
 };
 
@@ -96,13 +96,21 @@ int32_t PanFromName(const std::string& text)
 std::string MessageKindName(uint8_t status)
 {
     switch (status & 0xF0) {
-    case 0x80: return "Vel.Off";
-    case 0x90: return "Vel.On";
-    case 0xA0: return "PolyP";
-    case 0xB0: return "CC";
-    case 0xC0: return "PC";
-    case 0xD0: return "ChAft";
-    case 0xE0: return "Bender";
-    default: return {};
+    case 0x80:
+        return "Vel.Off";
+    case 0x90:
+        return "Vel.On";
+    case 0xA0:
+        return "PolyP";
+    case 0xB0:
+        return "CC";
+    case 0xC0:
+        return "PC";
+    case 0xD0:
+        return "ChAft";
+    case 0xE0:
+        return "Bender";
+    default:
+        return {};
     }
 }

@@ -18,41 +18,72 @@ CMidiNode::CMidiNode()
     m_inputs.reserve(kInitialConnections);
 }
 
-CMidiNode::~CMidiNode() { DisconnectAll(this); }
+CMidiNode::~CMidiNode()
+{
+    DisconnectAll(this);
+}
 
-std::string CMidiNode::GetName() const { return m_name; }
+std::string CMidiNode::GetName() const
+{
+    return m_name;
+}
 
-ENodeKind CMidiNode::GetKind() const { return ENodeKind::None; }
+ENodeKind CMidiNode::GetKind() const
+{
+    return ENodeKind::None;
+}
 
-int CMidiNode::SetParameter(int32_t, intptr_t, intptr_t) { return 0; }
+int CMidiNode::SetParameter(int32_t, intptr_t, intptr_t)
+{
+    return 0;
+}
 
-intptr_t CMidiNode::GetParameter(int32_t) const { return -1; }
+intptr_t CMidiNode::GetParameter(int32_t) const
+{
+    return -1;
+}
 
-void CMidiNode::ReceiveNoteOns(const CMidiMsgList& list, CMidiNode*) { ForwardNoteOns(list); }
+void CMidiNode::ReceiveNoteOns(const CMidiMsgList& list, CMidiNode*)
+{
+    ForwardNoteOns(list);
+}
 
-void CMidiNode::ReceiveNoteOffs(const CMidiMsgList& list, CMidiNode*) { ForwardNoteOffs(list); }
+void CMidiNode::ReceiveNoteOffs(const CMidiMsgList& list, CMidiNode*)
+{
+    ForwardNoteOffs(list);
+}
 
-void CMidiNode::ReceiveEvents(const CMidiMsgList& list, CMidiNode*) { ForwardEvents(list); }
+void CMidiNode::ReceiveEvents(const CMidiMsgList& list, CMidiNode*)
+{
+    ForwardEvents(list);
+}
 
-void CMidiNode::OnOutputConnected(CMidiNode*) {}
-void CMidiNode::OnInputConnected(CMidiNode*) {}
-void CMidiNode::OnOutputDisconnected(CMidiNode*) {}
-void CMidiNode::OnInputDisconnected(CMidiNode*) {}
+void CMidiNode::OnOutputConnected(CMidiNode*)
+{}
+void CMidiNode::OnInputConnected(CMidiNode*)
+{}
+void CMidiNode::OnOutputDisconnected(CMidiNode*)
+{}
+void CMidiNode::OnInputDisconnected(CMidiNode*)
+{}
 
 // Indexing (not iterators) keeps the walk defined should a receiver change the graph.
 void CMidiNode::ForwardNoteOns(const CMidiMsgList& list)
 {
-    for (size_t i = 0; i < m_outputs.size(); ++i) m_outputs[i]->ReceiveNoteOns(list, this);
+    for (size_t i = 0; i < m_outputs.size(); ++i)
+        m_outputs[i]->ReceiveNoteOns(list, this);
 }
 
 void CMidiNode::ForwardNoteOffs(const CMidiMsgList& list)
 {
-    for (size_t i = 0; i < m_outputs.size(); ++i) m_outputs[i]->ReceiveNoteOffs(list, this);
+    for (size_t i = 0; i < m_outputs.size(); ++i)
+        m_outputs[i]->ReceiveNoteOffs(list, this);
 }
 
 void CMidiNode::ForwardEvents(const CMidiMsgList& list)
 {
-    for (size_t i = 0; i < m_outputs.size(); ++i) m_outputs[i]->ReceiveEvents(list, this);
+    for (size_t i = 0; i < m_outputs.size(); ++i)
+        m_outputs[i]->ReceiveEvents(list, this);
 }
 
 void CMidiNode::Deliver(CMidiNode* target, const CMidiMsgList& noteOns,
@@ -81,9 +112,11 @@ void CMidiNode::Deliver(CMidiNode* target, const CMidiMsgList& noteOns,
     }
 }
 
-void CMidiNode::Flush() {}
+void CMidiNode::Flush()
+{}
 
-void CMidiNode::Poll() {}
+void CMidiNode::Poll()
+{}
 
 bool CMidiNode::HasOutput(const CMidiNode* node) const
 {
@@ -118,13 +151,15 @@ bool Disconnect(CMidiNode* from, CMidiNode* to)
 void DisconnectOutputs(CMidiNode* node)
 {
     if (!node) return;
-    while (CMidiNode* other = node->GetFirstOutput()) Disconnect(node, other);
+    while (CMidiNode* other = node->GetFirstOutput())
+        Disconnect(node, other);
 }
 
 void DisconnectInputs(CMidiNode* node)
 {
     if (!node) return;
-    while (CMidiNode* other = node->GetFirstInput()) Disconnect(other, node);
+    while (CMidiNode* other = node->GetFirstInput())
+        Disconnect(other, node);
 }
 
 void DisconnectAll(CMidiNode* node)

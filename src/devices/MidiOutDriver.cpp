@@ -11,7 +11,10 @@ constexpr uint8_t kChannelPressure = 0xD0;
 constexpr uint8_t kPitchBend = 0xE0;
 constexpr uint8_t kAllChannels = 16;
 
-bool IsValue(uint8_t value) { return value <= 127; }
+bool IsValue(uint8_t value)
+{
+    return value <= 127;
+}
 } // namespace
 
 std::string RemoveEmulatedMarker(std::string description)
@@ -24,8 +27,8 @@ std::string RemoveEmulatedMarker(std::string description)
     return description;
 }
 
-CMidiOutDriver::CMidiOutDriver(CMidiBackend& backend, CMidiSendBuffer& buffer,
-                               int32_t deviceIndex, const std::string& description)
+CMidiOutDriver::CMidiOutDriver(CMidiBackend& backend, CMidiSendBuffer& buffer, int32_t deviceIndex,
+                               const std::string& description)
     : m_backend(backend), m_buffer(buffer), m_deviceIndex(deviceIndex)
 {
     SetNodeName(RemoveEmulatedMarker(description));
@@ -38,7 +41,10 @@ CMidiOutDriver::~CMidiOutDriver()
     DisconnectAll(this);
 }
 
-ENodeKind CMidiOutDriver::GetKind() const { return ENodeKind::MidiOutDriver; }
+ENodeKind CMidiOutDriver::GetKind() const
+{
+    return ENodeKind::MidiOutDriver;
+}
 
 int CMidiOutDriver::SetParameter(int32_t code, intptr_t value, intptr_t)
 {
@@ -124,7 +130,8 @@ void CMidiOutDriver::QueueInstrumentSettings(const CInstrumentTable& table)
 {
     for (uint8_t c = 0; c < kAllChannels; ++c) {
         const SInstrumentSettings& settings = table.Get(c);
-        if (IsValue(settings.program)) QueueEvent(CMidiMsg::Make(kProgramChange | c, settings.program));
+        if (IsValue(settings.program))
+            QueueEvent(CMidiMsg::Make(kProgramChange | c, settings.program));
         if (IsValue(settings.volume))
             QueueEvent(CMidiMsg::Make(kControlChange | c, 7, settings.volume));
         if (IsValue(settings.pan)) QueueEvent(CMidiMsg::Make(kControlChange | c, 10, settings.pan));
@@ -147,12 +154,15 @@ void CMidiOutDriver::PlayAndFlush()
 
 int64_t CMidiOutDriver::SendList(const CMidiMsgList& list, int64_t time, bool stepEach)
 {
-    // The shared buffer may hold another device's leftovers only if someone forgot to flush;
-    // start clean so nothing goes to the wrong device.
+    // The buffer is shared by every device: start empty so nothing goes to the wrong one.
     m_buffer.Flush();
     for (const CMidiMsg& msg : list) {
-        const uint8_t bytes[3] = {msg.status, msg.data1, msg.data2};
-        const int32_t length = std::clamp(msg.length, 1, 3);
+        if (msg.status < 0x80) continue; // not a message; on the wire it would pass as data
+        // Data bytes keep 7 bits, so a stray high bit cannot turn into a status on the wire.
+        const uint8_t bytes[3] = {msg.status, static_cast<uint8_t>(msg.data1 & 0x7F),
+                                  static_cast<uint8_t>(msg.data2 & 0x7F)};
+        // The wire length follows the status byte: a wrong length word would add or lose bytes.
+        const int32_t length = CMidiMsg::LengthOf(msg.status);
         if (!m_buffer.Pack(time, bytes, length)) {
             // A full buffer goes out and the list continues in the next one: nothing is dropped.
             PlayAndFlush();

@@ -5,7 +5,10 @@ constexpr uint8_t kSysExStart = 0xF0;
 constexpr uint8_t kSysExEnd = 0xF7;
 constexpr uint8_t kFirstRealtime = 0xF8;
 
-bool IsSystemCommon(uint8_t status) { return status >= 0xF0 && status < kFirstRealtime; }
+bool IsSystemCommon(uint8_t status)
+{
+    return status >= 0xF0 && status < kFirstRealtime;
+}
 } // namespace
 
 void CMidiStreamParser::Reset()

@@ -20,9 +20,15 @@ template <class Fn> void ForEachSourceOn(const CMidiNode& node, uint8_t channel,
 }
 } // namespace
 
-COutputPort::COutputPort(int32_t index) { SetNodeName("Out" + std::to_string(index + 1)); }
+COutputPort::COutputPort(int32_t index)
+{
+    SetNodeName("Out" + std::to_string(index + 1));
+}
 
-ENodeKind COutputPort::GetKind() const { return ENodeKind::OutputPort; }
+ENodeKind COutputPort::GetKind() const
+{
+    return ENodeKind::OutputPort;
+}
 
 std::string COutputPort::GetName() const
 {

@@ -1,8 +1,14 @@
 #include "devices/RecordNode.h"
 
-CRecordNode::CRecordNode() { SetNodeName("Rec"); }
+CRecordNode::CRecordNode()
+{
+    SetNodeName("Rec");
+}
 
-ENodeKind CRecordNode::GetKind() const { return ENodeKind::RecordNode; }
+ENodeKind CRecordNode::GetKind() const
+{
+    return ENodeKind::RecordNode;
+}
 
 void CRecordNode::SetCaptureSink(CRecordCaptureSink* sink)
 {
@@ -17,4 +23,7 @@ bool CRecordNode::CaptureNoteOns(const CMidiMsgList& kept)
     return true;
 }
 
-bool CRecordNode::IsCapturing() const { return m_capture != nullptr; }
+bool CRecordNode::IsCapturing() const
+{
+    return m_capture != nullptr;
+}

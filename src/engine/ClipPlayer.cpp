@@ -5,6 +5,8 @@ CClipPlayer::CClipPlayer(CClip& clip, CTrack& track) : m_clip(clip), m_track(tra
     SetNodeName("ClipPlayer");
 }
 
+void CClipPlayer::PlayTick(tick /*position*/) {}
+
 CClipPlayer::~CClipPlayer()
 {
     DisconnectAll(this);

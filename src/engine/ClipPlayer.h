@@ -28,7 +28,7 @@ public:
     void SetTrack(CTrack& track) { m_track = track; }
 
     // Plays song tick `position`. Real-time safe.
-    void PlayTick(tick position) { (void)position; }
+    void PlayTick(tick position);
     // Flushes and places the iterators for song tick `position` (locate).
     void Seek(tick position) { (void)position; }
     // Recomputes the window and iterators after the clip's start or length or the track's delay

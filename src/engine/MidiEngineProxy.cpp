@@ -215,6 +215,13 @@ int CMidiEngineProxy::SetRecordSettings(const CRecordSettings& settings)
     return PlayControl(CPlayControl::kRecordSettings, reinterpret_cast<intptr_t>(&settings));
 }
 
+bool CMidiEngineProxy::PostUiEvent(const CTrack& track, uint8_t status, uint8_t data1,
+                                   uint8_t data2)
+{
+    if (m_engine == nullptr) return false;
+    return m_engine->GetUiEventQueue().Push({track.GetId(), status, data1, data2});
+}
+
 // ---- Players ----
 
 void CMidiEngineProxy::RegisterTrackAndClips(CTrack& track)

@@ -105,6 +105,9 @@ public:
     int ResetOutputs();
     int SendInstrumentSettings();
     int SetRecordSettings(const CRecordSettings& settings);
+    // Hands a mixer controller event (status with channel 0) to the Track's player; the music
+    // thread picks it up on its next pass. False when the queue is full or there is no engine.
+    bool PostUiEvent(const CTrack& track, uint8_t status, uint8_t data1, uint8_t data2);
 
     // ---- Players ----
 

@@ -3,6 +3,7 @@
 // events; phrase and track properties; clip start and length; phrase length). The engine runs
 // them on the music thread and then lets the players follow; the proxy runs them directly when
 // there is no engine, so both paths change the model in exactly the same way.
+// Threads: whichever thread runs the engine's commands (the music thread, or the UI thread inline).
 
 #include "engine/EngineCommand.h"
 

@@ -10,6 +10,8 @@ CPhrasePlayer::~CPhrasePlayer()
     DisconnectAll(this);
 }
 
+void CPhrasePlayer::AdvanceVoices() {}
+
 void CPhrasePlayer::SetSilenced(bool silenced)
 {
     const bool becomesSilenced = silenced && !m_silenced;

@@ -30,7 +30,7 @@ public:
     void SetSilenced(bool silenced);
 
     // Every voice advances one tick. Real-time safe.
-    void AdvanceVoices() {}
+    void AdvanceVoices();
     // Stops and deletes every voice (property changes, "stop current phrase").
     void StopAllVoices() {}
     // "Play current phrase": toggles the voice of the phrase's low trigger key.

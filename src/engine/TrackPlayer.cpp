@@ -14,6 +14,8 @@ CTrackPlayer::~CTrackPlayer()
     DisconnectAll(this);
 }
 
+void CTrackPlayer::AdvanceRecorderTick() {}
+
 void CTrackPlayer::SetSilenced(bool silenced)
 {
     const bool becomesSilenced = silenced && !m_silenced;

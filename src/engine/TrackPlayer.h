@@ -33,7 +33,7 @@ public:
     void StartRecording(tick position) { (void)position; }
     void FinishRecording() {}
     // One playing tick passed: the recorder's tick counter moves on. Real-time safe.
-    void AdvanceRecorderTick() {}
+    void AdvanceRecorderTick();
     // A mixer event from the user interface (status with channel 0). Real-time safe.
     void DeliverUiEvent(uint8_t status, uint8_t data1, uint8_t data2)
     {

@@ -12,12 +12,17 @@ CVirtualBackend::CVirtualBackend(std::vector<std::string> outputNames,
     : m_clock(clock), m_epoch(std::chrono::steady_clock::now())
 {
     m_outputs.resize(outputNames.size());
-    for (size_t i = 0; i < outputNames.size(); ++i) m_outputs[i].name = std::move(outputNames[i]);
+    for (size_t i = 0; i < outputNames.size(); ++i)
+        m_outputs[i].name = std::move(outputNames[i]);
     m_inputs.resize(inputNames.size());
-    for (size_t i = 0; i < inputNames.size(); ++i) m_inputs[i].name = std::move(inputNames[i]);
+    for (size_t i = 0; i < inputNames.size(); ++i)
+        m_inputs[i].name = std::move(inputNames[i]);
 }
 
-std::string CVirtualBackend::GetName() const { return "virtual"; }
+std::string CVirtualBackend::GetName() const
+{
+    return "virtual";
+}
 
 int CVirtualBackend::Start(std::string& error)
 {
@@ -32,8 +37,10 @@ int CVirtualBackend::Start(std::string& error)
 void CVirtualBackend::Stop()
 {
     std::string ignored;
-    for (size_t i = 0; i < m_inputs.size(); ++i) CloseInput(static_cast<int32_t>(i), ignored);
-    for (size_t i = 0; i < m_outputs.size(); ++i) CloseOutput(static_cast<int32_t>(i), ignored);
+    for (size_t i = 0; i < m_inputs.size(); ++i)
+        CloseInput(static_cast<int32_t>(i), ignored);
+    for (size_t i = 0; i < m_outputs.size(); ++i)
+        CloseOutput(static_cast<int32_t>(i), ignored);
     m_started = false;
 }
 
@@ -47,14 +54,16 @@ int64_t CVirtualBackend::GetMasterTime() const
 std::vector<std::string> CVirtualBackend::GetOutputNames() const
 {
     std::vector<std::string> names;
-    for (const SOutput& output : m_outputs) names.push_back(output.name);
+    for (const SOutput& output : m_outputs)
+        names.push_back(output.name);
     return names;
 }
 
 std::vector<std::string> CVirtualBackend::GetInputNames() const
 {
     std::vector<std::string> names;
-    for (const SInput& input : m_inputs) names.push_back(input.name);
+    for (const SInput& input : m_inputs)
+        names.push_back(input.name);
     return names;
 }
 
@@ -148,9 +157,15 @@ int CVirtualBackend::CloseInput(int32_t index, std::string& error)
     return 1;
 }
 
-void CVirtualBackend::SetTime(int64_t time) { m_manualTime.store(time); }
+void CVirtualBackend::SetTime(int64_t time)
+{
+    m_manualTime.store(time);
+}
 
-void CVirtualBackend::AdvanceTime(int64_t delta) { m_manualTime.fetch_add(delta); }
+void CVirtualBackend::AdvanceTime(int64_t delta)
+{
+    m_manualTime.fetch_add(delta);
+}
 
 void CVirtualBackend::SetOutputOpenFailure(int32_t index, std::string text)
 {
@@ -164,7 +179,10 @@ void CVirtualBackend::SetInputOpenFailure(int32_t index, std::string text)
     if (ValidInput(index)) m_inputs[static_cast<size_t>(index)].openFailure = std::move(text);
 }
 
-void CVirtualBackend::SetStartFailure(std::string text) { m_startFailure = std::move(text); }
+void CVirtualBackend::SetStartFailure(std::string text)
+{
+    m_startFailure = std::move(text);
+}
 
 void CVirtualBackend::SetCapture(bool capture)
 {
@@ -211,13 +229,13 @@ bool CVirtualBackend::InjectInput(int32_t index, const std::vector<uint8_t>& byt
     return InjectInput(index, bytes, static_cast<int32_t>(GetMasterTime() / kTicksPerMs));
 }
 
-bool CVirtualBackend::InjectInput(int32_t index, const std::vector<uint8_t>& bytes,
-                                  int32_t msStamp)
+bool CVirtualBackend::InjectInput(int32_t index, const std::vector<uint8_t>& bytes, int32_t msStamp)
 {
     std::lock_guard<std::mutex> guard(m_inputLock);
     if (!ValidInput(index)) return false;
     CMidiInputSink* sink = m_inputs[static_cast<size_t>(index)].sink;
     if (!sink) return false;
-    if (!bytes.empty()) sink->OnMidiInput(bytes.data(), static_cast<int32_t>(bytes.size()), msStamp);
+    if (!bytes.empty())
+        sink->OnMidiInput(bytes.data(), static_cast<int32_t>(bytes.size()), msStamp);
     return true;
 }

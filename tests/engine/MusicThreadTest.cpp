@@ -1,0 +1,121 @@
+#include "EngineFixture.h"
+
+#include "model/Note.h"
+#include "model/Phrase.h"
+#include "model/Track.h"
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using E = EEngineCommand;
+using CResults = std::vector<std::pair<int, std::string>>;
+
+// One fixed run of commands; every answer is kept with the error text of a failure.
+CResults RunScript(CMidiEngineProxy& proxy)
+{
+    CResults results;
+    auto record = [&](int answer) {
+        results.emplace_back(answer, answer != 0 ? std::string() : proxy.GetLastError());
+    };
+    CTrack track;
+    track.SetId(1);
+    CPhrase phrase("P", 0, 384);
+    phrase.SetId(2);
+    record(proxy.OpenOutputDriver(0));
+    record(proxy.OpenOutputDriver(9));
+    record(proxy.RouteOutputPort(0, 0));
+    record(proxy.RouteOutputPort(1, 1));
+    record(proxy.AddTrackPlayer(track));
+    record(proxy.AddPhrasePlayer(phrase));
+    record(proxy.SetTrackProperty(track, 120, 0));
+    record(proxy.SetTrackProperty(track, 102, 4));
+    record(proxy.InsertNote(phrase, CNote(0, 10, 60, 100, 0)));
+    record(proxy.RemoveNote(phrase, CNote(5, 10, 60, 100, 0)));
+    record(proxy.SetTempo(12050));
+    record(proxy.SetTempo(-1));
+    record(proxy.Locate(300));
+    record(proxy.Play());
+    record(proxy.Stop());
+    record(proxy.SetNodeParameter({6, 99}, 1, 0));
+    record(proxy.Send(CEngineCommand(static_cast<E>(20))));
+    record(proxy.Send(CEngineCommand(E::AddClipPlayer, &track)));
+    record(proxy.ToggleSolo(track));
+    record(proxy.Clear());
+    results.emplace_back(static_cast<int>(track.GetOutputChannel()), "channel");
+    results.emplace_back(phrase.GetNotes().GetCount(), "notes");
+    return results;
+}
+
+TEST(MusicThreadTest, InlineAndThreadedRunsGiveTheSameAnswers)
+{
+    CResults inlineResults;
+    CResults threadedResults;
+    for (bool threaded : {false, true}) {
+        CVirtualBackend backend({"Out A"}, {});
+        CMidiEngineProxy proxy;
+        CMidiEngine engine(backend, proxy.GetMailbox());
+        ASSERT_TRUE(proxy.AttachEngine(&engine));
+        ASSERT_EQ(proxy.Initialise(threaded), 1);
+        EXPECT_EQ(engine.IsThreadRunning(), threaded);
+        (threaded ? threadedResults : inlineResults) = RunScript(proxy);
+        EXPECT_EQ(proxy.ShutDown(), 1);
+        EXPECT_FALSE(engine.IsThreadRunning());
+    }
+    EXPECT_EQ(inlineResults, threadedResults);
+    ASSERT_EQ(inlineResults.size(), 22u);
+    EXPECT_EQ(inlineResults[1].first, 0);
+    EXPECT_EQ(inlineResults[6].second, "Invalid track property.");
+    EXPECT_EQ(inlineResults[20], std::make_pair(4, std::string("channel")));
+}
+
+TEST(MusicThreadTest, CommandsRunWhileTheClockPlays)
+{
+    CVirtualBackend backend({"Out A"}, {"In A"}, CVirtualBackend::EClock::RealTime);
+    CMidiEngineProxy proxy;
+    CMidiEngine engine(backend, proxy.GetMailbox());
+    ASSERT_TRUE(proxy.AttachEngine(&engine));
+    ASSERT_EQ(proxy.Initialise(true), 1) << proxy.GetLastError();
+    ASSERT_EQ(proxy.OpenOutputDriver(0), 1);
+    ASSERT_EQ(proxy.OpenInputDriver(0), 1);
+    ASSERT_EQ(proxy.RouteOutputPort(0, 0), 1);
+    CTrack track;
+    track.SetId(1);
+    track.AddClip(std::make_unique<CClip>(0, 3840, "C", 0));
+    CPhrase phrase("P", 0, 384);
+    phrase.SetId(1);
+    ASSERT_EQ(proxy.AddTrackPlayer(track), 1);
+    ASSERT_EQ(proxy.AddPhrasePlayer(phrase), 1);
+    ASSERT_EQ(proxy.SetNodeParameter({2, 0}, 1, 1), 1);   // clock-send
+    ASSERT_EQ(proxy.SetNodeParameter({9, 0}, 10, 1), 1);  // clock out
+    ASSERT_EQ(proxy.Play(), 1);
+    EXPECT_TRUE(proxy.IsPlaying());
+
+    constexpr int kEdits = 2000;
+    CMidiData& clip = track.GetClipAt(0);
+    for (int i = 0; i < kEdits; ++i) {
+        ASSERT_EQ(proxy.InsertNote(clip, CNote(i % 384, i % 384 + 10, 60, 100, 0)), 1);
+        if (i % 100 == 0) {
+            ASSERT_EQ(proxy.SetTrackProperty(track, 112, i % 128), 1);
+            backend.InjectInput(0, {0x90, 60, 100});
+        }
+    }
+    ASSERT_EQ(proxy.Stop(), 1);
+    EXPECT_FALSE(proxy.IsPlaying());
+    EXPECT_EQ(clip.GetNotes().GetCount(), kEdits);
+    tick previous = -1;
+    for (const CNote& note : clip.GetNotes()) {
+        EXPECT_LE(previous, note.m_start);
+        previous = note.m_start;
+    }
+    EXPECT_EQ(track.GetVolume(), 1900 % 128);
+    EXPECT_EQ(proxy.Clear(), 1);
+    EXPECT_EQ(proxy.ShutDown(), 1);
+    EXPECT_FALSE(engine.IsThreadRunning());
+    EXPECT_FALSE(backend.IsOutputOpen(0));
+}
+
+} // namespace
