@@ -2,7 +2,6 @@
 
 #include "engine/EngineProjectView.h"
 #include "engine/MidiEngineProxy.h"
-#include "engine/UiEventQueue.h"
 #include "model/ProjectDoc.h"
 #include "model/Track.h"
 
@@ -35,8 +34,7 @@ CEngineProjectView ViewOf(CProjectDoc& doc)
 
 } // namespace
 
-CEnginePlayerLink::CEnginePlayerLink(CMidiEngineProxy& proxy, CUiEventQueue* uiEvents)
-    : m_proxy(proxy), m_uiEvents(uiEvents)
+CEnginePlayerLink::CEnginePlayerLink(CMidiEngineProxy& proxy) : m_proxy(proxy)
 {}
 
 bool CEnginePlayerLink::IsRunning() const
@@ -84,7 +82,7 @@ bool CEnginePlayerLink::SetTrackProperty(CTrack& track, int32_t number, int64_t 
 void CEnginePlayerLink::SendChannelMessage(const CTrack& track, uint8_t status, uint8_t data1,
                                            uint8_t data2)
 {
-    if (m_uiEvents != nullptr) m_uiEvents->Push({track.GetId(), status, data1, data2});
+    m_proxy.PostUiEvent(track, status, data1, data2);
 }
 
 void CEnginePlayerLink::Locate(tick position)

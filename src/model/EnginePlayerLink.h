@@ -5,14 +5,11 @@
 #include "model/PlayerLink.h"
 
 class CMidiEngineProxy;
-class CUiEventQueue;
 
 class CEnginePlayerLink : public CPlayerLink {
 public:
-    // proxy: borrowed, normally CMidiEngineProxy::Instance(). uiEvents: the engine's queue of
-    // single events for track players (borrowed); null when there is no engine, and channel
-    // messages then go nowhere.
-    CEnginePlayerLink(CMidiEngineProxy& proxy, CUiEventQueue* uiEvents);
+    // proxy: borrowed, normally CMidiEngineProxy::Instance().
+    explicit CEnginePlayerLink(CMidiEngineProxy& proxy);
 
     bool IsRunning() const override;
     bool IsRecording() const override;
@@ -29,5 +26,4 @@ public:
 
 private:
     CMidiEngineProxy& m_proxy;
-    CUiEventQueue* m_uiEvents;
 };

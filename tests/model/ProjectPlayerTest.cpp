@@ -24,7 +24,7 @@ struct CEngineFixture {
     CVirtualBackend backend{{"Out A"}, {"In A"}};
     CMidiEngineProxy proxy;
     CMidiEngine engine{backend, proxy.GetMailbox()};
-    CEnginePlayerLink link{proxy, &engine.GetUiEventQueue()};
+    CEnginePlayerLink link{proxy};
     CScriptedUserServices user;
     CMemoryProfile profile;
     CProjectManager manager{
