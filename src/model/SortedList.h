@@ -1,0 +1,229 @@
+#pragma once
+// The storage and the order rules shared by the note list and the event list: elements held by
+// value in one contiguous array, in non-decreasing time order, a new element placed after those
+// with the same time. Searches rely on that order and use binary search.
+
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+#include <iterator>
+#include <new>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "model/Errors.h"
+#include "model/TimeBase.h"
+
+// T is the element type, Time the member holding its tick.
+template <class T, tick T::*Time>
+class CSortedList {
+public:
+    using value_type = T;
+    using const_iterator = typename std::vector<T>::const_iterator;
+
+    int GetCount() const { return static_cast<int>(m_items.size()); }
+    bool IsEmpty() const { return m_items.empty(); }
+    // Checked access; throws CInvalidArgument for a bad index.
+    const T& operator[](int i) const { return At(i); }
+    const T& At(int i) const
+    {
+        CheckIndex(i, GetCount());
+        return m_items[static_cast<size_t>(i)];
+    }
+    const_iterator begin() const { return m_items.begin(); }
+    const_iterator end() const { return m_items.end(); }
+
+    void Clear() { m_items.clear(); }
+    // Makes room for count elements without changing the content.
+    void Reserve(int count)
+    {
+        if (count > GetCount()) GuardAlloc([&] { m_items.reserve(static_cast<size_t>(count)); });
+    }
+    // Removes element i and hands it back.
+    T RemoveAt(int i)
+    {
+        T item = At(i);
+        m_items.erase(m_items.begin() + i);
+        return item;
+    }
+
+    // First index >= from whose time is >= t, else the count. from may be 0..count.
+    int FindFirstAtOrAfter(int from, tick t) const
+    {
+        CheckIndex(from, GetCount() + 1LL);
+        auto it = std::lower_bound(m_items.begin() + from, m_items.end(), t,
+                                   [](const T& x, tick value) { return x.*Time < value; });
+        return static_cast<int>(it - m_items.begin());
+    }
+    // Places item after every element with the same or an earlier time; returns its index.
+    int Insert(const T& item)
+    {
+        const int index = InsertionIndex(item.*Time);
+        EnsureRoom(1);
+        GuardAlloc([&] { m_items.insert(m_items.begin() + index, item); });
+        return index;
+    }
+    // Adds at the end when that keeps the order (the fast way to build a list in time order);
+    // an element earlier than the last one is inserted in its place instead. Returns its index.
+    int Append(const T& item)
+    {
+        if (!m_items.empty() && item.*Time < m_items.back().*Time) return Insert(item);
+        EnsureRoom(1);
+        GuardAlloc([&] { m_items.push_back(item); });
+        return GetCount() - 1;
+    }
+    // Overwrites element i in place when the time is unchanged, else moves it to its sorted
+    // place. Returns the element's new index.
+    int ReplaceAt(int i, const T& item)
+    {
+        CheckIndex(i, GetCount());
+        if (m_items[static_cast<size_t>(i)].*Time == item.*Time) {
+            m_items[static_cast<size_t>(i)] = item;
+            return i;
+        }
+        const T copy = item; // item may refer to element i
+        m_items.erase(m_items.begin() + i);
+        return Insert(copy);
+    }
+
+    // Index of the first / last element equal in every field, else -1.
+    int FindEqual(const T& item) const
+    {
+        auto [first, last] = EqualTimeRange(item.*Time);
+        auto it = std::find(first, last, item);
+        return it == last ? -1 : static_cast<int>(it - m_items.begin());
+    }
+    int FindEqualFromEnd(const T& item) const
+    {
+        auto [first, last] = EqualTimeRange(item.*Time);
+        for (auto it = last; it != first;) {
+            if (*--it == item) return static_cast<int>(it - m_items.begin());
+        }
+        return -1;
+    }
+    // Removes the first equal element; returns its index or -1.
+    int RemoveEqual(const T& item)
+    {
+        const int index = FindEqual(item);
+        if (index >= 0) m_items.erase(m_items.begin() + index);
+        return index;
+    }
+    // Removes as many copies of each element as other holds, the last copies first.
+    void RemoveAllOf(const CSortedList& other)
+    {
+        // Marks live beside the elements, so an element that happens to equal the empty value
+        // is never mistaken for one already removed.
+        std::vector<char> gone(m_items.size(), 0);
+        bool any = false;
+        for (auto src = other.m_items.rbegin(); src != other.m_items.rend(); ++src) {
+            auto [first, last] = EqualTimeRange((*src).*Time);
+            for (auto it = last; it != first;) {
+                --it;
+                const size_t k = static_cast<size_t>(it - m_items.begin());
+                if (!gone[k] && *it == *src) {
+                    gone[k] = 1;
+                    any = true;
+                    break;
+                }
+            }
+        }
+        if (!any) return;
+        size_t kept = 0;
+        for (size_t k = 0; k < m_items.size(); ++k) {
+            if (!gone[k]) m_items[kept++] = m_items[k];
+        }
+        m_items.resize(kept);
+    }
+    // Merges other in by time; on equal times this list's elements come first.
+    void MergeFrom(const CSortedList& other)
+    {
+        if (other.m_items.empty()) return;
+        EnsureRoom(other.m_items.size());
+        std::vector<T> merged;
+        GuardAlloc([&] { merged.reserve(m_items.size() + other.m_items.size()); });
+        std::merge(m_items.begin(), m_items.end(), other.m_items.begin(), other.m_items.end(),
+                   std::back_inserter(merged),
+                   [](const T& a, const T& b) { return a.*Time < b.*Time; });
+        m_items.swap(merged);
+    }
+    // Same count and equal element by element.
+    bool SameAs(const CSortedList& other) const { return m_items == other.m_items; }
+
+protected:
+    // Refills this list from src in one pass: each source element is copied, handed to edit,
+    // and kept when edit returns true. src may be this list.
+    template <class Edit>
+    void RebuildFrom(const CSortedList& src, Edit edit)
+    {
+        std::vector<T> out;
+        GuardAlloc([&] { out.reserve(src.m_items.size()); });
+        for (const T& s : src.m_items) {
+            T item = s;
+            if (edit(item)) out.push_back(item);
+        }
+        // Give back a large unused tail; a near-full copy keeps its buffer as it is.
+        if (out.capacity() - out.size() > out.size() / 8) GuardAlloc([&] { out.shrink_to_fit(); });
+        m_items.swap(out);
+    }
+    // Refills this list with elements first..last-1 of src. src may be this list.
+    void AssignRange(const CSortedList& src, int first, int last)
+    {
+        if (last <= first) {
+            m_items.clear();
+            return;
+        }
+        std::vector<T> out;
+        GuardAlloc([&] { out.assign(src.m_items.begin() + first, src.m_items.begin() + last); });
+        m_items.swap(out);
+    }
+    // Applies edit to every element in place; edit must move all times alike.
+    template <class Edit>
+    void EditAll(Edit edit)
+    {
+        for (T& item : m_items) edit(item);
+    }
+    // Erases elements first..last-1.
+    void EraseRange(int first, int last)
+    {
+        if (last > first) m_items.erase(m_items.begin() + first, m_items.begin() + last);
+    }
+
+    std::vector<T> m_items;
+
+private:
+    // Index after every element with time <= t; appending in time order needs no search.
+    int InsertionIndex(tick t) const
+    {
+        if (m_items.empty() || m_items.back().*Time <= t) return GetCount();
+        auto it = std::upper_bound(m_items.begin(), m_items.end(), t,
+                                   [](tick value, const T& x) { return value < x.*Time; });
+        return static_cast<int>(it - m_items.begin());
+    }
+    // The run of elements whose time is t.
+    std::pair<const_iterator, const_iterator> EqualTimeRange(tick t) const
+    {
+        struct Less {
+            bool operator()(const T& x, tick value) const { return x.*Time < value; }
+            bool operator()(tick value, const T& x) const { return value < x.*Time; }
+        };
+        return std::equal_range(m_items.begin(), m_items.end(), t, Less{});
+    }
+    // Counts are ints throughout the model; refuse to grow past what an int can index.
+    void EnsureRoom(size_t extra) const
+    {
+        if (extra > static_cast<size_t>(INT_MAX) - m_items.size()) throw COutOfMemory();
+    }
+    // Reports allocation failure as the model's out-of-memory error.
+    template <class Fn>
+    static void GuardAlloc(Fn fn)
+    {
+        try {
+            fn();
+        } catch (const std::bad_alloc&) {
+            throw COutOfMemory();
+        } catch (const std::length_error&) {
+            throw COutOfMemory();
+        }
+    }
+};
