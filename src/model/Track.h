@@ -1,0 +1,142 @@
+#pragma once
+// A lane of the arrangement: it owns clips, ordered by start, and carries the output, mixer
+// values and playback transforms they are played with. Owned by the project's track list.
+
+#include "model/Clip.h"
+#include "model/NodeAddress.h"
+#include "model/TimeBase.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+class CTrack {
+public:
+    static constexpr const char* kDefaultName = "New Track";
+    // Program, volume and pan value meaning "none sent".
+    static constexpr uint8_t kNotSet = 255;
+
+    CTrack() = default;
+    virtual ~CTrack() = default;
+
+    CTrack(const CTrack&) = delete;
+    CTrack& operator=(const CTrack&) = delete;
+
+    int32_t GetClipCount() const { return static_cast<int32_t>(m_clips.size()); }
+    // Borrowed; throws CInvalidArgument when index is out of range.
+    CClip& GetClipAt(int32_t index);
+    const CClip& GetClipAt(int32_t index) const;
+    // Position of the clip on this track, -1 when the track does not hold it.
+    int32_t IndexOfClip(const CClip* clip) const;
+    // The clip with start <= t < end; where clips overlap, the one that starts first. Null if none.
+    CClip* ClipAt(tick t);
+    const CClip* ClipAt(tick t) const;
+
+    // Takes ownership and inserts after every clip that starts at or before the clip's start;
+    // returns its index. Throws CInvalidArgument for a null clip.
+    int32_t AddClip(std::unique_ptr<CClip> clip);
+    // Takes ownership and inserts at index 0..count without regard to order (undo puts a clip
+    // back where it was). Throws CInvalidArgument on a bad index or a null clip.
+    void InsertClipAt(int32_t index, std::unique_ptr<CClip> clip);
+    // Hands the clip at index to the caller; throws CInvalidArgument when out of range.
+    std::unique_ptr<CClip> RemoveClipAt(int32_t index);
+    // Hands the clip to the caller with its former index; index -1 and null when not on this track.
+    std::pair<int32_t, std::unique_ptr<CClip>> RemoveClip(const CClip* clip);
+
+    // End of the last clip in song ticks (0 without clips), as of the last insert or remove.
+    tick GetEnd() const { return m_end; }
+    // Recomputes the end after a clip on the track changed its start or length in place.
+    void RecomputeEnd();
+
+    // Track identity within the project; -1 until the project gives it one.
+    int32_t GetId() const { return m_id; }
+    void SetId(int32_t id) { m_id = id; }
+    // Index in the player's track table while the project is active, else -1. Not stored.
+    int32_t GetPlayerSlot() const { return m_playerSlot; }
+    void SetPlayerSlot(int32_t slot) { m_playerSlot = slot; }
+    // Free for the engine's use; not stored.
+    int32_t GetRuntimeWord() const { return m_runtimeWord; }
+    void SetRuntimeWord(int32_t value) { m_runtimeWord = value; }
+    const std::string& GetName() const { return m_name; }
+    void SetName(const std::string& name) { m_name = name; }
+    // Display colour as 0x00BBGGRR.
+    uint32_t GetColour() const { return m_colour; }
+    void SetColour(uint32_t colour) { m_colour = colour; }
+    // Output port the clips play to.
+    const CNodeAddress& GetOutput() const { return m_output; }
+    void SetOutput(const CNodeAddress& output) { m_output = output; }
+    // MIDI channel 0..15.
+    uint8_t GetOutputChannel() const { return m_outputChannel; }
+    void SetOutputChannel(uint8_t channel) { m_outputChannel = channel; }
+    // Added to every played velocity.
+    int16_t GetVelocityOffset() const { return m_velocityOffset; }
+    void SetVelocityOffset(int16_t offset) { m_velocityOffset = offset; }
+    // Semitones added to every played pitch.
+    int16_t GetTranspose() const { return m_transpose; }
+    void SetTranspose(int16_t semitones) { m_transpose = semitones; }
+    CNoteValue GetPlayQuantize() const { return m_playQuantize; }
+    void SetPlayQuantize(CNoteValue value) { m_playQuantize = value; }
+    // Playback offset in ticks.
+    tick GetDelay() const { return m_delay; }
+    void SetDelay(tick delay) { m_delay = delay; }
+    // Output pitch range, inclusive.
+    uint8_t GetPitchLimitFrom() const { return m_pitchLimitFrom; }
+    void SetPitchLimitFrom(uint8_t pitch) { m_pitchLimitFrom = pitch; }
+    uint8_t GetPitchLimitTo() const { return m_pitchLimitTo; }
+    void SetPitchLimitTo(uint8_t pitch) { m_pitchLimitTo = pitch; }
+    // Output velocity range, inclusive.
+    uint8_t GetVelocityLimitFrom() const { return m_velocityLimitFrom; }
+    void SetVelocityLimitFrom(uint8_t velocity) { m_velocityLimitFrom = velocity; }
+    uint8_t GetVelocityLimitTo() const { return m_velocityLimitTo; }
+    void SetVelocityLimitTo(uint8_t velocity) { m_velocityLimitTo = velocity; }
+    // 0..127, or kNotSet when none is sent. Shared by all tracks on one port and channel; the
+    // project's channel setters keep them in step.
+    uint8_t GetProgram() const { return m_program; }
+    void SetProgram(uint8_t program) { m_program = program; }
+    uint8_t GetVolume() const { return m_volume; }
+    void SetVolume(uint8_t volume) { m_volume = volume; }
+    uint8_t GetPan() const { return m_pan; }
+    void SetPan(uint8_t pan) { m_pan = pan; }
+    bool GetSolo() const { return m_solo; }
+    void SetSolo(bool on) { m_solo = on; }
+    bool GetMute() const { return m_mute; }
+    void SetMute(bool on) { m_mute = on; }
+    // Record enable.
+    bool GetRecord() const { return m_record; }
+    void SetRecord(bool on) { m_record = on; }
+    // Live input is passed through this track.
+    bool GetInput() const { return m_input; }
+    void SetInput(bool on) { m_input = on; }
+    // Value of track property 2, kept for the user interface; the model gives it no meaning.
+    int32_t GetProperty2Value() const { return m_property2Value; }
+    void SetProperty2Value(int32_t value) { m_property2Value = value; }
+
+private:
+    std::vector<std::unique_ptr<CClip>> m_clips;
+    int32_t m_id = -1;
+    int32_t m_playerSlot = -1;
+    int32_t m_runtimeWord = 0;
+    std::string m_name = kDefaultName;
+    tick m_end = 0;
+    uint32_t m_colour = 0;
+    CNodeAddress m_output{CNodeAddress::kKindOutputPort, 0};
+    uint8_t m_outputChannel = 0;
+    int16_t m_velocityOffset = 0;
+    int16_t m_transpose = 0;
+    CNoteValue m_playQuantize;
+    tick m_delay = 0;
+    uint8_t m_pitchLimitFrom = 0;
+    uint8_t m_pitchLimitTo = 127;
+    uint8_t m_velocityLimitFrom = 0;
+    uint8_t m_velocityLimitTo = 127;
+    uint8_t m_program = kNotSet;
+    uint8_t m_volume = kNotSet;
+    uint8_t m_pan = kNotSet;
+    bool m_solo = false;
+    bool m_mute = false;
+    bool m_record = false;
+    bool m_input = false;
+    int32_t m_property2Value = 0;
+};
