@@ -1,5 +1,6 @@
 #include "files/ArchiveFile.h"
 #include "files/ProjectFile.h"
+#include "files/TempFolder.h"
 #include "model/Errors.h"
 #include "model/ProjectDoc.h"
 
@@ -7,10 +8,7 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,42 +18,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-// A fresh folder, removed afterwards together with a current directory a load may have changed.
-class CTempFolder {
-public:
-    CTempFolder() : m_previous(fs::current_path())
-    {
-        char pattern[] = "/tmp/tw-projfile-XXXXXX";
-        m_path = mkdtemp(pattern);
-    }
-    ~CTempFolder()
-    {
-        fs::current_path(m_previous);
-        fs::remove_all(m_path);
-    }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& Path() const { return m_path; }
-    // Names of everything in the folder.
-    std::vector<std::string> Entries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_path))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    fs::path m_previous;
-    std::string m_path;
-};
-
-void WriteFile(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 // Banks, phrases with content and properties off their defaults, tracks with clips, texts with
 // 8-bit characters, an odd signature and scale, and open windows of every kind.
@@ -167,11 +129,11 @@ TEST(ProjectFileDisk, FailedLoadLeavesTheProjectAsItWas)
 
     Bytes badVersion = ProjectFileBytes(CProjectDoc());
     badVersion[24] = 3;
-    WriteFile(folder / "v3.tnw", badVersion);
+    folder.Write("v3.tnw", badVersion);
     Bytes cut = before;
     cut.resize(cut.size() - 1);
-    WriteFile(folder / "cut.tnw", cut);
-    WriteFile(folder / "song.txt", before);
+    folder.Write("cut.tnw", cut);
+    folder.Write("song.txt", before);
 
     const auto expectFailure = [&](const std::string& path, const std::string& message) {
         try {
@@ -199,7 +161,7 @@ TEST(ProjectFileDisk, SaveReplacesTheFileOnlyWhenComplete)
 {
     CTempFolder folder;
     const std::string path = folder / "keep.tnw";
-    WriteFile(path, {1, 2, 3});
+    folder.Write("keep.tnw", {1, 2, 3});
     ::chmod(path.c_str(), 0640);
     {
         // Interrupted: written but never committed.
