@@ -14,33 +14,6 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// A small project written byte by byte: texts with a Latin-1 letter and characters JSON escapes,
-// a bank with one phrase, a track with one clip, a 3/4 signature and two open windows.
-Bytes HandProject()
-{
-    return HandHeader()
-        .Add(HandInfo("Caf\xE9 \"x\""))
-        .I32(1)
-        .Str("B\\")
-        .I32(1)
-        .Add(HandMidiData({{0, 48, 60, 100, 64}, {96, 144, 62, 90, 0}}, {{24, 0xB0, 7, 100}}, 384,
-                          "P", 255, 1))
-        .Add(HandPhraseProperties())
-        .I32(1)
-        .Str("T")
-        .I32(0x00FF00)
-        .I32(2)
-        .I32(1)
-        .Add(HandMidiData({{0, 96, 48, 100, 0}}, {}, 768, "C", 16, 3))
-        .I32(384)
-        .Add(HandTrackTail())
-        .Add(HandTail(3, 4, 2, 1, 9000))
-        .I32(1).Add(HandNoPlacement())
-        .I32(3).I32(1).Add(HandNoPlacement()).Zeros(54)
-        .I32(0)
-        .Get();
-}
-
 const char* const kHandProjectJson =
     R"({"title":"Caf\u00e9 \"x\"","copyright":"","author":"","comment":"","tempo":9000,)"
     R"("signature":[3,4],"scale":{"key":2,"mode":1},"songPosition":0,)"
@@ -76,7 +49,7 @@ std::string Relative(const std::string& path)
 TEST(CliProject, DumpPrintsAHandMadeProjectAsJson)
 {
     CTempFolder folder;
-    folder.Write("hand.tnw", HandProject());
+    folder.Write("hand.tnw", HandSmallProject());
     const CliResult result = RunCli({"dump", folder / "hand.tnw"});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
@@ -86,25 +59,25 @@ TEST(CliProject, DumpPrintsAHandMadeProjectAsJson)
 TEST(CliProject, ConvertWritesTheSameBytesWithRelativePaths)
 {
     CTempFolder folder;
-    folder.Write("hand.tnw", HandProject());
+    folder.Write("hand.tnw", HandSmallProject());
     const CliResult result =
         RunCli({"convert", Relative(folder / "hand.tnw"), Relative(folder / "copy.TNW")});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(FileBytes(folder / "copy.TNW"), HandProject());
+    EXPECT_EQ(FileBytes(folder / "copy.TNW"), HandSmallProject());
     EXPECT_EQ(RunCli({"dump", folder / "copy.TNW"}).out, kHandProjectJson);
 }
 
 TEST(CliProject, FailuresPrintTheMessageAndExitWithOne)
 {
     CTempFolder folder;
-    Bytes version3 = HandProject();
+    Bytes version3 = HandSmallProject();
     version3[24] = 3;
     folder.Write("v3.tnw", version3);
-    Bytes cut = HandProject();
+    Bytes cut = HandSmallProject();
     cut.resize(cut.size() - 2);
     folder.Write("cut.tnw", cut);
-    folder.Write("hand.tnw", HandProject());
+    folder.Write("hand.tnw", HandSmallProject());
     folder.Write("keep.tnw", {9, 9, 9});
 
     const CliResult schema = RunCli({"dump", folder / "v3.tnw"});

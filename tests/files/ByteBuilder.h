@@ -118,3 +118,30 @@ inline CBytes HandNoPlacement()
 {
     return CBytes().I32(-1).I32(-1).I32(0).I32(0).I32(0).I32(0);
 }
+
+// A small project written byte by byte: texts with a Latin-1 letter and characters JSON escapes,
+// a bank with one phrase, a track with one clip, a 3/4 signature and two open windows.
+inline std::vector<uint8_t> HandSmallProject()
+{
+    return HandHeader()
+        .Add(HandInfo("Caf\xE9 \"x\""))
+        .I32(1)
+        .Str("B\\")
+        .I32(1)
+        .Add(HandMidiData({{0, 48, 60, 100, 64}, {96, 144, 62, 90, 0}}, {{24, 0xB0, 7, 100}}, 384,
+                          "P", 255, 1))
+        .Add(HandPhraseProperties())
+        .I32(1)
+        .Str("T")
+        .I32(0x00FF00)
+        .I32(2)
+        .I32(1)
+        .Add(HandMidiData({{0, 96, 48, 100, 0}}, {}, 768, "C", 16, 3))
+        .I32(384)
+        .Add(HandTrackTail())
+        .Add(HandTail(3, 4, 2, 1, 9000))
+        .I32(1).Add(HandNoPlacement())
+        .I32(3).I32(1).Add(HandNoPlacement()).Zeros(54)
+        .I32(0)
+        .Get();
+}
