@@ -6,6 +6,7 @@
 #include "model/Track.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -202,6 +203,9 @@ std::unique_ptr<CClip> ReadClip(CArchiveReader& ar)
     ReadMidiData(ar, *clip);
     CFieldReader io(ar);
     ClipLayout(io, *clip);
+    // The model works with the clip's end; one past the tick range is not a clip of ours.
+    const int64_t end = int64_t{clip->GetStart()} + clip->GetLength();
+    if (end < INT32_MIN || end > INT32_MAX) ar.FailSchema();
     return clip;
 }
 

@@ -253,6 +253,14 @@ TEST(ProjectFile, MalformedFilesFailWithTheirMessage)
     EXPECT_EQ(ReadFailure(HandHeader().Add(HandInfo()).I32(0x7FFFFFFF).Get()), kPastEnd);
     EXPECT_EQ(ReadFailure(HandHeader().Add(HandInfo()).I32(1).Str("B").I32(1).I32(0x10000000).Get()),
               kPastEnd);
+    // A clip whose end is past the last tick.
+    const auto clipAt = [&](int64_t start) {
+        return HandHeader().Add(HandInfo()).I32(0).I32(1).Str("T").I32(0).I32(1).I32(1)
+            .Add(HandMidiData({}, {}, 10, "", 0, 1)).I32(start).Add(HandTrackTail())
+            .Add(HandTail()).I32(0).Get();
+    };
+    EXPECT_EQ(ReadFailure(clipAt(0x7FFFFFF5)), "");
+    EXPECT_EQ(ReadFailure(clipAt(0x7FFFFFF6)), kSchema);
     // Window records: no terminating 0, unknown id, doubled piano roll, bank index and window.
     EXPECT_EQ(ReadFailure(withTail(HandTail())), kPastEnd);
     const CBytes roll4 = CBytes().I32(3).I32(4).Add(HandNoPlacement()).Zeros(54);
