@@ -25,7 +25,8 @@ void Fill(CMidiData& data, int notes)
     data.GetNotes().Reserve(notes);
     for (int i = 0; i < notes; ++i)
         data.GetNotes().Append(CNote(i * 24, i * 24 + 20, 36 + i % 60, 64 + i % 60, 0));
-    for (int i = 0; i < 16; ++i) data.GetEvents().Append(CMidiEvent(i * 96, 0xB0, 7, i));
+    for (int i = 0; i < 16; ++i)
+        data.GetEvents().Append(CMidiEvent(i * 96, 0xB0, 7, i));
     data.SetLength(notes * 24);
 }
 
@@ -77,8 +78,10 @@ void BM_ProjectFileSave(benchmark::State& state)
 {
     const CProjectDoc& doc = SharedProject();
     const std::string path = TempPath();
-    for (auto _ : state) SaveProjectFile(doc, path);
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(ProjectFileBytes(doc).size()));
+    for (auto _ : state)
+        SaveProjectFile(doc, path);
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<int64_t>(ProjectFileBytes(doc).size()));
     ::unlink(path.c_str());
 }
 BENCHMARK(BM_ProjectFileSave)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -102,7 +105,8 @@ BENCHMARK(BM_ProjectFileLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_ProjectFileEncode(benchmark::State& state)
 {
     const CProjectDoc& doc = SharedProject();
-    for (auto _ : state) benchmark::DoNotOptimize(ProjectFileBytes(doc).data());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ProjectFileBytes(doc).data());
 }
 BENCHMARK(BM_ProjectFileEncode)->Unit(benchmark::kMillisecond);
 

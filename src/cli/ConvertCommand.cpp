@@ -17,5 +17,5 @@ int RunConvert(const CCliArgs& args)
 } // namespace
 
 const CCliCommand kConvertCommand{
-    "convert", "IN OUT", "load IN and save it as OUT (formats by extension: .tnw)", {}, 2,
-    RunConvert};
+    "convert", "IN OUT", "load IN and save it as OUT (formats by extension: .tnw)",
+    {},        2,        RunConvert};
