@@ -11,16 +11,16 @@ namespace {
 
 struct CScaleMode {
     std::string name;
-    std::string pattern;
     uint16_t mask; // bit i set: semitone i above the key is in the scale
 };
 
-CScaleMode MakeMode(std::string name, std::string pattern)
+// pattern: 12 characters, one per semitone above the key, '1' for a tone of the scale.
+CScaleMode MakeMode(std::string name, std::string_view pattern)
 {
     uint16_t mask = 0;
     for (std::size_t i = 0; i < pattern.size(); ++i)
         if (pattern[i] == '1') mask = static_cast<uint16_t>(mask | (1u << i));
-    return {std::move(name), std::move(pattern), mask};
+    return {std::move(name), mask};
 }
 
 // Filled on first use; the initialisation of a local static is thread-safe.
@@ -70,12 +70,6 @@ const std::string& CHarmonicScale::GetModeName(int mode)
 {
     CheckIndex(mode, GetModeCount());
     return Modes()[static_cast<std::size_t>(mode)].name;
-}
-
-const std::string& CHarmonicScale::GetModePattern(int mode)
-{
-    CheckIndex(mode, GetModeCount());
-    return Modes()[static_cast<std::size_t>(mode)].pattern;
 }
 
 bool CHarmonicScale::IsValidMode(int mode)

@@ -25,8 +25,6 @@ public:
     static std::string_view GetKeyName(int key);
     static int GetModeCount();
     static const std::string& GetModeName(int mode);
-    // 12 characters, one per semitone above the key: '1' in the scale, '0' outside.
-    static const std::string& GetModePattern(int mode);
     static bool IsValidKey(int key) { return key >= 0 && key < kKeyCount; }
     static bool IsValidMode(int mode);
 
