@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,14 +52,18 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path)
     if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))
         throw CFileError(SystemErrorText("opened", path, S_ISDIR(info.st_mode) ? EISDIR : errno));
     std::vector<uint8_t> bytes;
-    bytes.reserve(static_cast<size_t>(std::max<off_t>(info.st_size, 0)));
-    uint8_t chunk[64 * 1024];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) throw CFileError(SystemErrorText("read", path, errno));
-        if (got == 0) break;
-        bytes.insert(bytes.end(), chunk, chunk + got);
+    try {
+        bytes.reserve(static_cast<size_t>(std::max<off_t>(info.st_size, 0)));
+        uint8_t chunk[64 * 1024];
+        for (;;) {
+            const ssize_t got = ::read(fd, chunk, sizeof chunk);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) throw CFileError(SystemErrorText("read", path, errno));
+            if (got == 0) break;
+            bytes.insert(bytes.end(), chunk, chunk + got);
+        }
+    } catch (const std::bad_alloc&) {
+        throw COutOfMemory();
     }
     return bytes;
 }
