@@ -1,5 +1,5 @@
 #include "editing/OperationProject.h"
-#include "editing/ProjectDocTestDouble.h"
+#include "model/ProjectDoc.h"
 #include "model/Errors.h"
 
 #include <gtest/gtest.h>
