@@ -74,6 +74,8 @@ public:
     bool IsInitialised() const { return m_initialised.load(); }
     tick GetPosition() const { return m_clock.GetPosition(); }
     bool IsPlaying() const { return m_clock.IsPlaying(); }
+    // The recording switch of the play control (any thread; a plain read).
+    bool IsRecordingSwitchOn() const { return m_playControl.IsRecording(); }
     // Display name of the addressed node, empty when the address resolves to nothing.
     std::string GetNodeName(const CNodeAddress& address) const;
     // Parameter of the addressed node, -1 when the address resolves to nothing.

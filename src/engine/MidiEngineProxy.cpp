@@ -230,6 +230,11 @@ bool CMidiEngineProxy::IsPlaying() const
     return m_engine && m_engine->IsPlaying();
 }
 
+bool CMidiEngineProxy::IsRecording() const
+{
+    return IsPlaying() && m_engine->IsRecordingSwitchOn();
+}
+
 int CMidiEngineProxy::SetRecording(bool on)
 {
     return PlayControl(CPlayControl::kRecording, on ? 1 : 0);

@@ -93,6 +93,7 @@ public:
     int SetLoop(bool active, tick start, tick end);
     tick GetPosition() const; // read directly; 0 without an engine
     bool IsPlaying() const;   // read directly
+    bool IsRecording() const; // playing with the recording switch on; read directly
 
     // Play control.
     int SetRecording(bool on);

@@ -5,6 +5,7 @@
 //
 // Threads: music thread (or the caller's thread when the engine runs inline).
 
+#include <atomic>
 #include "devices/MidiNode.h"
 #include "devices/RecordNode.h"
 #include "engine/RecordSettings.h"
@@ -42,7 +43,8 @@ public:
     // Answers 1, 2, 3, 12 and 14; -1 for the rest.
     intptr_t GetParameter(int32_t code) const override;
 
-    bool IsRecording() const { return m_recording; }
+    // Any thread may read the switch.
+    bool IsRecording() const { return m_recording.load(std::memory_order_relaxed); }
     // Switches recording on (record-enabled tracks start) or off (every track finishes); setting
     // the current value again does nothing.
     void SetRecording(bool on);
@@ -68,7 +70,7 @@ private:
     void CaptureNoteOns(const CMidiMsgList& noteOns) override;
 
     CMidiEngine& m_engine;
-    bool m_recording = false;
+    std::atomic<bool> m_recording{false};
     bool m_soloMode = false;
     bool m_muteMode = false;
     intptr_t m_captureTarget = 0;

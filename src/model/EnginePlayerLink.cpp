@@ -7,10 +7,6 @@
 
 namespace {
 
-// The play-control node and its recording switch, read through the proxy's parameter query.
-constexpr CNodeAddress kPlayControl{11, 0};
-constexpr int32_t kRecordingSwitch = 1;
-
 CEngineProjectView ViewOf(CProjectDoc& doc)
 {
     CEngineProjectView view;
@@ -44,7 +40,7 @@ bool CEnginePlayerLink::IsRunning() const
 
 bool CEnginePlayerLink::IsRecording() const
 {
-    return m_proxy.IsPlaying() && m_proxy.GetNodeParameter(kPlayControl, kRecordingSwitch) > 0;
+    return m_proxy.IsRecording();
 }
 
 void CEnginePlayerLink::Stop()
