@@ -5,11 +5,11 @@
 //
 // Threads: music thread (or the caller's thread when the engine runs inline).
 
-#include <atomic>
 #include "devices/MidiNode.h"
 #include "devices/RecordNode.h"
 #include "engine/RecordSettings.h"
 
+#include <atomic>
 #include <cstdint>
 
 class CMidiEngine;
