@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <new>
 #include <random>
 #include <sys/stat.h>
@@ -68,7 +69,20 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path)
     return bytes;
 }
 
-CAtomicFileSink::CAtomicFileSink(std::string path) : m_path(std::move(path))
+namespace {
+
+// Saving through a symbolic link must replace the file it points to, not the link itself.
+std::string ResolveLinks(std::string path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_symlink(path, error)) return path;
+    const std::filesystem::path target = std::filesystem::weakly_canonical(path, error);
+    return error ? path : target.string();
+}
+
+} // namespace
+
+CAtomicFileSink::CAtomicFileSink(std::string path) : m_path(ResolveLinks(std::move(path)))
 {
     // An existing file keeps its permissions; a new one gets the usual 0666 less the umask.
     struct stat target {};

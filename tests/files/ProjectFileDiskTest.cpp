@@ -184,3 +184,17 @@ TEST(ProjectFileDisk, SaveReplacesTheFileOnlyWhenComplete)
     EXPECT_EQ(doc.GetPath(), path);
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"keep.tnw"});
 }
+
+TEST(ProjectFileDisk, SavingThroughALinkReplacesTheFileItPointsTo)
+{
+    CTempFolder folder;
+    const std::string target = folder / "real.tnw";
+    const std::string link = folder / "link.tnw";
+    folder.Write("real.tnw", {1, 2, 3});
+    fs::create_symlink(target, link);
+
+    CProjectDoc doc;
+    doc.Save(link);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadWholeFile(target), ProjectFileBytes(doc));
+}
