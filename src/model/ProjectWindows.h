@@ -39,6 +39,9 @@ public:
     virtual void TrackPropertyChanged(const CTrack& track, int32_t property) = 0;
     // The project became (or stopped being) the active one.
     virtual void ActiveChanged(bool active) = 0;
+    // The loop switch or a loop point changed; the transport shows them while the project is
+    // active.
+    virtual void TransportChanged() {}
 
     // Saved layout. HasSavedWindow tells whether a window of that kind (and target: the object id
     // of a piano roll, the bank index of a bank window) is open; OpenSavedWindow re-creates one
