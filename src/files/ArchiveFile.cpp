@@ -1,0 +1,122 @@
+#include "files/ArchiveFile.h"
+
+#include "model/Errors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+std::string SystemErrorText(const std::string& what, const std::string& path, int error)
+{
+    return path + " could not be " + what + ": " + std::strerror(error) + ".";
+}
+
+// Closes a descriptor on every way out of a scope.
+class CFdGuard {
+public:
+    explicit CFdGuard(int fd) : m_fd(fd) {}
+    ~CFdGuard()
+    {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    CFdGuard(const CFdGuard&) = delete;
+    CFdGuard& operator=(const CFdGuard&) = delete;
+
+private:
+    int m_fd;
+};
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw CFileError(SystemErrorText("opened", path, errno));
+    CFdGuard guard(fd);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))
+        throw CFileError(SystemErrorText("opened", path, S_ISDIR(info.st_mode) ? EISDIR : errno));
+    std::vector<uint8_t> bytes;
+    bytes.reserve(static_cast<size_t>(std::max<off_t>(info.st_size, 0)));
+    uint8_t chunk[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) throw CFileError(SystemErrorText("read", path, errno));
+        if (got == 0) break;
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    return bytes;
+}
+
+CAtomicFileSink::CAtomicFileSink(std::string path) : m_path(std::move(path))
+{
+    // An existing file keeps its permissions; a new one gets the usual 0666 less the umask.
+    struct stat target {};
+    const bool exists = ::stat(m_path.c_str(), &target) == 0;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+        m_tempPath = m_path + ".tmp" + std::to_string(::getpid()) + "-" +
+                     std::to_string(random() % 1000000);
+        m_fd = ::open(m_tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd < 0 && errno != EEXIST) break;
+    }
+    if (m_fd < 0) {
+        const int error = errno;
+        m_tempPath.clear();
+        throw CFileError(SystemErrorText("written", m_path, error));
+    }
+    if (exists && ::fchmod(m_fd, target.st_mode & 07777) != 0) Fail(errno);
+}
+
+CAtomicFileSink::~CAtomicFileSink()
+{
+    if (m_fd >= 0) ::close(m_fd);
+    if (!m_tempPath.empty()) ::unlink(m_tempPath.c_str());
+}
+
+void CAtomicFileSink::Fail(int error) const
+{
+    throw CFileError(SystemErrorText("written", m_path, error));
+}
+
+void CAtomicFileSink::Write(const uint8_t* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t done = ::write(m_fd, data, size);
+        if (done < 0 && errno == EINTR) continue;
+        if (done < 0) Fail(errno);
+        data += done;
+        size -= static_cast<size_t>(done);
+    }
+}
+
+void CAtomicFileSink::Commit()
+{
+    if (::fsync(m_fd) != 0) Fail(errno);
+    const int fd = std::exchange(m_fd, -1);
+    if (::close(fd) != 0) Fail(errno);
+    if (::rename(m_tempPath.c_str(), m_path.c_str()) != 0) Fail(errno);
+    m_tempPath.clear();
+    // The rename itself must reach the disk too; a folder that cannot be synced is no failure
+    // of the save.
+    const int folder = ::open(FolderOf(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+}
