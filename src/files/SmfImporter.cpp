@@ -1,6 +1,7 @@
 #include "files/SmfImporter.h"
 
-#include "files/SmfIo.h"
+#include "files/Archive.h"
+#include "files/ArchiveFile.h"
 #include "model/Clip.h"
 #include "model/Errors.h"
 #include "model/ObjectColours.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <map>
 #include <new>
@@ -43,6 +45,16 @@ uint32_t ReadVarLen(const uint8_t*& p, const uint8_t* end)
 uint16_t BigEndian16(const uint8_t* p)
 {
     return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+
+uint32_t BigEndian32(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+std::string FileTitleOf(const std::string& path)
+{
+    return std::filesystem::path(path).stem().string();
 }
 
 // Note-ons waiting for their note-off. A note-off takes the oldest entry with its key whatever
@@ -146,6 +158,9 @@ bool CSmfImporter::ReadFile(const std::string& path)
     } catch (const COutOfMemory&) {
         m_services.ShowMessage(kMsgNoMemory);
         return false;
+    } catch (const std::bad_alloc&) {
+        m_services.ShowMessage(kMsgNoMemory);
+        return false;
     } catch (const CFileError& e) {
         m_services.ShowMessage(e.what());
         return false;
@@ -159,7 +174,7 @@ bool CSmfImporter::ReadMemory(const uint8_t* data, size_t size, const std::strin
     m_fileTitle = FileTitleOf(fileName);
     std::string message;
     try {
-        CSmfByteReader reader(data, data + size, fileName);
+        CArchiveReader reader(data, size, fileName);
         ReadChunks(reader);
         return true;
     } catch (const CUserAbort&) {
@@ -193,11 +208,13 @@ void CSmfImporter::Fail(const std::string& message)
     throw CUserAbort();
 }
 
-void CSmfImporter::ReadChunks(CSmfByteReader& reader)
+void CSmfImporter::ReadChunks(CArchiveReader& reader)
 {
-    while (!reader.AtEnd()) {
+    // A chunk that claims more bytes than the file has fails as a read past the end, before
+    // anything is allocated for it.
+    while (reader.GetRemaining() > 0) {
         const uint8_t* id = reader.Take(4);
-        const uint32_t length = reader.ReadUInt32();
+        const uint32_t length = BigEndian32(reader.Take(4));
         if (length & 0x80000000u) throw COutOfMemory();
         const uint8_t* data = reader.Take(length);
         if (std::memcmp(id, "MThd", 4) == 0) {

@@ -16,7 +16,7 @@
 #include <vector>
 
 class CPhrase;
-class CSmfByteReader;
+class CArchiveReader;
 class CTrack;
 class CUserServices;
 
@@ -65,7 +65,7 @@ public:
 
 private:
     void Reset();
-    void ReadChunks(CSmfByteReader& reader);
+    void ReadChunks(CArchiveReader& reader);
     void ReadHeader(const uint8_t* data, uint32_t length);
     void ReadTrack(const uint8_t* data, const uint8_t* end);
     void ReadMeta(uint8_t type, const uint8_t* data, size_t length, CSmfTrack& track);
