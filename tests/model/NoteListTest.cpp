@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "model/Errors.h"
+#include "model/NoteList.h"
+
+namespace {
+
+CNote N(tick start, tick end, uint8_t pitch = 60, uint8_t velocity = 100)
+{
+    return CNote(start, end, pitch, velocity, 64);
+}
+
+CNoteList ListOf(std::initializer_list<CNote> notes)
+{
+    CNoteList list;
+    for (const CNote& note : notes) list.Insert(note);
+    return list;
+}
+
+std::vector<CNote> Items(const CNoteList& list)
+{
+    return {list.begin(), list.end()};
+}
+
+} // namespace
+
+TEST(NoteList, InsertPlacesAfterEqualStarts)
+{
+    CNoteList list = ListOf({N(96, 100, 1), N(96, 100, 2), N(96, 100, 3), N(0, 10)});
+    EXPECT_EQ(list.Insert(N(96, 120, 4)), 4);
+    EXPECT_EQ(list.Insert(N(0, 5, 9)), 1);
+    EXPECT_EQ(list.Insert(N(-5, 5)), 0);
+    EXPECT_EQ(list.Insert(N(500, 510)), 7);
+    EXPECT_EQ(list[6].m_pitch, 4);
+
+    // A scrambled sequence with many equal starts ends up as a stable sort by start.
+    CNoteList scrambled;
+    std::vector<CNote> expected;
+    uint32_t seed = 12345;
+    for (int i = 0; i < 2000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const CNote note = N(static_cast<tick>((seed >> 16) % 50), 1000, i % 128,
+                             static_cast<uint8_t>(i / 128));
+        scrambled.Insert(note);
+        expected.push_back(note);
+    }
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const CNote& a, const CNote& b) { return a.m_start < b.m_start; });
+    EXPECT_EQ(Items(scrambled), expected);
+}
+
+TEST(NoteList, FindFirstAtOrAfterStartsFromTheGivenIndex)
+{
+    const CNoteList list = ListOf({N(0, 1), N(96, 97), N(96, 98), N(192, 193)});
+    EXPECT_EQ(list.FindFirstAtOrAfter(0, 96), 1);
+    EXPECT_EQ(list.FindFirstAtOrAfter(0, 95), 1);
+    EXPECT_EQ(list.FindFirstAtOrAfter(2, 96), 2);
+    EXPECT_EQ(list.FindFirstAtOrAfter(3, 0), 3);
+    EXPECT_EQ(list.FindFirstAtOrAfter(0, 193), 4);
+    EXPECT_EQ(list.FindFirstAtOrAfter(4, 0), 4);
+    EXPECT_THROW(list.FindFirstAtOrAfter(5, 0), CInvalidArgument);
+    EXPECT_THROW(list.FindFirstAtOrAfter(-1, 0), CInvalidArgument);
+    EXPECT_EQ(CNoteList().FindFirstAtOrAfter(0, 0), 0);
+}
+
+TEST(NoteList, BadIndicesThrowInvalidArgument)
+{
+    CNoteList list = ListOf({N(0, 1)});
+    EXPECT_THROW(list.At(1), CInvalidArgument);
+    EXPECT_THROW(list[-1], CInvalidArgument);
+    EXPECT_THROW(list.RemoveAt(1), CInvalidArgument);
+    EXPECT_THROW(list.ReplaceAt(1, N(0, 1)), CInvalidArgument);
+    EXPECT_EQ(list.RemoveAt(0), N(0, 1));
+    EXPECT_TRUE(list.IsEmpty());
+}
+
+TEST(NoteList, ReplaceAtMovesOnlyWhenTheStartChanges)
+{
+    CNoteList list = ListOf({N(0, 10, 1), N(96, 100, 2), N(96, 100, 3), N(192, 200, 4)});
+    EXPECT_EQ(list.ReplaceAt(2, N(96, 150, 9)), 2);
+    EXPECT_EQ(list[2], N(96, 150, 9));
+    // Moved to after the notes already at its new start.
+    EXPECT_EQ(list.ReplaceAt(0, N(96, 97, 7)), 2);
+    EXPECT_EQ(Items(list),
+              (std::vector<CNote>{N(96, 100, 2), N(96, 150, 9), N(96, 97, 7), N(192, 200, 4)}));
+    EXPECT_EQ(list.ReplaceAt(1, list[1]), 1);
+}
+
+TEST(NoteList, EqualSearchesFindFirstAndLastCopies)
+{
+    CNoteList list = ListOf({N(0, 10), N(96, 100, 2), N(96, 100, 1), N(96, 100, 2), N(96, 100)});
+    EXPECT_EQ(list.FindEqual(N(96, 100, 2)), 1);
+    EXPECT_EQ(list.FindEqualFromEnd(N(96, 100, 2)), 3);
+    EXPECT_EQ(list.FindEqual(N(96, 101, 2)), -1);
+    EXPECT_EQ(list.FindEqualFromEnd(N(50, 100, 2)), -1);
+    EXPECT_EQ(list.RemoveEqual(N(96, 100, 2)), 1);
+    EXPECT_EQ(list.FindEqual(N(96, 100, 2)), 2);
+    EXPECT_EQ(list.RemoveEqual(N(1, 2)), -1);
+    EXPECT_EQ(list.GetCount(), 4);
+}
+
+TEST(NoteList, RemoveAllOfRemovesAsManyCopiesAsGivenLastFirst)
+{
+    const CNote x = N(0, 10, 60);
+    const CNote z = N(0, 10, 61);
+    CNoteList list = ListOf({x, z, x, x, N(5, 6)});
+    list.RemoveAllOf(ListOf({x, x, N(7, 8)}));
+    EXPECT_EQ(Items(list), (std::vector<CNote>{x, z, N(5, 6)}));
+
+    // An element equal to the empty note stays unless the other list holds one.
+    CNoteList withEmpty = ListOf({CNote(), x});
+    withEmpty.RemoveAllOf(ListOf({x}));
+    EXPECT_EQ(Items(withEmpty), (std::vector<CNote>{CNote()}));
+    withEmpty.RemoveAllOf(ListOf({CNote(), CNote()}));
+    EXPECT_TRUE(withEmpty.IsEmpty());
+
+    list.RemoveAllOf(list);
+    EXPECT_TRUE(list.IsEmpty());
+}
+
+TEST(NoteList, MergeFromPutsReceiverFirstOnEqualStarts)
+{
+    CNoteList list = ListOf({N(0, 1, 1), N(96, 97, 1)});
+    list.MergeFrom(ListOf({N(0, 1, 2), N(50, 51, 2), N(96, 97, 2), N(192, 193, 2)}));
+    EXPECT_EQ(Items(list), (std::vector<CNote>{N(0, 1, 1), N(0, 1, 2), N(50, 51, 2), N(96, 97, 1),
+                                               N(96, 97, 2), N(192, 193, 2)}));
+    CNoteList self = ListOf({N(0, 1, 1), N(5, 6, 2)});
+    self.MergeFrom(self);
+    EXPECT_EQ(Items(self),
+              (std::vector<CNote>{N(0, 1, 1), N(0, 1, 1), N(5, 6, 2), N(5, 6, 2)}));
+}
+
+TEST(NoteList, ClippingCutsNotesAtTheBorderAndDropsEmptiedOnes)
+{
+    CNoteList list = ListOf({N(90, 110)});
+    list.ClipBefore(96);
+    EXPECT_EQ(Items(list), (std::vector<CNote>{N(96, 110)}));
+
+    list = ListOf({N(90, 110), N(96, 97), N(200, 300)});
+    list.ClipAfter(96);
+    EXPECT_EQ(Items(list), (std::vector<CNote>{N(90, 96)}));
+
+    list = ListOf({N(0, 10), N(50, 5000000)});
+    list.CopyClipped(list, 5, 60);
+    EXPECT_EQ(Items(list), (std::vector<CNote>{N(5, 10), N(50, 60)}));
+
+    list = ListOf({N(0, 10), N(50, 5000000)});
+    list.ClipBefore(kOpenEnd);
+    EXPECT_TRUE(list.IsEmpty());
+    list = ListOf({N(0, 10), N(50, 5000000)});
+    list.ClipAfter(0);
+    EXPECT_TRUE(list.IsEmpty());
+}
+
+TEST(NoteList, CopyFiltersSelectByStartEndAndPitch)
+{
+    const CNoteList src =
+        ListOf({N(0, 200, 10), N(96, 192, 20), N(96, 193, 30), N(150, 160, 40), N(192, 200, 50)});
+    CNoteList out = ListOf({N(1, 2)});
+    out.CopyStartingIn(src, 96, 192);
+    EXPECT_EQ(Items(out), (std::vector<CNote>{N(96, 192, 20), N(96, 193, 30), N(150, 160, 40)}));
+    out.CopyInside(src, 96, 192);
+    EXPECT_EQ(Items(out), (std::vector<CNote>{N(96, 192, 20), N(150, 160, 40)}));
+    out.CopyInsideRange(src, 0, 200, 20, 40);
+    EXPECT_EQ(Items(out), (std::vector<CNote>{N(96, 192, 20), N(96, 193, 30)}));
+    out.CopyStartingIn(src, 192, 96);
+    EXPECT_TRUE(out.IsEmpty());
+    // Copying from the receiver itself works on the old content.
+    out = src;
+    out.CopyInside(out, 0, 192);
+    EXPECT_EQ(Items(out), (std::vector<CNote>{N(96, 192, 20), N(150, 160, 40)}));
+    EXPECT_TRUE(out.SameAs(ListOf({N(96, 192, 20), N(150, 160, 40)})));
+    EXPECT_FALSE(out.SameAs(ListOf({N(96, 192, 20)})));
+}
+
+TEST(NoteList, CopyMovedDropsNotesLeavingTheKeyboardOrTime)
+{
+    const CNoteList src = ListOf({N(5, 20, 126), N(10, 20, 60), N(30, 40, 0)});
+    CNoteList out;
+    out.CopyMoved(src, 0, 2);
+    EXPECT_EQ(Items(out), (std::vector<CNote>{N(10, 20, 62), N(30, 40, 2)}));
+    out.CopyMoved(src, -10, -1);
+    EXPECT_EQ(Items(out), (std::vector<CNote>{N(0, 10, 59)}));
+    out.CopyShifted(src, 100);
+    EXPECT_EQ(out[2], N(130, 140, 0));
+    out.Shift(-130);
+    EXPECT_EQ(out[0], N(-25, -10, 126));
+    out.Shift(INT32_MAX);
+    EXPECT_EQ(out[2].m_end, INT32_MAX);
+}
+
+TEST(NoteList, ExtentsOfEmptyAndFilledLists)
+{
+    EXPECT_EQ(CNoteList().MaxEnd(), -1);
+    const CNoteBounds none = CNoteList().Bounds();
+    EXPECT_EQ(none.m_start + none.m_end + none.m_lowPitch + none.m_highPitch, 0);
+
+    const CNoteList list = ListOf({N(10, 500, 64), N(20, 30, 40), N(400, 410, 90)});
+    EXPECT_EQ(list.MaxEnd(), 500);
+    const CNoteBounds b = list.Bounds();
+    EXPECT_EQ(b.m_start, 10);
+    EXPECT_EQ(b.m_end, 500);
+    EXPECT_EQ(b.m_lowPitch, 40);
+    EXPECT_EQ(b.m_highPitch, 91);
+}
