@@ -119,12 +119,12 @@ public:
     {
         for (int channel = 0; channel < CSmfTrack::kChannelCount; ++channel) {
             std::vector<CNote>& notes = m_notes[static_cast<size_t>(channel)];
-            std::stable_sort(notes.begin(), notes.end(), [](const CNote& a, const CNote& b) {
-                return a.m_start < b.m_start;
-            });
+            std::stable_sort(notes.begin(), notes.end(),
+                             [](const CNote& a, const CNote& b) { return a.m_start < b.m_start; });
             CNoteList& list = track.GetNotes(channel);
             list.Reserve(static_cast<int>(notes.size()));
-            for (const CNote& note : notes) list.Append(note);
+            for (const CNote& note : notes)
+                list.Append(note);
             std::vector<CNote>().swap(notes);
         }
     }
@@ -135,7 +135,8 @@ private:
 
 } // namespace
 
-CSmfImporter::CSmfImporter(CUserServices& services) : m_services(services) {}
+CSmfImporter::CSmfImporter(CUserServices& services) : m_services(services)
+{}
 
 CSmfImporter::~CSmfImporter() = default;
 
@@ -245,7 +246,7 @@ void CSmfImporter::ReadTrack(const uint8_t* p, const uint8_t* end)
     CChunkNotes notes;
     // Raw time in the file's ticks; 64 bits and the limit below keep long files from wrapping.
     int64_t raw = 0;
-    const int64_t maxRaw = (int64_t(kMaxTick) + 1) * m_division - 1;
+    const int64_t maxRaw = ((int64_t(kMaxTick) + 1) * m_division - 1) / kTicksPerQuarter;
     uint8_t status = 0; // running status; 0 = none yet
     uint8_t data[2] = {0, 0};
     while (p < end) {
@@ -267,8 +268,8 @@ void CSmfImporter::ReadTrack(const uint8_t* p, const uint8_t* end)
                 p += available;
                 if (type == 0x2F) {
                     for (const auto& entry : pending.TakeAll()) {
-                        notes.Add(entry.m_channel, CNote(entry.m_start, time, entry.m_key,
-                                                         entry.m_velocity, 127));
+                        notes.Add(entry.m_channel,
+                                  CNote(entry.m_start, time, entry.m_key, entry.m_velocity, 127));
                     }
                     break;
                 }
@@ -281,7 +282,8 @@ void CSmfImporter::ReadTrack(const uint8_t* p, const uint8_t* end)
         if (status == 0) continue;
         const uint8_t kind = status & 0xF0;
         const int dataCount = (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
-        for (int i = 0; i < dataCount && p < end && !(*p & 0x80); ++i) data[i] = *p++;
+        for (int i = 0; i < dataCount && p < end && !(*p & 0x80); ++i)
+            data[i] = *p++;
         const uint8_t channel = status & 0x0F;
         if (kind == 0x90 && data[1] > 0) {
             pending.Add(time, channel, data[0], data[1]);
@@ -330,9 +332,9 @@ struct CSmfImporter::CPart {
     const CSmfTrack* m_source;
     const CNoteList* m_notes;
     const CEventList* m_events;
-    uint8_t m_channel;  // output channel
+    uint8_t m_channel;   // output channel
     bool m_oneOfSeveral; // a single channel of a track that uses several
-    bool m_merged;      // all channels of a track that uses several
+    bool m_merged;       // all channels of a track that uses several
 };
 
 void CSmfImporter::ForEachPart(const std::function<void(const CPart&)>& make)
@@ -446,8 +448,10 @@ void CSmfImporter::MakeTracks(std::vector<std::unique_ptr<CTrack>>& result, tick
         track->SetOutputChannel(part.m_channel);
         track->SetColour(NextObjectColour());
         CClipGrid grid(clipLength);
-        for (const CNote& note : *part.m_notes) grid.Place(note);
-        for (const CMidiEvent& event : *part.m_events) grid.Place(event);
+        for (const CNote& note : *part.m_notes)
+            grid.Place(note);
+        for (const CMidiEvent& event : *part.m_events)
+            grid.Place(event);
         grid.MoveInto(*track);
         result.push_back(std::move(track));
     });

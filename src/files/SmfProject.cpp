@@ -36,6 +36,7 @@ void ExportProjectAsSmf(const CProjectDoc& doc, const std::string& path)
 {
     CSmfWriter writer(doc.GetTempo(), doc.GetInfo().m_copyright, doc.GetInfo().m_title);
     const CTrackList& tracks = doc.GetTracks();
-    for (int32_t i = 0; i < tracks.GetCount(); ++i) writer.AddTrack(*tracks.GetAt(i));
+    for (int32_t i = 0; i < tracks.GetCount(); ++i)
+        writer.AddTrack(*tracks.GetAt(i));
     writer.WriteFile(path);
 }

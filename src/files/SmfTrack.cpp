@@ -34,20 +34,23 @@ bool CSmfTrack::IsChannelUsed(int channel) const
 int CSmfTrack::GetUsedChannelCount() const
 {
     int used = 0;
-    for (int channel = 0; channel < kChannelCount; ++channel) used += IsChannelUsed(channel);
+    for (int channel = 0; channel < kChannelCount; ++channel)
+        used += IsChannelUsed(channel);
     return used;
 }
 
 CNoteList CSmfTrack::MergedNotes() const
 {
     CNoteList merged;
-    for (const CNoteList& notes : m_notes) merged.MergeFrom(notes);
+    for (const CNoteList& notes : m_notes)
+        merged.MergeFrom(notes);
     return merged;
 }
 
 CEventList CSmfTrack::MergedEvents() const
 {
     CEventList merged;
-    for (const CEventList& events : m_events) merged.MergeFrom(events);
+    for (const CEventList& events : m_events)
+        merged.MergeFrom(events);
     return merged;
 }

@@ -20,13 +20,15 @@ void PutVarLen(std::vector<uint8_t>& out, uint32_t value)
         bytes[count++] = value & 0x7F;
         value >>= 7;
     } while (value != 0 && count < 4);
-    while (count > 1) out.push_back(bytes[--count] | 0x80);
+    while (count > 1)
+        out.push_back(bytes[--count] | 0x80);
     out.push_back(bytes[0]);
 }
 
 void PutBigEndian(std::vector<uint8_t>& out, uint32_t value, int bytes)
 {
-    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) out.push_back(uint8_t(value >> shift));
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8)
+        out.push_back(uint8_t(value >> shift));
 }
 
 // A chunk body under construction: every message goes out with its delta time, and a full
@@ -55,7 +57,8 @@ public:
     }
     void Text(uint8_t type, const std::string& text)
     {
-        if (!text.empty()) Meta(0, type, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+        if (!text.empty())
+            Meta(0, type, reinterpret_cast<const uint8_t*>(text.data()), text.size());
     }
     void Message(tick time, const uint8_t* bytes, int length)
     {
@@ -106,9 +109,11 @@ std::vector<CTimedMessage> ChannelMessages(int channel, const std::vector<CNote>
         const uint8_t offVelocity = note.m_offVelocity & 0x7F;
         const uint32_t on = sequence++;
         messages.push_back({start, 2, end, on, {uint8_t(0x90 | ch), pitch, velocity}, 3});
-        const CTimedMessage off = end == start
-            ? CTimedMessage{end, 2, end, sequence++, {uint8_t(0x80 | ch), pitch, offVelocity}, 3}
-            : CTimedMessage{end, 0, start, on, {uint8_t(0x80 | ch), pitch, offVelocity}, 3};
+        const CTimedMessage off =
+            end == start
+                ? CTimedMessage{end, 2, end, sequence++, {uint8_t(0x80 | ch), pitch, offVelocity},
+                                3}
+                : CTimedMessage{end, 0, start, on, {uint8_t(0x80 | ch), pitch, offVelocity}, 3};
         messages.push_back(off);
     }
     for (const CMidiEvent& event : events) {
@@ -153,8 +158,8 @@ CSmfWriter::CSmfWriter(int32_t tempo, const std::string& copyright, const std::s
     CChunkBuilder chunk;
     chunk.Text(0x03, title);
     chunk.Text(0x02, copyright);
-    const auto micros = static_cast<uint32_t>(
-        std::clamp<int64_t>(MicrosPerQuarterFromTempo(tempo), 1, 0xFFFFFF));
+    const auto micros =
+        static_cast<uint32_t>(std::clamp<int64_t>(MicrosPerQuarterFromTempo(tempo), 1, 0xFFFFFF));
     const uint8_t tempoBytes[3] = {uint8_t(micros >> 16), uint8_t(micros >> 8), uint8_t(micros)};
     chunk.Meta(0, 0x51, tempoBytes, 3);
     m_firstChunk = chunk.Finish();
@@ -202,7 +207,8 @@ std::vector<uint8_t> CSmfWriter::GetBytes() const
     std::vector<uint8_t> out;
     PutChunk(out, "MThd", header);
     PutChunk(out, "MTrk", m_firstChunk);
-    for (const auto& chunk : m_chunks) PutChunk(out, "MTrk", chunk);
+    for (const auto& chunk : m_chunks)
+        PutChunk(out, "MTrk", chunk);
     return out;
 }
 
