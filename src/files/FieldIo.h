@@ -137,3 +137,12 @@ public:
 
     CArchiveReader& m_ar;
 };
+
+// A field that is a plain data member of a struct (placement values, project texts, defaults).
+template <class Io, class W, class Obj, class Struct, class M>
+void MemberField(Io& io, CWire<W> wire, Obj& obj, M Struct::*member)
+{
+    io.Field(
+        wire, obj, [member](const Struct& s) -> const M& { return s.*member; },
+        [member](Struct& s, const M& value) { s.*member = value; });
+}

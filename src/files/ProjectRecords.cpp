@@ -92,17 +92,12 @@ void TrackTailLayout(Io& io, Track& t)
 template <class Io, class Placement>
 void PlacementLayout(Io& io, Placement& p)
 {
-    const auto field = [&io, &p](int32_t CWindowPlacement::*member) {
-        io.Field(
-            kWireInt32, p, [member](const CWindowPlacement& q) { return q.*member; },
-            [member](CWindowPlacement& q, int32_t v) { q.*member = v; });
-    };
-    field(&CWindowPlacement::flags);
-    field(&CWindowPlacement::showState);
-    field(&CWindowPlacement::left);
-    field(&CWindowPlacement::top);
-    field(&CWindowPlacement::right);
-    field(&CWindowPlacement::bottom);
+    MemberField(io, kWireInt32, p, &CWindowPlacement::flags);
+    MemberField(io, kWireInt32, p, &CWindowPlacement::showState);
+    MemberField(io, kWireInt32, p, &CWindowPlacement::left);
+    MemberField(io, kWireInt32, p, &CWindowPlacement::top);
+    MemberField(io, kWireInt32, p, &CWindowPlacement::right);
+    MemberField(io, kWireInt32, p, &CWindowPlacement::bottom);
 }
 
 // Notes and events are written straight into the buffer in chunks, not value by value.

@@ -1,0 +1,55 @@
+// CProjectDoc's file members: the extension of the path chooses the format.
+
+#include "model/ProjectDoc.h"
+
+#include "files/ProjectFile.h"
+#include "model/Errors.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+std::string LowerExtension(const std::string& path)
+{
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
+}
+
+// A failed change of directory is no failure of the load.
+void MakeFolderCurrent(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::absolute(path, error).parent_path();
+    if (!error && !folder.empty()) std::filesystem::current_path(folder, error);
+}
+
+} // namespace
+
+bool CProjectDoc::Load(const std::string& path)
+{
+    const std::string ext = LowerExtension(path);
+    if (ext == kProjectFileExtension) {
+        LoadProjectFile(*this, path);
+    } else {
+        return false;
+    }
+    MakeFolderCurrent(path);
+    return true;
+}
+
+void CProjectDoc::Save(const std::string& path)
+{
+    const std::string ext = LowerExtension(path);
+    if (ext == kProjectFileExtension) {
+        SaveProjectFile(*this, path);
+    } else {
+        throw CFileError(path + " cannot be saved: the file type is not known.");
+    }
+    SetPath(path);
+    SetModified(false);
+}
