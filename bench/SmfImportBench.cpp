@@ -45,8 +45,8 @@ std::vector<uint8_t> MakeFile(int notesPerTrack)
         notes.Reserve(notesPerTrack);
         for (int i = 0; i < notesPerTrack; ++i) {
             const tick start = i * 24;
-            notes.Append(CNote(start, start + 36 + (i % 5) * 12, uint8_t(36 + (i * 7 + channel) % 60),
-                               uint8_t(40 + i % 80), 64));
+            notes.Append(CNote(start, start + 36 + (i % 5) * 12,
+                               uint8_t(36 + (i * 7 + channel) % 60), uint8_t(40 + i % 80), 64));
             if (i % 8 == 0) events.Append(CMidiEvent(start, 0xB0, 1, uint8_t(i % 128)));
         }
         writer.AddMidiTrack("Track", channel, notes, events);
@@ -73,7 +73,8 @@ BENCHMARK(BM_SmfReadAndMakeTracks)->Arg(1000)->Arg(20000)->Unit(benchmark::kMill
 
 void BM_SmfWrite(benchmark::State& state)
 {
-    for (auto _ : state) benchmark::DoNotOptimize(MakeFile(static_cast<int>(state.range(0))));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(MakeFile(static_cast<int>(state.range(0))));
     state.SetItemsProcessed(int64_t(state.iterations()) * state.range(0) * 16);
 }
 BENCHMARK(BM_SmfWrite)->Arg(20000)->Unit(benchmark::kMillisecond);

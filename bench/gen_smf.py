@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes a large format-1 Standard MIDI File for the import measurements: a tempo track and
-16 tracks, one per channel, of overlapping notes with a controller every fifth note.
+16 tracks, one per channel, of overlapping notes with a controller every third note.
 
 Usage: gen_smf.py OUT.mid [--notes N] [--division D]
 """
@@ -30,7 +30,7 @@ def note_track(channel, count, division):
         key = 36 + (i * 7 + channel) % 60
         timed.append((start, 1, bytes((0x90 | channel, key, 40 + i % 80))))
         timed.append((start + length, 0, bytes((0x80 | channel, key, 64))))
-        if i % 5 == 0:
+        if i % 3 == 0:
             timed.append((start, 1, bytes((0xB0 | channel, 1, i % 128))))
     timed.sort(key=lambda e: (e[0], e[1]))
     body = bytearray(b'\x00\xff\x03' + vlq(8) + b'Track %02d' % (channel + 1))

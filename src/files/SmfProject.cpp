@@ -2,9 +2,41 @@
 
 #include "files/SmfImporter.h"
 #include "files/SmfWriter.h"
+#include "model/Errors.h"
 #include "model/ProjectDoc.h"
+#include "model/UserServices.h"
 
 #include <algorithm>
+
+namespace {
+
+CUserServices* g_loadQuestions = nullptr;
+
+// Passes questions on to the installed services (Yes without any) and keeps the message of a
+// failure for the exception that reports it.
+class CLoadServices : public CUserServices {
+public:
+    bool AskYesNo(const std::string& question) override
+    {
+        return g_loadQuestions ? g_loadQuestions->AskYesNo(question) : true;
+    }
+    bool AskRemembered(const std::string& question, bool& dontAskAgain) override
+    {
+        dontAskAgain = false;
+        return AskYesNo(question);
+    }
+    void ShowMessage(const std::string& message) override { m_message = message; }
+    std::string ChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
+    std::string ChooseFileToSave(const std::string&, const std::string&,
+                                 const std::string&) override
+    {
+        return {};
+    }
+
+    std::string m_message;
+};
+
+} // namespace
 
 bool ImportSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices& services)
 {
@@ -30,6 +62,19 @@ bool ImportSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices
     doc.SetLoopOn(false);
     doc.SetPath(std::string());
     return true;
+}
+
+void SetSmfLoadQuestions(CUserServices* services)
+{
+    g_loadQuestions = services;
+}
+
+void LoadSmfAsProject(CProjectDoc& doc, const std::string& path)
+{
+    CLoadServices services;
+    if (ImportSmfAsProject(doc, path, services)) return;
+    if (services.m_message.empty()) throw CUserAbort();
+    throw CFileError(services.m_message);
 }
 
 void ExportProjectAsSmf(const CProjectDoc& doc, const std::string& path)

@@ -13,6 +13,19 @@ class CUserServices;
 // after an error, which services has shown; the project is then untouched.
 bool ImportSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices& services);
 
+// The extension that opens a Standard MIDI File as a project.
+inline constexpr const char* kSmfExtension = ".mid";
+
+// Who answers the multiple-channel question when a MIDI file opens through CProjectDoc::Load,
+// which has no user services of its own: the application's services, or the command line's
+// fixed answer. Borrowed; null (the default) answers Yes. User-interface thread only.
+void SetSmfLoadQuestions(CUserServices* services);
+
+// CProjectDoc::Load's way in: as ImportSmfAsProject with the services above for the question,
+// but a failure is thrown, as CFileError with the message, so that the caller reports it like
+// any failed load. The project is untouched then.
+void LoadSmfAsProject(CProjectDoc& doc, const std::string& path);
+
 // Writes every track of the project, clips at their song positions, as one MIDI track each.
 // Throws CFileError when the file cannot be written; an existing file is then left as it was.
 void ExportProjectAsSmf(const CProjectDoc& doc, const std::string& path);

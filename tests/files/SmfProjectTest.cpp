@@ -1,35 +1,18 @@
 #include "files/SmfTestSupport.h"
+#include "files/TempFolder.h"
 
 #include "files/SmfProject.h"
 #include "files/SmfWriter.h"
+#include "model/Errors.h"
 #include "model/ProjectDoc.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <set>
 #include <tuple>
-#include <unistd.h>
 
 namespace {
-
-std::string TempPath(const std::string& name)
-{
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("tw-smf-project-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return (dir / name).string();
-}
-
-std::string WriteTemp(const std::string& name, const std::vector<uint8_t>& bytes)
-{
-    const std::string path = TempPath(name);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return path;
-}
 
 // A track's notes and events at their song positions, in a canonical order.
 struct CFlat {
@@ -79,18 +62,20 @@ std::unique_ptr<CTrack> TrackWithClips(const std::string& name, uint8_t channel)
 
 TEST(SmfProject, OpeningAMidiFileReplacesTheProject)
 {
-    const std::string path = WriteTemp(
-        "Tune.mid", CFileBytes()
-                        .Header(1, 2, 96)
-                        .Track(CTrackBytes().Meta(0, 0x02, "(c) 1999").Tempo(0, 600000).End())
-                        .Track(CTrackBytes()
-                                   .Name("Pad")
-                                   .On(0, 0, 60, 90)
-                                   .On(0, 1, 64, 90)
-                                   .Off(1600, 0, 60, 0)
-                                   .Off(0, 1, 64, 0)
-                                   .End())
-                        .Bytes());
+    CTempFolder folder;
+    const std::string path = folder / "Tune.mid";
+    folder.Write("Tune.mid",
+                 CFileBytes()
+                     .Header(1, 2, 96)
+                     .Track(CTrackBytes().Meta(0, 0x02, "(c) 1999").Tempo(0, 600000).End())
+                     .Track(CTrackBytes()
+                                .Name("Pad")
+                                .On(0, 0, 60, 90)
+                                .On(0, 1, 64, 90)
+                                .Off(1600, 0, 60, 0)
+                                .Off(0, 1, 64, 0)
+                                .End())
+                     .Bytes());
     CProjectDoc doc;
     doc.GetTracks().InsertAt(-1, std::make_unique<CTrack>());
     doc.SetHighestTrackId(7);
@@ -128,10 +113,10 @@ TEST(SmfProject, AFailedOpenLeavesTheProjectUntouched)
     doc.SetPath("/old/project.tnw");
     doc.SetLoopOn(true);
     CScriptedUser user;
-    const std::string smpte = WriteTemp(
-        "smpte.mid", CFileBytes().Header(1, 1, 0xE728).Track(CTrackBytes().End()).Bytes());
-    EXPECT_FALSE(ImportSmfAsProject(doc, smpte, user));
-    EXPECT_FALSE(ImportSmfAsProject(doc, TempPath("missing.mid"), user));
+    CTempFolder folder;
+    folder.Write("smpte.mid", CFileBytes().Header(1, 1, 0xE728).Track(CTrackBytes().End()).Bytes());
+    EXPECT_FALSE(ImportSmfAsProject(doc, folder / "smpte.mid", user));
+    EXPECT_FALSE(ImportSmfAsProject(doc, folder / "missing.mid", user));
     EXPECT_FALSE(ImportSmfAsProject(doc, "", user)); // the dialog was cancelled
     EXPECT_EQ(user.m_messages.size(), 2u);
     EXPECT_EQ(doc.GetTracks().GetCount(), 1);
@@ -149,7 +134,8 @@ TEST(SmfProject, ExportedProjectOpensWithTheSameTracksNotesAndEvents)
     doc.GetTracks().InsertAt(-1, TrackWithClips("Piano", 0));
     doc.GetTracks().InsertAt(-1, TrackWithClips("Strings", 5));
     doc.GetTracks().InsertAt(-1, std::make_unique<CTrack>()); // empty: nothing to open
-    const std::string path = TempPath("export.mid");
+    CTempFolder folder;
+    const std::string path = folder / "export.mid";
     ExportProjectAsSmf(doc, path);
 
     CProjectDoc opened;
@@ -168,5 +154,38 @@ TEST(SmfProject, ExportedProjectOpensWithTheSameTracksNotesAndEvents)
         EXPECT_EQ(Flatten(back), Flatten(original));
     }
     EXPECT_TRUE(user.m_questions.empty());
-    std::filesystem::remove_all(std::filesystem::path(path).parent_path());
+}
+
+TEST(SmfProject, LoadOpensMidiFilesAndThrowsTheirErrors)
+{
+    CTempFolder folder;
+    folder.Write("Two.MID", CFileBytes()
+                                .Header(0, 1, 96)
+                                .Track(CTrackBytes()
+                                           .On(0, 0, 60, 90)
+                                           .On(0, 1, 62, 90)
+                                           .Off(10, 0, 60, 0)
+                                           .Off(0, 1, 62, 0)
+                                           .End())
+                                .Bytes());
+    folder.Write("bad.mid", CFileBytes().Header(0, 1, 0).Bytes());
+    CScriptedUser user;
+    user.m_answer = false;
+    SetSmfLoadQuestions(&user);
+    CProjectDoc doc;
+    EXPECT_TRUE(doc.Load(folder / "Two.MID"));
+    SetSmfLoadQuestions(nullptr);
+    EXPECT_EQ(user.m_questions.size(), 1u);
+    ASSERT_EQ(doc.GetTracks().GetCount(), 1);
+    EXPECT_EQ(doc.GetTracks().GetAt(0)->GetName(), "Imported Track (Merged Channels)");
+    EXPECT_TRUE(doc.GetPath().empty());
+
+    try {
+        doc.Load(folder / "bad.mid");
+        ADD_FAILURE() << "a bad file loaded";
+    } catch (const CFileError& e) {
+        EXPECT_STREQ(e.what(), "Bad MIDI-file! (time division value = 0)!");
+    }
+    EXPECT_EQ(doc.GetTracks().GetCount(), 1);
+    EXPECT_TRUE(user.m_messages.empty()); // the caller reports the error
 }

@@ -1,4 +1,5 @@
 #include "files/SmfTestSupport.h"
+#include "files/TempFolder.h"
 
 #include "files/ArchiveFile.h"
 #include "files/SmfImporter.h"
@@ -9,10 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <tuple>
-#include <unistd.h>
 
 namespace {
 
@@ -61,14 +60,6 @@ std::vector<std::unique_ptr<CPhrase>> ReadPhrases(const std::vector<uint8_t>& by
     std::vector<std::unique_ptr<CPhrase>> phrases;
     importer.MakePhrases(phrases);
     return phrases;
-}
-
-std::string TempPath(const std::string& name)
-{
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("tw-smf-writer-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return (dir / name).string();
 }
 
 } // namespace
@@ -130,7 +121,8 @@ TEST(SmfWriter, ExportedPhrasesReadBackWithTheSameNotesAndEvents)
 
 TEST(SmfWriter, WriteFileReplacesTheTargetOrLeavesItAlone)
 {
-    const std::string path = TempPath("replace.mid");
+    CTempFolder folder;
+    const std::string path = folder / "replace.mid";
     std::ofstream(path) << "old content";
     CSmfWriter writer(12000, "", "");
     const auto phrase = RichPhrase("One", 0);
@@ -140,8 +132,7 @@ TEST(SmfWriter, WriteFileReplacesTheTargetOrLeavesItAlone)
     CScriptedUser user;
     EXPECT_EQ(ReadPhrases(ReadWholeFile(path), user).size(), 1u);
 
-    const std::string unwritable = TempPath("no-such-folder/x.mid");
+    const std::string unwritable = folder / "no-such-folder/x.mid";
     EXPECT_THROW(writer.WriteFile(unwritable), CFileError);
-    EXPECT_FALSE(std::filesystem::exists(unwritable));
-    std::filesystem::remove_all(std::filesystem::path(path).parent_path());
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"replace.mid"});
 }
