@@ -154,18 +154,7 @@ bool CSmfImporter::ReadFile(const std::string& path)
         if (chosen.empty()) return false;
     }
     std::vector<uint8_t> bytes;
-    try {
-        bytes = ReadWholeFile(chosen);
-    } catch (const COutOfMemory&) {
-        m_services.ShowMessage(kMsgNoMemory);
-        return false;
-    } catch (const std::bad_alloc&) {
-        m_services.ShowMessage(kMsgNoMemory);
-        return false;
-    } catch (const CFileError& e) {
-        m_services.ShowMessage(e.what());
-        return false;
-    }
+    if (!ReportingFailures([&] { bytes = ReadWholeFile(chosen); })) return false;
     return ReadMemory(bytes.data(), bytes.size(), chosen);
 }
 
@@ -173,21 +162,28 @@ bool CSmfImporter::ReadMemory(const uint8_t* data, size_t size, const std::strin
 {
     Reset();
     m_fileTitle = FileTitleOf(fileName);
-    std::string message;
-    try {
+    const bool read = ReportingFailures([&] {
         CArchiveReader reader(data, size, fileName);
         ReadChunks(reader);
+    });
+    if (!read) Reset();
+    return read;
+}
+
+bool CSmfImporter::ReportingFailures(const std::function<void()>& step)
+{
+    try {
+        step();
         return true;
     } catch (const CUserAbort&) {
+        // already shown
     } catch (const COutOfMemory&) {
-        message = kMsgNoMemory;
+        m_services.ShowMessage(kMsgNoMemory);
     } catch (const std::bad_alloc&) {
-        message = kMsgNoMemory;
+        m_services.ShowMessage(kMsgNoMemory);
     } catch (const CFileError& e) {
-        message = e.what();
+        m_services.ShowMessage(e.what());
     }
-    Reset();
-    if (!message.empty()) m_services.ShowMessage(message);
     return false;
 }
 

@@ -69,6 +69,8 @@ private:
     void ReadHeader(const uint8_t* data, uint32_t length);
     void ReadTrack(const uint8_t* data, const uint8_t* end);
     void ReadMeta(uint8_t type, const uint8_t* data, size_t length, CSmfTrack& track);
+    // Runs step; a failure is shown (unless it was already) and gives false.
+    bool ReportingFailures(const std::function<void()>& step);
     // Shows message and leaves the import through the silent abort.
     [[noreturn]] void Fail(const std::string& message);
     // The answer to the multiple-channel question, asked the first time it is needed.
