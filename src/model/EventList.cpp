@@ -70,7 +70,8 @@ void CEventList::CopyConverted(const CEventList& src, uint8_t kind)
             return value >= 0;
         });
         return;
-    default: Clear();
+    default:
+        Clear();
     }
 }
 

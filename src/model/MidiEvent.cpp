@@ -51,12 +51,18 @@ int EventKindMessageLength(uint8_t status)
 std::string_view EventKindName(uint8_t status)
 {
     switch (KindOf(status)) {
-    case kKindPolyPressure: return "Poly Pressure";
-    case kKindControlChange: return "Control Change";
-    case kKindProgramChange: return "Program Change";
-    case kKindChannelAftertouch: return "Channel Aftertouch";
-    case kKindPitchBender: return "Pitch Bender";
-    default: return "";
+    case kKindPolyPressure:
+        return "Poly Pressure";
+    case kKindControlChange:
+        return "Control Change";
+    case kKindProgramChange:
+        return "Program Change";
+    case kKindChannelAftertouch:
+        return "Channel Aftertouch";
+    case kKindPitchBender:
+        return "Pitch Bender";
+    default:
+        return "";
     }
 }
 

@@ -31,8 +31,7 @@ public:
     constexpr CMidiEvent() = default;
     constexpr CMidiEvent(tick time, uint8_t kind, uint8_t data1, uint8_t data2)
         : m_time(time), m_kind(kind), m_data1(data1), m_data2(data2)
-    {
-    }
+    {}
 
     // data1 and data2 both 255.
     constexpr bool IsEmpty() const { return m_data1 == 255 && m_data2 == 255; }

@@ -12,8 +12,7 @@ public:
     constexpr CNote(tick start, tick end, uint8_t pitch, uint8_t velocity, uint8_t offVelocity)
         : m_start(start), m_end(end), m_pitch(pitch), m_velocity(velocity),
           m_offVelocity(offVelocity)
-    {
-    }
+    {}
 
     constexpr tick GetLength() const { return m_end - m_start; }
     // Pitch, velocity and off velocity all 255.
@@ -23,9 +22,9 @@ public:
     }
     bool operator==(const CNote&) const = default;
 
-    tick m_start = -1;          // first tick
-    tick m_end = -1;            // first tick after the note (exclusive)
-    uint8_t m_pitch = 255;      // MIDI key 0..127
-    uint8_t m_velocity = 255;   // note-on velocity 0..127
+    tick m_start = -1;           // first tick
+    tick m_end = -1;             // first tick after the note (exclusive)
+    uint8_t m_pitch = 255;       // MIDI key 0..127
+    uint8_t m_velocity = 255;    // note-on velocity 0..127
     uint8_t m_offVelocity = 255; // note-off velocity 0..127
 };

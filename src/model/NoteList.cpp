@@ -38,7 +38,8 @@ void CNoteList::ClipAfter(tick t)
 tick CNoteList::MaxEnd() const
 {
     tick maxEnd = -1;
-    for (const CNote& note : m_items) maxEnd = std::max(maxEnd, note.m_end);
+    for (const CNote& note : m_items)
+        maxEnd = std::max(maxEnd, note.m_end);
     return maxEnd;
 }
 

@@ -8,10 +8,10 @@
 
 // The union of the note rectangles (start, pitch)..(end, pitch + 1); all 0 for no notes.
 struct CNoteBounds {
-    tick m_start = 0;         // earliest start
-    tick m_end = 0;           // latest end
-    int32_t m_lowPitch = 0;   // lowest pitch
-    int32_t m_highPitch = 0;  // highest pitch + 1
+    tick m_start = 0;        // earliest start
+    tick m_end = 0;          // latest end
+    int32_t m_lowPitch = 0;  // lowest pitch
+    int32_t m_highPitch = 0; // highest pitch + 1
 };
 
 class CNoteList : public CSortedList<CNote, &CNote::m_start> {

@@ -16,8 +16,7 @@
 #include "model/TimeBase.h"
 
 // T is the element type, Time the member holding its tick.
-template <class T, tick T::*Time>
-class CSortedList {
+template <class T, tick T::*Time> class CSortedList {
 public:
     using value_type = T;
     using const_iterator = typename std::vector<T>::const_iterator;
@@ -61,7 +60,13 @@ public:
     {
         const int index = InsertionIndex(item.*Time);
         EnsureRoom(1);
-        GuardAlloc([&] { m_items.insert(m_items.begin() + index, item); });
+        GuardAlloc([&] {
+            if (index == GetCount()) {
+                m_items.push_back(item);
+            } else {
+                m_items.insert(m_items.begin() + index, item);
+            }
+        });
         return index;
     }
     // Adds at the end when that keeps the order (the fast way to build a list in time order);
@@ -153,8 +158,7 @@ public:
 protected:
     // Refills this list from src in one pass: each source element is copied, handed to edit,
     // and kept when edit returns true. src may be this list.
-    template <class Edit>
-    void RebuildFrom(const CSortedList& src, Edit edit)
+    template <class Edit> void RebuildFrom(const CSortedList& src, Edit edit)
     {
         std::vector<T> out;
         GuardAlloc([&] { out.reserve(src.m_items.size()); });
@@ -178,10 +182,10 @@ protected:
         m_items.swap(out);
     }
     // Applies edit to every element in place; edit must move all times alike.
-    template <class Edit>
-    void EditAll(Edit edit)
+    template <class Edit> void EditAll(Edit edit)
     {
-        for (T& item : m_items) edit(item);
+        for (T& item : m_items)
+            edit(item);
     }
     // Erases elements first..last-1.
     void EraseRange(int first, int last)
@@ -215,8 +219,7 @@ private:
         if (extra > static_cast<size_t>(INT_MAX) - m_items.size()) throw COutOfMemory();
     }
     // Reports allocation failure as the model's out-of-memory error.
-    template <class Fn>
-    static void GuardAlloc(Fn fn)
+    template <class Fn> static void GuardAlloc(Fn fn)
     {
         try {
             fn();

