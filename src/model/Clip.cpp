@@ -9,7 +9,8 @@ CClip::CClip(tick start, tick end, const std::string& name, uint32_t colour) : m
     SetLength(end - start);
 }
 
-CClip::CClip(const CClip& other) : CMidiData(other), m_start(other.m_start) {}
+CClip::CClip(const CClip& other) : CMidiData(other), m_start(other.m_start)
+{}
 
 void CClip::CopyDataAndStart(const CClip& other)
 {

@@ -1,13 +1,9 @@
 #include "model/MidiData.h"
 
 CMidiData::CMidiData(const CMidiData& other)
-    : m_notes(other.m_notes),
-      m_events(other.m_events),
-      m_colour(other.m_colour),
-      m_name(other.m_name),
-      m_length(other.m_length)
-{
-}
+    : m_notes(other.m_notes), m_events(other.m_events), m_colour(other.m_colour),
+      m_name(other.m_name), m_length(other.m_length)
+{}
 
 void CMidiData::CopyData(const CMidiData& other)
 {

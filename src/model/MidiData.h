@@ -28,7 +28,7 @@ public:
     virtual void CopyIdentity(const CMidiData& other);
     // Turns this object into a placeholder that must not be used: white, "Invalid", id 0.
     virtual void MakeInvalid();
-    // Sets the extent in ticks; shrinking cuts notes at the new end and drops events at or after it.
+    // Sets the extent in ticks; shrinking cuts notes at the new end, drops events from it on.
     virtual void SetLength(tick length);
 
     // Song position of the object's tick 0 (0 for a phrase).

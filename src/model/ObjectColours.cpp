@@ -19,7 +19,8 @@ static int32_t RandomFirstIndex()
     return pick(device);
 }
 
-CObjectColours::CObjectColours() : m_next(RandomFirstIndex()) {}
+CObjectColours::CObjectColours() : m_next(RandomFirstIndex())
+{}
 
 CObjectColours::CObjectColours(int32_t firstIndex)
 {

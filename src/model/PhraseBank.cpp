@@ -47,7 +47,8 @@ void CPhraseBank::CopyFrom(const CPhraseBank& other)
     // Built aside first, so copying a bank onto itself copies the original phrases.
     std::vector<std::unique_ptr<CPhrase>> copies;
     copies.reserve(other.m_phrases.size());
-    for (const auto& phrase : other.m_phrases) copies.push_back(std::make_unique<CPhrase>(*phrase));
+    for (const auto& phrase : other.m_phrases)
+        copies.push_back(std::make_unique<CPhrase>(*phrase));
     m_name = other.m_name;
     m_phrases = std::move(copies);
 }

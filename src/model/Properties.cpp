@@ -6,8 +6,7 @@
 #include <limits>
 
 // The value as T when it lies in T's range.
-template <typename T>
-static std::optional<T> Narrow(int64_t value)
+template <typename T> static std::optional<T> Narrow(int64_t value)
 {
     if (value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max()) return {};
     return static_cast<T>(value);
@@ -43,8 +42,7 @@ static std::optional<EPlayMode> PlayMode(int64_t value)
 }
 
 // Hands a valid value to the setter; the result says whether there was one.
-template <typename T, typename Setter>
-static bool Store(const std::optional<T>& value, Setter set)
+template <typename T, typename Setter> static bool Store(const std::optional<T>& value, Setter set)
 {
     if (!value) return false;
     set(*value);
@@ -122,22 +120,36 @@ bool ApplyPhraseProperty(CPhrase& phrase, int32_t number, int64_t value)
 std::optional<int64_t> ReadPhraseProperty(const CPhrase& phrase, int32_t number)
 {
     switch (static_cast<EPhraseProperty>(number)) {
-    case EPhraseProperty::Input: return PackNodeAddress(phrase.GetInput());
+    case EPhraseProperty::Input:
+        return PackNodeAddress(phrase.GetInput());
     case EPhraseProperty::TriggerRange:
         return PackBytePair({phrase.GetTriggerFrom(), phrase.GetTriggerTo()});
-    case EPhraseProperty::KeyFollow: return FlagValue(phrase.GetKeyFollow());
-    case EPhraseProperty::StartQuantize: return phrase.GetStartQuantize().GetTicks();
-    case EPhraseProperty::StopQuantize: return phrase.GetStopQuantize().GetTicks();
-    case EPhraseProperty::Output: return PackNodeAddress(phrase.GetOutput());
-    case EPhraseProperty::OutputChannel: return phrase.GetOutputChannel();
-    case EPhraseProperty::PlayMode: return static_cast<int64_t>(phrase.GetPlayMode());
-    case EPhraseProperty::Loop: return FlagValue(phrase.GetLoop());
-    case EPhraseProperty::Hold: return FlagValue(phrase.GetHold());
-    case EPhraseProperty::Continue: return FlagValue(phrase.GetContinue());
-    case EPhraseProperty::VelocityOffset: return phrase.GetVelocityOffset();
-    case EPhraseProperty::Transpose: return phrase.GetTranspose();
-    case EPhraseProperty::OutputQuantize: return phrase.GetOutputQuantize().GetTicks();
-    case EPhraseProperty::Delay: return phrase.GetDelay();
+    case EPhraseProperty::KeyFollow:
+        return FlagValue(phrase.GetKeyFollow());
+    case EPhraseProperty::StartQuantize:
+        return phrase.GetStartQuantize().GetTicks();
+    case EPhraseProperty::StopQuantize:
+        return phrase.GetStopQuantize().GetTicks();
+    case EPhraseProperty::Output:
+        return PackNodeAddress(phrase.GetOutput());
+    case EPhraseProperty::OutputChannel:
+        return phrase.GetOutputChannel();
+    case EPhraseProperty::PlayMode:
+        return static_cast<int64_t>(phrase.GetPlayMode());
+    case EPhraseProperty::Loop:
+        return FlagValue(phrase.GetLoop());
+    case EPhraseProperty::Hold:
+        return FlagValue(phrase.GetHold());
+    case EPhraseProperty::Continue:
+        return FlagValue(phrase.GetContinue());
+    case EPhraseProperty::VelocityOffset:
+        return phrase.GetVelocityOffset();
+    case EPhraseProperty::Transpose:
+        return phrase.GetTranspose();
+    case EPhraseProperty::OutputQuantize:
+        return phrase.GetOutputQuantize().GetTicks();
+    case EPhraseProperty::Delay:
+        return phrase.GetDelay();
     case EPhraseProperty::PitchLimits:
         return PackBytePair({phrase.GetPitchLimitFrom(), phrase.GetPitchLimitTo()});
     case EPhraseProperty::VelocityLimits:
@@ -192,23 +204,36 @@ bool ApplyTrackProperty(CTrack& track, int32_t number, int64_t value)
 std::optional<int64_t> ReadTrackProperty(const CTrack& track, int32_t number)
 {
     switch (static_cast<ETrackProperty>(number)) {
-    case ETrackProperty::Colour: return track.GetColour();
-    case ETrackProperty::Property2: return track.GetProperty2Value();
-    case ETrackProperty::Output: return PackNodeAddress(track.GetOutput());
-    case ETrackProperty::OutputChannel: return track.GetOutputChannel();
-    case ETrackProperty::VelocityOffset: return track.GetVelocityOffset();
-    case ETrackProperty::Transpose: return track.GetTranspose();
-    case ETrackProperty::PlayQuantize: return track.GetPlayQuantize().GetTicks();
-    case ETrackProperty::Delay: return track.GetDelay();
+    case ETrackProperty::Colour:
+        return track.GetColour();
+    case ETrackProperty::Property2:
+        return track.GetProperty2Value();
+    case ETrackProperty::Output:
+        return PackNodeAddress(track.GetOutput());
+    case ETrackProperty::OutputChannel:
+        return track.GetOutputChannel();
+    case ETrackProperty::VelocityOffset:
+        return track.GetVelocityOffset();
+    case ETrackProperty::Transpose:
+        return track.GetTranspose();
+    case ETrackProperty::PlayQuantize:
+        return track.GetPlayQuantize().GetTicks();
+    case ETrackProperty::Delay:
+        return track.GetDelay();
     case ETrackProperty::PitchLimits:
         return PackBytePair({track.GetPitchLimitFrom(), track.GetPitchLimitTo()});
     case ETrackProperty::VelocityLimits:
         return PackBytePair({track.GetVelocityLimitFrom(), track.GetVelocityLimitTo()});
-    case ETrackProperty::Record: return FlagValue(track.GetRecord());
-    case ETrackProperty::Input: return FlagValue(track.GetInput());
-    case ETrackProperty::Program: return track.GetProgram();
-    case ETrackProperty::Volume: return track.GetVolume();
-    case ETrackProperty::Pan: return track.GetPan();
+    case ETrackProperty::Record:
+        return FlagValue(track.GetRecord());
+    case ETrackProperty::Input:
+        return FlagValue(track.GetInput());
+    case ETrackProperty::Program:
+        return track.GetProgram();
+    case ETrackProperty::Volume:
+        return track.GetVolume();
+    case ETrackProperty::Pan:
+        return track.GetPan();
     }
     return {};
 }

@@ -79,5 +79,6 @@ std::pair<int32_t, std::unique_ptr<CClip>> CTrack::RemoveClip(const CClip* clip)
 void CTrack::RecomputeEnd()
 {
     m_end = 0;
-    for (const auto& clip : m_clips) m_end = std::max(m_end, clip->GetEnd());
+    for (const auto& clip : m_clips)
+        m_end = std::max(m_end, clip->GetEnd());
 }

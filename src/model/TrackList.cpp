@@ -52,6 +52,7 @@ std::unique_ptr<CTrack> CTrackList::RemoveAt(int32_t index)
 tick CTrackList::GetSongEnd() const
 {
     tick end = 0;
-    for (const auto& track : m_tracks) end = std::max(end, track->GetEnd());
+    for (const auto& track : m_tracks)
+        end = std::max(end, track->GetEnd());
     return end;
 }

@@ -1,0 +1,286 @@
+#include "model/Clip.h"
+#include "model/Errors.h"
+#include "model/Properties.h"
+#include "model/Track.h"
+#include "model/TrackList.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
+
+static CNote Note(tick start, tick end)
+{
+    return CNote(start, end, 60, 100, 64);
+}
+
+static CMidiEvent Controller(tick time)
+{
+    return CMidiEvent(time, 0xB0, 1, 64);
+}
+
+static std::unique_ptr<CClip> MakeClip(tick start, tick end, const char* name = "")
+{
+    return std::make_unique<CClip>(start, end, name, 0);
+}
+
+static std::unique_ptr<CTrack> MakeTrack(const char* name, tick clipStart, tick clipEnd)
+{
+    auto track = std::make_unique<CTrack>();
+    track->SetName(name);
+    track->AddClip(MakeClip(clipStart, clipEnd));
+    return track;
+}
+
+TEST(Clip, CopiesKeepTimelinePlaceButNotIdentity)
+{
+    CClip clip(96, 480, "Verse", 0x00AA00);
+    EXPECT_EQ(clip.GetLength(), 384);
+    EXPECT_EQ(clip.GetMiddle(), 288);
+    clip.SetId(9);
+    clip.SetPlayerSlot(4);
+    clip.GetNotes().Insert(Note(0, 10));
+
+    const CClip copy(clip);
+    EXPECT_EQ(copy.GetStart(), 96);
+    EXPECT_EQ(copy.GetEnd(), 480);
+    EXPECT_EQ(copy.GetNotes().GetCount(), 1);
+    EXPECT_EQ(copy.GetId(), 0);
+    EXPECT_EQ(copy.GetPlayerSlot(), -1);
+
+    CClip target;
+    target.SetId(3);
+    target.CopyDataAndStart(clip);
+    EXPECT_EQ(target.GetEnd(), 480);
+    EXPECT_EQ(target.GetId(), 3);
+    target.MoveBy(-96);
+    EXPECT_EQ(target.GetStart(), 0);
+    EXPECT_EQ(target.GetNotes()[0], Note(0, 10)); // content travels with the clip
+}
+
+TEST(Clip, SetStartKeepsContentInPlaceOnTheTimeline)
+{
+    CClip clip(100, 500, "", 0);
+    clip.GetNotes().Insert(Note(0, 50));   // song 100..150: entirely before the new start
+    clip.GetNotes().Insert(Note(80, 150)); // song 180..250: straddles song 200
+    clip.GetNotes().Insert(Note(200, 300));
+    clip.GetEvents().Insert(Controller(99));
+    clip.GetEvents().Insert(Controller(100));
+    clip.SetStart(200);
+    EXPECT_EQ(clip.GetStart(), 200);
+    EXPECT_EQ(clip.GetEnd(), 500);
+    ASSERT_EQ(clip.GetNotes().GetCount(), 2);
+    EXPECT_EQ(clip.GetNotes()[0], Note(0, 50));
+    EXPECT_EQ(clip.GetNotes()[1], Note(100, 200));
+    ASSERT_EQ(clip.GetEvents().GetCount(), 1);
+    EXPECT_EQ(clip.GetEvents()[0].m_time, 0);
+
+    clip.SetStart(150); // earlier: empty space in front, content later by the same amount
+    EXPECT_EQ(clip.GetEnd(), 500);
+    EXPECT_EQ(clip.GetNotes()[0], Note(50, 100));
+    EXPECT_EQ(clip.GetEvents()[0].m_time, 50);
+}
+
+TEST(Clip, TrimsNeverLeaveANegativeLength)
+{
+    CClip clip(100, 200, "", 0);
+    clip.GetNotes().Insert(Note(10, 90));
+    clip.GetEvents().Insert(Controller(50));
+    clip.TrimStartTo(50); // before the start and after the end: nothing to trim
+    clip.TrimEndTo(300);
+    EXPECT_EQ(clip.GetStart(), 100);
+    EXPECT_EQ(clip.GetLength(), 100);
+
+    clip.TrimEndTo(150);
+    EXPECT_EQ(clip.GetLength(), 50);
+    EXPECT_EQ(clip.GetNotes()[0], Note(10, 50));
+    EXPECT_EQ(clip.GetEvents().GetCount(), 0); // an event at the new end is dropped
+
+    clip.TrimEndTo(40);
+    EXPECT_EQ(clip.GetLength(), 0);
+    EXPECT_EQ(clip.GetNotes().GetCount(), 0);
+
+    CClip late(100, 200, "", 0);
+    late.GetNotes().Insert(Note(0, 100));
+    late.GetEvents().Insert(Controller(99));
+    late.TrimStartTo(260);
+    EXPECT_EQ(late.GetStart(), 260);
+    EXPECT_EQ(late.GetLength(), 0);
+    EXPECT_EQ(late.GetNotes().GetCount() + late.GetEvents().GetCount(), 0);
+}
+
+TEST(Clip, MergeKeepsBothContentsAtTheirSongPositions)
+{
+    CClip a(100, 200, "A", 0);
+    a.GetNotes().Insert(Note(0, 10));
+    CClip b(150, 400, "B", 0);
+    b.GetNotes().Insert(Note(0, 10));
+    b.GetEvents().Insert(Controller(20));
+    a.MergeFrom(b);
+    EXPECT_EQ(a.GetStart(), 100);
+    EXPECT_EQ(a.GetEnd(), 400);
+    ASSERT_EQ(a.GetNotes().GetCount(), 2);
+    EXPECT_EQ(a.GetNotes()[1], Note(50, 60));
+    EXPECT_EQ(a.GetEvents()[0].m_time, 70);
+    EXPECT_EQ(b.GetNotes()[0], Note(0, 10)); // the other clip is left as it was
+
+    // The other clip starts first: this clip moves its start back and its content later.
+    CClip c(300, 350, "C", 0);
+    c.GetNotes().Insert(Note(0, 10));
+    c.MergeFrom(CClip(100, 200, "D", 0));
+    EXPECT_EQ(c.GetStart(), 100);
+    EXPECT_EQ(c.GetEnd(), 350);
+    EXPECT_EQ(c.GetNotes()[0], Note(200, 210));
+    EXPECT_EQ(c.GetName(), "C");
+}
+
+TEST(Track, AddClipPlacesAfterEqualStartsAndKeepsTheEnd)
+{
+    CTrack track;
+    EXPECT_EQ(track.GetEnd(), 0);
+    EXPECT_EQ(track.AddClip(MakeClip(100, 900, "first")), 0);
+    EXPECT_EQ(track.AddClip(MakeClip(300, 400, "last")), 1);
+    EXPECT_EQ(track.AddClip(MakeClip(100, 150, "second")), 1);
+    EXPECT_EQ(track.AddClip(MakeClip(0, 50, "zero")), 0);
+    EXPECT_EQ(track.GetClipAt(2).GetName(), "second");
+    EXPECT_EQ(track.GetClipAt(3).GetName(), "last");
+    EXPECT_EQ(track.GetEnd(), 900);
+
+    track.RemoveClipAt(1);
+    EXPECT_EQ(track.GetEnd(), 400); // the longest clip gone: the next one decides
+    track.InsertClipAt(3, MakeClip(0, 1000));
+    EXPECT_EQ(track.GetEnd(), 1000);
+    while (track.GetClipCount() > 0)
+        track.RemoveClipAt(0);
+    EXPECT_EQ(track.GetEnd(), 0);
+
+    track.AddClip(MakeClip(0, 100));
+    track.GetClipAt(0).MoveBy(50);
+    track.RecomputeEnd();
+    EXPECT_EQ(track.GetEnd(), 150);
+}
+
+TEST(Track, ClipIndexesAreCheckedAndRemovalHandsOverOwnership)
+{
+    CTrack track;
+    auto owned = MakeClip(0, 100);
+    CClip* clip = owned.get();
+    track.AddClip(std::move(owned));
+    track.AddClip(MakeClip(200, 300));
+    EXPECT_THROW(track.GetClipAt(2), CInvalidArgument);
+    EXPECT_THROW(track.GetClipAt(-1), CInvalidArgument);
+    EXPECT_THROW(track.RemoveClipAt(2), CInvalidArgument);
+    EXPECT_THROW(track.InsertClipAt(3, MakeClip(0, 1)), CInvalidArgument);
+    EXPECT_THROW(track.InsertClipAt(0, nullptr), CInvalidArgument);
+    EXPECT_THROW(track.AddClip(nullptr), CInvalidArgument);
+    EXPECT_EQ(track.GetClipCount(), 2);
+
+    const CClip stranger(0, 100, "", 0);
+    EXPECT_EQ(track.RemoveClip(&stranger).first, -1);
+    auto [index, removed] = track.RemoveClip(clip);
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(removed.get(), clip);
+    EXPECT_EQ(track.GetEnd(), 300);
+}
+
+TEST(Track, ClipAtTreatsEndsAsExclusiveAndPrefersTheEarlierClip)
+{
+    CTrack track;
+    track.AddClip(MakeClip(0, 100, "a"));
+    track.AddClip(MakeClip(100, 200, "b"));
+    EXPECT_EQ(track.ClipAt(99)->GetName(), "a");
+    EXPECT_EQ(track.ClipAt(100)->GetName(), "b");
+    EXPECT_EQ(track.ClipAt(200), nullptr);
+
+    // Overlap, with the later clip put first by index: the earlier start still wins.
+    track.InsertClipAt(0, MakeClip(150, 300, "late"));
+    track.InsertClipAt(3, MakeClip(120, 300, "early"));
+    EXPECT_EQ(track.ClipAt(160)->GetName(), "b");
+    EXPECT_EQ(track.ClipAt(250)->GetName(), "early");
+}
+
+TEST(TrackList, IndexesAndSongEnd)
+{
+    CTrackList list;
+    EXPECT_EQ(list.GetAt(0), nullptr);
+    EXPECT_EQ(list.GetSongEnd(), 0);
+    EXPECT_THROW(list.RemoveAt(-1), CInvalidArgument);
+
+    list.InsertAt(-1, MakeTrack("one", 0, 300));
+    list.InsertAt(1, MakeTrack("three", 100, 700)); // index == count appends
+    list.InsertAt(1, MakeTrack("two", 0, 10));
+    EXPECT_THROW(list.InsertAt(4, std::make_unique<CTrack>()), CInvalidArgument);
+    EXPECT_THROW(list.InsertAt(-2, std::make_unique<CTrack>()), CInvalidArgument);
+    EXPECT_THROW(list.InsertAt(0, nullptr), CInvalidArgument);
+    ASSERT_EQ(list.GetCount(), 3);
+    EXPECT_EQ(list.GetAt(1)->GetName(), "two");
+    EXPECT_EQ(list.GetAt(3), nullptr);
+    EXPECT_EQ(list.GetAt(-1), nullptr);
+    EXPECT_EQ(list.IndexOfTrackWithClip(&list.GetAt(2)->GetClipAt(0)), 2);
+    const CClip stranger;
+    EXPECT_EQ(list.IndexOfTrackWithClip(&stranger), -1);
+    EXPECT_EQ(list.GetSongEnd(), 700);
+
+    EXPECT_EQ(list.RemoveAt(-1)->GetName(), "three");
+    EXPECT_EQ(list.GetSongEnd(), 300);
+    EXPECT_THROW(list.RemoveAt(2), CInvalidArgument);
+    EXPECT_EQ(list.RemoveAt(0)->GetName(), "one");
+}
+
+TEST(TrackProperties, DefaultsAndEveryNumberRoundTrip)
+{
+    CTrack track;
+    const int64_t port0 = PackNodeAddress({CNodeAddress::kKindOutputPort, 0});
+    const std::pair<int32_t, int64_t> defaults[] = {
+        {1, 0},   {2, 0},   {101, port0}, {102, 0},        {103, 0},
+        {104, 0}, {105, 0}, {106, 0},     {107, 127 << 8}, {108, 127 << 8},
+        {109, 0}, {110, 0}, {111, 255},   {112, 255},      {113, 255},
+    };
+    for (const auto& [number, value] : defaults)
+        EXPECT_EQ(ReadTrackProperty(track, number), value) << number;
+    EXPECT_EQ(track.GetName(), "New Track");
+    EXPECT_EQ(track.GetId(), -1);
+
+    const std::pair<int32_t, int64_t> values[] = {
+        {1, 0x00ABCDEF},
+        {2, 1},
+        {101, PackNodeAddress({CNodeAddress::kKindOutputPort, 7})},
+        {102, 15},
+        {103, -5},
+        {104, -12},
+        {105, 48},
+        {106, 3840},
+        {107, PackBytePair({30, 90})},
+        {108, PackBytePair({10, 110})},
+        {109, 1},
+        {110, 1},
+        {111, 127},
+        {112, 100},
+        {113, 64},
+    };
+    for (const auto& [number, value] : values) {
+        EXPECT_TRUE(ApplyTrackProperty(track, number, value)) << number;
+        EXPECT_EQ(ReadTrackProperty(track, number), value) << number;
+    }
+    EXPECT_EQ(track.GetOutput(), CNodeAddress(CNodeAddress::kKindOutputPort, 7));
+    EXPECT_EQ(track.GetPitchLimitFrom(), 30);
+    EXPECT_EQ(track.GetVelocityLimitTo(), 110);
+    EXPECT_TRUE(track.GetRecord() && track.GetInput());
+}
+
+TEST(TrackProperties, UnknownNumbersAndUnfitValuesChangeNothing)
+{
+    CTrack track;
+    for (int32_t number : {0, 3, 100, 114}) {
+        EXPECT_FALSE(ApplyTrackProperty(track, number, 0)) << number;
+        EXPECT_FALSE(ReadTrackProperty(track, number).has_value()) << number;
+    }
+    EXPECT_FALSE(ApplyTrackProperty(track, 102, 16));
+    EXPECT_FALSE(ApplyTrackProperty(track, 111, 256));
+    EXPECT_FALSE(ApplyTrackProperty(track, 1, -1));
+    EXPECT_FALSE(ApplyTrackProperty(track, 107, 0x12345));
+    EXPECT_EQ(track.GetOutputChannel(), 0);
+    EXPECT_EQ(track.GetProgram(), CTrack::kNotSet);
+    EXPECT_EQ(track.GetColour(), 0u);
+    EXPECT_EQ(track.GetPitchLimitTo(), 127);
+}
