@@ -43,7 +43,5 @@ public:
 
     // Transport values of the loaded project.
     virtual void Locate(tick position) = 0;
-    virtual void SetLoopActive(bool on) = 0;
-    virtual void SetLoopStart(tick start) = 0;
-    virtual void SetLoopEnd(tick end) = 0;
+    virtual void SetLoop(bool active, tick start, tick end) = 0;
 };

@@ -374,28 +374,26 @@ void CProjectDoc::StepSongPosition(int direction)
     FollowPlayerPosition(static_cast<tick>(moved));
 }
 
-void CProjectDoc::TransportChanged()
+void CProjectDoc::LoopChanged()
 {
+    if (m_player != nullptr) m_player->SetLoop(m_loopOn, m_loopStart, m_loopEnd);
     m_windows->TransportChanged();
 }
 
 void CProjectDoc::SetLoopOn(bool on)
 {
     m_loopOn = on;
-    if (m_player != nullptr) m_player->SetLoopActive(on);
-    TransportChanged();
+    LoopChanged();
 }
 
 void CProjectDoc::SetLoopStart(tick start)
 {
     m_loopStart = start;
-    if (m_player != nullptr) m_player->SetLoopStart(start);
-    TransportChanged();
+    LoopChanged();
 }
 
 void CProjectDoc::SetLoopEnd(tick end)
 {
     m_loopEnd = end;
-    if (m_player != nullptr) m_player->SetLoopEnd(end);
-    TransportChanged();
+    LoopChanged();
 }

@@ -206,7 +206,8 @@ private:
     void SetChannelValue(CTrack& track, int32_t number, uint8_t value);
     // Takes program, volume and pan from another track on the same port and channel.
     void AdoptChannelSettings(CTrack& track);
-    void TransportChanged();
+    // Sends the loop to an active player and lets the transport show it.
+    void LoopChanged();
 
     std::string m_path;
     std::vector<std::unique_ptr<CPhraseBank>> m_banks;

@@ -19,7 +19,7 @@ class CProjectWindows;
 class CUserServices;
 
 // Reads a file into a project the usual way (CProjectDoc::Load).
-inline bool LoadProjectFile(CProjectDoc& doc, const std::string& path)
+inline bool LoadByExtension(CProjectDoc& doc, const std::string& path)
 {
     return doc.Load(path);
 }
@@ -35,7 +35,7 @@ public:
     // The seams are borrowed and must outlive the manager. player may be null (nothing plays);
     // an empty windows factory gives headless projects.
     CProjectManager(CUserServices& user, CProfile& profile, CPlayerLink* player,
-                    WindowsFactory windowsFactory = {}, Loader loader = LoadProjectFile);
+                    WindowsFactory windowsFactory = {}, Loader loader = LoadByExtension);
     // Releases the active project from the player, then closes every project.
     ~CProjectManager();
 

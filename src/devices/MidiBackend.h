@@ -1,0 +1,86 @@
+#pragma once
+// The one interface between the device layer and the system's MIDI: a master clock, the output
+// and input devices, time-stamped output and input callbacks. One backend is chosen at start
+// (only the virtual one exists so far); the drivers in devices/ are the only users.
+//
+// Threads: every member runs on the engine's thread, except GetMasterTime (any thread) and the
+// input sink, which the backend calls on a thread of its own.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One message packed for a device: its master-clock time and its bytes.
+struct SMidiOutRecord {
+    int64_t time = 0;   // master-clock time, 100 ns units
+    uint8_t length = 0; // 1..3
+    std::array<uint8_t, 3> bytes{};
+};
+
+// The shared send buffer: a fixed room of 6400 bytes that one message list is packed into, played
+// on a device and flushed. A list that needs more room is sent in several buffers.
+class CMidiSendBuffer {
+public:
+    static constexpr int32_t kCapacityBytes = 6400;
+    static constexpr int32_t kRecordBytes = 16; // room one packed short message takes
+    static constexpr int32_t kCapacity = kCapacityBytes / kRecordBytes;
+
+    // Adds a message of 1..3 bytes; false when the buffer is full (nothing is added then).
+    bool Pack(int64_t time, const uint8_t* bytes, int32_t length);
+    void Flush() { m_count = 0; }
+    bool IsEmpty() const { return m_count == 0; }
+    bool IsFull() const { return m_count == kCapacity; }
+    int32_t GetCount() const { return m_count; }
+    // The packed records, in packing order.
+    const SMidiOutRecord* begin() const { return m_records.data(); }
+    const SMidiOutRecord* end() const { return m_records.data() + m_count; }
+
+private:
+    std::array<SMidiOutRecord, kCapacity> m_records{};
+    int32_t m_count = 0;
+};
+
+// Receives what an open input device delivers. Called on the backend's input thread; must not
+// block for long. Never called again once CloseInput for that device has returned.
+class CMidiInputSink {
+public:
+    virtual ~CMidiInputSink() = default;
+    // bytes: raw MIDI as it came off the wire (may split or join messages); msStamp: milliseconds
+    // on the master clock (master time / 10000), wrapping at 32 bits.
+    virtual void OnMidiInput(const uint8_t* bytes, int32_t count, int32_t msStamp) = 0;
+};
+
+class CMidiBackend {
+public:
+    virtual ~CMidiBackend() = default;
+
+    // A short name for logs and the command line ("virtual", ...).
+    virtual std::string GetName() const = 0;
+
+    // Connects to the system and enumerates its devices. Returns 1, or 0 with the reason in error.
+    virtual int Start(std::string& error) = 0;
+    // Closes every open device and disconnects. Safe to call when not started.
+    virtual void Stop() = 0;
+
+    // Monotonic time shared by all devices, in 100 ns units. Any thread.
+    virtual int64_t GetMasterTime() const = 0;
+
+    // Device descriptions in enumeration order; indices are stable from Start to Stop.
+    virtual std::vector<std::string> GetOutputNames() const = 0;
+    virtual std::vector<std::string> GetInputNames() const = 0;
+
+    // Returns 1, or 0 with the reason in error. Opening an open device succeeds.
+    virtual int OpenOutput(int32_t index, std::string& error) = 0;
+    // Returns 1, or 0 with the reason in error; the device is closed afterwards either way.
+    virtual int CloseOutput(int32_t index, std::string& error) = 0;
+    // Schedules every record of buffer on the open output; each message is to sound at its time.
+    // Records come in non-decreasing time order per device. Returns 1, or 0 with the reason.
+    virtual int PlayBuffer(int32_t index, const CMidiSendBuffer& buffer, std::string& error) = 0;
+
+    // Opens and starts an input; from then on sink (borrowed) gets its bytes. Returns 1, or 0 with
+    // the reason in error (the device is then closed).
+    virtual int OpenInput(int32_t index, CMidiInputSink* sink, std::string& error) = 0;
+    // Stops and closes an input; no sink call runs once this has returned.
+    virtual int CloseInput(int32_t index, std::string& error) = 0;
+};

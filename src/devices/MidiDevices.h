@@ -1,0 +1,103 @@
+#pragma once
+// The device end of the routing graph: the output and input drivers found on the backend, the
+// ports "Inp1".."Inp4" and "Out1".."Out8", the record node "Rec", the shared send buffer, and the
+// device commands the engine runs (open/close drivers, route ports).
+//
+// Threads: engine thread. The UI only reads names and counts through the engine, and flips the
+// drivers' enabled flags.
+
+#include "devices/InputPort.h"
+#include "devices/MidiBackend.h"
+#include "devices/MidiInDriver.h"
+#include "devices/MidiOutDriver.h"
+#include "devices/OutputPort.h"
+#include "devices/RecordNode.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CMidiDevices {
+public:
+    // Creates the ports and "Rec", unconnected; no drivers until Start.
+    CMidiDevices();
+    ~CMidiDevices(); // closes everything
+
+    CMidiDevices(const CMidiDevices&) = delete;
+    CMidiDevices& operator=(const CMidiDevices&) = delete;
+
+    // Starts backend (borrowed, must outlive Stop) and creates one driver per device, in
+    // enumeration order. Returns 1, or 0 with the backend's reason in error.
+    int Start(CMidiBackend& backend, std::string& error);
+    // Closes every open input driver, then every open output driver, deletes the drivers and
+    // stops the backend. Safe when not started.
+    void Stop();
+    bool IsStarted() const { return m_backend != nullptr; }
+    CMidiBackend* GetBackend() const { return m_backend; } // borrowed, null when not started
+
+    // Called on an input thread when input was queued; set before Start (copied to each driver).
+    void SetInputSignal(std::function<void()> signal);
+    // Where clock messages of every input go (borrowed; null drops them).
+    void SetClockSink(CMidiClockSink* sink);
+
+    // Driver arrays; an index out of range gives null.
+    int32_t GetOutDriverCount() const { return static_cast<int32_t>(m_outDrivers.size()); }
+    int32_t GetInDriverCount() const { return static_cast<int32_t>(m_inDrivers.size()); }
+    CMidiOutDriver* GetOutDriver(int32_t index) const;
+    CMidiInDriver* GetInDriver(int32_t index) const;
+    // The open drivers in the order they were opened (borrowed).
+    const std::vector<CMidiOutDriver*>& GetOpenOutDrivers() const { return m_openOut; }
+    const std::vector<CMidiInDriver*>& GetOpenInDrivers() const { return m_openIn; }
+
+    // Ports by index (0..7, 0..3) or null; "Rec".
+    COutputPort* GetOutputPort(int32_t index) const;
+    CInputPort* GetInputPort(int32_t index) const;
+    CRecordNode& GetRecordNode() { return m_record; }
+
+    // The device commands. Each returns 1 or 0; on 0 error holds the reason.
+    // 1 when open afterwards (also when it already was).
+    int OpenOutputDriver(int32_t index, std::string& error);
+    // 1 also when it was closed; 0 only for a bad index.
+    int CloseOutputDriver(int32_t index, std::string& error);
+    // 1 whether or not the device opened (the driver's open flag tells; error then holds the
+    // reason); 0 for a bad index.
+    int OpenInputDriver(int32_t index, std::string& error);
+    int CloseInputDriver(int32_t index, std::string& error);
+    // Disconnect the port's driver, then connect the given driver if it is open. The first step
+    // happens even when the second fails.
+    int RouteInputPort(int32_t port, int32_t driver, std::string& error);
+    int RouteOutputPort(int32_t port, int32_t driver, std::string& error);
+    int RouteRecordNode(int32_t driver, std::string& error);
+
+    // Music thread: poll every open input driver.
+    void PollInputs();
+    // Music thread: hand time (100 ns) over to every open output driver.
+    void HandOver(int64_t time);
+    // Music thread: queue a real-time message on every open driver whose clock-send flag is set.
+    void QueueClockMessage(const CMidiMsg& msg);
+    // "Reset Outputs": the reset messages on every open output driver.
+    void ResetOutputs();
+    // "Send Instrument Settings": for every open output driver, the first valid program, volume
+    // and pan per channel of the instrument sources feeding the ports routed to it.
+    void SendInstrumentSettings();
+
+private:
+    // Fails with a text when index is outside 0..count-1.
+    static bool CheckDriverIndex(int32_t index, int32_t count, std::string& error);
+    int RouteInput(CMidiNode& node, int32_t driver, std::string& error);
+
+    CMidiBackend* m_backend = nullptr;
+    CMidiSendBuffer m_buffer; // shared by every output driver
+    std::function<void()> m_signal;
+    CMidiClockSink* m_clockSink = nullptr;
+    std::vector<std::unique_ptr<CMidiOutDriver>> m_outDrivers;
+    std::vector<std::unique_ptr<CMidiInDriver>> m_inDrivers;
+    std::vector<CMidiOutDriver*> m_openOut;
+    std::vector<CMidiInDriver*> m_openIn;
+    std::array<std::unique_ptr<CInputPort>, CInputPort::kCount> m_inputPorts;
+    CRecordNode m_record;
+    std::array<std::unique_ptr<COutputPort>, COutputPort::kCount> m_outputPorts;
+};

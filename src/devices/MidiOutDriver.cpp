@@ -1,0 +1,220 @@
+#include "devices/MidiOutDriver.h"
+
+#include <algorithm>
+
+namespace {
+constexpr uint8_t kNoteOn = 0x90;
+constexpr uint8_t kNoteOff = 0x80;
+constexpr uint8_t kControlChange = 0xB0;
+constexpr uint8_t kProgramChange = 0xC0;
+constexpr uint8_t kChannelPressure = 0xD0;
+constexpr uint8_t kPitchBend = 0xE0;
+constexpr uint8_t kAllChannels = 16;
+
+bool IsValue(uint8_t value) { return value <= 127; }
+} // namespace
+
+std::string RemoveEmulatedMarker(std::string description)
+{
+    static const std::string marker = "[Emulated]";
+    for (size_t at = description.find(marker); at != std::string::npos;
+         at = description.find(marker, at)) {
+        description.erase(at, marker.size());
+    }
+    return description;
+}
+
+CMidiOutDriver::CMidiOutDriver(CMidiBackend& backend, CMidiSendBuffer& buffer,
+                               int32_t deviceIndex, const std::string& description)
+    : m_backend(backend), m_buffer(buffer), m_deviceIndex(deviceIndex)
+{
+    SetNodeName(RemoveEmulatedMarker(description));
+}
+
+CMidiOutDriver::~CMidiOutDriver()
+{
+    std::string ignored;
+    Close(ignored);
+    DisconnectAll(this);
+}
+
+ENodeKind CMidiOutDriver::GetKind() const { return ENodeKind::MidiOutDriver; }
+
+int CMidiOutDriver::SetParameter(int32_t code, intptr_t value, intptr_t)
+{
+    if (code != kParamClockSend) return 0;
+    m_clockSend = value != 0;
+    return 1;
+}
+
+intptr_t CMidiOutDriver::GetParameter(int32_t code) const
+{
+    return code == kParamClockSend ? (m_clockSend ? 1 : 0) : -1;
+}
+
+void CMidiOutDriver::Queue(CMidiMsgList& queue, const CMidiMsgList& list)
+{
+    if (m_open) queue.AppendCopy(list);
+}
+
+void CMidiOutDriver::ReceiveNoteOns(const CMidiMsgList& list, CMidiNode*)
+{
+    Queue(m_noteOns, list);
+}
+
+void CMidiOutDriver::ReceiveNoteOffs(const CMidiMsgList& list, CMidiNode*)
+{
+    Queue(m_noteOffs, list);
+}
+
+void CMidiOutDriver::ReceiveEvents(const CMidiMsgList& list, CMidiNode*)
+{
+    Queue(m_events, list);
+}
+
+int CMidiOutDriver::Open(std::string& error)
+{
+    if (m_open) return 1;
+    if (!m_backend.OpenOutput(m_deviceIndex, error)) return 0;
+    m_open = true;
+    return 1;
+}
+
+int CMidiOutDriver::Close(std::string& error)
+{
+    if (!m_open) return 1;
+    EndAudition(); // leave no auditioned note sounding on the device
+    DropQueues();
+    m_open = false;
+    return m_backend.CloseOutput(m_deviceIndex, error);
+}
+
+void CMidiOutDriver::DropQueues()
+{
+    m_noteOns.Clear();
+    m_noteOffs.Clear();
+    m_events.Clear();
+    m_realtime.Clear();
+}
+
+void CMidiOutDriver::QueueRealtime(const CMidiMsg& msg)
+{
+    if (m_open) m_realtime.Append(msg);
+}
+
+void CMidiOutDriver::QueueEvent(const CMidiMsg& msg)
+{
+    if (m_open) m_events.Append(msg);
+}
+
+void CMidiOutDriver::QueueReset()
+{
+    for (uint8_t c = 0; c < kAllChannels; ++c) {
+        QueueEvent(CMidiMsg::Make(kChannelPressure | c, 0));
+        QueueEvent(CMidiMsg::Make(kPitchBend | c, 0, 64));
+        QueueEvent(CMidiMsg::Make(kControlChange | c, 1, 0));
+        QueueEvent(CMidiMsg::Make(kControlChange | c, 7, 127));
+        QueueEvent(CMidiMsg::Make(kControlChange | c, 10, 64));
+        QueueEvent(CMidiMsg::Make(kControlChange | c, 121, 0));
+        QueueEvent(CMidiMsg::Make(kControlChange | c, 123, 0));
+    }
+}
+
+void CMidiOutDriver::QueueInstrumentSettings(const CInstrumentTable& table)
+{
+    for (uint8_t c = 0; c < kAllChannels; ++c) {
+        const SInstrumentSettings& settings = table.Get(c);
+        if (IsValue(settings.program)) QueueEvent(CMidiMsg::Make(kProgramChange | c, settings.program));
+        if (IsValue(settings.volume))
+            QueueEvent(CMidiMsg::Make(kControlChange | c, 7, settings.volume));
+        if (IsValue(settings.pan)) QueueEvent(CMidiMsg::Make(kControlChange | c, 10, settings.pan));
+    }
+}
+
+int64_t CMidiOutDriver::NextStamp(int64_t time) const
+{
+    if (m_lastStamp == std::numeric_limits<int64_t>::min()) return time;
+    return std::max(time, m_lastStamp + 1);
+}
+
+void CMidiOutDriver::PlayAndFlush()
+{
+    if (m_buffer.IsEmpty()) return;
+    std::string error; // backends report through it; empty strings do not allocate
+    if (!m_backend.PlayBuffer(m_deviceIndex, m_buffer, error)) ++m_sendFailures;
+    m_buffer.Flush();
+}
+
+int64_t CMidiOutDriver::SendList(const CMidiMsgList& list, int64_t time, bool stepEach)
+{
+    // The shared buffer may hold another device's leftovers only if someone forgot to flush;
+    // start clean so nothing goes to the wrong device.
+    m_buffer.Flush();
+    for (const CMidiMsg& msg : list) {
+        const uint8_t bytes[3] = {msg.status, msg.data1, msg.data2};
+        const int32_t length = std::clamp(msg.length, 1, 3);
+        if (!m_buffer.Pack(time, bytes, length)) {
+            // A full buffer goes out and the list continues in the next one: nothing is dropped.
+            PlayAndFlush();
+            m_buffer.Pack(time, bytes, length);
+        }
+        if (stepEach) ++time;
+    }
+    PlayAndFlush();
+    return stepEach ? time : time + 1;
+}
+
+void CMidiOutDriver::HandOver(int64_t time)
+{
+    if (!m_open) return;
+    if (time > m_auditionEnd) EndAudition();
+
+    auto due = [](CMidiMsg& msg) { return --msg.time <= 0; };
+    CMidiMsgList noteOns;
+    CMidiMsgList noteOffs;
+    CMidiMsgList events;
+    m_noteOns.MoveIf(noteOns, due);
+    m_noteOffs.MoveIf(noteOffs, due);
+    m_events.MoveIf(events, due);
+
+    int64_t t = NextStamp(time);
+    if (!m_realtime.IsEmpty()) {
+        t = SendList(m_realtime, t, true);
+        m_realtime.Clear();
+    }
+    // Offs before ons, so a note that ends and starts again in one tick sounds again.
+    for (const CMidiMsgList* list : {&events, &noteOffs, &noteOns}) {
+        if (!list->IsEmpty()) t = SendList(*list, t, false);
+    }
+    m_lastStamp = t - 1;
+}
+
+void CMidiOutDriver::Audition(std::span<const SAuditionNote> notes, uint8_t channel,
+                              int64_t tickPeriod)
+{
+    if (!m_open) return;
+    EndAudition();
+    const int64_t now = m_backend.GetMasterTime();
+    const uint8_t c = channel & 0x0F;
+    CMidiMsgList noteOns;
+    for (const SAuditionNote& note : notes) {
+        if (note.key > 127) continue;
+        noteOns.Append(CMidiMsg::Make(kNoteOn | c, note.key, note.velocity));
+        m_auditionOffs.Append(CMidiMsg::Make(kNoteOff | c, note.key, note.releaseVelocity));
+        m_auditionEnd = note.start == -1 ? kNever : now + note.length * tickPeriod;
+    }
+    if (!noteOns.IsEmpty()) {
+        const int64_t t = NextStamp(now);
+        m_lastStamp = SendList(noteOns, t, false) - 1;
+    }
+}
+
+void CMidiOutDriver::EndAudition()
+{
+    if (!m_auditionOffs.IsEmpty() && m_open) {
+        const int64_t t = NextStamp(m_backend.GetMasterTime());
+        m_lastStamp = SendList(m_auditionOffs, t, false) - 1;
+    }
+    m_auditionOffs.Clear();
+    m_auditionEnd = kNever;
+}

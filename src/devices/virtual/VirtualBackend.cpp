@@ -1,0 +1,223 @@
+#include "devices/virtual/VirtualBackend.h"
+
+namespace {
+constexpr int64_t kTicksPerMs = 10000; // master-clock units (100 ns) per millisecond
+const char* const kNoDevice = "No such MIDI device.";
+const char* const kNotStarted = "The MIDI backend is not started.";
+const char* const kNotOpen = "The MIDI device is not open.";
+} // namespace
+
+CVirtualBackend::CVirtualBackend(std::vector<std::string> outputNames,
+                                 std::vector<std::string> inputNames, EClock clock)
+    : m_clock(clock), m_epoch(std::chrono::steady_clock::now())
+{
+    m_outputs.resize(outputNames.size());
+    for (size_t i = 0; i < outputNames.size(); ++i) m_outputs[i].name = std::move(outputNames[i]);
+    m_inputs.resize(inputNames.size());
+    for (size_t i = 0; i < inputNames.size(); ++i) m_inputs[i].name = std::move(inputNames[i]);
+}
+
+std::string CVirtualBackend::GetName() const { return "virtual"; }
+
+int CVirtualBackend::Start(std::string& error)
+{
+    if (!m_startFailure.empty()) {
+        error = m_startFailure;
+        return 0;
+    }
+    m_started = true;
+    return 1;
+}
+
+void CVirtualBackend::Stop()
+{
+    std::string ignored;
+    for (size_t i = 0; i < m_inputs.size(); ++i) CloseInput(static_cast<int32_t>(i), ignored);
+    for (size_t i = 0; i < m_outputs.size(); ++i) CloseOutput(static_cast<int32_t>(i), ignored);
+    m_started = false;
+}
+
+int64_t CVirtualBackend::GetMasterTime() const
+{
+    if (m_clock == EClock::Manual) return m_manualTime.load();
+    const auto elapsed = std::chrono::steady_clock::now() - m_epoch;
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count() / 100;
+}
+
+std::vector<std::string> CVirtualBackend::GetOutputNames() const
+{
+    std::vector<std::string> names;
+    for (const SOutput& output : m_outputs) names.push_back(output.name);
+    return names;
+}
+
+std::vector<std::string> CVirtualBackend::GetInputNames() const
+{
+    std::vector<std::string> names;
+    for (const SInput& input : m_inputs) names.push_back(input.name);
+    return names;
+}
+
+bool CVirtualBackend::ValidOutput(int32_t index) const
+{
+    return index >= 0 && index < static_cast<int32_t>(m_outputs.size());
+}
+
+bool CVirtualBackend::ValidInput(int32_t index) const
+{
+    return index >= 0 && index < static_cast<int32_t>(m_inputs.size());
+}
+
+int CVirtualBackend::OpenOutput(int32_t index, std::string& error)
+{
+    if (!m_started) {
+        error = kNotStarted;
+        return 0;
+    }
+    if (!ValidOutput(index)) {
+        error = kNoDevice;
+        return 0;
+    }
+    std::lock_guard<std::mutex> guard(m_outputLock);
+    SOutput& output = m_outputs[static_cast<size_t>(index)];
+    if (!output.openFailure.empty()) {
+        error = output.openFailure;
+        return 0;
+    }
+    output.open = true;
+    return 1;
+}
+
+int CVirtualBackend::CloseOutput(int32_t index, std::string& error)
+{
+    if (!ValidOutput(index)) {
+        error = kNoDevice;
+        return 0;
+    }
+    std::lock_guard<std::mutex> guard(m_outputLock);
+    m_outputs[static_cast<size_t>(index)].open = false;
+    return 1;
+}
+
+int CVirtualBackend::PlayBuffer(int32_t index, const CMidiSendBuffer& buffer, std::string& error)
+{
+    if (!ValidOutput(index)) {
+        error = kNoDevice;
+        return 0;
+    }
+    std::lock_guard<std::mutex> guard(m_outputLock);
+    SOutput& output = m_outputs[static_cast<size_t>(index)];
+    if (!output.open) {
+        error = kNotOpen;
+        return 0;
+    }
+    ++output.playCount;
+    if (m_capture) output.sent.insert(output.sent.end(), buffer.begin(), buffer.end());
+    return 1;
+}
+
+int CVirtualBackend::OpenInput(int32_t index, CMidiInputSink* sink, std::string& error)
+{
+    if (!m_started) {
+        error = kNotStarted;
+        return 0;
+    }
+    if (!ValidInput(index)) {
+        error = kNoDevice;
+        return 0;
+    }
+    std::lock_guard<std::mutex> guard(m_inputLock);
+    SInput& input = m_inputs[static_cast<size_t>(index)];
+    if (!input.openFailure.empty()) {
+        error = input.openFailure;
+        return 0;
+    }
+    input.sink = sink;
+    return 1;
+}
+
+int CVirtualBackend::CloseInput(int32_t index, std::string& error)
+{
+    if (!ValidInput(index)) {
+        error = kNoDevice;
+        return 0;
+    }
+    // Waits for a running injection, so no sink call follows the close.
+    std::lock_guard<std::mutex> guard(m_inputLock);
+    m_inputs[static_cast<size_t>(index)].sink = nullptr;
+    return 1;
+}
+
+void CVirtualBackend::SetTime(int64_t time) { m_manualTime.store(time); }
+
+void CVirtualBackend::AdvanceTime(int64_t delta) { m_manualTime.fetch_add(delta); }
+
+void CVirtualBackend::SetOutputOpenFailure(int32_t index, std::string text)
+{
+    std::lock_guard<std::mutex> guard(m_outputLock);
+    if (ValidOutput(index)) m_outputs[static_cast<size_t>(index)].openFailure = std::move(text);
+}
+
+void CVirtualBackend::SetInputOpenFailure(int32_t index, std::string text)
+{
+    std::lock_guard<std::mutex> guard(m_inputLock);
+    if (ValidInput(index)) m_inputs[static_cast<size_t>(index)].openFailure = std::move(text);
+}
+
+void CVirtualBackend::SetStartFailure(std::string text) { m_startFailure = std::move(text); }
+
+void CVirtualBackend::SetCapture(bool capture)
+{
+    std::lock_guard<std::mutex> guard(m_outputLock);
+    m_capture = capture;
+}
+
+bool CVirtualBackend::IsOutputOpen(int32_t index) const
+{
+    std::lock_guard<std::mutex> guard(m_outputLock);
+    return ValidOutput(index) && m_outputs[static_cast<size_t>(index)].open;
+}
+
+bool CVirtualBackend::IsInputOpen(int32_t index) const
+{
+    std::lock_guard<std::mutex> guard(m_inputLock);
+    return ValidInput(index) && m_inputs[static_cast<size_t>(index)].sink != nullptr;
+}
+
+std::vector<SMidiOutRecord> CVirtualBackend::GetSent(int32_t index) const
+{
+    std::lock_guard<std::mutex> guard(m_outputLock);
+    return ValidOutput(index) ? m_outputs[static_cast<size_t>(index)].sent
+                              : std::vector<SMidiOutRecord>();
+}
+
+int32_t CVirtualBackend::GetPlayCount(int32_t index) const
+{
+    std::lock_guard<std::mutex> guard(m_outputLock);
+    return ValidOutput(index) ? m_outputs[static_cast<size_t>(index)].playCount : 0;
+}
+
+void CVirtualBackend::ClearSent()
+{
+    std::lock_guard<std::mutex> guard(m_outputLock);
+    for (SOutput& output : m_outputs) {
+        output.sent.clear();
+        output.playCount = 0;
+    }
+}
+
+bool CVirtualBackend::InjectInput(int32_t index, const std::vector<uint8_t>& bytes)
+{
+    return InjectInput(index, bytes, static_cast<int32_t>(GetMasterTime() / kTicksPerMs));
+}
+
+bool CVirtualBackend::InjectInput(int32_t index, const std::vector<uint8_t>& bytes,
+                                  int32_t msStamp)
+{
+    std::lock_guard<std::mutex> guard(m_inputLock);
+    if (!ValidInput(index)) return false;
+    CMidiInputSink* sink = m_inputs[static_cast<size_t>(index)].sink;
+    if (!sink) return false;
+    if (!bytes.empty()) sink->OnMidiInput(bytes.data(), static_cast<int32_t>(bytes.size()), msStamp);
+    return true;
+}

@@ -1,0 +1,55 @@
+#pragma once
+// Auto-reset events in the manner the music thread and the proxy hand-shake with: Set wakes one
+// wait and the event clears itself when that wait takes it. Events that are waited on together
+// share one CEventGroup (one mutex and condition variable), so a thread can wait for any of them.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <initializer_list>
+#include <mutex>
+
+// The lock and wake-up shared by a set of events. Any thread.
+class CEventGroup {
+public:
+    CEventGroup() = default;
+    CEventGroup(const CEventGroup&) = delete;
+    CEventGroup& operator=(const CEventGroup&) = delete;
+
+private:
+    friend class CAutoResetEvent;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+};
+
+class CAutoResetEvent {
+public:
+    // The returned index of WaitAny when the time-out passed without a signal.
+    static constexpr int kTimedOut = -1;
+
+    // The event belongs to `group` (borrowed; it must outlive the event).
+    explicit CAutoResetEvent(CEventGroup& group) : m_group(group) {}
+    CAutoResetEvent(const CAutoResetEvent&) = delete;
+    CAutoResetEvent& operator=(const CAutoResetEvent&) = delete;
+
+    // Signals the event; it stays signalled until one wait takes it. Any thread.
+    void Set();
+    // Clears the event without waiting. Any thread.
+    void Reset();
+    // Waits without a time-out and takes the signal. Any thread.
+    void Wait();
+
+    // Waits until one of `events` (all of one group) is signalled, takes that signal and returns
+    // its position in the list; the first listed wins when several are signalled. Returns
+    // kTimedOut after `timeout`. Any thread.
+    static int WaitAny(std::initializer_list<CAutoResetEvent*> events,
+                       std::chrono::microseconds timeout);
+    // As WaitAny without a time-out.
+    static int WaitAnyForever(std::initializer_list<CAutoResetEvent*> events);
+
+private:
+    static int TakeFirst(std::initializer_list<CAutoResetEvent*> events);
+
+    CEventGroup& m_group;
+    bool m_signalled = false; // guarded by m_group.m_mutex
+};

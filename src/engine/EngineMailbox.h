@@ -1,0 +1,243 @@
+#pragma once
+// The engine's back-channel to the user interface. The music thread posts the song position (the
+// latest value wins) and notification records; the UI thread drains them on its timers and applies
+// each record there. The mailbox has its own lock, held only while a record goes in or out, and
+// takes its records from a pool made up front, so posting never allocates.
+// It also keeps the UI-side player slot tables of the active project's Tracks, Phrases and Clips.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+class CTrack;
+class CPhrase;
+class CClip;
+
+// What the user interface does with the engine's notifications; the main frame implements it.
+// Every method runs on the UI thread; the defaults ignore the notification.
+class CEngineNotificationSink {
+public:
+    virtual ~CEngineNotificationSink() = default;
+    // A transport request {code, value}: {1, tempo in hundredths of BPM}, {6, 1 playing / 0 stopped}.
+    virtual void OnTransportRequest(int32_t code, int32_t value) { (void)code, (void)value; }
+    // A value a track player passed or a port sent: kind 1 volume, 2 pan, 3 chorus, 4 reverb.
+    virtual void OnMixerFeedback(int32_t trackId, int32_t slot, int32_t kind, int32_t value)
+    {
+        (void)trackId, (void)slot, (void)kind, (void)value;
+    }
+    // Solo mode or mute mode changed (the project keeps them for its views).
+    virtual void OnSoloMuteModes(bool soloMode, bool muteMode) { (void)soloMode, (void)muteMode; }
+};
+
+// One record in the mailbox. Records are small (at most CEngineMailbox::kRecordSize bytes) and
+// live in the mailbox's pool.
+class CEngineNotification {
+public:
+    virtual ~CEngineNotification() = default;
+    // Carries the notification out. UI thread.
+    virtual void Apply(CEngineNotificationSink& sink) = 0;
+};
+
+// {code, value} requests of the transport: tempo changed, playback started or stopped.
+class CTransportNotification : public CEngineNotification {
+public:
+    static constexpr int32_t kTempo = 1;     // value: tempo in hundredths of BPM
+    static constexpr int32_t kPlayState = 6; // value: 1 started, 0 stopped
+
+    CTransportNotification(int32_t code, int32_t value) : m_code(code), m_value(value) {}
+    void Apply(CEngineNotificationSink& sink) override { sink.OnTransportRequest(m_code, m_value); }
+    int32_t GetCode() const { return m_code; }
+    int32_t GetValue() const { return m_value; }
+
+private:
+    int32_t m_code;
+    int32_t m_value;
+};
+
+// Mixer feedback of a Track, named by its identifier and player slot.
+class CMixerFeedbackNotification : public CEngineNotification {
+public:
+    static constexpr int32_t kVolume = 1;
+    static constexpr int32_t kPan = 2;
+    static constexpr int32_t kChorus = 3;
+    static constexpr int32_t kReverb = 4;
+
+    CMixerFeedbackNotification(int32_t trackId, int32_t slot, int32_t kind, int32_t value)
+        : m_trackId(trackId), m_slot(slot), m_kind(kind), m_value(value)
+    {
+    }
+    void Apply(CEngineNotificationSink& sink) override
+    {
+        sink.OnMixerFeedback(m_trackId, m_slot, m_kind, m_value);
+    }
+
+private:
+    int32_t m_trackId;
+    int32_t m_slot;
+    int32_t m_kind;
+    int32_t m_value;
+};
+
+// The play control's solo and mute modes after a change.
+class CSoloMuteNotification : public CEngineNotification {
+public:
+    CSoloMuteNotification(bool soloMode, bool muteMode) : m_solo(soloMode), m_mute(muteMode) {}
+    void Apply(CEngineNotificationSink& sink) override { sink.OnSoloMuteModes(m_solo, m_mute); }
+
+private:
+    bool m_solo;
+    bool m_mute;
+};
+
+// The UI's live values of a Track's player (mixer feedback lands here).
+struct CTrackPlayState {
+    uint8_t volume = 127;
+    uint8_t pan = 64;
+    uint8_t reverb = 0;
+    uint8_t chorus = 0;
+    int32_t level = 0; // activity meter, decays on the UI side
+};
+
+// The UI's view of a Phrase's player.
+struct CPhrasePlayState {
+    int32_t playingVoices = 0;
+    int32_t level = 0;
+};
+
+// The UI's view of a Clip's player.
+struct CClipPlayState {
+    int32_t level = 0;
+};
+
+// One slot table: entry i points to the object whose player slot is i, with its play state.
+// TObject provides GetPlayerSlot() and SetPlayerSlot(int32_t). UI thread only.
+template <class TObject, class TState>
+class CPlayerSlotTable {
+public:
+    // Takes the first empty entry (or appends one), stores its index in the object and returns it.
+    // An object that is already registered keeps its slot.
+    int32_t Register(TObject& object)
+    {
+        const int32_t current = object.GetPlayerSlot();
+        if (current >= 0 && current < GetCount() && m_entries[current].object == &object)
+            return current;
+        std::size_t slot = 0;
+        while (slot < m_entries.size() && m_entries[slot].object != nullptr) ++slot;
+        if (slot == m_entries.size()) m_entries.emplace_back();
+        m_entries[slot].object = &object;
+        m_entries[slot].state = std::make_unique<TState>();
+        object.SetPlayerSlot(static_cast<int32_t>(slot));
+        return static_cast<int32_t>(slot);
+    }
+
+    // Deletes the entry's state, empties the entry and sets the object's slot to -1. An object with
+    // slot -1 (or a slot that is not its own) is left alone.
+    void Unregister(TObject& object)
+    {
+        const int32_t slot = object.GetPlayerSlot();
+        if (slot < 0 || slot >= GetCount() || m_entries[slot].object != &object) return;
+        m_entries[slot] = Entry{};
+        object.SetPlayerSlot(-1);
+    }
+
+    // Unregisters every object.
+    void Clear()
+    {
+        for (Entry& entry : m_entries)
+            if (entry.object != nullptr) entry.object->SetPlayerSlot(-1);
+        m_entries.clear();
+    }
+
+    int32_t GetCount() const { return static_cast<int32_t>(m_entries.size()); }
+    // The object in a slot, or null for an empty or out-of-range slot (borrowed).
+    TObject* GetObject(int32_t slot) const { return InRange(slot) ? m_entries[slot].object : nullptr; }
+    // The play state of a slot, or null (owned by the table).
+    TState* GetState(int32_t slot) const
+    {
+        return InRange(slot) ? m_entries[slot].state.get() : nullptr;
+    }
+
+private:
+    struct Entry {
+        TObject* object = nullptr;
+        std::unique_ptr<TState> state;
+    };
+    bool InRange(int32_t slot) const { return slot >= 0 && slot < GetCount(); }
+
+    std::vector<Entry> m_entries;
+};
+
+class CEngineMailbox {
+public:
+    static constexpr std::size_t kRecordSize = 64;  // bytes a record may take at most
+    static constexpr std::size_t kPoolSize = 4096;  // records that can wait at once
+
+    CEngineMailbox();
+    ~CEngineMailbox();
+    CEngineMailbox(const CEngineMailbox&) = delete;
+    CEngineMailbox& operator=(const CEngineMailbox&) = delete;
+
+    // Stores the song position (ticks) and raises the position flag. Music thread.
+    void PostPosition(int32_t position);
+
+    // Queues a record built from `args`. When the pool is exhausted the record is dropped and
+    // counted; false then. Music thread; real-time safe.
+    template <class TRecord, class... TArgs>
+    bool Post(TArgs&&... args)
+    {
+        static_assert(std::is_base_of_v<CEngineNotification, TRecord>);
+        static_assert(sizeof(TRecord) <= kRecordSize && alignof(TRecord) <= alignof(std::max_align_t));
+        std::lock_guard lock(m_mutex);
+        void* block = AcquireBlock();
+        if (block == nullptr) return false;
+        Enqueue(::new (block) TRecord(std::forward<TArgs>(args)...));
+        return true;
+    }
+
+    // If the position changed since the last call, writes it to `position`, clears the flag and
+    // returns true. UI thread.
+    bool TakePosition(int32_t& position);
+    // Applies and deletes every queued record in posting order, taking one at a time under the lock
+    // and applying it outside. Returns how many were applied. UI thread.
+    std::size_t Drain(CEngineNotificationSink& sink);
+    // Deletes every queued record without applying it and clears the position flag (shut-down).
+    void Discard();
+    // Records dropped because the pool was full. Any thread.
+    std::size_t GetDroppedCount() const;
+    // Records waiting. Any thread.
+    std::size_t GetPendingCount() const;
+
+    // Player slot tables of the active project. UI thread only.
+    CPlayerSlotTable<CTrack, CTrackPlayState>& Tracks() { return m_tracks; }
+    CPlayerSlotTable<CPhrase, CPhrasePlayState>& Phrases() { return m_phrases; }
+    CPlayerSlotTable<CClip, CClipPlayState>& Clips() { return m_clips; }
+
+private:
+    struct alignas(std::max_align_t) Block {
+        std::byte bytes[kRecordSize];
+    };
+
+    void* AcquireBlock();                       // under m_mutex
+    void Enqueue(CEngineNotification* record);  // under m_mutex
+    CEngineNotification* Dequeue();             // under m_mutex
+    void Release(CEngineNotification* record);  // destroys and returns the block; under m_mutex
+
+    mutable std::mutex m_mutex;
+    std::unique_ptr<Block[]> m_blocks;
+    std::vector<Block*> m_free;                 // stack of unused blocks, sized once
+    std::vector<CEngineNotification*> m_fifo;   // ring of queued records, sized once
+    std::size_t m_head = 0;
+    std::size_t m_count = 0;
+    std::size_t m_dropped = 0;
+    int32_t m_position = 0;
+    bool m_positionChanged = false;
+
+    CPlayerSlotTable<CTrack, CTrackPlayState> m_tracks;
+    CPlayerSlotTable<CPhrase, CPhrasePlayState> m_phrases;
+    CPlayerSlotTable<CClip, CClipPlayState> m_clips;
+};

@@ -1,0 +1,708 @@
+#include "engine/MidiEngine.h"
+
+#include "engine/ClipPlayer.h"
+#include "engine/EngineMailbox.h"
+#include "engine/EngineProjectView.h"
+#include "engine/PhrasePlayer.h"
+#include "engine/TrackPlayer.h"
+#include "model/Clip.h"
+#include "model/Phrase.h"
+#include "model/Track.h"
+
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <exception>
+
+namespace {
+
+constexpr auto kWaitTimeout = std::chrono::milliseconds(2);
+constexpr auto kQuitTimeout = std::chrono::milliseconds(4000);
+constexpr const char* kBadArguments = "Invalid command arguments.";
+
+// A player is silenced when solo mode is on and it is not soloed, or, without solo mode, when
+// mute mode is on and it is muted: solo overrides mute.
+bool Silenced(bool soloMode, bool muteMode, bool solo, bool mute)
+{
+    return soloMode ? !solo : (muteMode && mute);
+}
+
+// The music thread asks for the highest real-time priority the system grants and stays at the
+// normal priority when none is granted.
+void RaiseToRealtimePriority()
+{
+    const int highest = sched_get_priority_max(SCHED_FIFO);
+    sched_param param{};
+    param.sched_priority = highest;
+    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0) return;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_RTPRIO, &limit) != 0 || limit.rlim_cur == 0) return;
+    param.sched_priority = limit.rlim_cur < static_cast<rlim_t>(highest)
+                               ? static_cast<int>(limit.rlim_cur)
+                               : highest;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
+
+// A 32-bit index argument.
+bool IndexArg(const CEngineCommand& command, int index, int32_t& out)
+{
+    const int64_t* value = command.Get<int64_t>(index);
+    if (value == nullptr || *value < INT32_MIN || *value > INT32_MAX) return false;
+    out = static_cast<int32_t>(*value);
+    return true;
+}
+
+// An optional number argument (an empty word reads as 0).
+bool NumberArg(const CEngineCommand& command, int index, int64_t& out)
+{
+    if (std::holds_alternative<std::monostate>(command.args[index])) {
+        out = 0;
+        return true;
+    }
+    const int64_t* value = command.Get<int64_t>(index);
+    if (value == nullptr) return false;
+    out = *value;
+    return true;
+}
+
+} // namespace
+
+CMidiEngine::CMidiEngine(CMidiBackend& backend, CEngineMailbox& mailbox)
+    : m_backend(backend), m_mailbox(mailbox), m_clock(*this), m_playControl(*this)
+{
+    m_lastError.reserve(512);
+    m_devices.SetInputSignal([this] { m_inputArrived.Set(); });
+    m_devices.SetClockSink(&m_clock);
+}
+
+CMidiEngine::~CMidiEngine()
+{
+    StopThread();
+    // Players go before the devices they are connected to.
+    Clear();
+    ShutDown();
+}
+
+// ---- Commands ----
+
+int CMidiEngine::Fail(const char* text)
+{
+    m_lastError = text;
+    return 0;
+}
+
+int CMidiEngine::RunCommand(const CEngineCommand& command)
+{
+    try {
+        return Dispatch(command);
+    } catch (const std::exception& e) {
+        m_lastError = e.what();
+        if (m_lastError.empty()) m_lastError = "The command failed.";
+        return 0;
+    } catch (...) {
+        return Fail("The command failed.");
+    }
+}
+
+int CMidiEngine::Dispatch(const CEngineCommand& command)
+{
+    using E = EEngineCommand;
+    switch (command.code) {
+    case E::Initialise: return Initialise();
+    case E::ShutDown: return ShutDown();
+    case E::OpenOutputDriver:
+    case E::CloseOutputDriver:
+    case E::OpenInputDriver:
+    case E::CloseInputDriver:
+    case E::RouteInputPort:
+    case E::RouteOutputPort:
+    case E::RouteRecordNode: return DeviceCommand(command);
+    case E::SetNodeParameter: return SetNodeParameter(command);
+    case E::AddPhrasePlayer: return AddPhrasePlayer(command.GetObject<CPhrase>(0));
+    case E::RemovePhrasePlayer: return RemovePhrasePlayer(command.GetObject<CPhrase>(0));
+    case E::AddTrackPlayer: return AddTrackPlayer(command.GetObject<CTrack>(0));
+    case E::RemoveTrackPlayer: return RemoveTrackPlayer(command.GetObject<CTrack>(0));
+    case E::AuditionNotes: return Audition(command);
+    case E::AddClipPlayer:
+        return AddClipPlayer(command.GetObject<CClip>(0), command.GetObject<CTrack>(1));
+    case E::RemoveClipPlayer: return RemoveClipPlayer(command.GetObject<CClip>(0));
+    case E::LoadProject: {
+        const auto* view = command.Get<const CEngineProjectView*>(0);
+        return LoadProject(view != nullptr ? *view : nullptr);
+    }
+    case E::Clear: return Clear();
+    case E::CommitRecordedClip: return CommitRecordedClip(command);
+    default:
+        if (IsModelEdit(command.code)) return ModelEdit(command);
+        return 1; // codes without a command
+    }
+}
+
+int CMidiEngine::Initialise()
+{
+    if (m_initialised) return 1;
+    std::string reason;
+    if (!m_devices.Start(m_backend, reason)) {
+        m_devices.Stop();
+        m_lastError = "Failed to initialize the MIDI system: " + reason;
+        return 0;
+    }
+    m_clock.SetLastTickTime(m_backend.GetMasterTime());
+    m_initialised = true;
+    return 1;
+}
+
+int CMidiEngine::ShutDown()
+{
+    if (!m_initialised) return 1;
+    m_initialised = false;
+    if (m_clock.IsPlaying()) m_clock.Stop();
+    m_devices.Stop();
+    return 1;
+}
+
+int CMidiEngine::DeviceCommand(const CEngineCommand& command)
+{
+    using E = EEngineCommand;
+    int32_t first = 0;
+    int32_t second = 0;
+    if (!IndexArg(command, 0, first)) return Fail(kBadArguments);
+    const bool routesPort = command.code == E::RouteInputPort || command.code == E::RouteOutputPort;
+    if (routesPort && !IndexArg(command, 1, second)) return Fail(kBadArguments);
+    switch (command.code) {
+    case E::OpenOutputDriver: return m_devices.OpenOutputDriver(first, m_lastError);
+    case E::CloseOutputDriver: return m_devices.CloseOutputDriver(first, m_lastError);
+    case E::OpenInputDriver: return m_devices.OpenInputDriver(first, m_lastError);
+    case E::CloseInputDriver: return m_devices.CloseInputDriver(first, m_lastError);
+    case E::RouteInputPort: return m_devices.RouteInputPort(first, second, m_lastError);
+    case E::RouteOutputPort: return m_devices.RouteOutputPort(first, second, m_lastError);
+    default: return m_devices.RouteRecordNode(first, m_lastError);
+    }
+}
+
+int CMidiEngine::SetNodeParameter(const CEngineCommand& command)
+{
+    const CNodeAddress* address = command.Get<CNodeAddress>(0);
+    int32_t code = 0;
+    int64_t value = 0;
+    int64_t extra = 0;
+    if (address == nullptr || !IndexArg(command, 1, code) || !NumberArg(command, 2, value) ||
+        !NumberArg(command, 3, extra))
+        return Fail(kBadArguments);
+    CMidiNode* node = ResolveAddress(*address);
+    if (node == nullptr) return Fail("The node address does not name a node.");
+    if (node->SetParameter(code, static_cast<intptr_t>(value), static_cast<intptr_t>(extra)) == 0)
+        return Fail("The node does not accept this parameter.");
+    return 1;
+}
+
+int CMidiEngine::Audition(const CEngineCommand& command)
+{
+    // The players sound the notes once they play; until then the arguments are only checked.
+    const auto* notes = command.Get<const CNoteList*>(1);
+    if (command.GetObject<CMidiData>(0) == nullptr || notes == nullptr || *notes == nullptr)
+        return Fail(kBadArguments);
+    return 1;
+}
+
+int CMidiEngine::LoadProject(const CEngineProjectView* project)
+{
+    if (project == nullptr) return Fail(kBadArguments);
+    using C = CSequencerClock;
+    int result = 1;
+    auto setClock = [&](int32_t code, int64_t value) {
+        if (m_clock.SetParameter(code, static_cast<intptr_t>(value), 0) == 0)
+            result = Fail("The project's transport values were refused.");
+    };
+    setClock(C::kTempo, project->tempo);
+    setClock(C::kPosition, project->position);
+    setClock(C::kLoopActive, project->loopActive ? 1 : 0);
+    setClock(C::kLoopStart, project->loopStart);
+    setClock(C::kLoopEnd, project->loopEnd);
+    for (CTrack* track : project->tracks)
+        if (AddTrackPlayer(track) == 0) result = 0;
+    for (CPhrase* phrase : project->phrases)
+        if (AddPhrasePlayer(phrase) == 0) result = 0;
+    m_playControl.SetModes(project->soloMode, project->muteMode);
+    m_playControl.SetRecording(false);
+    m_playControl.SetParameter(CPlayControl::kSendInstrumentSettings, 0, 0);
+    return result;
+}
+
+int CMidiEngine::Clear()
+{
+    m_clipPlayers.clear();
+    m_recordedClipPlayers.clear();
+    m_uiEvents.Clear();
+    m_trackPlayers.clear();
+    m_phrasePlayers.clear();
+    m_playControl.SetModes(false, false);
+    return 1;
+}
+
+// ---- Players ----
+
+CTrackPlayer* CMidiEngine::FindTrackPlayer(int32_t trackId) const
+{
+    const auto it = m_trackPlayers.find(trackId);
+    return it != m_trackPlayers.end() ? it->second.get() : nullptr;
+}
+
+CPhrasePlayer* CMidiEngine::FindPhrasePlayer(int32_t phraseId) const
+{
+    const auto it = m_phrasePlayers.find(phraseId);
+    return it != m_phrasePlayers.end() ? it->second.get() : nullptr;
+}
+
+CClipPlayer* CMidiEngine::FindClipPlayer(const CClip* clip) const
+{
+    const auto it = m_clipPlayers.find(clip);
+    return it != m_clipPlayers.end() ? it->second.get() : nullptr;
+}
+
+CClipPlayer* CMidiEngine::FindRecordedClipPlayer(const CClip* clip) const
+{
+    const auto it = m_recordedClipPlayers.find(clip);
+    return it != m_recordedClipPlayers.end() ? it->second.get() : nullptr;
+}
+
+CPhrasePlayer* CMidiEngine::PhrasePlayerOf(const CMidiData& owner) const
+{
+    if (!owner.IsPhrase()) return nullptr;
+    CPhrasePlayer* player = FindPhrasePlayer(owner.GetId());
+    return player != nullptr && &player->GetPhrase() == &owner ? player : nullptr;
+}
+
+template <class F> void CMidiEngine::ForEachClipPlayer(F&& f)
+{
+    for (auto& entry : m_clipPlayers) f(*entry.second);
+    for (auto& entry : m_recordedClipPlayers) f(*entry.second);
+}
+
+template <class F> void CMidiEngine::ForEachClipPlayerOf(const CTrack& track, F&& f)
+{
+    ForEachClipPlayer([&](CClipPlayer& player) {
+        if (&player.GetTrack() == &track) f(player);
+    });
+}
+
+int CMidiEngine::AddPhrasePlayer(CPhrase* phrase)
+{
+    if (phrase == nullptr) return Fail(kBadArguments);
+    if (CPhrasePlayer* existing = FindPhrasePlayer(phrase->GetId())) {
+        if (&existing->GetPhrase() == phrase) return 1;
+        return Fail("Another phrase with the same identifier already has a player.");
+    }
+    auto player = std::make_unique<CPhrasePlayer>(*phrase);
+    CPhrasePlayer& added = *player;
+    m_phrasePlayers.emplace(phrase->GetId(), std::move(player));
+    ReconnectPhrasePlayer(added);
+    UpdateSilenced(added);
+    return 1;
+}
+
+int CMidiEngine::RemovePhrasePlayer(CPhrase* phrase)
+{
+    if (phrase == nullptr) return Fail(kBadArguments);
+    if (PhrasePlayerOf(*phrase) != nullptr) m_phrasePlayers.erase(phrase->GetId());
+    return 1;
+}
+
+void CMidiEngine::ReconnectPhrasePlayer(CPhrasePlayer& player)
+{
+    DisconnectAll(&player);
+    CMidiNode* input = ResolveAddress(player.GetPhrase().GetInput());
+    CMidiNode* output = ResolveAddress(player.GetPhrase().GetOutput());
+    if (input != &player) Connect(input, &player);
+    if (output != &player) Connect(&player, output);
+}
+
+int CMidiEngine::AddTrackPlayer(CTrack* track)
+{
+    if (track == nullptr) return Fail(kBadArguments);
+    if (CTrackPlayer* existing = FindTrackPlayer(track->GetId())) {
+        if (&existing->GetTrack() == track) return 1;
+        return Fail("Another track with the same identifier already has a player.");
+    }
+    auto player = std::make_unique<CTrackPlayer>(*track, m_mailbox);
+    CTrackPlayer& added = *player;
+    m_trackPlayers.emplace(track->GetId(), std::move(player));
+    CMidiNode* output = ResolveAddress(track->GetOutput());
+    if (output != &added) Connect(&added, output);
+    if (track->GetInput()) Connect(&m_devices.GetRecordNode(), &added);
+    // Phrases that play into this track reach it again when its player comes back.
+    const CNodeAddress self{CNodeAddress::kKindTrack, track->GetId()};
+    ForEachPhrasePlayer([&](CPhrasePlayer& phrasePlayer) {
+        if (phrasePlayer.GetPhrase().GetOutput() == self) Connect(&phrasePlayer, &added);
+    });
+    UpdateSilenced(added);
+    int result = 1;
+    for (int32_t i = 0; i < track->GetClipCount(); ++i)
+        if (AddClipPlayer(&track->GetClipAt(i), track) == 0) result = 0;
+    return result;
+}
+
+int CMidiEngine::RemoveTrackPlayer(CTrack* track)
+{
+    if (track == nullptr) return Fail(kBadArguments);
+    auto ofTrack = [track](const auto& entry) { return &entry.second->GetTrack() == track; };
+    std::erase_if(m_clipPlayers, ofTrack);
+    std::erase_if(m_recordedClipPlayers, ofTrack);
+    CTrackPlayer* player = FindTrackPlayer(track->GetId());
+    if (player != nullptr && &player->GetTrack() == track) m_trackPlayers.erase(track->GetId());
+    return 1;
+}
+
+int CMidiEngine::AddClipPlayer(CClip* clip, CTrack* track)
+{
+    if (clip == nullptr || track == nullptr) return Fail(kBadArguments);
+    if (FindClipPlayer(clip) != nullptr) return 1;
+    auto player = std::make_unique<CClipPlayer>(*clip, *track);
+    Connect(player.get(), FindTrackPlayer(track->GetId()));
+    m_clipPlayers.emplace(clip, std::move(player));
+    return 1;
+}
+
+int CMidiEngine::RemoveClipPlayer(CClip* clip)
+{
+    if (clip == nullptr) return Fail(kBadArguments);
+    if (m_clipPlayers.erase(clip) == 0) m_recordedClipPlayers.erase(clip);
+    return 1;
+}
+
+int CMidiEngine::CommitRecordedClip(const CEngineCommand& command)
+{
+    CClip* clip = command.GetObject<CClip>(0);
+    CTrack* track = command.GetObject<CTrack>(1);
+    int32_t start = 0;
+    if (clip == nullptr || track == nullptr || !IndexArg(command, 2, start))
+        return Fail(kBadArguments);
+    auto it = m_recordedClipPlayers.find(clip);
+    if (it == m_recordedClipPlayers.end()) return Fail("The recorded clip has no player.");
+    std::unique_ptr<CClipPlayer> player = std::move(it->second);
+    m_recordedClipPlayers.erase(it);
+    clip->MoveBy(start - clip->GetStart());
+    player->SetTrack(*track);
+    DisconnectOutputs(player.get());
+    Connect(player.get(), FindTrackPlayer(track->GetId()));
+    player->UpdateWindow(GetPosition());
+    m_clipPlayers[clip] = std::move(player);
+    return 1;
+}
+
+// ---- Model edits and the players following them ----
+
+int CMidiEngine::ModelEdit(const CEngineCommand& command)
+{
+    using E = EEngineCommand;
+    int32_t code = 0;
+    IndexArg(command, 1, code); // property code, where the command has one
+    CPhrasePlayer* phrasePlayer = nullptr;
+    CTrackPlayer* trackPlayer = nullptr;
+    if (command.code == E::SetPhraseProperty || command.code == E::SetPhraseLength) {
+        if (CPhrase* phrase = command.GetObject<CPhrase>(0)) phrasePlayer = PhrasePlayerOf(*phrase);
+    } else if (command.code == E::SetTrackProperty) {
+        if (CTrack* track = command.GetObject<CTrack>(0)) {
+            trackPlayer = FindTrackPlayer(track->GetId());
+            if (trackPlayer != nullptr && &trackPlayer->GetTrack() != track) trackPlayer = nullptr;
+        }
+    }
+    if (phrasePlayer != nullptr && command.code == E::SetPhraseProperty)
+        BeforePhraseProperty(*phrasePlayer, code);
+    if (trackPlayer != nullptr) BeforeTrackProperty(*trackPlayer, code);
+
+    CListChange change;
+    if (ApplyModelEdit(command, change, m_lastError) == 0) return 0;
+
+    switch (command.code) {
+    case E::SetPhraseProperty:
+        if (phrasePlayer != nullptr) AfterPhraseProperty(*phrasePlayer, code);
+        return 1;
+    case E::SetTrackProperty:
+        if (trackPlayer != nullptr) AfterTrackProperty(*trackPlayer, code);
+        return 1;
+    case E::SetPhraseLength:
+        if (phrasePlayer != nullptr) phrasePlayer->OnLengthChanged();
+        return 1;
+    case E::MoveClipStart:
+    case E::SetClipLength:
+        AfterClipChange(*command.GetObject<CClip>(0));
+        return 1;
+    default: break;
+    }
+    // A list edit: the owner's players shift or re-seek their iterators.
+    CMidiData& owner = *command.GetObject<CMidiData>(0);
+    if (CPhrasePlayer* player = PhrasePlayerOf(owner)) player->OnListChanged(change);
+    if (owner.IsClip()) {
+        const auto* clip = static_cast<const CClip*>(&owner);
+        for (CClipPlayer* player : {FindClipPlayer(clip), FindRecordedClipPlayer(clip)})
+            if (player != nullptr) player->OnListChanged(change, GetPosition());
+    }
+    return 1;
+}
+
+void CMidiEngine::AfterClipChange(CClip& clip)
+{
+    for (CClipPlayer* player : {FindClipPlayer(&clip), FindRecordedClipPlayer(&clip)})
+        if (player != nullptr) player->UpdateWindow(GetPosition());
+}
+
+void CMidiEngine::BeforePhraseProperty(CPhrasePlayer& player, int32_t code)
+{
+    if ((code >= 106 && code <= 111) || code == 114 || code == 115) player.StopAllVoices();
+}
+
+void CMidiEngine::AfterPhraseProperty(CPhrasePlayer& player, int32_t code)
+{
+    switch (code) {
+    case 101:
+        player.StopAllVoices();
+        ReconnectPhrasePlayer(player);
+        break;
+    case 102:
+    case 103:
+    case 104:
+    case 105: player.StopAllVoices(); break;
+    case 106: ReconnectPhrasePlayer(player); break;
+    case 115: player.ReseekStartIterators(); break;
+    case kPhrasePlayCurrent: player.PlayCurrent(); break;
+    case kPhraseStopCurrent: player.StopAllVoices(); break;
+    default: break;
+    }
+}
+
+void CMidiEngine::BeforeTrackProperty(CTrackPlayer& player, int32_t code)
+{
+    // Pending note-offs leave on the old channel.
+    if (code == 102) player.FlushClipPlayers();
+}
+
+void CMidiEngine::AfterTrackProperty(CTrackPlayer& player, int32_t code)
+{
+    CTrack& track = player.GetTrack();
+    switch (code) {
+    case 101: {
+        DisconnectOutputs(&player);
+        CMidiNode* output = ResolveAddress(track.GetOutput());
+        if (output != &player) Connect(&player, output);
+        break;
+    }
+    case 106:
+        ForEachClipPlayerOf(track, [&](CClipPlayer& clip) { clip.UpdateWindow(GetPosition()); });
+        break;
+    case 109:
+        if (!m_playControl.IsRecording()) break;
+        if (!track.GetRecord())
+            player.FinishRecording();
+        else if (IsPlaying())
+            player.StartRecording(GetPosition());
+        break;
+    case 110:
+        if (track.GetInput())
+            Connect(&m_devices.GetRecordNode(), &player);
+        else
+            Disconnect(&m_devices.GetRecordNode(), &player);
+        break;
+    default: break;
+    }
+}
+
+// ---- What the clock and the play control call ----
+
+void CMidiEngine::AdvancePhraseVoices()
+{
+    for (auto& entry : m_phrasePlayers) entry.second->AdvanceVoices();
+}
+
+void CMidiEngine::PlayClipPlayers(tick position)
+{
+    ForEachClipPlayer([position](CClipPlayer& player) { player.PlayTick(position); });
+}
+
+void CMidiEngine::AdvanceRecorders()
+{
+    for (auto& entry : m_trackPlayers) entry.second->AdvanceRecorderTick();
+}
+
+void CMidiEngine::FlushClipPlayers()
+{
+    ForEachClipPlayer([](CClipPlayer& player) { player.Flush(); });
+}
+
+void CMidiEngine::SeekClipPlayers(tick position)
+{
+    ForEachClipPlayer([position](CClipPlayer& player) {
+        player.Flush();
+        player.Seek(position);
+    });
+}
+
+void CMidiEngine::RestartRecordings(tick position)
+{
+    for (auto& entry : m_trackPlayers) {
+        CTrackPlayer& player = *entry.second;
+        if (!player.IsRecording()) continue;
+        player.FinishRecording();
+        player.StartRecording(position);
+    }
+}
+
+void CMidiEngine::StartRecordingsIfSwitchedOn()
+{
+    if (m_playControl.IsRecording()) StartRecordings();
+}
+
+void CMidiEngine::StartRecordings()
+{
+    if (!IsPlaying()) return;
+    for (auto& entry : m_trackPlayers)
+        if (entry.second->GetTrack().GetRecord()) entry.second->StartRecording(GetPosition());
+}
+
+void CMidiEngine::FinishRecordings()
+{
+    for (auto& entry : m_trackPlayers)
+        if (entry.second->IsRecording()) entry.second->FinishRecording();
+}
+
+void CMidiEngine::UpdateSilenced(CTrackPlayer& player)
+{
+    const CTrack& track = player.GetTrack();
+    player.SetSilenced(Silenced(m_playControl.GetSoloMode(), m_playControl.GetMuteMode(),
+                                track.GetSolo(), track.GetMute()));
+}
+
+void CMidiEngine::UpdateSilenced(CPhrasePlayer& player)
+{
+    player.SetSilenced(Silenced(m_playControl.GetSoloMode(), m_playControl.GetMuteMode(),
+                                player.GetSolo(), player.GetMute()));
+}
+
+void CMidiEngine::UpdateAllSilenced()
+{
+    for (auto& entry : m_trackPlayers) UpdateSilenced(*entry.second);
+    for (auto& entry : m_phrasePlayers) UpdateSilenced(*entry.second);
+}
+
+// ---- Passes ----
+
+void CMidiEngine::TimeoutPass()
+{
+    if (!m_initialised) return;
+    PollInputs();
+    DrainUiEvents();
+    ClockPass(m_backend.GetMasterTime());
+}
+
+void CMidiEngine::ClockPass(int64_t now)
+{
+    if (m_initialised) m_clock.Pass(now);
+}
+
+void CMidiEngine::PollInputs()
+{
+    if (m_initialised) m_devices.PollInputs();
+}
+
+void CMidiEngine::DrainUiEvents()
+{
+    m_uiEvents.Drain([this](const CUiEvent& event) {
+        if (CTrackPlayer* player = FindTrackPlayer(event.trackId))
+            player->DeliverUiEvent(event.status, event.data1, event.data2);
+    });
+}
+
+// ---- Reads ----
+
+CMidiNode* CMidiEngine::ResolveAddress(const CNodeAddress& address) const
+{
+    auto* self = const_cast<CMidiEngine*>(this);
+    const int32_t index = address.m_index;
+    switch (static_cast<ENodeKind>(address.m_kind)) {
+    case ENodeKind::MidiInDriver: return m_devices.GetInDriver(index);
+    case ENodeKind::MidiOutDriver: return m_devices.GetOutDriver(index);
+    case ENodeKind::OutputPort: return m_devices.GetOutputPort(index);
+    case ENodeKind::InputPort: return m_devices.GetInputPort(index);
+    case ENodeKind::RecordNode: return &self->m_devices.GetRecordNode();
+    case ENodeKind::PhrasePlayer: return FindPhrasePlayer(index);
+    case ENodeKind::TrackPlayer: return FindTrackPlayer(index);
+    case ENodeKind::Metronome: return &self->m_metronome;
+    case ENodeKind::SequencerClock: return &self->m_clock;
+    case ENodeKind::PlayControl: return &self->m_playControl;
+    default: return nullptr; // none, clip players and unknown kinds
+    }
+}
+
+std::string CMidiEngine::GetNodeName(const CNodeAddress& address) const
+{
+    const CMidiNode* node = ResolveAddress(address);
+    return node != nullptr ? node->GetName() : std::string();
+}
+
+intptr_t CMidiEngine::GetNodeParameter(const CNodeAddress& address, int32_t code) const
+{
+    const CMidiNode* node = ResolveAddress(address);
+    return node != nullptr ? node->GetParameter(code) : -1;
+}
+
+// ---- Thread ----
+
+bool CMidiEngine::StartThread()
+{
+    if (m_threadRunning) return true;
+    for (CAutoResetEvent* event : {&m_commandReady, &m_quit, &m_inputArrived, &m_commandSucceeded,
+                                   &m_commandFailed})
+        event->Reset();
+    m_threadRunning = true;
+    try {
+        m_thread = std::thread([this] { ThreadMain(); });
+    } catch (...) {
+        m_threadRunning = false;
+        Fail("Failed to create Music Thread");
+        return false;
+    }
+    return true;
+}
+
+void CMidiEngine::StopThread()
+{
+    if (!m_threadRunning) return;
+    m_quit.Set();
+    CAutoResetEvent::WaitAny({&m_commandSucceeded}, kQuitTimeout);
+    if (m_thread.joinable()) m_thread.join();
+    m_threadRunning = false;
+}
+
+void CMidiEngine::RunPendingCommand()
+{
+    const int result = RunCommand(m_command);
+    m_command.Clear();
+    (result != 0 ? m_commandSucceeded : m_commandFailed).Set();
+}
+
+void CMidiEngine::ThreadMain()
+{
+    RaiseToRealtimePriority();
+    for (;;) {
+        const int woken =
+            CAutoResetEvent::WaitAny({&m_commandReady, &m_inputArrived, &m_quit}, kWaitTimeout);
+        if (woken == 2) {
+            m_commandSucceeded.Set();
+            return;
+        }
+        if (woken == 0) {
+            RunPendingCommand(); // never throws: RunCommand catches
+            continue;
+        }
+        try {
+            if (woken == 1)
+                PollInputs();
+            else
+                TimeoutPass();
+        } catch (...) {
+            // Nothing may leave the music thread; the next pass starts afresh.
+        }
+    }
+}

@@ -1,0 +1,242 @@
+#include "engine/SequencerClock.h"
+
+#include "engine/EngineMailbox.h"
+#include "engine/MidiEngine.h"
+
+namespace {
+
+constexpr uint8_t kTimingClock = 0xF8;
+constexpr uint8_t kStartMsg = 0xFA;
+constexpr uint8_t kContinueMsg = 0xFB;
+constexpr uint8_t kStopMsg = 0xFC;
+constexpr uint8_t kSongPositionMsg = 0xF2;
+constexpr int32_t kTicksPerClock = 4;        // 96 ticks per quarter, 24 clocks per quarter
+constexpr int32_t kTicksPerSongPosition = 24; // one sixteenth note
+constexpr int32_t kMaxSongPosition = 0x3FFF;
+
+} // namespace
+
+CSequencerClock::CSequencerClock(CMidiEngine& engine) : m_engine(engine)
+{
+    SetNodeName("Clock");
+}
+
+CSequencerClock::~CSequencerClock()
+{
+    DisconnectAll(this);
+}
+
+int CSequencerClock::SetParameter(int32_t code, intptr_t value, intptr_t /*extra*/)
+{
+    switch (code) {
+    case kTempo:
+        if (value < INT32_MIN || value > INT32_MAX) return 0;
+        return SetTempo(static_cast<int32_t>(value)) ? 1 : 0;
+    case kLoopActive:
+        m_loopActive = value != 0;
+        return 1;
+    case kLoopStart:
+    case kLoopEnd:
+    case kPosition:
+        if (value < INT32_MIN || value > INT32_MAX) return 0;
+        if (code == kLoopStart) m_loopStart = static_cast<tick>(value);
+        if (code == kLoopEnd) m_loopEnd = static_cast<tick>(value);
+        if (code == kPosition) Locate(static_cast<tick>(value));
+        return 1;
+    case kPlay:
+        if (value != 0)
+            Start();
+        else
+            Stop();
+        return 1;
+    case kInternalClock:
+        m_internalClock = value != 0;
+        m_tracker.Reset();
+        return 1;
+    case kClockInDriver:
+        m_clockInDriver = static_cast<int32_t>(value);
+        m_tracker.Reset();
+        return 1;
+    case kIgnoreSongPosition:
+        m_ignoreSongPosition = value != 0;
+        return 1;
+    case kClockOut:
+        m_clockOut = value != 0;
+        return 1;
+    case kSendSongPosition:
+        m_sendSongPosition = value != 0;
+        return 1;
+    case kSendClockWhenStopped:
+        m_sendClockWhenStopped = value != 0;
+        return 1;
+    case kFollowStart:
+        m_followStart = value != 0;
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+intptr_t CSequencerClock::GetParameter(int32_t code) const
+{
+    switch (code) {
+    case kLoopActive: return m_loopActive ? 1 : 0;
+    case kLoopStart: return m_loopStart;
+    case kLoopEnd: return m_loopEnd;
+    case kInternalClock: return m_internalClock ? 1 : 0;
+    case kClockInDriver: return m_clockInDriver;
+    case kIgnoreSongPosition: return m_ignoreSongPosition ? 1 : 0;
+    case kClockOut: return m_clockOut ? 1 : 0;
+    case kSendSongPosition: return m_sendSongPosition ? 1 : 0;
+    case kSendClockWhenStopped: return m_sendClockWhenStopped ? 1 : 0;
+    default: return -1;
+    }
+}
+
+void CSequencerClock::OnClockMessage(int32_t /*inputIndex*/, const CMidiMsg& /*msg*/) {}
+
+bool CSequencerClock::SetTempo(int32_t hundredths)
+{
+    if (hundredths == 0) return true;
+    if (hundredths < 0) return false;
+    m_tempo = static_cast<double>(hundredths / 100);
+    m_tickPeriod = static_cast<int64_t>(60000000000ULL / static_cast<uint64_t>(hundredths) / 96ULL);
+    m_engine.GetMailbox().Post<CTransportNotification>(CTransportNotification::kTempo, hundredths);
+    return true;
+}
+
+void CSequencerClock::Pass(int64_t now)
+{
+    const int64_t due = now + kLookAhead - m_lastTickTime;
+    if (due <= 0 || m_tickPeriod == 0) return;
+    if (!IsPlaying())
+        StoppedPass(due);
+    else if (m_internalClock)
+        PlayingPass(due);
+    // Playing while following MIDI clock: incoming pulses drive the ticks.
+}
+
+void CSequencerClock::PlayingPass(int64_t due)
+{
+    PostPosition();
+    const int64_t ticks = due / m_tickPeriod;
+    for (int64_t i = 0; i < ticks; ++i) {
+        const tick position = GetPosition();
+        Tick(position);
+        HandOverNextTick();
+        const tick next = position + 1;
+        SetPosition(next);
+        if (m_loopActive && next == m_loopEnd && m_loopStart < m_loopEnd) {
+            m_engine.GetDevices().PollInputs();
+            SetPosition(m_loopStart);
+            FollowLocate();
+        }
+    }
+}
+
+void CSequencerClock::StoppedPass(int64_t due)
+{
+    const int64_t ticks = due / m_tickPeriod;
+    for (int64_t i = 0; i < ticks; ++i) {
+        m_engine.AdvancePhraseVoices();
+        if (m_sendClockWhenStopped && m_realtimeCounter % kTicksPerClock == 0 && m_clockOut)
+            QueueClockMessage(kTimingClock);
+        ++m_realtimeCounter;
+        HandOverNextTick();
+    }
+}
+
+void CSequencerClock::Tick(tick position)
+{
+    m_engine.GetMetronome().Tick(position);
+    m_engine.AdvancePhraseVoices();
+    m_engine.PlayClipPlayers(position);
+    m_engine.AdvanceRecorders();
+    if (m_realtimeCounter % kTicksPerClock == 0 && m_clockOut) QueueClockMessage(kTimingClock);
+    ++m_realtimeCounter;
+}
+
+void CSequencerClock::HandOverNextTick()
+{
+    m_lastTickTime += m_tickPeriod;
+    m_engine.GetDevices().HandOver(m_lastTickTime);
+}
+
+void CSequencerClock::Start()
+{
+    if (IsPlaying()) return;
+    m_playing.store(true, std::memory_order_relaxed);
+    m_engine.GetMailbox().Post<CTransportNotification>(CTransportNotification::kPlayState, 1);
+    m_tracker.OnStart(m_tempo);
+    m_realtimeCounter = GetPosition();
+    m_engine.StartRecordingsIfSwitchedOn();
+    if (m_clockOut) QueueClockMessage(GetPosition() != 0 ? kContinueMsg : kStartMsg);
+}
+
+void CSequencerClock::Stop()
+{
+    if (!IsPlaying()) {
+        const tick position = GetPosition();
+        SetPosition(m_loopStart < position ? m_loopStart : 0);
+        PostPosition();
+        FollowLocate();
+        return;
+    }
+    m_playing.store(false, std::memory_order_relaxed);
+    m_tracker.OnStop();
+    m_engine.GetMetronome().Flush();
+    m_engine.SwitchRecordingOffSilently();
+    m_engine.FlushClipPlayers();
+    m_engine.FinishRecordings();
+    if (m_clockOut) QueueClockMessage(kStopMsg);
+    m_engine.GetMailbox().Post<CTransportNotification>(CTransportNotification::kPlayState, 0);
+    PostPosition();
+}
+
+void CSequencerClock::Locate(tick position)
+{
+    // Song positions before the first tick have no meaning (and no song position message).
+    SetPosition(position < 0 ? 0 : position);
+    if (!IsPlaying()) PostPosition();
+    FollowLocate();
+}
+
+void CSequencerClock::FollowLocate()
+{
+    const tick position = GetPosition();
+    m_engine.SeekClipPlayers(position);
+    m_engine.RestartRecordings(position);
+    SendSongPosition();
+    if (IsPlaying()) m_realtimeCounter = position;
+}
+
+void CSequencerClock::SendSongPosition()
+{
+    if (!m_clockOut || !m_sendSongPosition) return;
+    const tick position = GetPosition();
+    const int32_t beats = position / kTicksPerSongPosition;
+    if (beats < 0 || beats > kMaxSongPosition) return;
+    const auto lsb = static_cast<uint8_t>(beats & 0x7F);
+    const auto msb = static_cast<uint8_t>((beats >> 7) & 0x7F);
+    if (!IsPlaying()) {
+        QueueClockMessage(kSongPositionMsg, lsb, msb);
+        return;
+    }
+    QueueClockMessage(kStopMsg);
+    if (position != 0) {
+        QueueClockMessage(kSongPositionMsg, lsb, msb);
+        QueueClockMessage(kContinueMsg);
+    } else {
+        QueueClockMessage(kStartMsg);
+    }
+}
+
+void CSequencerClock::QueueClockMessage(uint8_t status, uint8_t data1, uint8_t data2)
+{
+    m_engine.GetDevices().QueueClockMessage(CMidiMsg::Make(status, data1, data2));
+}
+
+void CSequencerClock::PostPosition()
+{
+    m_engine.GetMailbox().PostPosition(GetPosition());
+}

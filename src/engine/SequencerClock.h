@@ -1,0 +1,111 @@
+#pragma once
+// The sequencer clock (node kind 9): turns the master clock into ticks of 96 per quarter note,
+// keeps the song position, tempo and loop, starts, stops and locates the transport, and on every
+// tick lets the metronome and the players produce their messages, which the output drivers then
+// send stamped with the tick's master-clock time.
+//
+// Threads: music thread (or the caller's thread when the engine runs inline), except GetPosition
+// and IsPlaying, which any thread may read.
+
+#include "devices/MidiInDriver.h"
+#include "devices/MidiNode.h"
+#include "engine/ClockInTracker.h"
+#include "model/TimeBase.h"
+
+#include <atomic>
+#include <cstdint>
+
+class CMidiEngine;
+
+class CSequencerClock : public CMidiNode, public CMidiClockSink {
+public:
+    static constexpr int64_t kDefaultTickPeriod = 52083; // 100 ns, at 120 BPM
+    static constexpr int64_t kLookAhead = 60000;         // 100 ns (6 ms)
+    static constexpr int32_t kNoClockInDriver = 0xFFFF;
+
+    // Parameter codes (command "set node parameter" with kind 9).
+    enum EParam : int32_t {
+        kTempo = 1,             // hundredths of BPM; 0 is ignored
+        kLoopActive = 2,
+        kLoopStart = 3,         // tick
+        kLoopEnd = 4,           // tick
+        kPosition = 5,          // locate to the tick
+        kPlay = 6,              // 1 start, 0 stop
+        kInternalClock = 7,     // 1 internal, 0 follow MIDI clock
+        kClockInDriver = 8,     // input driver index
+        kIgnoreSongPosition = 9,
+        kClockOut = 10,
+        kSendSongPosition = 11,
+        kSendClockWhenStopped = 12,
+        kFollowStart = 13,
+    };
+
+    // The engine (borrowed) provides the players, devices, metronome and mailbox the clock drives.
+    explicit CSequencerClock(CMidiEngine& engine);
+    ~CSequencerClock() override;
+
+    ENodeKind GetKind() const override { return ENodeKind::SequencerClock; }
+    int SetParameter(int32_t code, intptr_t value, intptr_t extra) override;
+    // Answers 2, 3, 4 and 7..12; -1 for the rest.
+    intptr_t GetParameter(int32_t code) const override;
+    // Clock messages of the inputs; followed by the clock-sync work, ignored until then.
+    void OnClockMessage(int32_t inputIndex, const CMidiMsg& msg) override;
+
+    // One pass of the clock at master-clock time `now` (100 ns). Real-time safe.
+    void Pass(int64_t now);
+
+    // Tempo in hundredths of BPM. 0 changes nothing; a negative value is refused (false).
+    bool SetTempo(int32_t hundredths);
+    void Start();
+    void Stop();
+    void Locate(tick position);
+
+    // Whole beats per minute, as stored.
+    double GetTempo() const { return m_tempo; }
+    int64_t GetTickPeriod() const { return m_tickPeriod; } // 100 ns
+    int64_t GetLastTickTime() const { return m_lastTickTime; } // master-clock time, 100 ns
+    // Command 0 sets it, so that the first pass does not play a burst of ticks.
+    void SetLastTickTime(int64_t time) { m_lastTickTime = time; }
+    tick GetPosition() const { return m_position.load(std::memory_order_relaxed); } // any thread
+    bool IsPlaying() const { return m_playing.load(std::memory_order_relaxed); }     // any thread
+    bool IsLoopActive() const { return m_loopActive; }
+    tick GetLoopStart() const { return m_loopStart; }
+    tick GetLoopEnd() const { return m_loopEnd; }
+    bool IsInternalClock() const { return m_internalClock; }
+    int32_t GetRealtimeCounter() const { return m_realtimeCounter; }
+    const CClockInTracker& GetClockInTracker() const { return m_tracker; }
+
+private:
+    void PlayingPass(int64_t due);
+    void StoppedPass(int64_t due);
+    // The work of song tick `position`: metronome, phrase voices, clips, recorders, clock out.
+    void Tick(tick position);
+    // Moves the stamp time on by one period and hands it to the open output drivers.
+    void HandOverNextTick();
+    // Steps 2..4 of a locate: players and recorders follow the position, song position out.
+    void FollowLocate();
+    void SendSongPosition();
+    void QueueClockMessage(uint8_t status, uint8_t data1 = 0, uint8_t data2 = 0);
+    void SetPosition(tick position) { m_position.store(position, std::memory_order_relaxed); }
+    void PostPosition();
+
+    CMidiEngine& m_engine;
+    double m_tempo = 120.0;
+    int64_t m_tickPeriod = kDefaultTickPeriod;
+    int64_t m_lastTickTime = 0;
+    std::atomic<tick> m_position{0};
+    std::atomic<bool> m_playing{false};
+    bool m_loopActive = false;
+    tick m_loopStart = 0;
+    tick m_loopEnd = 0;
+    int32_t m_realtimeCounter = 0;
+    bool m_internalClock = true;
+    int32_t m_clockInDriver = kNoClockInDriver;
+    bool m_ignoreSongPosition = false;
+    bool m_clockOut = false;
+    bool m_sendSongPosition = true;
+    bool m_sendClockWhenStopped = true;
+    bool m_followStart = true;
+    bool m_resync = false;
+    CClockInTracker m_tracker;
+};

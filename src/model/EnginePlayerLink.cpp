@@ -1,0 +1,97 @@
+#include "model/EnginePlayerLink.h"
+
+#include "engine/EngineProjectView.h"
+#include "engine/MidiEngineProxy.h"
+#include "engine/UiEventQueue.h"
+#include "model/ProjectDoc.h"
+#include "model/Track.h"
+
+namespace {
+
+// The play-control node and its recording switch, read through the proxy's parameter query.
+constexpr CNodeAddress kPlayControl{11, 0};
+constexpr int32_t kRecordingSwitch = 1;
+
+CEngineProjectView ViewOf(CProjectDoc& doc)
+{
+    CEngineProjectView view;
+    view.tempo = doc.GetTempo();
+    view.position = doc.GetSongPosition();
+    view.loopActive = doc.IsLoopOn();
+    view.loopStart = doc.GetLoopStart();
+    view.loopEnd = doc.GetLoopEnd();
+    view.soloMode = doc.IsSoloActive();
+    view.muteMode = doc.IsMuteActive();
+    CTrackList& tracks = doc.GetTracks();
+    for (int32_t i = 0; i < tracks.GetCount(); ++i) view.tracks.push_back(tracks.GetAt(i));
+    for (int32_t b = 0; b < doc.GetBankCount(); ++b) {
+        CPhraseBank& bank = doc.GetBankAt(b);
+        for (int32_t i = 0; i < bank.GetCount(); ++i) view.phrases.push_back(&bank.GetPhraseAt(i));
+    }
+    return view;
+}
+
+} // namespace
+
+CEnginePlayerLink::CEnginePlayerLink(CMidiEngineProxy& proxy, CUiEventQueue* uiEvents)
+    : m_proxy(proxy), m_uiEvents(uiEvents)
+{
+}
+
+bool CEnginePlayerLink::IsRunning() const
+{
+    return m_proxy.IsPlaying();
+}
+
+bool CEnginePlayerLink::IsRecording() const
+{
+    return m_proxy.IsPlaying() && m_proxy.GetNodeParameter(kPlayControl, kRecordingSwitch) > 0;
+}
+
+void CEnginePlayerLink::Stop()
+{
+    m_proxy.Stop();
+}
+
+void CEnginePlayerLink::LoadProject(CProjectDoc& doc)
+{
+    // The view and the objects it points to stay unchanged until the command has run.
+    const CEngineProjectView view = ViewOf(doc);
+    m_proxy.LoadProject(view);
+}
+
+void CEnginePlayerLink::ClearProject(CProjectDoc&)
+{
+    m_proxy.Clear();
+}
+
+void CEnginePlayerLink::AddTrack(CTrack& track)
+{
+    m_proxy.AddTrackPlayer(track);
+}
+
+void CEnginePlayerLink::RemoveTrack(CTrack& track)
+{
+    m_proxy.RemoveTrackPlayer(track);
+}
+
+bool CEnginePlayerLink::SetTrackProperty(CTrack& track, int32_t number, int64_t value)
+{
+    return m_proxy.SetTrackProperty(track, number, value) != 0;
+}
+
+void CEnginePlayerLink::SendChannelMessage(const CTrack& track, uint8_t status, uint8_t data1,
+                                           uint8_t data2)
+{
+    if (m_uiEvents != nullptr) m_uiEvents->Push({track.GetId(), status, data1, data2});
+}
+
+void CEnginePlayerLink::Locate(tick position)
+{
+    m_proxy.Locate(position);
+}
+
+void CEnginePlayerLink::SetLoop(bool active, tick start, tick end)
+{
+    m_proxy.SetLoop(active, start, end);
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The player link of the application: the engine reached through its command proxy. User-interface
+// thread only.
+
+#include "model/PlayerLink.h"
+
+class CMidiEngineProxy;
+class CUiEventQueue;
+
+class CEnginePlayerLink : public CPlayerLink {
+public:
+    // proxy: borrowed, normally CMidiEngineProxy::Instance(). uiEvents: the engine's queue of
+    // single events for track players (borrowed); null when there is no engine, and channel
+    // messages then go nowhere.
+    CEnginePlayerLink(CMidiEngineProxy& proxy, CUiEventQueue* uiEvents);
+
+    bool IsRunning() const override;
+    bool IsRecording() const override;
+    void Stop() override;
+    void LoadProject(CProjectDoc& doc) override;
+    void ClearProject(CProjectDoc& doc) override;
+    void AddTrack(CTrack& track) override;
+    void RemoveTrack(CTrack& track) override;
+    bool SetTrackProperty(CTrack& track, int32_t number, int64_t value) override;
+    void SendChannelMessage(const CTrack& track, uint8_t status, uint8_t data1,
+                            uint8_t data2) override;
+    void Locate(tick position) override;
+    void SetLoop(bool active, tick start, tick end) override;
+
+private:
+    CMidiEngineProxy& m_proxy;
+    CUiEventQueue* m_uiEvents;
+};
