@@ -48,8 +48,8 @@ int RunCommand(const CCliCommand& command, const std::vector<std::string>& raw)
     try {
         return command.run(ParseCliArgs(command, raw));
     } catch (const CUsageError& e) {
-        std::fprintf(stderr, "tonalweaver-cli %s: %s\nUsage: tonalweaver-cli %s %s\n",
-                     command.name, e.what(), command.name, command.synopsis);
+        std::fprintf(stderr, "tonalweaver-cli %s: %s\nUsage: tonalweaver-cli %s %s\n", command.name,
+                     e.what(), command.name, command.synopsis);
         return 2;
     } catch (const std::exception& e) {
         // The message exactly as the application would show it.

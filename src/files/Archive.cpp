@@ -49,8 +49,7 @@ std::string InvalidArgumentErrorText()
 
 CArchiveReader::CArchiveReader(const uint8_t* data, size_t size, std::string name)
     : m_data(data), m_size(size), m_name(std::move(name))
-{
-}
+{}
 
 const uint8_t* CArchiveReader::Take(size_t n)
 {
@@ -139,7 +138,8 @@ void CArchiveReader::FailInvalidArgument() const
     throw CFileError(InvalidArgumentErrorText());
 }
 
-CArchiveWriter::CArchiveWriter(CByteSink& sink) : m_sink(&sink), m_buffer(kBufferBytes) {}
+CArchiveWriter::CArchiveWriter(CByteSink& sink) : m_sink(&sink), m_buffer(kBufferBytes)
+{}
 
 uint8_t* CArchiveWriter::Extend(size_t n)
 {

@@ -42,7 +42,8 @@ public:
     [[noreturn]] void FailInvalidArgument() const;
 
 private:
-    // Length prefix of a string; wide is set for the UTF-16 form (the length is then in characters).
+    // Length prefix of a string; wide is set for the UTF-16 form (the length is then in
+    // characters).
     uint32_t ReadStringLength(bool& wide);
 
     const uint8_t* m_data;

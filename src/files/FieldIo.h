@@ -16,15 +16,14 @@
 #include <string>
 #include <type_traits>
 
-template <class W>
-struct CWire {};
+template <class W> struct CWire {};
 inline constexpr CWire<uint8_t> kWireUInt8;
 inline constexpr CWire<int16_t> kWireInt16;
 inline constexpr CWire<uint16_t> kWireUInt16;
 inline constexpr CWire<int32_t> kWireInt32;
-inline constexpr CWire<CNoteValue> kWireNoteValue;   // int32 ticks
-inline constexpr CWire<CNodeAddress> kWireAddress;   // int16 kind, int32 index
-inline constexpr CWire<std::string> kWireString;     // length-prefixed 8-bit text
+inline constexpr CWire<CNoteValue> kWireNoteValue; // int32 ticks
+inline constexpr CWire<CNodeAddress> kWireAddress; // int16 kind, int32 index
+inline constexpr CWire<std::string> kWireString;   // length-prefixed 8-bit text
 
 inline void Put(CArchiveWriter& ar, uint8_t v)
 {
@@ -56,55 +55,42 @@ inline void Put(CArchiveWriter& ar, const std::string& v)
     ar.WriteString(v);
 }
 
-template <class W>
-W Get(CArchiveReader& ar);
-template <>
-inline uint8_t Get<uint8_t>(CArchiveReader& ar)
+template <class W> W Get(CArchiveReader& ar);
+template <> inline uint8_t Get<uint8_t>(CArchiveReader& ar)
 {
     return ar.ReadUInt8();
 }
-template <>
-inline int16_t Get<int16_t>(CArchiveReader& ar)
+template <> inline int16_t Get<int16_t>(CArchiveReader& ar)
 {
     return ar.ReadInt16();
 }
-template <>
-inline uint16_t Get<uint16_t>(CArchiveReader& ar)
+template <> inline uint16_t Get<uint16_t>(CArchiveReader& ar)
 {
     return ar.ReadUInt16();
 }
-template <>
-inline int32_t Get<int32_t>(CArchiveReader& ar)
+template <> inline int32_t Get<int32_t>(CArchiveReader& ar)
 {
     return ar.ReadInt32();
 }
-template <>
-inline CNoteValue Get<CNoteValue>(CArchiveReader& ar)
+template <> inline CNoteValue Get<CNoteValue>(CArchiveReader& ar)
 {
     return CNoteValue(ar.ReadInt32());
 }
-template <>
-inline CNodeAddress Get<CNodeAddress>(CArchiveReader& ar)
+template <> inline CNodeAddress Get<CNodeAddress>(CArchiveReader& ar)
 {
     const auto kind = static_cast<uint16_t>(ar.ReadInt16());
     return CNodeAddress(kind, ar.ReadInt32());
 }
-template <>
-inline std::string Get<std::string>(CArchiveReader& ar)
+template <> inline std::string Get<std::string>(CArchiveReader& ar)
 {
     return ar.ReadString();
 }
 
 // A value read from the file, converting to whatever type the setter takes (bool, an enum, a
 // colour word, ...).
-template <class W>
-struct CLoaded {
+template <class W> struct CLoaded {
     W value;
-    template <class T>
-    operator T() const
-    {
-        return static_cast<T>(value);
-    }
+    template <class T> operator T() const { return static_cast<T>(value); }
 };
 
 class CFieldWriter {

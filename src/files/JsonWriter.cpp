@@ -62,11 +62,21 @@ void CJsonWriter::String(std::string_view latin1)
     for (const char c : latin1) {
         const auto byte = static_cast<unsigned char>(c);
         switch (byte) {
-        case '"': m_out += "\\\""; break;
-        case '\\': m_out += "\\\\"; break;
-        case '\n': m_out += "\\n"; break;
-        case '\r': m_out += "\\r"; break;
-        case '\t': m_out += "\\t"; break;
+        case '"':
+            m_out += "\\\"";
+            break;
+        case '\\':
+            m_out += "\\\\";
+            break;
+        case '\n':
+            m_out += "\\n";
+            break;
+        case '\r':
+            m_out += "\\r";
+            break;
+        case '\t':
+            m_out += "\\t";
+            break;
         default:
             if (byte < 0x20 || byte >= 0x80) {
                 m_out += "\\u00";

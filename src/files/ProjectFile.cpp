@@ -9,8 +9,7 @@
 
 namespace {
 
-template <class Io, class Doc>
-void InfoAndDefaultsLayout(Io& io, Doc& doc)
+template <class Io, class Doc> void InfoAndDefaultsLayout(Io& io, Doc& doc)
 {
     auto& info = doc.GetInfo();
     MemberField(io, kWireString, info, &CProjectInfo::m_title);
@@ -25,8 +24,7 @@ void InfoAndDefaultsLayout(Io& io, Doc& doc)
 }
 
 // Tempo and the transport values after the time signature and the scale.
-template <class Io, class Doc>
-void TransportLayout(Io& io, Doc& doc)
+template <class Io, class Doc> void TransportLayout(Io& io, Doc& doc)
 {
     io.Field(kWireInt32, doc, &CProjectDoc::GetTempo, &CProjectDoc::SetTempo);
     io.Field(kWireInt32, doc, &CProjectDoc::GetSongPosition, &CProjectDoc::SetSongPosition);
@@ -87,10 +85,13 @@ void ReadWindowRecords(CArchiveReader& ar, CProjectDoc& doc)
 void TakeContent(CProjectDoc& doc, CProjectDoc& read)
 {
     std::vector<std::unique_ptr<CPhraseBank>> banks;
-    while (read.GetBankCount() > 0) banks.push_back(read.RemoveBank(read.GetBankCount() - 1));
-    for (auto it = banks.rbegin(); it != banks.rend(); ++it) doc.InsertBank(-1, std::move(*it));
+    while (read.GetBankCount() > 0)
+        banks.push_back(read.RemoveBank(read.GetBankCount() - 1));
+    for (auto it = banks.rbegin(); it != banks.rend(); ++it)
+        doc.InsertBank(-1, std::move(*it));
     std::vector<std::unique_ptr<CTrack>> tracks;
-    while (read.GetTracks().GetCount() > 0) tracks.push_back(read.GetTracks().RemoveAt(-1));
+    while (read.GetTracks().GetCount() > 0)
+        tracks.push_back(read.GetTracks().RemoveAt(-1));
     for (auto it = tracks.rbegin(); it != tracks.rend(); ++it)
         doc.GetTracks().InsertAt(-1, std::move(*it));
 
@@ -117,10 +118,12 @@ void WriteProjectFile(CArchiveWriter& ar, const CProjectDoc& doc)
     CFieldWriter io(ar);
     InfoAndDefaultsLayout(io, doc);
     ar.WriteInt32(doc.GetBankCount());
-    for (int32_t i = 0; i < doc.GetBankCount(); ++i) WriteBank(ar, doc.GetBankAt(i));
+    for (int32_t i = 0; i < doc.GetBankCount(); ++i)
+        WriteBank(ar, doc.GetBankAt(i));
     const CTrackList& tracks = doc.GetTracks();
     ar.WriteInt32(tracks.GetCount());
-    for (int32_t i = 0; i < tracks.GetCount(); ++i) WriteTrack(ar, *tracks.GetAt(i));
+    for (int32_t i = 0; i < tracks.GetCount(); ++i)
+        WriteTrack(ar, *tracks.GetAt(i));
     ar.WriteInt32(doc.GetTimeSignature().GetNumerator());
     ar.WriteInt32(doc.GetTimeSignature().GetDenominator());
     ar.WriteUInt8(doc.GetScale().GetKey());
@@ -138,9 +141,11 @@ void ReadProjectFile(CArchiveReader& ar, CProjectDoc& doc)
     CFieldReader io(ar);
     InfoAndDefaultsLayout(io, doc);
     const int32_t bankCount = ar.ReadCount(kMinBankBytes);
-    for (int32_t i = 0; i < bankCount; ++i) doc.InsertBank(-1, ReadBank(ar));
+    for (int32_t i = 0; i < bankCount; ++i)
+        doc.InsertBank(-1, ReadBank(ar));
     const int32_t trackCount = ar.ReadCount(kMinTrackBytes);
-    for (int32_t i = 0; i < trackCount; ++i) doc.GetTracks().InsertAt(-1, ReadTrack(ar));
+    for (int32_t i = 0; i < trackCount; ++i)
+        doc.GetTracks().InsertAt(-1, ReadTrack(ar));
     doc.RecomputeHighestIds();
     ReadSignatureAndScale(ar, doc);
     TransportLayout(io, doc);

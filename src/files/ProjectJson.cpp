@@ -144,14 +144,16 @@ std::string ProjectToJson(const CProjectDoc& doc)
         json.Field("name", bank.GetName());
         json.Key("phrases");
         json.BeginArray();
-        for (int32_t i = 0; i < bank.GetCount(); ++i) Phrase(json, bank.GetPhraseAt(i));
+        for (int32_t i = 0; i < bank.GetCount(); ++i)
+            Phrase(json, bank.GetPhraseAt(i));
         json.EndArray();
         json.EndObject();
     }
     json.EndArray();
     json.Key("tracks");
     json.BeginArray();
-    for (int32_t t = 0; t < doc.GetTracks().GetCount(); ++t) Track(json, *doc.GetTracks().GetAt(t));
+    for (int32_t t = 0; t < doc.GetTracks().GetCount(); ++t)
+        Track(json, *doc.GetTracks().GetAt(t));
     json.EndArray();
     json.EndObject();
     return json.GetText();

@@ -6,13 +6,13 @@
 #include "model/Track.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace {
 
 // Identity and extent of a phrase or clip, after its notes and events.
-template <class Io, class Data>
-void MidiDataLayout(Io& io, Data& d)
+template <class Io, class Data> void MidiDataLayout(Io& io, Data& d)
 {
     io.Field(kWireInt32, d, &CMidiData::GetLength, &CMidiData::SetLength);
     io.Field(kWireString, d, &CMidiData::GetName, &CMidiData::SetName);
@@ -20,8 +20,7 @@ void MidiDataLayout(Io& io, Data& d)
     io.Field(kWireInt32, d, &CMidiData::GetId, &CMidiData::SetId);
 }
 
-template <class Io, class Phrase>
-void PhraseLayout(Io& io, Phrase& p)
+template <class Io, class Phrase> void PhraseLayout(Io& io, Phrase& p)
 {
     io.Field(kWireAddress, p, &CPhrase::GetInput, &CPhrase::SetInput);
     io.Field(kWireUInt8, p, &CPhrase::GetTriggerFrom, &CPhrase::SetTriggerFrom);
@@ -50,15 +49,13 @@ void PhraseLayout(Io& io, Phrase& p)
 
 // A clip is read with start 0, so moving it by the stored start places it without touching its
 // content (SetStart would trim).
-template <class Io, class Clip>
-void ClipLayout(Io& io, Clip& c)
+template <class Io, class Clip> void ClipLayout(Io& io, Clip& c)
 {
     io.Field(kWireInt32, c, &CClip::GetStart,
              [](CClip& clip, tick start) { clip.MoveBy(start - clip.GetStart()); });
 }
 
-template <class Io, class Track>
-void TrackHeadLayout(Io& io, Track& t)
+template <class Io, class Track> void TrackHeadLayout(Io& io, Track& t)
 {
     io.Field(kWireString, t, &CTrack::GetName, &CTrack::SetName);
     io.Field(kWireInt32, t, &CTrack::GetColour, &CTrack::SetColour);
@@ -66,8 +63,7 @@ void TrackHeadLayout(Io& io, Track& t)
 }
 
 // The fields after the clips.
-template <class Io, class Track>
-void TrackTailLayout(Io& io, Track& t)
+template <class Io, class Track> void TrackTailLayout(Io& io, Track& t)
 {
     io.Field(kWireAddress, t, &CTrack::GetOutput, &CTrack::SetOutput);
     io.Field(kWireUInt8, t, &CTrack::GetOutputChannel, &CTrack::SetOutputChannel);
@@ -89,8 +85,7 @@ void TrackTailLayout(Io& io, Track& t)
     io.Field(kWireInt32, t, &CTrack::GetProperty2Value, &CTrack::SetProperty2Value);
 }
 
-template <class Io, class Placement>
-void PlacementLayout(Io& io, Placement& p)
+template <class Io, class Placement> void PlacementLayout(Io& io, Placement& p)
 {
     MemberField(io, kWireInt32, p, &CWindowPlacement::flags);
     MemberField(io, kWireInt32, p, &CWindowPlacement::showState);
@@ -111,7 +106,8 @@ void WriteRecords(CArchiveWriter& ar, const List& list, Encode encode)
     for (size_t left = static_cast<size_t>(list.GetCount()); left > 0;) {
         const size_t n = std::min(left, kChunkRecords);
         uint8_t* p = ar.Extend(n * RecordBytes);
-        for (size_t i = 0; i < n; ++i, ++it, p += RecordBytes) encode(*it, p);
+        for (size_t i = 0; i < n; ++i, ++it, p += RecordBytes)
+            encode(*it, p);
         left -= n;
     }
 }
@@ -202,6 +198,9 @@ std::unique_ptr<CClip> ReadClip(CArchiveReader& ar)
     ReadMidiData(ar, *clip);
     CFieldReader io(ar);
     ClipLayout(io, *clip);
+    // The model works with the clip's end; one past the tick range is not a clip of ours.
+    const int64_t end = int64_t{clip->GetStart()} + clip->GetLength();
+    if (end < INT32_MIN || end > INT32_MAX) ar.FailSchema();
     return clip;
 }
 
@@ -216,14 +215,16 @@ void WriteBank(CArchiveWriter& ar, const CPhraseBank& bank)
 {
     ar.WriteString(bank.GetName());
     ar.WriteInt32(bank.GetCount());
-    for (int32_t i = 0; i < bank.GetCount(); ++i) WritePhrase(ar, bank.GetPhraseAt(i));
+    for (int32_t i = 0; i < bank.GetCount(); ++i)
+        WritePhrase(ar, bank.GetPhraseAt(i));
 }
 
 std::unique_ptr<CPhraseBank> ReadBank(CArchiveReader& ar)
 {
     auto bank = std::make_unique<CPhraseBank>(ar.ReadString());
     const int32_t count = ar.ReadCount(kMinPhraseBytes);
-    for (int32_t i = 0; i < count; ++i) bank->InsertAt(i, ReadPhrase(ar));
+    for (int32_t i = 0; i < count; ++i)
+        bank->InsertAt(i, ReadPhrase(ar));
     return bank;
 }
 
@@ -232,7 +233,8 @@ void WriteTrack(CArchiveWriter& ar, const CTrack& track)
     CFieldWriter io(ar);
     TrackHeadLayout(io, track);
     ar.WriteInt32(track.GetClipCount());
-    for (int32_t i = 0; i < track.GetClipCount(); ++i) WriteClip(ar, track.GetClipAt(i));
+    for (int32_t i = 0; i < track.GetClipCount(); ++i)
+        WriteClip(ar, track.GetClipAt(i));
     TrackTailLayout(io, track);
 }
 
@@ -242,7 +244,8 @@ std::unique_ptr<CTrack> ReadTrack(CArchiveReader& ar)
     CFieldReader io(ar);
     TrackHeadLayout(io, *track);
     const int32_t count = ar.ReadCount(kMinClipBytes);
-    for (int32_t i = 0; i < count; ++i) track->AddClip(ReadClip(ar));
+    for (int32_t i = 0; i < count; ++i)
+        track->AddClip(ReadClip(ar));
     TrackTailLayout(io, *track);
     return track;
 }
@@ -256,10 +259,14 @@ bool IsSavedWindowKind(int32_t kind)
 size_t ViewStateBytes(EWindowKind kind)
 {
     switch (kind) {
-    case EWindowKind::Tracks: return 6 * 4 + 2 + 4;
-    case EWindowKind::PianoRoll: return 7 * 4 + 2 + 2 * 4 + 4 + 2 + 4 + 2 + 2 + 2;
-    case EWindowKind::PhraseBank: return 3 * 4;
-    default: return 0;
+    case EWindowKind::Tracks:
+        return 6 * 4 + 2 + 4;
+    case EWindowKind::PianoRoll:
+        return 7 * 4 + 2 + 2 * 4 + 4 + 2 + 4 + 2 + 2 + 2;
+    case EWindowKind::PhraseBank:
+        return 3 * 4;
+    default:
+        return 0;
     }
 }
 

@@ -31,7 +31,8 @@ std::unique_ptr<CPhraseBank> ReadBank(CArchiveReader& ar);
 
 void WriteTrack(CArchiveWriter& ar, const CTrack& track);
 // A track with its clips, in start order (a stored order that is not sorted is sorted, equal
-// starts keeping their stored order); the track's end follows from its clips.
+// starts keeping their stored order); the track's end follows from its clips. A clip whose end
+// lies outside the tick range fails with the schema error.
 std::unique_ptr<CTrack> ReadTrack(CArchiveReader& ar);
 
 // Whether a window record of this kind is one we know (the five saved window kinds).

@@ -87,7 +87,8 @@ TEST(CliProject, FailuresPrintTheMessageAndExitWithOne)
 
     const CliResult pastEnd = RunCli({"convert", folder / "cut.tnw", folder / "keep.tnw"});
     EXPECT_EQ(pastEnd.status, 1);
-    EXPECT_EQ(pastEnd.err, "An attempt was made to access " + (folder / "cut.tnw") + " past its end.\n");
+    EXPECT_EQ(pastEnd.err,
+              "An attempt was made to access " + (folder / "cut.tnw") + " past its end.\n");
     EXPECT_EQ(FileBytes(folder / "keep.tnw"), (Bytes{9, 9, 9}));
 
     EXPECT_EQ(RunCli({"dump", folder / "missing.tnw"}).status, 1);

@@ -22,7 +22,11 @@ public:
     ~CTestOp() override { --m_alive; }
 
     std::string GetName() const override { return m_name; }
-    bool CanDo(COperationHistory&) override { return Note("CanDo"), m_canDo; }
+    bool CanDo(COperationHistory&) override
+    {
+        Note("CanDo");
+        return m_canDo;
+    }
     bool Do(COperationHistory&) override
     {
         Note("Do");

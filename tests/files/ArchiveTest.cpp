@@ -76,8 +76,9 @@ TEST(Archive, StringLengthPrefixUsesShortestForm)
 TEST(Archive, WideStringsBecomeLatin1WithQuestionMarks)
 {
     // "Aé€" then U+1F3B5 as a surrogate pair: 5 UTF-16 units.
-    EXPECT_EQ(ReadBack({0xFF, 0xFE, 0xFF, 0x05, 'A', 0, 0xE9, 0, 0xAC, 0x20, 0x3C, 0xD8, 0xB5, 0xDF}),
-              "A\xE9??");
+    EXPECT_EQ(
+        ReadBack({0xFF, 0xFE, 0xFF, 0x05, 'A', 0, 0xE9, 0, 0xAC, 0x20, 0x3C, 0xD8, 0xB5, 0xDF}),
+        "A\xE9??");
     // A lone surrogate is one unknown character; a 16-bit character count works too.
     EXPECT_EQ(ReadBack({0xFF, 0xFE, 0xFF, 0xFF, 0x02, 0x00, 0x00, 0xDC, 'z', 0}), "?z");
     EXPECT_EQ(ReadBack({0xFF, 0xFE, 0xFF, 0x00}), "");
@@ -91,9 +92,11 @@ TEST(Archive, ShortInputFailsPastItsEndWithoutAllocating)
     EXPECT_EQ(FailureOf({0xFF, 0x00}), pastEnd);
     // Lengths near 4 GiB, narrow and wide, must not be trusted.
     EXPECT_EQ(FailureOf({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'x'}), pastEnd);
-    EXPECT_EQ(FailureOf({0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), pastEnd);
+    EXPECT_EQ(FailureOf({0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),
+              pastEnd);
 
-    const Bytes counts{0xFF, 0xFF, 0xFF, 0xFF, 0x03, 0x00, 0x00, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    const Bytes counts{0xFF, 0xFF, 0xFF, 0xFF, 0x03, 0x00, 0x00, 0x00, 1,
+                       2,    3,    4,    5,    6,    7,    8,    9,    10};
     CArchiveReader negative(counts.data(), counts.size(), "t.tnw");
     EXPECT_EQ(FailureText([&] { negative.ReadCount(1); }), "t.tnw contains an incorrect schema.");
     CArchiveReader tooMany(counts.data() + 4, counts.size() - 4, "t.tnw");

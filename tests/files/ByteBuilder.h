@@ -16,7 +16,8 @@ public:
     CBytes& I16(int v) { return U8(v & 0xFF).U8((v >> 8) & 0xFF); }
     CBytes& I32(int64_t v)
     {
-        for (int shift = 0; shift < 32; shift += 8) U8(static_cast<int>((v >> shift) & 0xFF));
+        for (int shift = 0; shift < 32; shift += 8)
+            U8(static_cast<int>((v >> shift) & 0xFF));
         return *this;
     }
     // Length prefix (one byte, or 0xFF and 16 bits) and the text.
@@ -62,12 +63,14 @@ inline CBytes HandHeader(int version = 2)
 }
 
 // Four texts and the editing defaults.
+// clang-format off
 inline CBytes HandInfo(const std::string& title = "", int phraseBars = 4, int clipBars = 4,
                        int snap = 24, int grid = 24)
 {
     return CBytes().Str(title).Str("").Str("").Str("").I32(phraseBars).I32(clipBars).I32(snap).I32(
         grid);
 }
+// clang-format on
 
 // Notes, events, length, name, colour and id of a phrase or clip.
 inline CBytes HandMidiData(const std::vector<CHandNote>& notes,
@@ -76,15 +79,18 @@ inline CBytes HandMidiData(const std::vector<CHandNote>& notes,
 {
     CBytes b;
     b.I32(static_cast<int64_t>(notes.size()));
-    for (const CHandNote& n : notes) b.I32(n.start).I32(n.end).U8(n.pitch).U8(n.velocity).U8(n.offVelocity);
+    for (const CHandNote& n : notes)
+        b.I32(n.start).I32(n.end).U8(n.pitch).U8(n.velocity).U8(n.offVelocity);
     b.I32(static_cast<int64_t>(events.size()));
-    for (const CHandEvent& e : events) b.I32(e.time).U8(e.kind).U8(e.data1).U8(e.data2);
+    for (const CHandEvent& e : events)
+        b.I32(e.time).U8(e.kind).U8(e.data1).U8(e.data2);
     return b.I32(length).Str(name).I32(colour).I32(id);
 }
 
 // A phrase's properties: input port 1, keys 36..60, key follow on, quantize 24/48, output port 2
 // channel 9, mono, loop on, hold off, continue on, velocity -5, transpose +7, output quantize 12,
 // delay -96, pitch 10..100, velocity 20..110, reserved 0.
+// clang-format off
 inline CBytes HandPhraseProperties()
 {
     return CBytes()
@@ -93,18 +99,22 @@ inline CBytes HandPhraseProperties()
         .I16(-5).I16(7).I32(12).I32(-96).U8(10).U8(100).U8(20).U8(110)
         .I32(0).I32(0).I32(0);
 }
+// clang-format on
 
 // The fields after a track's clips: port 1 channel 3, velocity +4, transpose -12, quantize 0,
 // delay 5, pitch 0..127, velocity 0..127, program 10, volume 100, pan 64, solo on, mute off,
 // record off, input on, property 2 value 7.
+// clang-format off
 inline CBytes HandTrackTail()
 {
     return CBytes()
         .I16(3).I32(0).U8(3).I16(4).I16(-12).I32(0).I32(5).U8(0).U8(127).U8(0).U8(127)
         .U8(10).U8(100).U8(64).I32(1).I32(0).I32(0).I16(1).I32(7);
 }
+// clang-format on
 
 // Time signature, scale and the seven transport values (no window records).
+// clang-format off
 inline CBytes HandTail(int numerator = 4, int denominator = 4, int key = 0, int mode = 0,
                        int tempo = 12000)
 {
@@ -112,6 +122,7 @@ inline CBytes HandTail(int numerator = 4, int denominator = 4, int key = 0, int 
         .I32(numerator).I32(denominator).U8(key).I16(mode)
         .I32(tempo).I32(0).I32(0).I32(0).I32(1536).I32(0).I32(0);
 }
+// clang-format on
 
 // A placement block meaning "no placement".
 inline CBytes HandNoPlacement()
@@ -121,6 +132,7 @@ inline CBytes HandNoPlacement()
 
 // A small project written byte by byte: texts with a Latin-1 letter and characters JSON escapes,
 // a bank with one phrase, a track with one clip, a 3/4 signature and two open windows.
+// clang-format off
 inline std::vector<uint8_t> HandSmallProject()
 {
     return HandHeader()
@@ -145,3 +157,4 @@ inline std::vector<uint8_t> HandSmallProject()
         .I32(0)
         .Get();
 }
+// clang-format on

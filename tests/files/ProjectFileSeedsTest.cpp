@@ -20,6 +20,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // Every known window kind, an unknown one, and texts in the 16-bit, 32-bit and wide forms.
+// clang-format off
 Bytes AllWindowsProject()
 {
     CBytes wideTitle;
@@ -50,6 +51,7 @@ Bytes AllWindowsProject()
         .I32(0)
         .Get();
 }
+// clang-format on
 
 Bytes Cut(const Bytes& bytes, size_t size)
 {

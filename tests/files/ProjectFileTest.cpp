@@ -1,5 +1,5 @@
-#include "files/ByteBuilder.h"
 #include "files/ProjectFile.h"
+#include "files/ByteBuilder.h"
 #include "files/ProjectRecords.h"
 #include "model/Errors.h"
 #include "model/ProjectDoc.h"
@@ -75,8 +75,7 @@ TEST(ProjectFile, EmptyProjectBytesAreExactlyTheFormat)
 {
     const auto doc = BlankDoc();
     const Bytes bytes = ProjectFileBytes(*doc);
-    const CBytes expected =
-        HandHeader().Add(HandInfo()).I32(0).I32(0).Add(HandTail()).I32(0);
+    const CBytes expected = HandHeader().Add(HandInfo()).I32(0).I32(0).Add(HandTail()).I32(0);
     EXPECT_EQ(bytes, expected.Get());
     EXPECT_EQ(bytes.size(), 99u);
     EXPECT_EQ(bytes[0], 0x17);
@@ -97,7 +96,8 @@ TEST(ProjectFile, RecordSizesAndNamePrefixesFollowTheFormat)
     auto bank = std::make_unique<CPhraseBank>(std::string(254, 'a'));
     auto phrase = PhraseLikeHandProperties();
     phrase->SetId(5);
-    for (int i = 0; i < 3; ++i) phrase->GetNotes().Append(CNote(i * 96, i * 96 + 48, 60 + i, 100, 64));
+    for (int i = 0; i < 3; ++i)
+        phrase->GetNotes().Append(CNote(i * 96, i * 96 + 48, 60 + i, 100, 64));
     phrase->GetEvents().Append(CMidiEvent(0, 0xB0, 7, 100));
     phrase->GetEvents().Append(CMidiEvent(192, 0xE0, 0, 64));
     bank->InsertAt(0, std::move(phrase));
@@ -141,6 +141,7 @@ TEST(ProjectFile, RecordSizesAndNamePrefixesFollowTheFormat)
 
 TEST(ProjectFile, HandMadeFileLoadsEveryFieldAndItsWindows)
 {
+    // clang-format off
     const CBytes file =
         HandHeader()
             .Add(HandInfo("Song", 2, 8, 48, 12))
@@ -167,6 +168,7 @@ TEST(ProjectFile, HandMadeFileLoadsEveryFieldAndItsWindows)
             .I32(1).Add(HandNoPlacement())
             .I32(5).Add(HandNoPlacement())
             .I32(0);
+    // clang-format on
 
     CProjectDoc doc;
     ASSERT_EQ(ReadFailure(file.Get(), &doc), "");
@@ -232,16 +234,19 @@ TEST(ProjectFile, MalformedFilesFailWithTheirMessage)
     const auto withTail = [&](const CBytes& tail) {
         return HandHeader().Add(empty).Add(tail).Get();
     };
+    // clang-format off
     const CBytes oneBank = HandInfo().I32(1).Str("B").I32(1)
                                .Add(HandMidiData({}, {}, 0, "", 0, 4))
                                .Add(HandPhraseProperties()).I32(0);
+    // clang-format on
     const auto withBank = [&](const CBytes& windows) {
         return HandHeader().Add(oneBank).Add(HandTail()).Add(windows).Get();
     };
 
     EXPECT_EQ(ReadFailure(withTail(HandTail().I32(0))), "");
     EXPECT_EQ(ReadFailure(HandHeader(3).Add(empty).Add(HandTail()).I32(0).Get()), kSchema);
-    EXPECT_EQ(ReadFailure(CBytes().Str("tonalweaver file formaT").I32(2).Add(empty).Get()), kSchema);
+    EXPECT_EQ(ReadFailure(CBytes().Str("tonalweaver file formaT").I32(2).Add(empty).Get()),
+              kSchema);
     EXPECT_EQ(ReadFailure(withTail(HandTail(4, 0).I32(0))), kSchema);
     EXPECT_EQ(ReadFailure(withTail(HandTail(4, 385).I32(0))), kSchema);
     EXPECT_EQ(ReadFailure(withTail(HandTail(4, 384).I32(0))), "");
@@ -251,8 +256,19 @@ TEST(ProjectFile, MalformedFilesFailWithTheirMessage)
     // Counts: negative, and larger than the rest of the file.
     EXPECT_EQ(ReadFailure(HandHeader().Add(HandInfo()).I32(-1).Get()), kSchema);
     EXPECT_EQ(ReadFailure(HandHeader().Add(HandInfo()).I32(0x7FFFFFFF).Get()), kPastEnd);
-    EXPECT_EQ(ReadFailure(HandHeader().Add(HandInfo()).I32(1).Str("B").I32(1).I32(0x10000000).Get()),
-              kPastEnd);
+    EXPECT_EQ(
+        ReadFailure(HandHeader().Add(HandInfo()).I32(1).Str("B").I32(1).I32(0x10000000).Get()),
+        kPastEnd);
+    // A clip whose end is past the last tick.
+    // clang-format off
+    const auto clipAt = [&](int64_t start) {
+        return HandHeader().Add(HandInfo()).I32(0).I32(1).Str("T").I32(0).I32(1).I32(1)
+            .Add(HandMidiData({}, {}, 10, "", 0, 1)).I32(start).Add(HandTrackTail())
+            .Add(HandTail()).I32(0).Get();
+    };
+    // clang-format on
+    EXPECT_EQ(ReadFailure(clipAt(0x7FFFFFF5)), "");
+    EXPECT_EQ(ReadFailure(clipAt(0x7FFFFFF6)), kSchema);
     // Window records: no terminating 0, unknown id, doubled piano roll, bank index and window.
     EXPECT_EQ(ReadFailure(withTail(HandTail())), kPastEnd);
     const CBytes roll4 = CBytes().I32(3).I32(4).Add(HandNoPlacement()).Zeros(54);
@@ -263,7 +279,8 @@ TEST(ProjectFile, MalformedFilesFailWithTheirMessage)
     EXPECT_EQ(ReadFailure(withBank(CBytes().Add(roll4).Add(roll4).I32(0))), kSchema);
     EXPECT_EQ(ReadFailure(withBank(CBytes().I32(4).I32(1).Add(HandNoPlacement()).Zeros(12).I32(0))),
               kInvalid);
-    EXPECT_EQ(ReadFailure(withBank(CBytes().I32(4).I32(-1).Add(HandNoPlacement()).Zeros(12).I32(0))),
-              kInvalid);
+    EXPECT_EQ(
+        ReadFailure(withBank(CBytes().I32(4).I32(-1).Add(HandNoPlacement()).Zeros(12).I32(0))),
+        kInvalid);
     EXPECT_EQ(ReadFailure(withBank(CBytes().Add(bank0).Add(bank0).I32(0))), kSchema);
 }

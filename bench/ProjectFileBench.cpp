@@ -1,0 +1,124 @@
+// Saving and loading a large project: 1,000,000 notes in 1,000 clips and 100 phrases (about
+// 11 MB of file).
+
+#include "files/ProjectFile.h"
+#include "model/ProjectDoc.h"
+
+#include <benchmark/benchmark.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kNotes = 1'000'000;
+constexpr int kClips = 1'000;
+constexpr int kPhrases = 100;
+constexpr int kObjects = kClips + kPhrases;
+
+void Fill(CMidiData& data, int notes)
+{
+    data.GetNotes().Reserve(notes);
+    for (int i = 0; i < notes; ++i)
+        data.GetNotes().Append(CNote(i * 24, i * 24 + 20, 36 + i % 60, 64 + i % 60, 0));
+    for (int i = 0; i < 16; ++i)
+        data.GetEvents().Append(CMidiEvent(i * 96, 0xB0, 7, i));
+    data.SetLength(notes * 24);
+}
+
+int NotesOf(int object)
+{
+    return kNotes / kObjects + (object < kNotes % kObjects ? 1 : 0);
+}
+
+std::unique_ptr<CProjectDoc> LargeProject()
+{
+    auto doc = std::make_unique<CProjectDoc>();
+    int object = 0;
+    for (int b = 0; b < 10; ++b) {
+        auto bank = std::make_unique<CPhraseBank>("Bank " + std::to_string(b));
+        for (int p = 0; p < kPhrases / 10; ++p) {
+            auto phrase = std::make_unique<CPhrase>("Phrase", 0x0000FF, 0);
+            phrase->SetId(object + 1);
+            Fill(*phrase, NotesOf(object++));
+            bank->InsertAt(p, std::move(phrase));
+        }
+        doc->InsertBank(-1, std::move(bank));
+    }
+    for (int t = 0; t < 10; ++t) {
+        auto track = std::make_unique<CTrack>();
+        track->SetId(t + 1);
+        for (int c = 0; c < kClips / 10; ++c) {
+            auto clip = std::make_unique<CClip>(c * 30000, c * 30000, "Clip", 0x00FF00);
+            clip->SetId(object + 1);
+            Fill(*clip, NotesOf(object++));
+            track->AddClip(std::move(clip));
+        }
+        doc->GetTracks().InsertAt(-1, std::move(track));
+    }
+    return doc;
+}
+
+const CProjectDoc& SharedProject()
+{
+    static const std::unique_ptr<CProjectDoc> doc = LargeProject();
+    return *doc;
+}
+
+std::string TempPath()
+{
+    return "/tmp/tw-bench-" + std::to_string(::getpid()) + ".tnw";
+}
+
+void BM_ProjectFileSave(benchmark::State& state)
+{
+    const CProjectDoc& doc = SharedProject();
+    const std::string path = TempPath();
+    for (auto _ : state)
+        SaveProjectFile(doc, path);
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<int64_t>(ProjectFileBytes(doc).size()));
+    ::unlink(path.c_str());
+}
+BENCHMARK(BM_ProjectFileSave)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ProjectFileLoad(benchmark::State& state)
+{
+    const std::string path = TempPath();
+    SaveProjectFile(SharedProject(), path);
+    for (auto _ : state) {
+        CProjectDoc doc;
+        LoadProjectFile(doc, path);
+        benchmark::DoNotOptimize(doc.GetBankCount());
+    }
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<int64_t>(ProjectFileBytes(SharedProject()).size()));
+    ::unlink(path.c_str());
+}
+BENCHMARK(BM_ProjectFileLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same without the disk: encoding and decoding alone.
+void BM_ProjectFileEncode(benchmark::State& state)
+{
+    const CProjectDoc& doc = SharedProject();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ProjectFileBytes(doc).data());
+}
+BENCHMARK(BM_ProjectFileEncode)->Unit(benchmark::kMillisecond);
+
+void BM_ProjectFileDecode(benchmark::State& state)
+{
+    const std::vector<uint8_t> bytes = ProjectFileBytes(SharedProject());
+    for (auto _ : state) {
+        CProjectDoc doc;
+        ReadProjectFileBytes(doc, bytes.data(), bytes.size(), "bench.tnw");
+        benchmark::DoNotOptimize(doc.GetBankCount());
+    }
+}
+BENCHMARK(BM_ProjectFileDecode)->Unit(benchmark::kMillisecond);
+
+} // namespace
