@@ -1,6 +1,8 @@
-// convert IN OUT: loads IN and saves it as OUT, each format chosen by its file's extension.
+// convert IN OUT: loads IN and saves it as OUT, each format chosen by its file's extension
+// (a ".mid" OUT exports every track).
 
 #include "cli/CliCommand.h"
+#include "cli/SmfOptions.h"
 
 #include "model/ProjectDoc.h"
 
@@ -8,14 +10,18 @@ namespace {
 
 int RunConvert(const CCliArgs& args)
 {
+    UseSplitChannelsOption(args);
     CProjectDoc doc;
     LoadForCli(doc, args.positional[0]);
-    doc.Save(args.positional[1]);
+    SaveOrExport(doc, args.positional[1]);
     return 0;
 }
 
 } // namespace
 
-const CCliCommand kConvertCommand{
-    "convert", "IN OUT", "load IN and save it as OUT (formats by extension: .tnw)",
-    {},        2,        RunConvert};
+const CCliCommand kConvertCommand{"convert",
+                                  "IN OUT [--split-channels yes|no]",
+                                  "load IN and save it as OUT (formats by extension: .tnw, .mid)",
+                                  {kSplitChannelsOption},
+                                  2,
+                                  RunConvert};

@@ -1,6 +1,7 @@
 // dump FILE: the whole project as JSON on standard output.
 
 #include "cli/CliCommand.h"
+#include "cli/SmfOptions.h"
 
 #include "files/ProjectJson.h"
 #include "model/ProjectDoc.h"
@@ -11,6 +12,7 @@ namespace {
 
 int RunDump(const CCliArgs& args)
 {
+    UseSplitChannelsOption(args);
     CProjectDoc doc;
     LoadForCli(doc, args.positional[0]);
     const std::string json = ProjectToJson(doc);
@@ -21,4 +23,9 @@ int RunDump(const CCliArgs& args)
 
 } // namespace
 
-const CCliCommand kDumpCommand{"dump", "FILE", "print the whole project as JSON", {}, 1, RunDump};
+const CCliCommand kDumpCommand{"dump",
+                               "FILE [--split-channels yes|no]",
+                               "print the whole project as JSON",
+                               {kSplitChannelsOption},
+                               1,
+                               RunDump};

@@ -3,6 +3,7 @@
 #include "model/ProjectDoc.h"
 
 #include "files/ProjectFile.h"
+#include "files/SmfProject.h"
 #include "model/Errors.h"
 
 #include <algorithm>
@@ -35,6 +36,9 @@ bool CProjectDoc::Load(const std::string& path)
     const std::string ext = LowerExtension(path);
     if (ext == kProjectFileExtension) {
         LoadProjectFile(*this, path);
+    } else if (ext == kSmfExtension) {
+        // Opens as a new project without a path (saving asks for one).
+        LoadSmfAsProject(*this, path);
     } else {
         return false;
     }

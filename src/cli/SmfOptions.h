@@ -1,0 +1,19 @@
+#pragma once
+// The command-line side of MIDI files: the answer to the multiple-channel question and export
+// by the output's extension.
+
+#include <string>
+
+class CProjectDoc;
+struct CCliArgs;
+
+// The option that answers the multiple-channel question of a MIDI file being opened.
+inline constexpr const char* kSplitChannelsOption = "--split-channels";
+
+// Makes "--split-channels yes|no" (yes when absent) the answer for MIDI files opened by this
+// run. CUsageError for any other value.
+void UseSplitChannelsOption(const CCliArgs& args);
+
+// Saves doc as path: a ".mid" path exports every track as a MIDI file, anything else is
+// CProjectDoc::Save. Failures are thrown.
+void SaveOrExport(CProjectDoc& doc, const std::string& path);

@@ -1,0 +1,87 @@
+#include "files/SmfProject.h"
+
+#include "files/SmfImporter.h"
+#include "files/SmfWriter.h"
+#include "model/Errors.h"
+#include "model/ProjectDoc.h"
+#include "model/UserServices.h"
+
+#include <algorithm>
+
+namespace {
+
+CUserServices* g_loadQuestions = nullptr;
+
+// Passes questions on to the installed services (Yes without any) and keeps the message of a
+// failure for the exception that reports it.
+class CLoadServices : public CUserServices {
+public:
+    bool AskYesNo(const std::string& question) override
+    {
+        return g_loadQuestions ? g_loadQuestions->AskYesNo(question) : true;
+    }
+    bool AskRemembered(const std::string& question, bool& dontAskAgain) override
+    {
+        dontAskAgain = false;
+        return AskYesNo(question);
+    }
+    void ShowMessage(const std::string& message) override { m_message = message; }
+    std::string ChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
+    std::string ChooseFileToSave(const std::string&, const std::string&,
+                                 const std::string&) override
+    {
+        return {};
+    }
+
+    std::string m_message;
+};
+
+} // namespace
+
+bool ImportSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices& services)
+{
+    CSmfImporter importer(services);
+    if (!importer.ReadFile(path)) return false;
+    // The clip grid is the new-clip length in the signature the cleared project will have.
+    const int32_t bars = std::clamp(doc.GetEditDefaults().m_newClipBars, CEditDefaults::kMinBars,
+                                    CEditDefaults::kMaxBars);
+    std::vector<std::unique_ptr<CTrack>> tracks;
+    importer.MakeTracks(tracks, bars * CTimeSignature().GetTicksPerBar());
+
+    doc.DeleteContents();
+    if (importer.GetTempo() >= 0) doc.SetTempo(importer.GetTempo());
+    if (!importer.GetCopyright().empty()) doc.GetInfo().m_copyright = importer.GetCopyright();
+    doc.GetInfo().m_title = importer.GetFileTitle() + " [MidiFile]";
+    for (auto& track : tracks) {
+        track->SetId(doc.NewTrackId());
+        // Clips share the project's object id space, so each needs an identity of its own.
+        for (int32_t i = 0; i < track->GetClipCount(); ++i)
+            track->GetClipAt(i).SetId(doc.NewObjectId());
+        doc.InsertTrack(-1, std::move(track));
+    }
+    doc.SetLoopOn(false);
+    doc.SetPath(std::string());
+    return true;
+}
+
+void SetSmfLoadQuestions(CUserServices* services)
+{
+    g_loadQuestions = services;
+}
+
+void LoadSmfAsProject(CProjectDoc& doc, const std::string& path)
+{
+    CLoadServices services;
+    if (ImportSmfAsProject(doc, path, services)) return;
+    if (services.m_message.empty()) throw CUserAbort();
+    throw CFileError(services.m_message);
+}
+
+void ExportProjectAsSmf(const CProjectDoc& doc, const std::string& path)
+{
+    CSmfWriter writer(doc.GetTempo(), doc.GetInfo().m_copyright, doc.GetInfo().m_title);
+    const CTrackList& tracks = doc.GetTracks();
+    for (int32_t i = 0; i < tracks.GetCount(); ++i)
+        writer.AddTrack(*tracks.GetAt(i));
+    writer.WriteFile(path);
+}

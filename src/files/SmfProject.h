@@ -1,0 +1,31 @@
+#pragma once
+// A Standard MIDI File as a whole project: opening one as a new project, and exporting every
+// track of a project. User-interface thread.
+
+#include <string>
+
+class CProjectDoc;
+class CUserServices;
+
+// Reads the file (an empty path asks for one) and, only when that worked, replaces the project's
+// content with it: first tempo, copyright, title "<file title> [MidiFile]", one track per used
+// channel (or per MIDI track, merged, as the user answers), loop off and no path. Returns false
+// after an error, which services has shown; the project is then untouched.
+bool ImportSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices& services);
+
+// The extension that opens a Standard MIDI File as a project.
+inline constexpr const char* kSmfExtension = ".mid";
+
+// Who answers the multiple-channel question when a MIDI file opens through CProjectDoc::Load,
+// which has no user services of its own: the application's services, or the command line's
+// fixed answer. Borrowed; null (the default) answers Yes. User-interface thread only.
+void SetSmfLoadQuestions(CUserServices* services);
+
+// CProjectDoc::Load's way in: as ImportSmfAsProject with the services above for the question,
+// but a failure is thrown, as CFileError with the message, so that the caller reports it like
+// any failed load. The project is untouched then.
+void LoadSmfAsProject(CProjectDoc& doc, const std::string& path);
+
+// Writes every track of the project, clips at their song positions, as one MIDI track each.
+// Throws CFileError when the file cannot be written; an existing file is then left as it was.
+void ExportProjectAsSmf(const CProjectDoc& doc, const std::string& path);
