@@ -65,7 +65,12 @@ std::unique_ptr<CProjectDoc> CProjectManager::LoadProject(const std::string& pat
         if (*error.what() != '\0') m_user.ShowMessage(error.what());
         return nullptr;
     }
-    if (m_windowsFactory) doc->SetWindows(m_windowsFactory(*doc));
+    if (!m_windowsFactory) return doc;
+    // The file's window records went into the loading registry; the real windows re-create them.
+    const std::vector<CWindowState> saved = doc->GetWindows().SavedWindows();
+    doc->SetWindows(m_windowsFactory(*doc));
+    for (const CWindowState& state : saved)
+        doc->GetWindows().OpenSavedWindow(state);
     return doc;
 }
 
