@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -169,6 +170,24 @@ TEST(ProjectManagerTest, OpeningReCreatesTheWindowsTheFileRecords)
     ASSERT_NE(reverted, nullptr);
     EXPECT_EQ(reverted->GetWindows().SavedWindows(),
               (std::vector<CWindowState>{kSavedTracks, kSavedBank}));
+}
+
+TEST(ProjectManagerTest, RelativePathIsKeptAbsolute)
+{
+    CManagerFixture f;
+    const std::string absolute = (std::filesystem::current_path() / "songs/a.tnw").string();
+    f.files[absolute] = EFile::Project;
+    CProjectDoc* doc = f.manager.OpenProject("songs/a.tnw");
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->GetPath(), absolute);
+    EXPECT_EQ(f.manager.GetRecentFiles().GetAt(0), absolute);
+
+    // The same file named either way is the open project.
+    f.user.m_answers = {false, false};
+    EXPECT_EQ(f.manager.OpenProject(absolute), doc);
+    EXPECT_EQ(f.manager.OpenProject("songs/a.tnw"), doc);
+    EXPECT_EQ(f.user.m_questions.size(), 2u);
+    EXPECT_EQ(f.manager.GetProjectCount(), 1);
 }
 
 TEST(ProjectManagerTest, RevertThatCannotReadTheFileKeepsTheProject)
