@@ -84,6 +84,13 @@ uint8_t ChannelValueOf(const CTrack& track, int32_t number)
     }
 }
 
+// Bar counts come from files unchecked; a huge count saturates instead of overflowing.
+tick BarsToTicks(int32_t bars, const CTimeSignature& signature)
+{
+    const int64_t ticks = int64_t{bars} * signature.GetTicksPerBar();
+    return static_cast<tick>(std::clamp<int64_t>(ticks, INT32_MIN, INT32_MAX));
+}
+
 constexpr int32_t kChannelProperties[] = {static_cast<int32_t>(ETrackProperty::Program),
                                           static_cast<int32_t>(ETrackProperty::Volume),
                                           static_cast<int32_t>(ETrackProperty::Pan)};
@@ -325,12 +332,12 @@ int32_t CProjectDoc::IndexOfTrackWithClip(const CClip* clip) const
 
 tick CProjectDoc::NewPhraseLength() const
 {
-    return m_editDefaults.m_newPhraseBars * m_timeSignature.GetTicksPerBar();
+    return BarsToTicks(m_editDefaults.m_newPhraseBars, m_timeSignature);
 }
 
 tick CProjectDoc::NewClipLength() const
 {
-    return m_editDefaults.m_newClipBars * m_timeSignature.GetTicksPerBar();
+    return BarsToTicks(m_editDefaults.m_newClipBars, m_timeSignature);
 }
 
 int32_t CProjectDoc::NewObjectId()

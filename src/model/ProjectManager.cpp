@@ -17,6 +17,15 @@ constexpr const char* kOpenDefaultExt = "*.tnw";
 constexpr const char* kOpenFilter =
     "Song Project (*.tnw)|*.tnw|Standard MIDI Files (*.mid)|*.mid||";
 
+// Loading makes the file's folder current, so a relative path would stop naming the file.
+std::string AbsolutePath(const std::string& path)
+{
+    if (path.empty()) return path;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.string();
+}
+
 } // namespace
 
 CProjectManager::CProjectManager(CUserServices& user, CProfile& profile, CPlayerLink* player,
@@ -65,7 +74,12 @@ std::unique_ptr<CProjectDoc> CProjectManager::LoadProject(const std::string& pat
         if (*error.what() != '\0') m_user.ShowMessage(error.what());
         return nullptr;
     }
-    if (m_windowsFactory) doc->SetWindows(m_windowsFactory(*doc));
+    if (!m_windowsFactory) return doc;
+    // The file's window records went into the loading registry; the real windows re-create them.
+    const std::vector<CWindowState> saved = doc->GetWindows().SavedWindows();
+    doc->SetWindows(m_windowsFactory(*doc));
+    for (const CWindowState& state : saved)
+        doc->GetWindows().OpenSavedWindow(state);
     return doc;
 }
 
@@ -93,8 +107,9 @@ CProjectDoc& CProjectManager::NewProject()
     return AddProject(std::move(doc));
 }
 
-CProjectDoc* CProjectManager::OpenProject(const std::string& path)
+CProjectDoc* CProjectManager::OpenProject(const std::string& requestedPath)
 {
+    const std::string path = AbsolutePath(requestedPath);
     if (CProjectDoc* open = FindByPath(path)) {
         CProjectDoc* reverted = Revert(*open);
         return reverted != nullptr ? reverted : open;

@@ -53,9 +53,9 @@ public:
 
     // A new project with its project window, added and (unless another one is playing) activated.
     CProjectDoc& NewProject();
-    // Opens a path. When a project with exactly this path is open it is offered for revert
-    // instead, and that project is returned. Null when the path does not open (a file error has
-    // then been shown).
+    // Opens a path (a relative one is taken from the current directory and kept absolute). When
+    // a project with exactly this path is open it is offered for revert instead, and that project
+    // is returned. Null when the path does not open (a file error has then been shown).
     CProjectDoc* OpenProject(const std::string& path);
     // Asks for a project or MIDI file and opens it; null when cancelled or failed.
     CProjectDoc* OpenWithDialog();

@@ -104,6 +104,12 @@ TEST(ProjectDocTest, NewProjectHasDocumentedDefaults)
     doc.SetTimeSignature(CTimeSignature(3, 4));
     EXPECT_EQ(doc.NewPhraseLength(), 2 * 288);
     EXPECT_EQ(doc.NewClipLength(), 4 * 288);
+
+    // Bar counts as a damaged file may hold them: the length saturates rather than wrapping.
+    doc.GetEditDefaults().m_newClipBars = 20'000'000;
+    doc.GetEditDefaults().m_newPhraseBars = -20'000'000;
+    EXPECT_EQ(doc.NewClipLength(), INT32_MAX);
+    EXPECT_EQ(doc.NewPhraseLength(), INT32_MIN);
 }
 
 TEST(ProjectDocTest, CopyrightTextCarriesYearAndAuthor)

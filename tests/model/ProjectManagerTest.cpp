@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -15,8 +16,11 @@
 
 namespace {
 
-// How the fake loader treats a path.
-enum class EFile { Project, MidiFile, Unknown, Broken };
+// How the fake loader treats a path. ProjectWithWindows also reads two window records.
+enum class EFile { Project, ProjectWithWindows, MidiFile, Unknown, Broken };
+
+const CWindowState kSavedTracks{EWindowKind::Tracks, 0, {1, 1, 10, 20, 300, 400}, {7, 7}};
+const CWindowState kSavedBank{EWindowKind::PhraseBank, 0, {}, {1, 2, 3}};
 
 // A manager over recording seams. Files are scripted: a project file loads one track named
 // after the number of times it has been loaded, so a reload is visible.
@@ -46,6 +50,10 @@ struct CManagerFixture {
         case EFile::MidiFile:
             doc.GetInfo().m_title = path + " [MidiFile]";
             break;
+        case EFile::ProjectWithWindows:
+            doc.GetWindows().OpenSavedWindow(kSavedTracks);
+            doc.GetWindows().OpenSavedWindow(kSavedBank);
+            [[fallthrough]];
         case EFile::Project:
             doc.SetPath(path);
             break;
@@ -145,6 +153,41 @@ TEST(ProjectManagerTest, OpeningAnOpenPathOffersRevertInsteadOfSecondCopy)
     EXPECT_EQ(CountOf(oldWindows, "CloseAll"), 1);
     EXPECT_EQ(f.player.m_log, (std::vector<std::string>{"Stop", "Stop", "ClearProject(a.tnw)",
                                                         "LoadProject(a.tnw)"}));
+}
+
+TEST(ProjectManagerTest, OpeningReCreatesTheWindowsTheFileRecords)
+{
+    CManagerFixture f;
+    f.files["/s/w.tnw"] = EFile::ProjectWithWindows;
+    CProjectDoc* doc = f.manager.OpenProject("/s/w.tnw");
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->GetWindows().SavedWindows(),
+              (std::vector<CWindowState>{kSavedTracks, kSavedBank}));
+
+    // A revert reads them again into the replacing project.
+    f.user.m_answers = {true};
+    CProjectDoc* reverted = f.manager.Revert(*doc);
+    ASSERT_NE(reverted, nullptr);
+    EXPECT_EQ(reverted->GetWindows().SavedWindows(),
+              (std::vector<CWindowState>{kSavedTracks, kSavedBank}));
+}
+
+TEST(ProjectManagerTest, RelativePathIsKeptAbsolute)
+{
+    CManagerFixture f;
+    const std::string absolute = (std::filesystem::current_path() / "songs/a.tnw").string();
+    f.files[absolute] = EFile::Project;
+    CProjectDoc* doc = f.manager.OpenProject("songs/a.tnw");
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->GetPath(), absolute);
+    EXPECT_EQ(f.manager.GetRecentFiles().GetAt(0), absolute);
+
+    // The same file named either way is the open project.
+    f.user.m_answers = {false, false};
+    EXPECT_EQ(f.manager.OpenProject(absolute), doc);
+    EXPECT_EQ(f.manager.OpenProject("songs/a.tnw"), doc);
+    EXPECT_EQ(f.user.m_questions.size(), 2u);
+    EXPECT_EQ(f.manager.GetProjectCount(), 1);
 }
 
 TEST(ProjectManagerTest, RevertThatCannotReadTheFileKeepsTheProject)
