@@ -1,5 +1,6 @@
 #include "EngineFixture.h"
 
+#include "engine/SequencerClock.h"
 #include "model/Note.h"
 #include "model/Phrase.h"
 #include "model/Track.h"
@@ -116,6 +117,37 @@ TEST(MusicThreadTest, CommandsRunWhileTheClockPlays)
     EXPECT_EQ(proxy.ShutDown(), 1);
     EXPECT_FALSE(engine.IsThreadRunning());
     EXPECT_FALSE(backend.IsOutputOpen(0));
+}
+
+TEST(MusicThreadTest, CommandsArrivingBackToBackDoNotHoldTheClockStill)
+{
+    // The manual clock decides when a pass is due: each round moves it on by two tick periods,
+    // then wakes the thread with commands faster than its wait could ever time out.
+    CVirtualBackend backend({"Out A"}, {});
+    CMidiEngineProxy proxy;
+    CMidiEngine engine(backend, proxy.GetMailbox());
+    ASSERT_TRUE(proxy.AttachEngine(&engine));
+    ASSERT_EQ(proxy.Initialise(true), 1) << proxy.GetLastError();
+    ASSERT_EQ(proxy.Play(), 1);
+    const CSequencerClock& clock = engine.GetClock();
+    constexpr int64_t kPeriod = CSequencerClock::kDefaultTickPeriod;
+    tick previous = -1;
+    for (int round = 0; round < 20; ++round) {
+        backend.AdvanceTime(2 * kPeriod);
+        // The first command finds the pass due; the second returns only after the thread has
+        // gone round its loop, that pass included.
+        ASSERT_EQ(proxy.SetNodeParameter({9, 0}, CSequencerClock::kLoopActive, 0), 1);
+        ASSERT_EQ(proxy.SetNodeParameter({9, 0}, CSequencerClock::kLoopActive, 0), 1);
+        const int64_t due = backend.GetMasterTime() + CSequencerClock::kLookAhead -
+                            clock.GetLastTickTime();
+        ASSERT_GE(due, 0) << round;
+        ASSERT_LT(due, kPeriod) << round; // caught up with the master clock
+        if (previous >= 0) {
+            ASSERT_EQ(engine.GetPosition(), previous + 2) << round;
+        }
+        previous = engine.GetPosition();
+    }
+    EXPECT_EQ(proxy.ShutDown(), 1);
 }
 
 } // namespace
