@@ -119,7 +119,7 @@ TEST(MusicThreadTest, CommandsRunWhileTheClockPlays)
     EXPECT_FALSE(backend.IsOutputOpen(0));
 }
 
-TEST(MusicThreadTest, CommandsArrivingBackToBackDoNotHoldTheClockStill)
+TEST(MusicThreadTest, ThreadedClockKeepsTimeWhileCommandsArriveBackToBack)
 {
     // The manual clock decides when a pass is due: each round moves it on by two tick periods,
     // then wakes the thread with commands faster than its wait could ever time out.
@@ -128,7 +128,10 @@ TEST(MusicThreadTest, CommandsArrivingBackToBackDoNotHoldTheClockStill)
     CMidiEngine engine(backend, proxy.GetMailbox());
     ASSERT_TRUE(proxy.AttachEngine(&engine));
     ASSERT_EQ(proxy.Initialise(true), 1) << proxy.GetLastError();
+    ASSERT_EQ(proxy.OpenOutputDriver(0), 1);
+    ASSERT_EQ(proxy.SetNodeParameter({2, 0}, 1, 1), 1); // clock-send
     ASSERT_EQ(proxy.Play(), 1);
+    ASSERT_EQ(proxy.SetNodeParameter({9, 0}, CSequencerClock::kClockOut, 1), 1);
     const CSequencerClock& clock = engine.GetClock();
     constexpr int64_t kPeriod = CSequencerClock::kDefaultTickPeriod;
     tick previous = -1;
@@ -147,6 +150,23 @@ TEST(MusicThreadTest, CommandsArrivingBackToBackDoNotHoldTheClockStill)
         }
         previous = engine.GetPosition();
     }
+    ASSERT_EQ(proxy.Stop(), 1);
+
+    // The thread's ticks left as timing clock, one pulse every fourth tick at that tick's time.
+    const auto sent = backend.GetSent(0);
+    ASSERT_GE(sent.size(), 9u);
+    for (size_t i = 0; i < sent.size(); ++i) {
+        EXPECT_EQ(sent[i].bytes[0], 0xF8) << i;
+        if (i > 0) {
+            EXPECT_EQ(sent[i].time - sent[i - 1].time, 4 * kPeriod) << i;
+        }
+    }
+    CRecordingSink sink;
+    proxy.GetMailbox().Drain(sink);
+    EXPECT_EQ(sink.transport, (std::vector<std::pair<int32_t, int32_t>>{{6, 1}, {6, 0}}));
+    int32_t posted = -1;
+    EXPECT_TRUE(proxy.GetMailbox().TakePosition(posted));
+    EXPECT_EQ(posted, engine.GetPosition());
     EXPECT_EQ(proxy.ShutDown(), 1);
 }
 
