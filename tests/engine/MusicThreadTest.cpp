@@ -95,6 +95,7 @@ TEST(MusicThreadTest, CommandsRunWhileTheClockPlays)
     ASSERT_EQ(proxy.Play(), 1);
     EXPECT_TRUE(proxy.IsPlaying());
 
+    CRecordingSink sink;
     constexpr int kEdits = 2000;
     CMidiData& clip = track.GetClipAt(0);
     for (int i = 0; i < kEdits; ++i) {
@@ -102,10 +103,20 @@ TEST(MusicThreadTest, CommandsRunWhileTheClockPlays)
         if (i % 100 == 0) {
             ASSERT_EQ(proxy.SetTrackProperty(track, 112, i % 128), 1);
             backend.InjectInput(0, {0x90, 60, 100});
+            // The UI's timers read the back-channel while the thread posts into it.
+            proxy.GetMailbox().Drain(sink);
+            int32_t posted = 0;
+            if (proxy.GetMailbox().TakePosition(posted)) {
+                EXPECT_LE(posted, proxy.GetPosition());
+            }
         }
     }
     ASSERT_EQ(proxy.Stop(), 1);
     EXPECT_FALSE(proxy.IsPlaying());
+    proxy.GetMailbox().Drain(sink);
+    ASSERT_GE(sink.transport.size(), 2u);
+    EXPECT_EQ(sink.transport.front(), std::make_pair(6, 1));
+    EXPECT_EQ(sink.transport.back(), std::make_pair(6, 0));
     EXPECT_EQ(clip.GetNotes().GetCount(), kEdits);
     tick previous = -1;
     for (const CNote& note : clip.GetNotes()) {
