@@ -152,8 +152,8 @@ TEST(MusicThreadTest, ThreadedClockKeepsTimeWhileCommandsArriveBackToBack)
         // gone round its loop, that pass included.
         ASSERT_EQ(proxy.SetNodeParameter({9, 0}, CSequencerClock::kLoopActive, 0), 1);
         ASSERT_EQ(proxy.SetNodeParameter({9, 0}, CSequencerClock::kLoopActive, 0), 1);
-        const int64_t due = backend.GetMasterTime() + CSequencerClock::kLookAhead -
-                            clock.GetLastTickTime();
+        const int64_t due =
+            backend.GetMasterTime() + CSequencerClock::kLookAhead - clock.GetLastTickTime();
         ASSERT_GE(due, 0) << round;
         ASSERT_LT(due, kPeriod) << round; // caught up with the master clock
         if (previous >= 0) {
