@@ -13,12 +13,14 @@
 #include <sched.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 
 namespace {
 
-constexpr auto kWaitTimeout = std::chrono::milliseconds(2);
+constexpr std::chrono::microseconds kWaitTimeout = std::chrono::milliseconds(2);
+constexpr int64_t kPassInterval = 20000; // master-clock time between time-out passes (2 ms)
 constexpr auto kQuitTimeout = std::chrono::milliseconds(4000);
 constexpr const char* kBadArguments = "Invalid command arguments.";
 
@@ -733,22 +735,27 @@ void CMidiEngine::RunPendingCommand()
 void CMidiEngine::ThreadMain()
 {
     RaiseToRealtimePriority();
+    // The time-out pass is due 2 ms after the previous one however often commands or input wake
+    // the thread; otherwise a steady stream of them would hold the clock still.
+    int64_t lastPass = m_backend.GetMasterTime();
     for (;;) {
+        const int64_t untilPass = lastPass + kPassInterval - m_backend.GetMasterTime();
+        const auto timeout = std::clamp(std::chrono::microseconds(untilPass / 10),
+                                        std::chrono::microseconds(0), kWaitTimeout);
         const int woken =
-            CAutoResetEvent::WaitAny({&m_commandReady, &m_inputArrived, &m_quit}, kWaitTimeout);
+            CAutoResetEvent::WaitAny({&m_commandReady, &m_inputArrived, &m_quit}, timeout);
         if (woken == 2) {
             m_commandSucceeded.Set();
             return;
         }
-        if (woken == 0) {
-            RunPendingCommand(); // never throws: RunCommand catches
-            continue;
-        }
+        if (woken == 0) RunPendingCommand(); // never throws: RunCommand catches
         try {
-            if (woken == 1)
-                PollInputs();
-            else
+            if (woken == 1) PollInputs();
+            const int64_t now = m_backend.GetMasterTime();
+            if (woken == CAutoResetEvent::kTimedOut || now - lastPass >= kPassInterval) {
+                lastPass = now;
                 TimeoutPass();
+            }
         } catch (...) {
             // Nothing may leave the music thread; the next pass starts afresh.
         }

@@ -142,7 +142,7 @@ struct CSmallProject {
 TEST_F(EngineCommandTest, LoadProjectMirrorsTheProject)
 {
     InitialiseWithOutput();
-    CSmallProject project;
+    CSmallProject& project = Keep(std::make_unique<CSmallProject>());
     ASSERT_EQ(proxy.LoadProject(project.view), 1) << proxy.GetLastError();
 
     const CSequencerClock& clock = engine.GetClock();
@@ -194,7 +194,7 @@ TEST_F(EngineCommandTest, LoadProjectMirrorsTheProject)
 TEST_F(EngineCommandTest, PlayersFollowAddRemoveAndRouting)
 {
     ASSERT_EQ(proxy.Initialise(false), 1);
-    CSmallProject project;
+    CSmallProject& project = Keep(std::make_unique<CSmallProject>());
     CTrack& track = *project.tracks[0];
     CPhrase& phrase = *project.phrases[0];
     phrase.SetInput({4, 1});
@@ -234,20 +234,20 @@ TEST_F(EngineCommandTest, PlayersFollowAddRemoveAndRouting)
     EXPECT_EQ(phrase.GetPlayerSlot(), -1);
 
     // Two phrases with one identifier cannot both have a player.
-    CPhrase twin("T", 0, 96);
+    CPhrase& twin = Keep(std::make_unique<CPhrase>("T", 0, 96));
     twin.SetId(101);
     ASSERT_EQ(proxy.AddPhrasePlayer(*project.phrases[1]), 1);
     EXPECT_EQ(proxy.AddPhrasePlayer(twin), 0);
 
     // A recorded clip without a player cannot be committed.
-    CClip loose(0, 96, "R", 0);
+    CClip& loose = Keep(std::make_unique<CClip>(0, 96, "R", 0));
     EXPECT_EQ(proxy.CommitRecordedClip(loose, track, 0), 0);
 }
 
 TEST_F(EngineCommandTest, SoloAndMuteTogglesFollowTheModes)
 {
     ASSERT_EQ(proxy.Initialise(false), 1);
-    CSmallProject project;
+    CSmallProject& project = Keep(std::make_unique<CSmallProject>());
     project.tracks[0]->SetSolo(false);
     project.view.soloMode = false;
     ASSERT_EQ(proxy.LoadProject(project.view), 1);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -66,6 +67,15 @@ protected:
         engine.ClockPass(backend.GetMasterTime());
     }
 
+    // Keeps a model object alive until the fixture has shut the engine down and released the
+    // player slots, which still point at the objects the test handed over.
+    template <class T> T& Keep(std::unique_ptr<T> object)
+    {
+        T& kept = *object;
+        keptObjects.push_back(std::shared_ptr<void>(std::move(object)));
+        return kept;
+    }
+
     std::vector<std::pair<int32_t, int32_t>> DrainTransport()
     {
         proxy.GetMailbox().Drain(sink);
@@ -74,6 +84,7 @@ protected:
         return result;
     }
 
+    std::vector<std::shared_ptr<void>> keptObjects; // destroyed after everything below
     CVirtualBackend backend{{"Synth A", "Synth B"}, {"Keys"}};
     CMidiEngineProxy proxy;
     CMidiEngine engine{backend, proxy.GetMailbox()};

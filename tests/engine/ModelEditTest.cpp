@@ -106,10 +106,10 @@ TEST_F(ModelEditEngineTest, EditsThroughTheProxyChangeTheListsWithAnEngine)
 TEST_F(ModelEditEngineTest, EditsReachObjectsThatHavePlayers)
 {
     ASSERT_EQ(proxy.Initialise(false), 1);
-    CTrack track;
+    CTrack& track = Keep(std::make_unique<CTrack>());
     track.SetId(3);
     CClip& clip = track.GetClipAt(track.AddClip(std::make_unique<CClip>(0, 384, "C", 0)));
-    CPhrase phrase("P", 0, 384);
+    CPhrase& phrase = Keep(std::make_unique<CPhrase>("P", 0, 384));
     phrase.SetId(8);
     ASSERT_EQ(proxy.AddTrackPlayer(track), 1);
     ASSERT_EQ(proxy.AddPhrasePlayer(phrase), 1);

@@ -1,5 +1,6 @@
 #include "EngineFixture.h"
 
+#include "engine/SequencerClock.h"
 #include "model/Note.h"
 #include "model/Phrase.h"
 #include "model/Track.h"
@@ -94,6 +95,7 @@ TEST(MusicThreadTest, CommandsRunWhileTheClockPlays)
     ASSERT_EQ(proxy.Play(), 1);
     EXPECT_TRUE(proxy.IsPlaying());
 
+    CRecordingSink sink;
     constexpr int kEdits = 2000;
     CMidiData& clip = track.GetClipAt(0);
     for (int i = 0; i < kEdits; ++i) {
@@ -101,10 +103,20 @@ TEST(MusicThreadTest, CommandsRunWhileTheClockPlays)
         if (i % 100 == 0) {
             ASSERT_EQ(proxy.SetTrackProperty(track, 112, i % 128), 1);
             backend.InjectInput(0, {0x90, 60, 100});
+            // The UI's timers read the back-channel while the thread posts into it.
+            proxy.GetMailbox().Drain(sink);
+            int32_t posted = 0;
+            if (proxy.GetMailbox().TakePosition(posted)) {
+                EXPECT_LE(posted, proxy.GetPosition());
+            }
         }
     }
     ASSERT_EQ(proxy.Stop(), 1);
     EXPECT_FALSE(proxy.IsPlaying());
+    proxy.GetMailbox().Drain(sink);
+    ASSERT_GE(sink.transport.size(), 2u);
+    EXPECT_EQ(sink.transport.front(), std::make_pair(6, 1));
+    EXPECT_EQ(sink.transport.back(), std::make_pair(6, 0));
     EXPECT_EQ(clip.GetNotes().GetCount(), kEdits);
     tick previous = -1;
     for (const CNote& note : clip.GetNotes()) {
@@ -116,6 +128,57 @@ TEST(MusicThreadTest, CommandsRunWhileTheClockPlays)
     EXPECT_EQ(proxy.ShutDown(), 1);
     EXPECT_FALSE(engine.IsThreadRunning());
     EXPECT_FALSE(backend.IsOutputOpen(0));
+}
+
+TEST(MusicThreadTest, ThreadedClockKeepsTimeWhileCommandsArriveBackToBack)
+{
+    // The manual clock decides when a pass is due: each round moves it on by two tick periods,
+    // then wakes the thread with commands faster than its wait could ever time out.
+    CVirtualBackend backend({"Out A"}, {});
+    CMidiEngineProxy proxy;
+    CMidiEngine engine(backend, proxy.GetMailbox());
+    ASSERT_TRUE(proxy.AttachEngine(&engine));
+    ASSERT_EQ(proxy.Initialise(true), 1) << proxy.GetLastError();
+    ASSERT_EQ(proxy.OpenOutputDriver(0), 1);
+    ASSERT_EQ(proxy.SetNodeParameter({2, 0}, 1, 1), 1); // clock-send
+    ASSERT_EQ(proxy.Play(), 1);
+    ASSERT_EQ(proxy.SetNodeParameter({9, 0}, CSequencerClock::kClockOut, 1), 1);
+    const CSequencerClock& clock = engine.GetClock();
+    constexpr int64_t kPeriod = CSequencerClock::kDefaultTickPeriod;
+    tick previous = -1;
+    for (int round = 0; round < 20; ++round) {
+        backend.AdvanceTime(2 * kPeriod);
+        // The first command finds the pass due; the second returns only after the thread has
+        // gone round its loop, that pass included.
+        ASSERT_EQ(proxy.SetNodeParameter({9, 0}, CSequencerClock::kLoopActive, 0), 1);
+        ASSERT_EQ(proxy.SetNodeParameter({9, 0}, CSequencerClock::kLoopActive, 0), 1);
+        const int64_t due =
+            backend.GetMasterTime() + CSequencerClock::kLookAhead - clock.GetLastTickTime();
+        ASSERT_GE(due, 0) << round;
+        ASSERT_LT(due, kPeriod) << round; // caught up with the master clock
+        if (previous >= 0) {
+            ASSERT_EQ(engine.GetPosition(), previous + 2) << round;
+        }
+        previous = engine.GetPosition();
+    }
+    ASSERT_EQ(proxy.Stop(), 1);
+
+    // The thread's ticks left as timing clock, one pulse every fourth tick at that tick's time.
+    const auto sent = backend.GetSent(0);
+    ASSERT_GE(sent.size(), 9u);
+    for (size_t i = 0; i < sent.size(); ++i) {
+        EXPECT_EQ(sent[i].bytes[0], 0xF8) << i;
+        if (i > 0) {
+            EXPECT_EQ(sent[i].time - sent[i - 1].time, 4 * kPeriod) << i;
+        }
+    }
+    CRecordingSink sink;
+    proxy.GetMailbox().Drain(sink);
+    EXPECT_EQ(sink.transport, (std::vector<std::pair<int32_t, int32_t>>{{6, 1}, {6, 0}}));
+    int32_t posted = -1;
+    EXPECT_TRUE(proxy.GetMailbox().TakePosition(posted));
+    EXPECT_EQ(posted, engine.GetPosition());
+    EXPECT_EQ(proxy.ShutDown(), 1);
 }
 
 } // namespace

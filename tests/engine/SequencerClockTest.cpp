@@ -69,6 +69,11 @@ TEST_F(SequencerClockTest, LoopWrapsFromTheTickBeforeLoopEndToLoopStart)
         positions.push_back(engine.GetPosition());
     }
     EXPECT_EQ(positions, (std::vector<tick>{381, 382, 383, 0, 1, 2}));
+
+    // Crossing the loop end inside one pass: 380..383, then 0..5.
+    ASSERT_EQ(proxy.Locate(380), 1);
+    RunTicks(10);
+    EXPECT_EQ(engine.GetPosition(), 6);
 }
 
 TEST_F(SequencerClockTest, PositionOutsideOrDisabledLoopPlaysOn)
@@ -135,6 +140,39 @@ TEST_F(SequencerClockTest, StartAndStopPostPlayStateAndPosition)
     ASSERT_TRUE(proxy.GetMailbox().TakePosition(posted));
     EXPECT_EQ(posted, 100);
     EXPECT_EQ(DrainTransport(), (std::vector<std::pair<int32_t, int32_t>>{{6, 1}, {6, 0}}));
+}
+
+TEST_F(SequencerClockTest, LocateWhilePlayingIsPostedByTheNextPass)
+{
+    ASSERT_EQ(proxy.Play(), 1);
+    RunTicks(5);
+    int32_t posted = -1;
+    ASSERT_TRUE(proxy.GetMailbox().TakePosition(posted));
+    ASSERT_EQ(proxy.Locate(1000), 1);
+    EXPECT_EQ(engine.GetPosition(), 1000);
+    EXPECT_FALSE(proxy.GetMailbox().TakePosition(posted));
+    RunTicks(3);
+    ASSERT_TRUE(proxy.GetMailbox().TakePosition(posted));
+    EXPECT_EQ(posted, 1000);
+    EXPECT_EQ(engine.GetPosition(), 1003);
+}
+
+TEST_F(SequencerClockTest, TempoChangeWhilePlayingStepsOnFromTheLastTick)
+{
+    ASSERT_EQ(proxy.Play(), 1);
+    RunTicks(10);
+    const int64_t last = engine.GetClock().GetLastTickTime();
+    ASSERT_EQ(proxy.SetTempo(6000), 1); // 60 BPM: twice the period
+    EXPECT_EQ(engine.GetClock().GetTickPeriod(), 104166);
+    EXPECT_EQ(engine.GetClock().GetLastTickTime(), last);
+    // Just short of the next tick at the new period: nothing plays yet.
+    backend.SetTime(last + 104166 - kLookAhead - 1);
+    engine.ClockPass(backend.GetMasterTime());
+    EXPECT_EQ(engine.GetPosition(), 10);
+    backend.SetTime(last + 3 * 104166 - kLookAhead);
+    engine.ClockPass(backend.GetMasterTime());
+    EXPECT_EQ(engine.GetPosition(), 13);
+    EXPECT_EQ(engine.GetClock().GetLastTickTime(), last + 3 * 104166);
 }
 
 TEST_F(SequencerClockTest, ClockOutSendsStartStopAndSongPositions)
