@@ -148,9 +148,10 @@ TEST(ProjectFile, HandMadeFileLoadsEveryFieldAndItsWindows)
             .I32(1)
             .Str("Bank")
             .I32(1)
-            // Notes stored out of order are put in order, equal starts keeping theirs.
+            // Notes and events stored out of order are put in order, equal times keeping theirs.
             .Add(HandMidiData({{96, 120, 64, 90, 0}, {0, 24, 60, 80, 1}, {0, 48, 62, 81, 2}},
-                              {{10, 0xB0, 1, 2}}, 768, "Phr", 0x0000FF, 7))
+                              {{10, 0xB0, 1, 2}, {5, 0xB0, 3, 4}, {5, 0xE0, 5, 6}}, 768, "Phr",
+                              0x0000FF, 7))
             .Add(HandPhraseProperties())
             .I32(1)
             .Str("Trk")
@@ -183,7 +184,10 @@ TEST(ProjectFile, HandMadeFileLoadsEveryFieldAndItsWindows)
     EXPECT_EQ(p.GetNotes()[0], CNote(0, 24, 60, 80, 1));
     EXPECT_EQ(p.GetNotes()[1], CNote(0, 48, 62, 81, 2));
     EXPECT_EQ(p.GetNotes()[2], CNote(96, 120, 64, 90, 0));
-    EXPECT_EQ(p.GetEvents()[0], CMidiEvent(10, 0xB0, 1, 2));
+    ASSERT_EQ(p.GetEvents().GetCount(), 3);
+    EXPECT_EQ(p.GetEvents()[0], CMidiEvent(5, 0xB0, 3, 4));
+    EXPECT_EQ(p.GetEvents()[1], CMidiEvent(5, 0xE0, 5, 6));
+    EXPECT_EQ(p.GetEvents()[2], CMidiEvent(10, 0xB0, 1, 2));
     EXPECT_EQ(p.GetInput(), CNodeAddress(4, 0));
     EXPECT_EQ(p.GetOutputChannel(), 9);
     EXPECT_EQ(p.GetPlayMode(), EPlayMode::Mono);
