@@ -288,3 +288,28 @@ TEST(ProjectFile, MalformedFilesFailWithTheirMessage)
         kInvalid);
     EXPECT_EQ(ReadFailure(withBank(CBytes().Add(bank0).Add(bank0).I32(0))), kSchema);
 }
+
+TEST(ProjectFile, SavedFileLoadsWhateverWindowsAreOpen)
+{
+    auto doc = BlankDoc();
+    auto bank = std::make_unique<CPhraseBank>("B");
+    auto phrase = std::make_unique<CPhrase>();
+    phrase->SetId(4);
+    bank->InsertAt(0, std::move(phrase));
+    bank->InsertAt(1, std::make_unique<CPhrase>()); // a copy not yet given an id
+    doc->InsertBank(-1, std::move(bank));
+    CProjectWindows& windows = doc->GetWindows();
+    const CWindowState roll4{EWindowKind::PianoRoll, 4, {}, Bytes(54, 1)};
+    const CWindowState bank0{EWindowKind::PhraseBank, 0, {}, Bytes(12, 2)};
+    const CWindowState mixer{EWindowKind::Mixer, 0, {}, {}};
+    for (const CWindowState& state :
+         {roll4, CWindowState{EWindowKind::PianoRoll, 0, {}, {}},
+          CWindowState{EWindowKind::PianoRoll, 99, {}, {}}, roll4, bank0,
+          CWindowState{EWindowKind::PhraseBank, 1, {}, {}}, bank0, mixer})
+        windows.OpenSavedWindow(state);
+
+    const Bytes bytes = ProjectFileBytes(*doc);
+    CProjectDoc read;
+    ASSERT_EQ(ReadFailure(bytes, &read), "");
+    EXPECT_EQ(read.GetWindows().SavedWindows(), (std::vector<CWindowState>{roll4, bank0, mixer}));
+}
