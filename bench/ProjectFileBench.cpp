@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -120,5 +121,39 @@ void BM_ProjectFileDecode(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ProjectFileDecode)->Unit(benchmark::kMillisecond);
+
+// A file from elsewhere may store notes out of order: 200,000 notes of one phrase in reverse.
+std::vector<uint8_t> ReversedNotesFile(int notes)
+{
+    CProjectDoc doc;
+    doc.GetInfo() = CProjectInfo();
+    auto bank = std::make_unique<CPhraseBank>("B");
+    auto phrase = std::make_unique<CPhrase>("P", 0, 0);
+    Fill(*phrase, notes);
+    bank->InsertAt(0, std::move(phrase));
+    doc.InsertBank(-1, std::move(bank));
+    std::vector<uint8_t> bytes = ProjectFileBytes(doc);
+    // Signature, version, four empty texts, defaults, bank count, name "B", phrase count and the
+    // note count come before the first note.
+    constexpr size_t kFirstNote = 24 + 4 + 4 + 16 + 4 + 2 + 4 + 4;
+    constexpr size_t kNoteBytes = 11;
+    auto first = bytes.begin() + kFirstNote;
+    for (int lo = 0, hi = notes - 1; lo < hi; ++lo, --hi)
+        std::swap_ranges(first + lo * kNoteBytes, first + (lo + 1) * kNoteBytes,
+                         first + hi * kNoteBytes);
+    return bytes;
+}
+
+void BM_ProjectFileDecodeReversedNotes(benchmark::State& state)
+{
+    const std::vector<uint8_t> bytes = ReversedNotesFile(200'000);
+    for (auto _ : state) {
+        CProjectDoc doc;
+        ReadProjectFileBytes(doc, bytes.data(), bytes.size(), "bench.tnw");
+        if (doc.GetBankAt(0).GetPhraseAt(0).GetNotes()[0].m_start != 0)
+            state.SkipWithError("the notes were not put in order");
+    }
+}
+BENCHMARK(BM_ProjectFileDecodeReversedNotes)->Unit(benchmark::kMillisecond);
 
 } // namespace

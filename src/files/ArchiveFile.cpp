@@ -89,8 +89,10 @@ CAtomicFileSink::CAtomicFileSink(std::string path) : m_path(ResolveLinks(std::mo
     const bool exists = ::stat(m_path.c_str(), &target) == 0;
     std::random_device random;
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-        m_tempPath =
-            m_path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(random() % 1000000);
+        // A short name of its own: the target's name plus a suffix could pass the length limit
+        // of a name in the folder.
+        m_tempPath = FolderOf(m_path) + "/.tw-save-" + std::to_string(::getpid()) + "-" +
+                     std::to_string(random() % 1000000);
         m_fd = ::open(m_tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (m_fd < 0 && errno != EEXIST) break;
     }

@@ -12,8 +12,8 @@
 // The file's bytes; CFileError when it cannot be opened or read.
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 
-// Sink that writes a temporary file beside path; Commit puts it in place. Destroying it without
-// Commit removes the temporary file and leaves path untouched.
+// Sink that writes a temporary file in path's folder; Commit puts it in place. Destroying it
+// without Commit removes the temporary file and leaves path untouched.
 class CAtomicFileSink : public CByteSink {
 public:
     // Creates the temporary file; CFileError when the folder does not allow it.

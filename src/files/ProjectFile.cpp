@@ -5,7 +5,9 @@
 #include "files/ProjectRecords.h"
 #include "model/ProjectDoc.h"
 
+#include <unordered_set>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -81,6 +83,47 @@ void ReadWindowRecords(CArchiveReader& ar, CProjectDoc& doc)
     }
 }
 
+// Ids of every phrase and clip; 0 marks an object without an identity and is left out.
+std::unordered_set<int32_t> ObjectIds(const CProjectDoc& doc)
+{
+    std::unordered_set<int32_t> ids;
+    for (int32_t b = 0; b < doc.GetBankCount(); ++b) {
+        const CPhraseBank& bank = doc.GetBankAt(b);
+        for (int32_t i = 0; i < bank.GetCount(); ++i)
+            ids.insert(bank.GetPhraseAt(i).GetId());
+    }
+    const CTrackList& tracks = doc.GetTracks();
+    for (int32_t t = 0; t < tracks.GetCount(); ++t) {
+        const CTrack& track = *tracks.GetAt(t);
+        for (int32_t i = 0; i < track.GetClipCount(); ++i)
+            ids.insert(track.GetClipAt(i).GetId());
+    }
+    ids.erase(0);
+    return ids;
+}
+
+// The saved windows the reader will accept. A piano roll of an object without an id, or a second
+// one for the same id, or a bank window past the list, would make the whole file fail to load;
+// such a window is left out rather than the project lost.
+std::vector<CWindowState> LoadableWindows(const CProjectDoc& doc)
+{
+    const std::unordered_set<int32_t> ids = ObjectIds(doc);
+    std::unordered_set<int32_t> rolls, banks;
+    std::vector<CWindowState> kept;
+    for (CWindowState& state : doc.GetWindows().SavedWindows()) {
+        if (!IsSavedWindowKind(static_cast<int32_t>(state.kind))) continue;
+        if (state.kind == EWindowKind::PianoRoll &&
+            (!ids.contains(state.target) || !rolls.insert(state.target).second))
+            continue;
+        if (state.kind == EWindowKind::PhraseBank &&
+            (state.target < 0 || state.target >= doc.GetBankCount() ||
+             !banks.insert(state.target).second))
+            continue;
+        kept.push_back(std::move(state));
+    }
+    return kept;
+}
+
 // Hands everything a project file holds from a freshly read project to doc.
 void TakeContent(CProjectDoc& doc, CProjectDoc& read)
 {
@@ -129,9 +172,8 @@ void WriteProjectFile(CArchiveWriter& ar, const CProjectDoc& doc)
     ar.WriteUInt8(doc.GetScale().GetKey());
     ar.WriteUInt16(doc.GetScale().GetMode());
     TransportLayout(io, doc);
-    for (const CWindowState& state : doc.GetWindows().SavedWindows()) {
-        if (IsSavedWindowKind(static_cast<int32_t>(state.kind))) WriteWindowRecord(ar, state);
-    }
+    for (const CWindowState& state : LoadableWindows(doc))
+        WriteWindowRecord(ar, state);
     ar.WriteInt32(0);
 }
 

@@ -15,6 +15,8 @@ inline constexpr const char* kProjectFileSignature = "tonalweaver file format";
 inline constexpr int32_t kProjectFileVersion = 2;
 
 // Writes the project, then a record for each of its saved windows (bottom to top) and the final 0.
+// Windows the reader would refuse (a piano roll whose id finds nothing or is named twice, a bank
+// window past the list or named twice) are left out, so that a saved file always loads.
 void WriteProjectFile(CArchiveWriter& ar, const CProjectDoc& doc);
 // Reads a project file into doc, which must be empty (new or cleared). Window records are handed
 // to doc's windows seam as they are read. Throws CFileError with the user's message; doc is then

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <numeric>
+#include <vector>
 
 namespace {
 
@@ -133,19 +135,44 @@ void WriteEvents(CArchiveWriter& ar, const CEventList& events)
     });
 }
 
-// Stored lists are in time order when we wrote them; Append keeps any other order sorted too.
+// Hands each stored note or event record to decode in time order (the time is a record's first
+// int32), equal times keeping their stored order. We write lists in order; any other order is
+// sorted once here, since appending out of order would move the whole list for each record.
+template <class Decode>
+void ForEachInTimeOrder(const uint8_t* p, int32_t count, size_t recordBytes, Decode decode)
+{
+    const auto record = [&](int32_t i) { return p + static_cast<size_t>(i) * recordBytes; };
+    const auto timeOf = [&](int32_t i) { return GetInt32(record(i)); };
+    int32_t i = 1;
+    while (i < count && timeOf(i - 1) <= timeOf(i))
+        ++i;
+    if (i >= count) {
+        for (i = 0; i < count; ++i)
+            decode(record(i));
+        return;
+    }
+    std::vector<int32_t> order(static_cast<size_t>(count));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int32_t a, int32_t b) { return timeOf(a) < timeOf(b); });
+    for (const int32_t k : order)
+        decode(record(k));
+}
+
 void DecodeNotes(const uint8_t* p, int32_t count, CNoteList& notes)
 {
     notes.Reserve(count);
-    for (int32_t i = 0; i < count; ++i, p += kNoteBytes)
-        notes.Append(CNote(GetInt32(p), GetInt32(p + 4), p[8], p[9], p[10]));
+    ForEachInTimeOrder(p, count, kNoteBytes, [&](const uint8_t* r) {
+        notes.Append(CNote(GetInt32(r), GetInt32(r + 4), r[8], r[9], r[10]));
+    });
 }
 
 void DecodeEvents(const uint8_t* p, int32_t count, CEventList& events)
 {
     events.Reserve(count);
-    for (int32_t i = 0; i < count; ++i, p += kEventBytes)
-        events.Append(CMidiEvent(GetInt32(p), p[4], p[5], p[6]));
+    ForEachInTimeOrder(p, count, kEventBytes, [&](const uint8_t* r) {
+        events.Append(CMidiEvent(GetInt32(r), r[4], r[5], r[6]));
+    });
 }
 
 void WriteMidiData(CArchiveWriter& ar, const CMidiData& data)

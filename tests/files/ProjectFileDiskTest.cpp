@@ -179,6 +179,13 @@ TEST(ProjectFileDisk, SaveReplacesTheFileOnlyWhenComplete)
     ::stat(path.c_str(), &info);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 
+    // A name as long as the folder allows.
+    const std::string longName = std::string(251, 'n') + ".tnw";
+    doc.Save(folder / longName);
+    EXPECT_EQ(ReadWholeFile(folder / longName), ProjectFileBytes(doc));
+    fs::remove(folder / longName);
+    doc.SetPath(path);
+
     EXPECT_THROW(doc.Save(folder / "no/such/folder.tnw"), CFileError);
     EXPECT_THROW(doc.Save(folder / "song.txt"), CFileError);
     EXPECT_EQ(doc.GetPath(), path);

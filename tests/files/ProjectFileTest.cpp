@@ -148,9 +148,10 @@ TEST(ProjectFile, HandMadeFileLoadsEveryFieldAndItsWindows)
             .I32(1)
             .Str("Bank")
             .I32(1)
-            // Notes stored out of order are put in order, equal starts keeping theirs.
+            // Notes and events stored out of order are put in order, equal times keeping theirs.
             .Add(HandMidiData({{96, 120, 64, 90, 0}, {0, 24, 60, 80, 1}, {0, 48, 62, 81, 2}},
-                              {{10, 0xB0, 1, 2}}, 768, "Phr", 0x0000FF, 7))
+                              {{10, 0xB0, 1, 2}, {5, 0xB0, 3, 4}, {5, 0xE0, 5, 6}}, 768, "Phr",
+                              0x0000FF, 7))
             .Add(HandPhraseProperties())
             .I32(1)
             .Str("Trk")
@@ -183,7 +184,10 @@ TEST(ProjectFile, HandMadeFileLoadsEveryFieldAndItsWindows)
     EXPECT_EQ(p.GetNotes()[0], CNote(0, 24, 60, 80, 1));
     EXPECT_EQ(p.GetNotes()[1], CNote(0, 48, 62, 81, 2));
     EXPECT_EQ(p.GetNotes()[2], CNote(96, 120, 64, 90, 0));
-    EXPECT_EQ(p.GetEvents()[0], CMidiEvent(10, 0xB0, 1, 2));
+    ASSERT_EQ(p.GetEvents().GetCount(), 3);
+    EXPECT_EQ(p.GetEvents()[0], CMidiEvent(5, 0xB0, 3, 4));
+    EXPECT_EQ(p.GetEvents()[1], CMidiEvent(5, 0xE0, 5, 6));
+    EXPECT_EQ(p.GetEvents()[2], CMidiEvent(10, 0xB0, 1, 2));
     EXPECT_EQ(p.GetInput(), CNodeAddress(4, 0));
     EXPECT_EQ(p.GetOutputChannel(), 9);
     EXPECT_EQ(p.GetPlayMode(), EPlayMode::Mono);
@@ -283,4 +287,29 @@ TEST(ProjectFile, MalformedFilesFailWithTheirMessage)
         ReadFailure(withBank(CBytes().I32(4).I32(-1).Add(HandNoPlacement()).Zeros(12).I32(0))),
         kInvalid);
     EXPECT_EQ(ReadFailure(withBank(CBytes().Add(bank0).Add(bank0).I32(0))), kSchema);
+}
+
+TEST(ProjectFile, SavedFileLoadsWhateverWindowsAreOpen)
+{
+    auto doc = BlankDoc();
+    auto bank = std::make_unique<CPhraseBank>("B");
+    auto phrase = std::make_unique<CPhrase>();
+    phrase->SetId(4);
+    bank->InsertAt(0, std::move(phrase));
+    bank->InsertAt(1, std::make_unique<CPhrase>()); // a copy not yet given an id
+    doc->InsertBank(-1, std::move(bank));
+    CProjectWindows& windows = doc->GetWindows();
+    const CWindowState roll4{EWindowKind::PianoRoll, 4, {}, Bytes(54, 1)};
+    const CWindowState bank0{EWindowKind::PhraseBank, 0, {}, Bytes(12, 2)};
+    const CWindowState mixer{EWindowKind::Mixer, 0, {}, {}};
+    for (const CWindowState& state :
+         {roll4, CWindowState{EWindowKind::PianoRoll, 0, {}, {}},
+          CWindowState{EWindowKind::PianoRoll, 99, {}, {}}, roll4, bank0,
+          CWindowState{EWindowKind::PhraseBank, 1, {}, {}}, bank0, mixer})
+        windows.OpenSavedWindow(state);
+
+    const Bytes bytes = ProjectFileBytes(*doc);
+    CProjectDoc read;
+    ASSERT_EQ(ReadFailure(bytes, &read), "");
+    EXPECT_EQ(read.GetWindows().SavedWindows(), (std::vector<CWindowState>{roll4, bank0, mixer}));
 }
