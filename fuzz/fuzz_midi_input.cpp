@@ -27,7 +27,8 @@ private:
     static void Check(const CMidiMsgList& list)
     {
         for (const CMidiMsg& m : list) {
-            if (m.status < 0x80 || m.status >= 0xF0 || m.data1 >= 0x80 || m.data2 >= 0x80) std::abort();
+            if (m.status < 0x80 || m.status >= 0xF0 || m.data1 >= 0x80 || m.data2 >= 0x80)
+                std::abort();
             // The length must be the one the status byte has on the wire.
             if (m.length != CMidiMsg::LengthOf(m.status)) std::abort();
         }
