@@ -7,9 +7,9 @@
 #include "devices/MidiNode.h"
 #include "devices/virtual/VirtualBackend.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -27,8 +27,10 @@ private:
     static void Check(const CMidiMsgList& list)
     {
         for (const CMidiMsg& m : list) {
-            if (m.status < 0x80 || m.status >= 0xF0 || m.data1 >= 0x80 || m.data2 >= 0x80) std::abort();
-            if (m.length < 1 || m.length > 3) std::abort();
+            if (m.status < 0x80 || m.status >= 0xF0 || m.data1 >= 0x80 || m.data2 >= 0x80)
+                std::abort();
+            // The length must be the one the status byte has on the wire.
+            if (m.length != CMidiMsg::LengthOf(m.status)) std::abort();
         }
     }
 };
@@ -60,6 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                             static_cast<int32_t>(at));
         devices.PollInputs();
     }
+    // Closing the input ends every note it started at the port and at "Rec".
     devices.Stop();
+    if (devices.GetInputPort(0)->GetHeldCount() != 0 || devices.GetRecordNode().GetHeldCount() != 0)
+        std::abort();
     return 0;
 }

@@ -107,6 +107,10 @@ void CMidiInDriver::Dispatch(const CMidiMsg& msg, CMidiMsgList& noteOns, CMidiMs
 
 void CMidiInDriver::Poll()
 {
+    // A nested poll would swap m_polling while it is being walked and parse later bytes before
+    // earlier ones.
+    if (m_inPoll) return;
+    m_inPoll = true;
     {
         std::lock_guard<std::mutex> guard(InputLock());
         m_queue.swap(m_polling);
@@ -120,4 +124,5 @@ void CMidiInDriver::Poll()
     }
     m_polling.clear(); // keeps its capacity for the next swap
     Deliver(nullptr, noteOns, noteOffs, events);
+    m_inPoll = false;
 }

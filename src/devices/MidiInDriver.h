@@ -19,7 +19,9 @@
 #include <vector>
 
 // Receives the real-time and song-position messages of the inputs (the sequencer clock, which
-// lives in engine/). Engine thread, called from Poll in arrival order.
+// lives in engine/). Engine thread, called from Poll in arrival order. It may poll the inputs
+// again (a followed pulse can play a tick that does); this driver's newer bytes then wait for the
+// next poll, so its stream stays in order.
 class CMidiClockSink {
 public:
     virtual ~CMidiClockSink() = default;
@@ -57,7 +59,8 @@ public:
     void SetClockSink(CMidiClockSink* sink) { m_clockSink = sink; }
 
     // Moves the queued bytes out under the input lock, parses them and delivers one note-on,
-    // note-off and event list to the outputs. Music thread.
+    // note-off and event list to the outputs. Music thread. Does nothing when called from inside
+    // its own run (through the clock sink).
     void Poll() override;
 
     // The one lock shared by every input driver's queue.
@@ -82,5 +85,6 @@ private:
     CMidiClockSink* m_clockSink = nullptr;
     std::vector<SInputByte> m_queue;   // filled by the input thread, under InputLock
     std::vector<SInputByte> m_polling; // swapped with m_queue by Poll, so neither reallocates
+    bool m_inPoll = false;             // Poll is running (guards m_polling and the parser)
     CMidiStreamParser m_parser;
 };

@@ -218,6 +218,42 @@ TEST_F(MidiInputTest, RecordNodeCaptureTakesNoteOnsAndForwardsNothing)
     EXPECT_EQ(Keys(capture.captured), (std::vector<int>{61}));
 }
 
+// A followed clock pulse plays ticks from inside the poll, and a tick at the loop end polls the
+// inputs again; by then the device may have delivered more bytes.
+TEST_F(MidiInputTest, PollFromInsideAClockMessageKeepsTheStreamInOrder)
+{
+    class CPollingClock : public CMidiClockSink {
+    public:
+        CPollingClock(CVirtualBackend& backend, CMidiDevices& devices)
+            : m_backend(backend), m_devices(devices)
+        {}
+        void OnClockMessage(int32_t, const CMidiMsg&) override
+        {
+            ++pulses;
+            m_backend.InjectInput(0, {0x80, 60, 0}, 8);
+            m_devices.PollInputs();
+        }
+        int pulses = 0;
+
+    private:
+        CVirtualBackend& m_backend;
+        CMidiDevices& m_devices;
+    };
+    CPollingClock pollingClock(backend, devices);
+    devices.SetClockSink(&pollingClock);
+
+    Inject({0x90, 60, 0xF8, 100}); // the pulse sits inside the note-on
+    devices.PollInputs();
+    EXPECT_EQ(pollingClock.pulses, 1);
+    EXPECT_EQ(probe.All(EList::NoteOns), (std::vector<CMidiMsg>{{7, 3, 0x90, 60, 100}}));
+    EXPECT_TRUE(probe.All(EList::NoteOffs).empty()); // its release came later: next poll
+
+    devices.PollInputs();
+    EXPECT_EQ(pollingClock.pulses, 1); // nothing was parsed twice
+    EXPECT_EQ(probe.All(EList::NoteOns).size(), 1u);
+    EXPECT_EQ(probe.All(EList::NoteOffs), (std::vector<CMidiMsg>{{8, 3, 0x80, 60, 0}}));
+}
+
 TEST_F(MidiInputTest, InputFromAnotherThreadArrivesWhole)
 {
     constexpr int kMessages = 5000;
