@@ -300,10 +300,21 @@ void CMidiEngineProxy::UnregisterTrackAndClips(CTrack& track)
     m_mailbox.Tracks().Unregister(track);
 }
 
+// Registers object before an add command and takes a fresh registration back when the engine
+// refuses the command, so the slot table never points at an object the engine does not know.
+template <typename TTable, typename TObject>
+int CMidiEngineProxy::SendAdd(TTable& table, TObject& object, const CEngineCommand& command)
+{
+    const bool fresh = object.GetPlayerSlot() < 0;
+    table.Register(object);
+    const int result = Send(command);
+    if (result == 0 && fresh) table.Unregister(object);
+    return result;
+}
+
 int CMidiEngineProxy::AddPhrasePlayer(CPhrase& phrase)
 {
-    m_mailbox.Phrases().Register(phrase);
-    return Send(CEngineCommand(E::AddPhrasePlayer, &phrase));
+    return SendAdd(m_mailbox.Phrases(), phrase, CEngineCommand(E::AddPhrasePlayer, &phrase));
 }
 
 int CMidiEngineProxy::RemovePhrasePlayer(CPhrase& phrase)
@@ -314,8 +325,11 @@ int CMidiEngineProxy::RemovePhrasePlayer(CPhrase& phrase)
 
 int CMidiEngineProxy::AddTrackPlayer(CTrack& track)
 {
+    const bool fresh = track.GetPlayerSlot() < 0;
     RegisterTrackAndClips(track);
-    return Send(CEngineCommand(E::AddTrackPlayer, &track));
+    const int result = Send(CEngineCommand(E::AddTrackPlayer, &track));
+    if (result == 0 && fresh) UnregisterTrackAndClips(track);
+    return result;
 }
 
 int CMidiEngineProxy::RemoveTrackPlayer(CTrack& track)
@@ -327,8 +341,7 @@ int CMidiEngineProxy::RemoveTrackPlayer(CTrack& track)
 
 int CMidiEngineProxy::AddClipPlayer(CClip& clip, CTrack& track)
 {
-    m_mailbox.Clips().Register(clip);
-    return Send(CEngineCommand(E::AddClipPlayer, &clip, &track));
+    return SendAdd(m_mailbox.Clips(), clip, CEngineCommand(E::AddClipPlayer, &clip, &track));
 }
 
 int CMidiEngineProxy::RemoveClipPlayer(CClip& clip)
@@ -363,8 +376,8 @@ int CMidiEngineProxy::Clear()
 
 int CMidiEngineProxy::CommitRecordedClip(CClip& clip, CTrack& track, tick start)
 {
-    m_mailbox.Clips().Register(clip);
-    return Send(CEngineCommand(E::CommitRecordedClip, &clip, &track, static_cast<int64_t>(start)));
+    return SendAdd(m_mailbox.Clips(), clip,
+                   CEngineCommand(E::CommitRecordedClip, &clip, &track, static_cast<int64_t>(start)));
 }
 
 // ---- Model edits ----

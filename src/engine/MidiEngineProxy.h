@@ -149,6 +149,8 @@ private:
     int Clock(int32_t code, int64_t value);
     void RegisterTrackAndClips(CTrack& track);
     void UnregisterTrackAndClips(CTrack& track);
+    template <typename TTable, typename TObject>
+    int SendAdd(TTable& table, TObject& object, const CEngineCommand& command);
 
     CMidiEngine* m_engine = nullptr;
     CEngineMailbox m_mailbox;

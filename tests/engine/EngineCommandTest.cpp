@@ -238,10 +238,12 @@ TEST_F(EngineCommandTest, PlayersFollowAddRemoveAndRouting)
     twin.SetId(101);
     ASSERT_EQ(proxy.AddPhrasePlayer(*project.phrases[1]), 1);
     EXPECT_EQ(proxy.AddPhrasePlayer(twin), 0);
+    EXPECT_EQ(twin.GetPlayerSlot(), -1); // a refused add leaves no slot behind
 
-    // A recorded clip without a player cannot be committed.
+    // A recorded clip without a player cannot be committed, and keeps no slot either.
     CClip& loose = Keep(std::make_unique<CClip>(0, 96, "R", 0));
     EXPECT_EQ(proxy.CommitRecordedClip(loose, track, 0), 0);
+    EXPECT_EQ(loose.GetPlayerSlot(), -1);
 }
 
 TEST_F(EngineCommandTest, SoloAndMuteTogglesFollowTheModes)
