@@ -128,6 +128,6 @@ struct CNoteValueEntry {
 
 // The whole table, in chooser order ("Off" first).
 const std::vector<CNoteValueEntry>& NoteValueTable();
-// Table entries with lower <= ticks <= upper, in table order. "Off" (0 ticks) obeys the same
-// rule, so with non-negative bounds it is offered exactly when lower is 0.
+// Table entries with lower <= ticks <= upper, in table order; "Off" (0 ticks) only when lower
+// is 0.
 std::vector<CNoteValueEntry> NoteValueChoices(tick lower, tick upper);
