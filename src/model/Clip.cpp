@@ -6,7 +6,7 @@ CClip::CClip(tick start, tick end, const std::string& name, uint32_t colour) : m
 {
     SetName(name);
     SetColour(colour);
-    SetLength(end - start);
+    SetLength(TickDifference(end, start));
 }
 
 CClip::CClip(const CClip& other) : CMidiData(other), m_start(other.m_start)
@@ -22,9 +22,9 @@ void CClip::MergeFrom(const CClip& other)
 {
     CClip later(other);
     if (m_start < later.m_start) {
-        later.ExtendStartBy(later.m_start - m_start);
+        later.ExtendStartBy(TickDifference(later.m_start, m_start));
     } else {
-        ExtendStartBy(m_start - later.m_start);
+        ExtendStartBy(TickDifference(m_start, later.m_start));
         m_start = later.m_start;
     }
     SetLength(std::max(GetLength(), later.GetLength()));
@@ -37,7 +37,7 @@ void CClip::SetStart(tick start)
     if (start > m_start) {
         TrimStartTo(start);
     } else if (start < m_start) {
-        ExtendStartBy(m_start - start);
+        ExtendStartBy(TickDifference(m_start, start));
         m_start = start;
     }
 }
@@ -45,12 +45,12 @@ void CClip::SetStart(tick start)
 void CClip::TrimStartTo(tick t)
 {
     if (t <= m_start) return;
-    TrimStartBy(t - m_start);
+    TrimStartBy(TickDifference(t, m_start));
     m_start = t;
 }
 
 void CClip::TrimEndTo(tick t)
 {
     if (t >= GetEnd()) return;
-    SetLength(std::max<tick>(t - m_start, 0));
+    SetLength(std::max<tick>(TickDifference(t, m_start), 0));
 }

@@ -26,7 +26,7 @@ public:
     virtual void MergeFrom(const CClip& other);
 
     // Moves the clip on the timeline; the content moves with it.
-    void MoveBy(tick dt) { m_start += dt; }
+    void MoveBy(tick dt) { m_start = TickSum(m_start, dt); }
     // Moves the clip's beginning, keeping the content where it is on the timeline: a later start
     // trims (TrimStartTo), an earlier one extends the clip with empty space.
     void SetStart(tick start);

@@ -4,7 +4,7 @@ namespace {
 
 void ShiftEvent(CMidiEvent& event, tick dt)
 {
-    event.m_time = SaturatedTick(static_cast<int64_t>(event.m_time) + dt);
+    event.m_time = TickSum(event.m_time, dt);
 }
 
 } // namespace
@@ -32,7 +32,7 @@ tick CEventList::EndTime() const
 std::pair<tick, tick> CEventList::TimeRange() const
 {
     if (m_items.empty()) return {-1, -1};
-    return {m_items.front().m_time, SaturatedTick(static_cast<int64_t>(m_items.back().m_time) + 1)};
+    return {m_items.front().m_time, TickSum(m_items.back().m_time, 1)};
 }
 
 void CEventList::CopyInTime(const CEventList& src, tick a, tick b)

@@ -42,7 +42,7 @@ void CMidiData::ExtendStartBy(tick dt)
 {
     m_notes.Shift(dt);
     m_events.Shift(dt);
-    m_length += dt;
+    m_length = TickSum(m_length, dt);
 }
 
 void CMidiData::TrimStartBy(tick dt)
@@ -51,7 +51,7 @@ void CMidiData::TrimStartBy(tick dt)
     m_notes.Shift(-dt);
     m_events.RemoveBefore(dt);
     m_events.Shift(-dt);
-    m_length -= dt;
+    m_length = TickDifference(m_length, dt);
     if (m_length <= 0) {
         m_length = 0;
         m_notes.ClipAfter(0);

@@ -34,8 +34,8 @@ public:
     // Song position of the object's tick 0 (0 for a phrase).
     virtual tick GetStart() const { return 0; }
     // Exclusive end: start + length.
-    virtual tick GetEnd() const { return GetStart() + m_length; }
-    virtual tick GetMiddle() const { return GetStart() + m_length / 2; }
+    virtual tick GetEnd() const { return TickSum(GetStart(), m_length); }
+    virtual tick GetMiddle() const { return TickSum(GetStart(), m_length / 2); }
 
     tick GetLength() const { return m_length; }
 

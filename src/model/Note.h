@@ -14,7 +14,7 @@ public:
           m_offVelocity(offVelocity)
     {}
 
-    constexpr tick GetLength() const { return m_end - m_start; }
+    constexpr tick GetLength() const { return TickDifference(m_end, m_start); }
     // Pitch, velocity and off velocity all 255.
     constexpr bool IsEmpty() const
     {

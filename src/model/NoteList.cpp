@@ -14,8 +14,8 @@ bool ClipNote(CNote& note, tick a, tick b)
 
 void ShiftNote(CNote& note, tick dt)
 {
-    note.m_start = SaturatedTick(static_cast<int64_t>(note.m_start) + dt);
-    note.m_end = SaturatedTick(static_cast<int64_t>(note.m_end) + dt);
+    note.m_start = TickSum(note.m_start, dt);
+    note.m_end = TickSum(note.m_end, dt);
 }
 
 } // namespace

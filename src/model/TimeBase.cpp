@@ -231,7 +231,9 @@ std::vector<CNoteValueEntry> NoteValueChoices(tick lower, tick upper)
 {
     std::vector<CNoteValueEntry> choices;
     for (const CNoteValueEntry& entry : NoteValueTable()) {
-        if (lower <= entry.m_ticks && entry.m_ticks <= upper) choices.push_back(entry);
+        // "Off" needs a lower bound of exactly 0, not merely one below it.
+        const bool offered = entry.m_ticks == 0 ? lower == 0 : lower <= entry.m_ticks;
+        if (offered && entry.m_ticks <= upper) choices.push_back(entry);
     }
     return choices;
 }

@@ -24,6 +24,15 @@ constexpr tick SaturatedTick(int64_t t)
 {
     return t > INT32_MAX ? INT32_MAX : t < INT32_MIN ? INT32_MIN : static_cast<tick>(t);
 }
+// a + b and a - b, saturating like SaturatedTick.
+constexpr tick TickSum(tick a, tick b)
+{
+    return SaturatedTick(static_cast<int64_t>(a) + b);
+}
+constexpr tick TickDifference(tick a, tick b)
+{
+    return SaturatedTick(static_cast<int64_t>(a) - b);
+}
 
 // Standard MIDI File tempo (microseconds per quarter) to hundredths of BPM. A value <= 0 has no
 // meaning and gives kDefaultTempo; results beyond the 32-bit range saturate.
@@ -119,6 +128,6 @@ struct CNoteValueEntry {
 
 // The whole table, in chooser order ("Off" first).
 const std::vector<CNoteValueEntry>& NoteValueTable();
-// Table entries with lower <= ticks <= upper, in table order. "Off" (0 ticks) obeys the same
-// rule, so with non-negative bounds it is offered exactly when lower is 0.
+// Table entries with lower <= ticks <= upper, in table order; "Off" (0 ticks) only when lower
+// is 0.
 std::vector<CNoteValueEntry> NoteValueChoices(tick lower, tick upper);

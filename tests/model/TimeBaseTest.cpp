@@ -154,4 +154,6 @@ TEST(TimeBase, NoteValueChoicesKeepTableOrderWithinBounds)
     EXPECT_EQ(ticksOf(NoteValueChoices(0, 24)), (std::vector<tick>{0, 24, 12, 18}));
     EXPECT_TRUE(NoteValueChoices(1, 11).empty());
     EXPECT_TRUE(NoteValueChoices(96, 48).empty());
+    // A negative lower bound is not 0, so "Off" stays out.
+    EXPECT_EQ(ticksOf(NoteValueChoices(-1, 24)), (std::vector<tick>{24, 12, 18}));
 }

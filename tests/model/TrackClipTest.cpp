@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 #include <utility>
 
@@ -132,6 +133,31 @@ TEST(Clip, MergeKeepsBothContentsAtTheirSongPositions)
     EXPECT_EQ(c.GetEnd(), 350);
     EXPECT_EQ(c.GetNotes()[0], Note(200, 210));
     EXPECT_EQ(c.GetName(), "C");
+}
+
+TEST(Clip, TimesSaturateAtTheEndsOfTheTickRange)
+{
+    // A loaded clip may hold any start and length; its end must not wrap to a negative tick.
+    CClip clip(INT32_MAX - 10, INT32_MAX, "", 0);
+    clip.SetLength(100);
+    EXPECT_EQ(clip.GetEnd(), INT32_MAX);
+    EXPECT_EQ(clip.GetMiddle(), INT32_MAX);
+    clip.MoveBy(100);
+    EXPECT_EQ(clip.GetStart(), INT32_MAX);
+
+    CTrack track;
+    track.AddClip(std::make_unique<CClip>(clip));
+    EXPECT_EQ(track.GetEnd(), INT32_MAX);
+
+    EXPECT_EQ(CClip(INT32_MIN, INT32_MAX, "", 0).GetLength(), INT32_MAX);
+    CClip early(INT32_MIN, INT32_MIN + 10, "", 0);
+    early.TrimEndTo(INT32_MIN + 5);
+    EXPECT_EQ(early.GetLength(), 5);
+    early.MergeFrom(CClip(INT32_MAX - 10, INT32_MAX, "", 0));
+    EXPECT_EQ(early.GetStart(), INT32_MIN);
+    EXPECT_EQ(early.GetLength(), INT32_MAX);
+
+    EXPECT_EQ(CNote(INT32_MIN, INT32_MAX, 60, 100, 64).GetLength(), INT32_MAX);
 }
 
 TEST(Track, AddClipPlacesAfterEqualStartsAndKeepsTheEnd)
