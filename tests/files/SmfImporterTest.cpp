@@ -111,19 +111,43 @@ TEST(SmfImporter, ChunkLengthsBeyondTheFileFailWithoutReadingPastTheEnd)
     EXPECT_EQ(topBit.user.m_messages,
               std::vector<std::string>{"Insufficient memory to perform operation."});
 
-    // Every cut of a good file fails cleanly, except the one that leaves the header alone,
-    // and never reads beyond its bytes (the copy is exactly as long as the cut, so a sanitizer
-    // build would catch an overread).
+    // Every cut of a good file inside a chunk's body fails cleanly; a cut inside a chunk
+    // header leaves too few bytes to be a chunk, which count as padding. No cut reads beyond its
+    // bytes (the copy is exactly as long as the cut, so a sanitizer build would catch it).
     const std::vector<uint8_t> whole = OneTrackFile(note).Bytes();
-    const size_t headerOnly = 14;
+    const auto inChunkHeader = [](size_t size) { return size < 8 || (size >= 14 && size < 22); };
     for (size_t size = 1; size < whole.size(); ++size) {
         CImport cut;
         const std::vector<uint8_t> part(whole.begin(), whole.begin() + size);
-        EXPECT_EQ(cut.importer.ReadMemory(part.data(), part.size(), "cut.mid"), size == headerOnly)
+        EXPECT_EQ(cut.importer.ReadMemory(part.data(), part.size(), "cut.mid"), inChunkHeader(size))
             << size;
-        EXPECT_EQ(cut.user.m_messages.size(), size == headerOnly ? 0u : 1u);
+        EXPECT_EQ(cut.user.m_messages.size(), inChunkHeader(size) ? 0u : 1u);
         EXPECT_EQ(cut.importer.GetSmfTrackCount(), 0);
     }
+}
+
+TEST(SmfImporter, PaddingShorterThanAChunkHeaderAfterTheLastChunkIsIgnored)
+{
+    const CTrackBytes note = CTrackBytes().On(0, 0, 60, 90).Off(96, 0, 60, 0).End();
+    for (const std::vector<uint8_t>& padding :
+         {std::vector<uint8_t>{0}, std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0},
+          std::vector<uint8_t>{'M', 'T', 'r', 'k', 0, 0, 0}}) {
+        std::vector<uint8_t> bytes = OneTrackFile(note).Bytes();
+        bytes.insert(bytes.end(), padding.begin(), padding.end());
+        CImport in;
+        EXPECT_TRUE(in.importer.ReadMemory(bytes.data(), bytes.size(), "padded.mid"))
+            << padding.size();
+        ASSERT_EQ(in.importer.GetSmfTrackCount(), 1);
+        EXPECT_EQ(in.importer.GetSmfTrack(0).GetNotes(0).GetCount(), 1);
+        EXPECT_TRUE(in.user.m_messages.empty());
+    }
+    // A full chunk header after the last chunk still has to keep its word.
+    CImport claims;
+    EXPECT_FALSE(claims.Read(OneTrackFile(note).Chunk("MTrk", {0, 0xFF}, 3)));
+    EXPECT_EQ(claims.importer.GetSmfTrackCount(), 0);
+    EXPECT_EQ(
+        claims.user.m_messages,
+        std::vector<std::string>{"An attempt was made to access /music/song.mid past its end."});
 }
 
 TEST(SmfImporter, RunningStatusAndNoteOffForms)
