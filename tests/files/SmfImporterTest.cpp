@@ -226,6 +226,34 @@ TEST(SmfImporter, NoteOffEndsTheOldestPendingNoteOfItsKey)
     EXPECT_EQ(open.importer.GetSmfTrack(0).GetNotes(0)[0].m_pitch, 62);
 }
 
+TEST(SmfImporter, NotesWithEqualStartsKeepTheOrderTheyEndedIn)
+{
+    CImport in;
+    ASSERT_TRUE(in.Read(OneTrackFile(CTrackBytes()
+                                         .On(0, 0, 60, 80)
+                                         .On(0, 0, 62, 81)
+                                         .On(0, 0, 64, 82)
+                                         .On(0, 0, 65, 83)
+                                         .On(0, 0, 71, 85)
+                                         .On(0, 0, 69, 86)
+                                         .On(2, 0, 67, 84)
+                                         .Off(1, 0, 67, 0)  // ends first, starts later
+                                         .Off(10, 0, 64, 1) // the third note-on ends next
+                                         .Off(5, 0, 60, 2)
+                                         .Off(5, 0, 65, 3) // one tick, against note-on order
+                                         .Off(0, 0, 62, 4)
+                                         .End(5)))); // 71 and 69 end here, in note-on order
+    const CNoteList& notes = in.importer.GetSmfTrack(0).GetNotes(0);
+    ASSERT_EQ(notes.GetCount(), 7);
+    EXPECT_EQ(notes[0], CNote(0, 13, 64, 82, 1));
+    EXPECT_EQ(notes[1], CNote(0, 18, 60, 80, 2));
+    EXPECT_EQ(notes[2], CNote(0, 23, 65, 83, 3));
+    EXPECT_EQ(notes[3], CNote(0, 23, 62, 81, 4));
+    EXPECT_EQ(notes[4], CNote(0, 28, 71, 85, 127));
+    EXPECT_EQ(notes[5], CNote(0, 28, 69, 86, 127));
+    EXPECT_EQ(notes[6], CNote(2, 3, 67, 84, 0));
+}
+
 TEST(SmfImporter, FirstTempoFirstCopyrightAndTempoTrackMakesNothing)
 {
     CImport in;
