@@ -28,6 +28,7 @@ const char* const kMsgTooLong = "Bad MIDI-file! (event time beyond the longest s
 
 constexpr uint32_t kMaxVarLen = 0x0FFFFFFF; // the largest value four bytes can carry
 constexpr int kKeyCount = 128;
+constexpr size_t kChunkHeaderSize = 8; // id and length
 
 // A variable-length quantity inside a chunk. A value cut off by the chunk end counts as 0;
 // overlong runs saturate instead of wrapping.
@@ -208,8 +209,9 @@ void CSmfImporter::Fail(const std::string& message)
 void CSmfImporter::ReadChunks(CArchiveReader& reader)
 {
     // A chunk that claims more bytes than the file has fails as a read past the end, before
-    // anything is allocated for it.
-    while (reader.GetRemaining() > 0) {
+    // anything is allocated for it. Fewer bytes than a chunk header after the last chunk are
+    // padding, which some writers leave, not a chunk: they are ignored.
+    while (reader.GetRemaining() >= kChunkHeaderSize) {
         const uint8_t* id = reader.Take(4);
         const uint32_t length = BigEndian32(reader.Take(4));
         if (length & 0x80000000u) throw COutOfMemory();

@@ -111,19 +111,43 @@ TEST(SmfImporter, ChunkLengthsBeyondTheFileFailWithoutReadingPastTheEnd)
     EXPECT_EQ(topBit.user.m_messages,
               std::vector<std::string>{"Insufficient memory to perform operation."});
 
-    // Every cut of a good file fails cleanly, except the one that leaves the header alone,
-    // and never reads beyond its bytes (the copy is exactly as long as the cut, so a sanitizer
-    // build would catch an overread).
+    // Every cut of a good file inside a chunk's body fails cleanly; a cut inside a chunk
+    // header leaves too few bytes to be a chunk, which count as padding. No cut reads beyond its
+    // bytes (the copy is exactly as long as the cut, so a sanitizer build would catch it).
     const std::vector<uint8_t> whole = OneTrackFile(note).Bytes();
-    const size_t headerOnly = 14;
+    const auto inChunkHeader = [](size_t size) { return size < 8 || (size >= 14 && size < 22); };
     for (size_t size = 1; size < whole.size(); ++size) {
         CImport cut;
         const std::vector<uint8_t> part(whole.begin(), whole.begin() + size);
-        EXPECT_EQ(cut.importer.ReadMemory(part.data(), part.size(), "cut.mid"), size == headerOnly)
+        EXPECT_EQ(cut.importer.ReadMemory(part.data(), part.size(), "cut.mid"), inChunkHeader(size))
             << size;
-        EXPECT_EQ(cut.user.m_messages.size(), size == headerOnly ? 0u : 1u);
+        EXPECT_EQ(cut.user.m_messages.size(), inChunkHeader(size) ? 0u : 1u);
         EXPECT_EQ(cut.importer.GetSmfTrackCount(), 0);
     }
+}
+
+TEST(SmfImporter, PaddingShorterThanAChunkHeaderAfterTheLastChunkIsIgnored)
+{
+    const CTrackBytes note = CTrackBytes().On(0, 0, 60, 90).Off(96, 0, 60, 0).End();
+    for (const std::vector<uint8_t>& padding :
+         {std::vector<uint8_t>{0}, std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0},
+          std::vector<uint8_t>{'M', 'T', 'r', 'k', 0, 0, 0}}) {
+        std::vector<uint8_t> bytes = OneTrackFile(note).Bytes();
+        bytes.insert(bytes.end(), padding.begin(), padding.end());
+        CImport in;
+        EXPECT_TRUE(in.importer.ReadMemory(bytes.data(), bytes.size(), "padded.mid"))
+            << padding.size();
+        ASSERT_EQ(in.importer.GetSmfTrackCount(), 1);
+        EXPECT_EQ(in.importer.GetSmfTrack(0).GetNotes(0).GetCount(), 1);
+        EXPECT_TRUE(in.user.m_messages.empty());
+    }
+    // A full chunk header after the last chunk still has to keep its word.
+    CImport claims;
+    EXPECT_FALSE(claims.Read(OneTrackFile(note).Chunk("MTrk", {0, 0xFF}, 3)));
+    EXPECT_EQ(claims.importer.GetSmfTrackCount(), 0);
+    EXPECT_EQ(
+        claims.user.m_messages,
+        std::vector<std::string>{"An attempt was made to access /music/song.mid past its end."});
 }
 
 TEST(SmfImporter, RunningStatusAndNoteOffForms)
@@ -200,6 +224,34 @@ TEST(SmfImporter, NoteOffEndsTheOldestPendingNoteOfItsKey)
         open.Read(OneTrackFile(CTrackBytes().On(0, 0, 60, 80).On(10, 0, 62, 80).Off(5, 0, 62, 1))));
     ASSERT_EQ(open.importer.GetSmfTrack(0).GetNotes(0).GetCount(), 1);
     EXPECT_EQ(open.importer.GetSmfTrack(0).GetNotes(0)[0].m_pitch, 62);
+}
+
+TEST(SmfImporter, NotesWithEqualStartsKeepTheOrderTheyEndedIn)
+{
+    CImport in;
+    ASSERT_TRUE(in.Read(OneTrackFile(CTrackBytes()
+                                         .On(0, 0, 60, 80)
+                                         .On(0, 0, 62, 81)
+                                         .On(0, 0, 64, 82)
+                                         .On(0, 0, 65, 83)
+                                         .On(0, 0, 71, 85)
+                                         .On(0, 0, 69, 86)
+                                         .On(2, 0, 67, 84)
+                                         .Off(1, 0, 67, 0)  // ends first, starts later
+                                         .Off(10, 0, 64, 1) // the third note-on ends next
+                                         .Off(5, 0, 60, 2)
+                                         .Off(5, 0, 65, 3) // one tick, against note-on order
+                                         .Off(0, 0, 62, 4)
+                                         .End(5)))); // 71 and 69 end here, in note-on order
+    const CNoteList& notes = in.importer.GetSmfTrack(0).GetNotes(0);
+    ASSERT_EQ(notes.GetCount(), 7);
+    EXPECT_EQ(notes[0], CNote(0, 13, 64, 82, 1));
+    EXPECT_EQ(notes[1], CNote(0, 18, 60, 80, 2));
+    EXPECT_EQ(notes[2], CNote(0, 23, 65, 83, 3));
+    EXPECT_EQ(notes[3], CNote(0, 23, 62, 81, 4));
+    EXPECT_EQ(notes[4], CNote(0, 28, 71, 85, 127));
+    EXPECT_EQ(notes[5], CNote(0, 28, 69, 86, 127));
+    EXPECT_EQ(notes[6], CNote(2, 3, 67, 84, 0));
 }
 
 TEST(SmfImporter, FirstTempoFirstCopyrightAndTempoTrackMakesNothing)
