@@ -27,11 +27,11 @@ CCliArgs ParseCliArgs(const CCliCommand& command, const std::vector<std::string>
     return args;
 }
 
-void LoadForCli(CProjectDoc& doc, const std::string& path)
+void LoadForCli(CProjectDoc& doc, const std::string& path, CUserServices& user)
 {
     std::error_code error;
     const std::filesystem::path start = std::filesystem::current_path(error);
-    const bool loaded = doc.Load(path);
+    const bool loaded = doc.Load(path, &user);
     if (!error) std::filesystem::current_path(start, error);
     if (!loaded) throw CFileError(path + " cannot be opened: the file type is not known.");
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 class CProjectDoc;
+class CUserServices;
 
 // Wrong arguments: main prints the text with the command's synopsis and exits with status 2.
 class CUsageError : public std::runtime_error {
@@ -41,5 +42,6 @@ CCliArgs ParseCliArgs(const CCliCommand& command, const std::vector<std::string>
 
 // Loads path into doc by its extension, keeping the current directory (a load moves it to the
 // file's folder, and later paths on the command line are relative to where we started).
-// CFileError when the file cannot be loaded or its type is not known.
-void LoadForCli(CProjectDoc& doc, const std::string& path);
+// Questions the file asks go to user. CFileError when the file cannot be loaded or its type is
+// not known.
+void LoadForCli(CProjectDoc& doc, const std::string& path, CUserServices& user);

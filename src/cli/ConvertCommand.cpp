@@ -10,9 +10,9 @@ namespace {
 
 int RunConvert(const CCliArgs& args)
 {
-    UseSplitChannelsOption(args);
+    const auto user = SplitChannelsAnswer(args);
     CProjectDoc doc;
-    LoadForCli(doc, args.positional[0]);
+    LoadForCli(doc, args.positional[0], *user);
     SaveOrExport(doc, args.positional[1]);
     return 0;
 }

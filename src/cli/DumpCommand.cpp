@@ -12,9 +12,9 @@ namespace {
 
 int RunDump(const CCliArgs& args)
 {
-    UseSplitChannelsOption(args);
+    const auto user = SplitChannelsAnswer(args);
     CProjectDoc doc;
-    LoadForCli(doc, args.positional[0]);
+    LoadForCli(doc, args.positional[0], *user);
     const std::string json = ProjectToJson(doc);
     std::fwrite(json.data(), 1, json.size(), stdout);
     std::fputc('\n', stdout);

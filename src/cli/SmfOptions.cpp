@@ -30,18 +30,17 @@ public:
     bool m_yes = true;
 };
 
-CFixedAnswer g_answer;
-
 } // namespace
 
-void UseSplitChannelsOption(const CCliArgs& args)
+std::unique_ptr<CUserServices> SplitChannelsAnswer(const CCliArgs& args)
 {
     const auto it = args.options.find(kSplitChannelsOption);
     const std::string value = it == args.options.end() ? "yes" : it->second;
     if (value != "yes" && value != "no")
         throw CUsageError(std::string(kSplitChannelsOption) + " takes yes or no");
-    g_answer.m_yes = value == "yes";
-    SetSmfLoadQuestions(&g_answer);
+    auto answer = std::make_unique<CFixedAnswer>();
+    answer->m_yes = value == "yes";
+    return answer;
 }
 
 void SaveOrExport(CProjectDoc& doc, const std::string& path)

@@ -31,14 +31,14 @@ void MakeFolderCurrent(const std::string& path)
 
 } // namespace
 
-bool CProjectDoc::Load(const std::string& path)
+bool CProjectDoc::Load(const std::string& path, CUserServices* questions)
 {
     const std::string ext = LowerExtension(path);
     if (ext == kProjectFileExtension) {
         LoadProjectFile(*this, path);
     } else if (ext == kSmfExtension) {
         // Opens as a new project without a path (saving asks for one).
-        LoadSmfAsProject(*this, path);
+        LoadSmfAsProject(*this, path, questions);
     } else {
         return false;
     }

@@ -10,15 +10,15 @@
 
 namespace {
 
-CUserServices* g_loadQuestions = nullptr;
-
-// Passes questions on to the installed services (Yes without any) and keeps the message of a
+// Passes questions on to the caller's services (Yes without any) and keeps the message of a
 // failure for the exception that reports it.
 class CLoadServices : public CUserServices {
 public:
+    explicit CLoadServices(CUserServices* questions) : m_questions(questions) {}
+
     bool AskYesNo(const std::string& question) override
     {
-        return g_loadQuestions ? g_loadQuestions->AskYesNo(question) : true;
+        return m_questions ? m_questions->AskYesNo(question) : true;
     }
     bool AskRemembered(const std::string& question, bool& dontAskAgain) override
     {
@@ -34,6 +34,9 @@ public:
     }
 
     std::string m_message;
+
+private:
+    CUserServices* m_questions;
 };
 
 } // namespace
@@ -64,14 +67,9 @@ bool ImportSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices
     return true;
 }
 
-void SetSmfLoadQuestions(CUserServices* services)
+void LoadSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices* questions)
 {
-    g_loadQuestions = services;
-}
-
-void LoadSmfAsProject(CProjectDoc& doc, const std::string& path)
-{
-    CLoadServices services;
+    CLoadServices services(questions);
     if (ImportSmfAsProject(doc, path, services)) return;
     if (services.m_message.empty()) throw CUserAbort();
     throw CFileError(services.m_message);

@@ -16,15 +16,10 @@ bool ImportSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices
 // The extension that opens a Standard MIDI File as a project.
 inline constexpr const char* kSmfExtension = ".mid";
 
-// Who answers the multiple-channel question when a MIDI file opens through CProjectDoc::Load,
-// which has no user services of its own: the application's services, or the command line's
-// fixed answer. Borrowed; null (the default) answers Yes. User-interface thread only.
-void SetSmfLoadQuestions(CUserServices* services);
-
-// CProjectDoc::Load's way in: as ImportSmfAsProject with the services above for the question,
-// but a failure is thrown, as CFileError with the message, so that the caller reports it like
-// any failed load. The project is untouched then.
-void LoadSmfAsProject(CProjectDoc& doc, const std::string& path);
+// CProjectDoc::Load's way in: as ImportSmfAsProject, with questions (borrowed; null answers Yes)
+// for the multiple-channel question, but a failure is thrown, as CFileError with the message,
+// so that the caller reports it like any failed load. The project is untouched then.
+void LoadSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices* questions);
 
 // Writes every track of the project, clips at their song positions, as one MIDI track each.
 // Throws CFileError when the file cannot be written; an existing file is then left as it was.

@@ -15,6 +15,7 @@
 #include "model/TimeBase.h"
 #include "model/TrackList.h"
 
+class CUserServices;
 class CClip;
 class CMidiData;
 class CPhrase;
@@ -75,8 +76,9 @@ public:
     // Reads the file; the extension (lower case) selects the reader: ".tnw" project file, ".mid"
     // Standard MIDI File as a new project. False, with nothing changed, for any other extension.
     // Throws CFileError (or CUserAbort) when the file cannot be read or is malformed. On success
-    // the path is stored and the current directory becomes the file's folder.
-    bool Load(const std::string& path);
+    // the path is stored and the current directory becomes the file's folder. Questions a reader
+    // asks (the channel question of a MIDI file) go to questions (borrowed); null answers Yes.
+    bool Load(const std::string& path, CUserServices* questions = nullptr);
     // Writes the project file; throws CFileError on failure. On success the path is stored and
     // the modified flag cleared.
     void Save(const std::string& path);

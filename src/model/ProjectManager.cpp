@@ -69,7 +69,8 @@ std::unique_ptr<CProjectDoc> CProjectManager::LoadProject(const std::string& pat
     // The project gets its windows only once it has loaded, so a failed load shows nothing.
     auto doc = std::make_unique<CProjectDoc>();
     try {
-        if (!m_loader(*doc, path)) return nullptr;
+        const bool loaded = m_loader ? m_loader(*doc, path) : doc->Load(path, &m_user);
+        if (!loaded) return nullptr;
     } catch (const CTwError& error) {
         if (*error.what() != '\0') m_user.ShowMessage(error.what());
         return nullptr;

@@ -18,24 +18,18 @@ class CProfile;
 class CProjectWindows;
 class CUserServices;
 
-// Reads a file into a project the usual way (CProjectDoc::Load).
-inline bool LoadByExtension(CProjectDoc& doc, const std::string& path)
-{
-    return doc.Load(path);
-}
-
 class CProjectManager {
 public:
     // Makes the window registry of a new project (owned by the project).
     using WindowsFactory = std::function<std::unique_ptr<CProjectWindows>(CProjectDoc&)>;
     // Reads a path into an empty project: false when it does not open (no message), throws a
-    // CTwError for a file that cannot be read.
+    // CTwError for a file that cannot be read. Empty: CProjectDoc::Load, asking the user.
     using Loader = std::function<bool(CProjectDoc&, const std::string&)>;
 
     // The seams are borrowed and must outlive the manager. player may be null (nothing plays);
     // an empty windows factory gives headless projects.
     CProjectManager(CUserServices& user, CProfile& profile, CPlayerLink* player,
-                    WindowsFactory windowsFactory = {}, Loader loader = LoadByExtension);
+                    WindowsFactory windowsFactory = {}, Loader loader = {});
     // Releases the active project from the player, then closes every project.
     ~CProjectManager();
 

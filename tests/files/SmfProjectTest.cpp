@@ -2,9 +2,12 @@
 #include "files/TempFolder.h"
 
 #include "files/SmfProject.h"
+#include "fakes/ScriptedUserServices.h"
 #include "files/SmfWriter.h"
 #include "model/Errors.h"
+#include "model/Profile.h"
 #include "model/ProjectDoc.h"
+#include "model/ProjectManager.h"
 
 #include <gtest/gtest.h>
 
@@ -171,10 +174,8 @@ TEST(SmfProject, LoadOpensMidiFilesAndThrowsTheirErrors)
     folder.Write("bad.mid", CFileBytes().Header(0, 1, 0).Bytes());
     CScriptedUser user;
     user.m_answer = false;
-    SetSmfLoadQuestions(&user);
     CProjectDoc doc;
-    EXPECT_TRUE(doc.Load(folder / "Two.MID"));
-    SetSmfLoadQuestions(nullptr);
+    EXPECT_TRUE(doc.Load(folder / "Two.MID", &user));
     EXPECT_EQ(user.m_questions.size(), 1u);
     ASSERT_EQ(doc.GetTracks().GetCount(), 1);
     EXPECT_EQ(doc.GetTracks().GetAt(0)->GetName(), "Imported Track (Merged Channels)");
@@ -188,4 +189,30 @@ TEST(SmfProject, LoadOpensMidiFilesAndThrowsTheirErrors)
     }
     EXPECT_EQ(doc.GetTracks().GetCount(), 1);
     EXPECT_TRUE(user.m_messages.empty()); // the caller reports the error
+}
+
+TEST(SmfProject, ProjectManagerOpensAMidiFileAskingItsOwnUser)
+{
+    CTempFolder folder;
+    folder.Write("Duo.mid", CFileBytes()
+                                .Header(0, 1, 96)
+                                .Track(CTrackBytes()
+                                           .On(0, 0, 60, 90)
+                                           .On(0, 3, 62, 90)
+                                           .Off(10, 0, 60, 0)
+                                           .Off(0, 3, 62, 0)
+                                           .End())
+                                .Bytes());
+    CScriptedUserServices user;
+    user.m_answers = {false};
+    CMemoryProfile profile;
+    CProjectManager manager(user, profile, nullptr);
+
+    const CProjectDoc* doc = manager.OpenProject(folder / "Duo.mid");
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(user.m_questions.size(), 1u);
+    EXPECT_EQ(user.m_questions[0], "Imported MIDI track(s) has multiple channels! Do you want to "
+                                   "leave channels in separate tracks?");
+    ASSERT_EQ(doc->GetTracks().GetCount(), 1);
+    EXPECT_EQ(doc->GetTracks().GetAt(0)->GetName(), "Imported Track (Merged Channels)");
 }
