@@ -90,6 +90,12 @@ int CMidiOutDriver::Close(std::string& error)
 {
     if (!m_open) return 1;
     EndAudition(); // leave no auditioned note sounding on the device
+    // Notes already sounding would hang on the device: their pending note-offs leave now, the
+    // rest of the queues is dropped.
+    if (!m_noteOffs.IsEmpty()) {
+        const int64_t t = NextStamp(m_backend.GetMasterTime());
+        m_lastStamp = SendList(m_noteOffs, t, false) - 1;
+    }
     DropQueues();
     m_open = false;
     return m_backend.CloseOutput(m_deviceIndex, error);

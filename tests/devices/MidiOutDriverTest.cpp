@@ -143,6 +143,20 @@ TEST_F(MidiOutDriverTest, ClosedDriverDropsOnReceiptAndNeverSendsLate)
     EXPECT_EQ(backend.GetSent(0)[0].bytes[1], 62);
 }
 
+TEST_F(MidiOutDriverTest, ClosingSendsPendingNoteOffsSoNoNoteHangs)
+{
+    OpenOut0();
+    COutputPort& port = *devices.GetOutputPort(0);
+    port.Deliver(nullptr, MakeList({On(60)}), {}, {});
+    devices.HandOver(1000); // the note sounds
+    port.ReceiveNoteOffs(MakeList({CMidiMsg::Make(0x80, 60, 0, 40)}), nullptr); // due later
+    port.ReceiveNoteOns(MakeList({On(64, 40)}), nullptr);
+    EXPECT_EQ(devices.CloseOutputDriver(0, error), 1);
+
+    EXPECT_EQ(Statuses(0), (std::vector<int>{0x90, 0x80})); // the off leaves, the later on not
+    EXPECT_EQ(backend.GetSent(0)[1].bytes[1], 60);
+}
+
 TEST_F(MidiOutDriverTest, ResetOutputsSends112MessagesPerOpenDeviceChannelZeroFirst)
 {
     OpenOut0();
