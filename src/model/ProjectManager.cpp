@@ -16,6 +16,9 @@ constexpr const char* kRevertQuestion = "Do you want to revert to saved project?
 constexpr const char* kOpenDefaultExt = "*.tnw";
 constexpr const char* kOpenFilter =
     "Song Project (*.tnw)|*.tnw|Standard MIDI Files (*.mid)|*.mid||";
+constexpr const char* kSaveDefaultExt = "*.tnw";
+constexpr const char* kSaveFilter = "Song Project (*.tnw)|*.tnw||";
+constexpr const char* kProjectExtension = ".tnw";
 
 // Loading makes the file's folder current, so a relative path would stop naming the file.
 std::string AbsolutePath(const std::string& path)
@@ -128,6 +131,41 @@ CProjectDoc* CProjectManager::OpenWithDialog()
     const std::string path = m_user.ChooseFileToOpen(kOpenDefaultExt, kOpenFilter);
     if (path.empty()) return nullptr;
     return OpenProject(path);
+}
+
+bool CProjectManager::Save(CProjectDoc& doc)
+{
+    return doc.GetPath().empty() ? SaveAs(doc) : SaveTo(doc, doc.GetPath());
+}
+
+bool CProjectManager::SaveAs(CProjectDoc& doc)
+{
+    const std::string suggested =
+        doc.GetPath().empty() ? doc.GetDisplayTitle() + kProjectExtension : doc.GetPath();
+    std::string path = m_user.ChooseFileToSave(kSaveDefaultExt, kSaveFilter, suggested);
+    if (path.empty()) return false;
+    if (std::filesystem::path(path).extension().empty()) path += kProjectExtension;
+    return SaveTo(doc, AbsolutePath(path));
+}
+
+bool CProjectManager::SaveTo(CProjectDoc& doc, const std::string& path)
+{
+    try {
+        doc.Save(path);
+    } catch (const CTwError& error) {
+        if (*error.what() != '\0') m_user.ShowMessage(error.what());
+        return false;
+    }
+    m_recentFiles.Add(path);
+    return true;
+}
+
+bool CProjectManager::SaveAll()
+{
+    bool all = true;
+    for (const auto& doc : m_projects)
+        all = Save(*doc) && all;
+    return all;
 }
 
 CProjectDoc* CProjectManager::OpenRecentFile(int32_t index)

@@ -68,6 +68,16 @@ public:
     // Closing the active project activates the first remaining one.
     bool CloseProject(CProjectDoc& doc);
 
+    // --- Saving ---
+    // "&Save": writes the project file to the project's path, or asks for one like SaveAs when
+    // the project has none (new, or opened from a MIDI file). False when cancelled or failed (a
+    // failure has been shown); the file on disk is then as it was.
+    bool Save(CProjectDoc& doc);
+    // "Save &As...": asks for a path (".tnw" added when it has no extension) and saves there.
+    bool SaveAs(CProjectDoc& doc);
+    // "Save A&ll": saves every open project in opening order; false when any was not saved.
+    bool SaveAll();
+
     // --- Player state ---
     // The player runs (plays or records).
     bool IsPlayerRunning() const;
@@ -89,6 +99,8 @@ private:
     // Loads into a fresh project; null when it does not open. File errors are shown here.
     std::unique_ptr<CProjectDoc> LoadProject(const std::string& path);
     CProjectDoc& AddProject(std::unique_ptr<CProjectDoc> doc);
+    // Saves to path (stored in the project on success); a failure is shown, false returned.
+    bool SaveTo(CProjectDoc& doc, const std::string& path);
     CProjectDoc* FindByPath(const std::string& path) const;
     void Deactivate();
 
