@@ -3,6 +3,7 @@
 #include "files/SmfImporter.h"
 #include "files/SmfWriter.h"
 #include "model/Errors.h"
+#include "model/PhraseBank.h"
 #include "model/ProjectDoc.h"
 #include "model/UserServices.h"
 
@@ -65,6 +66,20 @@ bool ImportSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices
     doc.SetLoopOn(false);
     doc.SetPath(std::string());
     return true;
+}
+
+std::unique_ptr<CPhraseBank> ImportSmfAsBank(const std::string& path, CUserServices& services)
+{
+    CSmfImporter importer(services);
+    if (!importer.ReadFile(path)) return nullptr;
+    std::vector<std::unique_ptr<CPhrase>> phrases;
+    importer.MakePhrases(phrases);
+    if (phrases.empty()) return nullptr;
+    const std::string& title = importer.GetFileTitle();
+    auto bank = std::make_unique<CPhraseBank>(title.empty() ? "Imported" : "Imported [" + title + "]");
+    for (auto& phrase : phrases)
+        bank->InsertAt(bank->GetCount(), std::move(phrase));
+    return bank;
 }
 
 void LoadSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices* questions)

@@ -2,8 +2,10 @@
 // A Standard MIDI File as a whole project: opening one as a new project, and exporting every
 // track of a project. User-interface thread.
 
+#include <memory>
 #include <string>
 
+class CPhraseBank;
 class CProjectDoc;
 class CUserServices;
 
@@ -15,6 +17,13 @@ bool ImportSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices
 
 // The extension that opens a Standard MIDI File as a project.
 inline constexpr const char* kSmfExtension = ".mid";
+
+// The phrase-bank import: reads the file (an empty path asks for one) and makes a bank named
+// "Imported [<file title>]" ("Imported" when the title is empty) holding one phrase per used
+// channel, or per MIDI track as the user answers. Null after an error (shown through services)
+// or when the file makes no phrase. The phrases have no identity yet (id 0): the operation that
+// adds the bank to a project gives them theirs.
+std::unique_ptr<CPhraseBank> ImportSmfAsBank(const std::string& path, CUserServices& services);
 
 // CProjectDoc::Load's way in: as ImportSmfAsProject, with questions (borrowed; null answers Yes)
 // for the multiple-channel question, but a failure is thrown, as CFileError with the message,

@@ -5,6 +5,7 @@
 #include "fakes/ScriptedUserServices.h"
 #include "files/SmfWriter.h"
 #include "model/Errors.h"
+#include "model/PhraseBank.h"
 #include "model/Profile.h"
 #include "model/ProjectDoc.h"
 #include "model/ProjectManager.h"
@@ -215,4 +216,34 @@ TEST(SmfProject, ProjectManagerOpensAMidiFileAskingItsOwnUser)
                                    "leave channels in separate tracks?");
     ASSERT_EQ(doc->GetTracks().GetCount(), 1);
     EXPECT_EQ(doc->GetTracks().GetAt(0)->GetName(), "Imported Track (Merged Channels)");
+}
+
+TEST(SmfProject, BankImportNamesTheBankAfterTheFileAndMakesNothingFromAnEmptyFile)
+{
+    CTempFolder folder;
+    folder.Write("Riffs.mid", CFileBytes()
+                                  .Header(1, 2, 96)
+                                  .Track(CTrackBytes().Tempo(0, 500000).End())
+                                  .Track(CTrackBytes()
+                                             .Name("Lead")
+                                             .On(0, 2, 60, 90)
+                                             .Off(48, 2, 60, 10)
+                                             .End())
+                                  .Bytes());
+    folder.Write("Empty.mid", CFileBytes().Header(1, 1, 96).Track(CTrackBytes().End()).Bytes());
+    CScriptedUserServices user;
+
+    const std::unique_ptr<CPhraseBank> bank = ImportSmfAsBank(folder / "Riffs.mid", user);
+    ASSERT_NE(bank, nullptr);
+    EXPECT_EQ(bank->GetName(), "Imported [Riffs]");
+    ASSERT_EQ(bank->GetCount(), 1); // the tempo track makes no phrase
+    const CPhrase& phrase = bank->GetPhraseAt(0);
+    EXPECT_EQ(phrase.GetName(), "Lead");
+    EXPECT_EQ(phrase.GetOutputChannel(), 2);
+    EXPECT_EQ(phrase.GetLength(), 48);
+    EXPECT_EQ(phrase.GetId(), 0);
+
+    EXPECT_EQ(ImportSmfAsBank(folder / "Empty.mid", user), nullptr);
+    EXPECT_EQ(ImportSmfAsBank(folder / "absent.mid", user), nullptr);
+    EXPECT_EQ(user.m_messages.size(), 1u); // the missing file was reported
 }
