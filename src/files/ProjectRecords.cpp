@@ -272,7 +272,7 @@ std::unique_ptr<CTrack> ReadTrack(CArchiveReader& ar)
     TrackHeadLayout(io, *track);
     const int32_t count = ar.ReadCount(kMinClipBytes);
     for (int32_t i = 0; i < count; ++i)
-        track->AddClip(ReadClip(ar));
+        track->AddClipInOrder(ReadClip(ar));
     TrackTailLayout(io, *track);
     return track;
 }

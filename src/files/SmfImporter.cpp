@@ -402,7 +402,7 @@ public:
         for (auto& [start, clip] : m_clips) {
             clip->SetName(track.GetName());
             clip->SetColour(track.GetColour());
-            track.AddClip(std::move(clip));
+            track.AddClipInOrder(std::move(clip));
         }
         m_clips.clear();
     }

@@ -48,16 +48,26 @@ int32_t CTrack::AddClip(std::unique_ptr<CClip> clip)
                                  [start](const auto& other) { return other->GetStart() > start; });
     const auto index = static_cast<int32_t>(at - m_clips.begin());
     m_clips.insert(at, std::move(clip));
-    RecomputeEnd();
+    m_end = std::max(m_end, m_clips[static_cast<size_t>(index)]->GetEnd());
     return index;
+}
+
+int32_t CTrack::AddClipInOrder(std::unique_ptr<CClip> clip)
+{
+    if (!clip) throw CInvalidArgument();
+    if (!m_clips.empty() && clip->GetStart() < m_clips.back()->GetStart())
+        return AddClip(std::move(clip));
+    m_end = std::max(m_end, clip->GetEnd());
+    m_clips.push_back(std::move(clip));
+    return GetClipCount() - 1;
 }
 
 void CTrack::InsertClipAt(int32_t index, std::unique_ptr<CClip> clip)
 {
     CheckIndex(index, GetClipCount() + 1);
     if (!clip) throw CInvalidArgument();
+    m_end = std::max(m_end, clip->GetEnd());
     m_clips.insert(m_clips.begin() + index, std::move(clip));
-    RecomputeEnd();
 }
 
 std::unique_ptr<CClip> CTrack::RemoveClipAt(int32_t index)

@@ -37,6 +37,9 @@ public:
     // Takes ownership and inserts after every clip that starts at or before the clip's start;
     // returns its index. Throws CInvalidArgument for a null clip.
     int32_t AddClip(std::unique_ptr<CClip> clip);
+    // As AddClip for a track whose clips are in start order (one being built by a reader): a
+    // clip starting at or after the last one is appended without a search. Returns its index.
+    int32_t AddClipInOrder(std::unique_ptr<CClip> clip);
     // Takes ownership and inserts at index 0..count without regard to order (undo puts a clip
     // back where it was). Throws CInvalidArgument on a bad index or a null clip.
     void InsertClipAt(int32_t index, std::unique_ptr<CClip> clip);

@@ -310,3 +310,24 @@ TEST(TrackProperties, UnknownNumbersAndUnfitValuesChangeNothing)
     EXPECT_EQ(track.GetColour(), 0u);
     EXPECT_EQ(track.GetPitchLimitTo(), 127);
 }
+
+TEST(Track, AddClipInOrderKeepsTheOrderAddClipWouldGive)
+{
+    const std::vector<std::pair<tick, tick>> spans = {{0, 96}, {96, 500}, {96, 120}, {50, 60},
+                                                      {400, 410}, {400, 900}, {10, 20}};
+    CTrack inOrder;
+    CTrack sorted;
+    for (const auto& [start, end] : spans) {
+        const int32_t a = inOrder.AddClipInOrder(MakeClip(start, end));
+        const int32_t b = sorted.AddClip(MakeClip(start, end));
+        EXPECT_EQ(a, b) << "clip " << start << ".." << end;
+    }
+    ASSERT_EQ(inOrder.GetClipCount(), sorted.GetClipCount());
+    for (int32_t i = 0; i < inOrder.GetClipCount(); ++i) {
+        EXPECT_EQ(inOrder.GetClipAt(i).GetStart(), sorted.GetClipAt(i).GetStart());
+        EXPECT_EQ(inOrder.GetClipAt(i).GetEnd(), sorted.GetClipAt(i).GetEnd());
+    }
+    EXPECT_EQ(inOrder.GetEnd(), 900);
+    EXPECT_EQ(sorted.GetEnd(), 900);
+    EXPECT_THROW(inOrder.AddClipInOrder(nullptr), CInvalidArgument);
+}
