@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors, runs each fuzz target briefly over its
-# committed seeds, then runs every test (the test summary is the last thing printed).
+# Installs what is missing, builds with warnings as errors, runs the unit tests once more under
+# the address and undefined-behaviour sanitizers, runs each fuzz target briefly over its committed
+# seeds, then runs every test (the test summary is the last thing printed).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" ci -DTW_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+"$root/scripts/build.sh" asan -DTW_WERROR=ON -DCMAKE_BUILD_TYPE=Debug -DTW_BUILD_BENCH=OFF \
+  "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=undefined"
+echo "unit tests under the sanitizers:"
+"$root/build/asan/tests/tw_tests" --gtest_brief=1
 "$root/scripts/fuzz-smoke.sh" "${TW_FUZZ_SECONDS:-45}"
 ctest --test-dir "$root/build/ci" --output-on-failure -j2
