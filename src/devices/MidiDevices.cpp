@@ -43,6 +43,8 @@ int CMidiDevices::Start(CMidiBackend& backend, std::string& error)
     Stop();
     if (!backend.Start(error)) return 0;
     m_backend = &backend;
+    // Message nodes for the first ticks, so that playing does not grow the pool at once.
+    CMidiMsgPool::Instance().Reserve(kReservedMessages);
     const std::vector<std::string> outputs = backend.GetOutputNames();
     for (size_t i = 0; i < outputs.size(); ++i) {
         m_outDrivers.push_back(std::make_unique<CMidiOutDriver>(

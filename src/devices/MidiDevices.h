@@ -22,6 +22,9 @@
 
 class CMidiDevices {
 public:
+    // Message nodes the pool holds free once the devices have started.
+    static constexpr int64_t kReservedMessages = 8192;
+
     // Creates the ports and "Rec", unconnected; no drivers until Start.
     CMidiDevices();
     ~CMidiDevices(); // closes everything

@@ -33,6 +33,11 @@ TEST_F(MidiDevicesTest, DriversAndPortsAreNamedAndEmulatedMarkerRemoved)
     EXPECT_EQ(devices.GetRecordNode().GetName(), "Rec: Pads");
 }
 
+TEST_F(MidiDevicesTest, StartReservesMessageNodesForTheFirstTicks)
+{
+    EXPECT_GE(CMidiMsgPool::Instance().GetFreeCount(), CMidiDevices::kReservedMessages);
+}
+
 TEST_F(MidiDevicesTest, OpenAndCloseCommandsAnswerAsTheEngineExpects)
 {
     EXPECT_EQ(devices.OpenOutputDriver(2, error), 0);
