@@ -176,14 +176,17 @@ void CSmfWriter::AddTrack(const CTrack& track)
     std::vector<CNote> notes;
     std::vector<CMidiEvent> events;
     for (int32_t i = 0; i < track.GetClipCount(); ++i) {
+        // What starts inside the clip sounds (a note to its own end), as the clip player plays it.
         const CClip& clip = track.GetClipAt(i);
         const int64_t start = clip.GetStart();
         for (CNote note : clip.GetNotes()) {
+            if (note.m_start < 0 || note.m_start >= clip.GetLength()) continue;
             note.m_start = SaturatedTick(note.m_start + start);
             note.m_end = SaturatedTick(note.m_end + start);
             notes.push_back(note);
         }
         for (CMidiEvent event : clip.GetEvents()) {
+            if (event.m_time < 0 || event.m_time >= clip.GetLength()) continue;
             event.m_time = SaturatedTick(event.m_time + start);
             events.push_back(event);
         }

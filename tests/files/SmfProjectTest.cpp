@@ -247,3 +247,32 @@ TEST(SmfProject, BankImportNamesTheBankAfterTheFileAndMakesNothingFromAnEmptyFil
     EXPECT_EQ(ImportSmfAsBank(folder / "absent.mid", user), nullptr);
     EXPECT_EQ(user.m_messages.size(), 1u); // the missing file was reported
 }
+
+TEST(SmfProject, ExportLeavesOutWhatStartsPastTheEndOfItsClip)
+{
+    // A clip whose stored content reaches past its length (as a file may hold it): only what
+    // starts inside the clip sounds, so only that is exported; a note may still end after it.
+    auto track = std::make_unique<CTrack>();
+    track->SetName("Cut");
+    auto clip = std::make_unique<CClip>(384, 384 + 96, "Cut", 0);
+    clip->GetNotes().Insert(CNote(0, 200, 60, 100, 0));
+    clip->GetNotes().Insert(CNote(96, 120, 62, 100, 0));
+    clip->GetEvents().Insert(CMidiEvent(95, 0xB0, 7, 90));
+    clip->GetEvents().Insert(CMidiEvent(96, 0xB0, 7, 10));
+    track->AddClip(std::move(clip));
+    CProjectDoc doc;
+    doc.GetTracks().InsertAt(-1, std::move(track));
+    CTempFolder folder;
+    ExportProjectAsSmf(doc, folder / "cut.mid");
+
+    CProjectDoc opened;
+    CScriptedUser user;
+    ASSERT_TRUE(ImportSmfAsProject(opened, folder / "cut.mid", user));
+    ASSERT_EQ(opened.GetTracks().GetCount(), 1);
+    const CFlat flat = Flatten(*opened.GetTracks().GetAt(0));
+    ASSERT_EQ(flat.m_notes.size(), 1u);
+    EXPECT_EQ(std::get<0>(flat.m_notes[0]), 384);
+    EXPECT_EQ(std::get<2>(flat.m_notes[0]), 584);
+    ASSERT_EQ(flat.m_events.size(), 1u);
+    EXPECT_EQ(std::get<0>(flat.m_events[0]), 479);
+}
