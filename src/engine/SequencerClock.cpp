@@ -118,8 +118,12 @@ bool CSequencerClock::SetTempo(int32_t hundredths)
 
 void CSequencerClock::Pass(int64_t now)
 {
-    const int64_t due = now + kLookAhead - m_lastTickTime;
+    int64_t due = now + kLookAhead - m_lastTickTime;
     if (due <= 0 || m_tickPeriod == 0) return;
+    if (due > kMaxCatchUp) {
+        m_lastTickTime = now + kLookAhead - m_tickPeriod;
+        due = m_tickPeriod;
+    }
     if (!IsPlaying())
         StoppedPass(due);
     else if (m_internalClock)

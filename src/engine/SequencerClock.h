@@ -21,6 +21,9 @@ class CSequencerClock : public CMidiNode, public CMidiClockSink {
 public:
     static constexpr int64_t kDefaultTickPeriod = 52083; // 100 ns, at 120 BPM
     static constexpr int64_t kLookAhead = 60000;         // 100 ns (6 ms)
+    // The longest backlog a pass catches up on (100 ns, 2 s); after a longer stall (a suspended
+    // machine) the clock goes on from now instead of playing every missed tick at once.
+    static constexpr int64_t kMaxCatchUp = 20000000;
     static constexpr int32_t kNoClockInDriver = 0xFFFF;
 
     // Parameter codes (command "set node parameter" with kind 9).

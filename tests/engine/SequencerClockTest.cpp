@@ -58,6 +58,20 @@ TEST_F(SequencerClockTest, FirstPassAfterInitialiseOnlyCoversTheLookAhead)
     EXPECT_EQ(engine.GetPosition(), 1);        // 6 ms of look-ahead is one tick at 120 BPM
 }
 
+TEST_F(SequencerClockTest, LongStallGoesOnFromNowInsteadOfABurst)
+{
+    ASSERT_EQ(proxy.Play(), 1);
+    RunTicks(10);
+    // A minute without a pass (a suspended machine): one tick, stamped at the present.
+    backend.SetTime(backend.GetMasterTime() + 600000000);
+    engine.ClockPass(backend.GetMasterTime());
+    EXPECT_EQ(engine.GetPosition(), 11);
+    EXPECT_EQ(engine.GetClock().GetLastTickTime(), backend.GetMasterTime() + C::kLookAhead);
+    // A short hiccup is still caught up tick by tick.
+    RunTicks(30);
+    EXPECT_EQ(engine.GetPosition(), 41);
+}
+
 TEST_F(SequencerClockTest, LoopWrapsFromTheTickBeforeLoopEndToLoopStart)
 {
     ASSERT_EQ(proxy.SetLoop(true, 0, 384), 1);
