@@ -13,7 +13,7 @@ namespace {
 
 // Passes questions on to the caller's services (Yes without any) and keeps the message of a
 // failure for the exception that reports it.
-class CLoadServices : public CUserServices {
+class CLoadServices : public CHeadlessUserServices {
 public:
     explicit CLoadServices(CUserServices* questions) : m_questions(questions) {}
 
@@ -21,20 +21,6 @@ public:
     {
         return m_questions ? m_questions->AskYesNo(question) : true;
     }
-    bool AskRemembered(const std::string& question, bool& dontAskAgain) override
-    {
-        dontAskAgain = false;
-        return AskYesNo(question);
-    }
-    void ShowMessage(const std::string& message) override { m_message = message; }
-    std::string ChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
-    std::string ChooseFileToSave(const std::string&, const std::string&,
-                                 const std::string&) override
-    {
-        return {};
-    }
-
-    std::string m_message;
 
 private:
     CUserServices* m_questions;
@@ -86,8 +72,8 @@ void LoadSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices* 
 {
     CLoadServices services(questions);
     if (ImportSmfAsProject(doc, path, services)) return;
-    if (services.m_message.empty()) throw CUserAbort();
-    throw CFileError(services.m_message);
+    if (services.GetMessages().empty()) throw CUserAbort();
+    throw CFileError(services.GetMessages().back());
 }
 
 void ExportProjectAsSmf(const CProjectDoc& doc, const std::string& path)

@@ -3,6 +3,7 @@
 // answer with fixed or scripted replies.
 
 #include <string>
+#include <vector>
 
 class CUserServices {
 public:
@@ -20,4 +21,32 @@ public:
     virtual std::string ChooseFileToOpen(const std::string& defaultExt, const std::string& filter) = 0;
     virtual std::string ChooseFileToSave(const std::string& defaultExt, const std::string& filter,
                                          const std::string& suggestedPath) = 0;
+};
+
+// The user of a headless run: every question gets one fixed answer, messages are kept for the
+// caller, and file choosers are cancelled.
+class CHeadlessUserServices : public CUserServices {
+public:
+    explicit CHeadlessUserServices(bool answer = true) : m_answer(answer) {}
+
+    bool AskYesNo(const std::string&) override { return m_answer; }
+    bool AskRemembered(const std::string& question, bool& dontAskAgain) override
+    {
+        dontAskAgain = false;
+        return AskYesNo(question);
+    }
+    void ShowMessage(const std::string& message) override { m_messages.push_back(message); }
+    std::string ChooseFileToOpen(const std::string&, const std::string&) override { return {}; }
+    std::string ChooseFileToSave(const std::string&, const std::string&,
+                                 const std::string&) override
+    {
+        return {};
+    }
+
+    // The messages shown so far, oldest first.
+    const std::vector<std::string>& GetMessages() const { return m_messages; }
+
+private:
+    bool m_answer;
+    std::vector<std::string> m_messages;
 };
