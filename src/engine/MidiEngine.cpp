@@ -755,11 +755,12 @@ void CMidiEngine::ThreadMain()
         }
         if (woken == 0) RunPendingCommand(); // never throws: RunCommand catches
         try {
-            if (woken == 1) PollInputs();
             const int64_t now = m_backend.GetMasterTime();
             if (woken == CAutoResetEvent::kTimedOut || now - lastPass >= kPassInterval) {
                 lastPass = now;
-                TimeoutPass();
+                TimeoutPass(); // polls the inputs as well
+            } else if (woken == 1) {
+                PollInputs();
             }
         } catch (...) {
             // Nothing may leave the music thread; the next pass starts afresh.
