@@ -92,10 +92,7 @@ int CMidiOutDriver::Close(std::string& error)
     EndAudition(); // leave no auditioned note sounding on the device
     // Notes already sounding would hang on the device: their pending note-offs leave now, the
     // rest of the queues is dropped.
-    if (!m_noteOffs.IsEmpty()) {
-        const int64_t t = NextStamp(m_backend.GetMasterTime());
-        m_lastStamp = SendList(m_noteOffs, t, false) - 1;
-    }
+    if (!m_noteOffs.IsEmpty()) SendNow(m_noteOffs, m_backend.GetMasterTime());
     DropQueues();
     m_open = false;
     return m_backend.CloseOutput(m_deviceIndex, error);
@@ -148,6 +145,11 @@ int64_t CMidiOutDriver::NextStamp(int64_t time) const
 {
     if (m_lastStamp == std::numeric_limits<int64_t>::min()) return time;
     return std::max(time, m_lastStamp + 1);
+}
+
+void CMidiOutDriver::SendNow(const CMidiMsgList& list, int64_t time)
+{
+    m_lastStamp = SendList(list, NextStamp(time), false) - 1;
 }
 
 void CMidiOutDriver::PlayAndFlush()
@@ -219,18 +221,12 @@ void CMidiOutDriver::Audition(std::span<const SAuditionNote> notes, uint8_t chan
         m_auditionOffs.Append(CMidiMsg::Make(kNoteOff | c, note.key, note.releaseVelocity));
         m_auditionEnd = note.start == -1 ? kNever : now + note.length * tickPeriod;
     }
-    if (!noteOns.IsEmpty()) {
-        const int64_t t = NextStamp(now);
-        m_lastStamp = SendList(noteOns, t, false) - 1;
-    }
+    if (!noteOns.IsEmpty()) SendNow(noteOns, now);
 }
 
 void CMidiOutDriver::EndAudition()
 {
-    if (!m_auditionOffs.IsEmpty() && m_open) {
-        const int64_t t = NextStamp(m_backend.GetMasterTime());
-        m_lastStamp = SendList(m_auditionOffs, t, false) - 1;
-    }
+    if (!m_auditionOffs.IsEmpty() && m_open) SendNow(m_auditionOffs, m_backend.GetMasterTime());
     m_auditionOffs.Clear();
     m_auditionEnd = kNever;
 }

@@ -87,6 +87,8 @@ private:
     // Packs list into the shared buffer (in as many buffers as it needs) at time, or at time,
     // time+1, ... when stepEach; returns the time after the last one used.
     int64_t SendList(const CMidiMsgList& list, int64_t time, bool stepEach);
+    // Sends list outside a hand-over, at the first stamp at or after time.
+    void SendNow(const CMidiMsgList& list, int64_t time);
     void PlayAndFlush();
 
     CMidiBackend& m_backend;

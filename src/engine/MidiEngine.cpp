@@ -288,6 +288,12 @@ CClipPlayer* CMidiEngine::FindRecordedClipPlayer(const CClip* clip) const
     return it != m_recordedClipPlayers.end() ? it->second.get() : nullptr;
 }
 
+CTrackPlayer* CMidiEngine::TrackPlayerOf(const CTrack& track) const
+{
+    CTrackPlayer* player = FindTrackPlayer(track.GetId());
+    return player != nullptr && &player->GetTrack() == &track ? player : nullptr;
+}
+
 CPhrasePlayer* CMidiEngine::PhrasePlayerOf(const CMidiData& owner) const
 {
     if (!owner.IsPhrase()) return nullptr;
@@ -341,6 +347,13 @@ void CMidiEngine::ReconnectPhrasePlayer(CPhrasePlayer& player)
     if (output != &player) Connect(&player, output);
 }
 
+void CMidiEngine::ReconnectTrackOutput(CTrackPlayer& player)
+{
+    DisconnectOutputs(&player);
+    CMidiNode* output = ResolveAddress(player.GetTrack().GetOutput());
+    if (output != &player) Connect(&player, output);
+}
+
 int CMidiEngine::AddTrackPlayer(CTrack* track)
 {
     if (track == nullptr) return Fail(kBadArguments);
@@ -351,8 +364,7 @@ int CMidiEngine::AddTrackPlayer(CTrack* track)
     auto player = std::make_unique<CTrackPlayer>(*track, m_mailbox);
     CTrackPlayer& added = *player;
     m_trackPlayers.emplace(track->GetId(), std::move(player));
-    CMidiNode* output = ResolveAddress(track->GetOutput());
-    if (output != &added) Connect(&added, output);
+    ReconnectTrackOutput(added);
     if (track->GetInput()) Connect(&m_devices.GetRecordNode(), &added);
     // Phrases that play into this track reach it again when its player comes back.
     const CNodeAddress self{CNodeAddress::kKindTrack, track->GetId()};
@@ -372,8 +384,7 @@ int CMidiEngine::RemoveTrackPlayer(CTrack* track)
     auto ofTrack = [track](const auto& entry) { return &entry.second->GetTrack() == track; };
     std::erase_if(m_clipPlayers, ofTrack);
     std::erase_if(m_recordedClipPlayers, ofTrack);
-    CTrackPlayer* player = FindTrackPlayer(track->GetId());
-    if (player != nullptr && &player->GetTrack() == track) m_trackPlayers.erase(track->GetId());
+    if (TrackPlayerOf(*track) != nullptr) m_trackPlayers.erase(track->GetId());
     return 1;
 }
 
@@ -426,10 +437,7 @@ int CMidiEngine::ModelEdit(const CEngineCommand& command)
     if (command.code == E::SetPhraseProperty || command.code == E::SetPhraseLength) {
         if (CPhrase* phrase = command.GetObject<CPhrase>(0)) phrasePlayer = PhrasePlayerOf(*phrase);
     } else if (command.code == E::SetTrackProperty) {
-        if (CTrack* track = command.GetObject<CTrack>(0)) {
-            trackPlayer = FindTrackPlayer(track->GetId());
-            if (trackPlayer != nullptr && &trackPlayer->GetTrack() != track) trackPlayer = nullptr;
-        }
+        if (CTrack* track = command.GetObject<CTrack>(0)) trackPlayer = TrackPlayerOf(*track);
     }
     if (phrasePlayer != nullptr && command.code == E::SetPhraseProperty)
         BeforePhraseProperty(*phrasePlayer, code);
@@ -517,12 +525,9 @@ void CMidiEngine::AfterTrackProperty(CTrackPlayer& player, int32_t code)
 {
     CTrack& track = player.GetTrack();
     switch (code) {
-    case 101: {
-        DisconnectOutputs(&player);
-        CMidiNode* output = ResolveAddress(track.GetOutput());
-        if (output != &player) Connect(&player, output);
+    case 101:
+        ReconnectTrackOutput(player);
         break;
-    }
     case 106:
         ForEachClipPlayerOf(track, [&](CClipPlayer& clip) { clip.UpdateWindow(GetPosition()); });
         break;
@@ -750,11 +755,12 @@ void CMidiEngine::ThreadMain()
         }
         if (woken == 0) RunPendingCommand(); // never throws: RunCommand catches
         try {
-            if (woken == 1) PollInputs();
             const int64_t now = m_backend.GetMasterTime();
             if (woken == CAutoResetEvent::kTimedOut || now - lastPass >= kPassInterval) {
                 lastPass = now;
-                TimeoutPass();
+                TimeoutPass(); // polls the inputs as well
+            } else if (woken == 1) {
+                PollInputs();
             }
         } catch (...) {
             // Nothing may leave the music thread; the next pass starts afresh.

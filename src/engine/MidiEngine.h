@@ -158,6 +158,8 @@ private:
 
     // Disconnects a phrase player and connects its input and output as the phrase names them.
     void ReconnectPhrasePlayer(CPhrasePlayer& player);
+    // Disconnects a track player's outputs and connects the output the track names.
+    void ReconnectTrackOutput(CTrackPlayer& player);
     // The players reacting before and after a property is stored.
     void BeforePhraseProperty(CPhrasePlayer& player, int32_t code);
     void AfterPhraseProperty(CPhrasePlayer& player, int32_t code);
@@ -167,7 +169,8 @@ private:
     // Every clip and recorded-clip player of a track.
     template <class F> void ForEachClipPlayerOf(const CTrack& track, F&& f);
     template <class F> void ForEachClipPlayer(F&& f);
-    // The phrase player or clip players of a note owner.
+    // The player of this very track or phrase (not of another with the same id), or null.
+    CTrackPlayer* TrackPlayerOf(const CTrack& track) const;
     CPhrasePlayer* PhrasePlayerOf(const CMidiData& owner) const;
 
     void ThreadMain();

@@ -154,9 +154,7 @@ void CSequencerClock::StoppedPass(int64_t due)
     const int64_t ticks = due / m_tickPeriod;
     for (int64_t i = 0; i < ticks; ++i) {
         m_engine.AdvancePhraseVoices();
-        if (m_sendClockWhenStopped && m_realtimeCounter % kTicksPerClock == 0 && m_clockOut)
-            QueueClockMessage(kTimingClock);
-        ++m_realtimeCounter;
+        CountRealtimeTick(m_sendClockWhenStopped);
         HandOverNextTick();
     }
 }
@@ -167,7 +165,13 @@ void CSequencerClock::Tick(tick position)
     m_engine.AdvancePhraseVoices();
     m_engine.PlayClipPlayers(position);
     m_engine.AdvanceRecorders();
-    if (m_realtimeCounter % kTicksPerClock == 0 && m_clockOut) QueueClockMessage(kTimingClock);
+    CountRealtimeTick(true);
+}
+
+void CSequencerClock::CountRealtimeTick(bool mayClock)
+{
+    if (mayClock && m_clockOut && m_realtimeCounter % kTicksPerClock == 0)
+        QueueClockMessage(kTimingClock);
     ++m_realtimeCounter;
 }
 

@@ -83,6 +83,9 @@ private:
     void StoppedPass(int64_t due);
     // The work of song tick `position`: metronome, phrase voices, clips, recorders, clock out.
     void Tick(tick position);
+    // Counts one tick of the real-time counter; every fourth sends a timing clock when clock out
+    // is on and mayClock.
+    void CountRealtimeTick(bool mayClock);
     // Moves the stamp time on by one period and hands it to the open output drivers.
     void HandOverNextTick();
     // Steps 2..4 of a locate: players and recorders follow the position, song position out.
@@ -109,6 +112,5 @@ private:
     bool m_sendSongPosition = true;
     bool m_sendClockWhenStopped = true;
     bool m_followStart = true;
-    bool m_resync = false;
     CClockInTracker m_tracker;
 };
