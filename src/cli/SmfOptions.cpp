@@ -1,13 +1,10 @@
 #include "cli/SmfOptions.h"
 
 #include "cli/CliCommand.h"
+#include "files/ArchiveFile.h"
 #include "files/SmfProject.h"
 #include "model/ProjectDoc.h"
 #include "model/UserServices.h"
-
-#include <algorithm>
-#include <cctype>
-#include <filesystem>
 
 std::unique_ptr<CUserServices> SplitChannelsAnswer(const CCliArgs& args)
 {
@@ -20,10 +17,7 @@ std::unique_ptr<CUserServices> SplitChannelsAnswer(const CCliArgs& args)
 
 void SaveOrExport(CProjectDoc& doc, const std::string& path)
 {
-    std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (ext == kSmfExtension) {
+    if (LowerExtension(path) == kSmfExtension) {
         ExportProjectAsSmf(doc, path);
     } else {
         doc.Save(path);

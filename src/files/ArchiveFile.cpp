@@ -3,6 +3,7 @@
 #include "model/Errors.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -43,6 +44,14 @@ std::string FolderOf(const std::string& path)
 }
 
 } // namespace
+
+std::string LowerExtension(const std::string& path)
+{
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
+}
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path)
 {

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+// The extension of path with its dot, in lower case (".mid" for "Song.MID"); empty when none.
+std::string LowerExtension(const std::string& path);
+
 // The file's bytes; CFileError when it cannot be opened or read.
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 

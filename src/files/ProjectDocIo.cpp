@@ -2,24 +2,15 @@
 
 #include "model/ProjectDoc.h"
 
+#include "files/ArchiveFile.h"
 #include "files/ProjectFile.h"
 #include "files/SmfProject.h"
 #include "model/Errors.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
 namespace {
-
-std::string LowerExtension(const std::string& path)
-{
-    std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
-}
 
 // A failed change of directory is no failure of the load.
 void MakeFolderCurrent(const std::string& path)

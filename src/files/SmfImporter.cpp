@@ -362,23 +362,12 @@ std::string PartName(const std::string& trackName, const char* fallback)
 
 const char* const kMergedSuffix = " (Merged Channels)";
 
-// t rounded down / up to a multiple of grid, in 64 bits.
-int64_t FloorTo(int64_t t, int64_t grid)
-{
-    return t / grid * grid;
-}
-
-int64_t CeilTo(int64_t t, int64_t grid)
-{
-    return (t + grid - 1) / grid * grid;
-}
-
 // The clips of one new track on a grid of the clip length. Grid-aligned clips created in time
 // order never overlap, so the clip covering a tick is the one with the latest start at or before
 // it; the map finds it without scanning every clip.
 class CClipGrid {
 public:
-    explicit CClipGrid(tick clipLength) : m_length(clipLength) {}
+    explicit CClipGrid(tick clipLength) : m_grid(clipLength) {}
 
     // Adds the note, relative to its clip, to the clip covering its start rounded down.
     void Place(const CNote& note)
@@ -412,23 +401,22 @@ private:
     // to a multiple of the grid that reaches end.
     CClip& ClipFor(tick time, tick end)
     {
-        const tick cell = static_cast<tick>(FloorTo(time, m_length));
+        const tick cell = m_grid.FloorToGrid(time);
         CClip* clip = nullptr;
         auto after = m_clips.upper_bound(cell);
         if (after != m_clips.begin() && cell < std::prev(after)->second->GetEnd())
             clip = std::prev(after)->second.get();
         if (!clip) {
-            auto made = std::make_unique<CClip>(cell, SaturatedTick(int64_t(cell) + m_length),
+            auto made = std::make_unique<CClip>(cell, TickSum(cell, m_grid.GetTicks()),
                                                 std::string(), 0);
             clip = m_clips.emplace_hint(after, cell, std::move(made))->second.get();
         }
-        const int64_t relativeEnd = int64_t(end) - clip->GetStart();
-        if (clip->GetLength() < relativeEnd)
-            clip->SetLength(SaturatedTick(CeilTo(relativeEnd, m_length)));
+        const tick relativeEnd = end - clip->GetStart();
+        if (clip->GetLength() < relativeEnd) clip->SetLength(m_grid.CeilToGrid(relativeEnd));
         return *clip;
     }
 
-    tick m_length;
+    CNoteValue m_grid; // the clip length
     std::map<tick, std::unique_ptr<CClip>> m_clips;
 };
 

@@ -59,7 +59,7 @@ TEST(SmfImporter, DivisionScalesFileTicksAndTruncates)
     EXPECT_EQ(in.importer.GetDivision(), 480);
     EXPECT_EQ(in.importer.GetFormat(), 1);
     EXPECT_EQ(in.importer.GetFileTitle(), "song");
-    EXPECT_TRUE(in.user.m_messages.empty());
+    EXPECT_TRUE(in.user.GetMessages().empty());
 }
 
 TEST(SmfImporter, HeaderRulesRefuseWithTheirMessages)
@@ -68,7 +68,7 @@ TEST(SmfImporter, HeaderRulesRefuseWithTheirMessages)
         CImport in;
         EXPECT_FALSE(in.Read(file));
         EXPECT_EQ(in.importer.GetSmfTrackCount(), 0);
-        return in.user.m_messages;
+        return in.user.GetMessages();
     };
     const CTrackBytes note = CTrackBytes().On(0, 0, 60, 90).Off(96, 0, 60, 0).End();
     using Messages = std::vector<std::string>;
@@ -101,14 +101,14 @@ TEST(SmfImporter, ChunkLengthsBeyondTheFileFailWithoutReadingPastTheEnd)
     CImport beyond;
     EXPECT_FALSE(beyond.Read(CFileBytes().Header(1, 1, 96).Chunk("MTrk", note.Bytes(), 1000000)));
     EXPECT_EQ(
-        beyond.user.m_messages,
+        beyond.user.GetMessages(),
         std::vector<std::string>{"An attempt was made to access /music/song.mid past its end."});
     EXPECT_EQ(beyond.importer.GetSmfTrackCount(), 0);
 
     CImport topBit;
     EXPECT_FALSE(
         topBit.Read(CFileBytes().Header(1, 1, 96).Chunk("MTrk", note.Bytes(), 0x80000000LL)));
-    EXPECT_EQ(topBit.user.m_messages,
+    EXPECT_EQ(topBit.user.GetMessages(),
               std::vector<std::string>{"Insufficient memory to perform operation."});
 
     // Every cut of a good file inside a chunk's body fails cleanly; a cut inside a chunk
@@ -121,7 +121,7 @@ TEST(SmfImporter, ChunkLengthsBeyondTheFileFailWithoutReadingPastTheEnd)
         const std::vector<uint8_t> part(whole.begin(), whole.begin() + size);
         EXPECT_EQ(cut.importer.ReadMemory(part.data(), part.size(), "cut.mid"), inChunkHeader(size))
             << size;
-        EXPECT_EQ(cut.user.m_messages.size(), inChunkHeader(size) ? 0u : 1u);
+        EXPECT_EQ(cut.user.GetMessages().size(), inChunkHeader(size) ? 0u : 1u);
         EXPECT_EQ(cut.importer.GetSmfTrackCount(), 0);
     }
 }
@@ -139,14 +139,14 @@ TEST(SmfImporter, PaddingShorterThanAChunkHeaderAfterTheLastChunkIsIgnored)
             << padding.size();
         ASSERT_EQ(in.importer.GetSmfTrackCount(), 1);
         EXPECT_EQ(in.importer.GetSmfTrack(0).GetNotes(0).GetCount(), 1);
-        EXPECT_TRUE(in.user.m_messages.empty());
+        EXPECT_TRUE(in.user.GetMessages().empty());
     }
     // A full chunk header after the last chunk still has to keep its word.
     CImport claims;
     EXPECT_FALSE(claims.Read(OneTrackFile(note).Chunk("MTrk", {0, 0xFF}, 3)));
     EXPECT_EQ(claims.importer.GetSmfTrackCount(), 0);
     EXPECT_EQ(
-        claims.user.m_messages,
+        claims.user.GetMessages(),
         std::vector<std::string>{"An attempt was made to access /music/song.mid past its end."});
 }
 
@@ -296,8 +296,8 @@ TEST(SmfImporter, TimesBeyondTheTickRangeAreRefused)
     CImport in;
     EXPECT_FALSE(in.Read(
         OneTrackFile(CTrackBytes().On(0x0FFFFFFF, 0, 60, 90).Off(0x0FFFFFFF, 0, 60, 0).End(), 1)));
-    ASSERT_EQ(in.user.m_messages.size(), 1u);
-    EXPECT_NE(in.user.m_messages[0].find("Bad MIDI-file!"), std::string::npos);
+    ASSERT_EQ(in.user.GetMessages().size(), 1u);
+    EXPECT_NE(in.user.GetMessages()[0].find("Bad MIDI-file!"), std::string::npos);
     EXPECT_EQ(in.importer.GetSmfTrackCount(), 0);
 
     // A long but representable file keeps exact times.
@@ -453,11 +453,11 @@ TEST(SmfImporter, ReadFileAsksForAPathAndReportsMissingFiles)
     EXPECT_FALSE(cancelled.importer.ReadFile(""));
     EXPECT_EQ(cancelled.user.m_openRequests,
               std::vector<std::string>{"*.mid MIDI Files (*.mid)|*.mid||"});
-    EXPECT_TRUE(cancelled.user.m_messages.empty());
+    EXPECT_TRUE(cancelled.user.GetMessages().empty());
 
     CImport missing;
     missing.user.m_fileToOpen = "/nonexistent/folder/x.mid";
     EXPECT_FALSE(missing.importer.ReadFile(""));
-    ASSERT_EQ(missing.user.m_messages.size(), 1u);
-    EXPECT_NE(missing.user.m_messages[0].find("/nonexistent/folder/x.mid"), std::string::npos);
+    ASSERT_EQ(missing.user.GetMessages().size(), 1u);
+    EXPECT_NE(missing.user.GetMessages()[0].find("/nonexistent/folder/x.mid"), std::string::npos);
 }

@@ -122,7 +122,7 @@ TEST(SmfProject, AFailedOpenLeavesTheProjectUntouched)
     EXPECT_FALSE(ImportSmfAsProject(doc, folder / "smpte.mid", user));
     EXPECT_FALSE(ImportSmfAsProject(doc, folder / "missing.mid", user));
     EXPECT_FALSE(ImportSmfAsProject(doc, "", user)); // the dialog was cancelled
-    EXPECT_EQ(user.m_messages.size(), 2u);
+    EXPECT_EQ(user.GetMessages().size(), 2u);
     EXPECT_EQ(doc.GetTracks().GetCount(), 1);
     EXPECT_EQ(doc.GetInfo().m_title, "Mine");
     EXPECT_EQ(doc.GetPath(), "/old/project.tnw");
@@ -189,7 +189,7 @@ TEST(SmfProject, LoadOpensMidiFilesAndThrowsTheirErrors)
         EXPECT_STREQ(e.what(), "Bad MIDI-file! (time division value = 0)!");
     }
     EXPECT_EQ(doc.GetTracks().GetCount(), 1);
-    EXPECT_TRUE(user.m_messages.empty()); // the caller reports the error
+    EXPECT_TRUE(user.GetMessages().empty()); // the caller reports the error
 }
 
 TEST(SmfProject, ProjectManagerOpensAMidiFileAskingItsOwnUser)

@@ -85,34 +85,23 @@ private:
     std::vector<uint8_t> m_bytes;
 };
 
-// Answers every Yes/No question with m_answer and records what the core asked and showed.
-class CScriptedUser : public CUserServices {
+// Answers every Yes/No question with m_answer and records what the core asked; messages are kept
+// by the base (GetMessages).
+class CScriptedUser : public CHeadlessUserServices {
 public:
     bool AskYesNo(const std::string& question) override
     {
         m_questions.push_back(question);
         return m_answer;
     }
-    bool AskRemembered(const std::string& question, bool& dontAskAgain) override
-    {
-        dontAskAgain = false;
-        return AskYesNo(question);
-    }
-    void ShowMessage(const std::string& message) override { m_messages.push_back(message); }
     std::string ChooseFileToOpen(const std::string& defaultExt, const std::string& filter) override
     {
         m_openRequests.push_back(defaultExt + " " + filter);
         return m_fileToOpen;
     }
-    std::string ChooseFileToSave(const std::string&, const std::string&,
-                                 const std::string& suggestedPath) override
-    {
-        return suggestedPath;
-    }
 
     bool m_answer = true;
     std::string m_fileToOpen; // what the open dialog returns; empty = cancelled
     std::vector<std::string> m_questions;
-    std::vector<std::string> m_messages;
     std::vector<std::string> m_openRequests;
 };

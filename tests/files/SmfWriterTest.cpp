@@ -116,7 +116,7 @@ TEST(SmfWriter, ExportedPhrasesReadBackWithTheSameNotesAndEvents)
         EXPECT_TRUE(phrases[i]->GetEvents().SameAs(original.GetEvents()));
     }
     EXPECT_TRUE(user.m_questions.empty());
-    EXPECT_TRUE(user.m_messages.empty());
+    EXPECT_TRUE(user.GetMessages().empty());
 }
 
 TEST(SmfWriter, WriteFileReplacesTheTargetOrLeavesItAlone)
