@@ -37,8 +37,7 @@ std::pair<tick, tick> CEventList::TimeRange() const
 
 void CEventList::CopyInTime(const CEventList& src, tick a, tick b)
 {
-    const int first = src.FindFirstAtOrAfter(0, a);
-    AssignRange(src, first, src.FindFirstAtOrAfter(first, b));
+    CopyTimeRange(src, a, b);
 }
 
 void CEventList::CopyOfKind(const CEventList& src, uint8_t kind)

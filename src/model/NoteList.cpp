@@ -59,8 +59,7 @@ CNoteBounds CNoteList::Bounds() const
 
 void CNoteList::CopyStartingIn(const CNoteList& src, tick a, tick b)
 {
-    const int first = src.FindFirstAtOrAfter(0, a);
-    AssignRange(src, first, src.FindFirstAtOrAfter(first, b));
+    CopyTimeRange(src, a, b);
 }
 
 void CNoteList::CopyInside(const CNoteList& src, tick a, tick b)

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 
 #include "editing/OperationProject.h"
 #include "model/Clip.h"
@@ -72,23 +73,10 @@ CChannelMessage ChannelMessageFor(int32_t number)
     }
 }
 
-uint8_t ChannelValueOf(const CTrack& track, int32_t number)
-{
-    switch (static_cast<ETrackProperty>(number)) {
-    case ETrackProperty::Program:
-        return track.GetProgram();
-    case ETrackProperty::Volume:
-        return track.GetVolume();
-    default:
-        return track.GetPan();
-    }
-}
-
 // Bar counts come from files unchecked; a huge count saturates instead of overflowing.
 tick BarsToTicks(int32_t bars, const CTimeSignature& signature)
 {
-    const int64_t ticks = int64_t{bars} * signature.GetTicksPerBar();
-    return static_cast<tick>(std::clamp<int64_t>(ticks, INT32_MIN, INT32_MAX));
+    return SaturatedTick(int64_t{bars} * signature.GetTicksPerBar());
 }
 
 constexpr int32_t kChannelProperties[] = {static_cast<int32_t>(ETrackProperty::Program),
@@ -254,9 +242,9 @@ void CProjectDoc::AdoptChannelSettings(CTrack& track)
     const CTrack* partner = FindChannelPartner(track);
     if (partner == nullptr) return;
     for (int32_t number : kChannelProperties) {
-        const uint8_t value = ChannelValueOf(*partner, number);
-        if (ChannelValueOf(track, number) == value) continue;
-        if (StoreTrackProperty(track, number, value))
+        const std::optional<int64_t> value = ReadTrackProperty(*partner, number);
+        if (ReadTrackProperty(track, number) == value) continue;
+        if (StoreTrackProperty(track, number, *value))
             m_windows->TrackPropertyChanged(track, number);
     }
 }
@@ -269,7 +257,7 @@ void CProjectDoc::SetChannelValue(CTrack& track, int32_t number, uint8_t value)
     for (int32_t i = 0; i < m_tracks.GetCount(); ++i) {
         CTrack& other = *m_tracks.GetAt(i);
         if (other.GetOutput() != output || other.GetOutputChannel() != channel) continue;
-        if (ChannelValueOf(other, number) == value) continue;
+        if (ReadTrackProperty(other, number) == value) continue;
         if (StoreTrackProperty(other, number, value))
             m_windows->TrackPropertyChanged(other, number);
     }

@@ -170,9 +170,12 @@ protected:
         if (out.capacity() - out.size() > out.size() / 8) GuardAlloc([&] { out.shrink_to_fit(); });
         m_items.swap(out);
     }
-    // Refills this list with elements first..last-1 of src. src may be this list.
-    void AssignRange(const CSortedList& src, int first, int last)
+    // Refills this list with the elements of src whose time t has a <= t < b. src may be this
+    // list.
+    void CopyTimeRange(const CSortedList& src, tick a, tick b)
     {
+        const int first = src.FindFirstAtOrAfter(0, a);
+        const int last = src.FindFirstAtOrAfter(first, b);
         if (last <= first) {
             m_items.clear();
             return;
