@@ -89,7 +89,7 @@ void CEditValue::paintEvent(QPaintEvent*)
     p.drawText(rect().adjusted(3, 1, -3, -1), static_cast<int>(m_alignment), GetText());
 }
 
-void CEditValue::OpenEditor(const QString& text)
+void CEditValue::OpenEditor(const QString& text, bool selectAll)
 {
     if (!isEnabled()) return;
     if (m_editor == nullptr) {
@@ -111,7 +111,10 @@ void CEditValue::OpenEditor(const QString& text)
     m_editor->setMaxLength(m_maxLength);
     m_editor->setGeometry(rect().adjusted(3, 1, -3, -1));
     m_editor->setText(text.left(m_maxLength));
-    m_editor->selectAll();
+    if (selectAll)
+        m_editor->selectAll();
+    else
+        m_editor->end(false);
     m_editor->show();
     m_editor->setFocus(Qt::OtherFocusReason);
     update();
@@ -176,7 +179,7 @@ void CEditValue::keyPressEvent(QKeyEvent* event)
     if (HandleValueKey(event)) return;
     const QChar c = KeyCharacter(*event);
     if (!c.isNull() && m_allowed.contains(c)) {
-        OpenEditor(QString(c));
+        OpenEditor(QString(c), false);
         return;
     }
     QWidget::keyPressEvent(event);
@@ -306,7 +309,7 @@ bool CEditNumber::AcceptText(const QString& text)
 {
     int32_t value = 0;
     if (!Parse(text, value)) return false;
-    SetValue(value);
+    SetValue(Clamp(value)); // a parsed value is a number, never the undefined one
     return true;
 }
 
@@ -371,7 +374,10 @@ void CEditNumber::wheelEvent(QWheelEvent* event)
     const int notches = m_wheelRest / kWheelNotch;
     if (notches == 0) return;
     m_wheelRest -= notches * kWheelNotch;
+    // Each notch is one step, so a fast turn does not stop at the first multiple.
     const bool large = (event->modifiers() & Qt::ControlModifier) != 0;
-    StepBy(int64_t{notches} * (large ? m_largeStep : DragFactor()));
+    const int64_t step = large ? m_largeStep : DragFactor();
+    for (int i = 0; i < std::abs(notches); ++i)
+        StepBy(notches > 0 ? step : -step);
     event->accept();
 }

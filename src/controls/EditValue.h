@@ -57,8 +57,8 @@ public:
     // The in-place editor while it is open, else null.
     QLineEdit* GetEditor() const { return m_editor; }
     bool IsEditing() const { return m_editor != nullptr; }
-    // Opens the editor with `text`, all selected.
-    void OpenEditor(const QString& text);
+    // Opens the editor with `text`, all selected or with the cursor after it.
+    void OpenEditor(const QString& text, bool selectAll = true);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
