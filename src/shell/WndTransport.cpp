@@ -33,12 +33,12 @@ struct CLabel {
     QRect place;
     const char* text;
 };
-// The static labels, drawn over the background.
-constexpr CLabel kLabels[] = {{{124, 6, 34, 19}, "tempo"},
-                              {{214, 6, 46, 19}, "position"},
-                              {{8, 34, 34, 16}, "loop"},
-                              {{68, 34, 28, 16}, "from:"},
-                              {{186, 34, 18, 16}, "to:"}};
+// The static labels, drawn over the background, each ending just before its control.
+constexpr CLabel kLabels[] = {{{114, 6, 44, 19}, "tempo"},
+                              {{206, 6, 53, 19}, "position"},
+                              {{4, 34, 37, 16}, "loop"},
+                              {{62, 34, 33, 16}, "from:"},
+                              {{182, 34, 21, 16}, "to:"}};
 
 } // namespace
 
@@ -380,8 +380,12 @@ void CWndTransport::ShowMetronomeDialog()
 
 void CWndTransport::closeEvent(QCloseEvent* event)
 {
-    // The main frame owns the transport; closing it by itself would lose the controls.
-    event->ignore();
+    // The user's close request (from the window manager) is ignored: the main frame owns the
+    // transport. Closes by the program, such as the application quitting, go ahead.
+    if (event->spontaneous())
+        event->ignore();
+    else
+        event->accept();
 }
 
 void CWndTransport::paintEvent(QPaintEvent*)
@@ -398,5 +402,5 @@ void CWndTransport::paintEvent(QPaintEvent*)
     p.drawLine(6, 30, width() - 7, 30);
     p.setPen(CTheme::PanelLabel());
     for (const CLabel& label : kLabels)
-        p.drawText(label.place, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(label.text));
+        p.drawText(label.place, Qt::AlignRight | Qt::AlignVCenter, QString::fromUtf8(label.text));
 }

@@ -73,6 +73,11 @@ public:
     static QPoint RepositionedTopLeft(const QRect& mainFrame, const QSize& transportFrame);
     void Reposition(const QRect& mainFrame);
 
+    // The main frame's accelerators (space for play, and so on) also work while this window is
+    // active: their actions are added here, and shortcuts are matched before any control sees
+    // the key.
+    void AddAcceleratorActions(const QList<QAction*>& actions) { addActions(actions); }
+
     // The "Metronome" dialog, modal, centred on this window; the click toggle follows it.
     void ShowMetronomeDialog();
 
