@@ -137,9 +137,8 @@ void CWndTransport::RefreshFromModel()
     CProjectDoc* doc = m_projects.GetActiveProject();
     for (CButtonBitmap* button : m_buttons)
         button->setEnabled(doc != nullptr);
-    for (CEditNumber* box :
-         {static_cast<CEditNumber*>(m_tempo), static_cast<CEditNumber*>(m_position),
-          static_cast<CEditNumber*>(m_loopStart), static_cast<CEditNumber*>(m_loopEnd)})
+    const std::array<CEditNumber*, 4> boxes{m_tempo, m_position, m_loopStart, m_loopEnd};
+    for (CEditNumber* box : boxes)
         box->setEnabled(doc != nullptr);
     if (doc == nullptr) return;
     for (CEditTime* box : {m_position, m_loopStart, m_loopEnd})
