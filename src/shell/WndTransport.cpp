@@ -272,6 +272,13 @@ void CWndTransport::OnReleased(int id)
     }
 }
 
+void CWndTransport::ClickButton(EButton button)
+{
+    if (!GetButton(button).isEnabled()) return;
+    OnPressed(static_cast<int>(button));
+    OnReleased(static_cast<int>(button));
+}
+
 void CWndTransport::OnRightButton(int id)
 {
     if (static_cast<EButton>(id) == EButton::Sync) emit SyncSettingsRequested();

@@ -81,6 +81,9 @@ public:
     // The "Metronome" dialog, modal, centred on this window; the click toggle follows it.
     void ShowMetronomeDialog();
 
+    // Acts as a click on the button would (press, then release): for the main frame's keys.
+    void ClickButton(EButton button);
+
     // One 50 ms step of a wind in progress (the wind timer calls it).
     void WindStep();
     // -1 rewinding, 1 winding forward, 0 none.

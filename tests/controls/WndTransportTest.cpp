@@ -152,7 +152,11 @@ TEST_F(WndTransportTest, PlayStopTempoPositionAndLoopReachTheEngine)
     doc->SetTempo(9000);
     transport->RefreshFromModel();
     EXPECT_EQ(transport->GetTempoBox().GetText(), "90.00");
-    Click(EButton::Stop);
+    // The main frame's keys act through ClickButton as a click would.
+    transport->ClickButton(EButton::Play);
+    EXPECT_FALSE(proxy.IsPlaying());
+    transport->ClickButton(EButton::Loop);
+    EXPECT_TRUE(engine.GetClock().IsLoopActive());
 }
 
 TEST_F(WndTransportTest, WindMovesTheProjectAndLocatesWhenReleased)
