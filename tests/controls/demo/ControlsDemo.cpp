@@ -16,6 +16,7 @@
 #include "model/EnginePlayerLink.h"
 #include "model/Profile.h"
 #include "model/ProjectManager.h"
+#include "shell/DlgMetronome.h"
 #include "shell/WndTransport.h"
 
 #include <QApplication>
@@ -172,12 +173,17 @@ int main(int argc, char** argv)
     QWidget* panel = MakePanel();
     panel->move(20, 140);
     panel->show();
+    proxy.OpenOutputDriver(0);
+    CDlgMetronome metronome(proxy, &transport);
+    metronome.move(520, 20);
+    metronome.show();
 
     if (!shots.isEmpty()) {
         QTimer::singleShot(400, [&] {
             QDir().mkpath(shots);
             transport.grab().save(shots + QStringLiteral("/transport.png"));
             panel->grab().save(shots + QStringLiteral("/controls.png"));
+            metronome.grab().save(shots + QStringLiteral("/metronome.png"));
         });
         // Stays up a while longer for a screenshot of the whole screen.
         QTimer::singleShot(3000, &app, &QApplication::quit);
