@@ -109,9 +109,10 @@ void CSequencerClock::OnClockMessage(int32_t /*inputIndex*/, const CMidiMsg& /*m
 bool CSequencerClock::SetTempo(int32_t hundredths)
 {
     if (hundredths == 0) return true;
-    if (hundredths < 0) return false;
+    const int64_t period = TickPeriodOfTempo(hundredths);
+    if (period == 0) return false;
     m_tempo = static_cast<double>(hundredths / 100);
-    m_tickPeriod = static_cast<int64_t>(60000000000ULL / static_cast<uint64_t>(hundredths) / 96ULL);
+    m_tickPeriod = period;
     m_engine.GetMailbox().Post<CTransportNotification>(CTransportNotification::kTempo, hundredths);
     return true;
 }

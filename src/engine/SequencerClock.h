@@ -57,7 +57,8 @@ public:
     // One pass of the clock at master-clock time `now` (100 ns). Real-time safe.
     void Pass(int64_t now);
 
-    // Tempo in hundredths of BPM. 0 changes nothing; a negative value is refused (false).
+    // Tempo in hundredths of BPM. 0 changes nothing; a negative value, or one too fast for a tick
+    // of at least 100 ns, is refused (false).
     bool SetTempo(int32_t hundredths);
     void Start();
     void Stop();

@@ -309,9 +309,10 @@ void CSmfImporter::ReadMeta(uint8_t type, const uint8_t* data, size_t length, CS
         if (track.GetName().empty()) track.SetName(text());
     } else if (type == 0x51 && length >= 3 && m_tempo < 0) {
         const int64_t micros = (int64_t(data[0]) << 16) | (data[1] << 8) | data[2];
-        // A zero tempo has no meaning; later tempos may still give one.
-        if (micros > 0)
-            m_tempo = std::clamp(TempoFromMicrosPerQuarter(micros), kMinTempo, kMaxTempo);
+        // The file's tempo is kept as it is; one no clock can run (0 microseconds, or a few
+        // microseconds per quarter) is skipped, and later tempos may still give one.
+        const int32_t tempo = micros > 0 ? TempoFromMicrosPerQuarter(micros) : 0;
+        if (TickPeriodOfTempo(tempo) > 0) m_tempo = tempo;
     }
 }
 
@@ -407,8 +408,8 @@ private:
         if (after != m_clips.begin() && cell < std::prev(after)->second->GetEnd())
             clip = std::prev(after)->second.get();
         if (!clip) {
-            auto made = std::make_unique<CClip>(cell, TickSum(cell, m_grid.GetTicks()),
-                                                std::string(), 0);
+            auto made =
+                std::make_unique<CClip>(cell, TickSum(cell, m_grid.GetTicks()), std::string(), 0);
             clip = m_clips.emplace_hint(after, cell, std::move(made))->second.get();
         }
         const tick relativeEnd = end - clip->GetStart();

@@ -25,9 +25,6 @@ public:
     // Latest tick an imported event may have; later times are refused as a bad file, which
     // keeps every later sum (note ends, clip grid rounding) inside the tick range.
     static constexpr tick kMaxTick = 0x3FFFFFFF;
-    // Tempo range accepted from a file (hundredths of BPM), as the transport allows it.
-    static constexpr int32_t kMinTempo = 2000;
-    static constexpr int32_t kMaxTempo = 25000;
 
     // services answers the questions and shows the messages; borrowed for the importer's life.
     explicit CSmfImporter(CUserServices& services);
