@@ -30,11 +30,11 @@ template <class Io, class Doc> void TransportLayout(Io& io, Doc& doc)
 {
     io.Field(kWireInt32, doc, &CProjectDoc::GetTempo, &CProjectDoc::SetTempo);
     io.Field(kWireInt32, doc, &CProjectDoc::GetSongPosition, &CProjectDoc::SetSongPosition);
-    io.Field(kWireInt32, doc, &CProjectDoc::IsLoopOn, &CProjectDoc::SetLoopOn);
+    io.Field(kWireInt32, doc, &CProjectDoc::GetLoopOnStored, &CProjectDoc::SetLoopOnStored);
     io.Field(kWireInt32, doc, &CProjectDoc::GetLoopStart, &CProjectDoc::SetLoopStart);
     io.Field(kWireInt32, doc, &CProjectDoc::GetLoopEnd, &CProjectDoc::SetLoopEnd);
-    io.Field(kWireInt32, doc, &CProjectDoc::IsSoloActive, &CProjectDoc::SetSoloActive);
-    io.Field(kWireInt32, doc, &CProjectDoc::IsMuteActive, &CProjectDoc::SetMuteActive);
+    io.Field(kWireInt32, doc, &CProjectDoc::GetSoloActiveStored, &CProjectDoc::SetSoloActiveStored);
+    io.Field(kWireInt32, doc, &CProjectDoc::GetMuteActiveStored, &CProjectDoc::SetMuteActiveStored);
 }
 
 void ReadHeader(CArchiveReader& ar)
@@ -144,11 +144,11 @@ void TakeContent(CProjectDoc& doc, CProjectDoc& read)
     doc.SetScale(read.GetScale());
     doc.SetTempo(read.GetTempo());
     doc.SetSongPosition(read.GetSongPosition());
-    doc.SetLoopOn(read.IsLoopOn());
+    doc.SetLoopOnStored(read.GetLoopOnStored());
     doc.SetLoopStart(read.GetLoopStart());
     doc.SetLoopEnd(read.GetLoopEnd());
-    doc.SetSoloActive(read.IsSoloActive());
-    doc.SetMuteActive(read.IsMuteActive());
+    doc.SetSoloActiveStored(read.GetSoloActiveStored());
+    doc.SetMuteActiveStored(read.GetMuteActiveStored());
     doc.RecomputeHighestIds();
 }
 

@@ -380,13 +380,19 @@ void CProjectDoc::StepSongPosition(int direction)
 
 void CProjectDoc::LoopChanged()
 {
-    if (m_player != nullptr) m_player->SetLoop(m_loopOn, m_loopStart, m_loopEnd);
+    if (m_player != nullptr) m_player->SetLoop(m_loopOn.IsOn(), m_loopStart, m_loopEnd);
     m_windows->TransportChanged();
 }
 
 void CProjectDoc::SetLoopOn(bool on)
 {
-    m_loopOn = on;
+    m_loopOn.Set(on);
+    LoopChanged();
+}
+
+void CProjectDoc::SetLoopOnStored(int32_t value)
+{
+    m_loopOn.SetStored(value);
     LoopChanged();
 }
 

@@ -12,6 +12,7 @@
 #include "editing/OperationHistory.h"
 #include "model/PhraseBank.h"
 #include "model/ProjectWindows.h"
+#include "model/StoredFlag.h"
 #include "model/TimeBase.h"
 #include "model/TrackList.h"
 
@@ -173,19 +174,26 @@ public:
     // One quarter note forward (direction > 0) or back (direction < 0, not below 0), for winding:
     // the player is not located; the caller locates with SetSongPosition when the wind ends.
     void StepSongPosition(int direction);
-    bool IsLoopOn() const { return m_loopOn; }
+    bool IsLoopOn() const { return m_loopOn.IsOn(); }
+    // The loop switch, solo and mute modes as the project file stores them (nonzero = on).
+    int32_t GetLoopOnStored() const { return m_loopOn.GetStored(); }
+    void SetLoopOnStored(int32_t value);
+    int32_t GetSoloActiveStored() const { return m_soloActive.GetStored(); }
+    void SetSoloActiveStored(int32_t value) { m_soloActive.SetStored(value); }
+    int32_t GetMuteActiveStored() const { return m_muteActive.GetStored(); }
+    void SetMuteActiveStored(int32_t value) { m_muteActive.SetStored(value); }
     // Changes of the loop switch and points reach an active player and the transport.
     void SetLoopOn(bool on);
-    void ToggleLoop() { SetLoopOn(!m_loopOn); }
+    void ToggleLoop() { SetLoopOn(!m_loopOn.IsOn()); }
     tick GetLoopStart() const { return m_loopStart; }
     void SetLoopStart(tick start);
     tick GetLoopEnd() const { return m_loopEnd; }
     void SetLoopEnd(tick end);
     // Solo and mute modes as the player last reported them.
-    bool IsSoloActive() const { return m_soloActive; }
-    void SetSoloActive(bool on) { m_soloActive = on; }
-    bool IsMuteActive() const { return m_muteActive; }
-    void SetMuteActive(bool on) { m_muteActive = on; }
+    bool IsSoloActive() const { return m_soloActive.IsOn(); }
+    void SetSoloActive(bool on) { m_soloActive.Set(on); }
+    bool IsMuteActive() const { return m_muteActive.IsOn(); }
+    void SetMuteActive(bool on) { m_muteActive.Set(on); }
 
     // --- Texts, defaults, signature, scale ---
     CProjectInfo& GetInfo() { return m_info; }
@@ -216,11 +224,11 @@ private:
     CTrackList m_tracks;
     int32_t m_tempo = kDefaultTempo;
     tick m_songPosition = 0;
-    bool m_loopOn = false;
+    CStoredFlag<int32_t> m_loopOn;
     tick m_loopStart = 0;
     tick m_loopEnd = 0;
-    bool m_soloActive = false;
-    bool m_muteActive = false;
+    CStoredFlag<int32_t> m_soloActive;
+    CStoredFlag<int32_t> m_muteActive;
     int32_t m_highestObjectId = 0;
     int32_t m_highestTrackId = 0;
     CProjectInfo m_info;

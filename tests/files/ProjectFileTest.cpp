@@ -313,3 +313,39 @@ TEST(ProjectFile, SavedFileLoadsWhateverWindowsAreOpen)
     ASSERT_EQ(ReadFailure(bytes, &read), "");
     EXPECT_EQ(read.GetWindows().SavedWindows(), (std::vector<CWindowState>{roll4, bank0, mixer}));
 }
+
+TEST(ProjectFile, SwitchesKeepTheNumberTheFileStores)
+{
+    // Each row: the eleven stored switches, in file order (phrase key follow, loop, hold,
+    // continue; track solo, mute, record, input; project loop, solo, mute).
+    const std::vector<std::vector<int>> rows = {
+        {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},
+        {2, 5, -1, 7, 2, 3, 100, -2, 5, 9, 0x7FFFFFFF},
+        {0, 2, 0, 3, 0, 4, 0, 0x7FFF, 0, 6, 0},
+    };
+    for (const std::vector<int>& f : rows) {
+        // clang-format off
+        const Bytes file =
+            HandHeader().Add(HandInfo()).I32(1).Str("B").I32(1)
+                .Add(HandMidiData({}, {}, 384, "P", 0, 1))
+                .Add(HandPhraseProperties(f[0], f[1], f[2], f[3]))
+                .I32(1).Str("T").I32(0).I32(2).I32(0)
+                .Add(HandTrackTail(f[4], f[5], f[6], f[7]))
+                .Add(HandTail(4, 4, 0, 0, 12000, f[8], f[9], f[10]))
+                .I32(0).Get();
+        // clang-format on
+        CProjectDoc doc;
+        ASSERT_EQ(ReadFailure(file, &doc), "");
+        EXPECT_EQ(ProjectFileBytes(doc), file) << f[1];
+
+        const CPhrase& phrase = doc.GetBankAt(0).GetPhraseAt(0);
+        const CTrack& track = *doc.GetTracks().GetAt(0);
+        const bool on[] = {phrase.GetKeyFollow(), phrase.GetLoop(),  phrase.GetHold(),
+                           phrase.GetContinue(),  track.GetSolo(),   track.GetMute(),
+                           track.GetRecord(),     track.GetInput(),  doc.IsLoopOn(),
+                           doc.IsSoloActive(),    doc.IsMuteActive()};
+        for (size_t i = 0; i < f.size(); ++i)
+            EXPECT_EQ(on[i], f[i] != 0) << "switch " << i << " stored as " << f[i];
+    }
+}
