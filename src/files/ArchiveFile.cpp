@@ -55,12 +55,16 @@ std::string LowerExtension(const std::string& path)
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a FIFO for reading would otherwise wait for a writer forever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw CFileError(SystemErrorText("opened", path, errno));
     CFdGuard guard(fd);
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))
-        throw CFileError(SystemErrorText("opened", path, S_ISDIR(info.st_mode) ? EISDIR : errno));
+    if (::fstat(fd, &info) != 0) throw CFileError(SystemErrorText("opened", path, errno));
+    if (S_ISDIR(info.st_mode)) throw CFileError(SystemErrorText("opened", path, EISDIR));
+    // A pipe or a device has no end to read to, or none that is a project.
+    if (!S_ISREG(info.st_mode))
+        throw CFileError(path + " could not be opened: it is not a regular file.");
     std::vector<uint8_t> bytes;
     try {
         bytes.reserve(static_cast<size_t>(std::max<off_t>(info.st_size, 0)));

@@ -21,7 +21,7 @@ std::string Slurp(const std::string& path)
 
 } // namespace
 
-CliResult RunCli(const std::vector<std::string>& args)
+CliResult RunCli(const std::vector<std::string>& args, const std::string& stdoutPath)
 {
     char outPath[] = "/tmp/twcli-out-XXXXXX";
     char errPath[] = "/tmp/twcli-err-XXXXXX";
@@ -30,11 +30,14 @@ CliResult RunCli(const std::vector<std::string>& args)
     CliResult result;
     const pid_t pid = fork();
     if (pid == 0) {
-        dup2(outFd, 1);
+        const int toFd = stdoutPath.empty() ? outFd : open(stdoutPath.c_str(), O_WRONLY);
+        dup2(toFd, 1);
+        alarm(30); // survives exec: a hanging run ends as killed, not as a stuck test
         dup2(errFd, 2);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(TW_CLI_PATH));
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execv(TW_CLI_PATH, argv.data());
         _exit(127);
