@@ -64,13 +64,14 @@ public:
     ~CProjectDoc() override;
 
     // --- History ---
-    // Clears the history, then the content (see DeleteContents).
+    // Clears the history, then the content (see DeleteContents). An active project stays active:
+    // playback stops and the player is handed the emptied project.
     void Clear() override;
     // Stores the flag and lets the open main windows rebuild their titles.
     void SetModified(bool modified) override;
     // Clears the history, deletes every bank and track, resets the time signature to 4/4, clears
     // the path, sets both highest ids to 0 and re-initialises the info. Tempo, loop and editing
-    // defaults stay. The project must not be active (the player would keep its objects).
+    // defaults stay. An active project stays active, as for Clear.
     void DeleteContents();
 
     // --- Files (defined with the file formats, in files/) ---
@@ -211,6 +212,8 @@ private:
     // Another track on the same output port and channel as track, or null.
     CTrack* FindChannelPartner(const CTrack& track);
     // Stores a property from 101 upwards through the player or directly, as activity says.
+    // Clear without regard to the player.
+    void ClearContent();
     bool StoreTrackProperty(CTrack& track, int32_t number, int64_t value);
     // Gives every track on track's port and channel the value of a channel property.
     void SetChannelValue(CTrack& track, int32_t number, uint8_t value);
