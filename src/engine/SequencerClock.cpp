@@ -121,7 +121,9 @@ void CSequencerClock::Pass(int64_t now)
 {
     int64_t due = now + kLookAhead - m_lastTickTime;
     if (due <= 0 || m_tickPeriod == 0) return;
-    if (due > kMaxCatchUp) {
+    // Counted beyond the tick now due, so that a tick longer than the cap (a very slow tempo)
+    // still waits its whole period.
+    if (due > kMaxCatchUp + m_tickPeriod) {
         m_lastTickTime = now + kLookAhead - m_tickPeriod;
         due = m_tickPeriod;
     }
@@ -140,6 +142,11 @@ void CSequencerClock::PlayingPass(int64_t due)
         const tick position = GetPosition();
         Tick(position);
         HandOverNextTick();
+        if (position == kLastTick) {
+            // No tick follows the last one: the transport stops there.
+            Stop();
+            return;
+        }
         const tick next = position + 1;
         SetPosition(next);
         if (m_loopActive && next == m_loopEnd && m_loopStart < m_loopEnd) {
@@ -173,7 +180,8 @@ void CSequencerClock::CountRealtimeTick(bool mayClock)
 {
     if (mayClock && m_clockOut && m_realtimeCounter % kTicksPerClock == 0)
         QueueClockMessage(kTimingClock);
-    ++m_realtimeCounter;
+    // Wrapping to 0 keeps the pulse phase: 2^31 is a multiple of kTicksPerClock.
+    m_realtimeCounter = m_realtimeCounter == INT32_MAX ? 0 : m_realtimeCounter + 1;
 }
 
 void CSequencerClock::HandOverNextTick()
