@@ -274,7 +274,8 @@ int CMidiEngineProxy::SendInstrumentSettings()
 
 int CMidiEngineProxy::SetRecordSettings(const CRecordSettings& settings)
 {
-    return PlayControl(CPlayControl::kRecordSettings, reinterpret_cast<intptr_t>(&settings));
+    return Send(CEngineCommand(E::SetNodeParameter, kPlayControlAddress,
+                               static_cast<int64_t>(CPlayControl::kRecordSettings), &settings));
 }
 
 bool CMidiEngineProxy::PostUiEvent(const CTrack& track, uint8_t status, uint8_t data1,
@@ -376,8 +377,9 @@ int CMidiEngineProxy::Clear()
 
 int CMidiEngineProxy::CommitRecordedClip(CClip& clip, CTrack& track, tick start)
 {
-    return SendAdd(m_mailbox.Clips(), clip,
-                   CEngineCommand(E::CommitRecordedClip, &clip, &track, static_cast<int64_t>(start)));
+    return SendAdd(
+        m_mailbox.Clips(), clip,
+        CEngineCommand(E::CommitRecordedClip, &clip, &track, static_cast<int64_t>(start)));
 }
 
 // ---- Model edits ----
