@@ -45,6 +45,8 @@ bool CMidiEngineProxy::AttachEngine(CMidiEngine* engine)
 int CMidiEngineProxy::Send(const CEngineCommand& command)
 {
     std::lock_guard lock(m_sendLock);
+    // A command may make the engine post (play state, finished takes): room first, on this side.
+    m_mailbox.GrowIfLow();
     return Run(command);
 }
 

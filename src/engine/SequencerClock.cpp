@@ -113,7 +113,7 @@ bool CSequencerClock::SetTempo(int32_t hundredths)
     if (period == 0) return false;
     m_tempo = static_cast<double>(hundredths / 100);
     m_tickPeriod = period;
-    m_engine.GetMailbox().Post<CTransportNotification>(CTransportNotification::kTempo, hundredths);
+    m_engine.GetMailbox().PostTempo(hundredths);
     return true;
 }
 
