@@ -1,5 +1,6 @@
 #include "engine/MidiEngineProxy.h"
 
+#include "devices/MidiMsg.h"
 #include "engine/EngineProjectView.h"
 #include "engine/MidiEngine.h"
 #include "engine/ModelEdits.h"
@@ -45,8 +46,10 @@ bool CMidiEngineProxy::AttachEngine(CMidiEngine* engine)
 int CMidiEngineProxy::Send(const CEngineCommand& command)
 {
     std::lock_guard lock(m_sendLock);
-    // A command may make the engine post (play state, finished takes): room first, on this side.
+    // A command may make the engine post (play state, finished takes) and queue messages (a reset
+    // of every output): room for both first, allocated on this side, never on the music thread.
     m_mailbox.GrowIfLow();
+    CMidiMsgPool::Instance().Replenish();
     return Run(command);
 }
 

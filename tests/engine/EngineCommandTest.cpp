@@ -1,5 +1,6 @@
 #include "EngineFixture.h"
 
+#include "devices/MidiMsg.h"
 #include "engine/EngineProjectView.h"
 #include "engine/PhrasePlayer.h"
 #include "engine/RecordSettings.h"
@@ -142,6 +143,25 @@ TEST_F(EngineCommandTest, ResetOutputsQueuesSevenMessagesPerChannel)
     EXPECT_EQ(sent.front().bytes[0], 0xD0);
     EXPECT_EQ(sent.back().bytes[0], 0xBF);
     EXPECT_EQ(sent.back().bytes[1], 123);
+}
+
+TEST_F(EngineCommandTest, MessageNodesAreReadiedBeforeCommandsNotOnTheMusicThread)
+{
+    InitialiseWithOutput();
+    CMidiMsgPool& pool = CMidiMsgPool::Instance();
+    // This thread plays the music thread's part: its takes never allocate. Every free node is
+    // held first, so only the nodes readied before each command can serve it.
+    CMidiMsgPool::MarkRealTimeThread(true);
+    CMidiMsgList hoard;
+    while (hoard.Append(CMidiMsg{})) {
+    }
+    const int64_t shortBefore = pool.GetShortCount();
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(proxy.ResetOutputs(), 1);
+    EXPECT_EQ(pool.GetShortCount(), shortBefore + 0) << "no message went missing";
+    RunTicks(1);
+    EXPECT_EQ(backend.GetSent(0).size(), 200u * 112u);
+    CMidiMsgPool::MarkRealTimeThread(false);
 }
 
 // A small project: two tracks (the first with two clips) and two phrases.
