@@ -271,8 +271,16 @@ std::unique_ptr<CTrack> ReadTrack(CArchiveReader& ar)
     CFieldReader io(ar);
     TrackHeadLayout(io, *track);
     const int32_t count = ar.ReadCount(kMinClipBytes);
+    std::vector<std::unique_ptr<CClip>> clips;
+    clips.reserve(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i)
-        track->AddClipInOrder(ReadClip(ar));
+        clips.push_back(ReadClip(ar));
+    // Clips stored out of order are sorted once, equal starts keeping their file order, as
+    // adding each one sorted would place them.
+    std::stable_sort(clips.begin(), clips.end(),
+                     [](const auto& a, const auto& b) { return a->GetStart() < b->GetStart(); });
+    for (auto& clip : clips)
+        track->AddClipInOrder(std::move(clip));
     TrackTailLayout(io, *track);
     return track;
 }

@@ -349,3 +349,37 @@ TEST(ProjectFile, SwitchesKeepTheNumberTheFileStores)
             EXPECT_EQ(on[i], f[i] != 0) << "switch " << i << " stored as " << f[i];
     }
 }
+
+TEST(ProjectFile, ClipsStoredOutOfOrderAndAWindowPerObjectLoad)
+{
+    auto doc = BlankDoc();
+    auto track = std::make_unique<CTrack>();
+    const std::vector<std::pair<tick, int32_t>> stored = {{300, 1}, {100, 2}, {200, 3},
+                                                          {100, 4}, {0, 5},   {100, 6}};
+    for (const auto& [start, id] : stored) {
+        auto clip = std::make_unique<CClip>(start, 96, "C", 0);
+        clip->SetId(id);
+        track->InsertClipAt(track->GetClipCount(), std::move(clip));
+        doc->GetWindows().OpenSavedWindow({EWindowKind::PianoRoll, id, {}, Bytes(54, 1)});
+    }
+    doc->GetTracks().InsertAt(-1, std::move(track));
+    for (int32_t b = 0; b < 3; ++b) {
+        doc->InsertBank(-1, std::make_unique<CPhraseBank>("B"));
+        doc->GetWindows().OpenSavedWindow({EWindowKind::PhraseBank, b, {}, Bytes(12, 2)});
+    }
+    CProjectDoc read;
+    ASSERT_EQ(ReadFailure(ProjectFileBytes(*doc), &read), "");
+    // In start order; clips with one start keep the order the file gave them.
+    std::vector<std::pair<tick, int32_t>> clips;
+    const CTrack& loaded = *read.GetTracks().GetAt(0);
+    for (int32_t i = 0; i < loaded.GetClipCount(); ++i)
+        clips.emplace_back(loaded.GetClipAt(i).GetStart(), loaded.GetClipAt(i).GetId());
+    EXPECT_EQ(clips, (std::vector<std::pair<tick, int32_t>>{
+                         {0, 5}, {100, 2}, {100, 4}, {100, 6}, {200, 3}, {300, 1}}));
+    EXPECT_EQ(read.GetWindows().SavedWindows(), doc->GetWindows().SavedWindows());
+    for (const auto& [start, id] : stored)
+        EXPECT_TRUE(read.GetWindows().HasSavedWindow(EWindowKind::PianoRoll, id)) << id;
+    EXPECT_FALSE(read.GetWindows().HasSavedWindow(EWindowKind::PianoRoll, 7));
+    EXPECT_TRUE(read.GetWindows().HasSavedWindow(EWindowKind::PhraseBank, 2));
+    EXPECT_FALSE(read.GetWindows().HasSavedWindow(EWindowKind::PhraseBank, 3));
+}
