@@ -1,14 +1,161 @@
 #include "engine/ClipPlayer.h"
 
+#include "engine/PlayerSupport.h"
+#include "engine/TrackPlayer.h"
+#include "model/Clip.h"
+#include "model/Track.h"
+
+namespace {
+constexpr uint8_t kNoteOn = 0x90;
+constexpr uint8_t kNoteOff = 0x80;
+
+SNoteShape ShapeOf(const CTrack& track)
+{
+    return {track.GetTranspose(),    track.GetVelocityOffset(),    track.GetPitchLimitFrom(),
+            track.GetPitchLimitTo(), track.GetVelocityLimitFrom(), track.GetVelocityLimitTo()};
+}
+} // namespace
+
 CClipPlayer::CClipPlayer(CClip& clip, CTrack& track) : m_clip(clip), m_track(track)
 {
     SetNodeName("ClipPlayer");
+    ComputeWindow();
 }
-
-void CClipPlayer::PlayTick(tick /*position*/)
-{}
 
 CClipPlayer::~CClipPlayer()
 {
+    Flush();
     DisconnectAll(this);
+}
+
+void CClipPlayer::OnOutputConnected(CMidiNode* other)
+{
+    if (m_trackPlayer == nullptr && other->GetKind() == ENodeKind::TrackPlayer)
+        m_trackPlayer = static_cast<CTrackPlayer*>(other);
+}
+
+void CClipPlayer::OnOutputDisconnected(CMidiNode* other)
+{
+    // The connection still exists here: the notes this player started end where they sound.
+    if (other != m_trackPlayer) return;
+    Flush();
+    m_trackPlayer = nullptr;
+}
+
+tick CClipPlayer::LocalOf(tick position) const
+{
+    return SaturatedTick(int64_t{position} - m_windowStart);
+}
+
+tick CClipPlayer::Grid() const
+{
+    return m_track.get().GetPlayQuantize().GetTicks();
+}
+
+void CClipPlayer::ComputeWindow()
+{
+    const tick delay = m_track.get().GetDelay();
+    m_windowStart = SaturatedTick(int64_t{m_clip.GetStart()} + delay);
+    m_windowEnd = SaturatedTick(int64_t{m_clip.GetStart()} + m_clip.GetLength() + delay);
+}
+
+void CClipPlayer::PlayTick(tick position)
+{
+    CMidiMsgList noteOffs;
+    if (!m_pendingOffs.IsEmpty()) {
+        m_pendingOffs.MoveIf(noteOffs, [](CMidiMsg& msg) { return --msg.time <= 0; });
+        for (CMidiMsg& msg : noteOffs)
+            msg.time = 0;
+    }
+    CMidiMsgList noteOns;
+    CMidiMsgList events;
+    if (InWindow(position)) {
+        const tick local = LocalOf(position);
+        const bool silenced = m_trackPlayer != nullptr && m_trackPlayer->IsSilenced();
+        PlayNotes(local, silenced, noteOns);
+        PlayEvents(local, silenced, events);
+    }
+    if (m_trackPlayer != nullptr) Deliver(nullptr, noteOns, noteOffs, events);
+}
+
+void CClipPlayer::PlayNotes(tick local, bool silenced, CMidiMsgList& noteOns)
+{
+    const CNoteList& notes = m_clip.GetNotes();
+    const tick grid = Grid();
+    const int count = notes.GetCount();
+    const SNoteShape shape = ShapeOf(m_track.get());
+    // A note whose floored start already lies behind (placed there by a locate or left behind by
+    // a quantize change) is passed over, so the iterator can never stall.
+    for (; m_noteIt < count; ++m_noteIt) {
+        const CNote& note = notes[m_noteIt];
+        const tick at = FloorToGridTicks(note.m_start, grid);
+        if (at > local) break;
+        if (at < local || silenced) continue;
+        uint8_t key = 0;
+        uint8_t velocity = 0;
+        if (!shape.Apply(note.m_pitch, note.m_velocity, key, velocity)) continue;
+        const tick length = CeilToGridTicks(std::max<tick>(note.GetLength(), 0), grid);
+        noteOns.Append(CMidiMsg::Make(kNoteOn, key, velocity));
+        m_pendingOffs.Append(CMidiMsg::Make(kNoteOff, key, note.m_offVelocity & 0x7F, length));
+    }
+}
+
+void CClipPlayer::PlayEvents(tick local, bool silenced, CMidiMsgList& events)
+{
+    const CEventList& list = m_clip.GetEvents();
+    const tick grid = Grid();
+    const int count = list.GetCount();
+    for (; m_eventIt < count; ++m_eventIt) {
+        const CMidiEvent& event = list[m_eventIt];
+        const tick at = FloorToGridTicks(event.m_time, grid);
+        if (at > local) break;
+        if (at < local || silenced) continue;
+        events.Append(
+            CMidiMsg::Make(event.m_kind & 0xF0, event.m_data1 & 0x7F, event.m_data2 & 0x7F));
+    }
+}
+
+void CClipPlayer::Seek(tick position)
+{
+    const tick local = LocalOf(position);
+    const tick grid = Grid();
+    m_noteIt = FirstFrom(m_clip.GetNotes(), 0, local, grid);
+    m_eventIt = FirstFrom(m_clip.GetEvents(), 0, local, grid);
+}
+
+void CClipPlayer::UpdateWindow(tick position)
+{
+    ComputeWindow();
+    if (!InWindow(position)) Flush();
+    Seek(position);
+}
+
+void CClipPlayer::OnListChanged(const CListChange& change, tick position)
+{
+    const tick local = LocalOf(position);
+    const tick grid = Grid();
+    if (change.list == EDataList::Notes) {
+        const CNoteList& notes = m_clip.GetNotes();
+        m_noteIt = change.replaced ? FirstFrom(notes, 0, local, grid)
+                                   : ShiftIterator(notes, m_noteIt, change, local, grid);
+    } else {
+        const CEventList& events = m_clip.GetEvents();
+        m_eventIt = change.replaced ? FirstFrom(events, 0, local, grid)
+                                    : ShiftIterator(events, m_eventIt, change, local, grid);
+    }
+}
+
+void CClipPlayer::Flush()
+{
+    if (m_pendingOffs.IsEmpty()) return;
+    // Taken out first, so a receiver that flushes again finds nothing left.
+    CMidiMsgList offs(std::move(m_pendingOffs));
+    for (CMidiMsg& msg : offs)
+        msg.time = 0;
+    if (m_trackPlayer != nullptr) ForwardNoteOffs(offs);
+}
+
+void CClipPlayer::Audition(const CNoteList& notes, int64_t tickPeriod)
+{
+    if (m_trackPlayer != nullptr) m_trackPlayer->Audition(notes, tickPeriod);
 }

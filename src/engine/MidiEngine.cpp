@@ -71,7 +71,8 @@ bool NumberArg(const CEngineCommand& command, int index, int64_t& out)
 } // namespace
 
 CMidiEngine::CMidiEngine(CMidiBackend& backend, CEngineMailbox& mailbox)
-    : m_backend(backend), m_mailbox(mailbox), m_clock(*this), m_playControl(*this)
+    : m_backend(backend), m_mailbox(mailbox), m_clock(*this),
+      m_playControl(*this), m_playerContext{mailbox, m_clock}
 {
     m_lastError.reserve(512);
     m_devices.SetInputSignal([this] { m_inputArrived.Set(); });
@@ -220,10 +221,15 @@ int CMidiEngine::SetNodeParameter(const CEngineCommand& command)
 
 int CMidiEngine::Audition(const CEngineCommand& command)
 {
-    // The players sound the notes once they play; until then the arguments are only checked.
     const auto* notes = command.Get<const CNoteList*>(1);
-    if (command.GetObject<CMidiData>(0) == nullptr || notes == nullptr || *notes == nullptr)
-        return Fail(kBadArguments);
+    CMidiData* owner = command.GetObject<CMidiData>(0);
+    if (owner == nullptr || notes == nullptr || *notes == nullptr) return Fail(kBadArguments);
+    const int64_t period = m_clock.GetTickPeriod();
+    if (CPhrasePlayer* player = PhrasePlayerOf(*owner)) player->Audition(**notes, period);
+    if (owner->IsClip()) {
+        if (CClipPlayer* player = FindClipPlayer(static_cast<const CClip*>(owner)))
+            player->Audition(**notes, period);
+    }
     return 1;
 }
 
@@ -253,6 +259,7 @@ int CMidiEngine::LoadProject(const CEngineProjectView* project)
 
 int CMidiEngine::Clear()
 {
+    m_clipOrder.clear();
     m_clipPlayers.clear();
     m_recordedClipPlayers.clear();
     m_uiEvents.Clear();
@@ -303,10 +310,15 @@ CPhrasePlayer* CMidiEngine::PhrasePlayerOf(const CMidiData& owner) const
 
 template <class F> void CMidiEngine::ForEachClipPlayer(F&& f)
 {
-    for (auto& entry : m_clipPlayers)
-        f(*entry.second);
-    for (auto& entry : m_recordedClipPlayers)
-        f(*entry.second);
+    for (size_t i = 0; i < m_clipOrder.size(); ++i)
+        f(*m_clipOrder[i]);
+}
+
+void CMidiEngine::ForgetClipPlayer(const CClipPlayer* player)
+{
+    if (player == nullptr) return;
+    auto it = std::find(m_clipOrder.begin(), m_clipOrder.end(), player);
+    if (it != m_clipOrder.end()) m_clipOrder.erase(it);
 }
 
 template <class F> void CMidiEngine::ForEachClipPlayerOf(const CTrack& track, F&& f)
@@ -323,7 +335,7 @@ int CMidiEngine::AddPhrasePlayer(CPhrase* phrase)
         if (&existing->GetPhrase() == phrase) return 1;
         return Fail("Another phrase with the same identifier already has a player.");
     }
-    auto player = std::make_unique<CPhrasePlayer>(*phrase);
+    auto player = std::make_unique<CPhrasePlayer>(*phrase, m_playerContext);
     CPhrasePlayer& added = *player;
     m_phrasePlayers.emplace(phrase->GetId(), std::move(player));
     ReconnectPhrasePlayer(added);
@@ -361,7 +373,7 @@ int CMidiEngine::AddTrackPlayer(CTrack* track)
         if (&existing->GetTrack() == track) return 1;
         return Fail("Another track with the same identifier already has a player.");
     }
-    auto player = std::make_unique<CTrackPlayer>(*track, m_mailbox);
+    auto player = std::make_unique<CTrackPlayer>(*track, m_playerContext);
     CTrackPlayer& added = *player;
     m_trackPlayers.emplace(track->GetId(), std::move(player));
     ReconnectTrackOutput(added);
@@ -382,6 +394,8 @@ int CMidiEngine::RemoveTrackPlayer(CTrack* track)
 {
     if (track == nullptr) return Fail(kBadArguments);
     auto ofTrack = [track](const auto& entry) { return &entry.second->GetTrack() == track; };
+    std::erase_if(m_clipOrder,
+                  [track](const CClipPlayer* player) { return &player->GetTrack() == track; });
     std::erase_if(m_clipPlayers, ofTrack);
     std::erase_if(m_recordedClipPlayers, ofTrack);
     if (TrackPlayerOf(*track) != nullptr) m_trackPlayers.erase(track->GetId());
@@ -394,6 +408,9 @@ int CMidiEngine::AddClipPlayer(CClip* clip, CTrack* track)
     if (FindClipPlayer(clip) != nullptr) return 1;
     auto player = std::make_unique<CClipPlayer>(*clip, *track);
     Connect(player.get(), FindTrackPlayer(track->GetId()));
+    player->Seek(GetPosition());
+    m_clipOrder.reserve(m_clipOrder.size() + 1);
+    m_clipOrder.push_back(player.get());
     m_clipPlayers.emplace(clip, std::move(player));
     return 1;
 }
@@ -401,6 +418,9 @@ int CMidiEngine::AddClipPlayer(CClip* clip, CTrack* track)
 int CMidiEngine::RemoveClipPlayer(CClip* clip)
 {
     if (clip == nullptr) return Fail(kBadArguments);
+    CClipPlayer* player = FindClipPlayer(clip);
+    if (player == nullptr) player = FindRecordedClipPlayer(clip);
+    ForgetClipPlayer(player);
     if (m_clipPlayers.erase(clip) == 0) m_recordedClipPlayers.erase(clip);
     return 1;
 }
@@ -421,6 +441,10 @@ int CMidiEngine::CommitRecordedClip(const CEngineCommand& command)
     DisconnectOutputs(player.get());
     Connect(player.get(), FindTrackPlayer(track->GetId()));
     player->UpdateWindow(GetPosition());
+    if (CClipPlayer* stale = FindClipPlayer(clip)) {
+        ForgetClipPlayer(stale);
+        m_clipPlayers.erase(clip);
+    }
     m_clipPlayers[clip] = std::move(player);
     return 1;
 }
@@ -517,8 +541,8 @@ void CMidiEngine::AfterPhraseProperty(CPhrasePlayer& player, int32_t code)
 
 void CMidiEngine::BeforeTrackProperty(CTrackPlayer& player, int32_t code)
 {
-    // Pending note-offs leave on the old channel.
-    if (code == 102) player.FlushClipPlayers();
+    // Sounding notes end on the old channel and output.
+    if (code == 101 || code == 102) player.EndSoundingNotes();
 }
 
 void CMidiEngine::AfterTrackProperty(CTrackPlayer& player, int32_t code)
@@ -553,6 +577,8 @@ void CMidiEngine::AfterTrackProperty(CTrackPlayer& player, int32_t code)
 
 void CMidiEngine::AdvancePhraseVoices()
 {
+    // Every tick, playing or stopped, starts here.
+    ++m_playerContext.tickSerial;
     for (auto& entry : m_phrasePlayers)
         entry.second->AdvanceVoices();
 }
@@ -579,6 +605,18 @@ void CMidiEngine::SeekClipPlayers(tick position)
         player.Flush();
         player.Seek(position);
     });
+}
+
+bool CMidiEngine::HasPendingNoteOffs() const
+{
+    for (const CClipPlayer* player : m_clipOrder)
+        if (player->GetPendingCount() > 0) return true;
+    for (const auto& entry : m_phrasePlayers) {
+        const CPhrasePlayer& player = *entry.second;
+        for (int32_t i = 0; i < player.GetVoiceCount(); ++i)
+            if (player.GetVoice(i).GetPendingCount() > 0) return true;
+    }
+    return false;
 }
 
 void CMidiEngine::RestartRecordings(tick position)
