@@ -78,8 +78,9 @@ void CTrackPlayer::ReleaseForeignNotes()
     CMidiMsgList offs;
     const auto status = static_cast<uint8_t>(kNoteOff | (m_track.GetOutputChannel() & 0x0F));
     for (size_t key = 0; key < m_foreignSounding.size(); ++key) {
+        const int32_t delay = OffDelay(static_cast<uint8_t>(key));
         for (uint16_t n = m_foreignSounding[key]; n > 0; --n)
-            offs.Append(CMidiMsg::Make(status, static_cast<uint8_t>(key), 0));
+            offs.Append(CMidiMsg::Make(status, static_cast<uint8_t>(key), 0, delay));
         m_foreignSounding[key] = 0;
     }
     if (!offs.IsEmpty()) ForwardNoteOffs(offs);
@@ -142,16 +143,26 @@ void CTrackPlayer::Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind)
     if (!fromClip && IsRecording()) RecordIncoming(channelled, kind);
 }
 
-void CTrackPlayer::CountForeign(const CMidiMsgList& channelled, EList kind)
+void CTrackPlayer::CountForeign(CMidiMsgList& channelled, EList kind)
 {
     if (kind == EList::Events) return;
-    for (const CMidiMsg& msg : channelled) {
-        uint16_t& count = m_foreignSounding[msg.data1 & 0x7F];
-        if (kind == EList::NoteOns)
+    for (CMidiMsg& msg : channelled) {
+        const uint8_t key = msg.data1 & 0x7F;
+        uint16_t& count = m_foreignSounding[key];
+        if (kind == EList::NoteOns) {
             ++count;
-        else if (count > 0)
-            --count;
+            m_foreignOnSerial[key] = m_context.tickSerial;
+        } else {
+            msg.time = OffDelay(key);
+            if (count > 0) --count;
+        }
     }
+}
+
+int32_t CTrackPlayer::OffDelay(uint8_t key) const
+{
+    // The output driver counts the time word down once per hand-over: 2 means the next but one.
+    return m_foreignSounding[key] > 0 && m_foreignOnSerial[key] == m_context.tickSerial ? 2 : 0;
 }
 
 void CTrackPlayer::PostActivity()

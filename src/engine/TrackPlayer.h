@@ -69,7 +69,10 @@ public:
 private:
     enum class EList { NoteOns, NoteOffs, Events };
     void Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind);
-    void CountForeign(const CMidiMsgList& channelled, EList kind);
+    // Counts foreign notes on and off; note-offs that would overtake their note-on are held back.
+    void CountForeign(CMidiMsgList& channelled, EList kind);
+    // The countdown a note-off of key needs so that it leaves after that key's note-on.
+    int32_t OffDelay(uint8_t key) const;
     void ReleaseForeignNotes();
     void PostActivity();
     void PostMixerFeedback(const CMidiMsgList& events);
@@ -84,4 +87,8 @@ private:
     // Per key, note-ons from sources other than clip players (live thru, phrases) minus their
     // note-offs; clip players keep their own pending lists.
     std::array<uint16_t, 128> m_foreignSounding{};
+    // Per key, the tick serial at which the last foreign note-on passed. A note-off for it in the
+    // same tick would reach the device in the same hand-over, which sends note-offs first: it
+    // waits for the next hand-over instead.
+    std::array<uint64_t, 128> m_foreignOnSerial{};
 };

@@ -24,23 +24,25 @@ struct SHeard {
     uint8_t status = 0;
     uint8_t data1 = 0;
     uint8_t data2 = 0;
+    int device = 0; // output device index
     bool operator==(const SHeard&) const = default;
 };
 
 inline std::ostream& operator<<(std::ostream& out, const SHeard& h)
 {
     return out << "{" << h.at << ", 0x" << std::hex << int(h.status) << std::dec << ", "
-               << int(h.data1) << ", " << int(h.data2) << "}";
+               << int(h.data1) << ", " << int(h.data2) << ", device " << h.device << "}";
 }
 
-// Notes still sounding after messages: per (channel, key), note-ons minus note-offs, as a synth
-// counts them (a note-on of velocity 0 is a note-off). Empty when nothing hangs.
+// Notes still sounding after messages: per (device × 16 + channel, key), note-ons minus
+// note-offs, as a synth counts them (a note-on of velocity 0 is a note-off). Empty when nothing
+// hangs.
 inline std::map<std::pair<int, int>, int> Hanging(const std::vector<SHeard>& heard)
 {
     std::map<std::pair<int, int>, int> sounding;
     for (const SHeard& h : heard) {
         const int kind = h.status & 0xF0;
-        const std::pair<int, int> note{h.status & 0x0F, h.data1};
+        const std::pair<int, int> note{h.device * 16 + (h.status & 0x0F), h.data1};
         if (kind == 0x90 && h.data2 > 0) {
             ++sounding[note];
         } else if (kind == 0x80 || kind == 0x90) {
@@ -125,8 +127,9 @@ protected:
 private:
     void Collect(tick at, std::vector<SHeard>& heard)
     {
-        for (const SMidiOutRecord& r : backend.GetSent(0))
-            heard.push_back({at, r.bytes[0], r.bytes[1], r.bytes[2]});
+        for (int device = 0; device < 2; ++device)
+            for (const SMidiOutRecord& r : backend.GetSent(device))
+                heard.push_back({at, r.bytes[0], r.bytes[1], r.bytes[2], device});
         backend.ClearSent();
     }
 
