@@ -62,20 +62,18 @@ void CClipPlayer::ComputeWindow()
 void CClipPlayer::PlayTick(tick position)
 {
     CMidiMsgList noteOffs;
-    if (!m_pendingOffs.IsEmpty()) {
-        m_pendingOffs.MoveIf(noteOffs, [](CMidiMsg& msg) { return --msg.time <= 0; });
-        for (CMidiMsg& msg : noteOffs)
-            msg.time = 0;
-    }
+    m_pendingOffs.Advance(noteOffs);
     CMidiMsgList noteOns;
     CMidiMsgList events;
-    if (InWindow(position)) {
+    if (ContainsTick(position)) {
         const tick local = LocalOf(position);
         const bool silenced = m_trackPlayer != nullptr && m_trackPlayer->IsSilenced();
         PlayNotes(local, silenced, noteOns);
         PlayEvents(local, silenced, events);
     }
-    if (m_trackPlayer != nullptr) Deliver(nullptr, noteOns, noteOffs, events);
+    if (m_trackPlayer == nullptr) return;
+    if (!noteOns.IsEmpty() || !noteOffs.IsEmpty() || !events.IsEmpty())
+        Deliver(nullptr, noteOns, noteOffs, events);
 }
 
 void CClipPlayer::PlayNotes(tick local, bool silenced, CMidiMsgList& noteOns)
@@ -83,6 +81,7 @@ void CClipPlayer::PlayNotes(tick local, bool silenced, CMidiMsgList& noteOns)
     const CNoteList& notes = m_clip.GetNotes();
     const tick grid = Grid();
     const int count = notes.GetCount();
+    if (m_noteIt >= count || FloorToGridTicks(notes[m_noteIt].m_start, grid) > local) return;
     const SNoteShape shape = ShapeOf(m_track.get());
     // A note whose floored start already lies behind (placed there by a locate or left behind by
     // a quantize change) is passed over, so the iterator can never stall.
@@ -96,7 +95,7 @@ void CClipPlayer::PlayNotes(tick local, bool silenced, CMidiMsgList& noteOns)
         if (!shape.Apply(note.m_pitch, note.m_velocity, key, velocity)) continue;
         const tick length = CeilToGridTicks(std::max<tick>(note.GetLength(), 0), grid);
         noteOns.Append(CMidiMsg::Make(kNoteOn, key, velocity));
-        m_pendingOffs.Append(CMidiMsg::Make(kNoteOff, key, note.m_offVelocity & 0x7F, length));
+        m_pendingOffs.Add(kNoteOff, key, note.m_offVelocity & 0x7F, length);
     }
 }
 
@@ -126,7 +125,7 @@ void CClipPlayer::Seek(tick position)
 void CClipPlayer::UpdateWindow(tick position)
 {
     ComputeWindow();
-    if (!InWindow(position)) Flush();
+    if (!ContainsTick(position)) Flush();
     Seek(position);
 }
 
@@ -149,9 +148,8 @@ void CClipPlayer::Flush()
 {
     if (m_pendingOffs.IsEmpty()) return;
     // Taken out first, so a receiver that flushes again finds nothing left.
-    CMidiMsgList offs(std::move(m_pendingOffs));
-    for (CMidiMsg& msg : offs)
-        msg.time = 0;
+    CMidiMsgList offs;
+    m_pendingOffs.TakeAll(offs);
     if (m_trackPlayer != nullptr) ForwardNoteOffs(offs);
 }
 

@@ -9,6 +9,7 @@
 
 #include "devices/MidiNode.h"
 #include "engine/ModelEdits.h"
+#include "engine/PlayerSupport.h"
 #include "model/TimeBase.h"
 
 #include <functional>
@@ -50,6 +51,11 @@ public:
     // Passes notes to the track player, which sounds them at once on the outputs.
     void Audition(const CNoteList& notes, int64_t tickPeriod);
 
+    // True when song tick position lies in the window.
+    bool ContainsTick(tick position) const
+    {
+        return position >= m_windowStart && position < m_windowEnd;
+    }
     tick GetWindowStart() const { return m_windowStart; } // song ticks, inclusive
     tick GetWindowEnd() const { return m_windowEnd; }     // song ticks, exclusive
     int GetNoteIterator() const { return m_noteIt; }
@@ -60,10 +66,6 @@ public:
     void OnOutputDisconnected(CMidiNode* other) override;
 
 private:
-    bool InWindow(tick position) const
-    {
-        return position >= m_windowStart && position < m_windowEnd;
-    }
     // Local clip time of song tick position.
     tick LocalOf(tick position) const;
     tick Grid() const;
@@ -78,5 +80,5 @@ private:
     tick m_windowEnd = 0;
     int m_noteIt = 0;
     int m_eventIt = 0;
-    CMidiMsgList m_pendingOffs; // time word: ticks until the note-off is due
+    CPendingNoteOffs m_pendingOffs;
 };

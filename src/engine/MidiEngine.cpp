@@ -259,7 +259,7 @@ int CMidiEngine::LoadProject(const CEngineProjectView* project)
 
 int CMidiEngine::Clear()
 {
-    m_clipOrder.clear();
+    m_clipSchedule.Clear();
     m_clipPlayers.clear();
     m_recordedClipPlayers.clear();
     m_uiEvents.Clear();
@@ -310,15 +310,9 @@ CPhrasePlayer* CMidiEngine::PhrasePlayerOf(const CMidiData& owner) const
 
 template <class F> void CMidiEngine::ForEachClipPlayer(F&& f)
 {
-    for (size_t i = 0; i < m_clipOrder.size(); ++i)
-        f(*m_clipOrder[i]);
-}
-
-void CMidiEngine::ForgetClipPlayer(const CClipPlayer* player)
-{
-    if (player == nullptr) return;
-    auto it = std::find(m_clipOrder.begin(), m_clipOrder.end(), player);
-    if (it != m_clipOrder.end()) m_clipOrder.erase(it);
+    const std::vector<CClipPlayer*>& all = m_clipSchedule.All();
+    for (size_t i = 0; i < all.size(); ++i)
+        f(*all[i]);
 }
 
 template <class F> void CMidiEngine::ForEachClipPlayerOf(const CTrack& track, F&& f)
@@ -394,8 +388,8 @@ int CMidiEngine::RemoveTrackPlayer(CTrack* track)
 {
     if (track == nullptr) return Fail(kBadArguments);
     auto ofTrack = [track](const auto& entry) { return &entry.second->GetTrack() == track; };
-    std::erase_if(m_clipOrder,
-                  [track](const CClipPlayer* player) { return &player->GetTrack() == track; });
+    m_clipSchedule.RemoveIf(
+        [track](const CClipPlayer* player) { return &player->GetTrack() == track; });
     std::erase_if(m_clipPlayers, ofTrack);
     std::erase_if(m_recordedClipPlayers, ofTrack);
     if (TrackPlayerOf(*track) != nullptr) m_trackPlayers.erase(track->GetId());
@@ -409,8 +403,7 @@ int CMidiEngine::AddClipPlayer(CClip* clip, CTrack* track)
     auto player = std::make_unique<CClipPlayer>(*clip, *track);
     Connect(player.get(), FindTrackPlayer(track->GetId()));
     player->Seek(GetPosition());
-    m_clipOrder.reserve(m_clipOrder.size() + 1);
-    m_clipOrder.push_back(player.get());
+    m_clipSchedule.Add(player.get());
     m_clipPlayers.emplace(clip, std::move(player));
     return 1;
 }
@@ -420,7 +413,7 @@ int CMidiEngine::RemoveClipPlayer(CClip* clip)
     if (clip == nullptr) return Fail(kBadArguments);
     CClipPlayer* player = FindClipPlayer(clip);
     if (player == nullptr) player = FindRecordedClipPlayer(clip);
-    ForgetClipPlayer(player);
+    m_clipSchedule.Remove(player);
     if (m_clipPlayers.erase(clip) == 0) m_recordedClipPlayers.erase(clip);
     return 1;
 }
@@ -441,8 +434,9 @@ int CMidiEngine::CommitRecordedClip(const CEngineCommand& command)
     DisconnectOutputs(player.get());
     Connect(player.get(), FindTrackPlayer(track->GetId()));
     player->UpdateWindow(GetPosition());
+    m_clipSchedule.MarkDirty();
     if (CClipPlayer* stale = FindClipPlayer(clip)) {
-        ForgetClipPlayer(stale);
+        m_clipSchedule.Remove(stale);
         m_clipPlayers.erase(clip);
     }
     m_clipPlayers[clip] = std::move(player);
@@ -502,6 +496,7 @@ void CMidiEngine::AfterClipChange(CClip& clip)
 {
     for (CClipPlayer* player : {FindClipPlayer(&clip), FindRecordedClipPlayer(&clip)})
         if (player != nullptr) player->UpdateWindow(GetPosition());
+    m_clipSchedule.MarkDirty();
 }
 
 void CMidiEngine::BeforePhraseProperty(CPhrasePlayer& player, int32_t code)
@@ -554,6 +549,7 @@ void CMidiEngine::AfterTrackProperty(CTrackPlayer& player, int32_t code)
         break;
     case 106:
         ForEachClipPlayerOf(track, [&](CClipPlayer& clip) { clip.UpdateWindow(GetPosition()); });
+        m_clipSchedule.MarkDirty();
         break;
     case 109:
         if (!m_playControl.IsRecording()) break;
@@ -585,11 +581,13 @@ void CMidiEngine::AdvancePhraseVoices()
 
 void CMidiEngine::PlayClipPlayers(tick position)
 {
-    ForEachClipPlayer([position](CClipPlayer& player) { player.PlayTick(position); });
+    m_clipSchedule.Play(position);
 }
 
 void CMidiEngine::AdvanceRecorders()
 {
+    // Recorders only run while the recording switch is on.
+    if (!m_playControl.IsRecording()) return;
     for (auto& entry : m_trackPlayers)
         entry.second->AdvanceRecorderTick();
 }
@@ -601,6 +599,7 @@ void CMidiEngine::FlushClipPlayers()
 
 void CMidiEngine::SeekClipPlayers(tick position)
 {
+    m_clipSchedule.MarkDirty();
     ForEachClipPlayer([position](CClipPlayer& player) {
         player.Flush();
         player.Seek(position);
@@ -609,7 +608,7 @@ void CMidiEngine::SeekClipPlayers(tick position)
 
 bool CMidiEngine::HasPendingNoteOffs() const
 {
-    for (const CClipPlayer* player : m_clipOrder)
+    for (const CClipPlayer* player : m_clipSchedule.All())
         if (player->GetPendingCount() > 0) return true;
     for (const auto& entry : m_phrasePlayers) {
         const CPhrasePlayer& player = *entry.second;

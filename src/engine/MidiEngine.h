@@ -13,6 +13,7 @@
 
 #include "devices/MidiDevices.h"
 #include "engine/AutoResetEvent.h"
+#include "engine/ClipSchedule.h"
 #include "engine/EngineCommand.h"
 #include "engine/Metronome.h"
 #include "engine/ModelEdits.h"
@@ -154,7 +155,6 @@ private:
     int RemoveTrackPlayer(CTrack* track);
     int AddClipPlayer(CClip* clip, CTrack* track);
     int RemoveClipPlayer(CClip* clip);
-    void ForgetClipPlayer(const CClipPlayer* player);
     int Audition(const CEngineCommand& command);
     int ModelEdit(const CEngineCommand& command);
     int LoadProject(const CEngineProjectView* project);
@@ -207,9 +207,9 @@ private:
     std::unordered_map<int32_t, std::unique_ptr<CPhrasePlayer>> m_phrasePlayers; // by Phrase id
     std::unordered_map<const CClip*, std::unique_ptr<CClipPlayer>> m_clipPlayers;
     std::unordered_map<const CClip*, std::unique_ptr<CClipPlayer>> m_recordedClipPlayers;
-    // Every clip and recorded-clip player in creation order: the order they play in, the same on
-    // every run (the maps above are keyed by address).
-    std::vector<CClipPlayer*> m_clipOrder;
+    // Every clip and recorded-clip player in creation order, and which of them play on a tick:
+    // the same on every run (the maps above are keyed by address).
+    CClipSchedule m_clipSchedule;
     SPlayerContext m_playerContext;
 
     std::atomic<bool> m_initialised{false};

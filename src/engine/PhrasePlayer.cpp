@@ -225,11 +225,7 @@ void CPhrasePlayer::StartVoice(CPhraseVoice& voice)
 void CPhrasePlayer::PlayVoiceTick(CPhraseVoice& voice)
 {
     CMidiMsgList noteOffs;
-    if (!voice.m_pendingOffs.IsEmpty()) {
-        voice.m_pendingOffs.MoveIf(noteOffs, [](CMidiMsg& msg) { return --msg.time <= 0; });
-        for (CMidiMsg& msg : noteOffs)
-            msg.time = 0;
-    }
+    voice.m_pendingOffs.Advance(noteOffs);
     const uint8_t channel = m_phrase.GetOutputChannel() & 0x0F;
     const tick grid = m_phrase.GetOutputQuantize().GetTicks();
     const tick local = voice.m_local;
@@ -247,8 +243,7 @@ void CPhrasePlayer::PlayVoiceTick(CPhraseVoice& voice)
         if (m_silenced || !shape.Apply(note.m_pitch, note.m_velocity, key, velocity)) continue;
         const tick length = CeilToGridTicks(std::max<tick>(note.GetLength(), 0), grid);
         noteOns.Append(CMidiMsg::Make(kNoteOn | channel, key, velocity));
-        voice.m_pendingOffs.Append(
-            CMidiMsg::Make(kNoteOff | channel, key, note.m_offVelocity & 0x7F, length));
+        voice.m_pendingOffs.Add(kNoteOff | channel, key, note.m_offVelocity & 0x7F, length);
     }
     CMidiMsgList events;
     const CEventList& list = m_phrase.GetEvents();
@@ -266,9 +261,8 @@ void CPhrasePlayer::PlayVoiceTick(CPhraseVoice& voice)
 void CPhrasePlayer::ReleaseVoice(CPhraseVoice& voice)
 {
     if (voice.m_pendingOffs.IsEmpty()) return;
-    CMidiMsgList offs(std::move(voice.m_pendingOffs));
-    for (CMidiMsg& msg : offs)
-        msg.time = 0;
+    CMidiMsgList offs;
+    voice.m_pendingOffs.TakeAll(offs);
     ForwardNoteOffs(offs);
 }
 

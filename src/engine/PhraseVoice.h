@@ -2,7 +2,7 @@
 // One voice of a phrase player: the phrase sounding once (or looping) from a trigger. Its player
 // creates, advances and deletes it. Music thread.
 
-#include "devices/MidiMsg.h"
+#include "engine/PlayerSupport.h"
 #include "model/TimeBase.h"
 
 #include <cstdint>
@@ -44,7 +44,7 @@ private:
     uint8_t m_actionKey = kNoKey;
     // A release came while the start was still waiting: the voice stops as soon as it started.
     bool m_stopAfterStart = false;
-    CMidiMsgList m_pendingOffs;      // time word: ticks until the note-off is due
+    CPendingNoteOffs m_pendingOffs;
     uint64_t m_lastPositionPost = 0; // tick serial of the last position post
     bool m_positionPosted = false;
 };

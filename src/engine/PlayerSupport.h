@@ -4,6 +4,7 @@
 //
 // Threads: music thread (or the caller's thread when the engine runs inline). Real-time safe.
 
+#include "devices/MidiMsg.h"
 #include "engine/ModelEdits.h"
 #include "model/EventList.h"
 #include "model/NoteList.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 class CEngineMailbox;
 class CSequencerClock;
@@ -26,6 +28,61 @@ struct SPlayerContext {
 // Activity and voice-position posts of one player are at least this many ticks apart, so a busy
 // song cannot fill the mailbox and crowd out the records that matter (voice ends, takes).
 inline constexpr uint64_t kPostSpacing = 8;
+
+// The note-offs a clip player or a voice holds back, each due a number of ticks after it was
+// added. Advance runs once per tick; the entries sit in one array with the earliest due tick
+// known, so a tick with nothing due costs one comparison.
+class CPendingNoteOffs {
+public:
+    CPendingNoteOffs() { m_offs.reserve(16); }
+
+    // A note-off (status with its channel) due countdown ticks from now; 0 or less: next tick.
+    void Add(uint8_t status, uint8_t key, uint8_t velocity, tick countdown)
+    {
+        const int64_t due = m_now + std::max<tick>(countdown, 0);
+        m_offs.push_back({due, status, key, velocity});
+        m_nextDue = std::min(m_nextDue, due);
+    }
+    // One tick passes: the note-offs now due are appended to out (time word 0), in the order
+    // they were added.
+    void Advance(CMidiMsgList& out)
+    {
+        ++m_now;
+        if (m_nextDue > m_now) return;
+        m_nextDue = INT64_MAX;
+        size_t kept = 0;
+        for (const SOff& off : m_offs) {
+            if (off.due <= m_now) {
+                out.Append(CMidiMsg::Make(off.status, off.key, off.velocity));
+            } else {
+                m_offs[kept++] = off;
+                m_nextDue = std::min(m_nextDue, off.due);
+            }
+        }
+        m_offs.resize(kept);
+    }
+    // Every note-off, due or not, appended to out; none is left.
+    void TakeAll(CMidiMsgList& out)
+    {
+        for (const SOff& off : m_offs)
+            out.Append(CMidiMsg::Make(off.status, off.key, off.velocity));
+        m_offs.clear();
+        m_nextDue = INT64_MAX;
+    }
+    bool IsEmpty() const { return m_offs.empty(); }
+    int32_t Count() const { return static_cast<int32_t>(m_offs.size()); }
+
+private:
+    struct SOff {
+        int64_t due; // in Advance calls
+        uint8_t status;
+        uint8_t key;
+        uint8_t velocity;
+    };
+    std::vector<SOff> m_offs;
+    int64_t m_now = 0;
+    int64_t m_nextDue = INT64_MAX;
+};
 
 // t floored to a multiple of grid (times before 0 stay before 0); grid <= 0 leaves t unchanged.
 constexpr tick FloorToGridTicks(tick t, tick grid)
