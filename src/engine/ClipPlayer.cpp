@@ -20,6 +20,8 @@ CClipPlayer::CClipPlayer(CClip& clip, CTrack& track) : m_clip(clip), m_track(tra
 {
     SetNodeName("ClipPlayer");
     ComputeWindow();
+    OnQuantizeChanged();
+    NoteNextStarts();
 }
 
 CClipPlayer::~CClipPlayer()
@@ -47,9 +49,9 @@ tick CClipPlayer::LocalOf(tick position) const
     return SaturatedTick(int64_t{position} - m_windowStart);
 }
 
-tick CClipPlayer::Grid() const
+void CClipPlayer::OnQuantizeChanged()
 {
-    return m_track.get().GetPlayQuantize().GetTicks();
+    m_grid = m_track.get().GetPlayQuantize().GetTicks();
 }
 
 void CClipPlayer::ComputeWindow()
@@ -61,25 +63,30 @@ void CClipPlayer::ComputeWindow()
 
 void CClipPlayer::PlayTick(tick position)
 {
-    CMidiMsgList noteOffs;
-    m_pendingOffs.Advance(noteOffs);
+    // Most ticks neither end nor start anything; they touch nothing but this player.
+    const bool offsDue = m_pendingOffs.Tick();
+    const tick local = LocalOf(position);
+    const bool startsDue = ContainsTick(position) &&
+                           (FloorToGridTicks(m_nextNoteStart, m_grid) <= local ||
+                            FloorToGridTicks(m_nextEventStart, m_grid) <= local);
+    if (!offsDue && !startsDue) return;
     CMidiMsgList noteOns;
+    CMidiMsgList noteOffs;
     CMidiMsgList events;
-    if (ContainsTick(position)) {
-        const tick local = LocalOf(position);
+    if (offsDue) m_pendingOffs.TakeDue(noteOffs);
+    if (startsDue) {
         const bool silenced = m_trackPlayer != nullptr && m_trackPlayer->IsSilenced();
         PlayNotes(local, silenced, noteOns);
         PlayEvents(local, silenced, events);
+        NoteNextStarts();
     }
-    if (m_trackPlayer == nullptr) return;
-    if (!noteOns.IsEmpty() || !noteOffs.IsEmpty() || !events.IsEmpty())
-        Deliver(nullptr, noteOns, noteOffs, events);
+    if (m_trackPlayer != nullptr) Deliver(nullptr, noteOns, noteOffs, events);
 }
 
 void CClipPlayer::PlayNotes(tick local, bool silenced, CMidiMsgList& noteOns)
 {
     const CNoteList& notes = m_clip.GetNotes();
-    const tick grid = Grid();
+    const tick grid = m_grid;
     const int count = notes.GetCount();
     if (m_noteIt >= count || FloorToGridTicks(notes[m_noteIt].m_start, grid) > local) return;
     const SNoteShape shape = ShapeOf(m_track.get());
@@ -102,7 +109,7 @@ void CClipPlayer::PlayNotes(tick local, bool silenced, CMidiMsgList& noteOns)
 void CClipPlayer::PlayEvents(tick local, bool silenced, CMidiMsgList& events)
 {
     const CEventList& list = m_clip.GetEvents();
-    const tick grid = Grid();
+    const tick grid = m_grid;
     const int count = list.GetCount();
     for (; m_eventIt < count; ++m_eventIt) {
         const CMidiEvent& event = list[m_eventIt];
@@ -116,10 +123,20 @@ void CClipPlayer::PlayEvents(tick local, bool silenced, CMidiMsgList& events)
 
 void CClipPlayer::Seek(tick position)
 {
+    OnQuantizeChanged();
     const tick local = LocalOf(position);
-    const tick grid = Grid();
+    const tick grid = m_grid;
     m_noteIt = FirstFrom(m_clip.GetNotes(), 0, local, grid);
     m_eventIt = FirstFrom(m_clip.GetEvents(), 0, local, grid);
+    NoteNextStarts();
+}
+
+void CClipPlayer::NoteNextStarts()
+{
+    const CNoteList& notes = m_clip.GetNotes();
+    const CEventList& events = m_clip.GetEvents();
+    m_nextNoteStart = m_noteIt < notes.GetCount() ? notes[m_noteIt].m_start : kNoStart;
+    m_nextEventStart = m_eventIt < events.GetCount() ? events[m_eventIt].m_time : kNoStart;
 }
 
 void CClipPlayer::UpdateWindow(tick position)
@@ -132,7 +149,7 @@ void CClipPlayer::UpdateWindow(tick position)
 void CClipPlayer::OnListChanged(const CListChange& change, tick position)
 {
     const tick local = LocalOf(position);
-    const tick grid = Grid();
+    const tick grid = m_grid;
     if (change.list == EDataList::Notes) {
         const CNoteList& notes = m_clip.GetNotes();
         m_noteIt = change.replaced ? FirstFrom(notes, 0, local, grid)
@@ -142,6 +159,7 @@ void CClipPlayer::OnListChanged(const CListChange& change, tick position)
         m_eventIt = change.replaced ? FirstFrom(events, 0, local, grid)
                                     : ShiftIterator(events, m_eventIt, change, local, grid);
     }
+    NoteNextStarts();
 }
 
 void CClipPlayer::Flush()

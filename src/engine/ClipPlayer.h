@@ -46,6 +46,8 @@ public:
     // Follows one inserted or removed element, or a replaced list; `position` is the next song
     // tick to play.
     void OnListChanged(const CListChange& change, tick position);
+    // The track's play quantize changed.
+    void OnQuantizeChanged();
     // Sends every pending note-off now.
     void Flush() override;
     // Passes notes to the track player, which sounds them at once on the outputs.
@@ -68,10 +70,13 @@ public:
 private:
     // Local clip time of song tick position.
     tick LocalOf(tick position) const;
-    tick Grid() const;
     void ComputeWindow();
     void PlayNotes(tick local, bool silenced, CMidiMsgList& noteOns);
     void PlayEvents(tick local, bool silenced, CMidiMsgList& events);
+    // Keeps the unrounded starts of the elements at the iterators (after every iterator move).
+    void NoteNextStarts();
+
+    static constexpr tick kNoStart = INT32_MAX; // past the last element
 
     CClip& m_clip;
     std::reference_wrapper<CTrack> m_track;
@@ -80,5 +85,8 @@ private:
     tick m_windowEnd = 0;
     int m_noteIt = 0;
     int m_eventIt = 0;
+    tick m_grid = 0; // the track's play quantize (ticks, 0 = off)
+    tick m_nextNoteStart = kNoStart;
+    tick m_nextEventStart = kNoStart;
     CPendingNoteOffs m_pendingOffs;
 };

@@ -547,6 +547,9 @@ void CMidiEngine::AfterTrackProperty(CTrackPlayer& player, int32_t code)
     case 101:
         ReconnectTrackOutput(player);
         break;
+    case 105:
+        ForEachClipPlayerOf(track, [](CClipPlayer& clip) { clip.OnQuantizeChanged(); });
+        break;
     case 106:
         ForEachClipPlayerOf(track, [&](CClipPlayer& clip) { clip.UpdateWindow(GetPosition()); });
         m_clipSchedule.MarkDirty();

@@ -47,8 +47,12 @@ public:
     // they were added.
     void Advance(CMidiMsgList& out)
     {
-        ++m_now;
-        if (m_nextDue > m_now) return;
+        if (Tick()) TakeDue(out);
+    }
+    // One tick passes; true when a note-off is due now (TakeDue then takes it).
+    bool Tick() { return m_nextDue <= ++m_now; }
+    void TakeDue(CMidiMsgList& out)
+    {
         m_nextDue = INT64_MAX;
         size_t kept = 0;
         for (const SOff& off : m_offs) {
