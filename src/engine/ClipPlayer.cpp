@@ -64,7 +64,7 @@ void CClipPlayer::ComputeWindow()
 void CClipPlayer::PlayTick(tick position)
 {
     // Most ticks neither end nor start anything; they touch nothing but this player.
-    const bool offsDue = m_pendingOffs.Tick();
+    const bool offsDue = m_pendingOffs.IsDue(position);
     const tick local = LocalOf(position);
     const bool startsDue = ContainsTick(position) &&
                            (FloorToGridTicks(m_nextNoteStart, m_grid) <= local ||
@@ -73,17 +73,17 @@ void CClipPlayer::PlayTick(tick position)
     CMidiMsgList noteOns;
     CMidiMsgList noteOffs;
     CMidiMsgList events;
-    if (offsDue) m_pendingOffs.TakeDue(noteOffs);
+    if (offsDue) m_pendingOffs.TakeDue(position, noteOffs);
     if (startsDue) {
         const bool silenced = m_trackPlayer != nullptr && m_trackPlayer->IsSilenced();
-        PlayNotes(local, silenced, noteOns);
+        PlayNotes(position, local, silenced, noteOns);
         PlayEvents(local, silenced, events);
         NoteNextStarts();
     }
     if (m_trackPlayer != nullptr) Deliver(nullptr, noteOns, noteOffs, events);
 }
 
-void CClipPlayer::PlayNotes(tick local, bool silenced, CMidiMsgList& noteOns)
+void CClipPlayer::PlayNotes(tick position, tick local, bool silenced, CMidiMsgList& noteOns)
 {
     const CNoteList& notes = m_clip.GetNotes();
     const tick grid = m_grid;
@@ -102,7 +102,8 @@ void CClipPlayer::PlayNotes(tick local, bool silenced, CMidiMsgList& noteOns)
         if (!shape.Apply(note.m_pitch, note.m_velocity, key, velocity)) continue;
         const tick length = CeilToGridTicks(std::max<tick>(note.GetLength(), 0), grid);
         noteOns.Append(CMidiMsg::Make(kNoteOn, key, velocity));
-        m_pendingOffs.Add(kNoteOff, key, note.m_offVelocity & 0x7F, length);
+        m_pendingOffs.Add(kNoteOff, key, note.m_offVelocity & 0x7F,
+                          CPendingNoteOffs::DueAfter(position, length));
     }
 }
 
@@ -129,6 +130,18 @@ void CClipPlayer::Seek(tick position)
     m_noteIt = FirstFrom(m_clip.GetNotes(), 0, local, grid);
     m_eventIt = FirstFrom(m_clip.GetEvents(), 0, local, grid);
     NoteNextStarts();
+}
+
+int64_t CClipPlayer::NextWorkTick(tick from) const
+{
+    int64_t next = m_pendingOffs.NextDue();
+    if (from < m_windowEnd) {
+        const int64_t local = std::min(FloorToGridTicks(m_nextNoteStart, m_grid),
+                                       FloorToGridTicks(m_nextEventStart, m_grid));
+        const int64_t at = std::max<int64_t>({int64_t{m_windowStart} + local, from, m_windowStart});
+        if (at < m_windowEnd) next = std::min(next, at);
+    }
+    return next;
 }
 
 void CClipPlayer::NoteNextStarts()

@@ -63,6 +63,9 @@ public:
     int GetNoteIterator() const { return m_noteIt; }
     int GetEventIterator() const { return m_eventIt; }
     int32_t GetPendingCount() const { return m_pendingOffs.Count(); }
+    // The first song tick at or after from on which PlayTick has something to do (a note-off
+    // due, or a note or event to reach), INT64_MAX when nothing until the next command.
+    int64_t NextWorkTick(tick from) const;
 
     void OnOutputConnected(CMidiNode* other) override;
     void OnOutputDisconnected(CMidiNode* other) override;
@@ -71,7 +74,7 @@ private:
     // Local clip time of song tick position.
     tick LocalOf(tick position) const;
     void ComputeWindow();
-    void PlayNotes(tick local, bool silenced, CMidiMsgList& noteOns);
+    void PlayNotes(tick position, tick local, bool silenced, CMidiMsgList& noteOns);
     void PlayEvents(tick local, bool silenced, CMidiMsgList& events);
     // Keeps the unrounded starts of the elements at the iterators (after every iterator move).
     void NoteNextStarts();

@@ -1,14 +1,16 @@
 #pragma once
 // Which clip players play on a tick. Every clip player is kept in creation order; a tick only
-// visits the players whose window holds the position or that still count note-offs down, so a
-// tick's cost follows what sounds, not the size of the song. The schedule is rebuilt when the
-// position jumps or a window changes, and otherwise moves along with the position.
+// calls the players that have something to do on it (a note-off due, a note or event to start),
+// so a tick's cost follows what sounds, not the size of the song. Each active player's next
+// working tick is kept beside it. The schedule is rebuilt after every command (anything may have
+// changed a player) and when the position jumps, and otherwise moves along with the position.
 //
 // Threads: music thread (or the caller's thread when the engine runs inline).
 
 #include "model/TimeBase.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 class CClipPlayer;
@@ -39,6 +41,7 @@ private:
 
     std::vector<CClipPlayer*> m_all;     // creation order
     std::vector<CClipPlayer*> m_active;  // window holds the position, or note-offs pending
+    std::vector<int64_t> m_due;          // per active player: its next working tick
     std::vector<CClipPlayer*> m_waiting; // windows ahead of the position, by start
     size_t m_nextWaiting = 0;
     tick m_expected = 0; // the tick the schedule is ready for

@@ -97,6 +97,8 @@ int CMidiEngine::Fail(const char* text)
 
 int CMidiEngine::RunCommand(const CEngineCommand& command)
 {
+    // Any command may change what a clip player does next.
+    m_clipSchedule.MarkDirty();
     try {
         return Dispatch(command);
     } catch (const std::exception& e) {

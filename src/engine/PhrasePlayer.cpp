@@ -225,7 +225,8 @@ void CPhrasePlayer::StartVoice(CPhraseVoice& voice)
 void CPhrasePlayer::PlayVoiceTick(CPhraseVoice& voice)
 {
     CMidiMsgList noteOffs;
-    voice.m_pendingOffs.Advance(noteOffs);
+    const int64_t now = ++voice.m_ticksPlayed;
+    voice.m_pendingOffs.TakeDue(now, noteOffs);
     const uint8_t channel = m_phrase.GetOutputChannel() & 0x0F;
     const tick grid = m_phrase.GetOutputQuantize().GetTicks();
     const tick local = voice.m_local;
@@ -243,7 +244,8 @@ void CPhrasePlayer::PlayVoiceTick(CPhraseVoice& voice)
         if (m_silenced || !shape.Apply(note.m_pitch, note.m_velocity, key, velocity)) continue;
         const tick length = CeilToGridTicks(std::max<tick>(note.GetLength(), 0), grid);
         noteOns.Append(CMidiMsg::Make(kNoteOn | channel, key, velocity));
-        voice.m_pendingOffs.Add(kNoteOff | channel, key, note.m_offVelocity & 0x7F, length);
+        voice.m_pendingOffs.Add(kNoteOff | channel, key, note.m_offVelocity & 0x7F,
+                                CPendingNoteOffs::DueAfter(now, length));
     }
     CMidiMsgList events;
     const CEventList& list = m_phrase.GetEvents();

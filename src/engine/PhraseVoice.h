@@ -44,7 +44,8 @@ private:
     uint8_t m_actionKey = kNoKey;
     // A release came while the start was still waiting: the voice stops as soon as it started.
     bool m_stopAfterStart = false;
-    CPendingNoteOffs m_pendingOffs;
+    CPendingNoteOffs m_pendingOffs; // due in ticks played
+    int64_t m_ticksPlayed = 0;
     uint64_t m_lastPositionPost = 0; // tick serial of the last position post
     bool m_positionPosted = false;
 };

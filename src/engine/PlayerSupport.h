@@ -29,34 +29,38 @@ struct SPlayerContext {
 // song cannot fill the mailbox and crowd out the records that matter (voice ends, takes).
 inline constexpr uint64_t kPostSpacing = 8;
 
-// The note-offs a clip player or a voice holds back, each due a number of ticks after it was
-// added. Advance runs once per tick; the entries sit in one array with the earliest due tick
-// known, so a tick with nothing due costs one comparison.
+// The note-offs a clip player or a voice holds back, each due at a tick of the owner's own count
+// (song ticks for a clip player, ticks played for a voice). The entries sit in one array with the
+// earliest due tick known, so a tick with nothing due costs one comparison.
 class CPendingNoteOffs {
 public:
     CPendingNoteOffs() { m_offs.reserve(16); }
 
-    // A note-off (status with its channel) due countdown ticks from now; 0 or less: next tick.
-    void Add(uint8_t status, uint8_t key, uint8_t velocity, tick countdown)
+    // The tick a note-off added at tick now with a countdown of countdown ticks is due: the
+    // countdown runs down once per tick, and one of 0 or less leaves on the next tick.
+    static int64_t DueAfter(int64_t now, tick countdown)
     {
-        const int64_t due = m_now + std::max<tick>(countdown, 0);
+        return now + std::max<tick>(countdown, 1);
+    }
+    // A note-off (status with its channel) due at tick due.
+    void Add(uint8_t status, uint8_t key, uint8_t velocity, int64_t due)
+    {
         m_offs.push_back({due, status, key, velocity});
         m_nextDue = std::min(m_nextDue, due);
     }
-    // One tick passes: the note-offs now due are appended to out (time word 0), in the order
-    // they were added.
-    void Advance(CMidiMsgList& out)
+    // True when a note-off is due at tick now.
+    bool IsDue(int64_t now) const { return m_nextDue <= now; }
+    // The earliest due tick, INT64_MAX when none waits.
+    int64_t NextDue() const { return m_nextDue; }
+    // The note-offs due at tick now are appended to out (time word 0), in the order they were
+    // added.
+    void TakeDue(int64_t now, CMidiMsgList& out)
     {
-        if (Tick()) TakeDue(out);
-    }
-    // One tick passes; true when a note-off is due now (TakeDue then takes it).
-    bool Tick() { return m_nextDue <= ++m_now; }
-    void TakeDue(CMidiMsgList& out)
-    {
+        if (!IsDue(now)) return;
         m_nextDue = INT64_MAX;
         size_t kept = 0;
         for (const SOff& off : m_offs) {
-            if (off.due <= m_now) {
+            if (off.due <= now) {
                 out.Append(CMidiMsg::Make(off.status, off.key, off.velocity));
             } else {
                 m_offs[kept++] = off;
@@ -78,13 +82,12 @@ public:
 
 private:
     struct SOff {
-        int64_t due; // in Advance calls
+        int64_t due;
         uint8_t status;
         uint8_t key;
         uint8_t velocity;
     };
     std::vector<SOff> m_offs;
-    int64_t m_now = 0;
     int64_t m_nextDue = INT64_MAX;
 };
 
