@@ -25,24 +25,26 @@ namespace {
 constexpr int kTracks = 500;
 constexpr int kClipsPerTrack = 10;
 constexpr int kNotesPerClip = 100;
-constexpr tick kClipLength = 1536; // four bars of 4/4
+constexpr tick kBar = 384;
 
-// 500 tracks spread over the eight ports and sixteen channels, each with ten four-bar clips of
-// 100 notes: 5,000 clips and 500,000 notes, 40 bars long.
-std::unique_ptr<CTrack> MakeTrack(int32_t index, std::mt19937& random)
+// 500 tracks spread over the eight ports and sixteen channels, each with ten clips of `bars`
+// bars and 100 notes: 5,000 clips and 500,000 notes, 10 × bars bars long.
+std::unique_ptr<CTrack> MakeTrack(int32_t index, tick bars, std::mt19937& random)
 {
+    const tick clipLength = bars * kBar;
     auto track = std::make_unique<CTrack>();
     track->SetId(index + 1);
     track->SetOutput({CNodeAddress::kKindOutputPort, index % 8});
     track->SetOutputChannel(static_cast<uint8_t>(index % 16));
-    std::uniform_int_distribution<int> start(0, kClipLength - 1);
+    std::uniform_int_distribution<int> start(0, clipLength - 1);
     std::uniform_int_distribution<int> pitch(24, 100);
     for (int c = 0; c < kClipsPerTrack; ++c) {
-        CClip& clip = track->GetClipAt(track->AddClip(
-            std::make_unique<CClip>(c * kClipLength, (c + 1) * kClipLength, "C", 0)));
+        CClip& clip = track->GetClipAt(
+            track->AddClip(std::make_unique<CClip>(c * clipLength, (c + 1) * clipLength, "C", 0)));
         for (int n = 0; n < kNotesPerClip; ++n) {
             const tick at = start(random);
-            clip.GetNotes().Insert(CNote(at, at + 24, static_cast<uint8_t>(pitch(random)), 100, 64));
+            clip.GetNotes().Insert(
+                CNote(at, at + 24, static_cast<uint8_t>(pitch(random)), 100, 64));
         }
     }
     return track;
@@ -76,7 +78,7 @@ void BM_RenderGeneratedSong(benchmark::State& state)
     CProjectDoc doc;
     std::mt19937 random(7);
     for (int t = 0; t < kTracks; ++t)
-        doc.InsertTrack(-1, MakeTrack(t, random));
+        doc.InsertTrack(-1, MakeTrack(t, static_cast<tick>(state.range(0)), random));
     double musicSeconds = 0;
     double cpuSeconds = 0;
     size_t messages = 0;
@@ -99,7 +101,8 @@ void BM_RenderGeneratedSong(benchmark::State& state)
     state.counters["messages"] = static_cast<double>(messages);
     state.counters["peak_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
-BENCHMARK(BM_RenderGeneratedSong)->Unit(benchmark::kMillisecond)->Iterations(3);
+// Four-bar clips make an 80-second song of 6,250 notes a second; eight-bar clips one of 160 s.
+BENCHMARK(BM_RenderGeneratedSong)->Unit(benchmark::kMillisecond)->Iterations(3)->Arg(4)->Arg(8);
 
 // One playing tick over the same song's 500 track players and 5,000 clip players.
 void BM_PlayingClockPass(benchmark::State& state)
@@ -117,7 +120,7 @@ void BM_PlayingClockPass(benchmark::State& state)
     std::mt19937 random(7);
     std::vector<std::unique_ptr<CTrack>> tracks;
     for (int t = 0; t < kTracks; ++t) {
-        tracks.push_back(MakeTrack(t, random));
+        tracks.push_back(MakeTrack(t, 4, random));
         proxy.AddTrackPlayer(*tracks.back());
     }
     proxy.Play();
@@ -125,7 +128,7 @@ void BM_PlayingClockPass(benchmark::State& state)
     for (auto _ : state) {
         backend.AdvanceTime(period);
         engine.ClockPass(backend.GetMasterTime());
-        if (engine.GetPosition() >= kClipsPerTrack * kClipLength) proxy.Locate(0);
+        if (engine.GetPosition() >= kClipsPerTrack * 4 * kBar) proxy.Locate(0);
         proxy.GetMailbox().Discard();
     }
     state.counters["clip_players"] = engine.GetClipPlayerCount();

@@ -66,9 +66,9 @@ void CClipPlayer::PlayTick(tick position)
     // Most ticks neither end nor start anything; they touch nothing but this player.
     const bool offsDue = m_pendingOffs.IsDue(position);
     const tick local = LocalOf(position);
-    const bool startsDue = ContainsTick(position) &&
-                           (FloorToGridTicks(m_nextNoteStart, m_grid) <= local ||
-                            FloorToGridTicks(m_nextEventStart, m_grid) <= local);
+    const bool startsDue =
+        ContainsTick(position) && (FloorToGridTicks(m_nextNoteStart, m_grid) <= local ||
+                                   FloorToGridTicks(m_nextEventStart, m_grid) <= local);
     if (!offsDue && !startsDue) return;
     CMidiMsgList noteOns;
     CMidiMsgList noteOffs;
@@ -101,7 +101,7 @@ void CClipPlayer::PlayNotes(tick position, tick local, bool silenced, CMidiMsgLi
         uint8_t velocity = 0;
         if (!shape.Apply(note.m_pitch, note.m_velocity, key, velocity)) continue;
         const tick length = CeilToGridTicks(std::max<tick>(note.GetLength(), 0), grid);
-        noteOns.Append(CMidiMsg::Make(kNoteOn, key, velocity));
+        noteOns.Append(NoteMessage(kNoteOn, key, velocity));
         m_pendingOffs.Add(kNoteOff, key, note.m_offVelocity & 0x7F,
                           CPendingNoteOffs::DueAfter(position, length));
     }

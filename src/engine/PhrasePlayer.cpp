@@ -243,7 +243,7 @@ void CPhrasePlayer::PlayVoiceTick(CPhraseVoice& voice)
         uint8_t velocity = 0;
         if (m_silenced || !shape.Apply(note.m_pitch, note.m_velocity, key, velocity)) continue;
         const tick length = CeilToGridTicks(std::max<tick>(note.GetLength(), 0), grid);
-        noteOns.Append(CMidiMsg::Make(kNoteOn | channel, key, velocity));
+        noteOns.Append(NoteMessage(kNoteOn | channel, key, velocity));
         voice.m_pendingOffs.Add(kNoteOff | channel, key, note.m_offVelocity & 0x7F,
                                 CPendingNoteOffs::DueAfter(now, length));
     }

@@ -29,6 +29,12 @@ struct SPlayerContext {
 // song cannot fill the mailbox and crowd out the records that matter (voice ends, takes).
 inline constexpr uint64_t kPostSpacing = 8;
 
+// A note-on or note-off (status with its channel) with a time word of 0: due at once downstream.
+inline CMidiMsg NoteMessage(uint8_t status, uint8_t key, uint8_t velocity)
+{
+    return CMidiMsg{0, 3, status, key, velocity};
+}
+
 // The note-offs a clip player or a voice holds back, each due at a tick of the owner's own count
 // (song ticks for a clip player, ticks played for a voice). The entries sit in one array with the
 // earliest due tick known, so a tick with nothing due costs one comparison.
@@ -61,7 +67,7 @@ public:
         size_t kept = 0;
         for (const SOff& off : m_offs) {
             if (off.due <= now) {
-                out.Append(CMidiMsg::Make(off.status, off.key, off.velocity));
+                out.Append(NoteMessage(off.status, off.key, off.velocity));
             } else {
                 m_offs[kept++] = off;
                 m_nextDue = std::min(m_nextDue, off.due);
@@ -73,7 +79,7 @@ public:
     void TakeAll(CMidiMsgList& out)
     {
         for (const SOff& off : m_offs)
-            out.Append(CMidiMsg::Make(off.status, off.key, off.velocity));
+            out.Append(NoteMessage(off.status, off.key, off.velocity));
         m_offs.clear();
         m_nextDue = INT64_MAX;
     }
