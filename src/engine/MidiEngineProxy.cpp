@@ -376,9 +376,8 @@ int CMidiEngineProxy::Clear()
 
 int CMidiEngineProxy::CommitRecordedClip(CClip& clip, CTrack& track, tick start)
 {
-    return SendAdd(
-        m_mailbox.Clips(), clip,
-        CEngineCommand(E::CommitRecordedClip, &clip, &track, static_cast<int64_t>(start)));
+    return SendAdd(m_mailbox.Clips(), clip,
+                   CEngineCommand(E::CommitRecordedClip, &clip, &track, static_cast<int64_t>(start)));
 }
 
 // ---- Model edits ----
