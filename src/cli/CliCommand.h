@@ -36,6 +36,7 @@ struct CCliCommand {
 
 extern const CCliCommand kDumpCommand;
 extern const CCliCommand kConvertCommand;
+extern const CCliCommand kRenderCommand;
 
 // Splits raw arguments by the command's options; "--" ends the options. CUsageError for anything
 // the command does not take.

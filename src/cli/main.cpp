@@ -11,7 +11,7 @@
 
 namespace {
 
-const CCliCommand* const kCommands[] = {&kDumpCommand, &kConvertCommand};
+const CCliCommand* const kCommands[] = {&kDumpCommand, &kConvertCommand, &kRenderCommand};
 
 std::string Usage()
 {

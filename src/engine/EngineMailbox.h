@@ -38,6 +38,20 @@ public:
     }
     // Solo mode or mute mode changed (the project keeps them for its views).
     virtual void OnSoloMuteModes(bool soloMode, bool muteMode) { (void)soloMode, (void)muteMode; }
+    // A track player passed messages (posted at most every few ticks per track).
+    virtual void OnTrackActivity(int32_t trackId, int32_t slot) { (void)trackId, (void)slot; }
+    // A phrase player sounded something (posted at most every few ticks per phrase).
+    virtual void OnPhraseActivity(int32_t phraseId, int32_t slot) { (void)phraseId, (void)slot; }
+    // A phrase voice event: kind 0 created, 1 removed, 2 started, 3 stopped.
+    virtual void OnPhraseVoice(int32_t phraseId, int32_t slot, int32_t kind, int32_t serial)
+    {
+        (void)phraseId, (void)slot, (void)kind, (void)serial;
+    }
+    // The local position (ticks) of a playing voice.
+    virtual void OnVoicePosition(int32_t phraseId, int32_t slot, int32_t serial, int32_t position)
+    {
+        (void)phraseId, (void)slot, (void)serial, (void)position;
+    }
 };
 
 // One record in the mailbox. Records are small (at most CEngineMailbox::kRecordSize bytes) and

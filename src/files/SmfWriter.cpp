@@ -210,6 +210,15 @@ void CSmfWriter::AddMidiTrack(const std::string& name, int channel, const CNoteL
                                        {events.begin(), events.end()}));
 }
 
+void CSmfWriter::AddMessageTrack(const std::string& name, const std::vector<SSmfMessage>& messages)
+{
+    CChunkBuilder chunk;
+    chunk.Text(0x03, name);
+    for (const SSmfMessage& m : messages)
+        if (m.length >= 1 && m.length <= 3) chunk.Message(m.time, m.bytes, m.length);
+    m_chunks.push_back(chunk.Finish());
+}
+
 std::vector<uint8_t> CSmfWriter::GetBytes() const
 {
     std::vector<uint8_t> header;

@@ -18,6 +18,13 @@
 class CPhrase;
 class CTrack;
 
+// One message of a message track: its tick and its bytes as they go on the wire.
+struct SSmfMessage {
+    tick time = 0;
+    uint8_t length = 0; // 1..3
+    uint8_t bytes[3] = {0, 0, 0};
+};
+
 class CSmfWriter {
 public:
     static constexpr uint16_t kDivision = kTicksPerQuarter;
@@ -35,6 +42,9 @@ public:
     void AddMidiTrack(const std::string& name, int channel, const CNoteList& notes,
                       const CEventList& events);
 
+    // One MIDI track holding messages exactly as given, in the order given (times must not
+    // decrease; a smaller one is written at the time before it).
+    void AddMessageTrack(const std::string& name, const std::vector<SSmfMessage>& messages);
     // Number of MIDI tracks so far, the first (tempo) track included.
     int GetMidiTrackCount() const { return 1 + static_cast<int>(m_chunks.size()); }
     // The whole file.
