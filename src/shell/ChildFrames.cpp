@@ -137,14 +137,21 @@ void CChildFrame::resizeEvent(QResizeEvent* event)
     if (!isMinimized() && !isMaximized()) m_normal = geometry();
 }
 
-bool CChildFrame::OnCommand(ECommand)
+bool CChildFrame::OnCommand(ECommand id)
 {
+    // Undo and Redo belong to the frame's project unless the view handled them first.
+    if (id == ECommand::Undo) return m_doc.Undo() || true;
+    if (id == ECommand::Redo) return m_doc.Redo() || true;
     return false;
 }
 
-bool CChildFrame::OnUpdateCommand(ECommand, CCommandUi&)
+bool CChildFrame::OnUpdateCommand(ECommand id, CCommandUi& ui)
 {
-    return false;
+    if (id != ECommand::Undo && id != ECommand::Redo) return false;
+    const CCommandState state = id == ECommand::Undo ? m_doc.UpdateUndo() : m_doc.UpdateRedo();
+    ui.enabled = state.enabled;
+    ui.text = QString::fromLocal8Bit(state.text.data(), static_cast<qsizetype>(state.text.size()));
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------

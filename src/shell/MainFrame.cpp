@@ -343,7 +343,7 @@ CProjectDoc* CMainFrame::GetCommandProject() const
 void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window)
 {
     auto* frame = dynamic_cast<CChildFrame*>(window);
-    if (frame == nullptr || m_activating) return;
+    if (frame == nullptr || m_activating || !m_app.HasProjects()) return;
     CProjectManager& projects = m_app.GetProjects();
     CProjectDoc& doc = frame->GetProject();
     // A project that is still loading is not in the list yet; a playing project keeps playing.

@@ -80,10 +80,22 @@ CFramePhraseBank* CShellProjectWindows::GetBankFrame(const CPhraseBank& bank) co
 void CShellProjectWindows::Present(CChildFrame& frame, const CWindowState* state, bool bringForward)
 {
     m_area.addSubWindow(&frame);
+    PlaceByDefault(frame);
     if (state != nullptr) frame.ApplyState(*state);
     frame.RefreshTitle();
     if (!frame.isVisible()) frame.show();
     if (bringForward) BringForward(frame);
+}
+
+void CShellProjectWindows::PlaceByDefault(CChildFrame& frame)
+{
+    // Cascaded from the top left, each new frame a step further, most of the area in size.
+    constexpr int kStep = 26;
+    constexpr int kSteps = 8;
+    const QSize area = m_area.viewport()->size();
+    const int step = static_cast<int>(m_area.subWindowList().size() - 1) % kSteps * kStep;
+    const QSize size(std::max(area.width() * 3 / 5, 320), std::max(area.height() * 3 / 5, 240));
+    frame.setGeometry(QRect(QPoint(step, step), size.expandedTo(frame.minimumSize())));
 }
 
 void CShellProjectWindows::BringForward(CChildFrame& frame)

@@ -77,6 +77,7 @@ private:
     // Adds the frame to the area with the state given (or the default place), titles and shows it.
     void Present(CChildFrame& frame, const CWindowState* state, bool bringForward);
     void BringForward(CChildFrame& frame);
+    void PlaceByDefault(CChildFrame& frame);
     // Opens one of the three single frames from its stored record.
     void OpenSingle(EWindowKind kind, bool bringForward);
     void OpenBank(CPhraseBank& bank, const CWindowState* state, bool bringForward);

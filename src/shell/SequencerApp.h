@@ -57,6 +57,8 @@ public:
 
     CMainFrame* GetMainFrame() const { return m_mainFrame.get(); }
     CProjectManager& GetProjects() const { return *m_projects; }
+    // False before start-up and while the projects are being torn down.
+    bool HasProjects() const { return m_projects != nullptr; }
     CProfile& GetProfile() const { return *m_profile; }
     CUserServices& GetUser() const { return *m_user; }
     CObjectWindowStore& GetObjectStore() { return m_objectStore; }
