@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -162,6 +163,16 @@ CHelpViewer::CHelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
     m_browser = new CHelpBrowser;
     m_browser->setOpenExternalLinks(true);
     m_browser->setSearchPaths({QStringLiteral(":/help")});
+    // The contents follow the page on show, also when a link was followed.
+    connect(m_browser, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
+        for (int i = 0; i < m_contents->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* item = m_contents->topLevelItem(i);
+            if (item->data(0, Qt::UserRole).toString() == url.fileName())
+                m_contents->setCurrentItem(item);
+        }
+    });
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
 
     auto* splitter = new QSplitter;
     splitter->addWidget(m_tabs);
@@ -176,12 +187,18 @@ CHelpViewer::CHelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
 
 void CHelpViewer::ShowPage(const QString& page)
 {
+    if (page.isEmpty()) return;
     m_browser->setSource(QUrl(QString::fromLatin1(kResourceRoot) + page));
 }
 
 void CHelpViewer::Present(int tab)
 {
     m_tabs->setCurrentIndex(tab);
+    if (!isVisible() && parentWidget() != nullptr) {
+        // Opened over the middle of the main window.
+        const QRect main = parentWidget()->frameGeometry();
+        move(main.center() - QPoint(width() / 2, height() / 2));
+    }
     show();
     raise();
     activateWindow();
@@ -250,6 +267,9 @@ void CHelpViewer::RunSearch()
         auto* item = new QListWidgetItem(QString::fromLatin1(topic->title), m_results);
         item->setData(Qt::UserRole, QString::fromLatin1(topic->page));
     }
-    if (m_results->count() == 0)
-        new QListWidgetItem(QStringLiteral("No topic contains these words."), m_results);
+    if (m_results->count() == 0) {
+        auto* none = new QListWidgetItem(QStringLiteral("No topic contains these words."));
+        none->setFlags(Qt::NoItemFlags);
+        m_results->addItem(none);
+    }
 }

@@ -257,8 +257,9 @@ void CMainFrame::FillWindowList(QMenu& menu)
         const QString text = number <= 9 ? QStringLiteral("&%1 %2").arg(number).arg(title)
                                          : QStringLiteral("%1 %2").arg(number).arg(title);
         QAction* action = menu.addAction(text);
-        action->setCheckable(true);
-        action->setChecked(window == m_area->activeSubWindow());
+        // Only the active window carries a check mark.
+        action->setCheckable(window == m_area->activeSubWindow());
+        action->setChecked(action->isCheckable());
         connect(action, &QAction::triggered, this, [this, window] {
             if (window->isMinimized()) window->showNormal();
             m_area->setActiveSubWindow(window);
