@@ -12,6 +12,7 @@
 #include "model/ObjectColours.h"
 #include "model/Profile.h"
 #include "model/ProjectManager.h"
+#include "settings/SettingsProfile.h"
 #include "shell/ChildFrames.h"
 #include "shell/HelpViewer.h"
 #include "shell/MainFrame.h"
@@ -21,7 +22,7 @@ CSequencerApp::CSequencerApp(CAppEnvironment environment)
       m_user(m_environment.user)
 {
     if (m_profile == nullptr) {
-        m_ownProfile = std::make_unique<CMemoryProfile>();
+        m_ownProfile = std::make_unique<CSettingsProfile>();
         m_profile = m_ownProfile.get();
     }
     if (m_user == nullptr) {

@@ -25,7 +25,7 @@ class CProjectManager;
 // What the application is started with; tests replace the parts that would reach the user or
 // the system.
 struct CAppEnvironment {
-    // Settings store; null: the user's settings (kept in memory until the settings store exists).
+    // Settings store; null: the user's settings profile.
     CProfile* profile = nullptr;
     // Questions, messages and file choosers; null: dialogs.
     CUserServices* user = nullptr;
