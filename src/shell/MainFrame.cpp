@@ -13,6 +13,7 @@
 
 #include <optional>
 
+#include "controls/ButtonBitmap.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/Profile.h"
 #include "model/ProjectManager.h"
@@ -21,6 +22,7 @@
 #include "shell/Dialogs.h"
 #include "shell/SequencerApp.h"
 #include "shell/ShellArt.h"
+#include "shell/WndTransport.h"
 
 namespace {
 
@@ -39,7 +41,6 @@ bool IsEngineDialog(ECommand id)
     case ECommand::Devices:
     case ECommand::Ports:
     case ECommand::Sync:
-    case ECommand::Metronome:
     case ECommand::Recording:
     case ECommand::HarmonicScale:
         return true;
@@ -76,15 +77,6 @@ void TileFrames(QMdiArea& area, bool horizontally)
 }
 
 } // namespace
-
-QPoint TransportPosition(const QRect& mainWindow, const QSize& transport)
-{
-    // Right and bottom are exclusive, as the placement stores them.
-    const int right = mainWindow.left() + mainWindow.width();
-    const int bottom = mainWindow.top() + mainWindow.height();
-    const int centre = (mainWindow.left() + right) / 2;
-    return QPoint(centre - transport.width() / 2, bottom - transport.height());
-}
 
 CMainFrame::CMainFrame(CSequencerApp& app, CEngineHost::BackendFactory backend,
                        bool startMusicThread)
@@ -129,6 +121,7 @@ bool CMainFrame::Create()
         m_app.GetUser().ShowMessage(error);
         return false;
     }
+    CreateTransport();
     m_drainTimer.start(kDrainPeriod);
     m_blinkTimer.start(kBlinkPeriod);
     m_transportTimer.start(kTransportPeriod);
@@ -362,18 +355,29 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window)
 // ---------------------------------------------------------------------------------------------
 // Transport
 
-void CMainFrame::SetTransport(QWidget* transport)
+void CMainFrame::CreateTransport()
 {
-    m_transport = transport;
-    if (m_transport == nullptr) return;
-    m_transport->setParent(this, m_transport->windowFlags() | Qt::Tool);
+    m_transport = new CWndTransport(m_app.GetProjects(), CMidiEngineProxy::Instance(),
+                                    m_app.GetProfile(), this);
+    connect(m_transport, &CWndTransport::MetronomeSettingsRequested, this,
+            [this] { RunCommand(ECommand::Metronome); });
+    connect(m_transport, &CWndTransport::SyncSettingsRequested, this,
+            [this] { RunCommand(ECommand::Sync); });
     m_transport->show();
 }
 
-void CMainFrame::RepositionTransport()
+void CMainFrame::RefreshTransport()
 {
-    if (m_transport == nullptr) return;
-    m_transport->move(TransportPosition(frameGeometry(), m_transport->frameGeometry().size()));
+    m_transportProject = m_app.GetProjects().GetActiveProject();
+    if (m_transport != nullptr) m_transport->RefreshFromModel();
+}
+
+void CMainFrame::PressTransportButton(int button)
+{
+    // The keys act exactly as a click on the transport's button would.
+    CButtonBitmap& target = m_transport->GetButton(static_cast<CWndTransport::EButton>(button));
+    emit target.ButtonPressed(button);
+    emit target.ButtonReleased(button);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -397,12 +401,15 @@ void CMainFrame::OnDrainTimer()
 void CMainFrame::OnBlinkTimer()
 {
     m_blink = !m_blink;
-    if (m_transport != nullptr) m_transport->update();
+    if (m_transport != nullptr) m_transport->ToggleBlink();
 }
 
 void CMainFrame::OnTransportTimer()
 {
-    if (m_transport != nullptr && m_transport->isVisible()) m_transport->update();
+    if (m_transport == nullptr) return;
+    if (m_transportProject != m_app.GetProjects().GetActiveProject()) RefreshTransport();
+    const CMidiEngineProxy& proxy = CMidiEngineProxy::Instance();
+    m_transport->Refresh(CTransportEngineState{proxy.IsPlaying(), proxy.GetPosition()});
 }
 
 void CMainFrame::OnEngineTimer()
@@ -472,7 +479,8 @@ bool CMainFrame::OnUpdateCommand(ECommand id, CCommandUi& ui)
     case E::RepositionTransport:
     case E::PlayStop:
     case E::RecordSwitch:
-        ui.enabled = m_transport != nullptr;
+    case E::Metronome:
+        ui.enabled = m_transport != nullptr && projects.GetActiveProject() != nullptr;
         return true;
     case E::OpenProjectWindow:
     case E::OpenTracksWindow:
@@ -544,7 +552,16 @@ bool CMainFrame::OnCommand(ECommand id)
             if (window->isMinimized()) window->showMinimized();
         return true;
     case E::RepositionTransport:
-        RepositionTransport();
+        m_transport->Reposition(frameGeometry());
+        return true;
+    case E::PlayStop:
+        PressTransportButton(static_cast<int>(CWndTransport::EButton::Play));
+        return true;
+    case E::RecordSwitch:
+        PressTransportButton(static_cast<int>(CWndTransport::EButton::Rec));
+        return true;
+    case E::Metronome:
+        m_transport->ShowMetronomeDialog();
         return true;
     case E::OpenProjectWindow:
         if (active != nullptr) active->GetWindows().OpenProjectWindow(true);
@@ -607,7 +624,9 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     SavePlacement();
     StopTimers();
     m_engine.ShutDown();
-    if (m_transport != nullptr) m_transport->close();
+    // The transport stores its position as it goes.
+    delete m_transport;
+    m_transport = nullptr;
     event->accept();
 }
 

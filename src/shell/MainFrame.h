@@ -21,10 +21,7 @@ class CChildFrame;
 class CProjectDoc;
 class CSequencerApp;
 class CShellView;
-
-// Where the transport window goes: centred on the main window, its bottom on the main window's
-// bottom (screen coordinates, right and bottom exclusive).
-QPoint TransportPosition(const QRect& mainWindow, const QSize& transport);
+class CWndTransport;
 
 class CMainFrame : public QMainWindow, public CCommandTarget, public CEngineNotificationSink {
     Q_OBJECT
@@ -50,10 +47,10 @@ public:
     // Brings every action's enabling and text up to date.
     void UpdateActions();
 
-    // The transport window (owned by the frame once set).
-    QWidget* GetTransport() const { return m_transport; }
-    void SetTransport(QWidget* transport);
-    void RepositionTransport();
+    // The transport window (a tool window of the frame), made when the engine has started.
+    CWndTransport* GetTransport() const { return m_transport; }
+    // Shows the active project's transport values.
+    void RefreshTransport();
     bool GetBlink() const { return m_blink; }
 
     // Placement under "Main-Window".
@@ -87,6 +84,9 @@ private:
     void FillWindowList(QMenu& menu);
     void OnSubWindowActivated(QMdiSubWindow* window);
     void StopTimers();
+    void CreateTransport();
+    // Play/stop and the recording switch go to the transport's buttons.
+    void PressTransportButton(int button);
 
     CSequencerApp& m_app;
     CEngineHost m_engine;
@@ -95,7 +95,9 @@ private:
     std::map<ECommand, QAction*> m_actions;
     QMenu* m_windowMenu = nullptr;
     QList<QAction*> m_windowListActions;
-    QWidget* m_transport = nullptr;
+    CWndTransport* m_transport = nullptr;
+    // The project the transport showed last; a change of active project refreshes it.
+    const CProjectDoc* m_transportProject = nullptr;
     bool m_blink = false;
     bool m_wasRecording = false;
     bool m_activating = false;

@@ -11,6 +11,7 @@
 
 #include "shell/Dialogs.h"
 #include "shell/HelpViewer.h"
+#include "shell/WndTransport.h"
 #include "ui/UiFixture.h"
 
 namespace {
@@ -54,14 +55,15 @@ TEST_F(CUiFixture, MainMenuHasItsEntriesAndLaterDialogsAreDisabled)
 
     // Entries whose dialogs come later are shown but cannot run; the ones built here can.
     Frame().UpdateActions();
-    for (ECommand id : {ECommand::Devices, ECommand::Ports, ECommand::Sync, ECommand::Metronome,
-                        ECommand::Recording, ECommand::HarmonicScale}) {
+    for (ECommand id : {ECommand::Devices, ECommand::Ports, ECommand::Sync, ECommand::Recording,
+                        ECommand::HarmonicScale}) {
         EXPECT_FALSE(Frame().GetAction(id)->isEnabled()) << CommandInfo(id).name;
         EXPECT_FALSE(Frame().RunCommand(id));
     }
-    for (ECommand id : {ECommand::New, ECommand::Open, ECommand::Close, ECommand::Save,
-                        ECommand::Properties, ECommand::EditingOptions, ECommand::ResetOutputs,
-                        ECommand::SendInstrumentSettings, ECommand::OpenMixerWindow})
+    for (ECommand id :
+         {ECommand::New, ECommand::Open, ECommand::Close, ECommand::Save, ECommand::Properties,
+          ECommand::EditingOptions, ECommand::ResetOutputs, ECommand::SendInstrumentSettings,
+          ECommand::OpenMixerWindow, ECommand::Metronome, ECommand::RepositionTransport})
         EXPECT_TRUE(Frame().GetAction(id)->isEnabled()) << CommandInfo(id).name;
     // Nothing to undo: the entry reads plainly and its key runs nothing.
     EXPECT_FALSE(Frame().GetAction(ECommand::Undo)->isEnabled());
@@ -85,28 +87,11 @@ TEST_F(CUiFixture, KeysRunCommandsOnlyWhenEnabledAndUndoNamesTheOperation)
 
 TEST_F(CUiFixture, RepositionTransportCentresOnTheBottomEdge)
 {
-    // Main window (left, top, width, height), transport size, expected top left.
-    struct SCase {
-        QRect main;
-        QSize transport;
-        QPoint expected;
-    };
-    const SCase cases[] = {
-        {QRect(0, 0, 1000, 700), QSize(541, 120), QPoint(230, 580)},
-        {QRect(100, 50, 1000, 700), QSize(541, 120), QPoint(330, 630)},
-        {QRect(0, 0, 1001, 700), QSize(540, 100), QPoint(230, 600)},
-        {QRect(-300, 0, 400, 300), QSize(600, 100), QPoint(-400, 200)},
-    };
-    for (const SCase& c : cases)
-        EXPECT_EQ(TransportPosition(c.main, c.transport), c.expected) << c.main.width();
-
     Start();
-    EXPECT_FALSE(Frame().QueryCommand(ECommand::RepositionTransport).enabled);
-    auto* transport = new QWidget;
-    Frame().SetTransport(transport);
-    Settle();
-    // The transport's outer width is 541 pixels, whatever its frame takes.
-    transport->resize(541 - (transport->frameGeometry().width() - transport->width()), 120);
+    CWndTransport* transport = Frame().GetTransport();
+    ASSERT_NE(transport, nullptr);
+    EXPECT_TRUE(transport->isVisible());
+    transport->move(700, 20);
     // The outer edges of the main window: 1000 pixels wide at the screen's left edge.
     const QMargins frame(Frame().geometry().left() - Frame().frameGeometry().left(),
                          Frame().geometry().top() - Frame().frameGeometry().top(),
@@ -115,10 +100,12 @@ TEST_F(CUiFixture, RepositionTransportCentresOnTheBottomEdge)
     Frame().setGeometry(QRect(0, 0, 1000, 700).marginsRemoved(frame));
     Settle();
     ASSERT_EQ(Frame().frameGeometry(), QRect(0, 0, 1000, 700));
+    const QSize size = transport->frameGeometry().size();
     ASSERT_TRUE(Frame().RunCommand(ECommand::RepositionTransport));
-    EXPECT_EQ(transport->frameGeometry().left(), 230);
+    // Centred: a transport 541 pixels wide lands at 230.
+    EXPECT_EQ(transport->frameGeometry().left(), 500 - size.width() / 2);
     EXPECT_EQ(transport->frameGeometry().bottom(), 699);
-    EXPECT_EQ(transport->frameGeometry().width(), 541);
+    EXPECT_EQ(transport->frameGeometry().size(), size);
 }
 
 TEST_F(CUiFixture, HelpKeyOpensTheTopicOfTheActiveView)

@@ -198,8 +198,10 @@ TEST_F(CUiFixture, CloseIsRefusedWhileRecordingAndSaveIsOff)
     ASSERT_TRUE(Frame().RunCommand(ECommand::New));
     ASSERT_EQ(Projects().GetProjectCount(), 2);
     CMidiEngineProxy& proxy = CMidiEngineProxy::Instance();
-    ASSERT_EQ(proxy.SetRecording(true), 1);
-    ASSERT_EQ(proxy.Play(), 1);
+    // Ctrl+R switches recording on and Space starts the transport, as its buttons would.
+    Frame().activateWindow();
+    QTest::keyClick(&Frame(), Qt::Key_R, Qt::ControlModifier);
+    QTest::keyClick(&Frame(), Qt::Key_Space);
     ASSERT_TRUE(proxy.IsRecording());
     Frame().OnEngineTimer();
 
@@ -218,7 +220,8 @@ TEST_F(CUiFixture, CloseIsRefusedWhileRecordingAndSaveIsOff)
     QTest::keyClick(&Frame(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(m_user.m_chosenPath)));
 
-    ASSERT_EQ(proxy.Stop(), 1);
+    QTest::keyClick(&Frame(), Qt::Key_Space);
+    ASSERT_FALSE(proxy.IsPlaying());
     ASSERT_EQ(proxy.SetRecording(false), 1);
     Frame().OnEngineTimer();
     EXPECT_TRUE(Frame().GetAction(ECommand::Save)->isEnabled());
