@@ -1,5 +1,7 @@
 #include "shell/ShellArt.h"
 
+#include "controls/Theme.h"
+
 #include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
@@ -161,10 +163,10 @@ QIcon ApplicationIcon()
 
 QColor ViewBackground()
 {
-    return QColor(0x26, 0x2b, 0x33);
+    return CTheme::PanelBackground();
 }
 
 QColor ViewGrid()
 {
-    return QColor(0x31, 0x37, 0x41);
+    return CTheme::PanelBackground().lighter(125);
 }
