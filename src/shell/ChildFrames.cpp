@@ -140,9 +140,13 @@ void CChildFrame::resizeEvent(QResizeEvent* event)
 bool CChildFrame::OnCommand(ECommand id)
 {
     // Undo and Redo belong to the frame's project unless the view handled them first.
-    if (id == ECommand::Undo) return m_doc.Undo() || true;
-    if (id == ECommand::Redo) return m_doc.Redo() || true;
-    return false;
+    if (id == ECommand::Undo)
+        m_doc.Undo();
+    else if (id == ECommand::Redo)
+        m_doc.Redo();
+    else
+        return false;
+    return true;
 }
 
 bool CChildFrame::OnUpdateCommand(ECommand id, CCommandUi& ui)

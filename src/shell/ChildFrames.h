@@ -6,6 +6,8 @@
 #include <QMdiSubWindow>
 #include <QString>
 
+class QMenu;
+
 #include <cstdint>
 #include <vector>
 
@@ -26,6 +28,9 @@ public:
     virtual int GetHelpContext() const { return 0; }
     // Model changed: draw again from the model.
     virtual void RefreshView() { update(); }
+    // The editor's own "&Edit" popup, shown in the main menu while the view is active; null keeps
+    // the main frame's.
+    virtual QMenu* GetEditMenu() const { return nullptr; }
     // The view state kept after the placement block (the bytes the file stores).
     virtual std::vector<uint8_t> SaveViewState() const { return m_viewState; }
     virtual void RestoreViewState(const std::vector<uint8_t>& bytes) { m_viewState = bytes; }

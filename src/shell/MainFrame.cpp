@@ -191,6 +191,7 @@ void CMainFrame::CreateMenus()
     connect(project, &QMenu::aboutToShow, this, [this, project] { UpdateMenu(*project); });
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    m_editMenu = m_shownEditMenu = edit;
     for (E id : {E::Undo, E::Redo})
         edit->addAction(m_actions.at(id));
     edit->addSeparator();
@@ -334,8 +335,23 @@ CProjectDoc* CMainFrame::GetCommandProject() const
     return m_app.GetProjects().GetActiveProject();
 }
 
+void CMainFrame::ExchangeEditMenu()
+{
+    const CShellView* view = GetActiveView();
+    QMenu* wanted =
+        view != nullptr && view->GetEditMenu() != nullptr ? view->GetEditMenu() : m_editMenu;
+    if (wanted == m_shownEditMenu) return;
+    // An editor's popup goes away with its view; the slot after "&Project" is the edit menu's.
+    QAction* place =
+        m_shownEditMenu ? m_shownEditMenu->menuAction() : menuBar()->actions().value(1);
+    menuBar()->insertMenu(place, wanted);
+    if (m_shownEditMenu) menuBar()->removeAction(m_shownEditMenu->menuAction());
+    m_shownEditMenu = wanted;
+}
+
 void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window)
 {
+    ExchangeEditMenu();
     auto* frame = dynamic_cast<CChildFrame*>(window);
     if (frame == nullptr || m_activating || !m_app.HasProjects()) return;
     CProjectManager& projects = m_app.GetProjects();

@@ -4,6 +4,8 @@
 // engine's news to the windows.
 
 #include <QMainWindow>
+#include <QMenu>
+#include <QPointer>
 #include <QTimer>
 
 #include <map>
@@ -83,6 +85,8 @@ private:
     void UpdateMenu(QMenu& menu);
     void FillWindowList(QMenu& menu);
     void OnSubWindowActivated(QMdiSubWindow* window);
+    // Puts the active editor's edit popup (or the main frame's) in the menu bar.
+    void ExchangeEditMenu();
     void StopTimers();
     void CreateTransport();
     // Play/stop and the recording switch go to the transport's buttons.
@@ -94,6 +98,9 @@ private:
     CCommandRouter m_router;
     std::map<ECommand, QAction*> m_actions;
     QMenu* m_windowMenu = nullptr;
+    // The main frame's "&Edit" popup and the one the menu bar shows now (an editor's, or it).
+    QMenu* m_editMenu = nullptr;
+    QPointer<QMenu> m_shownEditMenu;
     QList<QAction*> m_windowListActions;
     CWndTransport* m_transport = nullptr;
     // The project the transport showed last; a change of active project refreshes it.
