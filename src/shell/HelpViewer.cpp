@@ -75,7 +75,8 @@ QString KeyboardReferenceHtml()
         QStringLiteral("<html><head><title>Keyboard reference</title><link rel=\"stylesheet\" "
                        "href=\"style.css\"></head><body><h1>Keyboard reference</h1>"
                        "<p>Keys that act on an item or a selection act in the window in front.</p>"
-                       "<table><tr><th>Keys</th><th>Command</th></tr>");
+                       "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">"
+                       "<tr><th>Keys</th><th>Command</th></tr>");
     for (const CCommandInfo& info : CommandTable()) {
         if (info.keys.isEmpty()) continue;
         QStringList keys;
@@ -252,8 +253,11 @@ std::vector<const CHelpTopic*> CHelpViewer::Search(const QString& query)
     if (words.isEmpty()) return found;
     for (const CHelpTopic& topic : HelpTopics()) {
         const QString text = PlainText(PageText(topic.page));
+        // Words match at the start of a word: "port" finds "ports", not "transport".
         const bool all = std::all_of(words.begin(), words.end(), [&text](const QString& w) {
-            return text.contains(w, Qt::CaseInsensitive);
+            const QRegularExpression start(QStringLiteral("\\b") + QRegularExpression::escape(w),
+                                           QRegularExpression::CaseInsensitiveOption);
+            return text.contains(start);
         });
         if (all) found.push_back(&topic);
     }
