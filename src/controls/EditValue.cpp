@@ -326,7 +326,7 @@ bool CEditNumber::HandleValueKey(QKeyEvent* event)
         StepBy(m_largeStep);
     } else if (text == QStringLiteral("[")) {
         StepBy(-int64_t{m_largeStep});
-    } else if (key == Qt::Key_0 && !keypad) {
+    } else if (key == Qt::Key_0) {
         ChangeByUser(0);
     } else if (key == Qt::Key_Escape || key == Qt::Key_Delete) {
         if ((GetFlags() & kFlagUndefinable) == 0) return false;

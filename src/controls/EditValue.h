@@ -46,7 +46,11 @@ public:
     int GetFlags() const { return m_flags; }
     void SetAlignment(Qt::Alignment alignment);
     // Where the focus goes when typing ends (default: the parent widget; null: stay here).
-    void SetFocusOwner(QWidget* owner) { m_focusOwner = owner; }
+    void SetFocusOwner(QWidget* owner)
+    {
+        m_focusOwner = owner;
+        m_focusOwnerSet = true;
+    }
 
     // The text the box shows for its value.
     virtual QString GetText() const = 0;

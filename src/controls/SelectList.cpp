@@ -50,7 +50,9 @@ void CSelectList::SetName(const QString& name)
 {
     m_name = name;
     setAccessibleName(name);
-    setToolTip(m_text.isEmpty() ? name : name + QStringLiteral(": ") + m_text);
+    setToolTip(m_text.isEmpty() ? name
+               : name.isEmpty() ? m_text
+                                : name + QStringLiteral(": ") + m_text);
 }
 
 void CSelectList::SetItems(std::vector<CSelectItem> items)

@@ -2,6 +2,7 @@
 
 #include "model/ObjectColours.h"
 
+#include <QFontMetricsF>
 #include <QHash>
 #include <QLinearGradient>
 #include <QPainter>
@@ -116,7 +117,12 @@ void DrawLabel(QPainter& p, const QRectF& r, const QString& text, const QColor& 
     font.setStyleHint(QFont::SansSerif);
     font.setStretch(QFont::SemiCondensed);
     font.setBold(bold);
-    font.setPixelSize(std::max(6, qRound(r.height() * (bold ? 0.78 : 0.66))));
+    // As large as the face allows, but never wider than it.
+    int size = std::max(6, qRound(r.height() * (bold ? 0.78 : 0.66)));
+    font.setPixelSize(size);
+    while (size > 6 && QFontMetricsF(font).horizontalAdvance(text) > r.width() - 3) {
+        font.setPixelSize(--size);
+    }
     p.setFont(font);
     p.setPen(colour);
     p.drawText(r, Qt::AlignCenter, text);
@@ -152,22 +158,29 @@ void DrawLoop(QPainter& p, const QRectF& g, const QColor& colour)
 
 void DrawZoom(QPainter& p, const QRectF& g, const QColor& colour, bool in, bool horizontal)
 {
+    // A lens with + or -, and a double arrow along the axis the zoom acts on.
     const qreal w = std::max(1.2, g.height() / 9);
     p.setPen(QPen(colour, w, Qt::SolidLine, Qt::RoundCap));
     p.setBrush(Qt::NoBrush);
-    const qreal d = std::min(g.width(), g.height()) * 0.62;
-    const QRectF lens(g.left() + w, g.top() + w, d, d);
+    const qreal d = std::min(g.width(), g.height()) * 0.6;
+    const QRectF lens = horizontal ? QRectF(g.center().x() - d / 2, g.top() + w / 2, d, d)
+                                   : QRectF(g.left() + w / 2, g.center().y() - d / 2, d, d);
     p.drawEllipse(lens);
     const QPointF c = lens.center();
-    const qreal s = d * 0.26;
+    const qreal s = d * 0.24;
     p.drawLine(c - QPointF(s, 0), c + QPointF(s, 0));
     if (in) p.drawLine(c - QPointF(0, s), c + QPointF(0, s));
-    p.drawLine(lens.bottomRight() - QPointF(d * 0.12, d * 0.12), g.bottomRight() - QPointF(w, w));
-    // The axis the zoom acts on, as a short bar beside the lens.
-    if (horizontal)
-        p.drawLine(QPointF(g.left() + w, g.bottom() - w), QPointF(g.center().x(), g.bottom() - w));
-    else
-        p.drawLine(QPointF(g.right() - w, g.top() + w), QPointF(g.right() - w, g.center().y()));
+    const qreal head = w * 1.5;
+    const QPointF a =
+        horizontal ? QPointF(g.left() + w, g.bottom() - w) : QPointF(g.right() - w, g.top() + w);
+    const QPointF b = horizontal ? QPointF(g.right() - w, g.bottom() - w)
+                                 : QPointF(g.right() - w, g.bottom() - w);
+    const QPointF across = horizontal ? QPointF(0, head) : QPointF(head, 0);
+    const QPointF along = horizontal ? QPointF(head, 0) : QPointF(0, head);
+    p.setPen(QPen(colour, w * 0.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLine(a, b);
+    p.drawPolyline(QPolygonF({a + along + across, a, a + along - across}));
+    p.drawPolyline(QPolygonF({b - along + across, b, b - along - across}));
 }
 
 void DrawGlyph(QPainter& p, const QRectF& r, EArtwork art, const QColor& colour)

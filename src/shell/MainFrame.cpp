@@ -13,7 +13,6 @@
 
 #include <optional>
 
-#include "controls/ButtonBitmap.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/Profile.h"
 #include "model/ProjectManager.h"
@@ -285,6 +284,8 @@ void CMainFrame::UpdateMenu(QMenu& menu)
 
 void CMainFrame::UpdateActions()
 {
+    // The transport's buttons follow the active project too, before a key may press them.
+    FollowActiveProject();
     for (const auto& [id, action] : m_actions)
         ApplyUpdate(id, *action);
 }
@@ -382,6 +383,13 @@ void CMainFrame::CreateTransport()
     m_transport->show();
 }
 
+void CMainFrame::FollowActiveProject()
+{
+    if (m_transport != nullptr && m_app.HasProjects() &&
+        m_transportProject != m_app.GetProjects().GetActiveProject())
+        RefreshTransport();
+}
+
 void CMainFrame::RefreshTransport()
 {
     m_transportProject = m_app.GetProjects().GetActiveProject();
@@ -391,9 +399,7 @@ void CMainFrame::RefreshTransport()
 void CMainFrame::PressTransportButton(int button)
 {
     // The keys act exactly as a click on the transport's button would.
-    CButtonBitmap& target = m_transport->GetButton(static_cast<CWndTransport::EButton>(button));
-    emit target.ButtonPressed(button);
-    emit target.ButtonReleased(button);
+    m_transport->ClickButton(static_cast<CWndTransport::EButton>(button));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -422,8 +428,8 @@ void CMainFrame::OnBlinkTimer()
 
 void CMainFrame::OnTransportTimer()
 {
+    FollowActiveProject();
     if (m_transport == nullptr) return;
-    if (m_transportProject != m_app.GetProjects().GetActiveProject()) RefreshTransport();
     const CMidiEngineProxy& proxy = CMidiEngineProxy::Instance();
     m_transport->Refresh(CTransportEngineState{proxy.IsPlaying(), proxy.GetPosition()});
 }

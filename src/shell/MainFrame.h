@@ -89,6 +89,8 @@ private:
     void ExchangeEditMenu();
     void StopTimers();
     void CreateTransport();
+    // Refreshes the transport when the active project is no longer the one it shows.
+    void FollowActiveProject();
     // Play/stop and the recording switch go to the transport's buttons.
     void PressTransportButton(int button);
 

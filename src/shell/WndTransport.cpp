@@ -33,12 +33,12 @@ struct CLabel {
     QRect place;
     const char* text;
 };
-// The static labels, drawn over the background.
-constexpr CLabel kLabels[] = {{{124, 6, 34, 19}, "tempo"},
-                              {{214, 6, 46, 19}, "position"},
-                              {{8, 34, 34, 16}, "loop"},
-                              {{68, 34, 28, 16}, "from:"},
-                              {{186, 34, 18, 16}, "to:"}};
+// The static labels, drawn over the background, each ending just before its control.
+constexpr CLabel kLabels[] = {{{114, 6, 44, 19}, "tempo"},
+                              {{206, 6, 53, 19}, "position"},
+                              {{4, 34, 37, 16}, "loop"},
+                              {{62, 34, 33, 16}, "from:"},
+                              {{182, 34, 21, 16}, "to:"}};
 
 } // namespace
 
@@ -137,9 +137,8 @@ void CWndTransport::RefreshFromModel()
     CProjectDoc* doc = m_projects.GetActiveProject();
     for (CButtonBitmap* button : m_buttons)
         button->setEnabled(doc != nullptr);
-    for (CEditNumber* box :
-         {static_cast<CEditNumber*>(m_tempo), static_cast<CEditNumber*>(m_position),
-          static_cast<CEditNumber*>(m_loopStart), static_cast<CEditNumber*>(m_loopEnd)})
+    const std::array<CEditNumber*, 4> boxes{m_tempo, m_position, m_loopStart, m_loopEnd};
+    for (CEditNumber* box : boxes)
         box->setEnabled(doc != nullptr);
     if (doc == nullptr) return;
     for (CEditTime* box : {m_position, m_loopStart, m_loopEnd})
@@ -273,6 +272,13 @@ void CWndTransport::OnReleased(int id)
     }
 }
 
+void CWndTransport::ClickButton(EButton button)
+{
+    if (!GetButton(button).isEnabled()) return;
+    OnPressed(static_cast<int>(button));
+    OnReleased(static_cast<int>(button));
+}
+
 void CWndTransport::OnRightButton(int id)
 {
     if (static_cast<EButton>(id) == EButton::Sync) emit SyncSettingsRequested();
@@ -380,8 +386,12 @@ void CWndTransport::ShowMetronomeDialog()
 
 void CWndTransport::closeEvent(QCloseEvent* event)
 {
-    // The main frame owns the transport; closing it by itself would lose the controls.
-    event->ignore();
+    // The user's close request (from the window manager) is ignored: the main frame owns the
+    // transport. Closes by the program, such as the application quitting, go ahead.
+    if (event->spontaneous())
+        event->ignore();
+    else
+        event->accept();
 }
 
 void CWndTransport::paintEvent(QPaintEvent*)
@@ -398,5 +408,5 @@ void CWndTransport::paintEvent(QPaintEvent*)
     p.drawLine(6, 30, width() - 7, 30);
     p.setPen(CTheme::PanelLabel());
     for (const CLabel& label : kLabels)
-        p.drawText(label.place, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(label.text));
+        p.drawText(label.place, Qt::AlignRight | Qt::AlignVCenter, QString::fromUtf8(label.text));
 }

@@ -73,8 +73,16 @@ public:
     static QPoint RepositionedTopLeft(const QRect& mainFrame, const QSize& transportFrame);
     void Reposition(const QRect& mainFrame);
 
+    // The main frame's accelerators (space for play, and so on) also work while this window is
+    // active: their actions are added here, and shortcuts are matched before any control sees
+    // the key.
+    void AddAcceleratorActions(const QList<QAction*>& actions) { addActions(actions); }
+
     // The "Metronome" dialog, modal, centred on this window; the click toggle follows it.
     void ShowMetronomeDialog();
+
+    // Acts as a click on the button would (press, then release): for the main frame's keys.
+    void ClickButton(EButton button);
 
     // One 50 ms step of a wind in progress (the wind timer calls it).
     void WindStep();

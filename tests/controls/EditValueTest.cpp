@@ -284,6 +284,7 @@ TEST(EditValueTest, TypingOpensTheEditorAndReturnStores)
     EXPECT_FALSE(note->IsEditing());
     EXPECT_EQ(note->GetValue(), 49);
     EXPECT_EQ(changes.ids, std::vector<int>{5});
+    EXPECT_EQ(owner.focusWidget(), &owner); // typing done: the focus goes to the owner
 
     // Unparsable text is dropped; Escape leaves without a change.
     QTest::keyClick(note, Qt::Key_F2);
@@ -301,13 +302,17 @@ TEST(EditValueTest, TypingOpensTheEditorAndReturnStores)
 
     // The editor's length follows the limits: four characters for a 7-bit number.
     auto* number = new CEditNumber(&owner);
+    number->setGeometry(10, 40, 60, 20);
+    number->show();
     number->SetLimits(0, 127);
     QTest::keyClick(number, Qt::Key_1);
     ASSERT_TRUE(number->IsEditing());
     QTest::keyClicks(number->GetEditor(), "23456");
     EXPECT_EQ(number->GetEditor()->text(), "1234");
+    number->SetFocusOwner(nullptr); // this one keeps the focus after typing
     QTest::keyClick(number->GetEditor(), Qt::Key_Enter);
     EXPECT_EQ(number->GetValue(), 127);
+    EXPECT_EQ(owner.focusWidget(), number);
 }
 
 TEST(EditValueTest, DragAndWheelStepTheValue)

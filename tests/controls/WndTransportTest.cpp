@@ -152,7 +152,11 @@ TEST_F(WndTransportTest, PlayStopTempoPositionAndLoopReachTheEngine)
     doc->SetTempo(9000);
     transport->RefreshFromModel();
     EXPECT_EQ(transport->GetTempoBox().GetText(), "90.00");
-    Click(EButton::Stop);
+    // The main frame's keys act through ClickButton as a click would.
+    transport->ClickButton(EButton::Play);
+    EXPECT_FALSE(proxy.IsPlaying());
+    transport->ClickButton(EButton::Loop);
+    EXPECT_TRUE(engine.GetClock().IsLoopActive());
 }
 
 TEST_F(WndTransportTest, WindMovesTheProjectAndLocatesWhenReleased)
@@ -293,8 +297,10 @@ TEST_F(WndTransportTest, PlacementIsKeptAndRepositionCentresOnTheMainFrame)
     transport->Reposition(main);
     EXPECT_EQ(transport->frameGeometry().topLeft(),
               CWndTransport::RepositionedTopLeft(main, transport->frameGeometry().size()));
-    EXPECT_FALSE(transport->close()); // a close request is ignored
-    EXPECT_TRUE(transport->isVisible());
+    // Only the window manager's close request is ignored; the program closing all windows (as
+    // quitting does) must not be held up by the transport.
+    EXPECT_TRUE(transport->close());
+    EXPECT_FALSE(transport->isVisible());
     EXPECT_EQ(transport->windowTitle(), "Transport Tonalweaver ");
 }
 
