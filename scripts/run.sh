@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and starts the program (arguments are passed on). What the
-# set-up prints goes to standard error, so the program's own output stays clean.
+# Installs what is missing, builds and opens the program window (a file argument is passed on).
+# What the set-up prints goes to standard error, so the program's own output stays clean.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" >&2
 "$root/scripts/build.sh" app -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF >&2
-if [ $# -eq 0 ]; then set -- --help; fi
-exec "$root/build/app/src/tonalweaver-cli" "$@"
+exec "$root/build/app/src/app/tonalweaver" "$@"

@@ -247,7 +247,8 @@ void CProjectManager::Activate(CProjectDoc& doc)
         m_active = &doc;
         doc.GetWindows().ActiveChanged(true);
     }
-    doc.GetWindows().OpenProjectWindow(true);
+    // Shown, not brought forward: a project opened with its saved windows keeps their order.
+    doc.GetWindows().OpenProjectWindow(false);
 }
 
 bool CProjectManager::IsPlayerRunning() const

@@ -1,0 +1,35 @@
+#pragma once
+// The engine of the program: its backend, the engine object and the music thread, attached to
+// the process-wide command proxy for as long as the host is running.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class CMidiBackend;
+class CMidiEngine;
+class CMidiEngineProxy;
+
+class CEngineHost {
+public:
+    using BackendFactory = std::function<std::unique_ptr<CMidiBackend>()>;
+
+    // factory null: the virtual backend on the real-time clock.
+    CEngineHost(CMidiEngineProxy& proxy, BackendFactory factory, bool startMusicThread);
+    ~CEngineHost();
+
+    // Creates and initialises the engine; false with the engine's reason.
+    bool Start(std::string& error);
+    // Tells the engine to shut down and detaches it. Safe when not started.
+    void ShutDown();
+    bool IsRunning() const { return m_running; }
+    CMidiEngineProxy& GetProxy() { return m_proxy; }
+
+private:
+    CMidiEngineProxy& m_proxy;
+    BackendFactory m_factory;
+    bool m_startThread;
+    std::unique_ptr<CMidiBackend> m_backend;
+    std::unique_ptr<CMidiEngine> m_engine;
+    bool m_running = false;
+};

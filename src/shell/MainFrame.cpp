@@ -1,0 +1,666 @@
+#include "shell/MainFrame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+
+#include <optional>
+
+#include "engine/MidiEngineProxy.h"
+#include "model/Profile.h"
+#include "model/ProjectManager.h"
+#include "model/UserServices.h"
+#include "shell/ChildFrames.h"
+#include "shell/Dialogs.h"
+#include "shell/SequencerApp.h"
+#include "shell/ShellArt.h"
+#include "shell/WndTransport.h"
+
+namespace {
+
+constexpr const char* kPlacementSection = "Main-Window";
+constexpr int kShowMaximised = 3;
+
+// The four timers and their periods in milliseconds.
+constexpr int kDrainPeriod = 50;
+constexpr int kBlinkPeriod = 500;
+constexpr int kTransportPeriod = 50;
+constexpr int kEnginePeriod = 100;
+
+bool IsEngineDialog(ECommand id)
+{
+    switch (id) {
+    case ECommand::Devices:
+    case ECommand::Ports:
+    case ECommand::Sync:
+    case ECommand::Recording:
+    case ECommand::HarmonicScale:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Horizontally: the frames one above the other, full width; vertically: side by side.
+void TileFrames(QMdiArea& area, bool horizontally)
+{
+    QList<QMdiSubWindow*> frames;
+    for (QMdiSubWindow* window : area.subWindowList(QMdiArea::StackingOrder))
+        if (window->isVisible() && !window->isMinimized()) frames << window;
+    if (frames.isEmpty()) return;
+    const QSize size = area.viewport()->size();
+    const int count = static_cast<int>(frames.size());
+    for (int i = 0; i < count; ++i) {
+        QMdiSubWindow* frame = frames[i];
+        if (frame->isMaximized()) frame->showNormal();
+        // Each frame gets its share; the last takes what rounding leaves.
+        QRect rect;
+        if (horizontally) {
+            const int top = size.height() * i / count;
+            const int bottom = size.height() * (i + 1) / count;
+            rect = QRect(0, top, size.width(), bottom - top);
+        } else {
+            const int left = size.width() * i / count;
+            const int right = size.width() * (i + 1) / count;
+            rect = QRect(left, 0, right - left, size.height());
+        }
+        frame->setGeometry(rect);
+    }
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CSequencerApp& app, CEngineHost::BackendFactory backend,
+                       bool startMusicThread)
+    : m_app(app), m_engine(CMidiEngineProxy::Instance(), std::move(backend), startMusicThread),
+      m_area(new QMdiArea(this)), m_router([this] {
+          std::vector<CCommandTarget*> chain;
+          if (CShellView* view = GetActiveView()) chain.push_back(view);
+          if (CChildFrame* frame = GetActiveFrame()) chain.push_back(frame);
+          chain.push_back(this);
+          chain.push_back(&m_app);
+          return chain;
+      })
+{
+    setWindowTitle(QStringLiteral("Tonalweaver"));
+    setWindowIcon(ApplicationIcon());
+    setAcceptDrops(true);
+    m_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_area->setBackground(QColor(0x5a, 0x62, 0x6e));
+    setCentralWidget(m_area);
+    connect(m_area, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
+    CreateActions();
+    CreateMenus();
+    connect(&m_drainTimer, &QTimer::timeout, this, &CMainFrame::OnDrainTimer);
+    connect(&m_blinkTimer, &QTimer::timeout, this, &CMainFrame::OnBlinkTimer);
+    connect(&m_transportTimer, &QTimer::timeout, this, &CMainFrame::OnTransportTimer);
+    connect(&m_engineTimer, &QTimer::timeout, this, &CMainFrame::OnEngineTimer);
+    qApp->installEventFilter(this);
+}
+
+CMainFrame::~CMainFrame()
+{
+    qApp->removeEventFilter(this);
+    StopTimers();
+    m_engine.ShutDown();
+}
+
+bool CMainFrame::Create()
+{
+    std::string error;
+    if (!m_engine.Start(error)) {
+        m_app.GetUser().ShowMessage(error);
+        return false;
+    }
+    CreateTransport();
+    m_drainTimer.start(kDrainPeriod);
+    m_blinkTimer.start(kBlinkPeriod);
+    m_transportTimer.start(kTransportPeriod);
+    m_engineTimer.start(kEnginePeriod);
+    return true;
+}
+
+void CMainFrame::StopTimers()
+{
+    m_drainTimer.stop();
+    m_blinkTimer.stop();
+    m_transportTimer.stop();
+    m_engineTimer.stop();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Actions and menus
+
+void CMainFrame::CreateActions()
+{
+    for (const CCommandInfo& info : CommandTable()) {
+        auto* action = new QAction(this);
+        const QString text = QString::fromLatin1(info.text);
+        action->setText(text.isEmpty() ? QString::fromLatin1(info.name) : text);
+        action->setShortcuts(info.keys);
+        // Menu texts carry their key after "\t"; the shortcut itself must not be shown twice.
+        action->setShortcutVisibleInContextMenu(false);
+        action->setShortcutContext(Qt::WindowShortcut);
+        const ECommand id = info.id;
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        addAction(action);
+        m_actions[id] = action;
+    }
+}
+
+QMenu* CMainFrame::AddPopup(const QString& title, std::initializer_list<ECommand> commands)
+{
+    QMenu* menu = menuBar()->addMenu(title);
+    std::optional<ECommand> previous;
+    for (ECommand id : commands) {
+        // Groups of the menu: a separator where the command numbers jump.
+        if (previous && static_cast<int>(id) != static_cast<int>(*previous) + 1)
+            menu->addSeparator();
+        menu->addAction(m_actions.at(id));
+        previous = id;
+    }
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateMenu(*menu); });
+    return menu;
+}
+
+void CMainFrame::CreateMenus()
+{
+    using E = ECommand;
+    QMenu* project = menuBar()->addMenu(QStringLiteral("&Project"));
+    for (E id : {E::New, E::Open, E::Close})
+        project->addAction(m_actions.at(id));
+    project->addSeparator();
+    for (E id : {E::Save, E::SaveAs, E::SaveAll})
+        project->addAction(m_actions.at(id));
+    project->addSeparator();
+    project->addAction(m_actions.at(E::Properties));
+    project->addSeparator();
+    for (int i = 0; i < 4; ++i)
+        project->addAction(m_actions.at(RecentFileCommand(i)));
+    project->addSeparator();
+    project->addAction(m_actions.at(E::Exit));
+    connect(project, &QMenu::aboutToShow, this, [this, project] { UpdateMenu(*project); });
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    m_editMenu = m_shownEditMenu = edit;
+    for (E id : {E::Undo, E::Redo})
+        edit->addAction(m_actions.at(id));
+    edit->addSeparator();
+    for (E id : {E::Cut, E::Copy, E::Paste, E::Delete})
+        edit->addAction(m_actions.at(id));
+    connect(edit, &QMenu::aboutToShow, this, [this, edit] { UpdateMenu(*edit); });
+
+    AddPopup(QStringLiteral("&Control"), {E::ResetOutputs, E::SendInstrumentSettings});
+
+    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+    for (E id : {E::Devices, E::Ports, E::Sync, E::Metronome, E::Recording})
+        options->addAction(m_actions.at(id));
+    options->addSeparator();
+    for (E id : {E::EditingOptions, E::HarmonicScale})
+        options->addAction(m_actions.at(id));
+    connect(options, &QMenu::aboutToShow, this, [this, options] { UpdateMenu(*options); });
+
+    m_windowMenu = menuBar()->addMenu(QStringLiteral("&Window"));
+    for (E id : {E::Cascade, E::TileHorizontally, E::TileVertically, E::ArrangeIcons})
+        m_windowMenu->addAction(m_actions.at(id));
+    m_windowMenu->addSeparator();
+    m_windowMenu->addAction(m_actions.at(E::RepositionTransport));
+    m_windowMenu->addSeparator();
+    for (E id : {E::OpenProjectWindow, E::OpenTracksWindow, E::OpenMixerWindow})
+        m_windowMenu->addAction(m_actions.at(id));
+    connect(m_windowMenu, &QMenu::aboutToShow, this, [this] {
+        UpdateMenu(*m_windowMenu);
+        FillWindowList(*m_windowMenu);
+    });
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(m_actions.at(E::Help));
+    help->addSeparator();
+    for (E id : {E::HelpContents, E::HelpIndex, E::HelpSearch})
+        help->addAction(m_actions.at(id));
+    help->addSeparator();
+    help->addAction(m_actions.at(E::HelpSupport));
+    help->addSeparator();
+    help->addAction(m_actions.at(E::About));
+    connect(help, &QMenu::aboutToShow, this, [this, help] { UpdateMenu(*help); });
+}
+
+void CMainFrame::FillWindowList(QMenu& menu)
+{
+    for (QAction* action : m_windowListActions) {
+        menu.removeAction(action);
+        action->deleteLater();
+    }
+    m_windowListActions.clear();
+    const QList<QMdiSubWindow*> windows = m_area->subWindowList(QMdiArea::CreationOrder);
+    if (windows.isEmpty()) return;
+    m_windowListActions << menu.addSeparator();
+    int number = 1;
+    for (QMdiSubWindow* window : windows) {
+        QString title = window->windowTitle();
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        const QString text = number <= 9 ? QStringLiteral("&%1 %2").arg(number).arg(title)
+                                         : QStringLiteral("%1 %2").arg(number).arg(title);
+        QAction* action = menu.addAction(text);
+        // Only the active window carries a check mark.
+        action->setCheckable(window == m_area->activeSubWindow());
+        action->setChecked(action->isCheckable());
+        connect(action, &QAction::triggered, this, [this, window] {
+            if (window->isMinimized()) window->showNormal();
+            m_area->setActiveSubWindow(window);
+        });
+        m_windowListActions << action;
+        ++number;
+    }
+}
+
+void CMainFrame::ApplyUpdate(ECommand id, QAction& action) const
+{
+    const CCommandUi ui = m_router.Update(id);
+    const QString text = !ui.text.isEmpty() ? ui.text : QString::fromLatin1(CommandInfo(id).text);
+    if (!text.isEmpty() && action.text() != text) action.setText(text);
+    action.setEnabled(ui.enabled);
+    action.setCheckable(ui.checked);
+    action.setChecked(ui.checked);
+    // Hidden entries are the unused recent files; key-only commands have no entry to hide.
+    if (!QString::fromLatin1(CommandInfo(id).text).isEmpty() ||
+        (id >= ECommand::RecentFile1 && id <= ECommand::RecentFile4))
+        action.setVisible(!ui.hidden);
+}
+
+void CMainFrame::UpdateMenu(QMenu& menu)
+{
+    for (const auto& [id, action] : m_actions)
+        if (menu.actions().contains(action)) ApplyUpdate(id, *action);
+}
+
+void CMainFrame::UpdateActions()
+{
+    // The transport's buttons follow the active project too, before a key may press them.
+    FollowActiveProject();
+    for (const auto& [id, action] : m_actions)
+        ApplyUpdate(id, *action);
+}
+
+QAction* CMainFrame::GetAction(ECommand id) const
+{
+    return m_actions.at(id);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    // Before a key can run a command, every command's enabling is made current, so a key never
+    // runs a command that its menu entry would show disabled, nor misses one that it enables.
+    if (event->type() == QEvent::ShortcutOverride && isActiveWindow()) UpdateActions();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool CMainFrame::RunCommand(ECommand id)
+{
+    const bool ran = m_router.Execute(id);
+    // The main window may have closed while the command ran (Exit).
+    if (ran && isVisible()) UpdateActions();
+    return ran;
+}
+
+CCommandUi CMainFrame::QueryCommand(ECommand id) const
+{
+    return m_router.Update(id);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Child frames
+
+CChildFrame* CMainFrame::GetActiveFrame() const
+{
+    return dynamic_cast<CChildFrame*>(m_area->activeSubWindow());
+}
+
+CShellView* CMainFrame::GetActiveView() const
+{
+    CChildFrame* frame = GetActiveFrame();
+    return frame != nullptr ? frame->GetView() : nullptr;
+}
+
+CProjectDoc* CMainFrame::GetCommandProject() const
+{
+    if (CChildFrame* frame = GetActiveFrame()) return &frame->GetProject();
+    return m_app.GetProjects().GetActiveProject();
+}
+
+void CMainFrame::ExchangeEditMenu()
+{
+    const CShellView* view = GetActiveView();
+    QMenu* wanted =
+        view != nullptr && view->GetEditMenu() != nullptr ? view->GetEditMenu() : m_editMenu;
+    if (wanted == m_shownEditMenu) return;
+    // An editor's popup goes away with its view; the slot after "&Project" is the edit menu's.
+    QAction* place =
+        m_shownEditMenu ? m_shownEditMenu->menuAction() : menuBar()->actions().value(1);
+    menuBar()->insertMenu(place, wanted);
+    if (m_shownEditMenu) menuBar()->removeAction(m_shownEditMenu->menuAction());
+    m_shownEditMenu = wanted;
+}
+
+void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window)
+{
+    ExchangeEditMenu();
+    auto* frame = dynamic_cast<CChildFrame*>(window);
+    if (frame == nullptr || m_activating || !m_app.HasProjects()) return;
+    CProjectManager& projects = m_app.GetProjects();
+    CProjectDoc& doc = frame->GetProject();
+    // A project that is still loading is not in the list yet; a playing project keeps playing.
+    if (projects.GetActiveProject() == &doc || projects.IndexOf(&doc) < 0 ||
+        projects.IsPlayerRunning())
+        return;
+    m_activating = true;
+    projects.Activate(doc);
+    // Activation shows the project window; the frame the user picked stays in front.
+    m_area->setActiveSubWindow(frame);
+    m_activating = false;
+    UpdateActions();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transport
+
+void CMainFrame::CreateTransport()
+{
+    m_transport = new CWndTransport(m_app.GetProjects(), CMidiEngineProxy::Instance(),
+                                    m_app.GetProfile(), this);
+    connect(m_transport, &CWndTransport::MetronomeSettingsRequested, this,
+            [this] { RunCommand(ECommand::Metronome); });
+    connect(m_transport, &CWndTransport::SyncSettingsRequested, this,
+            [this] { RunCommand(ECommand::Sync); });
+    m_transport->show();
+}
+
+void CMainFrame::FollowActiveProject()
+{
+    if (m_transport != nullptr && m_app.HasProjects() &&
+        m_transportProject != m_app.GetProjects().GetActiveProject())
+        RefreshTransport();
+}
+
+void CMainFrame::RefreshTransport()
+{
+    m_transportProject = m_app.GetProjects().GetActiveProject();
+    if (m_transport != nullptr) m_transport->RefreshFromModel();
+}
+
+void CMainFrame::PressTransportButton(int button)
+{
+    // The keys act exactly as a click on the transport's button would.
+    m_transport->ClickButton(static_cast<CWndTransport::EButton>(button));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Timers
+
+void CMainFrame::OnDrainTimer()
+{
+    CEngineMailbox& mailbox = CMidiEngineProxy::Instance().GetMailbox();
+    CProjectDoc* active = m_app.GetProjects().GetActiveProject();
+    const std::size_t applied = mailbox.Drain(*this);
+    int32_t position = 0;
+    const bool moved = mailbox.TakePosition(position);
+    if (active == nullptr) return;
+    if (moved) {
+        active->FollowPlayerPosition(position);
+        active->GetWindows().SongPositionChanged();
+    }
+    if (applied != 0) active->GetWindows().RefreshAll();
+}
+
+void CMainFrame::OnBlinkTimer()
+{
+    m_blink = !m_blink;
+    if (m_transport != nullptr) m_transport->ToggleBlink();
+}
+
+void CMainFrame::OnTransportTimer()
+{
+    FollowActiveProject();
+    if (m_transport == nullptr) return;
+    const CMidiEngineProxy& proxy = CMidiEngineProxy::Instance();
+    m_transport->Refresh(CTransportEngineState{proxy.IsPlaying(), proxy.GetPosition()});
+}
+
+void CMainFrame::OnEngineTimer()
+{
+    // The engine's recording state decides what the Project menu and Save offer; its change is
+    // picked up here so disabled keys follow without waiting for a menu.
+    const bool recording = CMidiEngineProxy::Instance().IsRecording();
+    if (recording == m_wasRecording) return;
+    m_wasRecording = recording;
+    UpdateActions();
+}
+
+void CMainFrame::OnTransportRequest(int32_t code, int32_t value)
+{
+    CProjectDoc* active = m_app.GetProjects().GetActiveProject();
+    if (code == CTransportNotification::kTempo && active != nullptr) active->SetTempo(value);
+    if (code == CTransportNotification::kPlayState) UpdateActions();
+}
+
+void CMainFrame::OnSoloMuteModes(bool soloMode, bool muteMode)
+{
+    CProjectDoc* active = m_app.GetProjects().GetActiveProject();
+    if (active == nullptr) return;
+    active->SetSoloActive(soloMode);
+    active->SetMuteActive(muteMode);
+    active->GetWindows().InvalidateAll();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands of the main frame
+
+bool CMainFrame::OnUpdateCommand(ECommand id, CCommandUi& ui)
+{
+    using E = ECommand;
+    CProjectManager& projects = m_app.GetProjects();
+    CMidiEngineProxy& proxy = CMidiEngineProxy::Instance();
+    const bool recording = proxy.IsRecording();
+    CProjectDoc* doc = GetCommandProject();
+    switch (id) {
+    case E::New:
+    case E::Open:
+    case E::Exit:
+        ui.enabled = true;
+        return true;
+    case E::Close:
+    case E::Properties:
+    case E::EditingOptions:
+        ui.enabled = doc != nullptr;
+        return true;
+    case E::Save:
+    case E::SaveAs:
+        ui.enabled = doc != nullptr && !recording;
+        return true;
+    case E::SaveAll:
+        ui.enabled = projects.GetProjectCount() > 0 && !recording;
+        return true;
+    case E::ResetOutputs:
+    case E::SendInstrumentSettings:
+        ui.enabled = m_engine.IsRunning();
+        return true;
+    case E::Cascade:
+    case E::TileHorizontally:
+    case E::TileVertically:
+    case E::ArrangeIcons:
+        ui.enabled = !m_area->subWindowList().isEmpty();
+        return true;
+    case E::RepositionTransport:
+    case E::PlayStop:
+    case E::RecordSwitch:
+    case E::Metronome:
+        ui.enabled = m_transport != nullptr && projects.GetActiveProject() != nullptr;
+        return true;
+    case E::OpenProjectWindow:
+    case E::OpenTracksWindow:
+    case E::OpenMixerWindow:
+        ui.enabled = projects.GetActiveProject() != nullptr;
+        return true;
+    default:
+        // The engine's setting dialogs come with their own windows.
+        if (IsEngineDialog(id)) {
+            ui.enabled = false;
+            return true;
+        }
+        return false;
+    }
+}
+
+bool CMainFrame::OnCommand(ECommand id)
+{
+    using E = ECommand;
+    CProjectManager& projects = m_app.GetProjects();
+    CProjectDoc* doc = GetCommandProject();
+    CProjectDoc* active = projects.GetActiveProject();
+    switch (id) {
+    case E::New:
+        projects.NewProject();
+        return true;
+    case E::Open:
+        projects.OpenWithDialog();
+        return true;
+    case E::Close:
+        if (doc != nullptr) m_app.CloseProject(*doc);
+        return true;
+    case E::Save:
+        if (doc != nullptr) projects.Save(*doc);
+        return true;
+    case E::SaveAs:
+        if (doc != nullptr) projects.SaveAs(*doc);
+        return true;
+    case E::SaveAll:
+        projects.SaveAll();
+        return true;
+    case E::Properties:
+        if (doc != nullptr) EditProjectProperties(*doc, this);
+        return true;
+    case E::EditingOptions:
+        if (doc != nullptr) EditProjectEditingOptions(*doc, this);
+        return true;
+    case E::Exit:
+        close();
+        return true;
+    case E::ResetOutputs:
+        if (CMidiEngineProxy::Instance().ResetOutputs() == 0)
+            m_app.GetUser().ShowMessage(CMidiEngineProxy::Instance().GetLastError());
+        return true;
+    case E::SendInstrumentSettings:
+        if (CMidiEngineProxy::Instance().SendInstrumentSettings() == 0)
+            m_app.GetUser().ShowMessage(CMidiEngineProxy::Instance().GetLastError());
+        return true;
+    case E::Cascade:
+        m_area->cascadeSubWindows();
+        return true;
+    case E::TileHorizontally:
+    case E::TileVertically:
+        TileFrames(*m_area, id == E::TileHorizontally);
+        return true;
+    case E::ArrangeIcons:
+        // Minimised frames line up along the bottom of the area.
+        for (QMdiSubWindow* window : m_area->subWindowList())
+            if (window->isMinimized()) window->showMinimized();
+        return true;
+    case E::RepositionTransport:
+        m_transport->Reposition(frameGeometry());
+        return true;
+    case E::PlayStop:
+        PressTransportButton(static_cast<int>(CWndTransport::EButton::Play));
+        return true;
+    case E::RecordSwitch:
+        PressTransportButton(static_cast<int>(CWndTransport::EButton::Rec));
+        return true;
+    case E::Metronome:
+        m_transport->ShowMetronomeDialog();
+        return true;
+    case E::OpenProjectWindow:
+        if (active != nullptr) active->GetWindows().OpenProjectWindow(true);
+        return true;
+    case E::OpenTracksWindow:
+        if (active != nullptr) active->GetWindows().OpenTracksWindow(true);
+        return true;
+    case E::OpenMixerWindow:
+        if (active != nullptr) active->GetWindows().OpenMixerWindow(true);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Placement, closing, dropped files
+
+void CMainFrame::SavePlacement()
+{
+    CProfile& profile = m_app.GetProfile();
+    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    profile.SetInt(kPlacementSection, "Flags", 0);
+    profile.SetInt(kPlacementSection, "ShowCmd", isMaximized() ? kShowMaximised : 1);
+    profile.SetInt(kPlacementSection, "Left", normal.left());
+    profile.SetInt(kPlacementSection, "Top", normal.top());
+    profile.SetInt(kPlacementSection, "Right", normal.left() + normal.width());
+    profile.SetInt(kPlacementSection, "Bottom", normal.top() + normal.height());
+}
+
+void CMainFrame::RestorePlacement()
+{
+    const CProfile& profile = m_app.GetProfile();
+    const int left = profile.GetInt(kPlacementSection, "Left", 0);
+    const int top = profile.GetInt(kPlacementSection, "Top", 0);
+    const int right = profile.GetInt(kPlacementSection, "Right", 0);
+    const int bottom = profile.GetInt(kPlacementSection, "Bottom", 0);
+    const QRect stored(left, top, right - left, bottom - top);
+    if (stored.width() > 0 && stored.height() > 0) {
+        setGeometry(stored);
+    } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        // Nothing stored: most of the screen, centred.
+        const QRect area = screen->availableGeometry();
+        resize(area.size() * 0.8);
+        move(area.center() - rect().center());
+    }
+    // A window that was minimised comes back normally.
+    if (profile.GetInt(kPlacementSection, "ShowCmd", 1) == kShowMaximised)
+        showMaximized();
+    else
+        showNormal();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (!m_app.CloseAllProjects()) {
+        event->ignore();
+        return;
+    }
+    SavePlacement();
+    StopTimers();
+    m_engine.ShutDown();
+    // The transport stores its position as it goes.
+    delete m_transport;
+    m_transport = nullptr;
+    event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    event->acceptProposedAction();
+    for (const QUrl& url : urls)
+        if (url.isLocalFile()) m_app.OpenDocumentFile(url.toLocalFile().toStdString());
+}

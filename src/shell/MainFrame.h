@@ -1,0 +1,117 @@
+#pragma once
+// The program's one top-level window: a multi-document area with the child frames of every open
+// project, the main menu and the global keys, the transport window, and the timers that carry the
+// engine's news to the windows.
+
+#include <QMainWindow>
+#include <QMenu>
+#include <QPointer>
+#include <QTimer>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "engine/EngineMailbox.h"
+#include "shell/Commands.h"
+#include "shell/EngineHost.h"
+
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class CChildFrame;
+class CProjectDoc;
+class CSequencerApp;
+class CShellView;
+class CWndTransport;
+
+class CMainFrame : public QMainWindow, public CCommandTarget, public CEngineNotificationSink {
+    Q_OBJECT
+public:
+    CMainFrame(CSequencerApp& app, CEngineHost::BackendFactory backend, bool startMusicThread);
+    ~CMainFrame() override;
+
+    // Starts the engine and the timers; false (after telling the user why) when the engine fails.
+    bool Create();
+
+    QMdiArea& GetMdiArea() const { return *m_area; }
+    CChildFrame* GetActiveFrame() const;
+    // The view of the active frame, or null.
+    CShellView* GetActiveView() const;
+    // The project of the active frame, else the active project, or null.
+    CProjectDoc* GetCommandProject() const;
+
+    // Runs a command through the routing chain, as its menu entry or key would.
+    bool RunCommand(ECommand id);
+    // The state the command's menu entry would have now.
+    CCommandUi QueryCommand(ECommand id) const;
+    QAction* GetAction(ECommand id) const;
+    // Brings every action's enabling and text up to date.
+    void UpdateActions();
+
+    // The transport window (a tool window of the frame), made when the engine has started.
+    CWndTransport* GetTransport() const { return m_transport; }
+    // Shows the active project's transport values.
+    void RefreshTransport();
+    bool GetBlink() const { return m_blink; }
+
+    // Placement under "Main-Window".
+    void SavePlacement();
+    void RestorePlacement();
+
+    // One pass of each timer, also for tests that drive the frame without waiting.
+    void OnDrainTimer();
+    void OnBlinkTimer();
+    void OnTransportTimer();
+    void OnEngineTimer();
+
+    bool OnCommand(ECommand id) override;
+    bool OnUpdateCommand(ECommand id, CCommandUi& ui) override;
+
+    void OnTransportRequest(int32_t code, int32_t value) override;
+    void OnSoloMuteModes(bool soloMode, bool muteMode) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    QMenu* AddPopup(const QString& title, std::initializer_list<ECommand> commands);
+    void ApplyUpdate(ECommand id, QAction& action) const;
+    void UpdateMenu(QMenu& menu);
+    void FillWindowList(QMenu& menu);
+    void OnSubWindowActivated(QMdiSubWindow* window);
+    // Puts the active editor's edit popup (or the main frame's) in the menu bar.
+    void ExchangeEditMenu();
+    void StopTimers();
+    void CreateTransport();
+    // Refreshes the transport when the active project is no longer the one it shows.
+    void FollowActiveProject();
+    // Play/stop and the recording switch go to the transport's buttons.
+    void PressTransportButton(int button);
+
+    CSequencerApp& m_app;
+    CEngineHost m_engine;
+    QMdiArea* m_area;
+    CCommandRouter m_router;
+    std::map<ECommand, QAction*> m_actions;
+    QMenu* m_windowMenu = nullptr;
+    // The main frame's "&Edit" popup and the one the menu bar shows now (an editor's, or it).
+    QMenu* m_editMenu = nullptr;
+    QPointer<QMenu> m_shownEditMenu;
+    QList<QAction*> m_windowListActions;
+    CWndTransport* m_transport = nullptr;
+    // The project the transport showed last; a change of active project refreshes it.
+    const CProjectDoc* m_transportProject = nullptr;
+    bool m_blink = false;
+    bool m_wasRecording = false;
+    bool m_activating = false;
+    QTimer m_drainTimer;     // 1000: engine news and view refresh, every 50 ms
+    QTimer m_blinkTimer;     // 1001: transport blink, every 500 ms
+    QTimer m_transportTimer; // 1002: transport display, every 50 ms
+    QTimer m_engineTimer;    // 1003: periodic look at the engine, every 100 ms
+};

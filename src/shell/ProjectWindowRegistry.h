@@ -1,0 +1,97 @@
+#pragma once
+// The windows of one project in the main frame's multi-document area: at most one project,
+// tracks and mixer frame, one frame per phrase bank and one per phrase or clip. Frames are made on
+// demand and forgotten when they close; a closed frame's placement and view state are kept (by
+// the project for the tracks and mixer frames, by the application's per-object store for bank and
+// piano-roll frames) and given to the next frame for the same thing.
+
+#include <map>
+#include <optional>
+
+#include "model/ProjectWindows.h"
+
+class CChildFrame;
+class CFramePhraseBank;
+class CFramePianoRoll;
+class CProjectDoc;
+class QMdiArea;
+
+// Placement and view state of closed bank and piano-roll frames, by object. Kept by the
+// application for the whole run; a project's entries go when the project closes.
+class CObjectWindowStore {
+public:
+    void Store(const void* object, const CProjectDoc& doc, const CWindowState& state);
+    // The state kept for the object, if any.
+    std::optional<CWindowState> Find(const void* object) const;
+    void ForgetProject(const CProjectDoc& doc);
+
+private:
+    struct SEntry {
+        const CProjectDoc* doc;
+        CWindowState state;
+    };
+    std::map<const void*, SEntry> m_entries;
+};
+
+class CShellProjectWindows : public CProjectWindows {
+public:
+    CShellProjectWindows(CProjectDoc& doc, QMdiArea& area, CObjectWindowStore& store);
+    ~CShellProjectWindows() override;
+
+    void OpenProjectWindow(bool bringForward) override;
+    void OpenTracksWindow(bool bringForward) override;
+    void OpenMixerWindow(bool bringForward) override;
+    void OpenBankWindow(CPhraseBank& bank, bool bringForward) override;
+    void OpenPianoRoll(CMidiData& data, bool bringForward) override;
+
+    void ClosePianoRoll(const CMidiData& data) override;
+    void CloseBankWindow(const CPhraseBank& bank) override;
+    void CloseAll() override;
+
+    void RebuildTitles() override;
+    void RefreshAll() override;
+    void InvalidateAll() override;
+    void SongPositionChanged() override;
+    void TrackInserted(int index) override;
+    void TrackRemoved(int index) override;
+    void TrackPropertyChanged(const CTrack& track, int32_t property) override;
+    void ActiveChanged(bool active) override;
+
+    bool HasSavedWindow(EWindowKind kind, int32_t target) const override;
+    void OpenSavedWindow(const CWindowState& state) override;
+    std::vector<CWindowState> SavedWindows() const override;
+
+    // A replaced clip: its piano roll now shows the new clip.
+    void RekeyPianoRoll(const CMidiData& from, CMidiData& to);
+
+    // Every open frame of the project, in no particular order.
+    std::vector<CChildFrame*> Frames() const;
+    CChildFrame* GetFrame(EWindowKind kind) const;
+    CFramePianoRoll* GetPianoRoll(const CMidiData& data) const;
+    CFramePhraseBank* GetBankFrame(const CPhraseBank& bank) const;
+
+    // Called by a frame that the user closes: keeps its state and forgets it.
+    void FrameClosing(CChildFrame& frame);
+
+private:
+    // Adds the frame to the area with the state given (or the default place), titles and shows it.
+    void Present(CChildFrame& frame, const CWindowState* state, bool bringForward);
+    void BringForward(CChildFrame& frame);
+    void PlaceByDefault(CChildFrame& frame);
+    // Opens one of the three single frames from its stored record.
+    void OpenSingle(EWindowKind kind, bool bringForward);
+    void OpenBank(CPhraseBank& bank, const CWindowState* state, bool bringForward);
+    void OpenRoll(CMidiData& data, const CWindowState* state, bool bringForward);
+
+    CProjectDoc& m_doc;
+    QMdiArea& m_area;
+    CObjectWindowStore& m_store;
+    CChildFrame* m_project = nullptr;
+    CChildFrame* m_tracks = nullptr;
+    CChildFrame* m_mixer = nullptr;
+    // Last state of the tracks and mixer frames, kept by the project.
+    std::optional<CWindowState> m_tracksRecord;
+    std::optional<CWindowState> m_mixerRecord;
+    std::map<const CPhraseBank*, CFramePhraseBank*> m_banks;
+    std::map<const CMidiData*, CFramePianoRoll*> m_rolls;
+};

@@ -1,0 +1,87 @@
+#pragma once
+// The application: settings, options and recent files, the open projects, the main frame, the
+// help viewer, and the commands that belong to the program as a whole (recent files, help,
+// About).
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+#include <string>
+
+#include "shell/Commands.h"
+#include "shell/Dialogs.h"
+#include "shell/EngineHost.h"
+#include "shell/ProjectWindowRegistry.h"
+
+class CEnginePlayerLink;
+class CHelpViewer;
+class CMainFrame;
+class CProfile;
+class CProjectDoc;
+class CProjectManager;
+
+// What the application is started with; tests replace the parts that would reach the user or
+// the system.
+struct CAppEnvironment {
+    // Settings store; null: the user's settings profile.
+    CProfile* profile = nullptr;
+    // Questions, messages and file choosers; null: dialogs.
+    CUserServices* user = nullptr;
+    // The MIDI backend; null: the virtual backend on the real-time clock.
+    CEngineHost::BackendFactory backend;
+    // False runs engine commands on the calling thread (tests).
+    bool startMusicThread = true;
+};
+
+class CSequencerApp : public QObject, public CCommandTarget {
+    Q_OBJECT
+public:
+    explicit CSequencerApp(CAppEnvironment environment = {});
+    ~CSequencerApp() override;
+
+    // Start-up; arguments as the command line gives them (the program name first). False when
+    // the program cannot start (the engine failed: the user has been told).
+    bool InitInstance(const QStringList& arguments);
+    // Writes the options back; returns the exit status.
+    int ExitInstance();
+
+    // Opens a dropped or requested file as a project.
+    CProjectDoc* OpenDocumentFile(const std::string& path);
+    // Closes a project, asking first about unsaved changes; false when refused or cancelled.
+    bool CloseProject(CProjectDoc& doc);
+    // Closes every project, inactive ones first; false (and nothing closed) while recording or
+    // when the user cancels.
+    bool CloseAllProjects();
+
+    CMainFrame* GetMainFrame() const { return m_mainFrame.get(); }
+    CProjectManager& GetProjects() const { return *m_projects; }
+    // False before start-up and while the projects are being torn down.
+    bool HasProjects() const { return m_projects != nullptr; }
+    CProfile& GetProfile() const { return *m_profile; }
+    CUserServices& GetUser() const { return *m_user; }
+    CObjectWindowStore& GetObjectStore() { return m_objectStore; }
+    // The help window, made on first use.
+    CHelpViewer& GetHelp();
+    bool HasHelp() const { return !m_help.isNull(); }
+
+    bool OnCommand(ECommand id) override;
+    bool OnUpdateCommand(ECommand id, CCommandUi& ui) override;
+
+private:
+    void ShowAbout();
+    // Menu text of a recent-file entry: "&1 path".
+    QString RecentFileText(int index) const;
+
+    CAppEnvironment m_environment;
+    std::unique_ptr<CProfile> m_ownProfile;
+    CProfile* m_profile;
+    std::unique_ptr<CQtUserServices> m_ownUser;
+    CUserServices* m_user;
+    std::unique_ptr<CEnginePlayerLink> m_player;
+    CObjectWindowStore m_objectStore;
+    std::unique_ptr<CProjectManager> m_projects;
+    std::unique_ptr<CMainFrame> m_mainFrame;
+    QPointer<CHelpViewer> m_help;
+};

@@ -1,0 +1,51 @@
+#pragma once
+// A running application on the offscreen platform with a scripted user, settings in memory and
+// the virtual MIDI backend on a manual clock; engine commands run on the test's thread.
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "devices/virtual/VirtualBackend.h"
+#include "engine/MidiEngineProxy.h"
+#include "fakes/ScriptedUserServices.h"
+#include "model/Profile.h"
+#include "model/ProjectDoc.h"
+#include "model/ProjectManager.h"
+#include "shell/ChildFrames.h"
+#include "shell/MainFrame.h"
+#include "shell/ProjectWindowRegistry.h"
+#include "shell/SequencerApp.h"
+
+class CUiFixture : public ::testing::Test {
+protected:
+    ~CUiFixture() override;
+
+    // Starts the application as the command line would, with the arguments after the program.
+    void Start(const QStringList& arguments = {});
+    // Starts with an engine whose backend fails to start with this reason.
+    bool StartFailing(const std::string& reason);
+
+    CSequencerApp& App() { return *m_app; }
+    CMainFrame& Frame() { return *m_app->GetMainFrame(); }
+    CProjectManager& Projects() { return m_app->GetProjects(); }
+    CShellProjectWindows& WindowsOf(CProjectDoc& doc);
+    // A path in the test's own folder.
+    std::string PathOf(const std::string& name) const;
+    // Saves a small project with a bank of one phrase and one track of one clip.
+    std::string SaveSampleProject(const std::string& name);
+    // Lets queued events (activation, deferred deletes) happen.
+    static void Settle();
+
+    CMemoryProfile m_profile;
+    CScriptedUserServices m_user;
+    QTemporaryDir m_dir;
+    std::unique_ptr<CSequencerApp> m_app;
+};
+
+// Fills a project with a bank "Bank A" holding phrase "Riff" (id 1) and a track "Bass" holding a
+// clip "Line" (id 2).
+void FillSampleProject(CProjectDoc& doc);
