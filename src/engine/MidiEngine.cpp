@@ -635,6 +635,8 @@ void CMidiEngine::UpdateAllSilenced()
 void CMidiEngine::TimeoutPass()
 {
     if (!m_initialised) return;
+    // A lost server or a vanished port closes its drivers; the last error says why.
+    m_devices.HandleFaults(m_lastError);
     PollInputs();
     DrainUiEvents();
     ClockPass(m_backend.GetMasterTime());

@@ -49,8 +49,9 @@ public:
     // Runs one command (code and arguments as in CEngineCommand). Returns 1, or 0 with the reason
     // in the last error. Codes without a command succeed.
     int RunCommand(const CEngineCommand& command);
-    // The thread's time-out work: poll the inputs, drain the UI events, run a clock pass at the
-    // backend's master-clock time. Only when initialised. Real-time safe.
+    // The thread's time-out work: close the drivers of failed devices (the reason becomes the
+    // last error), poll the inputs, drain the UI events, run a clock pass at the backend's
+    // master-clock time. Only when initialised. Real-time safe while no device fails.
     void TimeoutPass();
     // One clock pass at master-clock time `now` (100 ns). Only when initialised. Real-time safe.
     void ClockPass(int64_t now);
