@@ -16,10 +16,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A command's arguments: the positional ones in order, and "--name value" options.
+// A command's arguments: the positional ones in order, and "--name value" options (the last
+// value of each in options, every value in order in values, for options that may repeat).
 struct CCliArgs {
     std::vector<std::string> positional;
     std::map<std::string, std::string> options;
+    std::map<std::string, std::vector<std::string>> values;
 };
 
 struct CCliCommand {
@@ -36,6 +38,7 @@ struct CCliCommand {
 
 extern const CCliCommand kDumpCommand;
 extern const CCliCommand kConvertCommand;
+extern const CCliCommand kDevicesCommand;
 
 // Splits raw arguments by the command's options; CUsageError for anything it does not take.
 CCliArgs ParseCliArgs(const CCliCommand& command, const std::vector<std::string>& raw);
