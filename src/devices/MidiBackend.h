@@ -97,6 +97,9 @@ public:
     // Stops and closes an input; no sink call runs once this has returned.
     virtual int CloseInput(int32_t index, std::string& error) = 0;
 
+    // Engine thread, on every time-out pass: the backend's periodic work (the ALSA backend feeds
+    // what waits for room into its queue). Real-time safe.
+    virtual void OnPass() {}
     // Engine thread: appends the open devices that failed since the last call (the caller
     // closes them) and returns true when there were any. Costs one atomic read when nothing
     // happened, so the engine asks on every pass.

@@ -635,6 +635,7 @@ void CMidiEngine::UpdateAllSilenced()
 void CMidiEngine::TimeoutPass()
 {
     if (!m_initialised) return;
+    m_backend.OnPass();
     // A lost server or a vanished port closes its drivers; the last error says why.
     m_devices.HandleFaults(m_lastError);
     PollInputs();
