@@ -39,6 +39,7 @@ struct CCliCommand {
 extern const CCliCommand kDumpCommand;
 extern const CCliCommand kConvertCommand;
 extern const CCliCommand kDevicesCommand;
+extern const CCliCommand kPlayCommand;
 
 // Splits raw arguments by the command's options; CUsageError for anything it does not take.
 CCliArgs ParseCliArgs(const CCliCommand& command, const std::vector<std::string>& raw);

@@ -6,7 +6,7 @@
 
 #include <charconv>
 
-std::unique_ptr<CMidiBackend> StartCliBackend(const CCliArgs& args)
+std::unique_ptr<CMidiBackend> CreateCliBackend(const CCliArgs& args)
 {
     const auto it = args.options.find(kMidiOption);
     const std::string name = it == args.options.end() ? std::string() : it->second;
@@ -16,6 +16,13 @@ std::unique_ptr<CMidiBackend> StartCliBackend(const CCliArgs& args)
     std::string error;
     std::unique_ptr<CMidiBackend> backend = CreateMidiBackend(name, error);
     if (!backend) throw CTwError(error);
+    return backend;
+}
+
+std::unique_ptr<CMidiBackend> StartCliBackend(const CCliArgs& args)
+{
+    std::unique_ptr<CMidiBackend> backend = CreateCliBackend(args);
+    std::string error;
     if (!backend->Start(error)) throw CTwError("Failed to initialize the MIDI system: " + error);
     return backend;
 }

@@ -13,8 +13,10 @@ struct CCliArgs;
 // "--midi jack|alsa|virtual": the backend; without it the default of this machine.
 inline constexpr const char* kMidiOption = "--midi";
 
-// Creates and starts the backend the arguments name. CUsageError for an unknown name, CTwError
-// with the reason when it cannot start.
+// Creates the backend the arguments name, not started. CUsageError for an unknown name, CTwError
+// for one this build lacks.
+std::unique_ptr<CMidiBackend> CreateCliBackend(const CCliArgs& args);
+// The same, started. CTwError with the reason when it cannot start.
 std::unique_ptr<CMidiBackend> StartCliBackend(const CCliArgs& args);
 
 // The device `text` names among names: an index as `devices` prints it, or a name exactly as

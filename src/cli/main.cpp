@@ -11,7 +11,8 @@
 
 namespace {
 
-const CCliCommand* const kCommands[] = {&kDumpCommand, &kConvertCommand, &kDevicesCommand};
+const CCliCommand* const kCommands[] = {&kDumpCommand, &kConvertCommand, &kDevicesCommand,
+                                        &kPlayCommand};
 
 std::string Usage()
 {
