@@ -36,6 +36,8 @@ class CTrackPlayer;
 
 class CMidiEngine {
 public:
+    static constexpr const char* kThreadName = "tw-music"; // the music thread's system name
+
     // The engine drives `backend` and posts into `mailbox`; both are borrowed and must outlive it.
     // Creates the ports, "Rec", metronome, clock and play control, unconnected. Nothing runs yet.
     CMidiEngine(CMidiBackend& backend, CEngineMailbox& mailbox);

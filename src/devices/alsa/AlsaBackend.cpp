@@ -306,7 +306,7 @@ int CAlsaBackend::CImpl::Close(bool output, int32_t index, std::string& error)
     if (device.ownPort < 0) return 1;
     if (output) {
         // What waits here (the note-offs of a closing driver) still goes in, whatever its
-        // stamp, as the pool makes room; what the queue holds then plays out.
+        // stamp, as the pool makes room, and plays out before the port goes.
         const auto deadline = std::chrono::steady_clock::now() + kCloseWait;
         int64_t refused = 0;
         for (;;) {
@@ -314,7 +314,9 @@ int CAlsaBackend::CImpl::Close(bool output, int32_t index, std::string& error)
             device.backlog->Pump(
                 now, kUnitsPerSecond * 3600,
                 [&](const SMidiOutRecord& r) { return WriteEvent(device, r, now); }, refused);
-            if (device.backlog->IsEmpty() || std::chrono::steady_clock::now() > deadline) break;
+            // Events still in the queue would go with our port: wait until they are due.
+            const bool sent = device.backlog->IsEmpty() && now >= device.lastStamp;
+            if (sent || std::chrono::steady_clock::now() > deadline) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         m_refused.fetch_add(refused + static_cast<int64_t>(device.backlog->GetCount()));
