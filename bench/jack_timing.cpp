@@ -203,7 +203,7 @@ int main(int argc, char** argv)
         if (std::strcmp(argv[i], "--notes") == 0) notes = std::max(1, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--source") == 0) source = argv[i + 1];
     }
-    CJackTestServer server;
+    CJackTestServer server(true);
     if (!server.IsRunning()) {
         std::fprintf(stderr, "jackd could not be started\n");
         return 1;
@@ -225,28 +225,49 @@ int main(int argc, char** argv)
     const std::vector<SReceivedEvent> received =
         receiver.WaitFor(messages, std::chrono::milliseconds(5000));
 
+    // Received messages are matched to the sent sequence in order; a message that never came is
+    // skipped over (lost), one that matches nothing ahead is out of order.
+    auto matches = [](const SReceivedEvent& event, size_t message) {
+        const bool on = message % 2 == 0;
+        return event.bytes.size() >= 2 && event.bytes[1] == KeyOf(message / 2) &&
+               (event.bytes[0] & 0xF0) == (on ? 0x90 : 0x80);
+    };
+    auto frameOfTick = [](int64_t tickIndex) {
+        return jackframes::TimeToFrame(tickIndex * kPeriod, CJackTestServer::kRate);
+    };
     std::map<int64_t, int64_t> histogram;
     int64_t reordered = 0;
-    for (size_t i = 0; i < received.size(); ++i) {
-        const uint8_t key = KeyOf(i / 2);
-        const bool on = i % 2 == 0;
-        if (received[i].bytes.size() < 2 || received[i].bytes[1] != key ||
-            (received[i].bytes[0] & 0xF0) != (on ? 0x90 : 0x80))
+    int64_t lost = 0;
+    int64_t base = 0;
+    bool anchored = false;
+    size_t next = 0;
+    for (const SReceivedEvent& event : received) {
+        size_t j = next;
+        while (j < messages && !matches(event, j))
+            ++j;
+        if (j == messages) {
             ++reordered;
-        const int64_t expected =
-            received[0].frame +
-            jackframes::TimeToFrame((TickOf(i) - TickOf(0)) * kPeriod, CJackTestServer::kRate);
-        ++histogram[received[i].frame - expected];
+            continue;
+        }
+        lost += static_cast<int64_t>(j - next);
+        next = j + 1;
+        if (!anchored) {
+            base = event.frame - frameOfTick(TickOf(j));
+            anchored = true;
+        }
+        ++histogram[event.frame - (base + frameOfTick(TickOf(j)))];
     }
-    std::printf("received %zu, lost %zu, out of order %lld, late %lld, refused %lld\n",
-                received.size(), messages - std::min(messages, received.size()),
-                static_cast<long long>(reordered),
+    lost += static_cast<int64_t>(messages - next);
+    std::printf("received %zu, lost %lld, out of order %lld, late %lld, refused %lld\n",
+                received.size(), static_cast<long long>(lost), static_cast<long long>(reordered),
                 static_cast<long long>(backend.GetOutputStats().late),
                 static_cast<long long>(backend.GetOutputStats().refused));
     std::printf("received frame - expected frame:\n");
     for (const auto& [offset, count] : histogram)
         std::printf("  %+6lld frames: %lld\n", static_cast<long long>(offset),
                     static_cast<long long>(count));
+    std::printf("server overruns (xruns) seen by the receiver: %lld\n",
+                static_cast<long long>(receiver.GetXruns()));
     std::printf("CPU: music thread %.1f ms, process callback %.1f ms\n", musicCpu,
                 static_cast<double>(backend.GetCallbackCpuNs()) / 1e6);
     return 0;

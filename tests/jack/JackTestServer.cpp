@@ -37,7 +37,7 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 
 // ---- Server ----
 
-CJackTestServer::CJackTestServer()
+CJackTestServer::CJackTestServer(bool realtime) : m_realtime(realtime)
 {
     static std::atomic<int> serial{0};
     m_name = "twtest-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
@@ -68,8 +68,9 @@ bool CJackTestServer::Start()
         const int devNull = open("/dev/null", O_WRONLY);
         dup2(devNull, STDOUT_FILENO);
         dup2(devNull, STDERR_FILENO);
-        execlp("jackd", "jackd", "--no-realtime", "-n", m_name.c_str(), "-d", "dummy", "-r",
-               rate.c_str(), "-p", period.c_str(), static_cast<char*>(nullptr));
+        execlp("jackd", "jackd", m_realtime ? "--realtime" : "--no-realtime", "-n",
+               m_name.c_str(), "-d", "dummy", "-r", rate.c_str(), "-p", period.c_str(),
+               static_cast<char*>(nullptr));
         _exit(127);
     }
     if (m_pid < 0) return false;
@@ -114,6 +115,13 @@ CJackPeer::CJackPeer(const std::string& name) : m_name(name)
     AddIn();
     m_out = jack_port_register(m_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     jack_set_process_callback(m_client, Process, this);
+    jack_set_xrun_callback(
+        m_client,
+        [](void* arg) {
+            ++static_cast<CJackPeer*>(arg)->m_xruns;
+            return 0;
+        },
+        this);
     jack_activate(m_client);
 }
 

@@ -22,7 +22,9 @@ public:
     static constexpr uint32_t kRate = 48000;
     static constexpr uint32_t kPeriod = 256;
 
-    CJackTestServer();  // starts the server and waits until it answers
+    // Starts the server and waits until it answers; realtime asks for real-time scheduling (the
+    // timing measurement), the tests do without it.
+    explicit CJackTestServer(bool realtime = false);
     ~CJackTestServer(); // stops it
 
     bool IsRunning() const { return m_pid > 0; }
@@ -36,6 +38,7 @@ public:
 
 private:
     std::string m_name;
+    bool m_realtime = false;
     pid_t m_pid = -1;
 };
 
@@ -62,6 +65,8 @@ public:
     std::vector<SReceivedEvent> WaitFor(size_t count, std::chrono::milliseconds timeout);
     // Queues bytes that the output port sends in its next cycle, at offset 0.
     void Send(const std::vector<uint8_t>& bytes);
+    // Cycles the server reported as overrun since the peer started.
+    int64_t GetXruns() const { return m_xruns.load(); }
 
 private:
     static int Process(jack_nframes_t frames, void* arg);
@@ -74,6 +79,7 @@ private:
     jack_ringbuffer_t* m_received = nullptr; // callback -> test
     jack_ringbuffer_t* m_toSend = nullptr;   // test -> callback
     std::vector<SReceivedEvent> m_events;
+    std::atomic<int64_t> m_xruns{0};
 };
 
 // Waits (polling every 2 ms) until done() holds or the time-out passes; returns done().
