@@ -20,6 +20,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -27,6 +28,9 @@ namespace {
 constexpr const char* kOutOption = "--out";
 constexpr const char* kFromOption = "--from";
 constexpr auto kWatchInterval = std::chrono::milliseconds(10);
+// After a device failed, closing the rest talks to a system that may be going away with it:
+// should that hang, the program still ends with the reason this long after.
+constexpr auto kFailedShutDownLimit = std::chrono::seconds(5);
 
 std::atomic<int> g_stopSignal{0}; // the signal that asked us to stop, 0 while none did
 
@@ -116,8 +120,14 @@ public:
     // Throws with the reason when a device failed while playing.
     void CheckDevices() const
     {
-        if (m_engine.GetDevices().GetFaultCount() > 0)
-            throw CTwError(m_engine.GetDevices().GetLastFault());
+        if (m_engine.GetDevices().GetFaultCount() == 0) return;
+        const std::string reason = m_engine.GetDevices().GetLastFault();
+        std::thread([reason] {
+            std::this_thread::sleep_for(kFailedShutDownLimit);
+            std::fprintf(stderr, "%s\n", reason.c_str());
+            std::_Exit(1);
+        }).detach();
+        throw CTwError(reason);
     }
 
 private:

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -65,12 +66,15 @@ bool CJackTestServer::Start()
     const std::string period = std::to_string(kPeriod);
     m_pid = fork();
     if (m_pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM); // no server outlives a test run that was killed
         const int devNull = open("/dev/null", O_WRONLY);
         dup2(devNull, STDOUT_FILENO);
         dup2(devNull, STDERR_FILENO);
-        execlp("jackd", "jackd", m_realtime ? "--realtime" : "--no-realtime", "-n",
-               m_name.c_str(), "-d", "dummy", "-r", rate.c_str(), "-p", period.c_str(),
-               static_cast<char*>(nullptr));
+        // Synchronous, with a long client time-out: on a loaded machine a slow cycle is late
+        // rather than skipped (which would drop its MIDI), and no client is thrown out.
+        execlp("jackd", "jackd", m_realtime ? "--realtime" : "--no-realtime", "--sync", "-t",
+               "20000", "-n", m_name.c_str(), "-d", "dummy", "-r", rate.c_str(), "-p",
+               period.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     if (m_pid < 0) return false;
