@@ -487,6 +487,9 @@ int CJackBackend::CImpl::Open(bool output, int32_t index, CMidiInputSink* sink, 
         error = "Cannot connect to the MIDI port " + device.name + ".";
         return 0;
     }
+    // The server takes a new connection into its graph at a cycle's start: what is sent before
+    // that would reach no one.
+    WaitCycles(2);
     return 1;
 }
 
