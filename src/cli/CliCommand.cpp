@@ -22,6 +22,7 @@ CCliArgs ParseCliArgs(const CCliCommand& command, const std::vector<std::string>
                 throw CUsageError("unknown option '" + arg + "'");
             if (i + 1 == raw.size()) throw CUsageError("option '" + arg + "' needs a value");
             args.options[arg] = raw[++i];
+            args.values[arg].push_back(raw[i]);
         } else {
             args.positional.push_back(arg);
         }

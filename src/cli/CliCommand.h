@@ -16,10 +16,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A command's arguments: the positional ones in order, and "--name value" options.
+// A command's arguments: the positional ones in order, and "--name value" options (the last
+// value of each in options, every value in order in values, for options that may repeat).
 struct CCliArgs {
     std::vector<std::string> positional;
     std::map<std::string, std::string> options;
+    std::map<std::string, std::vector<std::string>> values;
 };
 
 struct CCliCommand {
@@ -37,6 +39,8 @@ struct CCliCommand {
 extern const CCliCommand kDumpCommand;
 extern const CCliCommand kConvertCommand;
 extern const CCliCommand kRenderCommand;
+extern const CCliCommand kDevicesCommand;
+extern const CCliCommand kPlayCommand;
 
 // Splits raw arguments by the command's options; "--" ends the options. CUsageError for anything
 // the command does not take.

@@ -1,4 +1,4 @@
-// tonalweaver-cli: headless tools over the core (no window, no MIDI devices needed).
+// tonalweaver-cli: headless tools over the core (no window): files, MIDI devices, playback.
 
 #include "cli/CliCommand.h"
 #include "model/Errors.h"
@@ -11,7 +11,8 @@
 
 namespace {
 
-const CCliCommand* const kCommands[] = {&kDumpCommand, &kConvertCommand, &kRenderCommand};
+const CCliCommand* const kCommands[] = {&kDumpCommand, &kConvertCommand, &kRenderCommand,
+                                         &kDevicesCommand, &kPlayCommand};
 
 std::string Usage()
 {

@@ -1,7 +1,7 @@
 #pragma once
 // The one interface between the device layer and the system's MIDI: a master clock, the output
 // and input devices, time-stamped output and input callbacks. One backend is chosen at start
-// (only the virtual one exists so far); the drivers in devices/ are the only users.
+// (virtual, JACK or ALSA); the drivers in devices/ are its main users.
 //
 // Threads: every member runs on the engine's thread, except GetMasterTime (any thread) and the
 // input sink, which the backend calls on a thread of its own.
@@ -51,6 +51,19 @@ public:
     virtual void OnMidiInput(const uint8_t* bytes, int32_t count, int32_t msStamp) = 0;
 };
 
+// A device that stopped working while open: its server went away or its port vanished.
+struct SMidiFault {
+    bool output = true; // an output device, else an input device
+    int32_t index = 0;  // the device's index
+    std::string reason; // one line for the user
+};
+
+// What went wrong on the way out since Start. Any thread.
+struct SMidiOutputStats {
+    int64_t late = 0;    // messages that reached the device after their time
+    int64_t refused = 0; // messages the system refused or had no room for (lost)
+};
+
 class CMidiBackend {
 public:
     virtual ~CMidiBackend() = default;
@@ -83,4 +96,25 @@ public:
     virtual int OpenInput(int32_t index, CMidiInputSink* sink, std::string& error) = 0;
     // Stops and closes an input; no sink call runs once this has returned.
     virtual int CloseInput(int32_t index, std::string& error) = 0;
+
+    // Engine thread, on every time-out pass: the backend's periodic work (the ALSA backend feeds
+    // what waits for room into its queue). Real-time safe.
+    virtual void OnPass() {}
+    // Engine thread: appends the open devices that failed since the last call (the caller
+    // closes them) and returns true when there were any. Costs one atomic read when nothing
+    // happened, so the engine asks on every pass.
+    virtual bool TakeFaults(std::vector<SMidiFault>& faults)
+    {
+        (void)faults;
+        return false;
+    }
+    // Any thread: counts of late and lost output since Start.
+    virtual SMidiOutputStats GetOutputStats() const { return {}; }
+    // Engine thread: true once everything played on the output has left for the device (or the
+    // device can no longer take it).
+    virtual bool IsOutputIdle(int32_t index) const
+    {
+        (void)index;
+        return true;
+    }
 };

@@ -194,6 +194,40 @@ int CMidiDevices::RouteOutputPort(int32_t port, int32_t driver, std::string& err
     return 1;
 }
 
+int32_t CMidiDevices::HandleFaults(std::string& error)
+{
+    if (!m_backend) return 0;
+    m_faults.clear();
+    if (!m_backend->TakeFaults(m_faults)) return 0;
+    int32_t closed = 0;
+    for (const SMidiFault& fault : m_faults) {
+        std::string ignored;
+        if (fault.output) {
+            CMidiOutDriver* driver = GetOutDriver(fault.index);
+            if (driver == nullptr || !driver->IsOpen()) continue;
+            CloseOutputDriver(fault.index, ignored);
+        } else {
+            CMidiInDriver* driver = GetInDriver(fault.index);
+            if (driver == nullptr || !driver->IsOpen()) continue;
+            CloseInputDriver(fault.index, ignored);
+        }
+        error = fault.reason;
+        ++closed;
+        {
+            std::lock_guard<std::mutex> guard(m_faultLock);
+            m_lastFault = fault.reason;
+        }
+        m_faultCount.fetch_add(1);
+    }
+    return closed;
+}
+
+std::string CMidiDevices::GetLastFault() const
+{
+    std::lock_guard<std::mutex> guard(m_faultLock);
+    return m_lastFault;
+}
+
 void CMidiDevices::PollInputs()
 {
     for (CMidiInDriver* driver : m_openIn)

@@ -14,9 +14,11 @@
 #include "devices/RecordNode.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -75,6 +77,13 @@ public:
     int RouteOutputPort(int32_t port, int32_t driver, std::string& error);
     int RouteRecordNode(int32_t driver, std::string& error);
 
+    // Music thread: closes the open drivers whose devices failed (server gone, port vanished),
+    // puts the reason in error and returns how many closed. One atomic read when nothing failed.
+    int32_t HandleFaults(std::string& error);
+    // Any thread: how many devices failed so far, and the reason of the latest.
+    int64_t GetFaultCount() const { return m_faultCount.load(); }
+    std::string GetLastFault() const;
+
     // Music thread: poll every open input driver.
     void PollInputs();
     // Music thread: hand time (100 ns) over to every open output driver.
@@ -103,4 +112,8 @@ private:
     std::array<std::unique_ptr<CInputPort>, CInputPort::kCount> m_inputPorts;
     CRecordNode m_record;
     std::array<std::unique_ptr<COutputPort>, COutputPort::kCount> m_outputPorts;
+    std::vector<SMidiFault> m_faults; // reused by HandleFaults
+    std::atomic<int64_t> m_faultCount{0};
+    mutable std::mutex m_faultLock; // guards m_lastFault; taken only when a device failed
+    std::string m_lastFault;
 };

@@ -691,6 +691,9 @@ void CMidiEngine::UpdateAllSilenced()
 void CMidiEngine::TimeoutPass()
 {
     if (!m_initialised) return;
+    m_backend.OnPass();
+    // A lost server or a vanished port closes its drivers; the last error says why.
+    m_devices.HandleFaults(m_lastError);
     PollInputs();
     DrainUiEvents();
     ClockPass(m_backend.GetMasterTime());
@@ -797,6 +800,7 @@ void CMidiEngine::ThreadMain()
 {
     RaiseToRealtimePriority();
     CMidiMsgPool::MarkRealTimeThread(true);
+    pthread_setname_np(pthread_self(), kThreadName); // found by name in top -H and measurements
     // The time-out pass is due 2 ms after the previous one however often commands or input wake
     // the thread; otherwise a steady stream of them would hold the clock still.
     int64_t lastPass = m_backend.GetMasterTime();

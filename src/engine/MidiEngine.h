@@ -39,6 +39,8 @@ class CTrackPlayer;
 
 class CMidiEngine {
 public:
+    static constexpr const char* kThreadName = "tw-music"; // the music thread's system name
+
     // The engine drives `backend` and posts into `mailbox`; both are borrowed and must outlive it.
     // Creates the ports, "Rec", metronome, clock and play control, unconnected. Nothing runs yet.
     CMidiEngine(CMidiBackend& backend, CEngineMailbox& mailbox);
@@ -52,8 +54,9 @@ public:
     // Runs one command (code and arguments as in CEngineCommand). Returns 1, or 0 with the reason
     // in the last error. Codes without a command succeed.
     int RunCommand(const CEngineCommand& command);
-    // The thread's time-out work: poll the inputs, drain the UI events, run a clock pass at the
-    // backend's master-clock time. Only when initialised. Real-time safe.
+    // The thread's time-out work: close the drivers of failed devices (the reason becomes the
+    // last error), poll the inputs, drain the UI events, run a clock pass at the backend's
+    // master-clock time. Only when initialised. Real-time safe while no device fails.
     void TimeoutPass();
     // One clock pass at master-clock time `now` (100 ns). Only when initialised. Real-time safe.
     void ClockPass(int64_t now);

@@ -239,3 +239,20 @@ bool CVirtualBackend::InjectInput(int32_t index, const std::vector<uint8_t>& byt
         sink->OnMidiInput(bytes.data(), static_cast<int32_t>(bytes.size()), msStamp);
     return true;
 }
+
+void CVirtualBackend::InjectFault(bool output, int32_t index, std::string reason)
+{
+    std::lock_guard<std::mutex> guard(m_outputLock);
+    m_faults.push_back({output, index, std::move(reason)});
+    m_faultPending = true;
+}
+
+bool CVirtualBackend::TakeFaults(std::vector<SMidiFault>& faults)
+{
+    if (!m_faultPending.load()) return false;
+    std::lock_guard<std::mutex> guard(m_outputLock);
+    faults.insert(faults.end(), m_faults.begin(), m_faults.end());
+    m_faults.clear();
+    m_faultPending = false;
+    return !faults.empty();
+}

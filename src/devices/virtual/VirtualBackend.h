@@ -33,6 +33,7 @@ public:
     int PlayBuffer(int32_t index, const CMidiSendBuffer& buffer, std::string& error) override;
     int OpenInput(int32_t index, CMidiInputSink* sink, std::string& error) override;
     int CloseInput(int32_t index, std::string& error) override;
+    bool TakeFaults(std::vector<SMidiFault>& faults) override;
 
     // Manual clock only: the master-clock time in 100 ns units.
     void SetTime(int64_t time);
@@ -43,6 +44,8 @@ public:
     void SetInputOpenFailure(int32_t index, std::string text);
     // Makes Start fail with text (empty: succeed).
     void SetStartFailure(std::string text);
+    // Reports a device as failed at the next TakeFaults, as a vanished port would be.
+    void InjectFault(bool output, int32_t index, std::string reason);
     // Stops keeping what is sent (a long headless run would otherwise grow without bound).
     void SetCapture(bool capture);
 
@@ -85,6 +88,8 @@ private:
     std::string m_startFailure;
     std::vector<SOutput> m_outputs;
     std::vector<SInput> m_inputs;
-    mutable std::mutex m_outputLock; // captures: written by the engine, read by anyone
-    mutable std::mutex m_inputLock;  // held while a sink runs, so close waits for it
+    std::atomic<bool> m_faultPending{false};
+    std::vector<SMidiFault> m_faults; // under m_outputLock
+    mutable std::mutex m_outputLock;  // captures: written by the engine, read by anyone
+    mutable std::mutex m_inputLock;   // held while a sink runs, so close waits for it
 };

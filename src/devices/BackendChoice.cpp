@@ -1,0 +1,88 @@
+#include "devices/BackendChoice.h"
+
+#include "devices/virtual/VirtualBackend.h"
+#ifdef TW_HAVE_JACK
+#include "devices/jack/JackBackend.h"
+#endif
+#ifdef TW_HAVE_ALSA
+#include "devices/alsa/AlsaBackend.h"
+#endif
+
+const char* const kMidiBackendNames = "jack|alsa|virtual";
+
+bool ParseMidiBackendName(const std::string& name, EMidiBackendKind& kind)
+{
+    if (name == "jack") {
+        kind = EMidiBackendKind::Jack;
+    } else if (name == "alsa") {
+        kind = EMidiBackendKind::Alsa;
+    } else if (name == "virtual") {
+        kind = EMidiBackendKind::Virtual;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool IsMidiBackendBuilt(EMidiBackendKind kind)
+{
+    switch (kind) {
+    case EMidiBackendKind::Jack:
+#ifdef TW_HAVE_JACK
+        return true;
+#else
+        return false;
+#endif
+    case EMidiBackendKind::Alsa:
+#ifdef TW_HAVE_ALSA
+        return true;
+#else
+        return false;
+#endif
+    default:
+        return true;
+    }
+}
+
+EMidiBackendKind DefaultMidiBackend()
+{
+#ifdef TW_HAVE_JACK
+    if (CJackBackend::IsServerRunning()) return EMidiBackendKind::Jack;
+#endif
+#ifdef TW_HAVE_ALSA
+    if (CAlsaBackend::IsSequencerPresent()) return EMidiBackendKind::Alsa;
+#endif
+    return EMidiBackendKind::Virtual;
+}
+
+std::unique_ptr<CMidiBackend> CreateMidiBackend(const std::string& name, std::string& error)
+{
+    EMidiBackendKind kind = EMidiBackendKind::Virtual;
+    if (name.empty()) {
+        kind = DefaultMidiBackend();
+    } else if (!ParseMidiBackendName(name, kind)) {
+        error = "Unknown MIDI backend '" + name + "' (use " + kMidiBackendNames + ").";
+        return nullptr;
+    }
+    if (!IsMidiBackendBuilt(kind)) {
+        error = "This program was built without the " + name + " MIDI backend.";
+        return nullptr;
+    }
+    switch (kind) {
+#ifdef TW_HAVE_JACK
+    case EMidiBackendKind::Jack:
+        return std::make_unique<CJackBackend>();
+#endif
+#ifdef TW_HAVE_ALSA
+    case EMidiBackendKind::Alsa:
+        return std::make_unique<CAlsaBackend>();
+#endif
+    default:
+        // Headless runs: one output that takes everything and one silent input, on real time.
+        auto backend = std::make_unique<CVirtualBackend>(std::vector<std::string>{"Virtual Out"},
+                                                         std::vector<std::string>{"Virtual In"},
+                                                         CVirtualBackend::EClock::RealTime);
+        backend->SetCapture(false);
+        return backend;
+    }
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Which MIDI backend a program runs on: named on the command line ("--midi jack|alsa|virtual"),
+// else JACK when a server is running, else the ALSA sequencer when its device exists, else the
+// virtual backend. Both programs call CreateMidiBackend once at start.
+
+#include "devices/MidiBackend.h"
+
+#include <memory>
+#include <string>
+
+enum class EMidiBackendKind { Jack, Alsa, Virtual };
+
+// The names the option takes, for usage texts: "jack|alsa|virtual".
+extern const char* const kMidiBackendNames;
+
+// Parses a backend name; false for anything else.
+bool ParseMidiBackendName(const std::string& name, EMidiBackendKind& kind);
+// The default choice on this machine now (never starts a JACK server).
+EMidiBackendKind DefaultMidiBackend();
+// Whether this build has the backend (JACK and ALSA need their libraries at build time).
+bool IsMidiBackendBuilt(EMidiBackendKind kind);
+
+// Creates the backend `name` names, or the default one for an empty name. Null with the reason
+// in error for an unknown name or a backend this build lacks. The backend is not started yet.
+std::unique_ptr<CMidiBackend> CreateMidiBackend(const std::string& name, std::string& error);

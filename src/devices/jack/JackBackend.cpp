@@ -1,0 +1,711 @@
+#include "devices/jack/JackBackend.h"
+
+#include "devices/jack/JackFrames.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <jack/ringbuffer.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <semaphore.h>
+#include <thread>
+
+namespace {
+
+constexpr int32_t kMaxOpenPorts = 64;        // open outputs, and open inputs, at once
+constexpr size_t kOutputRingBytes = 1 << 18; // room for 16384 stamped messages per output
+constexpr size_t kInputRingBytes = 1 << 16;  // raw input waiting for the delivery thread
+constexpr int64_t kUnitsPerMs = 10000;
+constexpr auto kCycleWait = std::chrono::milliseconds(1000);
+constexpr auto kDrainWait = std::chrono::milliseconds(500);
+
+const char* const kNoServer = "The JACK server is not running.";
+const char* const kServerStopped = "The JACK server has stopped.";
+const char* const kNoDevice = "No such MIDI device.";
+const char* const kNotOpen = "The MIDI device is not open.";
+const char* const kOverflow = "Too much MIDI output is waiting for the JACK server.";
+
+// One message on its way to the process callback: the frame it belongs to and its bytes.
+struct SStamped {
+    int64_t frame;
+    uint8_t length;
+    uint8_t bytes[3];
+};
+
+// What the callback puts in front of each input event in the input ring.
+struct SInputHeader {
+    int32_t msStamp;
+    uint32_t size;
+};
+
+int64_t SteadyUnits()
+{
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() / 100;
+}
+
+int64_t ThreadCpuNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+jack_client_t* OpenClient()
+{
+    jack_status_t status{};
+    return jack_client_open(CJackBackend::kClientName, JackNoStartServer, &status);
+}
+
+// A port name of ours for a device: JACK splits full names at ':', so the target's is replaced.
+std::string OwnPortName(const char* prefix, const std::string& target)
+{
+    std::string name = prefix + target;
+    std::replace(name.begin(), name.end(), ':', '.');
+    const size_t room = static_cast<size_t>(jack_port_name_size()) -
+                        std::strlen(CJackBackend::kClientName) - 8; // client, ':', renaming room
+    if (name.size() > room) name.resize(room);
+    return name;
+}
+
+} // namespace
+
+class CJackBackend::CImpl {
+public:
+    // A device of the server as enumerated at start, and our port while it is open.
+    struct SOpenPort {
+        jack_port_t* port = nullptr;
+        jack_ringbuffer_t* ring = nullptr;
+        CMidiInputSink* sink = nullptr; // inputs only
+        std::string target;             // the device's full port name
+    };
+    struct SDevice {
+        std::string name;
+        int32_t slot = -1; // index into the slot array while open
+    };
+    using CSlots = std::array<std::atomic<SOpenPort*>, kMaxOpenPorts>;
+
+    ~CImpl() { Stop(); }
+
+    int Start(std::string& error);
+    void Stop();
+    int64_t MasterTime() const;
+    int Open(bool output, int32_t index, CMidiInputSink* sink, std::string& error);
+    int Close(bool output, int32_t index, std::string& error);
+    int Play(int32_t index, const CMidiSendBuffer& buffer, std::string& error);
+    bool TakeFaults(std::vector<SMidiFault>& faults);
+    bool IsIdle(int32_t index) const;
+    const SOpenPort* FindOpen(bool output, int32_t index) const;
+
+    std::vector<SDevice> m_outputs;
+    std::vector<SDevice> m_inputs;
+    std::atomic<uint32_t> m_rate{0};
+    std::atomic<int64_t> m_latency{0}; // frames
+    std::atomic<int64_t> m_late{0};
+    std::atomic<int64_t> m_refused{0};
+    std::atomic<int64_t> m_callbackCpuNs{0};
+
+private:
+    static int ProcessThunk(jack_nframes_t frames, void* arg);
+    static void ShutdownThunk(jack_status_t, const char*, void* arg);
+    static void PortThunk(jack_port_id_t, int, void* arg);
+    static int BufferSizeThunk(jack_nframes_t frames, void* arg);
+
+    int Connect(std::string& error);
+    void Disconnect();
+    void Process(jack_nframes_t frames);
+    void WriteOutput(SOpenPort& open, jack_nframes_t frames, int64_t cycleStart);
+    void ReadInput(SOpenPort& open, jack_nframes_t frames, int64_t cycleStart);
+    void DeliveryLoop();
+    // Waits until every process cycle that may have seen a slot before it was emptied is over.
+    void WaitCycles(uint64_t cycles) const;
+    bool PortExists(const std::string& name) const;
+
+    jack_client_t* m_client = nullptr;
+    bool m_started = false;
+    std::atomic<bool> m_lost{false};
+    std::atomic<bool> m_portsChanged{false};
+    bool m_lostReported = false;
+    std::atomic<uint64_t> m_cycles{0};
+    // Frames of the server are extended to 64 bits and moved by m_frameBase onto our own count,
+    // which carries on across a change of server.
+    int64_t m_frameBase = 0;
+    int64_t m_callbackFrame = 0; // process thread: last cycle start, server frames, extended
+    // The master clock follows the cycles the callback actually runs (the server's own estimate
+    // of the current frame wanders far off on a loaded machine): the start of the last cycle,
+    // published under a sequence lock, plus the steady time since, at most to the cycle's end.
+    std::atomic<uint64_t> m_cycleSeq{0};
+    std::atomic<int64_t> m_cycleFrame{0};  // our frame count at the last cycle's start
+    std::atomic<int64_t> m_cycleSteady{0}; // steady clock (100 ns) then
+    std::atomic<int64_t> m_cycleLength{0}; // its frames
+    void PublishCycle(int64_t frame, int64_t length);
+    mutable std::atomic<int64_t> m_lastTime{0}; // master clock: never goes back
+    int64_t m_steadyOffset = 0;                 // master time minus steady time at start
+
+    CSlots m_outSlots{};
+    CSlots m_inSlots{};
+    std::array<std::unique_ptr<SOpenPort>, kMaxOpenPorts> m_outOwned;
+    std::array<std::unique_ptr<SOpenPort>, kMaxOpenPorts> m_inOwned;
+
+    sem_t m_inputReady{};
+    std::atomic<bool> m_quit{false};
+    std::mutex m_deliverLock; // held while the delivery thread calls sinks
+    std::thread m_delivery;
+};
+
+// ---- Life cycle ----
+
+int CJackBackend::CImpl::Connect(std::string& error)
+{
+    m_client = OpenClient();
+    if (m_client == nullptr) {
+        error = kNoServer;
+        return 0;
+    }
+    m_rate = jack_get_sample_rate(m_client);
+    m_latency = std::max<int64_t>(m_latency.load(), jack_get_buffer_size(m_client));
+    const auto frame = static_cast<int64_t>(jack_frame_time(m_client));
+    // A new server counts from elsewhere: the master clock carries on from where it was.
+    const int64_t last = m_lastTime.load();
+    const int64_t carryOn = last == 0 ? 0 : std::max(last, SteadyUnits() + m_steadyOffset);
+    m_frameBase = carryOn == 0 ? 0 : jackframes::TimeToFrame(carryOn, m_rate) - frame;
+    m_callbackFrame = frame;
+    PublishCycle(frame + m_frameBase, jack_get_buffer_size(m_client));
+    m_lost = false;
+    m_portsChanged = false;
+    m_lostReported = false;
+    jack_set_process_callback(m_client, ProcessThunk, this);
+    jack_on_info_shutdown(m_client, ShutdownThunk, this);
+    jack_set_port_registration_callback(m_client, PortThunk, this);
+    jack_set_buffer_size_callback(m_client, BufferSizeThunk, this);
+    if (jack_activate(m_client) != 0) {
+        jack_client_close(m_client);
+        m_client = nullptr;
+        error = "The JACK server refused to activate the client.";
+        return 0;
+    }
+    return 1;
+}
+
+void CJackBackend::CImpl::Disconnect()
+{
+    if (m_client == nullptr) return;
+    if (!m_lost) jack_deactivate(m_client);
+    jack_client_close(m_client);
+    m_client = nullptr;
+}
+
+int CJackBackend::CImpl::Start(std::string& error)
+{
+    Stop();
+    if (!Connect(error)) return 0;
+    m_steadyOffset = MasterTime() - SteadyUnits();
+    auto collect = [this](unsigned long flags) {
+        std::vector<SDevice> devices;
+        const char** names = jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+        for (const char** name = names; name != nullptr && *name != nullptr; ++name) {
+            jack_port_t* port = jack_port_by_name(m_client, *name);
+            if (port != nullptr && jack_port_is_mine(m_client, port)) continue;
+            devices.push_back(SDevice{*name, -1});
+        }
+        if (names != nullptr) jack_free(names);
+        return devices;
+    };
+    m_outputs = collect(JackPortIsInput);
+    m_inputs = collect(JackPortIsOutput);
+    sem_init(&m_inputReady, 0, 0);
+    m_quit = false;
+    m_delivery = std::thread([this] { DeliveryLoop(); });
+    m_started = true;
+    return 1;
+}
+
+void CJackBackend::CImpl::Stop()
+{
+    if (!m_started) return;
+    std::string ignored;
+    for (size_t i = 0; i < m_inputs.size(); ++i)
+        Close(false, static_cast<int32_t>(i), ignored);
+    for (size_t i = 0; i < m_outputs.size(); ++i)
+        Close(true, static_cast<int32_t>(i), ignored);
+    m_quit = true;
+    sem_post(&m_inputReady);
+    m_delivery.join();
+    sem_destroy(&m_inputReady);
+    Disconnect();
+    m_outputs.clear();
+    m_inputs.clear();
+    m_started = false;
+}
+
+// ---- Clock ----
+
+int64_t CJackBackend::CImpl::MasterTime() const
+{
+    const uint32_t rate = m_rate.load();
+    if (rate == 0) return 0;
+    int64_t time = 0;
+    if (m_client != nullptr && !m_lost.load()) {
+        int64_t frame = 0;
+        int64_t steady = 0;
+        int64_t length = 0;
+        for (;;) {
+            const uint64_t seq = m_cycleSeq.load(std::memory_order_acquire);
+            frame = m_cycleFrame.load(std::memory_order_relaxed);
+            steady = m_cycleSteady.load(std::memory_order_relaxed);
+            length = m_cycleLength.load(std::memory_order_relaxed);
+            std::atomic_thread_fence(std::memory_order_acquire);
+            if ((seq & 1) == 0 && seq == m_cycleSeq.load(std::memory_order_relaxed)) break;
+        }
+        const int64_t elapsed = (SteadyUnits() - steady) * rate / jackframes::kUnitsPerSecond;
+        time = jackframes::FramesToTime(frame + std::clamp<int64_t>(elapsed, 0, length - 1), rate);
+    } else {
+        time = SteadyUnits() + m_steadyOffset;
+    }
+    // Never back: the server's estimate may wobble, and the steady clock takes over on a loss.
+    int64_t previous = m_lastTime.load();
+    while (time > previous && !m_lastTime.compare_exchange_weak(previous, time)) {
+    }
+    return std::max(time, previous);
+}
+
+// ---- Process callback (JACK's real-time thread) ----
+
+int CJackBackend::CImpl::ProcessThunk(jack_nframes_t frames, void* arg)
+{
+    static_cast<CImpl*>(arg)->Process(frames);
+    return 0;
+}
+
+void CJackBackend::CImpl::Process(jack_nframes_t frames)
+{
+    const int64_t cpuStart = ThreadCpuNs();
+    m_callbackFrame = jackframes::Unwrap(m_callbackFrame, jack_last_frame_time(m_client));
+    const int64_t cycleStart = m_callbackFrame + m_frameBase;
+    PublishCycle(cycleStart, frames);
+    bool input = false;
+    for (int32_t i = 0; i < kMaxOpenPorts; ++i) {
+        if (SOpenPort* open = m_outSlots[static_cast<size_t>(i)].load(std::memory_order_acquire))
+            WriteOutput(*open, frames, cycleStart);
+        if (SOpenPort* open = m_inSlots[static_cast<size_t>(i)].load(std::memory_order_acquire)) {
+            ReadInput(*open, frames, cycleStart);
+            input = true;
+        }
+    }
+    if (input) sem_post(&m_inputReady);
+    m_cycles.fetch_add(1, std::memory_order_release);
+    m_callbackCpuNs.fetch_add(ThreadCpuNs() - cpuStart, std::memory_order_relaxed);
+}
+
+void CJackBackend::CImpl::WriteOutput(SOpenPort& open, jack_nframes_t frames, int64_t cycleStart)
+{
+    void* buffer = jack_port_get_buffer(open.port, frames);
+    jack_midi_clear_buffer(buffer);
+    uint32_t minOffset = 0;
+    SStamped msg{};
+    while (jack_ringbuffer_peek(open.ring, reinterpret_cast<char*>(&msg), sizeof msg) ==
+           sizeof msg) {
+        const jackframes::SPlacement place =
+            jackframes::Place(msg.frame, cycleStart, frames, minOffset);
+        if (!place.due) break; // stamp order: everything behind it is later still
+        const int result = jack_midi_event_write(buffer, place.offset, msg.bytes, msg.length);
+        if (result == -ENOBUFS) break; // the port is full: the rest goes next cycle, late
+        jack_ringbuffer_read_advance(open.ring, sizeof msg);
+        if (result != 0) {
+            m_refused.fetch_add(1, std::memory_order_relaxed);
+            continue;
+        }
+        if (place.late) m_late.fetch_add(1, std::memory_order_relaxed);
+        minOffset = place.offset;
+    }
+}
+
+void CJackBackend::CImpl::ReadInput(SOpenPort& open, jack_nframes_t frames, int64_t cycleStart)
+{
+    void* buffer = jack_port_get_buffer(open.port, frames);
+    const uint32_t count = jack_midi_get_event_count(buffer);
+    const uint32_t rate = m_rate.load(std::memory_order_relaxed);
+    for (uint32_t i = 0; i < count; ++i) {
+        jack_midi_event_t event{};
+        if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0) continue;
+        const int64_t time = jackframes::FramesToTime(cycleStart + event.time, rate);
+        const SInputHeader header{static_cast<int32_t>(time / kUnitsPerMs),
+                                  static_cast<uint32_t>(event.size)};
+        if (jack_ringbuffer_write_space(open.ring) < sizeof header + event.size) continue;
+        jack_ringbuffer_write(open.ring, reinterpret_cast<const char*>(&header), sizeof header);
+        jack_ringbuffer_write(open.ring, reinterpret_cast<const char*>(event.buffer), event.size);
+    }
+}
+
+void CJackBackend::CImpl::PublishCycle(int64_t frame, int64_t length)
+{
+    const uint64_t seq = m_cycleSeq.load(std::memory_order_relaxed);
+    m_cycleSeq.store(seq + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    m_cycleFrame.store(frame, std::memory_order_relaxed);
+    m_cycleSteady.store(SteadyUnits(), std::memory_order_relaxed);
+    m_cycleLength.store(std::max<int64_t>(length, 1), std::memory_order_relaxed);
+    m_cycleSeq.store(seq + 2, std::memory_order_release);
+}
+
+int CJackBackend::CImpl::BufferSizeThunk(jack_nframes_t frames, void* arg)
+{
+    // Stamps only ever move later, so the order of what is queued holds.
+    auto& latency = static_cast<CImpl*>(arg)->m_latency;
+    int64_t current = latency.load();
+    while (frames > current && !latency.compare_exchange_weak(current, frames)) {
+    }
+    return 0;
+}
+
+void CJackBackend::CImpl::ShutdownThunk(jack_status_t, const char*, void* arg)
+{
+    static_cast<CImpl*>(arg)->m_lost = true;
+}
+
+void CJackBackend::CImpl::PortThunk(jack_port_id_t, int, void* arg)
+{
+    static_cast<CImpl*>(arg)->m_portsChanged = true;
+}
+
+// ---- Input delivery thread ----
+
+void CJackBackend::CImpl::DeliveryLoop()
+{
+    std::vector<uint8_t> bytes;
+    bytes.reserve(1024);
+    while (!m_quit.load()) {
+        timespec until{};
+        clock_gettime(CLOCK_REALTIME, &until);
+        until.tv_nsec += 100000000; // wake now and then to see m_quit
+        if (until.tv_nsec >= 1000000000) {
+            until.tv_nsec -= 1000000000;
+            ++until.tv_sec;
+        }
+        sem_timedwait(&m_inputReady, &until);
+        std::lock_guard<std::mutex> guard(m_deliverLock);
+        for (auto& slot : m_inSlots) {
+            SOpenPort* open = slot.load(std::memory_order_acquire);
+            if (open == nullptr || open->sink == nullptr) continue;
+            SInputHeader header{};
+            // The callback writes header and bytes in two steps: take an event only when whole.
+            while (jack_ringbuffer_peek(open->ring, reinterpret_cast<char*>(&header),
+                                        sizeof header) == sizeof header &&
+                   jack_ringbuffer_read_space(open->ring) >= sizeof header + header.size) {
+                jack_ringbuffer_read_advance(open->ring, sizeof header);
+                bytes.resize(header.size);
+                jack_ringbuffer_read(open->ring, reinterpret_cast<char*>(bytes.data()),
+                                     header.size);
+                open->sink->OnMidiInput(bytes.data(), static_cast<int32_t>(bytes.size()),
+                                        header.msStamp);
+            }
+        }
+    }
+}
+
+// ---- Devices ----
+
+bool CJackBackend::CImpl::PortExists(const std::string& name) const
+{
+    return m_client != nullptr && jack_port_by_name(m_client, name.c_str()) != nullptr;
+}
+
+void CJackBackend::CImpl::WaitCycles(uint64_t cycles) const
+{
+    const uint64_t until = m_cycles.load(std::memory_order_acquire) + cycles;
+    const auto deadline = std::chrono::steady_clock::now() + kCycleWait;
+    while (m_cycles.load(std::memory_order_acquire) < until && !m_lost.load() &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+}
+
+int CJackBackend::CImpl::Open(bool output, int32_t index, CMidiInputSink* sink, std::string& error)
+{
+    std::vector<SDevice>& devices = output ? m_outputs : m_inputs;
+    if (!m_started || index < 0 || index >= static_cast<int32_t>(devices.size())) {
+        error = kNoDevice;
+        return 0;
+    }
+    SDevice& device = devices[static_cast<size_t>(index)];
+    if (device.slot >= 0) return 1;
+    if (m_lost || m_client == nullptr) {
+        // The server went away: try a new one (devices are followed by name).
+        for (size_t i = 0; i < m_outputs.size(); ++i)
+            Close(true, static_cast<int32_t>(i), error);
+        for (size_t i = 0; i < m_inputs.size(); ++i)
+            Close(false, static_cast<int32_t>(i), error);
+        Disconnect();
+        if (!Connect(error)) return 0;
+    }
+    CSlots& slots = output ? m_outSlots : m_inSlots;
+    auto& owned = output ? m_outOwned : m_inOwned;
+    int32_t slot = 0;
+    while (slot < kMaxOpenPorts && owned[static_cast<size_t>(slot)] != nullptr)
+        ++slot;
+    if (slot == kMaxOpenPorts) {
+        error = "Too many MIDI ports are open.";
+        return 0;
+    }
+    if (!PortExists(device.name)) {
+        error = "The MIDI port " + device.name + " is not there.";
+        return 0;
+    }
+    auto open = std::make_unique<SOpenPort>();
+    open->target = device.name;
+    open->sink = sink;
+    const std::string own = OwnPortName(output ? "to " : "from ", device.name);
+    open->port = jack_port_register(m_client, own.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                    output ? JackPortIsOutput : JackPortIsInput, 0);
+    if (open->port == nullptr) {
+        error = "JACK refused to make the port " + own + ".";
+        return 0;
+    }
+    open->ring = jack_ringbuffer_create(output ? kOutputRingBytes : kInputRingBytes);
+    if (open->ring == nullptr) {
+        jack_port_unregister(m_client, open->port);
+        error = "Out of memory.";
+        return 0;
+    }
+    jack_ringbuffer_mlock(open->ring);
+    // Published before connecting, so the callback clears the buffer before anyone reads it.
+    slots[static_cast<size_t>(slot)].store(open.get(), std::memory_order_release);
+    const char* ours = jack_port_name(open->port);
+    const int connected = output ? jack_connect(m_client, ours, device.name.c_str())
+                                 : jack_connect(m_client, device.name.c_str(), ours);
+    owned[static_cast<size_t>(slot)] = std::move(open);
+    device.slot = slot;
+    if (connected != 0 && connected != EEXIST) {
+        std::string ignored;
+        Close(output, index, ignored);
+        error = "Cannot connect to the MIDI port " + device.name + ".";
+        return 0;
+    }
+    // The server takes a new connection into its graph at a cycle's start: what is sent before
+    // that would reach no one.
+    WaitCycles(2);
+    return 1;
+}
+
+int CJackBackend::CImpl::Close(bool output, int32_t index, std::string& error)
+{
+    std::vector<SDevice>& devices = output ? m_outputs : m_inputs;
+    if (index < 0 || index >= static_cast<int32_t>(devices.size())) {
+        error = kNoDevice;
+        return 0;
+    }
+    SDevice& device = devices[static_cast<size_t>(index)];
+    if (device.slot < 0) return 1;
+    const auto slot = static_cast<size_t>(device.slot);
+    CSlots& slots = output ? m_outSlots : m_inSlots;
+    auto& owned = output ? m_outOwned : m_inOwned;
+    SOpenPort& open = *owned[slot];
+    if (output) {
+        // What was played last (the note-offs of a closing driver) leaves before the port goes.
+        const auto deadline = std::chrono::steady_clock::now() + kDrainWait;
+        while (jack_ringbuffer_read_space(open.ring) > 0 && !m_lost.load() &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        WaitCycles(2);
+    }
+    // Disconnected before the callback lets go of it, so no one reads a stale buffer.
+    if (m_client != nullptr && !m_lost) jack_port_disconnect(m_client, open.port);
+    slots[slot].store(nullptr, std::memory_order_release);
+    WaitCycles(2);
+    if (!output) {
+        std::lock_guard<std::mutex> guard(m_deliverLock); // no sink call after this
+        open.sink = nullptr;
+    }
+    if (m_client != nullptr && !m_lost) jack_port_unregister(m_client, open.port);
+    jack_ringbuffer_free(open.ring);
+    owned[slot].reset();
+    device.slot = -1;
+    return 1;
+}
+
+int CJackBackend::CImpl::Play(int32_t index, const CMidiSendBuffer& buffer, std::string& error)
+{
+    const SOpenPort* open = FindOpen(true, index);
+    if (open == nullptr) {
+        error = kNotOpen;
+        return 0;
+    }
+    const uint32_t rate = m_rate.load();
+    const int64_t latency = m_latency.load();
+    int result = 1;
+    for (const SMidiOutRecord& record : buffer) {
+        SStamped msg{jackframes::TimeToFrame(record.time, rate) + latency, record.length, {}};
+        std::memcpy(msg.bytes, record.bytes.data(), sizeof msg.bytes);
+        if (jack_ringbuffer_write_space(open->ring) < sizeof msg) {
+            m_refused.fetch_add(1, std::memory_order_relaxed);
+            error = kOverflow;
+            result = 0;
+            continue;
+        }
+        jack_ringbuffer_write(open->ring, reinterpret_cast<const char*>(&msg), sizeof msg);
+    }
+    return result;
+}
+
+const CJackBackend::CImpl::SOpenPort* CJackBackend::CImpl::FindOpen(bool output,
+                                                                    int32_t index) const
+{
+    const std::vector<SDevice>& devices = output ? m_outputs : m_inputs;
+    if (index < 0 || index >= static_cast<int32_t>(devices.size())) return nullptr;
+    const int32_t slot = devices[static_cast<size_t>(index)].slot;
+    if (slot < 0) return nullptr;
+    return (output ? m_outOwned : m_inOwned)[static_cast<size_t>(slot)].get();
+}
+
+bool CJackBackend::CImpl::IsIdle(int32_t index) const
+{
+    const SOpenPort* open = FindOpen(true, index);
+    return open == nullptr || m_lost.load() || jack_ringbuffer_read_space(open->ring) == 0;
+}
+
+bool CJackBackend::CImpl::TakeFaults(std::vector<SMidiFault>& faults)
+{
+    const bool lost = m_lost.load();
+    if (lost ? m_lostReported : !m_portsChanged.load()) return false;
+    // After a loss the ports are gone with the server: one fault per device, with that reason.
+    m_lostReported = lost;
+    m_portsChanged = false;
+    const size_t before = faults.size();
+    auto check = [&](std::vector<SDevice>& devices, bool output) {
+        for (size_t i = 0; i < devices.size(); ++i) {
+            if (devices[i].slot < 0) continue;
+            if (lost) {
+                faults.push_back({output, static_cast<int32_t>(i), kServerStopped});
+            } else if (!PortExists(devices[i].name)) {
+                faults.push_back({output, static_cast<int32_t>(i),
+                                  "The MIDI port " + devices[i].name + " has disappeared."});
+            }
+        }
+    };
+    check(m_outputs, true);
+    check(m_inputs, false);
+    return faults.size() > before;
+}
+
+// ---- The backend ----
+
+CJackBackend::CJackBackend() : m_impl(std::make_unique<CImpl>())
+{}
+
+CJackBackend::~CJackBackend() = default;
+
+bool CJackBackend::IsServerRunning()
+{
+    // Our own error output would be noise when there is simply no server.
+    jack_set_error_function([](const char*) {});
+    jack_set_info_function([](const char*) {});
+    jack_client_t* client = OpenClient();
+    if (client == nullptr) return false;
+    jack_client_close(client);
+    return true;
+}
+
+std::string CJackBackend::GetName() const
+{
+    return "jack";
+}
+
+int CJackBackend::Start(std::string& error)
+{
+    jack_set_error_function([](const char*) {});
+    jack_set_info_function([](const char*) {});
+    return m_impl->Start(error);
+}
+
+void CJackBackend::Stop()
+{
+    m_impl->Stop();
+}
+
+int64_t CJackBackend::GetMasterTime() const
+{
+    return m_impl->MasterTime();
+}
+
+std::vector<std::string> CJackBackend::GetOutputNames() const
+{
+    std::vector<std::string> names;
+    for (const CImpl::SDevice& device : m_impl->m_outputs)
+        names.push_back(device.name);
+    return names;
+}
+
+std::vector<std::string> CJackBackend::GetInputNames() const
+{
+    std::vector<std::string> names;
+    for (const CImpl::SDevice& device : m_impl->m_inputs)
+        names.push_back(device.name);
+    return names;
+}
+
+int CJackBackend::OpenOutput(int32_t index, std::string& error)
+{
+    return m_impl->Open(true, index, nullptr, error);
+}
+
+int CJackBackend::CloseOutput(int32_t index, std::string& error)
+{
+    return m_impl->Close(true, index, error);
+}
+
+int CJackBackend::PlayBuffer(int32_t index, const CMidiSendBuffer& buffer, std::string& error)
+{
+    return m_impl->Play(index, buffer, error);
+}
+
+int CJackBackend::OpenInput(int32_t index, CMidiInputSink* sink, std::string& error)
+{
+    return m_impl->Open(false, index, sink, error);
+}
+
+int CJackBackend::CloseInput(int32_t index, std::string& error)
+{
+    return m_impl->Close(false, index, error);
+}
+
+bool CJackBackend::TakeFaults(std::vector<SMidiFault>& faults)
+{
+    return m_impl->TakeFaults(faults);
+}
+
+SMidiOutputStats CJackBackend::GetOutputStats() const
+{
+    return {m_impl->m_late.load(), m_impl->m_refused.load()};
+}
+
+bool CJackBackend::IsOutputIdle(int32_t index) const
+{
+    return m_impl->IsIdle(index);
+}
+
+std::string CJackBackend::GetOwnPortName(bool output, int32_t index) const
+{
+    const CImpl::SOpenPort* open = m_impl->FindOpen(output, index);
+    return open != nullptr ? jack_port_name(open->port) : std::string();
+}
+
+uint32_t CJackBackend::GetSampleRate() const
+{
+    return m_impl->m_rate.load();
+}
+
+int64_t CJackBackend::GetLatencyFrames() const
+{
+    return m_impl->m_latency.load();
+}
+
+int64_t CJackBackend::GetCallbackCpuNs() const
+{
+    return m_impl->m_callbackCpuNs.load();
+}

@@ -1,0 +1,59 @@
+#pragma once
+// MIDI through a JACK server (or PipeWire's JACK). One client named "Tonalweaver"; the output
+// devices are the other clients' MIDI input ports, the input devices their MIDI output ports, each
+// named "client:port". Opening a device makes one port of ours and connects it to the target.
+//
+// The master clock is the server's frame counter in 100 ns units. Output is handed to the process
+// callback through one lock-free ring per open output and written at the frame its stamp maps to,
+// one period later than the stamp (so the engine's look-ahead always reaches the right cycle);
+// input is copied by the callback into a ring per open input and handed to the sink by a thread
+// of ours, stamped with the frame it arrived at.
+//
+// Threads: as CMidiBackend. The process callback never blocks, allocates, locks or logs; the
+// shutdown and port callbacks only raise flags that TakeFaults turns into faults.
+
+#include "devices/MidiBackend.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CJackBackend : public CMidiBackend {
+public:
+    static constexpr const char* kClientName = "Tonalweaver";
+
+    CJackBackend();
+    ~CJackBackend() override; // stops
+
+    // True when a JACK server answers (never starts one).
+    static bool IsServerRunning();
+
+    std::string GetName() const override;
+    int Start(std::string& error) override;
+    void Stop() override;
+    int64_t GetMasterTime() const override;
+    std::vector<std::string> GetOutputNames() const override;
+    std::vector<std::string> GetInputNames() const override;
+    int OpenOutput(int32_t index, std::string& error) override;
+    int CloseOutput(int32_t index, std::string& error) override;
+    int PlayBuffer(int32_t index, const CMidiSendBuffer& buffer, std::string& error) override;
+    int OpenInput(int32_t index, CMidiInputSink* sink, std::string& error) override;
+    int CloseInput(int32_t index, std::string& error) override;
+    bool TakeFaults(std::vector<SMidiFault>& faults) override;
+    SMidiOutputStats GetOutputStats() const override;
+    bool IsOutputIdle(int32_t index) const override;
+
+    // The full name of our port of an open device ("Tonalweaver:..."); empty when closed.
+    std::string GetOwnPortName(bool output, int32_t index) const;
+    // The sample rate of the server, 0 when not started.
+    uint32_t GetSampleRate() const;
+    // Frames between a stamp's time and the frame it is written at (the period at start).
+    int64_t GetLatencyFrames() const;
+    // CPU time the process callback has used since Start, in nanoseconds.
+    int64_t GetCallbackCpuNs() const;
+
+    class CImpl;
+
+private:
+    std::unique_ptr<CImpl> m_impl;
+};

@@ -1,0 +1,42 @@
+#include "CliRunner.h"
+#include "files/ByteBuilder.h"
+#include "files/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+TEST(CliPlay, PlaysOnTheVirtualBackendAndRefusesBadArguments)
+{
+    CTempFolder folder;
+    folder.Write("song.tnw", HandSmallProject());
+    const std::string song = folder / "song.tnw";
+
+    // From near the end (the song ends at tick 1152), so the run is short.
+    const CliResult played = RunCli({"play", song, "--midi", "virtual", "--from", "1100"});
+    EXPECT_EQ(played.status, 0) << played.err;
+    EXPECT_EQ(played.err, "");
+    EXPECT_EQ(RunCli({"play", song, "--midi", "virtual", "--from", "99999"}).status, 0)
+        << "a start past the end has nothing to play";
+
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* error;
+    } refused[] = {
+        {{"play", song, "--midi", "virtual", "--from", "-1"}, 2, "--from takes a tick count"},
+        {{"play", song, "--midi", "virtual", "--from", "12x"}, 2, "--from takes a tick count"},
+        {{"play", song, "--midi", "virtual", "--out", "Virtual Out", "--out", "1"},
+         1,
+         "There is no MIDI output '1'."},
+        {{"play",  song, "--midi", "virtual", "--out", "0", "--out", "0",
+          "--out", "0",  "--out",  "0",       "--out", "0", "--out", "0",
+          "--out", "0",  "--out",  "0",       "--out", "0"},
+         2,
+         "at most 8 --out options"},
+        {{"play", folder / "missing.tnw", "--midi", "virtual"}, 1, "missing.tnw"},
+    };
+    for (const auto& r : refused) {
+        const CliResult result = RunCli(r.args);
+        EXPECT_EQ(result.status, r.status) << r.error;
+        EXPECT_NE(result.err.find(r.error), std::string::npos) << result.err;
+    }
+}

@@ -1,0 +1,129 @@
+#include "JackTestServer.h"
+#include "files/ByteBuilder.h"
+#include "files/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// tonalweaver-cli running in the background, its standard error kept in a file.
+class CBackgroundCli {
+public:
+    explicit CBackgroundCli(const std::vector<std::string>& args)
+    {
+        char path[] = "/tmp/twplay-err-XXXXXX";
+        const int errFd = mkstemp(path);
+        m_errPath = path;
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(errFd, STDERR_FILENO);
+            std::vector<char*> argv{const_cast<char*>(TW_CLI_PATH)};
+            for (const std::string& arg : args)
+                argv.push_back(const_cast<char*>(arg.c_str()));
+            argv.push_back(nullptr);
+            execv(TW_CLI_PATH, argv.data());
+            _exit(127);
+        }
+        close(errFd);
+    }
+    ~CBackgroundCli()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        unlink(m_errPath.c_str());
+    }
+
+    void Signal(int signal) const { kill(m_pid, signal); }
+    // Waits for the end; its exit status, or -1 when it did not end in time (or was killed).
+    int Wait(std::chrono::milliseconds timeout)
+    {
+        int status = 0;
+        if (!WaitUntil([&] { return waitpid(m_pid, &status, WNOHANG) == m_pid; }, timeout))
+            return -1;
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string Error() const
+    {
+        std::ifstream in(m_errPath);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_errPath;
+};
+
+class JackPlayTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.IsRunning());
+        ASSERT_TRUE(synth.IsOpen());
+        folder.Write("song.tnw", HandSmallProject()); // 8 s long; track 1 on channel 3
+        song = folder / "song.tnw";
+    }
+
+    // The loaded project's instrument settings reach the synth once play has started.
+    void ExpectInstrumentSettings()
+    {
+        const std::vector<SReceivedEvent> received = synth.WaitFor(3, 20s);
+        ASSERT_GE(received.size(), 3u);
+        EXPECT_EQ(received[0].bytes, (std::vector<uint8_t>{0xC3, 10}));
+        EXPECT_EQ(received[1].bytes, (std::vector<uint8_t>{0xB3, 7, 100}));
+        EXPECT_EQ(received[2].bytes, (std::vector<uint8_t>{0xB3, 10, 64}));
+    }
+
+    CJackTestServer server;
+    CJackPeer synth{"twsynth"};
+    CTempFolder folder;
+    std::string song;
+};
+
+} // namespace
+
+TEST_F(JackPlayTest, ALostServerEndsPlaybackWithStatusOneAndTheReason)
+{
+    CBackgroundCli play({"play", song, "--midi", "jack", "--out", "twsynth:in"});
+    ExpectInstrumentSettings();
+    server.Kill();
+    EXPECT_EQ(play.Wait(20s), 1) << "the program must end, with no thread left hanging";
+    EXPECT_EQ(play.Error(), "The JACK server has stopped.\n");
+}
+
+TEST_F(JackPlayTest, AnInterruptStopsPlaybackCleanly)
+{
+    CBackgroundCli play({"play", song, "--out", "0"}); // JACK by default; device by index
+    ExpectInstrumentSettings();
+    play.Signal(SIGINT);
+    EXPECT_EQ(play.Wait(20s), 128 + SIGINT);
+    EXPECT_EQ(play.Error(), "");
+}
+
+TEST_F(JackPlayTest, AnOutputThatIsNotThereIsRefusedWithItsName)
+{
+    CBackgroundCli play(
+        {"play", song, "--midi", "jack", "--out", "twsynth:in", "--out", "nosuch:port"});
+    EXPECT_EQ(play.Wait(20s), 1);
+    EXPECT_EQ(play.Error(), "There is no MIDI output 'nosuch:port'.\n");
+}
+
+TEST_F(JackPlayTest, PlaysFromTheGivenTickToTheEndAndExits)
+{
+    CBackgroundCli play({"play", song, "--midi", "jack", "--out", "twsynth:in", "--from", "1100"});
+    EXPECT_EQ(play.Wait(20s), 0) << play.Error();
+    ExpectInstrumentSettings();
+}

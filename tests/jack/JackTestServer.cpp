@@ -1,0 +1,221 @@
+#include "JackTestServer.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t kHeaderBytes = sizeof(int64_t) + sizeof(uint32_t);
+
+bool ServerAnswers()
+{
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("twprobe", JackNoStartServer, &status);
+    if (client == nullptr) return false;
+    jack_client_close(client);
+    return true;
+}
+
+} // namespace
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// ---- Server ----
+
+CJackTestServer::CJackTestServer(bool realtime) : m_realtime(realtime)
+{
+    static std::atomic<int> serial{0};
+    m_name = "twtest-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
+    setenv("JACK_DEFAULT_SERVER", m_name.c_str(), 1);
+    jack_set_error_function([](const char*) {});
+    jack_set_info_function([](const char*) {});
+    Start();
+}
+
+CJackTestServer::~CJackTestServer()
+{
+    Kill();
+    // Clients of a server that went away leave their semaphores behind.
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ignored)) {
+        if (entry.path().filename().string().find("_" + m_name + "_") != std::string::npos)
+            std::filesystem::remove(entry.path(), ignored);
+    }
+}
+
+bool CJackTestServer::Start()
+{
+    if (m_pid > 0) return true;
+    const std::string rate = std::to_string(kRate);
+    const std::string period = std::to_string(kPeriod);
+    m_pid = fork();
+    if (m_pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM); // no server outlives a test run that was killed
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, STDOUT_FILENO);
+        dup2(devNull, STDERR_FILENO);
+        // Synchronous, with a long client time-out: on a loaded machine a slow cycle is late
+        // rather than skipped (which would drop its MIDI), and no client is thrown out.
+        execlp("jackd", "jackd", m_realtime ? "--realtime" : "--no-realtime", "--sync", "-t",
+               "20000", "-n", m_name.c_str(), "-d", "dummy", "-r", rate.c_str(), "-p",
+               period.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (m_pid < 0) return false;
+    // A loaded machine may take a while to bring the server up.
+    if (!WaitUntil(ServerAnswers, std::chrono::seconds(20))) {
+        Kill(true);
+        return false;
+    }
+    return true;
+}
+
+void CJackTestServer::Kill(bool hard)
+{
+    if (m_pid <= 0) return;
+    kill(m_pid, hard ? SIGKILL : SIGTERM);
+    int status = 0;
+    const bool ended = WaitUntil([&] { return waitpid(m_pid, &status, WNOHANG) == m_pid; },
+                                 std::chrono::seconds(10));
+    if (!ended) {
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, &status, 0);
+    }
+    m_pid = -1;
+}
+
+int CJackTestServer::RunTool(const std::string& commandLine) const
+{
+    const std::string line = "JACK_DEFAULT_SERVER=" + m_name + " " + commandLine + " >/dev/null";
+    return std::system(line.c_str());
+}
+
+// ---- Peer client ----
+
+CJackPeer::CJackPeer(const std::string& name) : m_name(name)
+{
+    jack_status_t status{};
+    m_client = jack_client_open(
+        name.c_str(), static_cast<jack_options_t>(JackNoStartServer | JackUseExactName), &status);
+    if (m_client == nullptr) return;
+    m_received = jack_ringbuffer_create(1 << 20);
+    m_toSend = jack_ringbuffer_create(1 << 16);
+    AddIn();
+    m_out = jack_port_register(m_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    jack_set_process_callback(m_client, Process, this);
+    jack_set_xrun_callback(
+        m_client,
+        [](void* arg) {
+            ++static_cast<CJackPeer*>(arg)->m_xruns;
+            return 0;
+        },
+        this);
+    jack_activate(m_client);
+}
+
+CJackPeer::~CJackPeer()
+{
+    if (m_client != nullptr) {
+        jack_deactivate(m_client);
+        jack_client_close(m_client);
+    }
+    if (m_received != nullptr) jack_ringbuffer_free(m_received);
+    if (m_toSend != nullptr) jack_ringbuffer_free(m_toSend);
+}
+
+void CJackPeer::RemoveIn()
+{
+    jack_port_t* port = m_in.exchange(nullptr);
+    // The callback may still hold the old pointer for the rest of its cycle.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    jack_port_unregister(m_client, port);
+}
+
+void CJackPeer::AddIn()
+{
+    m_in = jack_port_register(m_client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+}
+
+int CJackPeer::Process(jack_nframes_t frames, void* arg)
+{
+    auto* self = static_cast<CJackPeer*>(arg);
+    const int64_t start = jack_last_frame_time(self->m_client);
+    if (jack_port_t* in = self->m_in) {
+        void* buffer = jack_port_get_buffer(in, frames);
+        const uint32_t count = jack_midi_get_event_count(buffer);
+        for (uint32_t i = 0; i < count; ++i) {
+            jack_midi_event_t event{};
+            if (jack_midi_event_get(&event, buffer, i) != 0) continue;
+            const int64_t frame = start + event.time;
+            const auto size = static_cast<uint32_t>(event.size);
+            if (jack_ringbuffer_write_space(self->m_received) < kHeaderBytes + size) continue;
+            jack_ringbuffer_write(self->m_received, reinterpret_cast<const char*>(&frame),
+                                  sizeof frame);
+            jack_ringbuffer_write(self->m_received, reinterpret_cast<const char*>(&size),
+                                  sizeof size);
+            jack_ringbuffer_write(self->m_received, reinterpret_cast<const char*>(event.buffer),
+                                  size);
+        }
+    }
+    void* out = jack_port_get_buffer(self->m_out, frames);
+    jack_midi_clear_buffer(out);
+    uint8_t length = 0;
+    while (jack_ringbuffer_peek(self->m_toSend, reinterpret_cast<char*>(&length), 1) == 1 &&
+           jack_ringbuffer_read_space(self->m_toSend) >= 1u + length) {
+        jack_ringbuffer_read_advance(self->m_toSend, 1);
+        uint8_t bytes[256];
+        jack_ringbuffer_read(self->m_toSend, reinterpret_cast<char*>(bytes), length);
+        jack_midi_event_write(out, 0, bytes, length);
+    }
+    return 0;
+}
+
+void CJackPeer::Drain()
+{
+    for (;;) {
+        if (jack_ringbuffer_read_space(m_received) < kHeaderBytes) return;
+        SReceivedEvent event;
+        uint32_t size = 0;
+        jack_ringbuffer_read(m_received, reinterpret_cast<char*>(&event.frame), sizeof event.frame);
+        jack_ringbuffer_read(m_received, reinterpret_cast<char*>(&size), sizeof size);
+        event.bytes.resize(size);
+        while (jack_ringbuffer_read_space(m_received) < size)
+            std::this_thread::yield(); // the callback is writing the rest right now
+        jack_ringbuffer_read(m_received, reinterpret_cast<char*>(event.bytes.data()), size);
+        m_events.push_back(std::move(event));
+    }
+}
+
+std::vector<SReceivedEvent> CJackPeer::WaitFor(size_t count, std::chrono::milliseconds timeout)
+{
+    WaitUntil(
+        [&] {
+            Drain();
+            return m_events.size() >= count;
+        },
+        timeout);
+    return m_events;
+}
+
+void CJackPeer::Send(const std::vector<uint8_t>& bytes)
+{
+    const auto length = static_cast<uint8_t>(bytes.size());
+    jack_ringbuffer_write(m_toSend, reinterpret_cast<const char*>(&length), 1);
+    jack_ringbuffer_write(m_toSend, reinterpret_cast<const char*>(bytes.data()), length);
+}

@@ -1,0 +1,86 @@
+#pragma once
+// A private JACK server for one test (jackd -d dummy -r 48000 -p 256 under a unique name, made the
+// default through JACK_DEFAULT_SERVER and stopped by its process id), and a peer client of the
+// test with one MIDI input that records what arrives, frame by frame, and one MIDI output that
+// sends what the test hands it.
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <jack/ringbuffer.h>
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class CJackTestServer {
+public:
+    static constexpr uint32_t kRate = 48000;
+    static constexpr uint32_t kPeriod = 256;
+
+    // Starts the server and waits until it answers; realtime asks for real-time scheduling (the
+    // timing measurement), the tests do without it.
+    explicit CJackTestServer(bool realtime = false);
+    ~CJackTestServer(); // stops it
+
+    bool IsRunning() const { return m_pid > 0; }
+    const std::string& GetName() const { return m_name; }
+    // Starts it again under the same name (after Kill).
+    bool Start();
+    // Kills the server process (SIGKILL when `hard`) and waits for it to end.
+    void Kill(bool hard = false);
+    // Runs a JACK tool (jack_lsp, jack_connect...) against the server; its exit status.
+    int RunTool(const std::string& commandLine) const;
+
+private:
+    std::string m_name;
+    bool m_realtime = false;
+    pid_t m_pid = -1;
+};
+
+// One received MIDI event: the absolute frame it came at and its bytes.
+struct SReceivedEvent {
+    int64_t frame = 0;
+    std::vector<uint8_t> bytes;
+};
+
+class CJackPeer {
+public:
+    // A client called `name` with the ports "in" and "out".
+    explicit CJackPeer(const std::string& name);
+    ~CJackPeer();
+
+    bool IsOpen() const { return m_client != nullptr; }
+    std::string InName() const { return m_name + ":in"; }
+    std::string OutName() const { return m_name + ":out"; }
+    // Removes the input port, as a device that goes away; AddIn brings it back.
+    void RemoveIn();
+    void AddIn();
+
+    // Waits until at least count events have arrived (or the time-out passed), returns them all.
+    std::vector<SReceivedEvent> WaitFor(size_t count, std::chrono::milliseconds timeout);
+    // Queues bytes that the output port sends in its next cycle, at offset 0.
+    void Send(const std::vector<uint8_t>& bytes);
+    // Cycles the server reported as overrun since the peer started.
+    int64_t GetXruns() const { return m_xruns.load(); }
+
+private:
+    static int Process(jack_nframes_t frames, void* arg);
+    void Drain();
+
+    std::string m_name;
+    jack_client_t* m_client = nullptr;
+    std::atomic<jack_port_t*> m_in{nullptr}; // swapped while the callback runs
+    jack_port_t* m_out = nullptr;
+    jack_ringbuffer_t* m_received = nullptr; // callback -> test
+    jack_ringbuffer_t* m_toSend = nullptr;   // test -> callback
+    std::vector<SReceivedEvent> m_events;
+    std::atomic<int64_t> m_xruns{0};
+};
+
+// Waits (polling every 2 ms) until done() holds or the time-out passes; returns done().
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
