@@ -102,6 +102,8 @@ void CMetronome::Tick(tick position)
 void CMetronome::Flush()
 {
     if (m_pending.IsEmpty()) return;
+    for (CMidiMsg& msg : m_pending)
+        msg.time = 0; // due at the next hand-over, not when the countdown would have ended
     ForwardNoteOffs(m_pending);
     m_pending.Clear();
 }
