@@ -200,7 +200,7 @@ void CSequencerClock::FollowingPass(int64_t due, bool playing)
 {
     if (playing) PostPosition();
     const int64_t owed = due / m_tickPeriod;
-    if (owed == 0) return;
+    if (owed <= 0) return;
     const int64_t count = m_tracker.TicksToPlay(owed);
     const int64_t span = owed * m_tickPeriod;
     const int64_t from = m_lastTickTime;
