@@ -144,6 +144,24 @@ void LoadRecordNode(const CProfile& profile, CMidiEngineProxy& proxy)
     LoadChannelFilter(profile, proxy, "Rec", kRecordNode);
 }
 
+void LoadTransport(const CProfile& profile, CMidiEngineProxy& proxy)
+{
+    for (const STransportValue& value : kTransportValues)
+        proxy.SetNodeParameter(kClock, value.code,
+                               profile.GetInt(kTransport, value.name, value.def));
+}
+
+void LoadMetronome(const CProfile& profile, CMidiEngineProxy& proxy)
+{
+    proxy.SetNodeParameter(kMetronomeAddress, M::kActive,
+                           profile.GetInt(kMetronome, "Active", 0) != 0 ? 1 : 0);
+    LoadMetronomeClicks(profile, proxy);
+    const int32_t output = profile.GetInt(kMetronome, "Output", kNoOutput);
+    if (output == kNoOutput) return;
+    const CNodeAddress address{kOutDriverKind, output};
+    proxy.SetNodeParameter(kMetronomeAddress, M::kOutput, reinterpret_cast<intptr_t>(&address));
+}
+
 // The driver name of a node's first input (or output), empty when there is none.
 std::string FirstName(const CMidiNode* node)
 {
@@ -217,25 +235,20 @@ void SaveRecordSettings(CProfile& profile, const CRecordSettings& settings)
 
 } // namespace
 
-void LoadTransportSettings(const CProfile& profile, CMidiEngineProxy& proxy)
+int32_t ReadTransportSetting(const CProfile& profile, int32_t clockCode)
 {
-    for (const STransportValue& value : kTransportValues)
-        proxy.SetNodeParameter(kClock, value.code,
-                               profile.GetInt(kTransport, value.name, value.def));
+    for (const STransportValue& value : kTransportValues) {
+        if (value.code == clockCode) return profile.GetInt(kTransport, value.name, value.def);
+    }
+    return -1;
 }
 
-void LoadMetronomeSettings(const CProfile& profile, CMidiEngineProxy& proxy, bool connectOutput)
+void LoadMetronomeClicks(const CProfile& profile, CMidiEngineProxy& proxy)
 {
-    proxy.SetNodeParameter(kMetronomeAddress, M::kActive,
-                           profile.GetInt(kMetronome, "Active", 0) != 0 ? 1 : 0);
     for (const SMetronomeValue& value : kClickValues) {
         const int32_t stored = profile.GetInt(kMetronome, value.name, value.def);
         proxy.SetNodeParameter(kMetronomeAddress, value.code, stored & value.mask);
     }
-    const int32_t output = profile.GetInt(kMetronome, "Output", kNoOutput);
-    if (!connectOutput || output == kNoOutput) return;
-    const CNodeAddress address{kOutDriverKind, output};
-    proxy.SetNodeParameter(kMetronomeAddress, M::kOutput, reinterpret_cast<intptr_t>(&address));
 }
 
 CRecordSettings ReadRecordSettings(const CProfile& profile)
@@ -260,8 +273,8 @@ void LoadDeviceSettings(const CProfile& profile, CMidiEngineProxy& proxy)
     LoadInputPorts(profile, proxy);
     LoadOutputPorts(profile, proxy);
     LoadRecordNode(profile, proxy);
-    LoadTransportSettings(profile, proxy);
-    LoadMetronomeSettings(profile, proxy, true);
+    LoadTransport(profile, proxy);
+    LoadMetronome(profile, proxy);
     proxy.SetRecordSettings(ReadRecordSettings(profile));
 }
 

@@ -47,8 +47,9 @@ void LoadDeviceSettings(const CProfile& profile, CMidiEngineProxy& proxy);
 // input ports, output ports, "Rec", recording. Needs an initialised engine.
 void SaveDeviceSettings(CProfile& profile, const CMidiEngineProxy& proxy);
 
-// The parts a headless tool applies on their own (it chooses its devices itself).
-void LoadTransportSettings(const CProfile& profile, CMidiEngineProxy& proxy);
-// The metronome's switch and clicks; its output only when connectOutput.
-void LoadMetronomeSettings(const CProfile& profile, CMidiEngineProxy& proxy, bool connectOutput);
+// The parts a headless tool takes as its defaults (it chooses devices and modes itself).
+// The stored value of a clock sync setting (parameter codes 7..12), or its default.
+int32_t ReadTransportSetting(const CProfile& profile, int32_t clockCode);
+// The metronome's click keys, velocities and channels (parameters 3..8).
+void LoadMetronomeClicks(const CProfile& profile, CMidiEngineProxy& proxy);
 CRecordSettings ReadRecordSettings(const CProfile& profile);

@@ -108,6 +108,7 @@ void CSequencerClock::OnClockMessage(int32_t inputIndex, const CMidiMsg& msg)
     if (m_internalClock || inputIndex != m_clockInDriver) return;
     switch (msg.status) {
     case kTimingClock:
+        m_followedPulses.fetch_add(1, std::memory_order_relaxed);
         OnPulse(msg.time);
         break;
     case kStartMsg:

@@ -77,6 +77,12 @@ public:
     tick GetLoopEnd() const { return m_loopEnd; }
     bool IsInternalClock() const { return m_internalClock; }
     bool IsResyncPending() const { return m_resync; }
+    // Timing clocks taken from the clock-in driver so far (any thread): a watcher tells from it
+    // whether the master still sends clock.
+    int64_t GetFollowedPulseCount() const
+    {
+        return m_followedPulses.load(std::memory_order_relaxed);
+    }
     int32_t GetRealtimeCounter() const { return m_realtimeCounter; }
     const CClockInTracker& GetClockInTracker() const { return m_tracker; }
 
@@ -124,5 +130,6 @@ private:
     bool m_followStart = true;
     bool m_resync = false;             // the next pulse restarts the tick time from now
     int32_t m_tempoHundredths = 12000; // as last set
+    std::atomic<int64_t> m_followedPulses{0};
     CClockInTracker m_tracker;
 };

@@ -163,6 +163,7 @@ struct SPulse {
 void CheckFollows(CVirtualBackend& backend, CMidiEngine& engine, const std::vector<SPulse>& pulses,
                   int32_t uncounted)
 {
+    const int64_t pulsesBefore = engine.GetClock().GetFollowedPulseCount();
     const int64_t startMs = pulses.front().arrivalMs - 20;
     backend.SetTime(startMs * kPerMs);
     engine.ClockPass(startMs * kPerMs);
@@ -182,6 +183,8 @@ void CheckFollows(CVirtualBackend& backend, CMidiEngine& engine, const std::vect
         ASSERT_GE(engine.GetPosition(), last);
         last = engine.GetPosition();
     }
+    EXPECT_EQ(engine.GetClock().GetFollowedPulseCount() - pulsesBefore,
+              static_cast<int64_t>(pulses.size()));
     const int32_t counted = static_cast<int32_t>(pulses.size()) - uncounted;
     EXPECT_NEAR(engine.GetPosition(), 4 * counted, 4);
 
