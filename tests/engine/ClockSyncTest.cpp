@@ -327,6 +327,11 @@ TEST_F(ClockSyncTest, ClockOutSpacingAndSongPositionLimits)
     RunTicks(8);
     EXPECT_EQ(TakeSent(), (Bytes{{0xF2, 4, 0}, {0xFB}, {0xF8}, {0xFC}, {0xF2, 4, 0}, {0xFB}, {0xF8}}));
     EXPECT_EQ(engine.GetPosition(), 100);
+
+    // A Stop queued right before the device closes still reaches it.
+    ASSERT_EQ(proxy.Stop(), 1);
+    ASSERT_EQ(proxy.CloseOutputDriver(0), 1);
+    EXPECT_EQ(TakeSent(), (Bytes{{0xFC}}));
 }
 
 } // namespace
