@@ -90,8 +90,9 @@ int CMidiOutDriver::Close(std::string& error)
 {
     if (!m_open) return 1;
     EndAudition(); // leave no auditioned note sounding on the device
-    // Notes already sounding would hang on the device: their pending note-offs leave now, the
-    // rest of the queues is dropped.
+    // Notes already sounding would hang on the device, and a device following our clock would
+    // miss its Stop: pending note-offs and clock messages leave now, the rest is dropped.
+    if (!m_realtime.IsEmpty()) SendNow(m_realtime, m_backend.GetMasterTime());
     if (!m_noteOffs.IsEmpty()) SendNow(m_noteOffs, m_backend.GetMasterTime());
     DropQueues();
     m_open = false;

@@ -71,7 +71,7 @@ bool NumberArg(const CEngineCommand& command, int index, int64_t& out)
 } // namespace
 
 CMidiEngine::CMidiEngine(CMidiBackend& backend, CEngineMailbox& mailbox)
-    : m_backend(backend), m_mailbox(mailbox), m_clock(*this),
+    : m_backend(backend), m_mailbox(mailbox), m_metronome(*this), m_clock(*this),
       m_playControl(*this), m_playerContext{mailbox, m_clock}
 {
     m_lastError.reserve(512);

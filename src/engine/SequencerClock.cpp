@@ -103,8 +103,54 @@ intptr_t CSequencerClock::GetParameter(int32_t code) const
     }
 }
 
-void CSequencerClock::OnClockMessage(int32_t /*inputIndex*/, const CMidiMsg& /*msg*/)
-{}
+void CSequencerClock::OnClockMessage(int32_t inputIndex, const CMidiMsg& msg)
+{
+    if (m_internalClock || inputIndex != m_clockInDriver) return;
+    switch (msg.status) {
+    case kTimingClock:
+        m_followedPulses.fetch_add(1, std::memory_order_relaxed);
+        OnPulse(msg.time);
+        break;
+    case kStartMsg:
+        if (!m_followStart || IsPlaying()) return;
+        Locate(0);
+        Start();
+        m_resync = true;
+        break;
+    case kContinueMsg:
+        if (IsPlaying()) return;
+        Start();
+        m_resync = true;
+        break;
+    case kStopMsg:
+        if (IsPlaying()) Stop();
+        break;
+    case kSongPositionMsg:
+        if (m_ignoreSongPosition || IsPlaying()) return;
+        Locate(msg.data1 * kTicksPerSongPosition + msg.data2 * kTicksPerSongPosition * 128);
+        break;
+    default:
+        break;
+    }
+}
+
+void CSequencerClock::OnPulse(int32_t msStamp)
+{
+    if (!m_tracker.OnPulse(msStamp)) return;
+    if (m_tracker.tempoEstimate != 0) {
+        const auto hundredths = static_cast<int32_t>(m_tracker.tempoEstimate * 100);
+        if (hundredths != m_tempoHundredths) SetTempo(hundredths);
+    }
+    if (!IsPlaying()) return; // stopped, the time-out passes spend the debt
+    const int64_t now = m_engine.GetBackend().GetMasterTime();
+    if (m_resync) {
+        m_lastTickTime = now - m_tickPeriod;
+        m_resync = false;
+        FollowingPass(kLookAhead, true);
+        return;
+    }
+    FollowingPass(now + kLookAhead - m_lastTickTime, true);
+}
 
 bool CSequencerClock::SetTempo(int32_t hundredths)
 {
@@ -112,6 +158,7 @@ bool CSequencerClock::SetTempo(int32_t hundredths)
     const int64_t period = TickPeriodOfTempo(hundredths);
     if (period == 0) return false;
     m_tempo = static_cast<double>(hundredths / 100);
+    m_tempoHundredths = hundredths;
     m_tickPeriod = period;
     m_engine.GetMailbox().PostTempo(hundredths);
     return true;
@@ -127,10 +174,14 @@ void CSequencerClock::Pass(int64_t now)
         m_lastTickTime = now + kLookAhead - m_tickPeriod;
         due = m_tickPeriod;
     }
-    if (!IsPlaying())
-        StoppedPass(due);
-    else if (m_internalClock)
+    if (!IsPlaying()) {
+        if (m_internalClock)
+            StoppedPass(due);
+        else
+            FollowingPass(due, false);
+    } else if (m_internalClock) {
         PlayingPass(due);
+    }
     // Playing while following MIDI clock: incoming pulses drive the ticks.
 }
 
@@ -138,33 +189,64 @@ void CSequencerClock::PlayingPass(int64_t due)
 {
     PostPosition();
     const int64_t ticks = due / m_tickPeriod;
-    for (int64_t i = 0; i < ticks; ++i) {
-        const tick position = GetPosition();
-        Tick(position);
-        HandOverNextTick();
-        if (position == kLastTick) {
-            // No tick follows the last one: the transport stops there.
-            Stop();
-            return;
-        }
-        const tick next = position + 1;
-        SetPosition(next);
-        if (m_loopActive && next == m_loopEnd && m_loopStart < m_loopEnd) {
-            m_engine.GetDevices().PollInputs();
-            SetPosition(m_loopStart);
-            FollowLocate();
-        }
-    }
+    for (int64_t i = 0; i < ticks; ++i)
+        if (!PlayTick(m_lastTickTime + m_tickPeriod)) return;
 }
 
 void CSequencerClock::StoppedPass(int64_t due)
 {
     const int64_t ticks = due / m_tickPeriod;
-    for (int64_t i = 0; i < ticks; ++i) {
-        m_engine.AdvancePhraseVoices();
-        CountRealtimeTick(m_sendClockWhenStopped);
-        HandOverNextTick();
+    for (int64_t i = 0; i < ticks; ++i)
+        StoppedTick(m_lastTickTime + m_tickPeriod);
+}
+
+void CSequencerClock::FollowingPass(int64_t due, bool playing)
+{
+    if (playing) PostPosition();
+    const int64_t owed = due / m_tickPeriod;
+    if (owed <= 0) return;
+    const int64_t count = m_tracker.TicksToPlay(owed);
+    const int64_t span = owed * m_tickPeriod;
+    const int64_t from = m_lastTickTime;
+    if (count == 0) {
+        m_lastTickTime = from + span; // ahead of the clock: wait for it
+        return;
     }
+    // The ticks share the span evenly; the last one lands exactly on its end.
+    for (int64_t i = 1; i <= count; ++i) {
+        const int64_t stamp = from + span * i / count;
+        if (!playing)
+            StoppedTick(stamp);
+        else if (!PlayTick(stamp))
+            return;
+    }
+}
+
+bool CSequencerClock::PlayTick(int64_t stamp)
+{
+    const tick position = GetPosition();
+    Tick(position);
+    HandOver(stamp);
+    if (position == kLastTick) {
+        // No tick follows the last one: the transport stops there.
+        Stop();
+        return false;
+    }
+    const tick next = position + 1;
+    SetPosition(next);
+    if (m_loopActive && next == m_loopEnd && m_loopStart < m_loopEnd) {
+        m_engine.GetDevices().PollInputs();
+        SetPosition(m_loopStart);
+        FollowLocate();
+    }
+    return true;
+}
+
+void CSequencerClock::StoppedTick(int64_t stamp)
+{
+    m_engine.AdvancePhraseVoices();
+    CountRealtimeTick(m_sendClockWhenStopped);
+    HandOver(stamp);
 }
 
 void CSequencerClock::Tick(tick position)
@@ -184,10 +266,10 @@ void CSequencerClock::CountRealtimeTick(bool mayClock)
     m_realtimeCounter = m_realtimeCounter == INT32_MAX ? 0 : m_realtimeCounter + 1;
 }
 
-void CSequencerClock::HandOverNextTick()
+void CSequencerClock::HandOver(int64_t stamp)
 {
-    m_lastTickTime += m_tickPeriod;
-    m_engine.GetDevices().HandOver(m_lastTickTime);
+    m_lastTickTime = stamp;
+    m_engine.GetDevices().HandOver(stamp);
 }
 
 void CSequencerClock::Start()

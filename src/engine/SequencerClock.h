@@ -55,7 +55,8 @@ public:
     int SetParameter(int32_t code, intptr_t value, intptr_t extra) override;
     // Answers 2, 3, 4 and 7..12; -1 for the rest.
     intptr_t GetParameter(int32_t code) const override;
-    // Clock messages of the inputs; followed by the clock-sync work, ignored until then.
+    // Clock messages of the inputs: followed from the clock-in driver while the internal clock is
+    // off, ignored otherwise. The time word is the arrival stamp in ms. Real-time safe.
     void OnClockMessage(int32_t inputIndex, const CMidiMsg& msg) override;
 
     // One pass of the clock at master-clock time `now` (100 ns). Real-time safe.
@@ -80,19 +81,35 @@ public:
     tick GetLoopStart() const { return m_loopStart; }
     tick GetLoopEnd() const { return m_loopEnd; }
     bool IsInternalClock() const { return m_internalClock; }
+    bool IsResyncPending() const { return m_resync; }
+    // Timing clocks taken from the clock-in driver so far (any thread): a watcher tells from it
+    // whether the master still sends clock.
+    int64_t GetFollowedPulseCount() const
+    {
+        return m_followedPulses.load(std::memory_order_relaxed);
+    }
     int32_t GetRealtimeCounter() const { return m_realtimeCounter; }
     const CClockInTracker& GetClockInTracker() const { return m_tracker; }
 
 private:
     void PlayingPass(int64_t due);
     void StoppedPass(int64_t due);
+    // A pass under incoming clock: the tracker's debt decides how many (playing or stopped)
+    // ticks share the time of the due ticks.
+    void FollowingPass(int64_t due, bool playing);
+    void OnPulse(int32_t msStamp);
+    // One playing tick handed over at stamp (100 ns): the tick, position + 1, the loop jump.
+    // False when it was the last tick and the transport stopped there.
+    bool PlayTick(int64_t stamp);
+    // One stopped tick handed over at stamp: phrase voices and the clock out keep going.
+    void StoppedTick(int64_t stamp);
     // The work of song tick `position`: metronome, phrase voices, clips, recorders, clock out.
     void Tick(tick position);
     // Counts one tick of the real-time counter; every fourth sends a timing clock when clock out
     // is on and mayClock.
     void CountRealtimeTick(bool mayClock);
-    // Moves the stamp time on by one period and hands it to the open output drivers.
-    void HandOverNextTick();
+    // Makes stamp the last tick time and hands it to the open output drivers.
+    void HandOver(int64_t stamp);
     // Steps 2..4 of a locate: players and recorders follow the position, song position out.
     void FollowLocate();
     void SendSongPosition();
@@ -117,5 +134,8 @@ private:
     bool m_sendSongPosition = true;
     bool m_sendClockWhenStopped = true;
     bool m_followStart = true;
+    bool m_resync = false;             // the next pulse restarts the tick time from now
+    int32_t m_tempoHundredths = 12000; // as last set
+    std::atomic<int64_t> m_followedPulses{0};
     CClockInTracker m_tracker;
 };
