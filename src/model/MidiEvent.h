@@ -2,6 +2,7 @@
 // One controller-type event of a phrase or clip. The kind is the MIDI status without its channel;
 // the channel comes from where the event is played.
 
+#include <compare>
 #include <cstdint>
 #include <string_view>
 
@@ -36,6 +37,8 @@ public:
     // data1 and data2 both 255.
     constexpr bool IsEmpty() const { return m_data1 == 255 && m_data2 == 255; }
     bool operator==(const CMidiEvent&) const = default;
+    // Field by field, time first; only to group equal events quickly.
+    auto operator<=>(const CMidiEvent&) const = default;
 
     // Full value: data2, data1, or the 14-bit bender value; -1 for an unknown kind.
     int32_t GetValue() const;

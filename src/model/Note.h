@@ -1,6 +1,7 @@
 #pragma once
 // One note of a phrase or clip; times are relative to the owner's start.
 
+#include <compare>
 #include <cstdint>
 
 #include "model/TimeBase.h"
@@ -21,6 +22,8 @@ public:
         return m_pitch == 255 && m_velocity == 255 && m_offVelocity == 255;
     }
     bool operator==(const CNote&) const = default;
+    // Field by field, start first; only to group equal notes quickly.
+    auto operator<=>(const CNote&) const = default;
 
     tick m_start = -1;           // first tick
     tick m_end = -1;             // first tick after the note (exclusive)

@@ -17,6 +17,7 @@
 
 class CUserServices;
 class CClip;
+class CMidiEngineProxy;
 class CMidiData;
 class CPhrase;
 class CPlayerLink;
@@ -101,6 +102,12 @@ public:
     CPlayerLink* GetPlayer() const { return m_player; }
     // Called by the project manager on activation (the player, borrowed) and deactivation (null).
     void AttachPlayer(CPlayerLink* player) { m_player = player; }
+
+    // The proxy through which operations change lists, lengths and starts of phrases and clips
+    // (on the music thread, in step with playback), active or not. Borrowed; the process-wide
+    // proxy unless another is set.
+    CMidiEngineProxy& GetEngineProxy() const { return *m_proxy; }
+    void SetEngineProxy(CMidiEngineProxy& proxy) { m_proxy = &proxy; }
 
     // --- Phrase banks ---
     int32_t GetBankCount() const { return static_cast<int32_t>(m_banks.size()); }
@@ -228,6 +235,7 @@ private:
     CTimeSignature m_timeSignature;
     CHarmonicScale m_scale;
     CPlayerLink* m_player = nullptr;
+    CMidiEngineProxy* m_proxy;
     // Last, so that windows (which may look at the project) go first.
     std::unique_ptr<CProjectWindows> m_windows;
 };

@@ -9,6 +9,7 @@
 
 #include "model/WindowState.h"
 
+class CClip;
 class CMidiData;
 class CPhraseBank;
 class CTrack;
@@ -42,6 +43,31 @@ public:
     // The loop switch or a loop point changed; the transport shows them while the project is
     // active.
     virtual void TransportChanged() {}
+
+    // The tracks window's view, as clip operations drive it. Begin and end update bracket a run
+    // of calls so that the view is laid out and redrawn once; brackets may nest.
+    virtual void TracksBeginUpdate() {}
+    virtual void TracksEndUpdate() {}
+    // Empties the view's clip selection.
+    virtual void TracksClearSelection() {}
+    // Adds the clip to the selection and gives the view the focus.
+    virtual void TracksSelectClip(const CClip&) {}
+    // A clip was placed on the track at trackIndex; the view lays out again and redraws when
+    // the clip's span is in sight.
+    virtual void TracksClipInserted(int32_t /*trackIndex*/, const CClip&) {}
+    // A clip left the model: the view drops it from its selection and lists.
+    virtual void TracksClipRemoved(const CClip&) {}
+    // The view's entry of removed now shows placed, on the track at trackIndex.
+    virtual void TracksClipReplaced(const CClip& /*removed*/, int32_t /*trackIndex*/,
+                                    const CClip& /*placed*/)
+    {}
+    // The clip's span, colour or name changed: its entry is drawn again.
+    virtual void TracksClipChanged(const CClip&) {}
+    // The piano roll of from, if open, edits to from now on (to took over from's identity).
+    virtual void MovePianoRoll(const CMidiData& /*from*/, CMidiData& /*to*/) {}
+    // The piano roll of the object, if open, redraws its content or rebuilds its title.
+    virtual void RefreshPianoRoll(const CMidiData&) {}
+    virtual void PianoRollTitleChanged(const CMidiData&) {}
 
     // Saved layout. HasSavedWindow tells whether a window of that kind (and target: the object id
     // of a piano roll, the bank index of a bank window) is open; OpenSavedWindow re-creates one

@@ -114,23 +114,30 @@ public:
         if (index >= 0) m_items.erase(m_items.begin() + index);
         return index;
     }
-    // Removes as many copies of each element as other holds, the last copies first.
+    // Removes as many copies of each element as other holds, the last copies first. Walks both
+    // lists run by run of equal times, so large selections and large chords stay fast.
     void RemoveAllOf(const CSortedList& other)
     {
         // Marks live beside the elements, so an element that happens to equal the empty value
         // is never mistaken for one already removed.
         std::vector<char> gone(m_items.size(), 0);
         bool any = false;
-        for (auto src = other.m_items.rbegin(); src != other.m_items.rend(); ++src) {
-            auto [first, last] = EqualTimeRange((*src).*Time);
-            for (auto it = last; it != first;) {
-                --it;
-                const size_t k = static_cast<size_t>(it - m_items.begin());
-                if (!gone[k] && *it == *src) {
-                    gone[k] = 1;
-                    any = true;
-                    break;
-                }
+        size_t a = 0;
+        size_t b = 0;
+        const std::vector<T>& src = other.m_items;
+        while (a < m_items.size() && b < src.size()) {
+            const tick ta = m_items[a].*Time;
+            const tick tb = src[b].*Time;
+            if (ta < tb) {
+                a = RunEnd(m_items, a);
+            } else if (tb < ta) {
+                b = RunEnd(src, b);
+            } else {
+                const size_t aEnd = RunEnd(m_items, a);
+                const size_t bEnd = RunEnd(src, b);
+                any |= MarkRun(a, aEnd, src, b, bEnd, gone);
+                a = aEnd;
+                b = bEnd;
             }
         }
         if (!any) return;
@@ -215,6 +222,65 @@ private:
             bool operator()(tick value, const T& x) const { return value < x.*Time; }
         };
         return std::equal_range(m_items.begin(), m_items.end(), t, Less{});
+    }
+    // End of the run of elements with the time of items[i].
+    static size_t RunEnd(const std::vector<T>& items, size_t i)
+    {
+        const tick t = items[i].*Time;
+        size_t j = i + 1;
+        while (j < items.size() && items[j].*Time == t)
+            ++j;
+        return j;
+    }
+    // Marks, within this list's run [a, aEnd), the last copy of each element of other's run
+    // [b, bEnd) that is not marked yet. True when anything was marked.
+    bool MarkRun(size_t a, size_t aEnd, const std::vector<T>& src, size_t b, size_t bEnd,
+                 std::vector<char>& gone) const
+    {
+        bool any = false;
+        if ((aEnd - a) * (bEnd - b) <= 64) {
+            for (size_t s = bEnd; s != b;) {
+                --s;
+                for (size_t k = aEnd; k != a;) {
+                    --k;
+                    if (!gone[k] && m_items[k] == src[s]) {
+                        gone[k] = 1;
+                        any = true;
+                        break;
+                    }
+                }
+            }
+            return any;
+        }
+        // Large runs: sort both by value (this run also by position), then pair equal values
+        // from the last position down.
+        std::vector<size_t> mine(aEnd - a);
+        for (size_t k = 0; k < mine.size(); ++k)
+            mine[k] = a + k;
+        std::sort(mine.begin(), mine.end(), [&](size_t x, size_t y) {
+            return m_items[x] < m_items[y] || (m_items[x] == m_items[y] && x < y);
+        });
+        std::vector<T> theirs(src.begin() + static_cast<std::ptrdiff_t>(b),
+                              src.begin() + static_cast<std::ptrdiff_t>(bEnd));
+        std::sort(theirs.begin(), theirs.end());
+        size_t m = 0;
+        for (size_t s = 0; s < theirs.size();) {
+            size_t sEnd = s + 1;
+            while (sEnd < theirs.size() && theirs[sEnd] == theirs[s])
+                ++sEnd;
+            while (m < mine.size() && m_items[mine[m]] < theirs[s])
+                ++m;
+            size_t mEnd = m;
+            while (mEnd < mine.size() && m_items[mine[mEnd]] == theirs[s])
+                ++mEnd;
+            for (size_t n = 0; n < sEnd - s && n < mEnd - m; ++n) {
+                gone[mine[mEnd - 1 - n]] = 1;
+                any = true;
+            }
+            m = mEnd;
+            s = sEnd;
+        }
+        return any;
     }
     // Counts are ints throughout the model; refuse to grow past what an int can index.
     void EnsureRoom(size_t extra) const

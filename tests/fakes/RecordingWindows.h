@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "model/Clip.h"
 #include "model/ProjectWindows.h"
 #include "model/Track.h"
 
@@ -32,8 +33,42 @@ public:
     }
     void ActiveChanged(bool active) override { Note("ActiveChanged", active); }
     void TransportChanged() override { m_log.push_back("TransportChanged"); }
+    void OpenPianoRoll(CMidiData& data, bool forward) override
+    {
+        m_log.push_back("OpenPianoRoll(" + data.GetName() + "," + std::to_string(forward) + ")");
+    }
+    void ClosePianoRoll(const CMidiData& data) override { Named("ClosePianoRoll", data); }
+    void TracksBeginUpdate() override { m_log.push_back("TracksBeginUpdate"); }
+    void TracksEndUpdate() override { m_log.push_back("TracksEndUpdate"); }
+    void TracksClearSelection() override { m_log.push_back("TracksClearSelection"); }
+    void TracksSelectClip(const CClip& clip) override { Named("TracksSelectClip", clip); }
+    void TracksClipInserted(int32_t track, const CClip& clip) override
+    {
+        m_log.push_back("TracksClipInserted(" + std::to_string(track) + "," + clip.GetName() +
+                        ")");
+    }
+    void TracksClipRemoved(const CClip& clip) override { Named("TracksClipRemoved", clip); }
+    void TracksClipReplaced(const CClip& removed, int32_t track, const CClip& placed) override
+    {
+        m_log.push_back("TracksClipReplaced(" + removed.GetName() + "," + std::to_string(track) +
+                        "," + placed.GetName() + ")");
+    }
+    void TracksClipChanged(const CClip& clip) override { Named("TracksClipChanged", clip); }
+    void MovePianoRoll(const CMidiData& from, CMidiData& to) override
+    {
+        m_log.push_back("MovePianoRoll(" + from.GetName() + "," + to.GetName() + ")");
+    }
+    void RefreshPianoRoll(const CMidiData& data) override { Named("RefreshPianoRoll", data); }
+    void PianoRollTitleChanged(const CMidiData& data) override
+    {
+        Named("PianoRollTitleChanged", data);
+    }
 
 private:
+    void Named(const char* name, const CMidiData& data)
+    {
+        m_log.push_back(std::string(name) + "(" + data.GetName() + ")");
+    }
     void Note(const char* name, int argument)
     {
         m_log.push_back(std::string(name) + "(" + std::to_string(argument) + ")");
