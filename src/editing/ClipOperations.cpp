@@ -389,7 +389,7 @@ void COpClipEdge::ShowDo(CProjectDoc& doc)
     windows.TracksClipChanged(m_clip);
     windows.TracksSelectClip(m_clip);
     windows.TracksEndUpdate();
-    windows.RefreshPianoRoll(m_clip);
+    windows.PianoRollLengthChanged(m_clip);
 }
 
 bool COpClipEdge::IsAbsorbableKind(COperationHistory&, COperation& newOp)
@@ -565,7 +565,7 @@ bool COpClipSetProperty::Do(CProjectDoc&)
 void COpClipSetProperty::ShowDo(CProjectDoc& doc)
 {
     doc.GetWindows().TracksClipChanged(m_clip);
-    doc.GetWindows().RefreshPianoRoll(m_clip);
+    doc.GetWindows().PianoRollDataChanged(m_clip);
 }
 
 COpClipRename::COpClipRename(CClip& clip, std::string name) : m_clip(clip), m_name(std::move(name))
@@ -580,5 +580,5 @@ bool COpClipRename::Do(CProjectDoc&)
 void COpClipRename::ShowDo(CProjectDoc& doc)
 {
     doc.GetWindows().TracksClipChanged(m_clip);
-    doc.GetWindows().PianoRollTitleChanged(m_clip);
+    doc.GetWindows().PianoRollDataChanged(m_clip);
 }

@@ -58,10 +58,13 @@ public:
     {
         m_log.push_back("MovePianoRoll(" + from.GetName() + "," + to.GetName() + ")");
     }
-    void RefreshPianoRoll(const CMidiData& data) override { Named("RefreshPianoRoll", data); }
-    void PianoRollTitleChanged(const CMidiData& data) override
+    void PianoRollLengthChanged(const CMidiData& data) override
     {
-        Named("PianoRollTitleChanged", data);
+        Named("PianoRollLengthChanged", data);
+    }
+    void PianoRollDataChanged(const CMidiData& data) override
+    {
+        Named("PianoRollDataChanged", data);
     }
 
 private:
