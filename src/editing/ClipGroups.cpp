@@ -1,6 +1,8 @@
 #include "editing/ClipGroups.h"
 
-#include "editing/TrackOperations.h"
+#include "editing/Clipboard.h"
+#include "model/ObjectColours.h"
+#include "model/PlayerLink.h"
 #include "model/Clip.h"
 #include "model/ProjectDoc.h"
 #include "model/Track.h"
@@ -8,6 +10,41 @@
 #include <exception>
 
 namespace {
+
+// "Create Track" for the tracks that clips dropped below the last track need: a new empty track
+// named after its id, coloured from the palette. Refused while the active project plays.
+class COpTrackCreate : public COperationProject {
+public:
+    COpTrackCreate(int32_t index, std::unique_ptr<CTrack> track)
+        : m_index(index), m_track(std::move(track))
+    {}
+    std::string GetName() const override { return "Create Track"; }
+    int GetTypeId() const override { return 905; }
+    bool CanDo(COperationHistory& history) override { return !Playing(history); }
+    bool CanUndo(COperationHistory& history) override { return !Playing(history); }
+    bool CanRedo(COperationHistory& history) override { return !Playing(history); }
+    bool Do(CProjectDoc& doc) override
+    {
+        m_track->SetId(doc.NewTrackId());
+        if (m_track->GetName().empty())
+            m_track->SetName("Track " + std::to_string(m_track->GetId()));
+        if (m_track->GetColour() == 0) m_track->SetColour(NextObjectColour());
+        RedoApply(doc);
+        return true;
+    }
+    void RedoApply(CProjectDoc& doc) override { doc.InsertTrack(m_index, std::move(m_track)); }
+    void UndoApply(CProjectDoc& doc) override { m_track = doc.RemoveTrack(m_index); }
+
+private:
+    static bool Playing(COperationHistory& history)
+    {
+        const CProjectDoc& doc = ProjectOf(history);
+        return doc.IsActive() && doc.GetPlayer()->IsRunning();
+    }
+
+    int32_t m_index;
+    std::unique_ptr<CTrack> m_track;
+};
 
 // A track for clips dropped below the last one; Create Track names it after its id.
 std::unique_ptr<CTrack> NewEmptyTrack()
@@ -152,6 +189,14 @@ COpClipsDelete::COpClipsDelete(const std::vector<CClipRef>& selection)
         Add(std::make_unique<COpClipDelete>(entry.track, *entry.clip));
 }
 
+COpClipsCut::COpClipsCut(const std::vector<CClipRef>& selection) : COpClipsDelete(selection)
+{
+    auto payload = std::make_unique<CClipboardClips>();
+    for (const CClipRef& entry : selection)
+        payload->Add(*entry.clip, entry.track);
+    CClipboard::Instance().Put(std::move(payload));
+}
+
 // ---- Copying and moving ----
 
 COpClipsPlace::COpClipsPlace(EClipsPlacing placing, int32_t trackCount,
@@ -209,10 +254,25 @@ COpClipsDuplicate::COpClipsDuplicate(int32_t trackCount, const std::vector<CClip
     : COpClipsPlace(EClipsPlacing::Copy, trackCount, selection, timeOffset, 0, nullptr)
 {}
 
-COpClipsPaste::COpClipsPaste(int32_t trackCount, const std::vector<CClipRef>& entries,
-                             tick timeOffset, int32_t trackOffset,
-                             const FCreateTracks& createTracks)
-    : COpClipsPlace(EClipsPlacing::Paste, trackCount, entries, timeOffset, trackOffset,
+namespace {
+
+// The payload's clips as entries of the group builder; they are only read.
+std::vector<CClipRef> EntriesOf(const CClipboardClips& payload)
+{
+    std::vector<CClipRef> entries;
+    entries.reserve(static_cast<std::size_t>(payload.GetCount()));
+    for (int32_t i = 0; i < payload.GetCount(); ++i) {
+        const CClipboardClips::CEntry& entry = payload.GetAt(i);
+        entries.push_back({entry.m_clip.get(), entry.m_track});
+    }
+    return entries;
+}
+
+} // namespace
+
+COpClipsPaste::COpClipsPaste(int32_t trackCount, const CClipboardClips& payload, tick timeOffset,
+                             int32_t trackOffset, const FCreateTracks& createTracks)
+    : COpClipsPlace(EClipsPlacing::Paste, trackCount, EntriesOf(payload), timeOffset, trackOffset,
                     createTracks)
 {}
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 class CClip;
+class CClipboardClips;
 class CTrack;
 
 // Type ids of the clip groups.
@@ -83,6 +84,15 @@ public:
     int GetTypeId() const override { return kOpClipsDelete; }
 };
 
+// "Cut Clip(s)" (204): puts copies of the selected clips into the clipboard when built, then
+// deletes them as Delete Clip(s) does.
+class COpClipsCut : public COpClipsDelete {
+public:
+    explicit COpClipsCut(const std::vector<CClipRef>& selection);
+    std::string GetName() const override { return "Cut Clip(s)"; }
+    int GetTypeId() const override { return kOpClipsCut; }
+};
+
 // How a group of the copy and move family places the clips it builds.
 enum class EClipsPlacing {
     Copy,  // Copy Clip members; clips that do not fit are skipped
@@ -120,7 +130,7 @@ public:
 // "Paste Clip(s)" (210): the entries are the clipboard's clips with the tracks they came from.
 class COpClipsPaste : public COpClipsPlace {
 public:
-    COpClipsPaste(int32_t trackCount, const std::vector<CClipRef>& entries, tick timeOffset,
+    COpClipsPaste(int32_t trackCount, const CClipboardClips& payload, tick timeOffset,
                   int32_t trackOffset, const FCreateTracks& createTracks);
     std::string GetName() const override { return "Paste Clip(s)"; }
     int GetTypeId() const override { return kOpClipsPaste; }

@@ -7,7 +7,9 @@
 #include "model/ProjectDoc.h"
 #include "model/Track.h"
 
+#include <algorithm>
 #include <map>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -360,18 +362,30 @@ void Save(CSavedMaterial& saved, const CClip& clip, tick shift)
     saved.saved = true;
 }
 
-// Gives the clip the saved material that lies in [from, to) of the saved time base, moved by
-// shift into the clip's time base.
-void GiveBack(CProjectDoc& doc, CClip& clip, const CSavedMaterial& saved, tick from, tick to,
-              tick shift)
+// Whether setting the clip's length to length would drop material: it is shorter, or notes or
+// events reach beyond it (a take's held notes).
+bool LengthDropsMaterial(const CClip& clip, tick length)
+{
+    return length < clip.GetLength() || clip.GetNotes().MaxEnd() > length ||
+           clip.GetEvents().EndTime() > length;
+}
+
+// Gives the clip the saved material, without what lies before from and from to on (when given,
+// in the saved time base), moved by shift into the clip's time base.
+void GiveBack(CProjectDoc& doc, CClip& clip, const CSavedMaterial& saved, std::optional<tick> from,
+              std::optional<tick> to, tick shift)
 {
     if (!saved.saved) return;
     CNoteList notes = saved.notes;
     CEventList events = saved.events;
-    notes.ClipBefore(from);
-    notes.ClipAfter(to);
-    events.RemoveBefore(from);
-    events.RemoveFrom(to);
+    if (from) {
+        notes.ClipBefore(*from);
+        events.RemoveBefore(*from);
+    }
+    if (to) {
+        notes.ClipAfter(*to);
+        events.RemoveFrom(*to);
+    }
     notes.Shift(shift);
     events.Shift(shift);
     CMidiEngineProxy& proxy = doc.GetEngineProxy();
@@ -418,7 +432,8 @@ bool COpClipSetLength::Do(CProjectDoc& doc)
     CTrack* track = TrackOf(doc, m_clip);
     if (m_value <= 0 || track == nullptr) return false;
     const tick before = m_clip.GetLength();
-    if (m_value < before) Save(m_saved, m_clip, 0);
+    // Undo goes back to the length before, which drops what reaches beyond it too.
+    if (LengthDropsMaterial(m_clip, std::min(m_value, before))) Save(m_saved, m_clip, 0);
     if (doc.GetEngineProxy().SetClipLength(m_clip, m_value) == 0) return false;
     track->RecomputeEnd();
     m_value = before;
@@ -438,7 +453,7 @@ void COpClipSetLength::UndoApply(CProjectDoc& doc)
 {
     const tick current = m_clip.GetLength();
     doc.GetEngineProxy().SetClipLength(m_clip, m_value);
-    GiveBack(doc, m_clip, m_saved, 0, kOpenEnd, 0);
+    GiveBack(doc, m_clip, m_saved, std::nullopt, std::nullopt, 0);
     if (CTrack* track = TrackOf(doc, m_clip)) track->RecomputeEnd();
     m_value = current;
 }
@@ -457,13 +472,12 @@ bool COpClipSetLength::Absorb(CProjectDoc& doc, COperation& newOp)
     CTrack* track = TrackOf(doc, m_clip);
     if (&next.m_clip != &m_clip || next.m_value <= 0 || track == nullptr) return false;
     const tick target = next.m_value;
-    if (target < m_clip.GetLength()) {
-        Save(m_saved, m_clip, 0);
-        doc.GetEngineProxy().SetClipLength(m_clip, target);
-    } else {
-        doc.GetEngineProxy().SetClipLength(m_clip, target);
-        GiveBack(doc, m_clip, m_saved, 0, target, 0);
-    }
+    if (LengthDropsMaterial(m_clip, target)) Save(m_saved, m_clip, 0);
+    doc.GetEngineProxy().SetClipLength(m_clip, target);
+    // As if the length had gone from before the drag straight to target: the material from
+    // before the drag, cut only when target is shorter than the length then.
+    GiveBack(doc, m_clip, m_saved, std::nullopt,
+             target < m_value ? std::optional<tick>(target) : std::nullopt, 0);
     track->RecomputeEnd();
     return true;
 }
@@ -507,7 +521,7 @@ void COpClipSetStart::UndoApply(CProjectDoc& doc)
 {
     const tick current = m_clip.GetStart();
     MoveStart(doc, m_value);
-    GiveBack(doc, m_clip, m_saved, m_value, kOpenEnd, -m_value);
+    GiveBack(doc, m_clip, m_saved, m_value, std::nullopt, -m_value);
     PlaceAt(doc, m_indexBefore);
     m_value = current;
 }
@@ -544,7 +558,7 @@ bool COpClipSetStart::Absorb(CProjectDoc& doc, COperation& newOp)
     const tick current = m_clip.GetStart();
     if (target > current) Save(m_saved, m_clip, current);
     if (!MoveStart(doc, target)) return false;
-    if (target <= current) GiveBack(doc, m_clip, m_saved, target, kOpenEnd, -target);
+    if (target <= current) GiveBack(doc, m_clip, m_saved, target, std::nullopt, -target);
     m_indexAfter = IndexNow(doc);
     return true;
 }
