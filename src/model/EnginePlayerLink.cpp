@@ -70,6 +70,16 @@ void CEnginePlayerLink::RemoveTrack(CTrack& track)
     m_proxy.RemoveTrackPlayer(track);
 }
 
+void CEnginePlayerLink::AddPhrase(CPhrase& phrase)
+{
+    m_proxy.AddPhrasePlayer(phrase);
+}
+
+void CEnginePlayerLink::RemovePhrase(CPhrase& phrase)
+{
+    m_proxy.RemovePhrasePlayer(phrase);
+}
+
 bool CEnginePlayerLink::SetTrackProperty(CTrack& track, int32_t number, int64_t value)
 {
     return m_proxy.SetTrackProperty(track, number, value) != 0;
