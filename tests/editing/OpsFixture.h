@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,9 +13,13 @@
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
 #include "engine/SequencerClock.h"
+#include "editing/BankOperations.h"
+#include "editing/ElementOperations.h"
 #include "fakes/RecordingWindows.h"
 #include "fakes/ScriptedUserServices.h"
 #include "model/EnginePlayerLink.h"
+#include "model/Phrase.h"
+#include "model/PhraseBank.h"
 #include "model/Profile.h"
 #include "model/ProjectManager.h"
 
@@ -49,6 +54,23 @@ protected:
         engine.ClockPass(backend.GetMasterTime());
     }
     bool Execute(std::unique_ptr<COperation> op) { return doc->Execute(std::move(op)); }
+    // Answers remembered questions as the manager's options say.
+    FAskOption Ask()
+    {
+        return [this](ERememberedQuestion question) { return manager.Ask(question); };
+    }
+    // A bank added through its operation (so the engine has players for its phrases), holding
+    // one phrase of the given length per name.
+    CPhraseBank& AddBank(const std::string& name, std::initializer_list<const char*> phrases,
+                         tick length = 4 * kTicksPerWhole)
+    {
+        auto bank = std::make_unique<CPhraseBank>(name);
+        for (const char* phrase : phrases)
+            bank->InsertAt(bank->GetCount(), std::make_unique<CPhrase>(phrase, 0xFF, length));
+        CPhraseBank& added = *bank;
+        EXPECT_TRUE(Execute(std::make_unique<COpBankCreate>(-1, std::move(bank))));
+        return added;
+    }
     // Name of the operation Undo would undo, from the menu text; empty when there is none.
     std::string UndoName()
     {
