@@ -1,8 +1,10 @@
 #include "editing/ClipGroups.h"
 
 #include "editing/Clipboard.h"
-#include "model/ObjectColours.h"
-#include "model/PlayerLink.h"
+#include "editing/PhraseOperations.h"
+#include "editing/TrackOperations.h"
+#include "model/Phrase.h"
+#include "model/TrackList.h"
 #include "model/Clip.h"
 #include "model/ProjectDoc.h"
 #include "model/Track.h"
@@ -10,41 +12,6 @@
 #include <exception>
 
 namespace {
-
-// "Create Track" for the tracks that clips dropped below the last track need: a new empty track
-// named after its id, coloured from the palette. Refused while the active project plays.
-class COpTrackCreate : public COperationProject {
-public:
-    COpTrackCreate(int32_t index, std::unique_ptr<CTrack> track)
-        : m_index(index), m_track(std::move(track))
-    {}
-    std::string GetName() const override { return "Create Track"; }
-    int GetTypeId() const override { return 905; }
-    bool CanDo(COperationHistory& history) override { return !Playing(history); }
-    bool CanUndo(COperationHistory& history) override { return !Playing(history); }
-    bool CanRedo(COperationHistory& history) override { return !Playing(history); }
-    bool Do(CProjectDoc& doc) override
-    {
-        m_track->SetId(doc.NewTrackId());
-        if (m_track->GetName().empty())
-            m_track->SetName("Track " + std::to_string(m_track->GetId()));
-        if (m_track->GetColour() == 0) m_track->SetColour(NextObjectColour());
-        RedoApply(doc);
-        return true;
-    }
-    void RedoApply(CProjectDoc& doc) override { doc.InsertTrack(m_index, std::move(m_track)); }
-    void UndoApply(CProjectDoc& doc) override { m_track = doc.RemoveTrack(m_index); }
-
-private:
-    static bool Playing(COperationHistory& history)
-    {
-        const CProjectDoc& doc = ProjectOf(history);
-        return doc.IsActive() && doc.GetPlayer()->IsRunning();
-    }
-
-    int32_t m_index;
-    std::unique_ptr<CTrack> m_track;
-};
 
 // A track for clips dropped below the last one; Create Track names it after its id.
 std::unique_ptr<CTrack> NewEmptyTrack()
@@ -345,4 +312,60 @@ COpClipMerge::COpClipMerge(int32_t firstTrack, CClip& first, int32_t secondTrack
     merged->MergeFrom(second);
     Add(std::make_unique<COpClipReplace>(firstTrack, first, firstTrack, std::move(merged)));
     Add(std::make_unique<COpClipDelete>(secondTrack, second));
+}
+
+// ---- Clips to phrases ----
+
+std::unique_ptr<CPhrase> PhraseFromClip(const CClip& clip, const CTrack* outputTrack)
+{
+    auto phrase = std::make_unique<CPhrase>();
+    phrase->CopyData(clip);
+    if (outputTrack != nullptr) phrase->SetOutputTrack(*outputTrack);
+    return phrase;
+}
+
+namespace {
+
+// Index in the bank of the i-th new phrase; -1 keeps appending.
+int32_t NthIndex(int32_t firstIndex, std::size_t i)
+{
+    return firstIndex < 0 ? -1 : firstIndex + static_cast<int32_t>(i);
+}
+
+const CTrack* TrackOrNull(const CTrackList* tracks, int32_t index)
+{
+    return tracks != nullptr ? tracks->GetAt(index) : nullptr;
+}
+
+} // namespace
+
+COpClipToPhrase::COpClipToPhrase(int32_t trackIndex, CClip& clip, CPhraseBank& bank,
+                                 int32_t index, std::unique_ptr<CPhrase> phrase)
+{
+    Add(std::make_unique<COpClipDelete>(trackIndex, clip));
+    Add(std::make_unique<COpPhraseCreate>(bank, index, std::move(phrase)));
+}
+
+COpClipsToPhrases::COpClipsToPhrases(const CTrackList* tracks,
+                                     const std::vector<CClipRef>& selection, CPhraseBank& bank,
+                                     int32_t firstIndex)
+{
+    for (std::size_t i = 0; i < selection.size(); ++i) {
+        const CClipRef& entry = selection[i];
+        Add(std::make_unique<COpPhraseCreate>(
+            bank, NthIndex(firstIndex, i),
+            PhraseFromClip(*entry.clip, TrackOrNull(tracks, entry.track))));
+    }
+}
+
+COpClipsMoveToPhrases::COpClipsMoveToPhrases(const CTrackList* tracks,
+                                             const std::vector<CClipRef>& selection,
+                                             CPhraseBank& bank, int32_t firstIndex)
+{
+    for (std::size_t i = 0; i < selection.size(); ++i) {
+        const CClipRef& entry = selection[i];
+        Add(std::make_unique<COpClipToPhrase>(
+            entry.track, *entry.clip, bank, NthIndex(firstIndex, i),
+            PhraseFromClip(*entry.clip, TrackOrNull(tracks, entry.track))));
+    }
 }

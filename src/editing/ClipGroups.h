@@ -12,7 +12,10 @@
 
 class CClip;
 class CClipboardClips;
+class CPhrase;
+class CPhraseBank;
 class CTrack;
+class CTrackList;
 
 // Type ids of the clip groups.
 enum EClipGroupType : int {
@@ -196,4 +199,37 @@ public:
     COpClipMerge(int32_t firstTrack, CClip& first, int32_t secondTrack, CClip& second);
     std::string GetName() const override { return "Merge two Clips"; }
     int GetTypeId() const override { return kOpClipMerge; }
+};
+
+// A new phrase filled from the clip's material (notes, events, name, colour, length), playing to
+// outputTrack when one is given.
+std::unique_ptr<CPhrase> PhraseFromClip(const CClip& clip, const CTrack* outputTrack);
+
+// "Create Phrase From Clip" (105): the clip is deleted and the new phrase created at index of the
+// bank. A plain group: each member brings up its own window.
+class COpClipToPhrase : public COperationGroup {
+public:
+    COpClipToPhrase(int32_t trackIndex, CClip& clip, CPhraseBank& bank, int32_t index,
+                    std::unique_ptr<CPhrase> phrase);
+    std::string GetName() const override { return "Create Phrase From Clip"; }
+    int GetTypeId() const override { return kOpClipToPhrase; }
+};
+
+// "Copy Clip(s) to Phrase(s)" (203) and "Move Clip(s) to Phrase(s)" (209): one new phrase per
+// selected clip at consecutive indices of the bank from firstIndex (-1: at the end); with tracks
+// given, each phrase plays to its clip's track. Move also deletes the clips. Plain groups.
+class COpClipsToPhrases : public COperationGroup {
+public:
+    COpClipsToPhrases(const CTrackList* tracks, const std::vector<CClipRef>& selection,
+                      CPhraseBank& bank, int32_t firstIndex);
+    std::string GetName() const override { return "Copy Clip(s) to Phrase(s)"; }
+    int GetTypeId() const override { return kOpClipsToPhrases; }
+};
+
+class COpClipsMoveToPhrases : public COperationGroup {
+public:
+    COpClipsMoveToPhrases(const CTrackList* tracks, const std::vector<CClipRef>& selection,
+                          CPhraseBank& bank, int32_t firstIndex);
+    std::string GetName() const override { return "Move Clip(s) to Phrase(s)"; }
+    int GetTypeId() const override { return kOpClipsMoveToPhrases; }
 };

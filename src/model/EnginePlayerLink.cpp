@@ -86,6 +86,16 @@ bool CEnginePlayerLink::CommitRecordedClip(CClip& clip, CTrack& track)
     return m_proxy.CommitRecordedClip(clip, track, clip.GetStart()) != 0;
 }
 
+void CEnginePlayerLink::AddPhrase(CPhrase& phrase)
+{
+    m_proxy.AddPhrasePlayer(phrase);
+}
+
+void CEnginePlayerLink::RemovePhrase(CPhrase& phrase)
+{
+    m_proxy.RemovePhrasePlayer(phrase);
+}
+
 bool CEnginePlayerLink::SetTrackProperty(CTrack& track, int32_t number, int64_t value)
 {
     return m_proxy.SetTrackProperty(track, number, value) != 0;

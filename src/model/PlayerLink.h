@@ -39,6 +39,9 @@ public:
     // A freshly recorded clip, now placed on track, is taken over from the recording that made
     // it; false when the player holds no such recording (the caller then adds it as a clip).
     virtual bool CommitRecordedClip(CClip& clip, CTrack& track) = 0;
+    // A phrase was added to or removed from one of the project's banks.
+    virtual void AddPhrase(CPhrase& /*phrase*/) {}
+    virtual void RemovePhrase(CPhrase& /*phrase*/) {}
     // Applies a numbered track property (101 upwards) on the player's side; false when the
     // player refuses the number or the value. The value is packed as model/Properties.h says.
     virtual bool SetTrackProperty(CTrack& track, int32_t number, int64_t value) = 0;

@@ -132,6 +132,11 @@ std::string CProjectDoc::GetDisplayTitle() const
     return kNewProjectTitle;
 }
 
+bool CProjectDoc::IsPlayingActive() const
+{
+    return m_player != nullptr && (m_player->IsRunning() || m_player->IsRecording());
+}
+
 void CProjectDoc::SetWindows(std::unique_ptr<CProjectWindows> windows)
 {
     m_windows = OrHeadless(std::move(windows));

@@ -102,10 +102,12 @@ public:
     CPlayerLink* GetPlayer() const { return m_player; }
     // Called by the project manager on activation (the player, borrowed) and deactivation (null).
     void AttachPlayer(CPlayerLink* player) { m_player = player; }
-
-    // The proxy through which operations change lists, lengths and starts of phrases and clips
-    // (on the music thread, in step with playback), active or not. Borrowed; the process-wide
-    // proxy unless another is set.
+    // Whether the project is the active one and the player runs (plays or records): operations
+    // that add or remove tracks wait for it to stop.
+    bool IsPlayingActive() const;
+    // The engine's command proxy through which edits of notes, events, lengths and properties
+    // reach the model, so that playing material changes in step with playback. Borrowed;
+    // CMidiEngineProxy::Instance() unless set.
     CMidiEngineProxy& GetEngineProxy() const { return *m_proxy; }
     void SetEngineProxy(CMidiEngineProxy& proxy) { m_proxy = &proxy; }
 

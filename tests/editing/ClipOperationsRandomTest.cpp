@@ -46,7 +46,7 @@ protected:
         const int32_t tracks = doc->GetTracks().GetCount();
         const tick dt = Pick(-8, 8) * 96 + Pick(0, 1) * Pick(-50, 50);
         const int32_t dTrack = Pick(-2, 2);
-        const int kind = Pick(0, 13);
+        const int kind = Pick(0, 15);
         if (kind == 0) {
             return std::make_unique<COpClipCreate>(
                 Pick(0, tracks - 1), MakeClip(Pick(0, 40) * 48, Pick(1, 12) * 48, "new"));
@@ -92,6 +92,12 @@ protected:
             return std::make_unique<COpClipSetStart>(*one.clip, one.clip->GetStart() + dt / 4);
         case 12:
             return std::make_unique<COpClipsSetStart>(tracks, selection, dt);
+        case 13:
+            return std::make_unique<COpClipsToPhrases>(&doc->GetTracks(), selection,
+                                                       doc->GetBankAt(0), Pick(-1, 0));
+        case 14:
+            return std::make_unique<COpClipsMoveToPhrases>(&doc->GetTracks(), selection,
+                                                           doc->GetBankAt(0), Pick(-1, 0));
         default:
             return std::make_unique<COpClipsSetTrack>(tracks, selection, dTrack, RandomAnswer());
         }
@@ -114,6 +120,7 @@ TEST_F(ClipOperationsRandom, UndoAndRedoOfWholeBlocksRestoreTheContent)
     AddTrack("A", {0, 384, 384, 1536});
     AddTrack("B", {96, 2000});
     AddTrack("C", {});
+    doc->InsertBank(-1, std::make_unique<CPhraseBank>("Bank"));
     Activate();
     int recorded = 0;
     for (int block = 0; block < 100; ++block) {

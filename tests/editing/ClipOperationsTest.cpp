@@ -339,3 +339,35 @@ TEST_F(ClipOperations, CutFillsTheClipboardAndColourAndNameAreNotRecorded)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ClipOperations, ClipsBecomePhrasesPlayingToTheirTracks)
+{
+    CTrack& track = AddTrack("A", {0, 500});
+    doc->InsertBank(-1, std::make_unique<CPhraseBank>("Bank"));
+    CPhraseBank& bank = doc->GetBankAt(0);
+    Activate();
+    const std::string before = Content();
+    ASSERT_TRUE(Run(std::make_unique<COpClipsToPhrases>(&doc->GetTracks(),
+                                                        Selection({{0, 1}, {0, 0}}), bank, 0)));
+    ASSERT_EQ(bank.GetCount(), 2);
+    EXPECT_EQ(bank.GetPhraseAt(0).GetName(), "A.1");
+    EXPECT_EQ(bank.GetPhraseAt(1).GetLength(), 384);
+    EXPECT_EQ(bank.GetPhraseAt(1).GetNotes().GetCount(), 8);
+    EXPECT_EQ(bank.GetPhraseAt(0).GetOutput(), (CNodeAddress{CNodeAddress::kKindTrack, track.GetId()}));
+    EXPECT_EQ(Track(0).GetClipCount(), 2);
+
+    ASSERT_TRUE(Run(std::make_unique<COpClipsMoveToPhrases>(nullptr, Selection({{0, 0}}), bank, 1)));
+    EXPECT_EQ(bank.GetCount(), 3);
+    EXPECT_EQ(bank.GetPhraseAt(1).GetName(), "A.0");
+    EXPECT_TRUE(bank.GetPhraseAt(1).GetOutput().IsNone());
+    EXPECT_EQ(Track(0).GetClipCount(), 1);
+    ExpectPlayersMatchTheProject();
+    ASSERT_TRUE(doc->Undo());
+    ASSERT_TRUE(doc->Undo());
+    EXPECT_EQ(Content(), before);
+    ExpectPlayersMatchTheProject();
+}
+
+} // namespace

@@ -6,6 +6,8 @@
 #include "fakes/RecordingWindows.h"
 #include "model/Clip.h"
 #include "model/EnginePlayerLink.h"
+#include "model/Phrase.h"
+#include "model/PhraseBank.h"
 #include "model/ProjectDoc.h"
 #include "model/Track.h"
 
@@ -77,6 +79,16 @@ protected:
     std::string Content() const
     {
         std::ostringstream out;
+        for (int32_t b = 0; b < doc->GetBankCount(); ++b) {
+            const CPhraseBank& bank = doc->GetBankAt(b);
+            out << "B " << bank.GetName() << "\n";
+            for (int32_t p = 0; p < bank.GetCount(); ++p) {
+                const CPhrase& phrase = bank.GetPhraseAt(p);
+                out << "  P " << phrase.GetName() << " " << phrase.GetLength() << " "
+                    << phrase.GetNotes().GetCount() << " out " << phrase.GetOutput().m_kind
+                    << "\n";
+            }
+        }
         const CTrackList& tracks = doc->GetTracks();
         for (int32_t t = 0; t < tracks.GetCount(); ++t) {
             const CTrack& track = *tracks.GetAt(t);
