@@ -84,10 +84,7 @@ void BM_DeleteClips(benchmark::State& state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_DeleteClips)
-    ->Args({10000, 0})
-    ->Args({10000, 1})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeleteClips)->Args({10000, 0})->Args({10000, 1})->Unit(benchmark::kMillisecond);
 
 // Times the undo of the delete.
 void BM_DeleteClipsUndo(benchmark::State& state)
@@ -100,10 +97,7 @@ void BM_DeleteClipsUndo(benchmark::State& state)
         benchmark::DoNotOptimize(project.doc.Undo());
     }
 }
-BENCHMARK(BM_DeleteClipsUndo)
-    ->Args({10000, 0})
-    ->Args({10000, 1})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeleteClipsUndo)->Args({10000, 0})->Args({10000, 1})->Unit(benchmark::kMillisecond);
 
 // Moving every clip one bar to the right: a removal and a merge per track.
 void BM_MoveClips(benchmark::State& state)

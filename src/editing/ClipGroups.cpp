@@ -3,11 +3,11 @@
 #include "editing/Clipboard.h"
 #include "editing/PhraseOperations.h"
 #include "editing/TrackOperations.h"
-#include "model/Phrase.h"
-#include "model/TrackList.h"
 #include "model/Clip.h"
+#include "model/Phrase.h"
 #include "model/ProjectDoc.h"
 #include "model/Track.h"
+#include "model/TrackList.h"
 
 #include <exception>
 
@@ -273,8 +273,7 @@ bool COpClipsNudge::AppendNext(COperationHistory&, COperation& newOp)
     for (std::size_t i = 0; i < GetCount(); ++i) {
         auto* a = dynamic_cast<COpClipReplace*>(&GetAt(i));
         auto* b = dynamic_cast<COpClipReplace*>(&next.GetAt(i));
-        if (a == nullptr || b == nullptr || a->GetPlacedClip() != b->GetRemovedClip())
-            return false;
+        if (a == nullptr || b == nullptr || a->GetPlacedClip() != b->GetRemovedClip()) return false;
         mine.push_back(a);
         theirs.push_back(b);
     }
@@ -339,8 +338,8 @@ const CTrack* TrackOrNull(const CTrackList* tracks, int32_t index)
 
 } // namespace
 
-COpClipToPhrase::COpClipToPhrase(int32_t trackIndex, CClip& clip, CPhraseBank& bank,
-                                 int32_t index, std::unique_ptr<CPhrase> phrase)
+COpClipToPhrase::COpClipToPhrase(int32_t trackIndex, CClip& clip, CPhraseBank& bank, int32_t index,
+                                 std::unique_ptr<CPhrase> phrase)
 {
     Add(std::make_unique<COpClipDelete>(trackIndex, clip));
     Add(std::make_unique<COpPhraseCreate>(bank, index, std::move(phrase)));

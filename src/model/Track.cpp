@@ -20,15 +20,17 @@ const CClip& CTrack::GetClipAt(int32_t index) const
 
 int32_t CTrack::UpperBound(tick t) const
 {
-    const auto it = std::upper_bound(m_clips.begin(), m_clips.end(), t,
-                                     [](tick value, const auto& c) { return value < c->GetStart(); });
+    const auto it =
+        std::upper_bound(m_clips.begin(), m_clips.end(), t,
+                         [](tick value, const auto& c) { return value < c->GetStart(); });
     return static_cast<int32_t>(it - m_clips.begin());
 }
 
 int32_t CTrack::LowerBound(tick t) const
 {
-    const auto it = std::lower_bound(m_clips.begin(), m_clips.end(), t,
-                                     [](const auto& c, tick value) { return c->GetStart() < value; });
+    const auto it =
+        std::lower_bound(m_clips.begin(), m_clips.end(), t,
+                         [](const auto& c, tick value) { return c->GetStart() < value; });
     return static_cast<int32_t>(it - m_clips.begin());
 }
 
@@ -51,8 +53,8 @@ int32_t CTrack::IndexOfClip(const CClip* clip) const
 const CClip* CTrack::ClipAt(tick t) const
 {
     // Only clips starting within the longest length before t can reach t.
-    const auto from = static_cast<tick>(std::max<int64_t>(
-        std::numeric_limits<tick>::min(), static_cast<int64_t>(t) - m_maxLength));
+    const auto from = static_cast<tick>(
+        std::max<int64_t>(std::numeric_limits<tick>::min(), static_cast<int64_t>(t) - m_maxLength));
     const int32_t last = UpperBound(t);
     for (int32_t i = LowerBound(from); i < last; ++i) {
         const CClip* clip = m_clips[static_cast<size_t>(i)].get();

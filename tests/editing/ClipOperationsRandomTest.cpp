@@ -85,9 +85,9 @@ protected:
         case 9:
             return std::make_unique<COpClipsCut>(selection);
         case 10:
-            return std::make_unique<COpClipSetLength>(
-                *one.clip, Pick(-1, 20) * 24,
-                Pick(0, 1) ? EClipLengthOrigin::TracksDrag : EClipLengthOrigin::PianoRoll);
+            return std::make_unique<COpClipSetLength>(*one.clip, Pick(-1, 20) * 24,
+                                                      Pick(0, 1) ? EClipLengthOrigin::TracksDrag
+                                                                 : EClipLengthOrigin::PianoRoll);
         case 11:
             return std::make_unique<COpClipSetStart>(*one.clip, one.clip->GetStart() + dt / 4);
         case 12:
@@ -110,9 +110,9 @@ protected:
     }
 
     // Seeded for repeatable runs; TW_CLIP_SEED picks another sequence when hunting for faults.
-    std::mt19937 random{std::getenv("TW_CLIP_SEED") ? static_cast<unsigned>(
-                                                           std::atoi(std::getenv("TW_CLIP_SEED")))
-                                                     : 20261207u};
+    std::mt19937 random{std::getenv("TW_CLIP_SEED")
+                            ? static_cast<unsigned>(std::atoi(std::getenv("TW_CLIP_SEED")))
+                            : 20261207u};
 };
 
 TEST_F(ClipOperationsRandom, UndoAndRedoOfWholeBlocksRestoreTheContent)

@@ -1,8 +1,8 @@
 // Clip operations and groups run through the project's history, on an active project played by
 // the engine (virtual backend, commands inline), with the windows' calls recorded.
 
-#include "editing/ClipGroups.h"
 #include "editing/ClipOperations.h"
+#include "editing/ClipGroups.h"
 #include "editing/ClipTestSupport.h"
 #include "editing/Clipboard.h"
 
@@ -46,10 +46,10 @@ TEST_F(ClipOperations, UndoOfDeleteRestoresIndexAmongEqualStartsAndThePlayer)
     EXPECT_EQ(engine.FindClipPlayer(middle), nullptr);
     EXPECT_EQ(Track(0).GetEnd(), 884);
     EXPECT_EQ(Track(1).GetEnd(), 0);
-    EXPECT_EQ(log, (std::vector<std::string>{
-                       "TracksBeginUpdate", "TracksClearSelection", "TracksClipRemoved(A.1)",
-                       "ClosePianoRoll(A.1)", "TracksClipRemoved(B.0)", "ClosePianoRoll(B.0)",
-                       "TracksEndUpdate", "RebuildTitles"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"TracksBeginUpdate", "TracksClearSelection",
+                                             "TracksClipRemoved(A.1)", "ClosePianoRoll(A.1)",
+                                             "TracksClipRemoved(B.0)", "ClosePianoRoll(B.0)",
+                                             "TracksEndUpdate", "RebuildTitles"}));
     ASSERT_TRUE(doc->Undo());
     EXPECT_EQ(Content(), before);
     EXPECT_EQ(&Clip(0, 1), middle); // not after the other clips at 0
@@ -67,8 +67,8 @@ TEST_F(ClipOperations, MoveDeletesClipsThatLeaveTheSongAndUndoBringsThemBack)
     Activate();
     const std::string before = Content();
     // 1000 to the left: A.0 ends at -616 and goes; A.1 and B.0 move.
-    ASSERT_TRUE(Run(std::make_unique<COpClipsMove>(2, Selection({{0, 0}, {0, 1}, {1, 0}}), -1000,
-                                                   0, nullptr)));
+    ASSERT_TRUE(Run(
+        std::make_unique<COpClipsMove>(2, Selection({{0, 0}, {0, 1}, {1, 0}}), -1000, 0, nullptr)));
     EXPECT_EQ(Track(0).GetClipCount(), 1);
     EXPECT_EQ(Clip(0, 0).GetStart(), 0);
     EXPECT_EQ(Clip(0, 0).GetName(), "A.1");
@@ -80,7 +80,8 @@ TEST_F(ClipOperations, MoveDeletesClipsThatLeaveTheSongAndUndoBringsThemBack)
 
     // One track up from the first track: out of the song, deleted; the move is one entry.
     const std::size_t entries = doc->GetCount();
-    ASSERT_TRUE(Run(std::make_unique<COpClipsMove>(2, Selection({{0, 0}, {1, 0}}), 0, -1, nullptr)));
+    ASSERT_TRUE(
+        Run(std::make_unique<COpClipsMove>(2, Selection({{0, 0}, {1, 0}}), 0, -1, nullptr)));
     EXPECT_EQ(Track(0).GetClipCount(), 2);
     EXPECT_EQ(Clip(0, 1).GetName(), "B.0");
     EXPECT_EQ(doc->GetCount(), entries); // the undone move was discarded, this one recorded
@@ -119,8 +120,7 @@ TEST_F(ClipOperations, ClipsStartingBeforeZeroAreCutThere)
 {
     AddTrack("A", {200});
     const CClip& source = Clip(0, 0);
-    ASSERT_TRUE(
-        Run(std::make_unique<COpClipsCopy>(1, Selection({{0, 0}}), -300, 0, nullptr)));
+    ASSERT_TRUE(Run(std::make_unique<COpClipsCopy>(1, Selection({{0, 0}}), -300, 0, nullptr)));
     ASSERT_EQ(Track(0).GetClipCount(), 2);
     const CClip& copy = Clip(0, 0);
     EXPECT_EQ(copy.GetStart(), 0);
@@ -275,8 +275,8 @@ TEST_F(ClipOperations, RefusedOperationsLeaveNoTrace)
     refused.push_back(std::make_unique<COpClipCreate>(5, MakeClip(0, 10, "nowhere")));
     refused.push_back(std::make_unique<COpClipsDelete>(std::vector<CClipRef>{}));
     // Delete of two clips of which the second is not there: the first stays too.
-    refused.push_back(std::make_unique<COpClipsDelete>(
-        std::vector<CClipRef>{{&clip, 0}, {&stranger, 1}}));
+    refused.push_back(
+        std::make_unique<COpClipsDelete>(std::vector<CClipRef>{{&clip, 0}, {&stranger, 1}}));
     for (auto& op : refused)
         EXPECT_FALSE(doc->Execute(std::move(op)));
     EXPECT_EQ(Content(), before);
@@ -288,11 +288,25 @@ TEST_F(ClipOperations, RefusedOperationsLeaveNoTrace)
     ASSERT_EQ(proxy.Play(), 1);
     RunTicks(20);
     int asked = 0;
-    EXPECT_FALSE(Run(std::make_unique<COpClipsCopy>(2, Selection({{1, 0}}), 0, 3,
-                                                    Answer(true, asked))));
+    EXPECT_FALSE(
+        Run(std::make_unique<COpClipsCopy>(2, Selection({{1, 0}}), 0, 3, Answer(true, asked))));
     EXPECT_EQ(Content(), before);
     // Without new tracks the same copy runs while playing.
     EXPECT_TRUE(Run(std::make_unique<COpClipsCopy>(2, Selection({{1, 0}}), 384, -1, nullptr)));
+    ExpectPlayersMatchTheProject();
+
+    // Made while stopped, the copy with new tracks cannot be undone while playing.
+    ASSERT_EQ(proxy.Stop(), 1);
+    ASSERT_TRUE(
+        Run(std::make_unique<COpClipsCopy>(2, Selection({{1, 0}}), 0, 3, Answer(true, asked))));
+    EXPECT_EQ(doc->GetTracks().GetCount(), 5);
+    ExpectPlayersMatchTheProject();
+    ASSERT_EQ(proxy.Play(), 1);
+    EXPECT_FALSE(doc->UpdateUndo().enabled);
+    EXPECT_FALSE(doc->Undo());
+    ASSERT_EQ(proxy.Stop(), 1);
+    EXPECT_TRUE(doc->Undo());
+    EXPECT_EQ(doc->GetTracks().GetCount(), 2);
     ExpectPlayersMatchTheProject();
 }
 
@@ -303,7 +317,8 @@ TEST_F(ClipOperations, NudgesOfOneSelectionFoldIntoOneEntryAndMovesDoNot)
     const std::string before = Content();
     ASSERT_TRUE(Run(std::make_unique<COpClipsSetStart>(2, Selection({{0, 0}, {0, 1}}), 96)));
     ASSERT_TRUE(Run(std::make_unique<COpClipsSetStart>(2, Selection({{0, 0}, {0, 1}}), 96)));
-    ASSERT_TRUE(Run(std::make_unique<COpClipsSetTrack>(2, Selection({{0, 0}, {0, 1}}), 1, nullptr)));
+    ASSERT_TRUE(
+        Run(std::make_unique<COpClipsSetTrack>(2, Selection({{0, 0}, {0, 1}}), 1, nullptr)));
     EXPECT_EQ(doc->GetCount(), 2u);
     EXPECT_EQ(Clip(1, 0).GetStart(), 192);
     EXPECT_EQ(Clip(1, 1).GetStart(), 576);
@@ -355,10 +370,12 @@ TEST_F(ClipOperations, ClipsBecomePhrasesPlayingToTheirTracks)
     EXPECT_EQ(bank.GetPhraseAt(0).GetName(), "A.1");
     EXPECT_EQ(bank.GetPhraseAt(1).GetLength(), 384);
     EXPECT_EQ(bank.GetPhraseAt(1).GetNotes().GetCount(), 8);
-    EXPECT_EQ(bank.GetPhraseAt(0).GetOutput(), (CNodeAddress{CNodeAddress::kKindTrack, track.GetId()}));
+    EXPECT_EQ(bank.GetPhraseAt(0).GetOutput(),
+              (CNodeAddress{CNodeAddress::kKindTrack, track.GetId()}));
     EXPECT_EQ(Track(0).GetClipCount(), 2);
 
-    ASSERT_TRUE(Run(std::make_unique<COpClipsMoveToPhrases>(nullptr, Selection({{0, 0}}), bank, 1)));
+    ASSERT_TRUE(
+        Run(std::make_unique<COpClipsMoveToPhrases>(nullptr, Selection({{0, 0}}), bank, 1)));
     EXPECT_EQ(bank.GetCount(), 3);
     EXPECT_EQ(bank.GetPhraseAt(1).GetName(), "A.0");
     EXPECT_TRUE(bank.GetPhraseAt(1).GetOutput().IsNone());

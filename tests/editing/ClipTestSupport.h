@@ -85,8 +85,7 @@ protected:
             for (int32_t p = 0; p < bank.GetCount(); ++p) {
                 const CPhrase& phrase = bank.GetPhraseAt(p);
                 out << "  P " << phrase.GetName() << " " << phrase.GetLength() << " "
-                    << phrase.GetNotes().GetCount() << " out " << phrase.GetOutput().m_kind
-                    << "\n";
+                    << phrase.GetNotes().GetCount() << " out " << phrase.GetOutput().m_kind << "\n";
             }
         }
         const CTrackList& tracks = doc->GetTracks();

@@ -128,7 +128,8 @@ public:
     void TracksClipRemoved(const CClip& clip) override { Say("TracksClipRemoved", clip.GetName()); }
     void TracksClipReplaced(const CClip& removed, int32_t track, const CClip& placed) override
     {
-        Say("TracksClipReplaced", removed.GetName(), std::to_string(track) + "," + placed.GetName());
+        Say("TracksClipReplaced", removed.GetName(),
+            std::to_string(track) + "," + placed.GetName());
     }
     void TracksClipChanged(const CClip& clip) override { Say("TracksClipChanged", clip.GetName()); }
     void MovePianoRoll(const CMidiData& from, CMidiData& to) override

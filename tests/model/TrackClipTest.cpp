@@ -8,11 +8,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <random>
 #include <string>
-#include <vector>
-#include <memory>
 #include <utility>
+#include <vector>
 
 static CNote Note(tick start, tick end)
 {
@@ -321,7 +321,7 @@ TEST(TrackProperties, UnknownNumbersAndUnfitValuesChangeNothing)
 
 TEST(Track, AddClipInOrderKeepsTheOrderAddClipWouldGive)
 {
-    const std::vector<std::pair<tick, tick>> spans = {{0, 96}, {96, 500}, {96, 120}, {50, 60},
+    const std::vector<std::pair<tick, tick>> spans = {{0, 96},    {96, 500},  {96, 120}, {50, 60},
                                                       {400, 410}, {400, 900}, {10, 20}};
     CTrack inOrder;
     CTrack sorted;
@@ -377,8 +377,8 @@ TEST(Track, BatchInsertAndRemovalMatchSingleStepsAndLookUpsMatchAScan)
         for (int i = 0; i < count; ++i) {
             const tick start = static_cast<tick>(random() % 8) * 50;
             const std::string name = "new" + std::to_string(i);
-            added.push_back(MakeClip(start, start + 1 + static_cast<tick>(random() % 300),
-                                     name.c_str()));
+            added.push_back(
+                MakeClip(start, start + 1 + static_cast<tick>(random() % 300), name.c_str()));
             single.AddClip(std::make_unique<CClip>(*added.back()));
         }
         std::vector<CClip*> placed;
