@@ -10,6 +10,7 @@
 // free. Between two such visits the music thread can queue at least kPoolSize records.
 // It also keeps the UI-side player slot tables of the active project's Tracks, Phrases and Clips.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -144,12 +145,13 @@ public:
         const int32_t current = object.GetPlayerSlot();
         if (current >= 0 && current < GetCount() && m_entries[current].object == &object)
             return current;
-        std::size_t slot = 0;
+        std::size_t slot = m_firstFree;
         while (slot < m_entries.size() && m_entries[slot].object != nullptr)
             ++slot;
         if (slot == m_entries.size()) m_entries.emplace_back();
         m_entries[slot].object = &object;
         m_entries[slot].state = std::make_unique<TState>();
+        m_firstFree = slot + 1;
         object.SetPlayerSlot(static_cast<int32_t>(slot));
         return static_cast<int32_t>(slot);
     }
@@ -161,6 +163,7 @@ public:
         const int32_t slot = object.GetPlayerSlot();
         if (slot < 0 || slot >= GetCount() || m_entries[slot].object != &object) return;
         m_entries[slot] = Entry{};
+        m_firstFree = std::min(m_firstFree, static_cast<std::size_t>(slot));
         object.SetPlayerSlot(-1);
     }
 
@@ -170,6 +173,7 @@ public:
         for (Entry& entry : m_entries)
             if (entry.object != nullptr) entry.object->SetPlayerSlot(-1);
         m_entries.clear();
+        m_firstFree = 0;
     }
 
     int32_t GetCount() const { return static_cast<int32_t>(m_entries.size()); }
@@ -192,6 +196,8 @@ private:
     bool InRange(int32_t slot) const { return slot >= 0 && slot < GetCount(); }
 
     std::vector<Entry> m_entries;
+    // No entry below this index is empty, so registering many objects in a row stays linear.
+    std::size_t m_firstFree = 0;
 };
 
 class CEngineMailbox {

@@ -2,6 +2,7 @@
 
 #include "engine/EngineProjectView.h"
 #include "engine/MidiEngineProxy.h"
+#include "model/Clip.h"
 #include "model/ProjectDoc.h"
 #include "model/Track.h"
 
@@ -64,6 +65,31 @@ void CEnginePlayerLink::AddTrack(CTrack& track)
 void CEnginePlayerLink::RemoveTrack(CTrack& track)
 {
     m_proxy.RemoveTrackPlayer(track);
+}
+
+void CEnginePlayerLink::AddClip(CClip& clip, CTrack& track)
+{
+    m_proxy.AddClipPlayer(clip, track);
+}
+
+void CEnginePlayerLink::RemoveClip(CClip& clip)
+{
+    m_proxy.RemoveClipPlayer(clip);
+}
+
+bool CEnginePlayerLink::CommitRecordedClip(CClip& clip, CTrack& track)
+{
+    return m_proxy.CommitRecordedClip(clip, track, clip.GetStart()) != 0;
+}
+
+void CEnginePlayerLink::AddPhrase(CPhrase& phrase)
+{
+    m_proxy.AddPhrasePlayer(phrase);
+}
+
+void CEnginePlayerLink::RemovePhrase(CPhrase& phrase)
+{
+    m_proxy.RemovePhrasePlayer(phrase);
 }
 
 bool CEnginePlayerLink::SetTrackProperty(CTrack& track, int32_t number, int64_t value)

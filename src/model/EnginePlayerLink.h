@@ -24,6 +24,11 @@ public:
     void ClearProject(CProjectDoc& doc) override;
     void AddTrack(CTrack& track) override;
     void RemoveTrack(CTrack& track) override;
+    void AddClip(CClip& clip, CTrack& track) override;
+    void RemoveClip(CClip& clip) override;
+    bool CommitRecordedClip(CClip& clip, CTrack& track) override;
+    void AddPhrase(CPhrase& phrase) override;
+    void RemovePhrase(CPhrase& phrase) override;
     bool SetTrackProperty(CTrack& track, int32_t number, int64_t value) override;
     void SendChannelMessage(const CTrack& track, uint8_t status, uint8_t data1,
                             uint8_t data2) override;

@@ -2,6 +2,7 @@
 // One controller-type event of a phrase or clip. The kind is the MIDI status without its channel;
 // the channel comes from where the event is played.
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -59,3 +60,12 @@ public:
     uint8_t m_data1 = 255; // key, controller, program, pressure or bender LSB
     uint8_t m_data2 = 255; // pressure, controller value, bender MSB, else 0
 };
+
+// A hash over every field, for finding equal events in bulk.
+inline size_t HashOf(const CMidiEvent& event)
+{
+    const uint64_t word = static_cast<uint64_t>(static_cast<uint32_t>(event.m_time)) << 24 |
+                          static_cast<uint64_t>(event.m_kind) << 16 |
+                          static_cast<uint64_t>(event.m_data1) << 8 | event.m_data2;
+    return static_cast<size_t>(word * 0x9E3779B97F4A7C15ull);
+}

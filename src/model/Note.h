@@ -1,6 +1,7 @@
 #pragma once
 // One note of a phrase or clip; times are relative to the owner's start.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "model/TimeBase.h"
@@ -28,3 +29,14 @@ public:
     uint8_t m_velocity = 255;    // note-on velocity 0..127
     uint8_t m_offVelocity = 255; // note-off velocity 0..127
 };
+
+// A hash over every field, for finding equal notes in bulk.
+inline size_t HashOf(const CNote& note)
+{
+    const uint64_t times = static_cast<uint64_t>(static_cast<uint32_t>(note.m_start)) << 32 |
+                           static_cast<uint32_t>(note.m_end);
+    const uint64_t bytes = static_cast<uint64_t>(note.m_pitch) |
+                           static_cast<uint64_t>(note.m_velocity) << 8 |
+                           static_cast<uint64_t>(note.m_offVelocity) << 16;
+    return static_cast<size_t>((times ^ (bytes * 0x9E3779B97F4A7C15ull)) * 0xBF58476D1CE4E5B9ull);
+}

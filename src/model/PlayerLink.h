@@ -33,6 +33,15 @@ public:
     // A track (with its clips) was inserted into or removed from the given project.
     virtual void AddTrack(CTrack& track) = 0;
     virtual void RemoveTrack(CTrack& track) = 0;
+    // A clip was placed on (taken off) a track of the loaded project.
+    virtual void AddClip(CClip& clip, CTrack& track) = 0;
+    virtual void RemoveClip(CClip& clip) = 0;
+    // A freshly recorded clip, now placed on track, is taken over from the recording that made
+    // it; false when the player holds no such recording (the caller then adds it as a clip).
+    virtual bool CommitRecordedClip(CClip& clip, CTrack& track) = 0;
+    // A phrase was added to or removed from one of the project's banks.
+    virtual void AddPhrase(CPhrase& /*phrase*/) {}
+    virtual void RemovePhrase(CPhrase& /*phrase*/) {}
     // Applies a numbered track property (101 upwards) on the player's side; false when the
     // player refuses the number or the value. The value is packed as model/Properties.h says.
     virtual bool SetTrackProperty(CTrack& track, int32_t number, int64_t value) = 0;

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "editing/OperationProject.h"
+#include "engine/MidiEngineProxy.h"
 #include "model/Clip.h"
 #include "model/Errors.h"
 #include "model/Phrase.h"
@@ -86,7 +87,7 @@ constexpr int32_t kChannelProperties[] = {static_cast<int32_t>(ETrackProperty::P
 } // namespace
 
 CProjectDoc::CProjectDoc(std::unique_ptr<CProjectWindows> windows)
-    : m_windows(OrHeadless(std::move(windows)))
+    : m_proxy(&CMidiEngineProxy::Instance()), m_windows(OrHeadless(std::move(windows)))
 {
     m_loopEnd = NewClipLength();
     m_info.Reset();
@@ -142,6 +143,11 @@ std::string CProjectDoc::GetDisplayTitle() const
         if (!name.empty()) return name;
     }
     return kNewProjectTitle;
+}
+
+bool CProjectDoc::IsPlayingActive() const
+{
+    return m_player != nullptr && (m_player->IsRunning() || m_player->IsRecording());
 }
 
 void CProjectDoc::SetWindows(std::unique_ptr<CProjectWindows> windows)

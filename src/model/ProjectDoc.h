@@ -18,6 +18,7 @@
 
 class CUserServices;
 class CClip;
+class CMidiEngineProxy;
 class CMidiData;
 class CPhrase;
 class CPlayerLink;
@@ -103,6 +104,14 @@ public:
     CPlayerLink* GetPlayer() const { return m_player; }
     // Called by the project manager on activation (the player, borrowed) and deactivation (null).
     void AttachPlayer(CPlayerLink* player) { m_player = player; }
+    // Whether the project is the active one and the player runs (plays or records): operations
+    // that add or remove tracks wait for it to stop.
+    bool IsPlayingActive() const;
+    // The engine's command proxy through which edits of notes, events, lengths and properties
+    // reach the model, so that playing material changes in step with playback. Borrowed;
+    // CMidiEngineProxy::Instance() unless set.
+    CMidiEngineProxy& GetEngineProxy() const { return *m_proxy; }
+    void SetEngineProxy(CMidiEngineProxy& proxy) { m_proxy = &proxy; }
 
     // --- Phrase banks ---
     int32_t GetBankCount() const { return static_cast<int32_t>(m_banks.size()); }
@@ -239,6 +248,7 @@ private:
     CTimeSignature m_timeSignature;
     CHarmonicScale m_scale;
     CPlayerLink* m_player = nullptr;
+    CMidiEngineProxy* m_proxy;
     // Last, so that windows (which may look at the project) go first.
     std::unique_ptr<CProjectWindows> m_windows;
 };

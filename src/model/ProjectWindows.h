@@ -8,9 +8,13 @@
 #include <unordered_set>
 #include <vector>
 
+#include "model/EditArea.h"
 #include "model/WindowState.h"
 
+class CClip;
+class CEventList;
 class CMidiData;
+class CNoteList;
 class CPhraseBank;
 class CTrack;
 
@@ -38,11 +42,76 @@ public:
     virtual void TrackInserted(int index) = 0;
     virtual void TrackRemoved(int index) = 0;
     virtual void TrackPropertyChanged(const CTrack& track, int32_t property) = 0;
+    // A track changed its place in the list (from and to are indices before and after the move),
+    // or its name.
+    virtual void TrackMoved(int /*from*/, int /*to*/) {}
+    virtual void TrackRenamed(const CTrack& /*track*/) {}
+
+    // The piano roll of one phrase or clip, when it is open. Between begin and end update the
+    // window repaints once. Refreshing names what to repaint: the note or event area (both with
+    // what an edit covered), one note's or event's spot, a velocity lane (0x90 note-on, 0x80
+    // note-off) over a time range, or everything after a new length. Selecting replaces the
+    // window's selection by the given notes or events, with the area they were edited in.
+    virtual void PianoRollBeginUpdate(const CMidiData& /*data*/) {}
+    virtual void PianoRollEndUpdate(const CMidiData& /*data*/) {}
+    virtual void PianoRollRefreshNotes(const CMidiData& /*data*/, const CNoteArea& /*area*/) {}
+    virtual void PianoRollRefreshEvents(const CMidiData& /*data*/, const CTimeRange& /*range*/) {}
+    virtual void PianoRollRefreshVelocities(const CMidiData& /*data*/, uint8_t /*status*/,
+                                            const CTimeRange& /*range*/)
+    {}
+    virtual void PianoRollLengthChanged(const CMidiData& /*data*/) {}
+    virtual void PianoRollSelectNotes(const CMidiData& /*data*/, const CNoteList& /*notes*/,
+                                      const CNoteArea& /*area*/)
+    {}
+    virtual void PianoRollSelectEvents(const CMidiData& /*data*/, const CEventList& /*events*/,
+                                       const CTimeRange& /*range*/)
+    {}
+    // The phrase's or clip's name or colour changed (title and drawing).
+    virtual void PianoRollDataChanged(const CMidiData& /*data*/) {}
+
+    // The bank window of one bank, when it is open: a phrase's entry was inserted, removed or
+    // changed (name, colour, properties) at an index; the bank was renamed.
+    virtual void BankPhraseInserted(const CPhraseBank& /*bank*/, int /*index*/) {}
+    virtual void BankPhraseRemoved(const CPhraseBank& /*bank*/, int /*index*/) {}
+    virtual void BankPhraseChanged(const CPhraseBank& /*bank*/, int /*index*/) {}
+    virtual void BankRenamed(const CPhraseBank& /*bank*/) {}
+
+    // The project tree's phrase-bank items: inserted, removed or moved (indices as for tracks).
+    virtual void TreeBankInserted(int /*index*/) {}
+    virtual void TreeBankRemoved(int /*index*/) {}
+    virtual void TreeBankMoved(int /*from*/, int /*to*/) {}
+
+    // What shows phrases across the project: the tracks window (phrase outputs to tracks) and
+    // the mixer.
+    virtual void RedrawTracksAndMixer() {}
+
     // The project became (or stopped being) the active one.
     virtual void ActiveChanged(bool active) = 0;
     // The loop switch or a loop point changed; the transport shows them while the project is
     // active.
     virtual void TransportChanged() {}
+
+    // The tracks window's view, as clip operations drive it. Begin and end update bracket a run
+    // of calls so that the view is laid out and redrawn once; brackets may nest.
+    virtual void TracksBeginUpdate() {}
+    virtual void TracksEndUpdate() {}
+    // Empties the view's clip selection.
+    virtual void TracksClearSelection() {}
+    // Adds the clip to the selection and gives the view the focus.
+    virtual void TracksSelectClip(const CClip&) {}
+    // A clip was placed on the track at trackIndex; the view lays out again and redraws when
+    // the clip's span is in sight.
+    virtual void TracksClipInserted(int32_t /*trackIndex*/, const CClip&) {}
+    // A clip left the model: the view drops it from its selection and lists.
+    virtual void TracksClipRemoved(const CClip&) {}
+    // The view's entry of removed now shows placed, on the track at trackIndex.
+    virtual void TracksClipReplaced(const CClip& /*removed*/, int32_t /*trackIndex*/,
+                                    const CClip& /*placed*/)
+    {}
+    // The clip's span, colour or name changed: its entry is drawn again.
+    virtual void TracksClipChanged(const CClip&) {}
+    // The piano roll of from, if open, edits to from now on (to took over from's identity).
+    virtual void MovePianoRoll(const CMidiData& /*from*/, CMidiData& /*to*/) {}
 
     // Saved layout. HasSavedWindow tells whether a window of that kind (and target: the object id
     // of a piano roll, the bank index of a bank window) is open; OpenSavedWindow re-creates one

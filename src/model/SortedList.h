@@ -9,6 +9,7 @@
 #include <iterator>
 #include <new>
 #include <stdexcept>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -114,31 +115,45 @@ public:
         if (index >= 0) m_items.erase(m_items.begin() + index);
         return index;
     }
-    // Removes as many copies of each element as other holds, the last copies first.
-    void RemoveAllOf(const CSortedList& other)
+    // Removes as many copies of each element as other holds, the last copies first; returns how
+    // many were removed. Linear in both lists, also within long runs of equal times.
+    int RemoveAllOf(const CSortedList& other)
     {
+        if (other.m_items.empty() || m_items.empty()) return 0;
         // Marks live beside the elements, so an element that happens to equal the empty value
         // is never mistaken for one already removed.
         std::vector<char> gone(m_items.size(), 0);
-        bool any = false;
-        for (auto src = other.m_items.rbegin(); src != other.m_items.rend(); ++src) {
-            auto [first, last] = EqualTimeRange((*src).*Time);
-            for (auto it = last; it != first;) {
-                --it;
-                const size_t k = static_cast<size_t>(it - m_items.begin());
-                if (!gone[k] && *it == *src) {
-                    gone[k] = 1;
-                    any = true;
-                    break;
-                }
-            }
+        int removed = 0;
+        size_t from = 0;
+        const size_t otherCount = other.m_items.size();
+        for (size_t b = 0; b < otherCount;) {
+            const tick t = other.m_items[b].*Time;
+            size_t e = b + 1;
+            while (e < otherCount && other.m_items[e].*Time == t)
+                ++e;
+            const auto first = std::lower_bound(m_items.begin() + static_cast<ptrdiff_t>(from),
+                                                m_items.end(), t, TimeLess{});
+            const auto last = std::upper_bound(first, m_items.end(), t, TimeLess{});
+            from = static_cast<size_t>(last - m_items.begin());
+            removed += MarkRun(other.m_items.begin() + static_cast<ptrdiff_t>(b),
+                               other.m_items.begin() + static_cast<ptrdiff_t>(e),
+                               static_cast<size_t>(first - m_items.begin()), from, gone);
+            b = e;
         }
-        if (!any) return;
+        if (removed == 0) return 0;
         size_t kept = 0;
         for (size_t k = 0; k < m_items.size(); ++k) {
             if (!gone[k]) m_items[kept++] = m_items[k];
         }
         m_items.resize(kept);
+        return removed;
+    }
+    // Replaces the content by items put in time order (stable: equal times keep their order).
+    void Assign(std::vector<T> items)
+    {
+        std::stable_sort(items.begin(), items.end(),
+                         [](const T& a, const T& b) { return a.*Time < b.*Time; });
+        m_items.swap(items);
     }
     // Merges other in by time; on equal times this list's elements come first.
     void MergeFrom(const CSortedList& other)
@@ -199,6 +214,52 @@ protected:
     std::vector<T> m_items;
 
 private:
+    struct TimeLess {
+        bool operator()(const T& x, tick value) const { return x.*Time < value; }
+        bool operator()(tick value, const T& x) const { return value < x.*Time; }
+    };
+    // Marks, within this list's run [first, last) of one time, the last still unmarked copy of
+    // each element of the other list's run [src, srcEnd) of that time. Returns the number marked.
+    int MarkRun(const_iterator src, const_iterator srcEnd, size_t first, size_t last,
+                std::vector<char>& gone) const
+    {
+        if (first == last) return 0;
+        const size_t wanted = static_cast<size_t>(srcEnd - src);
+        int marked = 0;
+        if (wanted * (last - first) <= kShortRunWork) {
+            for (auto it = srcEnd; it != src;) {
+                --it;
+                for (size_t k = last; k > first; --k) {
+                    if (!gone[k - 1] && m_items[k - 1] == *it) {
+                        gone[k - 1] = 1;
+                        ++marked;
+                        break;
+                    }
+                }
+            }
+            return marked;
+        }
+        // Long runs (a chord of many notes, a burst of events): count what is wanted of each
+        // value, then take the last copies in one backward walk.
+        std::unordered_map<T, size_t, Hasher> counts;
+        counts.reserve(wanted);
+        for (auto it = src; it != srcEnd; ++it)
+            ++counts[*it];
+        for (size_t k = last; k > first; --k) {
+            auto found = counts.find(m_items[k - 1]);
+            if (found == counts.end() || found->second == 0) continue;
+            --found->second;
+            gone[k - 1] = 1;
+            ++marked;
+        }
+        return marked;
+    }
+    struct Hasher {
+        size_t operator()(const T& item) const { return HashOf(item); }
+    };
+    // Above this many comparisons a run is matched through a hash table instead.
+    static constexpr size_t kShortRunWork = 64;
+
     // Index after every element with time <= t; appending in time order needs no search.
     int InsertionIndex(tick t) const
     {
@@ -210,11 +271,7 @@ private:
     // The run of elements whose time is t.
     std::pair<const_iterator, const_iterator> EqualTimeRange(tick t) const
     {
-        struct Less {
-            bool operator()(const T& x, tick value) const { return x.*Time < value; }
-            bool operator()(tick value, const T& x) const { return value < x.*Time; }
-        };
-        return std::equal_range(m_items.begin(), m_items.end(), t, Less{});
+        return std::equal_range(m_items.begin(), m_items.end(), t, TimeLess{});
     }
     // Counts are ints throughout the model; refuse to grow past what an int can index.
     void EnsureRoom(size_t extra) const

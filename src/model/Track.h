@@ -29,11 +29,17 @@ public:
     // Borrowed; throws CInvalidArgument when index is out of range.
     CClip& GetClipAt(int32_t index);
     const CClip& GetClipAt(int32_t index) const;
-    // Position of the clip on this track, -1 when the track does not hold it.
+    // Position of the clip on this track, -1 when the track does not hold it. A binary search
+    // over the starts, then the run of equal starts.
     int32_t IndexOfClip(const CClip* clip) const;
     // The clip with start <= t < end; where clips overlap, the one that starts first. Null if none.
+    // Logarithmic in the clip count plus the clips that start within the longest clip's length
+    // before t.
     CClip* ClipAt(tick t);
     const CClip* ClipAt(tick t) const;
+
+    // The clips are kept in start order: every insert below either finds the place by start or
+    // (InsertClipAt, InsertClipsAt) puts clips back exactly where a removal took them from.
 
     // Takes ownership and inserts after every clip that starts at or before the clip's start;
     // returns its index. Throws CInvalidArgument for a null clip.
@@ -41,17 +47,36 @@ public:
     // As AddClip for a track whose clips are in start order (one being built by a reader): a
     // clip starting at or after the last one is appended without a search. Returns its index.
     int32_t AddClipInOrder(std::unique_ptr<CClip> clip);
-    // Takes ownership and inserts at index 0..count without regard to order (undo puts a clip
-    // back where it was). Throws CInvalidArgument on a bad index or a null clip.
+    // Adds many clips in one merge: the result is the same as AddClip of each in the given
+    // order. Returns the final index of each clip, in the given order. Throws CInvalidArgument
+    // for a null clip (nothing is added then).
+    std::vector<int32_t> AddClips(std::vector<std::unique_ptr<CClip>> clips);
+    // Takes ownership and inserts at index 0..count (undo puts a clip back where it was). Throws
+    // CInvalidArgument on a bad index or a null clip.
     void InsertClipAt(int32_t index, std::unique_ptr<CClip> clip);
     // Hands the clip at index to the caller; throws CInvalidArgument when out of range.
     std::unique_ptr<CClip> RemoveClipAt(int32_t index);
     // Hands the clip to the caller with its former index; index -1 and null when not on this track.
     std::pair<int32_t, std::unique_ptr<CClip>> RemoveClip(const CClip* clip);
 
-    // End of the last clip in song ticks (0 without clips), as of the last insert or remove.
+    // A clip taken out of a track together with the index it had.
+    struct CRemovedClip {
+        int32_t index = -1;
+        std::unique_ptr<CClip> clip;
+    };
+    // Takes all the given clips out in one pass. Returns them in track order, each with the index
+    // it had before the call. When one of them is not on this track (or one is given twice),
+    // nothing is removed and the result is empty.
+    std::vector<CRemovedClip> RemoveClips(const std::vector<const CClip*>& clips);
+    // Puts clips back where RemoveClips took them from: removed holds distinct indices that refer
+    // to the track as it was before that removal. Throws CInvalidArgument (nothing inserted) when
+    // an index cannot be honoured or a clip is null.
+    void InsertClipsAt(std::vector<CRemovedClip> removed);
+
+    // End of the last clip in song ticks (0 without clips). Kept exact across inserts and
+    // removes even after a clip shrank in place; after changing a clip's start or length in
+    // place call RecomputeEnd, which also refreshes what ClipAt relies on.
     tick GetEnd() const { return m_end; }
-    // Recomputes the end after a clip on the track changed its start or length in place.
     void RecomputeEnd();
 
     // Track identity within the project; -1 until the project gives it one.
@@ -126,12 +151,26 @@ public:
     void SetProperty2Value(int32_t value) { m_property2Value = value; }
 
 private:
+    // Index of the first clip whose start is greater than t.
+    int32_t UpperBound(tick t) const;
+    // Index of the first clip whose start is t or later.
+    int32_t LowerBound(tick t) const;
+    // Bookkeeping after an insert or a removal.
+    void Added(const CClip& clip);
+    void Removed(const CClip* clip);
+    bool EndIsStale() const { return m_endClip != nullptr && m_endClip->GetEnd() != m_end; }
+
     std::vector<std::unique_ptr<CClip>> m_clips;
     int32_t m_id = -1;
     int32_t m_playerSlot = -1;
     int32_t m_runtimeWord = 0;
     std::string m_name = kDefaultName;
     tick m_end = 0;
+    // The clip whose end m_end is (null when m_end is 0 without a clip); a different end of it
+    // means it changed in place and m_end must be recomputed.
+    const CClip* m_endClip = nullptr;
+    // At least the longest clip's length: ClipAt looks back that far for a covering clip.
+    tick m_maxLength = 0;
     uint32_t m_colour = 0;
     CNodeAddress m_output{CNodeAddress::kKindOutputPort, 0};
     uint8_t m_outputChannel = 0;

@@ -6,6 +6,7 @@
 #include "model/Phrase.h"
 #include "model/Track.h"
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <vector>
@@ -117,6 +118,32 @@ TEST(EngineMailboxTest, SlotTablesReuseTheFirstEmptyEntry)
     EXPECT_EQ(a.GetPlayerSlot(), -1);
     EXPECT_EQ(d.GetPlayerSlot(), -1);
     EXPECT_EQ(tracks.GetCount(), 0);
+    EXPECT_EQ(tracks.Register(c), 0);
+}
+
+// Against a plain first-empty scan, over random registrations and releases (the table keeps a
+// hint of the lowest free entry so that registering many clips stays linear).
+TEST(EngineMailboxTest, SlotTablesTakeTheLowestEmptyEntryAfterAnyRelease)
+{
+    CEngineMailbox mailbox;
+    auto& clips = mailbox.Clips();
+    std::vector<CClip> objects(40);
+    std::vector<CClip*> model; // entry i -> object, as a plain scan would keep it
+    std::mt19937 random(5);
+    for (int step = 0; step < 2000; ++step) {
+        CClip& clip = objects[random() % objects.size()];
+        if (clip.GetPlayerSlot() < 0) {
+            const auto free = std::find(model.begin(), model.end(), nullptr);
+            const auto expected = static_cast<int32_t>(free - model.begin());
+            if (free == model.end()) model.push_back(nullptr);
+            model[static_cast<std::size_t>(expected)] = &clip;
+            ASSERT_EQ(clips.Register(clip), expected);
+        } else {
+            model[static_cast<std::size_t>(clip.GetPlayerSlot())] = nullptr;
+            clips.Unregister(clip);
+        }
+    }
+    clips.Clear();
 }
 
 TEST(UiEventQueueTest, DrainsInArrivalOrderAndRefusesWhenFull)

@@ -45,6 +45,22 @@ public:
         m_log.push_back("RemoveTrack(" + track.GetName() + ")");
         Release(track);
     }
+    void AddClip(CClip& clip, CTrack& track) override
+    {
+        m_log.push_back("AddClip(" + clip.GetName() + "," + track.GetName() + ")");
+        clip.SetPlayerSlot(m_nextSlot++);
+    }
+    void RemoveClip(CClip& clip) override
+    {
+        m_log.push_back("RemoveClip(" + clip.GetName() + ")");
+        clip.SetPlayerSlot(-1);
+    }
+    bool CommitRecordedClip(CClip& clip, CTrack& track) override
+    {
+        m_log.push_back("CommitRecordedClip(" + clip.GetName() + "," + track.GetName() + ")");
+        clip.SetPlayerSlot(m_nextSlot++);
+        return true;
+    }
     bool SetTrackProperty(CTrack& track, int32_t number, int64_t value) override
     {
         m_log.push_back("SetTrackProperty(" + track.GetName() + "," + std::to_string(number) + "," +

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <vector>
 
 #include "model/Errors.h"
@@ -205,4 +206,48 @@ TEST(NoteList, ExtentsOfEmptyAndFilledLists)
     EXPECT_EQ(b.m_end, 500);
     EXPECT_EQ(b.m_lowPitch, 40);
     EXPECT_EQ(b.m_highPitch, 91);
+}
+
+// Large chords (long runs of one start) take the sorted path; it must give what removing each
+// copy from the end one by one gives.
+TEST(NoteList, RemoveAllOfOnLongRunsMatchesRemovingOneByOne)
+{
+    std::mt19937 random(11);
+    for (int round = 0; round < 50; ++round) {
+        std::vector<CNote> items;
+        const int count = 20 + static_cast<int>(random() % 200);
+        for (int i = 0; i < count; ++i) {
+            const tick start = static_cast<tick>(random() % 3) * 96;
+            items.push_back(N(start, start + 10, static_cast<int>(random() % 6)));
+        }
+        std::stable_sort(items.begin(), items.end(),
+                         [](const CNote& a, const CNote& b) { return a.m_start < b.m_start; });
+        std::vector<CNote> removals;
+        for (int i = 0; i < count / 2; ++i) {
+            const tick start = static_cast<tick>(random() % 4) * 96;
+            removals.push_back(N(start, start + 10, static_cast<int>(random() % 7)));
+        }
+        std::stable_sort(removals.begin(), removals.end(),
+                         [](const CNote& a, const CNote& b) { return a.m_start < b.m_start; });
+        std::vector<bool> gone(items.size(), false);
+        for (auto r = removals.rbegin(); r != removals.rend(); ++r) {
+            for (std::size_t k = items.size(); k-- > 0;) {
+                if (!gone[k] && items[k] == *r) {
+                    gone[k] = true;
+                    break;
+                }
+            }
+        }
+        std::vector<CNote> expected;
+        for (std::size_t k = 0; k < items.size(); ++k)
+            if (!gone[k]) expected.push_back(items[k]);
+        CNoteList list;
+        for (const CNote& note : items)
+            list.Append(note);
+        CNoteList other;
+        for (const CNote& note : removals)
+            other.Append(note);
+        list.RemoveAllOf(other);
+        EXPECT_EQ(Items(list), expected);
+    }
 }

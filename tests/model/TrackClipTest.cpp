@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
+#include <random>
+#include <string>
 #include <utility>
+#include <vector>
 
 static CNote Note(tick start, tick end)
 {
@@ -218,11 +222,15 @@ TEST(Track, ClipAtTreatsEndsAsExclusiveAndPrefersTheEarlierClip)
     EXPECT_EQ(track.ClipAt(100)->GetName(), "b");
     EXPECT_EQ(track.ClipAt(200), nullptr);
 
-    // Overlap, with the later clip put first by index: the earlier start still wins.
-    track.InsertClipAt(0, MakeClip(150, 300, "late"));
-    track.InsertClipAt(3, MakeClip(120, 300, "early"));
+    // Overlap: the earlier start wins, however far back it lies.
+    track.AddClip(MakeClip(150, 300, "late"));
+    track.AddClip(MakeClip(120, 300, "early"));
     EXPECT_EQ(track.ClipAt(160)->GetName(), "b");
     EXPECT_EQ(track.ClipAt(250)->GetName(), "early");
+    track.AddClip(MakeClip(0, 1000, "long"));
+    EXPECT_EQ(track.ClipAt(50)->GetName(), "a");
+    EXPECT_EQ(track.ClipAt(250)->GetName(), "long");
+    EXPECT_EQ(track.ClipAt(999)->GetName(), "long");
 }
 
 TEST(TrackList, IndexesAndSongEnd)
@@ -313,7 +321,7 @@ TEST(TrackProperties, UnknownNumbersAndUnfitValuesChangeNothing)
 
 TEST(Track, AddClipInOrderKeepsTheOrderAddClipWouldGive)
 {
-    const std::vector<std::pair<tick, tick>> spans = {{0, 96}, {96, 500}, {96, 120}, {50, 60},
+    const std::vector<std::pair<tick, tick>> spans = {{0, 96},    {96, 500},  {96, 120}, {50, 60},
                                                       {400, 410}, {400, 900}, {10, 20}};
     CTrack inOrder;
     CTrack sorted;
@@ -330,4 +338,98 @@ TEST(Track, AddClipInOrderKeepsTheOrderAddClipWouldGive)
     EXPECT_EQ(inOrder.GetEnd(), 900);
     EXPECT_EQ(sorted.GetEnd(), 900);
     EXPECT_THROW(inOrder.AddClipInOrder(nullptr), CInvalidArgument);
+}
+
+TEST(Track, EndStaysExactAfterAClipShrankInPlace)
+{
+    CTrack track;
+    auto longClip = MakeClip(0, 1000);
+    CClip& shrinking = *longClip;
+    track.AddClip(std::move(longClip));
+    // The engine shortens a clip in place; the track is not told.
+    shrinking.SetLength(100);
+    track.AddClip(MakeClip(0, 50));
+    EXPECT_EQ(track.GetEnd(), 100);
+    track.InsertClipAt(0, MakeClip(10, 60));
+    EXPECT_EQ(track.GetEnd(), 100);
+    shrinking.SetLength(40);
+    track.RemoveClipAt(track.GetClipCount() - 1);
+    EXPECT_EQ(track.GetEnd(), 60);
+}
+
+// Random tracks: the batch insert, the batch removal and the look-ups agree with the one-by-one
+// operations and with a plain scan.
+TEST(Track, BatchInsertAndRemovalMatchSingleStepsAndLookUpsMatchAScan)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        CTrack batch;
+        CTrack single;
+        const int existing = static_cast<int>(random() % 12);
+        for (int i = 0; i < existing; ++i) {
+            const tick start = static_cast<tick>(random() % 8) * 50;
+            const tick length = 1 + static_cast<tick>(random() % 400);
+            batch.AddClip(MakeClip(start, start + length, "old"));
+            single.AddClip(MakeClip(start, start + length, "old"));
+        }
+        std::vector<std::unique_ptr<CClip>> added;
+        const int count = 1 + static_cast<int>(random() % 10);
+        for (int i = 0; i < count; ++i) {
+            const tick start = static_cast<tick>(random() % 8) * 50;
+            const std::string name = "new" + std::to_string(i);
+            added.push_back(
+                MakeClip(start, start + 1 + static_cast<tick>(random() % 300), name.c_str()));
+            single.AddClip(std::make_unique<CClip>(*added.back()));
+        }
+        std::vector<CClip*> placed;
+        for (const auto& clip : added)
+            placed.push_back(clip.get());
+        const std::vector<int32_t> indices = batch.AddClips(std::move(added));
+        ASSERT_EQ(batch.GetClipCount(), single.GetClipCount());
+        for (int32_t i = 0; i < batch.GetClipCount(); ++i) {
+            EXPECT_EQ(batch.GetClipAt(i).GetStart(), single.GetClipAt(i).GetStart());
+            EXPECT_EQ(batch.GetClipAt(i).GetName(), single.GetClipAt(i).GetName());
+        }
+        for (std::size_t i = 0; i < placed.size(); ++i)
+            EXPECT_EQ(&batch.GetClipAt(indices[i]), placed[i]);
+        EXPECT_EQ(batch.GetEnd(), single.GetEnd());
+
+        for (tick t = -10; t < 800; t += 7) {
+            const CClip* expected = nullptr;
+            for (int32_t i = 0; i < batch.GetClipCount() && !expected; ++i) {
+                const CClip& clip = batch.GetClipAt(i);
+                if (clip.GetStart() <= t && t < clip.GetEnd()) expected = &clip;
+            }
+            EXPECT_EQ(batch.ClipAt(t), expected) << "t=" << t;
+        }
+
+        // Remove a random subset in one pass and put it back: the same track again.
+        std::vector<const CClip*> before;
+        std::vector<const CClip*> chosen;
+        for (int32_t i = 0; i < batch.GetClipCount(); ++i) {
+            before.push_back(&batch.GetClipAt(i));
+            if (random() % 2) chosen.push_back(&batch.GetClipAt(i));
+        }
+        std::shuffle(chosen.begin(), chosen.end(), random);
+        const tick end = batch.GetEnd();
+        std::vector<CTrack::CRemovedClip> removed = batch.RemoveClips(chosen);
+        ASSERT_EQ(removed.size(), chosen.size());
+        for (const auto& entry : removed)
+            EXPECT_EQ(batch.IndexOfClip(entry.clip.get()), -1);
+        batch.InsertClipsAt(std::move(removed));
+        for (std::size_t i = 0; i < before.size(); ++i)
+            EXPECT_EQ(batch.IndexOfClip(before[i]), static_cast<int32_t>(i));
+        EXPECT_EQ(batch.GetEnd(), end);
+    }
+}
+
+TEST(Track, BatchRemovalOfAClipNotOnTheTrackChangesNothing)
+{
+    CTrack track;
+    track.AddClip(MakeClip(0, 10));
+    const CClip* onTrack = &track.GetClipAt(0);
+    CClip stranger(0, 10, "", 0);
+    EXPECT_TRUE(track.RemoveClips({onTrack, &stranger}).empty());
+    EXPECT_TRUE(track.RemoveClips({onTrack, onTrack}).empty());
+    EXPECT_EQ(track.GetClipCount(), 1);
 }
