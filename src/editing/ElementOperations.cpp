@@ -125,8 +125,7 @@ int CEventTraits::Remove(CMidiEngineProxy& proxy, CMidiData& data, const Item& e
 {
     return proxy.RemoveEvent(data, event);
 }
-int CEventTraits::Change(CMidiEngineProxy& proxy, CMidiData& data, const Item& from,
-                         const Item& to)
+int CEventTraits::Change(CMidiEngineProxy& proxy, CMidiData& data, const Item& from, const Item& to)
 {
     return proxy.ChangeEvent(data, from, to);
 }
@@ -193,14 +192,16 @@ template <class TTraits> void COpElement<TTraits>::Show(CProjectDoc& doc, bool d
 {
     CProjectWindows& windows = doc.GetWindows();
     windows.PianoRollBeginUpdate(m_container);
-    if (m_step != EElementStep::Insert) TTraits::Refresh(windows, m_container, TTraits::SpotOf(m_old));
-    if (m_step != EElementStep::Delete) TTraits::Refresh(windows, m_container, TTraits::SpotOf(m_new));
+    if (m_step != EElementStep::Insert)
+        TTraits::Refresh(windows, m_container, TTraits::SpotOf(m_old));
+    if (m_step != EElementStep::Delete)
+        TTraits::Refresh(windows, m_container, TTraits::SpotOf(m_new));
     if (m_description.m_lane != 0) {
         const CTimeRange oldTime = TTraits::TimeOf(TTraits::SpotOf(m_old));
         const CTimeRange newTime = TTraits::TimeOf(TTraits::SpotOf(m_new));
-        windows.PianoRollRefreshVelocities(m_container, m_description.m_lane,
-                                           {std::min(oldTime.m_from, newTime.m_from),
-                                            std::max(oldTime.m_to, newTime.m_to)});
+        windows.PianoRollRefreshVelocities(
+            m_container, m_description.m_lane,
+            {std::min(oldTime.m_from, newTime.m_from), std::max(oldTime.m_to, newTime.m_to)});
     }
     // The record the step leaves in place is selected; a step that leaves none empties the
     // selection.
@@ -384,8 +385,8 @@ template <class TTraits>
 bool COpElements<TTraits>::AppendNext(COperationHistory&, COperation& newOp)
 {
     auto* next = dynamic_cast<COpElements*>(&newOp);
-    if (next == nullptr || &next->m_container != &m_container ||
-        !(next->m_oldArea == m_newArea) || !next->m_old.SameAs(m_new))
+    if (next == nullptr || &next->m_container != &m_container || !(next->m_oldArea == m_newArea) ||
+        !next->m_old.SameAs(m_new))
         return false;
     // The history deletes the new operation next; its sets are no longer needed there.
     m_new = std::move(next->m_new);

@@ -140,8 +140,8 @@ public:
 
     // container: borrowed from the project. oldSet and newSet in time order; oldSet must be held
     // by the container.
-    COpElements(const COpDescription& description, CMidiData& container, List oldSet,
-                List newSet, const Area& oldArea, const Area& newArea);
+    COpElements(const COpDescription& description, CMidiData& container, List oldSet, List newSet,
+                const Area& oldArea, const Area& newArea);
 
     std::string GetName() const override { return m_name; }
     int GetTypeId() const override { return m_description.m_typeId; }

@@ -108,8 +108,8 @@ TEST_F(NoteOperationsTest, AddedSetsGrowTheContainerOnlyAsTheOptionAndTheOpenEnd
     EXPECT_TRUE(b->GetEvents().SameAs(Events({Cc(383, 1)})));
     EXPECT_EQ(b->GetLength(), 384);
     manager.GetOptions().m_autoExtendSequence = CAppOptions::kAlways;
-    ASSERT_TRUE(Execute(std::make_unique<COpEventsPaste>(*b, Events({Cc(500, 3)}),
-                                                         CTimeRange{500, 501}, Ask())));
+    ASSERT_TRUE(Execute(
+        std::make_unique<COpEventsPaste>(*b, Events({Cc(500, 3)}), CTimeRange{500, 501}, Ask())));
     EXPECT_EQ(b->GetLength(), 501);
 }
 
@@ -211,9 +211,9 @@ TEST_F(NoteOperationsTest, CutMoveAndCopyCarryNotesAndEventsBetweenPhrases)
     EXPECT_TRUE(a->GetNotes().SameAs(Notes({N(0, 96), N(192, 288, 64)})));
 
     manager.GetOptions().m_autoExtendSequence = CAppOptions::kAlways;
-    ASSERT_TRUE(Execute(std::make_unique<COpNotesMove>(
-        *a, Notes({N(0, 96)}), kArea, *b, Notes({N(400, 496, 70)}), CNoteArea{400, 70, 496, 71},
-        Ask())));
+    ASSERT_TRUE(Execute(std::make_unique<COpNotesMove>(*a, Notes({N(0, 96)}), kArea, *b,
+                                                       Notes({N(400, 496, 70)}),
+                                                       CNoteArea{400, 70, 496, 71}, Ask())));
     EXPECT_TRUE(a->GetNotes().SameAs(Notes({N(192, 288, 64)})));
     EXPECT_TRUE(b->GetNotes().SameAs(Notes({N(400, 496, 70)})));
     EXPECT_EQ(b->GetLength(), 496);
