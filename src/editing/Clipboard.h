@@ -82,8 +82,7 @@ private:
 // the selection area (times relative to that owner).
 class CClipboardNotes : public CClipboardPayload {
 public:
-    CClipboardNotes(const std::string& containerName, const CNoteList& notes,
-                    const CNoteArea& area)
+    CClipboardNotes(const std::string& containerName, const CNoteList& notes, const CNoteArea& area)
         : m_containerName(containerName), m_notes(notes), m_area(area)
     {}
     EClipKind GetKind() const override { return EClipKind::Notes; }

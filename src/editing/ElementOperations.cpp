@@ -125,8 +125,7 @@ int CEventTraits::Remove(CMidiEngineProxy& proxy, CMidiData& data, const Item& e
 {
     return proxy.RemoveEvent(data, event);
 }
-int CEventTraits::Change(CMidiEngineProxy& proxy, CMidiData& data, const Item& from,
-                         const Item& to)
+int CEventTraits::Change(CMidiEngineProxy& proxy, CMidiData& data, const Item& from, const Item& to)
 {
     return proxy.ChangeEvent(data, from, to);
 }
@@ -193,14 +192,16 @@ template <class TTraits> void COpElement<TTraits>::Show(CProjectDoc& doc, bool d
 {
     CProjectWindows& windows = doc.GetWindows();
     windows.PianoRollBeginUpdate(m_container);
-    if (m_step != EElementStep::Insert) TTraits::Refresh(windows, m_container, TTraits::SpotOf(m_old));
-    if (m_step != EElementStep::Delete) TTraits::Refresh(windows, m_container, TTraits::SpotOf(m_new));
+    if (m_step != EElementStep::Insert)
+        TTraits::Refresh(windows, m_container, TTraits::SpotOf(m_old));
+    if (m_step != EElementStep::Delete)
+        TTraits::Refresh(windows, m_container, TTraits::SpotOf(m_new));
     if (m_description.m_lane != 0) {
         const CTimeRange oldTime = TTraits::TimeOf(TTraits::SpotOf(m_old));
         const CTimeRange newTime = TTraits::TimeOf(TTraits::SpotOf(m_new));
-        windows.PianoRollRefreshVelocities(m_container, m_description.m_lane,
-                                           {std::min(oldTime.m_from, newTime.m_from),
-                                            std::max(oldTime.m_to, newTime.m_to)});
+        windows.PianoRollRefreshVelocities(
+            m_container, m_description.m_lane,
+            {std::min(oldTime.m_from, newTime.m_from), std::max(oldTime.m_to, newTime.m_to)});
     }
     // The record the step leaves in place is selected; a step that leaves none empties the
     // selection.
@@ -282,10 +283,10 @@ template <class TTraits> void COpElements<TTraits>::FitNewSet(const FAskOption& 
 
 template <class TTraits>
 bool COpElements<TTraits>::Build(const List& current, const List& remove, const List& add,
-                                 List& out)
+                                 List& out, std::vector<int>* removedAt)
 {
     out = current;
-    if (out.RemoveAllOf(remove) != remove.GetCount()) return false;
+    if (out.RemoveAllOf(remove, removedAt) != remove.GetCount()) return false;
     out.MergeFrom(add);
     return true;
 }
@@ -293,8 +294,15 @@ bool COpElements<TTraits>::Build(const List& current, const List& remove, const 
 template <class TTraits> bool COpElements<TTraits>::Do(CProjectDoc& doc)
 {
     if (m_old.SameAs(m_new)) return false;
+    const List& current = TTraits::ListOf(m_container);
     List built;
-    if (!Build(TTraits::ListOf(m_container), m_old, m_new, built)) return false;
+    if (!Build(current, m_old, m_new, built, &m_oldAt)) return false;
+    // The old set in the container's own order, to go back where it stood.
+    List inPlace;
+    inPlace.Reserve(static_cast<int>(m_oldAt.size()));
+    for (int index : m_oldAt)
+        inPlace.Append(current[index]);
+    m_old = std::move(inPlace);
     CMidiEngineProxy& proxy = doc.GetEngineProxy();
     m_keptLength = m_container.GetLength();
     const tick needed = std::max(TTraits::AreaEnd(m_newArea), TTraits::EndOf(m_new));
@@ -317,8 +325,13 @@ template <class TTraits> void COpElements<TTraits>::SwapLength(CMidiEngineProxy&
 template <class TTraits> void COpElements<TTraits>::UndoApply(CProjectDoc& doc)
 {
     CMidiEngineProxy& proxy = doc.GetEngineProxy();
-    List built;
-    if (Build(TTraits::ListOf(m_container), m_new, m_old, built))
+    const List& current = TTraits::ListOf(m_container);
+    List built = current;
+    // Normally the old set goes back exactly where it stood; should the list have changed
+    // behind the history's back, it is merged in by time instead.
+    const bool restored =
+        built.RemoveAllOf(m_new) == m_new.GetCount() && built.RestoreAt(m_oldAt, m_old);
+    if (restored || Build(current, m_new, m_old, built))
         TTraits::Replace(proxy, m_container, built);
     SwapLength(proxy);
 }
@@ -328,7 +341,7 @@ template <class TTraits> void COpElements<TTraits>::RedoApply(CProjectDoc& doc)
     CMidiEngineProxy& proxy = doc.GetEngineProxy();
     SwapLength(proxy);
     List built;
-    if (Build(TTraits::ListOf(m_container), m_old, m_new, built))
+    if (Build(TTraits::ListOf(m_container), m_old, m_new, built, &m_oldAt))
         TTraits::Replace(proxy, m_container, built);
 }
 
@@ -384,8 +397,8 @@ template <class TTraits>
 bool COpElements<TTraits>::AppendNext(COperationHistory&, COperation& newOp)
 {
     auto* next = dynamic_cast<COpElements*>(&newOp);
-    if (next == nullptr || &next->m_container != &m_container ||
-        !(next->m_oldArea == m_newArea) || !next->m_old.SameAs(m_new))
+    if (next == nullptr || &next->m_container != &m_container || !(next->m_oldArea == m_newArea) ||
+        !next->m_old.SameAs(m_new))
         return false;
     // The history deletes the new operation next; its sets are no longer needed there.
     m_new = std::move(next->m_new);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "editing/OperationProject.h"
 #include "model/AppOptions.h"
@@ -140,8 +141,8 @@ public:
 
     // container: borrowed from the project. oldSet and newSet in time order; oldSet must be held
     // by the container.
-    COpElements(const COpDescription& description, CMidiData& container, List oldSet,
-                List newSet, const Area& oldArea, const Area& newArea);
+    COpElements(const COpDescription& description, CMidiData& container, List oldSet, List newSet,
+                const Area& oldArea, const Area& newArea);
 
     std::string GetName() const override { return m_name; }
     int GetTypeId() const override { return m_description.m_typeId; }
@@ -174,7 +175,9 @@ protected:
 
 private:
     // out = current less `remove`, merged with `add`; false when current lacks some of remove.
-    static bool Build(const List& current, const List& remove, const List& add, List& out);
+    // removedAt receives the indices the removed elements had in current.
+    static bool Build(const List& current, const List& remove, const List& add, List& out,
+                      std::vector<int>* removedAt = nullptr);
     // Sets the length kept for undo or redo and keeps the one it replaces.
     void SwapLength(CMidiEngineProxy& proxy);
     void Show(CProjectDoc& doc, bool done);
@@ -186,6 +189,9 @@ private:
     List m_new;
     Area m_oldArea;
     Area m_newArea;
+    // Where the old set stood in the container, so that undo puts it back in its former order
+    // among equal times.
+    std::vector<int> m_oldAt;
     tick m_keptLength = 0;
     bool m_lengthChanged = false; // by the last Apply step
 };

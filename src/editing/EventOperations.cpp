@@ -14,17 +14,16 @@ std::pair<CEventList, CTimeRange> Placed(const CEventList& events, const CTimeRa
 
 } // namespace
 
-COpEventsMove::COpEventsMove(CMidiData& source, const CEventList& events,
-                             const CTimeRange& range, CMidiData& target, tick targetTime,
-                             const FAskOption& ask)
+COpEventsMove::COpEventsMove(CMidiData& source, const CEventList& events, const CTimeRange& range,
+                             CMidiData& target, tick targetTime, const FAskOption& ask)
 {
     auto [placed, placedRange] = Placed(events, range, targetTime);
     Add(std::make_unique<COpEventsDelete>(source, events, range));
     Add(std::make_unique<COpEventsCreate>(target, std::move(placed), placedRange, ask));
 }
 
-COpEventsCopy::COpEventsCopy(const CEventList& events, const CTimeRange& range,
-                             CMidiData& target, tick targetTime, const FAskOption& ask)
+COpEventsCopy::COpEventsCopy(const CEventList& events, const CTimeRange& range, CMidiData& target,
+                             tick targetTime, const FAskOption& ask)
 {
     auto [placed, placedRange] = Placed(events, range, targetTime);
     Add(std::make_unique<COpEventsCreate>(target, std::move(placed), placedRange, ask));

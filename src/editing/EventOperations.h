@@ -56,20 +56,20 @@ public:
 class COpEventsModify : public COpElements<CEventTraits> {
 public:
     static constexpr COpDescription kDescription = {405, "Modify Events", 0, 0};
-    COpEventsModify(CMidiData& container, CEventList oldSet, CEventList newSet, const CTimeRange& oldRange,
-        const CTimeRange& newRange)
+    COpEventsModify(CMidiData& container, CEventList oldSet, CEventList newSet,
+                    const CTimeRange& oldRange, const CTimeRange& newRange)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldRange,
-            newRange)
+                      newRange)
     {}
 };
 
 class COpEventsModifyNamed : public COpElements<CEventTraits> {
 public:
     static constexpr COpDescription kDescription = {406, "", 0, 0};
-    COpEventsModifyNamed(const std::string& name, CMidiData& container, CEventList oldSet, CEventList newSet, const CTimeRange& oldRange,
-        const CTimeRange& newRange)
+    COpEventsModifyNamed(const std::string& name, CMidiData& container, CEventList oldSet,
+                         CEventList newSet, const CTimeRange& oldRange, const CTimeRange& newRange)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldRange,
-            newRange)
+                      newRange)
     {
         SetName(name);
     }
@@ -78,7 +78,8 @@ public:
 class COpEventsCreate : public COpElementsAdd<CEventTraits> {
 public:
     static constexpr COpDescription kDescription = {402, "Create Events", 0, 0};
-    COpEventsCreate(CMidiData& container, CEventList newSet, const CTimeRange& range, const FAskOption& ask)
+    COpEventsCreate(CMidiData& container, CEventList newSet, const CTimeRange& range,
+                    const FAskOption& ask)
         : COpElementsAdd(kDescription, container, std::move(newSet), range, ask)
     {}
 };
@@ -86,7 +87,8 @@ public:
 class COpEventsPaste : public COpElementsAdd<CEventTraits> {
 public:
     static constexpr COpDescription kDescription = {410, "Paste Events", 0, 0};
-    COpEventsPaste(CMidiData& container, CEventList newSet, const CTimeRange& range, const FAskOption& ask)
+    COpEventsPaste(CMidiData& container, CEventList newSet, const CTimeRange& range,
+                   const FAskOption& ask)
         : COpElementsAdd(kDescription, container, std::move(newSet), range, ask)
     {}
 };
@@ -110,20 +112,20 @@ public:
 class COpEventsSetStart : public COpElements<CEventTraits> {
 public:
     static constexpr COpDescription kDescription = {407, "Modify Events Start", 407, 0};
-    COpEventsSetStart(CMidiData& container, CEventList oldSet, CEventList newSet, const CTimeRange& oldRange,
-        const CTimeRange& newRange)
+    COpEventsSetStart(CMidiData& container, CEventList oldSet, CEventList newSet,
+                      const CTimeRange& oldRange, const CTimeRange& newRange)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldRange,
-            newRange)
+                      newRange)
     {}
 };
 
 class COpEventsSetValue : public COpElements<CEventTraits> {
 public:
     static constexpr COpDescription kDescription = {408, "Modify Events Value", 408, 0};
-    COpEventsSetValue(CMidiData& container, CEventList oldSet, CEventList newSet, const CTimeRange& oldRange,
-        const CTimeRange& newRange)
+    COpEventsSetValue(CMidiData& container, CEventList oldSet, CEventList newSet,
+                      const CTimeRange& oldRange, const CTimeRange& newRange)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldRange,
-            newRange)
+                      newRange)
     {}
 };
 

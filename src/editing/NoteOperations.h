@@ -117,20 +117,20 @@ public:
 class COpNotesModify : public COpElements<CNoteTraits> {
 public:
     static constexpr COpDescription kDescription = {606, "Modify Notes", 0, 0};
-    COpNotesModify(CMidiData& container, CNoteList oldSet, CNoteList newSet, const CNoteArea& oldArea,
-        const CNoteArea& newArea)
+    COpNotesModify(CMidiData& container, CNoteList oldSet, CNoteList newSet,
+                   const CNoteArea& oldArea, const CNoteArea& newArea)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldArea,
-            newArea)
+                      newArea)
     {}
 };
 
 class COpNotesModifyNamed : public COpElements<CNoteTraits> {
 public:
     static constexpr COpDescription kDescription = {607, "", 0, 0};
-    COpNotesModifyNamed(const std::string& name, CMidiData& container, CNoteList oldSet, CNoteList newSet, const CNoteArea& oldArea,
-        const CNoteArea& newArea)
+    COpNotesModifyNamed(const std::string& name, CMidiData& container, CNoteList oldSet,
+                        CNoteList newSet, const CNoteArea& oldArea, const CNoteArea& newArea)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldArea,
-            newArea)
+                      newArea)
     {
         SetName(name);
     }
@@ -139,7 +139,8 @@ public:
 class COpNotesCreate : public COpElementsAdd<CNoteTraits> {
 public:
     static constexpr COpDescription kDescription = {602, "Create Notes", 0, 0};
-    COpNotesCreate(CMidiData& container, CNoteList newSet, const CNoteArea& area, const FAskOption& ask)
+    COpNotesCreate(CMidiData& container, CNoteList newSet, const CNoteArea& area,
+                   const FAskOption& ask)
         : COpElementsAdd(kDescription, container, std::move(newSet), area, ask)
     {}
 };
@@ -147,7 +148,8 @@ public:
 class COpNotesStepRecord : public COpElementsAdd<CNoteTraits> {
 public:
     static constexpr COpDescription kDescription = {603, "Step Record Notes", 0, 0};
-    COpNotesStepRecord(CMidiData& container, CNoteList newSet, const CNoteArea& area, const FAskOption& ask)
+    COpNotesStepRecord(CMidiData& container, CNoteList newSet, const CNoteArea& area,
+                       const FAskOption& ask)
         : COpElementsAdd(kDescription, container, std::move(newSet), area, ask)
     {}
 };
@@ -155,7 +157,8 @@ public:
 class COpNotesPaste : public COpElementsAdd<CNoteTraits> {
 public:
     static constexpr COpDescription kDescription = {616, "Paste Notes", 0, 0};
-    COpNotesPaste(CMidiData& container, CNoteList newSet, const CNoteArea& area, const FAskOption& ask)
+    COpNotesPaste(CMidiData& container, CNoteList newSet, const CNoteArea& area,
+                  const FAskOption& ask)
         : COpElementsAdd(kDescription, container, std::move(newSet), area, ask)
     {}
 };
@@ -179,90 +182,94 @@ public:
 class COpNotesSetStart : public COpElements<CNoteTraits> {
 public:
     static constexpr COpDescription kDescription = {608, "Modify Note Selection Start", 608, 0};
-    COpNotesSetStart(CMidiData& container, CNoteList oldSet, CNoteList newSet, const CNoteArea& oldArea,
-        const CNoteArea& newArea)
+    COpNotesSetStart(CMidiData& container, CNoteList oldSet, CNoteList newSet,
+                     const CNoteArea& oldArea, const CNoteArea& newArea)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldArea,
-            newArea)
+                      newArea)
     {}
 };
 
 class COpNotesSetLength : public COpElements<CNoteTraits> {
 public:
     static constexpr COpDescription kDescription = {609, "Modify Note Selection Length", 609, 0};
-    COpNotesSetLength(CMidiData& container, CNoteList oldSet, CNoteList newSet, const CNoteArea& oldArea,
-        const CNoteArea& newArea)
+    COpNotesSetLength(CMidiData& container, CNoteList oldSet, CNoteList newSet,
+                      const CNoteArea& oldArea, const CNoteArea& newArea)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldArea,
-            newArea)
+                      newArea)
     {}
 };
 
 class COpNotesSetPitch : public COpElements<CNoteTraits> {
 public:
     static constexpr COpDescription kDescription = {610, "Modify Note Selection Pitch", 610, 0};
-    COpNotesSetPitch(CMidiData& container, CNoteList oldSet, CNoteList newSet, const CNoteArea& oldArea,
-        const CNoteArea& newArea)
+    COpNotesSetPitch(CMidiData& container, CNoteList oldSet, CNoteList newSet,
+                     const CNoteArea& oldArea, const CNoteArea& newArea)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldArea,
-            newArea)
+                      newArea)
     {}
 };
 
 class COpNotesSetVelocity : public COpElements<CNoteTraits> {
 public:
-    static constexpr COpDescription kDescription = {611, "Modify Note Selection Velocity", 611, 0x90};
-    COpNotesSetVelocity(CMidiData& container, CNoteList oldSet, CNoteList newSet, const CNoteArea& oldArea,
-        const CNoteArea& newArea)
+    static constexpr COpDescription kDescription = {611, "Modify Note Selection Velocity", 611,
+                                                    0x90};
+    COpNotesSetVelocity(CMidiData& container, CNoteList oldSet, CNoteList newSet,
+                        const CNoteArea& oldArea, const CNoteArea& newArea)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldArea,
-            newArea)
+                      newArea)
     {}
 };
 
 class COpNotesSetVelocityLane : public COpElements<CNoteTraits> {
 public:
-    static constexpr COpDescription kDescription = {612, "Modify Note Selection Velocity", 612, 0x90};
-    COpNotesSetVelocityLane(CMidiData& container, CNoteList oldSet, CNoteList newSet, const CNoteArea& oldArea,
-        const CNoteArea& newArea)
+    static constexpr COpDescription kDescription = {612, "Modify Note Selection Velocity", 612,
+                                                    0x90};
+    COpNotesSetVelocityLane(CMidiData& container, CNoteList oldSet, CNoteList newSet,
+                            const CNoteArea& oldArea, const CNoteArea& newArea)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldArea,
-            newArea)
+                      newArea)
     {}
 };
 
 class COpNotesEditVelocities : public COpElements<CNoteTraits> {
 public:
     static constexpr COpDescription kDescription = {617, "Edit Note-On Velocities", 612, 0x90};
-    COpNotesEditVelocities(CMidiData& container, CNoteList oldSet, CNoteList newSet, const CNoteArea& oldArea,
-        const CNoteArea& newArea)
+    COpNotesEditVelocities(CMidiData& container, CNoteList oldSet, CNoteList newSet,
+                           const CNoteArea& oldArea, const CNoteArea& newArea)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldArea,
-            newArea)
+                      newArea)
     {}
 };
 
 class COpNotesSetOffVelocity : public COpElements<CNoteTraits> {
 public:
-    static constexpr COpDescription kDescription = {613, "Modify Note Selection Off-Velocity", 613, 0x80};
-    COpNotesSetOffVelocity(CMidiData& container, CNoteList oldSet, CNoteList newSet, const CNoteArea& oldArea,
-        const CNoteArea& newArea)
+    static constexpr COpDescription kDescription = {613, "Modify Note Selection Off-Velocity", 613,
+                                                    0x80};
+    COpNotesSetOffVelocity(CMidiData& container, CNoteList oldSet, CNoteList newSet,
+                           const CNoteArea& oldArea, const CNoteArea& newArea)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldArea,
-            newArea)
+                      newArea)
     {}
 };
 
 class COpNotesSetOffVelocityLane : public COpElements<CNoteTraits> {
 public:
-    static constexpr COpDescription kDescription = {614, "Modify Note Selection Off-Velocity", 614, 0x80};
-    COpNotesSetOffVelocityLane(CMidiData& container, CNoteList oldSet, CNoteList newSet, const CNoteArea& oldArea,
-        const CNoteArea& newArea)
+    static constexpr COpDescription kDescription = {614, "Modify Note Selection Off-Velocity", 614,
+                                                    0x80};
+    COpNotesSetOffVelocityLane(CMidiData& container, CNoteList oldSet, CNoteList newSet,
+                               const CNoteArea& oldArea, const CNoteArea& newArea)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldArea,
-            newArea)
+                      newArea)
     {}
 };
 
 class COpNotesEditOffVelocities : public COpElements<CNoteTraits> {
 public:
     static constexpr COpDescription kDescription = {618, "Edit Note-Off Velocities", 614, 0x80};
-    COpNotesEditOffVelocities(CMidiData& container, CNoteList oldSet, CNoteList newSet, const CNoteArea& oldArea,
-        const CNoteArea& newArea)
+    COpNotesEditOffVelocities(CMidiData& container, CNoteList oldSet, CNoteList newSet,
+                              const CNoteArea& oldArea, const CNoteArea& newArea)
         : COpElements(kDescription, container, std::move(oldSet), std::move(newSet), oldArea,
-            newArea)
+                      newArea)
     {}
 };
 

@@ -8,8 +8,8 @@
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
 #include "model/PlayerLink.h"
-#include "model/Properties.h"
 #include "model/ProjectDoc.h"
+#include "model/Properties.h"
 
 namespace {
 
@@ -77,8 +77,7 @@ void COpPhraseOfBank::RedoPrepare(CProjectDoc& doc)
 
 // ---- Insert: Create, Copy, Paste ----
 
-COpPhraseInsert::COpPhraseInsert(CPhraseBank& bank, int32_t index,
-                                 std::unique_ptr<CPhrase> phrase)
+COpPhraseInsert::COpPhraseInsert(CPhraseBank& bank, int32_t index, std::unique_ptr<CPhrase> phrase)
     : COpPhraseOfBank(bank), m_index(index), m_phrase(std::move(phrase)),
       m_phraseRef(m_phrase.get())
 {
@@ -148,8 +147,7 @@ bool COpPhraseCut::Do(CProjectDoc& doc)
 COpPhraseMove::COpPhraseMove(CPhraseBank& source, int32_t sourceIndex, CPhraseBank& target,
                              int32_t targetIndex)
     : COpPhraseOfBank(source), m_sourceIndex(sourceIndex), m_target(target),
-      m_targetIndex(&source == &target && sourceIndex < targetIndex ? targetIndex - 1
-                                                                    : targetIndex)
+      m_targetIndex(&source == &target && sourceIndex < targetIndex ? targetIndex - 1 : targetIndex)
 {}
 
 bool COpPhraseMove::Do(CProjectDoc&)
@@ -308,7 +306,8 @@ void COpPhraseSetProperty::ShowDo(CProjectDoc& doc)
     const int32_t index = m_bank.IndexOf(&m_phrase);
     if (index >= 0) doc.GetWindows().BankPhraseChanged(m_bank, index);
     doc.GetWindows().PianoRollDataChanged(m_phrase);
-    if (m_number == static_cast<int32_t>(EPhraseProperty::Output)) doc.GetWindows().RedrawTracksAndMixer();
+    if (m_number == static_cast<int32_t>(EPhraseProperty::Output))
+        doc.GetWindows().RedrawTracksAndMixer();
 }
 
 // ---- Groups ----

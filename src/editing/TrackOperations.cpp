@@ -17,8 +17,7 @@ void ClosePianoRollsOf(CProjectDoc& doc, const CTrack& track)
 
 bool ValidMove(const CTrackList& tracks, int32_t from, int32_t to)
 {
-    return from != to && from >= 0 && from < tracks.GetCount() && to >= 0 &&
-           to < tracks.GetCount();
+    return from != to && from >= 0 && from < tracks.GetCount() && to >= 0 && to < tracks.GetCount();
 }
 
 // Moves a track within the list; the player keys tracks by id, so it needs no word of it.

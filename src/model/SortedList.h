@@ -116,9 +116,11 @@ public:
         return index;
     }
     // Removes as many copies of each element as other holds, the last copies first; returns how
-    // many were removed. Linear in both lists, also within long runs of equal times.
-    int RemoveAllOf(const CSortedList& other)
+    // many were removed, and the indices they had (ascending) in removedAt when given. Linear in
+    // both lists, also within long runs of equal times.
+    int RemoveAllOf(const CSortedList& other, std::vector<int>* removedAt = nullptr)
     {
+        if (removedAt != nullptr) removedAt->clear();
         if (other.m_items.empty() || m_items.empty()) return 0;
         // Marks live beside the elements, so an element that happens to equal the empty value
         // is never mistaken for one already removed.
@@ -143,10 +145,39 @@ public:
         if (removed == 0) return 0;
         size_t kept = 0;
         for (size_t k = 0; k < m_items.size(); ++k) {
-            if (!gone[k]) m_items[kept++] = m_items[k];
+            if (!gone[k])
+                m_items[kept++] = m_items[k];
+            else if (removedAt != nullptr)
+                removedAt->push_back(static_cast<int>(k));
         }
         m_items.resize(kept);
         return removed;
+    }
+    // Puts elements back at the indices they had before RemoveAllOf took them out (at ascending,
+    // items in that order), so that equal times keep their former order. False, with the list
+    // unchanged, when they do not fit there.
+    bool RestoreAt(const std::vector<int>& at, const CSortedList& items)
+    {
+        if (at.size() != items.m_items.size()) return false;
+        const size_t total = m_items.size() + at.size();
+        std::vector<T> out;
+        GuardAlloc([&] { out.reserve(total); });
+        size_t next = 0;
+        for (size_t j = 0; j < at.size(); ++j) {
+            const size_t index = static_cast<size_t>(at[j]);
+            if (at[j] < 0 || index < out.size() || index >= total) return false;
+            const size_t before = index - out.size();
+            if (before > m_items.size() - next) return false;
+            out.insert(out.end(), m_items.begin() + static_cast<ptrdiff_t>(next),
+                       m_items.begin() + static_cast<ptrdiff_t>(next + before));
+            next += before;
+            out.push_back(items.m_items[j]);
+        }
+        out.insert(out.end(), m_items.begin() + static_cast<ptrdiff_t>(next), m_items.end());
+        const auto later = [](const T& a, const T& b) { return b.*Time < a.*Time; };
+        if (std::adjacent_find(out.begin(), out.end(), later) != out.end()) return false;
+        m_items.swap(out);
+        return true;
     }
     // Replaces the content by items put in time order (stable: equal times keep their order).
     void Assign(std::vector<T> items)

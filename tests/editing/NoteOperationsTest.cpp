@@ -108,8 +108,8 @@ TEST_F(NoteOperationsTest, AddedSetsGrowTheContainerOnlyAsTheOptionAndTheOpenEnd
     EXPECT_TRUE(b->GetEvents().SameAs(Events({Cc(383, 1)})));
     EXPECT_EQ(b->GetLength(), 384);
     manager.GetOptions().m_autoExtendSequence = CAppOptions::kAlways;
-    ASSERT_TRUE(Execute(std::make_unique<COpEventsPaste>(*b, Events({Cc(500, 3)}),
-                                                         CTimeRange{500, 501}, Ask())));
+    ASSERT_TRUE(Execute(
+        std::make_unique<COpEventsPaste>(*b, Events({Cc(500, 3)}), CTimeRange{500, 501}, Ask())));
     EXPECT_EQ(b->GetLength(), 501);
 }
 
@@ -211,9 +211,9 @@ TEST_F(NoteOperationsTest, CutMoveAndCopyCarryNotesAndEventsBetweenPhrases)
     EXPECT_TRUE(a->GetNotes().SameAs(Notes({N(0, 96), N(192, 288, 64)})));
 
     manager.GetOptions().m_autoExtendSequence = CAppOptions::kAlways;
-    ASSERT_TRUE(Execute(std::make_unique<COpNotesMove>(
-        *a, Notes({N(0, 96)}), kArea, *b, Notes({N(400, 496, 70)}), CNoteArea{400, 70, 496, 71},
-        Ask())));
+    ASSERT_TRUE(Execute(std::make_unique<COpNotesMove>(*a, Notes({N(0, 96)}), kArea, *b,
+                                                       Notes({N(400, 496, 70)}),
+                                                       CNoteArea{400, 70, 496, 71}, Ask())));
     EXPECT_TRUE(a->GetNotes().SameAs(Notes({N(192, 288, 64)})));
     EXPECT_TRUE(b->GetNotes().SameAs(Notes({N(400, 496, 70)})));
     EXPECT_EQ(b->GetLength(), 496);
@@ -234,4 +234,37 @@ TEST_F(NoteOperationsTest, CutMoveAndCopyCarryNotesAndEventsBetweenPhrases)
     EXPECT_TRUE(b->GetNotes().IsEmpty());
     EXPECT_TRUE(b->GetEvents().IsEmpty());
     EXPECT_EQ(b->GetLength(), kTicksPerWhole);
+}
+
+TEST_F(NoteOperationsTest, UndoOfASetEditPutsEventsBackInTheirOrderWithinATick)
+{
+    // Three controllers on one tick: their order is what the receiver sees.
+    const CMidiEvent bankMsb(0, kKindControlChange, 0, 1);
+    const CMidiEvent bankLsb(0, kKindControlChange, 32, 2);
+    const CMidiEvent program(0, kKindProgramChange, 5, 0);
+    const CEventList start = Events({bankMsb, bankLsb, program});
+    ASSERT_EQ(proxy.ReplaceEvents(*a, start), 1);
+    const CTimeRange range{0, 1};
+    CMidiEvent louder = bankLsb;
+    louder.m_data2 = 3;
+    ASSERT_TRUE(Execute(std::make_unique<COpEventsSetValue>(*a, Events({bankLsb}), Events({louder}),
+                                                            range, range)));
+    ASSERT_TRUE(Execute(std::make_unique<COpEventsDelete>(*a, Events({bankMsb}), range)));
+    ASSERT_TRUE(doc->Undo());
+    ASSERT_TRUE(doc->Undo());
+    EXPECT_TRUE(a->GetEvents().SameAs(start));
+    ASSERT_TRUE(doc->Redo());
+    ASSERT_TRUE(doc->Redo());
+    EXPECT_TRUE(a->GetEvents().SameAs(Events({program, louder})));
+
+    // Notes too, also when a drag folds several steps into one entry.
+    const CNoteList chord = Notes({N(0, 96, 64), N(0, 96, 60), N(0, 96, 67)});
+    ASSERT_EQ(proxy.ReplaceNotes(*b, chord), 1);
+    const CNoteList first = Notes({N(0, 96, 60)});
+    const CNoteList second = Notes({N(0, 96, 60, 50)});
+    const CNoteList third = Notes({N(0, 96, 60, 20)});
+    ASSERT_TRUE(Execute(std::make_unique<COpNotesSetVelocity>(*b, first, second, kArea, kArea)));
+    ASSERT_TRUE(Execute(std::make_unique<COpNotesSetVelocity>(*b, second, third, kArea, kArea)));
+    ASSERT_TRUE(doc->Undo());
+    EXPECT_TRUE(b->GetNotes().SameAs(chord));
 }

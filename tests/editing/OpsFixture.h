@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "devices/virtual/VirtualBackend.h"
+#include "editing/BankOperations.h"
+#include "editing/ElementOperations.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
 #include "engine/SequencerClock.h"
-#include "editing/BankOperations.h"
-#include "editing/ElementOperations.h"
 #include "fakes/RecordingWindows.h"
 #include "fakes/ScriptedUserServices.h"
 #include "model/EnginePlayerLink.h"
@@ -87,10 +87,9 @@ protected:
     CScriptedUserServices user;
     CMemoryProfile profile;
     std::vector<std::string> windowLog;
-    CProjectManager manager{user, profile, &link,
-                            [this](CProjectDoc&) {
-                                return std::make_unique<CRecordingWindows>(windowLog);
-                            },
-                            [](CProjectDoc&, const std::string&) { return false; }};
+    CProjectManager manager{
+        user, profile, &link,
+        [this](CProjectDoc&) { return std::make_unique<CRecordingWindows>(windowLog); },
+        [](CProjectDoc&, const std::string&) { return false; }};
     CProjectDoc* doc = nullptr;
 };

@@ -88,8 +88,8 @@ TEST_F(PhraseOperationsTest, DeletedPhraseComesBackWithANewIdAndItsPlayer)
     EXPECT_FALSE(Execute(std::make_unique<COpPhraseDelete>(bank, 2)));
 
     // A new phrase at the end; undo takes it and its player away.
-    ASSERT_TRUE(Execute(std::make_unique<COpPhraseCreate>(
-        bank, -1, std::make_unique<CPhrase>("New", 0xFF, 384))));
+    ASSERT_TRUE(Execute(
+        std::make_unique<COpPhraseCreate>(bank, -1, std::make_unique<CPhrase>("New", 0xFF, 384))));
     const int32_t newId = bank.GetPhraseAt(2).GetId();
     ASSERT_TRUE(doc->Undo());
     EXPECT_EQ(bank.GetCount(), 2);

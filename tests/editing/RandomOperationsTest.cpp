@@ -60,7 +60,8 @@ std::string Content(const CProjectDoc& doc)
 // Where two contents part, with some context of both.
 std::string FirstDifference(const std::string& a, const std::string& b)
 {
-    const auto at = static_cast<size_t>(std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
+    const auto at = static_cast<size_t>(
+        std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin());
     const size_t from = at > 200 ? at - 200 : 0;
     return "\n  " + a.substr(from, 400) + "\n  " + b.substr(from, 400);
 }
@@ -212,8 +213,7 @@ private:
         case 617:
             return std::make_unique<COpNotesEditVelocities>(c, oldSet, newSet, oldArea, newArea);
         default:
-            return std::make_unique<COpNotesEditOffVelocities>(c, oldSet, newSet, oldArea,
-                                                               newArea);
+            return std::make_unique<COpNotesEditOffVelocities>(c, oldSet, newSet, oldArea, newArea);
         }
     }
     std::unique_ptr<COperation> NoteSet()
@@ -232,7 +232,8 @@ private:
             return std::make_unique<COpNotesPaste>(*c, list, area, Ask());
         }
         case 1:
-            if (Chance(50)) return std::make_unique<COpNotesCut>(*c, SomeNotes(c->GetNotes()), area);
+            if (Chance(50))
+                return std::make_unique<COpNotesCut>(*c, SomeNotes(c->GetNotes()), area);
             return std::make_unique<COpNotesDelete>(*c, SomeNotes(c->GetNotes()), area);
         default: {
             static const int kinds[] = {606, 607, 608, 609, 610, 611, 612, 613, 614, 617, 618};
@@ -304,8 +305,8 @@ private:
         case 1:
             return std::make_unique<COpEventsCut>(*c, oldSet, range);
         case 2:
-            return std::make_unique<COpEventsMove>(*c, oldSet, range, *AnyContainer(),
-                                                   Int(0, 500), Ask());
+            return std::make_unique<COpEventsMove>(*c, oldSet, range, *AnyContainer(), Int(0, 500),
+                                                   Ask());
         case 3:
             return std::make_unique<COpEventInsert>(
                 *c, CMidiEvent(Int(0, std::max(0, c->GetLength() - 1)), kKindPitchBender, 0,
@@ -362,8 +363,8 @@ private:
             return std::make_unique<COpPhraseMove>(*bank, Int(0, count), *AnyBank(), index);
         case 3:
             if (const auto* cut = CClipboard::Instance().GetAs<CClipboardPhrase>())
-                return std::make_unique<COpPhrasePaste>(*bank, index,
-                                                        std::make_unique<CPhrase>(cut->GetPhrase()));
+                return std::make_unique<COpPhrasePaste>(
+                    *bank, index, std::make_unique<CPhrase>(cut->GetPhrase()));
             return std::make_unique<COpPhraseDelete>(*bank, Int(0, count));
         default:
             if (count == 0) return std::make_unique<COpPhraseDelete>(*bank, 0); // refused

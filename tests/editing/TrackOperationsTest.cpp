@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "editing/TrackOperations.h"
 #include "editing/OpsFixture.h"
+#include "editing/TrackOperations.h"
 #include "model/ObjectColours.h"
 #include "model/Properties.h"
 #include "model/Track.h"

@@ -123,6 +123,45 @@ TEST(NoteList, RemoveAllOfRemovesAsManyCopiesAsGivenLastFirst)
     EXPECT_TRUE(list.IsEmpty());
 }
 
+TEST(NoteList, RemoveAllOfMatchesTheOneByOneRuleInLongRunsOfEqualStarts)
+{
+    // Few starts and few distinct notes, so runs are long and copies many: the hashed path for
+    // long runs must remove exactly what the element-by-element rule removes.
+    std::mt19937 random(42);
+    auto pick = [&](int hi) { return std::uniform_int_distribution<int>(0, hi)(random); };
+    for (int round = 0; round < 40; ++round) {
+        std::vector<CNote> mine, theirs;
+        for (int i = pick(400); i > 0; --i)
+            mine.push_back(N(pick(3) * 24, 96, static_cast<uint8_t>(60 + pick(4))));
+        for (int i = pick(200); i > 0; --i)
+            theirs.push_back(N(pick(4) * 24, 96, static_cast<uint8_t>(60 + pick(5))));
+        CNoteList list, other;
+        list.Assign(mine);
+        other.Assign(theirs);
+
+        // The rule: each of other's notes, last first, takes the last copy still present.
+        std::vector<CNote> expected(list.begin(), list.end());
+        std::vector<bool> gone(expected.size(), false);
+        int removed = 0;
+        for (auto it = other.end(); it != other.begin();) {
+            --it;
+            for (size_t k = expected.size(); k > 0; --k) {
+                if (!gone[k - 1] && expected[k - 1] == *it) {
+                    gone[k - 1] = true;
+                    ++removed;
+                    break;
+                }
+            }
+        }
+        std::vector<CNote> kept;
+        for (size_t k = 0; k < expected.size(); ++k)
+            if (!gone[k]) kept.push_back(expected[k]);
+
+        EXPECT_EQ(list.RemoveAllOf(other), removed);
+        EXPECT_EQ(Items(list), kept);
+    }
+}
+
 TEST(NoteList, MergeFromPutsReceiverFirstOnEqualStarts)
 {
     CNoteList list = ListOf({N(0, 1, 1), N(96, 97, 1)});
