@@ -2,7 +2,8 @@
 # Installs the Debian packages the project needs, only those that are missing.
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          clang libclang-rt-14-dev python3 python3-mido)
+          clang libclang-rt-14-dev python3 python3-mido
+          qt6-base-dev fonts-dejavu-core xvfb xauth imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -208,6 +208,7 @@ int CMidiEngine::DeviceCommand(const CEngineCommand& command)
 int CMidiEngine::SetNodeParameter(const CEngineCommand& command)
 {
     const CNodeAddress* address = command.Get<CNodeAddress>(0);
+    if (command.Get<const CRecordSettings*>(2) != nullptr) return SetRecordSettings(command);
     int32_t code = 0;
     int64_t value = 0;
     int64_t extra = 0;
@@ -218,6 +219,19 @@ int CMidiEngine::SetNodeParameter(const CEngineCommand& command)
     if (node == nullptr) return Fail("The node address does not name a node.");
     if (node->SetParameter(code, static_cast<intptr_t>(value), static_cast<intptr_t>(extra)) == 0)
         return Fail("The node does not accept this parameter.");
+    return 1;
+}
+
+int CMidiEngine::SetRecordSettings(const CEngineCommand& command)
+{
+    // The settings travel only as a typed value, and only to the play control's parameter 14.
+    const CNodeAddress* address = command.Get<CNodeAddress>(0);
+    const CRecordSettings* settings = command.GetObject<const CRecordSettings>(2);
+    int32_t code = 0;
+    if (address == nullptr || settings == nullptr || !IndexArg(command, 1, code) ||
+        code != CPlayControl::kRecordSettings || ResolveAddress(*address) != &m_playControl)
+        return Fail(kBadArguments);
+    m_playControl.SetRecordSettings(*settings);
     return 1;
 }
 
@@ -782,6 +796,7 @@ void CMidiEngine::RunPendingCommand()
 void CMidiEngine::ThreadMain()
 {
     RaiseToRealtimePriority();
+    CMidiMsgPool::MarkRealTimeThread(true);
     // The time-out pass is due 2 ms after the previous one however often commands or input wake
     // the thread; otherwise a steady stream of them would hold the clock still.
     int64_t lastPass = m_backend.GetMasterTime();

@@ -149,6 +149,8 @@ private:
     int ShutDown();
     int DeviceCommand(const CEngineCommand& command);
     int SetNodeParameter(const CEngineCommand& command);
+    // Parameter 14 of the play control, whose value is a typed CRecordSettings argument.
+    int SetRecordSettings(const CEngineCommand& command);
     int AddPhrasePlayer(CPhrase* phrase);
     int RemovePhrasePlayer(CPhrase* phrase);
     int AddTrackPlayer(CTrack* track);
