@@ -34,23 +34,39 @@ inline std::ostream& operator<<(std::ostream& out, const SHeard& h)
                << int(h.data1) << ", " << int(h.data2) << ", device " << h.device << "}";
 }
 
-// Notes still sounding after messages: per (device × 16 + channel, key), note-ons minus
-// note-offs, as a synth counts them (a note-on of velocity 0 is a note-off). Empty when nothing
-// hangs.
-inline std::map<std::pair<int, int>, int> Hanging(const std::vector<SHeard>& heard)
-{
-    std::map<std::pair<int, int>, int> sounding;
-    for (const SHeard& h : heard) {
+// The notes a synth would be sounding: per (device × 16 + channel, key), note-ons minus note-offs
+// (a note-on of velocity 0 is a note-off; a note-off for a silent key does nothing).
+class CSoundingNotes {
+public:
+    void Hear(const SHeard& h)
+    {
         const int kind = h.status & 0xF0;
         const std::pair<int, int> note{h.device * 16 + (h.status & 0x0F), h.data1};
         if (kind == 0x90 && h.data2 > 0) {
-            ++sounding[note];
+            ++m_sounding[note];
+            ++m_total;
         } else if (kind == 0x80 || kind == 0x90) {
-            auto it = sounding.find(note);
-            if (it != sounding.end() && --it->second == 0) sounding.erase(it);
+            auto it = m_sounding.find(note);
+            if (it == m_sounding.end()) return;
+            --m_total;
+            if (--it->second == 0) m_sounding.erase(it);
         }
     }
-    return sounding;
+    const std::map<std::pair<int, int>, int>& Notes() const { return m_sounding; }
+    int Total() const { return m_total; }
+
+private:
+    std::map<std::pair<int, int>, int> m_sounding;
+    int m_total = 0;
+};
+
+// Notes still sounding after messages; empty when nothing hangs.
+inline std::map<std::pair<int, int>, int> Hanging(const std::vector<SHeard>& heard)
+{
+    CSoundingNotes sounding;
+    for (const SHeard& h : heard)
+        sounding.Hear(h);
+    return sounding.Notes();
 }
 
 class PlayerFixture : public EngineFixture {
