@@ -2,7 +2,8 @@
 # Installs the Debian packages the project needs, only those that are missing.
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          clang libclang-rt-14-dev python3 python3-mido qt6-base-dev
+          clang libclang-rt-14-dev python3 python3-mido
+          qt6-base-dev fonts-dejavu-core xvfb xauth imagemagick
           jackd2 libjack-jackd2-dev libasound2-dev)
 missing=()
 for p in "${packages[@]}"; do

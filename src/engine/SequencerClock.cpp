@@ -109,10 +109,11 @@ void CSequencerClock::OnClockMessage(int32_t /*inputIndex*/, const CMidiMsg& /*m
 bool CSequencerClock::SetTempo(int32_t hundredths)
 {
     if (hundredths == 0) return true;
-    if (hundredths < 0) return false;
+    const int64_t period = TickPeriodOfTempo(hundredths);
+    if (period == 0) return false;
     m_tempo = static_cast<double>(hundredths / 100);
-    m_tickPeriod = static_cast<int64_t>(60000000000ULL / static_cast<uint64_t>(hundredths) / 96ULL);
-    m_engine.GetMailbox().Post<CTransportNotification>(CTransportNotification::kTempo, hundredths);
+    m_tickPeriod = period;
+    m_engine.GetMailbox().PostTempo(hundredths);
     return true;
 }
 
@@ -120,7 +121,9 @@ void CSequencerClock::Pass(int64_t now)
 {
     int64_t due = now + kLookAhead - m_lastTickTime;
     if (due <= 0 || m_tickPeriod == 0) return;
-    if (due > kMaxCatchUp) {
+    // Counted beyond the tick now due, so that a tick longer than the cap (a very slow tempo)
+    // still waits its whole period.
+    if (due > kMaxCatchUp + m_tickPeriod) {
         m_lastTickTime = now + kLookAhead - m_tickPeriod;
         due = m_tickPeriod;
     }
@@ -139,6 +142,11 @@ void CSequencerClock::PlayingPass(int64_t due)
         const tick position = GetPosition();
         Tick(position);
         HandOverNextTick();
+        if (position == kLastTick) {
+            // No tick follows the last one: the transport stops there.
+            Stop();
+            return;
+        }
         const tick next = position + 1;
         SetPosition(next);
         if (m_loopActive && next == m_loopEnd && m_loopStart < m_loopEnd) {
@@ -172,7 +180,8 @@ void CSequencerClock::CountRealtimeTick(bool mayClock)
 {
     if (mayClock && m_clockOut && m_realtimeCounter % kTicksPerClock == 0)
         QueueClockMessage(kTimingClock);
-    ++m_realtimeCounter;
+    // Wrapping to 0 keeps the pulse phase: 2^31 is a multiple of kTicksPerClock.
+    m_realtimeCounter = m_realtimeCounter == INT32_MAX ? 0 : m_realtimeCounter + 1;
 }
 
 void CSequencerClock::HandOverNextTick()

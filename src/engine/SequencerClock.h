@@ -13,6 +13,7 @@
 #include "model/TimeBase.h"
 
 #include <atomic>
+#include <climits>
 #include <cstdint>
 
 class CMidiEngine;
@@ -21,9 +22,12 @@ class CSequencerClock : public CMidiNode, public CMidiClockSink {
 public:
     static constexpr int64_t kDefaultTickPeriod = 52083; // 100 ns, at 120 BPM
     static constexpr int64_t kLookAhead = 60000;         // 100 ns (6 ms)
-    // The longest backlog a pass catches up on (100 ns, 2 s); after a longer stall (a suspended
-    // machine) the clock goes on from now instead of playing every missed tick at once.
+    // The longest backlog a pass catches up on beyond the tick now due (100 ns, 2 s); after a
+    // longer stall (a suspended machine) the clock goes on from now instead of playing every
+    // missed tick at once.
     static constexpr int64_t kMaxCatchUp = 20000000;
+    // The last song position; playing it stops the transport there.
+    static constexpr tick kLastTick = INT32_MAX;
     static constexpr int32_t kNoClockInDriver = 0xFFFF;
 
     // Parameter codes (command "set node parameter" with kind 9).
@@ -57,7 +61,8 @@ public:
     // One pass of the clock at master-clock time `now` (100 ns). Real-time safe.
     void Pass(int64_t now);
 
-    // Tempo in hundredths of BPM. 0 changes nothing; a negative value is refused (false).
+    // Tempo in hundredths of BPM. 0 changes nothing; a negative value, or one too fast for a tick
+    // of at least 100 ns, is refused (false).
     bool SetTempo(int32_t hundredths);
     void Start();
     void Stop();
