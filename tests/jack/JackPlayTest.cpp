@@ -7,6 +7,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -87,6 +88,26 @@ protected:
         EXPECT_EQ(received[2].bytes, (std::vector<uint8_t>{0xB3, 10, 64}));
     }
 
+    // Every note-on that reached the synth was ended by a note-off; returns how many notes.
+    static int EndedNotes(const std::vector<SReceivedEvent>& events)
+    {
+        std::map<std::pair<int, int>, int> sounding; // (channel, key) -> notes on
+        int notes = 0;
+        for (const SReceivedEvent& event : events) {
+            const int kind = event.bytes[0] & 0xF0;
+            const std::pair<int, int> note{event.bytes[0] & 0x0F, event.bytes[1]};
+            if (kind == 0x90 && event.bytes[2] > 0) {
+                ++sounding[note];
+                ++notes;
+            } else if (kind == 0x80 || kind == 0x90) {
+                --sounding[note];
+            }
+        }
+        for (const auto& [note, count] : sounding)
+            EXPECT_EQ(count, 0) << "key " << note.second << " left sounding";
+        return notes;
+    }
+
     CJackTestServer server;
     CJackPeer synth{"twsynth"};
     CTempFolder folder;
@@ -104,13 +125,19 @@ TEST_F(JackPlayTest, ALostServerEndsPlaybackWithStatusOneAndTheReason)
     EXPECT_EQ(play.Error(), "The JACK server has stopped.\n");
 }
 
-TEST_F(JackPlayTest, AnInterruptStopsPlaybackCleanly)
+TEST_F(JackPlayTest, AnInterruptStopsPlaybackCleanlyWithNoNoteLeftSounding)
 {
-    CBackgroundCli play({"play", song, "--out", "0"}); // JACK by default; device by index
+    // From just before the clip's note (ticks 384 to 480), so the interrupt comes while it sounds.
+    CBackgroundCli play({"play", song, "--out", "0", "--from", "380"}); // JACK by default
     ExpectInstrumentSettings();
+    const std::vector<SReceivedEvent> started = synth.WaitFor(4, 20s);
+    ASSERT_EQ(started.size(), 4u);
+    EXPECT_EQ(started[3].bytes[0], 0x93) << "the note starts";
     play.Signal(SIGINT);
     EXPECT_EQ(play.Wait(20s), 128 + SIGINT);
     EXPECT_EQ(play.Error(), "");
+    const std::vector<SReceivedEvent> all = synth.WaitFor(5, 5s);
+    EXPECT_EQ(EndedNotes(all), 1);
 }
 
 TEST_F(JackPlayTest, AnOutputThatIsNotThereIsRefusedWithItsName)
@@ -121,9 +148,16 @@ TEST_F(JackPlayTest, AnOutputThatIsNotThereIsRefusedWithItsName)
     EXPECT_EQ(play.Error(), "There is no MIDI output 'nosuch:port'.\n");
 }
 
-TEST_F(JackPlayTest, PlaysFromTheGivenTickToTheEndAndExits)
+TEST_F(JackPlayTest, PlaysTheSongToItsEndAndEndsEveryNote)
 {
-    CBackgroundCli play({"play", song, "--midi", "jack", "--out", "twsynth:in", "--from", "1100"});
-    EXPECT_EQ(play.Wait(20s), 0) << play.Error();
+    CBackgroundCli play({"play", song, "--midi", "jack", "--out", "twsynth:in", "--from", "300"});
+    EXPECT_EQ(play.Wait(30s), 0) << play.Error();
     ExpectInstrumentSettings();
+    const std::vector<SReceivedEvent> all = synth.WaitFor(5, 5s);
+    ASSERT_EQ(all.size(), 5u);
+    // The clip's note, transposed and louder as its track says, a quarter note long at 90 BPM.
+    EXPECT_EQ(all[3].bytes, (std::vector<uint8_t>{0x93, 36, 104}));
+    EXPECT_EQ(all[4].bytes[0] & 0xF0, 0x80);
+    EXPECT_NEAR(static_cast<double>(all[4].frame - all[3].frame), 48000 * 60.0 / 90, 2);
+    EXPECT_EQ(EndedNotes(all), 1);
 }
