@@ -156,4 +156,69 @@ void BM_ProjectFileDecodeReversedNotes(benchmark::State& state)
 }
 BENCHMARK(BM_ProjectFileDecodeReversedNotes)->Unit(benchmark::kMillisecond);
 
+// Legal files whose shape once made loading grow with the square of their size: a piano roll
+// window saved for every clip, a window for every bank, clips stored latest first.
+std::vector<uint8_t> ManyRollsFile(int clips)
+{
+    CProjectDoc doc;
+    auto track = std::make_unique<CTrack>();
+    for (int c = 0; c < clips; ++c) {
+        auto clip = std::make_unique<CClip>(c * 96, 96, "C", 0);
+        clip->SetId(c + 1);
+        track->AddClipInOrder(std::move(clip));
+        doc.GetWindows().OpenSavedWindow({EWindowKind::PianoRoll, c + 1, {}, {}});
+    }
+    doc.GetTracks().InsertAt(-1, std::move(track));
+    return ProjectFileBytes(doc);
+}
+
+std::vector<uint8_t> ManyBankWindowsFile(int banks)
+{
+    CProjectDoc doc;
+    for (int b = 0; b < banks; ++b) {
+        doc.InsertBank(-1, std::make_unique<CPhraseBank>("B"));
+        doc.GetWindows().OpenSavedWindow({EWindowKind::PhraseBank, b, {}, {}});
+    }
+    return ProjectFileBytes(doc);
+}
+
+std::vector<uint8_t> DescendingClipsFile(int clips)
+{
+    CProjectDoc doc;
+    auto track = std::make_unique<CTrack>();
+    for (int c = 0; c < clips; ++c)
+        track->InsertClipAt(c, std::make_unique<CClip>((clips - c) * 96, 96, "C", 0));
+    doc.GetTracks().InsertAt(-1, std::move(track));
+    return ProjectFileBytes(doc);
+}
+
+void DecodeShaped(benchmark::State& state, std::vector<uint8_t> (*make)(int))
+{
+    const std::vector<uint8_t> bytes = make(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        CProjectDoc doc;
+        ReadProjectFileBytes(doc, bytes.data(), bytes.size(), "bench.tnw");
+        benchmark::DoNotOptimize(doc.GetBankCount());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_ProjectFileDecodeRollPerClip(benchmark::State& state)
+{
+    DecodeShaped(state, ManyRollsFile);
+}
+BENCHMARK(BM_ProjectFileDecodeRollPerClip)->Arg(80'000)->Unit(benchmark::kMillisecond);
+
+void BM_ProjectFileDecodeWindowPerBank(benchmark::State& state)
+{
+    DecodeShaped(state, ManyBankWindowsFile);
+}
+BENCHMARK(BM_ProjectFileDecodeWindowPerBank)->Arg(80'000)->Unit(benchmark::kMillisecond);
+
+void BM_ProjectFileDecodeDescendingClips(benchmark::State& state)
+{
+    DecodeShaped(state, DescendingClipsFile);
+}
+BENCHMARK(BM_ProjectFileDecodeDescendingClips)->Arg(160'000)->Unit(benchmark::kMillisecond);
+
 } // namespace

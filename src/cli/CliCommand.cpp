@@ -10,9 +10,13 @@
 CCliArgs ParseCliArgs(const CCliCommand& command, const std::vector<std::string>& raw)
 {
     CCliArgs args;
+    bool optionsEnded = false;
     for (size_t i = 0; i < raw.size(); ++i) {
         const std::string& arg = raw[i];
-        if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+        if (!optionsEnded && arg == "--") {
+            // Everything after "--" is a file, even a name that starts with dashes.
+            optionsEnded = true;
+        } else if (!optionsEnded && arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
             const auto& known = command.valueOptions;
             if (std::find(known.begin(), known.end(), arg) == known.end())
                 throw CUsageError("unknown option '" + arg + "'");

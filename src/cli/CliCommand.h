@@ -36,8 +36,10 @@ struct CCliCommand {
 
 extern const CCliCommand kDumpCommand;
 extern const CCliCommand kConvertCommand;
+extern const CCliCommand kRenderCommand;
 
-// Splits raw arguments by the command's options; CUsageError for anything it does not take.
+// Splits raw arguments by the command's options; "--" ends the options. CUsageError for anything
+// the command does not take.
 CCliArgs ParseCliArgs(const CCliCommand& command, const std::vector<std::string>& raw);
 
 // Loads path into doc by its extension, keeping the current directory (a load moves it to the

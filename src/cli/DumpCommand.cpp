@@ -4,9 +4,13 @@
 #include "cli/SmfOptions.h"
 
 #include "files/ProjectJson.h"
+#include "model/Errors.h"
 #include "model/ProjectDoc.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace {
 
@@ -18,7 +22,12 @@ int RunDump(const CCliArgs& args)
     const std::string json = ProjectToJson(doc);
     std::fwrite(json.data(), 1, json.size(), stdout);
     std::fputc('\n', stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        const int error = errno;
+        throw CFileError(std::string("Standard output could not be written: ") +
+                         std::strerror(error) + ".");
+    }
+    return 0;
 }
 
 } // namespace

@@ -11,11 +11,11 @@
 
 namespace {
 
-const CCliCommand* const kCommands[] = {&kDumpCommand, &kConvertCommand};
+const CCliCommand* const kCommands[] = {&kDumpCommand, &kConvertCommand, &kRenderCommand};
 
 std::string Usage()
 {
-    std::string text = "Usage: tonalweaver-cli [--help] [--version] <command> [<args>]\n"
+    std::string text = "Usage: tonalweaver-cli [--help] [--version] [--] <command> [<args>]\n"
                        "\n"
                        "Headless tools of the Tonalweaver MIDI sequencer.\n"
                        "\n"
@@ -29,6 +29,8 @@ std::string Usage()
             "Options:\n"
             "  --help                  show this text\n"
             "  --version               show the program version\n"
+            "  --                      end of options: later arguments are names, even\n"
+            "                          when they begin with \"-\"\n"
             "\n"
             "A failure prints its message on standard error and exits with status 1;\n"
             "wrong arguments exit with status 2.\n";
@@ -66,14 +68,22 @@ int main(int argc, char** argv)
         std::fputs(Usage().c_str(), stderr);
         return 2;
     }
-    const std::string first = argv[1];
-    if (first == "--help" || first == "-h") {
-        std::fputs(Usage().c_str(), stdout);
-        return 0;
+    // "--" before the command ends the program's own options; the command's own "--" is its.
+    const int at = std::string(argv[1]) == "--" ? 2 : 1;
+    if (at == argc) {
+        std::fputs(Usage().c_str(), stderr);
+        return 2;
     }
-    if (first == "--version") {
-        std::printf("tonalweaver-cli %s\n", TW_VERSION);
-        return 0;
+    const std::string first = argv[at];
+    if (at == 1) {
+        if (first == "--help" || first == "-h") {
+            std::fputs(Usage().c_str(), stdout);
+            return 0;
+        }
+        if (first == "--version") {
+            std::printf("tonalweaver-cli %s\n", TW_VERSION);
+            return 0;
+        }
     }
     const CCliCommand* command = FindCommand(first);
     if (command == nullptr) {
@@ -81,5 +91,5 @@ int main(int argc, char** argv)
                      Usage().c_str());
         return 2;
     }
-    return RunCommand(*command, std::vector<std::string>(argv + 2, argv + argc));
+    return RunCommand(*command, std::vector<std::string>(argv + at + 1, argv + argc));
 }

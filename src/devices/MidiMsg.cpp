@@ -30,24 +30,84 @@ CMidiMsgPool& CMidiMsgPool::Instance()
     return *pool;
 }
 
-bool CMidiMsgPool::Grow()
+namespace {
+
+thread_local bool t_realTime = false;
+
+} // namespace
+
+void CMidiMsgPool::MarkRealTimeThread(bool realTime)
+{
+    t_realTime = realTime;
+}
+
+SMidiMsgNode* CMidiMsgPool::NewBlock()
 {
     // Blocks stay allocated for the life of the process; nothing keeps a pointer to them but the
     // free list, which is why they are never handed back.
     SMidiMsgNode* block = new (std::nothrow) SMidiMsgNode[kBlockSize];
-    if (!block) return false;
+    if (!block) return nullptr;
     for (int32_t i = 0; i < kBlockSize - 1; ++i)
         block[i].next = &block[i + 1];
+    m_totalCount += kBlockSize;
+    return block;
+}
+
+bool CMidiMsgPool::Grow()
+{
+    SMidiMsgNode* block = NewBlock();
+    if (!block) return false;
     block[kBlockSize - 1].next = m_free;
     m_free = block;
     m_freeCount += kBlockSize;
-    m_totalCount += kBlockSize;
     return true;
+}
+
+void CMidiMsgPool::Replenish()
+{
+    while (GetAvailableCount() < kLowWater) {
+        const int64_t blocks = (kTarget - GetAvailableCount() + kBlockSize - 1) / kBlockSize;
+        for (int64_t i = 0; i < blocks; ++i) {
+            SMidiMsgNode* block = NewBlock();
+            if (!block) return;
+            SMidiMsgNode* last = &block[kBlockSize - 1];
+            SMidiMsgNode* head = m_incoming.load(std::memory_order_relaxed);
+            do {
+                last->next = head;
+            } while (!m_incoming.compare_exchange_weak(head, block, std::memory_order_release,
+                                                       std::memory_order_relaxed));
+            m_incomingCount += kBlockSize;
+        }
+    }
+}
+
+int64_t CMidiMsgPool::GetAvailableCount() const
+{
+    return m_freeCount.load(std::memory_order_relaxed) +
+           m_incomingCount.load(std::memory_order_relaxed);
+}
+
+void CMidiMsgPool::Adopt()
+{
+    SMidiMsgNode* chain = m_incoming.exchange(nullptr, std::memory_order_acquire);
+    if (!chain) return;
+    int64_t count = 1;
+    SMidiMsgNode* last = chain;
+    for (; last->next; last = last->next)
+        ++count;
+    last->next = m_free;
+    m_free = chain;
+    m_incomingCount -= count;
+    m_freeCount += count;
 }
 
 SMidiMsgNode* CMidiMsgPool::Take()
 {
-    if (!m_free && !Grow()) return nullptr;
+    if (!m_free) Adopt();
+    if (!m_free && (t_realTime || !Grow())) {
+        if (t_realTime) ++m_short;
+        return nullptr;
+    }
     SMidiMsgNode* node = m_free;
     m_free = node->next;
     --m_freeCount;

@@ -7,6 +7,7 @@
 // has no lock, so a list must never be created, filled or destroyed on any other thread; hand data
 // to other threads as plain vectors. The input callback thread never touches lists.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -35,25 +36,42 @@ struct SMidiMsgNode {
     SMidiMsgNode* next = nullptr;
 };
 
-// The process-wide free list that every CMidiMsgList takes its nodes from. It grows in blocks when
-// empty and never shrinks, so once the engine has warmed up no list operation allocates.
-// Engine thread only (see the file comment).
+// The process-wide free list that every CMidiMsgList takes its nodes from. It never shrinks.
+// Engine thread only (see the file comment), except Replenish and GetAvailableCount. On the music
+// thread (MarkRealTimeThread) it never allocates: other threads hand it ready blocks through a
+// lock-free stack (Replenish, which the proxy calls before every command), and it adopts them when
+// its free list runs out.
 class CMidiMsgPool {
 public:
     static constexpr int32_t kBlockSize = 512; // nodes added per growth step
+    // Replenish tops the pool up to kTarget nodes when fewer than kLowWater are left, so one
+    // command's messages (a reset of every output) and the passes up to the next command fit.
+    static constexpr int64_t kLowWater = 8192;
+    static constexpr int64_t kTarget = 16384;
 
     // The one pool. It is never destroyed, so lists in static objects may outlive everything.
     static CMidiMsgPool& Instance();
 
-    // A node with a default message, or nullptr when memory is exhausted (never throws).
+    // A node with a default message, or nullptr when memory is exhausted, or on the music thread
+    // when no ready node is left (never throws, never allocates there).
     SMidiMsgNode* Take();
     // Returns the chain first..last (linked through next) to the free list.
     void Give(SMidiMsgNode* first, SMidiMsgNode* last, int64_t count);
     // Grows until at least count nodes are free; returns false when memory ran out.
     bool Reserve(int64_t count);
 
-    int64_t GetFreeCount() const { return m_freeCount; }
-    int64_t GetTotalCount() const { return m_totalCount; } // nodes ever allocated
+    // Allocates blocks and hands them over when fewer than kLowWater nodes are left. Any thread but
+    // the music thread; safe while the music thread uses the pool.
+    void Replenish();
+    // Nodes free or handed over but not yet adopted. Any thread.
+    int64_t GetAvailableCount() const;
+    // The calling thread is the music thread: Take never allocates on it.
+    static void MarkRealTimeThread(bool realTime);
+    // Takes that found no node on the music thread. Any thread.
+    int64_t GetShortCount() const { return m_short.load(std::memory_order_relaxed); }
+
+    int64_t GetFreeCount() const { return m_freeCount.load(std::memory_order_relaxed); }
+    int64_t GetTotalCount() const { return m_totalCount.load(std::memory_order_relaxed); }
 
     CMidiMsgPool(const CMidiMsgPool&) = delete;
     CMidiMsgPool& operator=(const CMidiMsgPool&) = delete;
@@ -61,10 +79,17 @@ public:
 private:
     CMidiMsgPool() = default;
     bool Grow();
+    // Moves the handed-over nodes to the free list; no allocation.
+    void Adopt();
+    // A new block of kBlockSize linked nodes, or null; counted in the total.
+    SMidiMsgNode* NewBlock();
 
     SMidiMsgNode* m_free = nullptr;
-    int64_t m_freeCount = 0;
-    int64_t m_totalCount = 0;
+    std::atomic<int64_t> m_freeCount{0};
+    std::atomic<int64_t> m_totalCount{0};
+    std::atomic<SMidiMsgNode*> m_incoming{nullptr}; // blocks handed over, linked through next
+    std::atomic<int64_t> m_incomingCount{0};
+    std::atomic<int64_t> m_short{0};
 };
 
 // An ordered, singly linked list of messages with O(1) append and O(1) splice. Destroying or

@@ -18,6 +18,7 @@ class CMidiEvent;
 class CNoteList;
 class CEventList;
 struct CEngineProjectView;
+struct CRecordSettings;
 
 // Command codes. Codes 2, 3 and 17..26 have no command and succeed without effect.
 enum class EEngineCommand : int16_t {
@@ -58,9 +59,10 @@ enum class EEngineCommand : int16_t {
 };
 
 // One argument word. Pointers are borrowed: the UI keeps the object alive while the command runs.
-using CEngineArg = std::variant<std::monostate, int64_t, CNodeAddress, CMidiData*, CPhrase*,
-                                CTrack*, CClip*, const CNote*, const CMidiEvent*, const CNoteList*,
-                                const CEventList*, const CEngineProjectView*>;
+using CEngineArg =
+    std::variant<std::monostate, int64_t, CNodeAddress, CMidiData*, CPhrase*, CTrack*, CClip*,
+                 const CNote*, const CMidiEvent*, const CNoteList*, const CEventList*,
+                 const CEngineProjectView*, const CRecordSettings*>;
 
 struct CEngineCommand {
     static constexpr int kArgCount = 4;

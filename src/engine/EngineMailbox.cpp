@@ -1,11 +1,47 @@
 #include "engine/EngineMailbox.h"
 
+#include <algorithm>
+
 CEngineMailbox::CEngineMailbox()
-    : m_blocks(std::make_unique<Block[]>(kPoolSize)), m_fifo(kPoolSize, nullptr)
 {
-    m_free.reserve(kPoolSize);
-    for (std::size_t i = kPoolSize; i-- > 0;)
-        m_free.push_back(&m_blocks[i]);
+    GrowIfLow();
+}
+
+void CEngineMailbox::GrowIfLow()
+{
+    std::size_t size = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_free.size() * 2 >= m_poolSize && m_poolSize != 0) return;
+        size = m_poolSize;
+    }
+    // Only this thread grows the pool, so its size cannot change while we allocate unlocked.
+    const std::size_t added = std::max(size, kPoolSize);
+    auto chunk = std::make_unique<Block[]>(added);
+    std::vector<Block*> free;
+    free.reserve(size + added);
+    std::vector<CEngineNotification*> fifo(size + added, nullptr);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_poolSize != size) return; // another caller grew it meanwhile
+        free.assign(m_free.begin(), m_free.end());
+        for (std::size_t i = added; i-- > 0;)
+            free.push_back(&chunk[i]);
+        for (std::size_t i = 0; i < m_count; ++i)
+            fifo[i] = m_fifo[(m_head + i) % m_poolSize];
+        m_head = 0;
+        m_free.swap(free);
+        m_fifo.swap(fifo);
+        m_chunks.push_back(std::move(chunk));
+        m_poolSize += added;
+    }
+    // The old free list and ring are released here, outside the lock.
+}
+
+std::size_t CEngineMailbox::GetPoolSize() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_poolSize;
 }
 
 CEngineMailbox::~CEngineMailbox()
@@ -27,7 +63,7 @@ void* CEngineMailbox::AcquireBlock()
 void CEngineMailbox::Enqueue(CEngineNotification* record)
 {
     // The ring holds as many entries as the pool has blocks, so it cannot overflow.
-    m_fifo[(m_head + m_count) % kPoolSize] = record;
+    m_fifo[(m_head + m_count) % m_poolSize] = record;
     ++m_count;
 }
 
@@ -35,7 +71,7 @@ CEngineNotification* CEngineMailbox::Dequeue()
 {
     if (m_count == 0) return nullptr;
     CEngineNotification* record = m_fifo[m_head];
-    m_head = (m_head + 1) % kPoolSize;
+    m_head = (m_head + 1) % m_poolSize;
     --m_count;
     return record;
 }
@@ -53,6 +89,13 @@ void CEngineMailbox::PostPosition(int32_t position)
     m_positionChanged = true;
 }
 
+void CEngineMailbox::PostTempo(int32_t tempo)
+{
+    std::lock_guard lock(m_mutex);
+    m_tempo = tempo;
+    m_tempoChanged = true;
+}
+
 bool CEngineMailbox::TakePosition(int32_t& position)
 {
     std::lock_guard lock(m_mutex);
@@ -64,7 +107,19 @@ bool CEngineMailbox::TakePosition(int32_t& position)
 
 std::size_t CEngineMailbox::Drain(CEngineNotificationSink& sink)
 {
+    GrowIfLow();
     std::size_t applied = 0;
+    bool tempoChanged = false;
+    int32_t tempo = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        tempoChanged = std::exchange(m_tempoChanged, false);
+        tempo = m_tempo;
+    }
+    if (tempoChanged) {
+        sink.OnTransportRequest(CTransportNotification::kTempo, tempo);
+        ++applied;
+    }
     for (;;) {
         CEngineNotification* record = nullptr;
         {
@@ -93,6 +148,7 @@ void CEngineMailbox::Discard()
     while (CEngineNotification* record = Dequeue())
         Release(record);
     m_positionChanged = false;
+    m_tempoChanged = false;
 }
 
 std::size_t CEngineMailbox::GetDroppedCount() const

@@ -1,8 +1,13 @@
 #pragma once
-// The engine's back-channel to the user interface. The music thread posts the song position (the
-// latest value wins) and notification records; the UI thread drains them on its timers and applies
-// each record there. The mailbox has its own lock, held only while a record goes in or out, and
-// takes its records from a pool made up front, so posting never allocates.
+// The engine's back-channel to the user interface. The music thread posts the song position and
+// the tempo (the latest value of each wins, in a slot of its own) and notification records; the UI
+// thread drains them on its timers and applies each record there. The mailbox has its own lock,
+// held only while a record goes in or out.
+//
+// Records carry state or data (play state, finished takes, captured notes) and must not be lost,
+// yet the music thread never allocates: records take blocks of a pool, and the pool is grown on
+// the UI thread, at every drain and before every engine command, whenever less than half of it is
+// free. Between two such visits the music thread can queue at least kPoolSize records.
 // It also keeps the UI-side player slot tables of the active project's Tracks, Phrases and Clips.
 
 #include <cstddef>
@@ -33,6 +38,20 @@ public:
     }
     // Solo mode or mute mode changed (the project keeps them for its views).
     virtual void OnSoloMuteModes(bool soloMode, bool muteMode) { (void)soloMode, (void)muteMode; }
+    // A track player passed messages (posted at most every few ticks per track).
+    virtual void OnTrackActivity(int32_t trackId, int32_t slot) { (void)trackId, (void)slot; }
+    // A phrase player sounded something (posted at most every few ticks per phrase).
+    virtual void OnPhraseActivity(int32_t phraseId, int32_t slot) { (void)phraseId, (void)slot; }
+    // A phrase voice event: kind 0 created, 1 removed, 2 started, 3 stopped.
+    virtual void OnPhraseVoice(int32_t phraseId, int32_t slot, int32_t kind, int32_t serial)
+    {
+        (void)phraseId, (void)slot, (void)kind, (void)serial;
+    }
+    // The local position (ticks) of a playing voice.
+    virtual void OnVoicePosition(int32_t phraseId, int32_t slot, int32_t serial, int32_t position)
+    {
+        (void)phraseId, (void)slot, (void)serial, (void)position;
+    }
 };
 
 // One record in the mailbox. Records are small (at most CEngineMailbox::kRecordSize bytes) and
@@ -178,7 +197,7 @@ private:
 class CEngineMailbox {
 public:
     static constexpr std::size_t kRecordSize = 64; // bytes a record may take at most
-    static constexpr std::size_t kPoolSize = 4096; // records that can wait at once
+    static constexpr std::size_t kPoolSize = 4096; // blocks at first; the pool grows from there
 
     CEngineMailbox();
     ~CEngineMailbox();
@@ -187,9 +206,13 @@ public:
 
     // Stores the song position (ticks) and raises the position flag. Music thread.
     void PostPosition(int32_t position);
+    // Stores the tempo (hundredths of BPM); the next drain applies it, once, as the transport
+    // request {1, tempo} before the queued records. Music thread.
+    void PostTempo(int32_t tempo);
 
-    // Queues a record built from `args`. When the pool is exhausted the record is dropped and
-    // counted; false then. Music thread; real-time safe.
+    // Queues a record built from `args`. Only when the pool has run dry between two visits of the
+    // UI thread (see GrowIfLow) is the record dropped and counted; false then. Music thread;
+    // real-time safe.
     template <class TRecord, class... TArgs> bool Post(TArgs&&... args)
     {
         static_assert(std::is_base_of_v<CEngineNotification, TRecord>);
@@ -214,6 +237,11 @@ public:
     std::size_t GetDroppedCount() const;
     // Records waiting. Any thread.
     std::size_t GetPendingCount() const;
+    // Blocks in the pool, used or free. Any thread.
+    std::size_t GetPoolSize() const;
+    // Doubles the pool when less than half of it is free, allocating outside the lock. UI side
+    // (Drain and the proxy's commands call it); never the music thread.
+    void GrowIfLow();
 
     // Player slot tables of the active project. UI thread only.
     CPlayerSlotTable<CTrack, CTrackPlayState>& Tracks() { return m_tracks; }
@@ -231,14 +259,17 @@ private:
     void Release(CEngineNotification* record); // destroys and returns the block; under m_mutex
 
     mutable std::mutex m_mutex;
-    std::unique_ptr<Block[]> m_blocks;
-    std::vector<Block*> m_free;               // stack of unused blocks, sized once
-    std::vector<CEngineNotification*> m_fifo; // ring of queued records, sized once
+    std::vector<std::unique_ptr<Block[]>> m_chunks; // the pool's blocks; UI thread adds chunks
+    std::size_t m_poolSize = 0;                     // blocks in all chunks
+    std::vector<Block*> m_free;                     // stack of unused blocks, capacity m_poolSize
+    std::vector<CEngineNotification*> m_fifo;       // ring of queued records, m_poolSize entries
     std::size_t m_head = 0;
     std::size_t m_count = 0;
     std::size_t m_dropped = 0;
     int32_t m_position = 0;
     bool m_positionChanged = false;
+    int32_t m_tempo = 0;
+    bool m_tempoChanged = false;
 
     CPlayerSlotTable<CTrack, CTrackPlayState> m_tracks;
     CPlayerSlotTable<CPhrase, CPhrasePlayState> m_phrases;

@@ -72,7 +72,7 @@ bool NumberArg(const CEngineCommand& command, int index, int64_t& out)
 
 CMidiEngine::CMidiEngine(CMidiBackend& backend, CEngineMailbox& mailbox)
     : m_backend(backend), m_mailbox(mailbox), m_metronome(*this), m_clock(*this),
-      m_playControl(*this)
+      m_playControl(*this), m_playerContext{mailbox, m_clock}
 {
     m_lastError.reserve(512);
     m_devices.SetInputSignal([this] { m_inputArrived.Set(); });
@@ -97,6 +97,8 @@ int CMidiEngine::Fail(const char* text)
 
 int CMidiEngine::RunCommand(const CEngineCommand& command)
 {
+    // Any command may change what a clip player does next.
+    m_clipSchedule.MarkDirty();
     try {
         return Dispatch(command);
     } catch (const std::exception& e) {
@@ -206,6 +208,7 @@ int CMidiEngine::DeviceCommand(const CEngineCommand& command)
 int CMidiEngine::SetNodeParameter(const CEngineCommand& command)
 {
     const CNodeAddress* address = command.Get<CNodeAddress>(0);
+    if (command.Get<const CRecordSettings*>(2) != nullptr) return SetRecordSettings(command);
     int32_t code = 0;
     int64_t value = 0;
     int64_t extra = 0;
@@ -219,12 +222,30 @@ int CMidiEngine::SetNodeParameter(const CEngineCommand& command)
     return 1;
 }
 
+int CMidiEngine::SetRecordSettings(const CEngineCommand& command)
+{
+    // The settings travel only as a typed value, and only to the play control's parameter 14.
+    const CNodeAddress* address = command.Get<CNodeAddress>(0);
+    const CRecordSettings* settings = command.GetObject<const CRecordSettings>(2);
+    int32_t code = 0;
+    if (address == nullptr || settings == nullptr || !IndexArg(command, 1, code) ||
+        code != CPlayControl::kRecordSettings || ResolveAddress(*address) != &m_playControl)
+        return Fail(kBadArguments);
+    m_playControl.SetRecordSettings(*settings);
+    return 1;
+}
+
 int CMidiEngine::Audition(const CEngineCommand& command)
 {
-    // The players sound the notes once they play; until then the arguments are only checked.
     const auto* notes = command.Get<const CNoteList*>(1);
-    if (command.GetObject<CMidiData>(0) == nullptr || notes == nullptr || *notes == nullptr)
-        return Fail(kBadArguments);
+    CMidiData* owner = command.GetObject<CMidiData>(0);
+    if (owner == nullptr || notes == nullptr || *notes == nullptr) return Fail(kBadArguments);
+    const int64_t period = m_clock.GetTickPeriod();
+    if (CPhrasePlayer* player = PhrasePlayerOf(*owner)) player->Audition(**notes, period);
+    if (owner->IsClip()) {
+        if (CClipPlayer* player = FindClipPlayer(static_cast<const CClip*>(owner)))
+            player->Audition(**notes, period);
+    }
     return 1;
 }
 
@@ -254,6 +275,7 @@ int CMidiEngine::LoadProject(const CEngineProjectView* project)
 
 int CMidiEngine::Clear()
 {
+    m_clipSchedule.Clear();
     m_clipPlayers.clear();
     m_recordedClipPlayers.clear();
     m_uiEvents.Clear();
@@ -304,10 +326,9 @@ CPhrasePlayer* CMidiEngine::PhrasePlayerOf(const CMidiData& owner) const
 
 template <class F> void CMidiEngine::ForEachClipPlayer(F&& f)
 {
-    for (auto& entry : m_clipPlayers)
-        f(*entry.second);
-    for (auto& entry : m_recordedClipPlayers)
-        f(*entry.second);
+    const std::vector<CClipPlayer*>& all = m_clipSchedule.All();
+    for (size_t i = 0; i < all.size(); ++i)
+        f(*all[i]);
 }
 
 template <class F> void CMidiEngine::ForEachClipPlayerOf(const CTrack& track, F&& f)
@@ -324,7 +345,7 @@ int CMidiEngine::AddPhrasePlayer(CPhrase* phrase)
         if (&existing->GetPhrase() == phrase) return 1;
         return Fail("Another phrase with the same identifier already has a player.");
     }
-    auto player = std::make_unique<CPhrasePlayer>(*phrase);
+    auto player = std::make_unique<CPhrasePlayer>(*phrase, m_playerContext);
     CPhrasePlayer& added = *player;
     m_phrasePlayers.emplace(phrase->GetId(), std::move(player));
     ReconnectPhrasePlayer(added);
@@ -362,7 +383,7 @@ int CMidiEngine::AddTrackPlayer(CTrack* track)
         if (&existing->GetTrack() == track) return 1;
         return Fail("Another track with the same identifier already has a player.");
     }
-    auto player = std::make_unique<CTrackPlayer>(*track, m_mailbox);
+    auto player = std::make_unique<CTrackPlayer>(*track, m_playerContext);
     CTrackPlayer& added = *player;
     m_trackPlayers.emplace(track->GetId(), std::move(player));
     ReconnectTrackOutput(added);
@@ -383,6 +404,8 @@ int CMidiEngine::RemoveTrackPlayer(CTrack* track)
 {
     if (track == nullptr) return Fail(kBadArguments);
     auto ofTrack = [track](const auto& entry) { return &entry.second->GetTrack() == track; };
+    m_clipSchedule.RemoveIf(
+        [track](const CClipPlayer* player) { return &player->GetTrack() == track; });
     std::erase_if(m_clipPlayers, ofTrack);
     std::erase_if(m_recordedClipPlayers, ofTrack);
     if (TrackPlayerOf(*track) != nullptr) m_trackPlayers.erase(track->GetId());
@@ -395,6 +418,8 @@ int CMidiEngine::AddClipPlayer(CClip* clip, CTrack* track)
     if (FindClipPlayer(clip) != nullptr) return 1;
     auto player = std::make_unique<CClipPlayer>(*clip, *track);
     Connect(player.get(), FindTrackPlayer(track->GetId()));
+    player->Seek(GetPosition());
+    m_clipSchedule.Add(player.get());
     m_clipPlayers.emplace(clip, std::move(player));
     return 1;
 }
@@ -402,6 +427,9 @@ int CMidiEngine::AddClipPlayer(CClip* clip, CTrack* track)
 int CMidiEngine::RemoveClipPlayer(CClip* clip)
 {
     if (clip == nullptr) return Fail(kBadArguments);
+    CClipPlayer* player = FindClipPlayer(clip);
+    if (player == nullptr) player = FindRecordedClipPlayer(clip);
+    m_clipSchedule.Remove(player);
     if (m_clipPlayers.erase(clip) == 0) m_recordedClipPlayers.erase(clip);
     return 1;
 }
@@ -422,6 +450,11 @@ int CMidiEngine::CommitRecordedClip(const CEngineCommand& command)
     DisconnectOutputs(player.get());
     Connect(player.get(), FindTrackPlayer(track->GetId()));
     player->UpdateWindow(GetPosition());
+    m_clipSchedule.MarkDirty();
+    if (CClipPlayer* stale = FindClipPlayer(clip)) {
+        m_clipSchedule.Remove(stale);
+        m_clipPlayers.erase(clip);
+    }
     m_clipPlayers[clip] = std::move(player);
     return 1;
 }
@@ -479,6 +512,7 @@ void CMidiEngine::AfterClipChange(CClip& clip)
 {
     for (CClipPlayer* player : {FindClipPlayer(&clip), FindRecordedClipPlayer(&clip)})
         if (player != nullptr) player->UpdateWindow(GetPosition());
+    m_clipSchedule.MarkDirty();
 }
 
 void CMidiEngine::BeforePhraseProperty(CPhrasePlayer& player, int32_t code)
@@ -518,8 +552,8 @@ void CMidiEngine::AfterPhraseProperty(CPhrasePlayer& player, int32_t code)
 
 void CMidiEngine::BeforeTrackProperty(CTrackPlayer& player, int32_t code)
 {
-    // Pending note-offs leave on the old channel.
-    if (code == 102) player.FlushClipPlayers();
+    // Sounding notes end on the old channel and output.
+    if (code == 101 || code == 102) player.EndSoundingNotes();
 }
 
 void CMidiEngine::AfterTrackProperty(CTrackPlayer& player, int32_t code)
@@ -529,8 +563,12 @@ void CMidiEngine::AfterTrackProperty(CTrackPlayer& player, int32_t code)
     case 101:
         ReconnectTrackOutput(player);
         break;
+    case 105:
+        ForEachClipPlayerOf(track, [](CClipPlayer& clip) { clip.OnQuantizeChanged(); });
+        break;
     case 106:
         ForEachClipPlayerOf(track, [&](CClipPlayer& clip) { clip.UpdateWindow(GetPosition()); });
+        m_clipSchedule.MarkDirty();
         break;
     case 109:
         if (!m_playControl.IsRecording()) break;
@@ -554,17 +592,21 @@ void CMidiEngine::AfterTrackProperty(CTrackPlayer& player, int32_t code)
 
 void CMidiEngine::AdvancePhraseVoices()
 {
+    // Every tick, playing or stopped, starts here.
+    ++m_playerContext.tickSerial;
     for (auto& entry : m_phrasePlayers)
         entry.second->AdvanceVoices();
 }
 
 void CMidiEngine::PlayClipPlayers(tick position)
 {
-    ForEachClipPlayer([position](CClipPlayer& player) { player.PlayTick(position); });
+    m_clipSchedule.Play(position);
 }
 
 void CMidiEngine::AdvanceRecorders()
 {
+    // Recorders only run while the recording switch is on.
+    if (!m_playControl.IsRecording()) return;
     for (auto& entry : m_trackPlayers)
         entry.second->AdvanceRecorderTick();
 }
@@ -576,10 +618,23 @@ void CMidiEngine::FlushClipPlayers()
 
 void CMidiEngine::SeekClipPlayers(tick position)
 {
+    m_clipSchedule.MarkDirty();
     ForEachClipPlayer([position](CClipPlayer& player) {
         player.Flush();
         player.Seek(position);
     });
+}
+
+bool CMidiEngine::HasPendingNoteOffs() const
+{
+    for (const CClipPlayer* player : m_clipSchedule.All())
+        if (player->GetPendingCount() > 0) return true;
+    for (const auto& entry : m_phrasePlayers) {
+        const CPhrasePlayer& player = *entry.second;
+        for (int32_t i = 0; i < player.GetVoiceCount(); ++i)
+            if (player.GetVoice(i).GetPendingCount() > 0) return true;
+    }
+    return false;
 }
 
 void CMidiEngine::RestartRecordings(tick position)
@@ -741,6 +796,7 @@ void CMidiEngine::RunPendingCommand()
 void CMidiEngine::ThreadMain()
 {
     RaiseToRealtimePriority();
+    CMidiMsgPool::MarkRealTimeThread(true);
     // The time-out pass is due 2 ms after the previous one however often commands or input wake
     // the thread; otherwise a steady stream of them would hold the clock still.
     int64_t lastPass = m_backend.GetMasterTime();

@@ -13,10 +13,12 @@
 
 #include "devices/MidiDevices.h"
 #include "engine/AutoResetEvent.h"
+#include "engine/ClipSchedule.h"
 #include "engine/EngineCommand.h"
 #include "engine/Metronome.h"
 #include "engine/ModelEdits.h"
 #include "engine/PlayControl.h"
+#include "engine/PlayerSupport.h"
 #include "engine/SequencerClock.h"
 #include "engine/UiEventQueue.h"
 #include "model/TimeBase.h"
@@ -27,6 +29,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 class CEngineMailbox;
 class CMidiBackend;
@@ -121,6 +124,8 @@ public:
     void AdvanceRecorders();
     void FlushClipPlayers();
     void SeekClipPlayers(tick position);
+    // True while a clip player or phrase voice still holds a note-off back.
+    bool HasPendingNoteOffs() const;
     // Every recording track player finishes and starts a new take at `position`.
     void RestartRecordings(tick position);
     // Playback started: record-enabled tracks start when the recording switch is on.
@@ -144,6 +149,8 @@ private:
     int ShutDown();
     int DeviceCommand(const CEngineCommand& command);
     int SetNodeParameter(const CEngineCommand& command);
+    // Parameter 14 of the play control, whose value is a typed CRecordSettings argument.
+    int SetRecordSettings(const CEngineCommand& command);
     int AddPhrasePlayer(CPhrase* phrase);
     int RemovePhrasePlayer(CPhrase* phrase);
     int AddTrackPlayer(CTrack* track);
@@ -202,6 +209,10 @@ private:
     std::unordered_map<int32_t, std::unique_ptr<CPhrasePlayer>> m_phrasePlayers; // by Phrase id
     std::unordered_map<const CClip*, std::unique_ptr<CClipPlayer>> m_clipPlayers;
     std::unordered_map<const CClip*, std::unique_ptr<CClipPlayer>> m_recordedClipPlayers;
+    // Every clip and recorded-clip player in creation order, and which of them play on a tick:
+    // the same on every run (the maps above are keyed by address).
+    CClipSchedule m_clipSchedule;
+    SPlayerContext m_playerContext;
 
     std::atomic<bool> m_initialised{false};
     std::atomic<bool> m_threadRunning{false};

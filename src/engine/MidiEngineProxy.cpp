@@ -1,5 +1,6 @@
 #include "engine/MidiEngineProxy.h"
 
+#include "devices/MidiMsg.h"
 #include "engine/EngineProjectView.h"
 #include "engine/MidiEngine.h"
 #include "engine/ModelEdits.h"
@@ -45,6 +46,10 @@ bool CMidiEngineProxy::AttachEngine(CMidiEngine* engine)
 int CMidiEngineProxy::Send(const CEngineCommand& command)
 {
     std::lock_guard lock(m_sendLock);
+    // A command may make the engine post (play state, finished takes) and queue messages (a reset
+    // of every output): room for both first, allocated on this side, never on the music thread.
+    m_mailbox.GrowIfLow();
+    CMidiMsgPool::Instance().Replenish();
     return Run(command);
 }
 
@@ -274,7 +279,8 @@ int CMidiEngineProxy::SendInstrumentSettings()
 
 int CMidiEngineProxy::SetRecordSettings(const CRecordSettings& settings)
 {
-    return PlayControl(CPlayControl::kRecordSettings, reinterpret_cast<intptr_t>(&settings));
+    return Send(CEngineCommand(E::SetNodeParameter, kPlayControlAddress,
+                               static_cast<int64_t>(CPlayControl::kRecordSettings), &settings));
 }
 
 bool CMidiEngineProxy::PostUiEvent(const CTrack& track, uint8_t status, uint8_t data1,
@@ -376,8 +382,9 @@ int CMidiEngineProxy::Clear()
 
 int CMidiEngineProxy::CommitRecordedClip(CClip& clip, CTrack& track, tick start)
 {
-    return SendAdd(m_mailbox.Clips(), clip,
-                   CEngineCommand(E::CommitRecordedClip, &clip, &track, static_cast<int64_t>(start)));
+    return SendAdd(
+        m_mailbox.Clips(), clip,
+        CEngineCommand(E::CommitRecordedClip, &clip, &track, static_cast<int64_t>(start)));
 }
 
 // ---- Model edits ----

@@ -49,9 +49,7 @@ int CPlayControl::SetParameter(int32_t code, intptr_t value, intptr_t /*extra*/)
     case kHandOverCapture:
         return 1; // the captured notes are kept and posted by the recording work
     case kRecordSettings:
-        if (value == 0) return 0;
-        m_settings = *reinterpret_cast<const CRecordSettings*>(value);
-        return 1;
+        return 0; // a number is no settings record: they come typed, through SetRecordSettings
     case kRecordFurtherWord:
         m_settings.furtherWord = static_cast<int32_t>(value);
         return 1;

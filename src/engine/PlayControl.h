@@ -30,7 +30,8 @@ public:
         kSendInstrumentSettings = 11,
         kCaptureTarget = 12, // nonzero: capture step-entry notes at "Rec"; 0: stop
         kHandOverCapture = 13,
-        kRecordSettings = 14, // set: pointer to a CRecordSettings to copy; get: pointer to ours
+        kRecordSettings = 14, // set: a typed CRecordSettings only (a number is refused); get:
+                              // pointer to ours
         kRecordFurtherWord = 15,
     };
 
@@ -57,6 +58,8 @@ public:
     void SetModes(bool soloMode, bool muteMode);
 
     const CRecordSettings& GetRecordSettings() const { return m_settings; }
+    // Parameter 14, set from the typed command argument.
+    void SetRecordSettings(const CRecordSettings& settings) { m_settings = settings; }
 
 private:
     enum class EFlag { Solo, Mute };

@@ -155,11 +155,12 @@ void CSequencerClock::OnPulse(int32_t msStamp)
 bool CSequencerClock::SetTempo(int32_t hundredths)
 {
     if (hundredths == 0) return true;
-    if (hundredths < 0) return false;
+    const int64_t period = TickPeriodOfTempo(hundredths);
+    if (period == 0) return false;
     m_tempo = static_cast<double>(hundredths / 100);
     m_tempoHundredths = hundredths;
-    m_tickPeriod = static_cast<int64_t>(60000000000ULL / static_cast<uint64_t>(hundredths) / 96ULL);
-    m_engine.GetMailbox().Post<CTransportNotification>(CTransportNotification::kTempo, hundredths);
+    m_tickPeriod = period;
+    m_engine.GetMailbox().PostTempo(hundredths);
     return true;
 }
 
@@ -167,7 +168,9 @@ void CSequencerClock::Pass(int64_t now)
 {
     int64_t due = now + kLookAhead - m_lastTickTime;
     if (due <= 0 || m_tickPeriod == 0) return;
-    if (due > kMaxCatchUp) {
+    // Counted beyond the tick now due, so that a tick longer than the cap (a very slow tempo)
+    // still waits its whole period.
+    if (due > kMaxCatchUp + m_tickPeriod) {
         m_lastTickTime = now + kLookAhead - m_tickPeriod;
         due = m_tickPeriod;
     }
@@ -186,8 +189,9 @@ void CSequencerClock::PlayingPass(int64_t due)
 {
     PostPosition();
     const int64_t ticks = due / m_tickPeriod;
-    for (int64_t i = 0; i < ticks; ++i)
-        PlayTick(m_lastTickTime + m_tickPeriod);
+    for (int64_t i = 0; i < ticks; ++i) {
+        if (!PlayTick(m_lastTickTime + m_tickPeriod)) return;
+    }
 }
 
 void CSequencerClock::StoppedPass(int64_t due)
@@ -212,18 +216,23 @@ void CSequencerClock::FollowingPass(int64_t due, bool playing)
     // The ticks share the span evenly; the last one lands exactly on its end.
     for (int64_t i = 1; i <= count; ++i) {
         const int64_t stamp = from + span * i / count;
-        if (playing)
-            PlayTick(stamp);
-        else
+        if (!playing)
             StoppedTick(stamp);
+        else if (!PlayTick(stamp))
+            return;
     }
 }
 
-void CSequencerClock::PlayTick(int64_t stamp)
+bool CSequencerClock::PlayTick(int64_t stamp)
 {
     const tick position = GetPosition();
     Tick(position);
     HandOver(stamp);
+    if (position == kLastTick) {
+        // No tick follows the last one: the transport stops there.
+        Stop();
+        return false;
+    }
     const tick next = position + 1;
     SetPosition(next);
     if (m_loopActive && next == m_loopEnd && m_loopStart < m_loopEnd) {
@@ -231,6 +240,7 @@ void CSequencerClock::PlayTick(int64_t stamp)
         SetPosition(m_loopStart);
         FollowLocate();
     }
+    return true;
 }
 
 void CSequencerClock::StoppedTick(int64_t stamp)
@@ -253,7 +263,8 @@ void CSequencerClock::CountRealtimeTick(bool mayClock)
 {
     if (mayClock && m_clockOut && m_realtimeCounter % kTicksPerClock == 0)
         QueueClockMessage(kTimingClock);
-    ++m_realtimeCounter;
+    // Wrapping to 0 keeps the pulse phase: 2^31 is a multiple of kTicksPerClock.
+    m_realtimeCounter = m_realtimeCounter == INT32_MAX ? 0 : m_realtimeCounter + 1;
 }
 
 void CSequencerClock::HandOver(int64_t stamp)

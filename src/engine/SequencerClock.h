@@ -13,6 +13,7 @@
 #include "model/TimeBase.h"
 
 #include <atomic>
+#include <climits>
 #include <cstdint>
 
 class CMidiEngine;
@@ -21,9 +22,12 @@ class CSequencerClock : public CMidiNode, public CMidiClockSink {
 public:
     static constexpr int64_t kDefaultTickPeriod = 52083; // 100 ns, at 120 BPM
     static constexpr int64_t kLookAhead = 60000;         // 100 ns (6 ms)
-    // The longest backlog a pass catches up on (100 ns, 2 s); after a longer stall (a suspended
-    // machine) the clock goes on from now instead of playing every missed tick at once.
+    // The longest backlog a pass catches up on beyond the tick now due (100 ns, 2 s); after a
+    // longer stall (a suspended machine) the clock goes on from now instead of playing every
+    // missed tick at once.
     static constexpr int64_t kMaxCatchUp = 20000000;
+    // The last song position; playing it stops the transport there.
+    static constexpr tick kLastTick = INT32_MAX;
     static constexpr int32_t kNoClockInDriver = 0xFFFF;
 
     // Parameter codes (command "set node parameter" with kind 9).
@@ -58,7 +62,8 @@ public:
     // One pass of the clock at master-clock time `now` (100 ns). Real-time safe.
     void Pass(int64_t now);
 
-    // Tempo in hundredths of BPM. 0 changes nothing; a negative value is refused (false).
+    // Tempo in hundredths of BPM. 0 changes nothing; a negative value, or one too fast for a tick
+    // of at least 100 ns, is refused (false).
     bool SetTempo(int32_t hundredths);
     void Start();
     void Stop();
@@ -94,7 +99,8 @@ private:
     void FollowingPass(int64_t due, bool playing);
     void OnPulse(int32_t msStamp);
     // One playing tick handed over at stamp (100 ns): the tick, position + 1, the loop jump.
-    void PlayTick(int64_t stamp);
+    // False when it was the last tick and stopped the transport.
+    bool PlayTick(int64_t stamp);
     // One stopped tick handed over at stamp: phrase voices and the clock out keep going.
     void StoppedTick(int64_t stamp);
     // The work of song tick `position`: metronome, phrase voices, clips, recorders, clock out.

@@ -1,16 +1,51 @@
 #include "engine/TrackPlayer.h"
 
+#include "devices/MidiOutDriver.h"
+#include "engine/ClipPlayer.h"
 #include "engine/EngineMailbox.h"
+#include "engine/PlayerNotifications.h"
+#include "engine/PlayerSupport.h"
+#include "model/NoteList.h"
 #include "model/Track.h"
 
-CTrackPlayer::CTrackPlayer(CTrack& track, CEngineMailbox& mailbox)
-    : m_track(track), m_mailbox(mailbox)
+#include <vector>
+
+namespace {
+constexpr uint8_t kNoteOff = 0x80;
+constexpr uint8_t kControlChange = 0xB0;
+
+bool IsChannelMessage(uint8_t status)
+{
+    return status >= 0x80 && status < 0xF0;
+}
+
+// The mixer's kind for a controller, 0 for controllers the mixer does not show.
+int32_t MixerKindOf(uint8_t controller)
+{
+    switch (controller) {
+    case 7:
+        return CMixerFeedbackNotification::kVolume;
+    case 10:
+        return CMixerFeedbackNotification::kPan;
+    case 93:
+        return CMixerFeedbackNotification::kChorus;
+    case 91:
+        return CMixerFeedbackNotification::kReverb;
+    default:
+        return 0;
+    }
+}
+} // namespace
+
+CTrackPlayer::CTrackPlayer(CTrack& track, SPlayerContext& context)
+    : m_track(track), m_context(context)
 {
     SetNodeName("TrackPlayer");
 }
 
 CTrackPlayer::~CTrackPlayer()
 {
+    ReleaseForeignNotes();
     DisconnectAll(this);
 }
 
@@ -26,8 +61,148 @@ void CTrackPlayer::SetSilenced(bool silenced)
 
 void CTrackPlayer::FlushClipPlayers()
 {
-    for (CMidiNode* input : GetInputs())
+    for (size_t i = 0; i < GetInputs().size(); ++i) {
+        CMidiNode* input = GetInputs()[i];
         if (input->GetKind() == ENodeKind::ClipPlayer) input->Flush();
+    }
+}
+
+void CTrackPlayer::EndSoundingNotes()
+{
+    FlushClipPlayers();
+    ReleaseForeignNotes();
+}
+
+void CTrackPlayer::ReleaseForeignNotes()
+{
+    CMidiMsgList offs;
+    const auto status = static_cast<uint8_t>(kNoteOff | (m_track.GetOutputChannel() & 0x0F));
+    for (size_t key = 0; key < m_foreignSounding.size(); ++key) {
+        const int32_t delay = OffDelay(static_cast<uint8_t>(key));
+        for (uint16_t n = m_foreignSounding[key]; n > 0; --n)
+            offs.Append(CMidiMsg::Make(status, static_cast<uint8_t>(key), 0, delay));
+        m_foreignSounding[key] = 0;
+    }
+    if (!offs.IsEmpty()) ForwardNoteOffs(offs);
+}
+
+int32_t CTrackPlayer::GetForeignSoundingCount() const
+{
+    int32_t count = 0;
+    for (uint16_t n : m_foreignSounding)
+        count += n;
+    return count;
+}
+
+void CTrackPlayer::OnInputDisconnected(CMidiNode* other)
+{
+    if (other->GetKind() != ENodeKind::ClipPlayer) ReleaseForeignNotes();
+}
+
+void CTrackPlayer::ReceiveNoteOns(const CMidiMsgList& list, CMidiNode* sender)
+{
+    Pass(list, sender, EList::NoteOns);
+}
+
+void CTrackPlayer::ReceiveNoteOffs(const CMidiMsgList& list, CMidiNode* sender)
+{
+    Pass(list, sender, EList::NoteOffs);
+}
+
+void CTrackPlayer::ReceiveEvents(const CMidiMsgList& list, CMidiNode* sender)
+{
+    Pass(list, sender, EList::Events);
+}
+
+void CTrackPlayer::Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind)
+{
+    if (list.IsEmpty()) return;
+    const uint8_t channel = m_track.GetOutputChannel() & 0x0F;
+    CMidiMsgList channelled;
+    for (CMidiMsg msg : list) {
+        if (IsChannelMessage(msg.status)) msg.status = (msg.status & 0xF0) | channel;
+        // Live input carries its arrival stamp in the time word; downstream it is a countdown.
+        msg.time = 0;
+        channelled.Append(msg);
+    }
+    const bool fromClip = sender != nullptr && sender->GetKind() == ENodeKind::ClipPlayer;
+    if (!fromClip) CountForeign(channelled, kind);
+    switch (kind) {
+    case EList::NoteOns:
+        ForwardNoteOns(channelled);
+        break;
+    case EList::NoteOffs:
+        ForwardNoteOffs(channelled);
+        break;
+    case EList::Events:
+        ForwardEvents(channelled);
+        PostMixerFeedback(channelled);
+        break;
+    }
+    PostActivity();
+    if (!fromClip && IsRecording()) RecordIncoming(channelled, kind);
+}
+
+void CTrackPlayer::CountForeign(CMidiMsgList& channelled, EList kind)
+{
+    if (kind == EList::Events) return;
+    for (CMidiMsg& msg : channelled) {
+        const uint8_t key = msg.data1 & 0x7F;
+        uint16_t& count = m_foreignSounding[key];
+        if (kind == EList::NoteOns) {
+            ++count;
+            m_foreignOnSerial[key] = m_context.tickSerial;
+        } else {
+            msg.time = OffDelay(key);
+            if (count > 0) --count;
+        }
+    }
+}
+
+int32_t CTrackPlayer::OffDelay(uint8_t key) const
+{
+    // The output driver counts the time word down once per hand-over: 2 means the next but one.
+    return m_foreignSounding[key] > 0 && m_foreignOnSerial[key] == m_context.tickSerial ? 2 : 0;
+}
+
+void CTrackPlayer::PostActivity()
+{
+    const uint64_t now = m_context.tickSerial;
+    if (m_posted && now - m_lastActivityPost < kPostSpacing) return;
+    m_posted = true;
+    m_lastActivityPost = now;
+    m_context.mailbox.Post<CTrackActivityNotification>(m_track.GetId(), m_track.GetPlayerSlot());
+}
+
+void CTrackPlayer::PostMixerFeedback(const CMidiMsgList& events)
+{
+    for (const CMidiMsg& msg : events) {
+        if ((msg.status & 0xF0) != kControlChange) continue;
+        if (const int32_t kind = MixerKindOf(msg.data1))
+            m_context.mailbox.Post<CMixerFeedbackNotification>(
+                m_track.GetId(), m_track.GetPlayerSlot(), kind, msg.data2);
+    }
+}
+
+void CTrackPlayer::DeliverUiEvent(uint8_t status, uint8_t data1, uint8_t data2)
+{
+    CMidiMsgList events;
+    events.Append(CMidiMsg::Make(status, data1, data2));
+    Pass(events, nullptr, EList::Events);
+}
+
+void CTrackPlayer::Audition(const CNoteList& notes, int64_t tickPeriod)
+{
+    std::vector<SAuditionNote> shaped;
+    shaped.reserve(static_cast<size_t>(notes.GetCount()));
+    for (const CNote& note : notes) {
+        SAuditionNote a{note.m_start, note.GetLength(), 0, 0,
+                        static_cast<uint8_t>(note.m_offVelocity & 0x7F)};
+        if (ShapeAuditionNote(note, m_track.GetTranspose(), m_track.GetVelocityOffset(), a.key,
+                              a.velocity))
+            shaped.push_back(a);
+    }
+    AuditionThrough(*this, shaped.data(), shaped.size(), m_track.GetOutputChannel(), tickPeriod);
 }
 
 int32_t CTrackPlayer::GetInstrumentChannel() const
@@ -42,6 +217,6 @@ SInstrumentSettings CTrackPlayer::GetInstrumentSettings() const
 
 void CTrackPlayer::OnInstrumentSent(EInstrumentFeedback kind, uint8_t value)
 {
-    m_mailbox.Post<CMixerFeedbackNotification>(m_track.GetId(), m_track.GetPlayerSlot(),
-                                               static_cast<int32_t>(kind), value);
+    m_context.mailbox.Post<CMixerFeedbackNotification>(m_track.GetId(), m_track.GetPlayerSlot(),
+                                                       static_cast<int32_t>(kind), value);
 }

@@ -1,8 +1,7 @@
 #pragma once
 // The player of one Track (node kind 7): between the Track's clip players (and "Rec" for live
-// thru) and the Track's output. The engine creates, connects and deletes track players and calls
-// the hooks below; passing messages on the Track's channel and recording are the players and
-// recording work that follows, so those hooks do nothing yet.
+// thru, and phrases that play into the Track) and the Track's output. Everything that passes gets
+// the Track's channel; activity and mixer feedback go to the user interface.
 //
 // Threads: music thread (or the caller's thread when the engine runs inline).
 
@@ -10,13 +9,18 @@
 #include "devices/MidiNode.h"
 #include "model/TimeBase.h"
 
+#include <array>
+
 class CTrack;
-class CEngineMailbox;
+class CNoteList;
+struct SPlayerContext;
 
 class CTrackPlayer : public CMidiNode, public CInstrumentSource {
 public:
-    // Both borrowed; the model keeps the track alive while the player exists.
-    CTrackPlayer(CTrack& track, CEngineMailbox& mailbox);
+    // Both borrowed; the model keeps the track alive while the player exists, the engine its
+    // context.
+    CTrackPlayer(CTrack& track, SPlayerContext& context);
+    // Ends the notes that other sources than its clip players started through it.
     ~CTrackPlayer() override;
 
     ENodeKind GetKind() const override { return ENodeKind::TrackPlayer; }
@@ -27,18 +31,35 @@ public:
     void SetSilenced(bool silenced);
     // Flushes every clip player that feeds this track (pending note-offs leave now).
     void FlushClipPlayers();
+    // Before the Track's channel or output changes: every note sounding through this player
+    // ends where it sounds (clip players flush, notes from other sources are released).
+    void EndSoundingNotes();
 
-    // Recording of the Track (filled in by the recording work).
+    // Messages arriving from clip players, "Rec", phrases or the mixer: put on the Track's channel
+    // and passed to every output. Real-time safe.
+    void ReceiveNoteOns(const CMidiMsgList& list, CMidiNode* sender) override;
+    void ReceiveNoteOffs(const CMidiMsgList& list, CMidiNode* sender) override;
+    void ReceiveEvents(const CMidiMsgList& list, CMidiNode* sender) override;
+    // A source that goes away can no longer end the notes it started here.
+    void OnInputDisconnected(CMidiNode* other) override;
+
+    // Recording of the Track: the hook point of the recorder (filled in by the recording work).
+    // While recording, everything that does not come from a clip player is handed to
+    // RecordIncoming.
     bool IsRecording() const { return false; }
     void StartRecording(tick position) { (void)position; }
     void FinishRecording() {}
     // One playing tick passed: the recorder's tick counter moves on. Real-time safe.
     void AdvanceRecorderTick();
     // A mixer event from the user interface (status with channel 0). Real-time safe.
-    void DeliverUiEvent(uint8_t status, uint8_t data1, uint8_t data2)
-    {
-        (void)status, (void)data1, (void)data2;
-    }
+    void DeliverUiEvent(uint8_t status, uint8_t data1, uint8_t data2);
+
+    // Sounds notes at once on the drivers this player reaches, with the Track's transpose,
+    // velocity offset (velocity kept to 1..127) and channel.
+    void Audition(const CNoteList& notes, int64_t tickPeriod);
+
+    // Notes that sources other than clip players started here and did not end yet.
+    int32_t GetForeignSoundingCount() const;
 
     // What the output ports ask for "Send Instrument Settings" and the 7001..7003 parameters.
     int32_t GetInstrumentChannel() const override;
@@ -46,7 +67,28 @@ public:
     void OnInstrumentSent(EInstrumentFeedback kind, uint8_t value) override;
 
 private:
+    enum class EList { NoteOns, NoteOffs, Events };
+    void Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind);
+    // Counts foreign notes on and off; note-offs that would overtake their note-on are held back.
+    void CountForeign(CMidiMsgList& channelled, EList kind);
+    // The countdown a note-off of key needs so that it leaves after that key's note-on.
+    int32_t OffDelay(uint8_t key) const;
+    void ReleaseForeignNotes();
+    void PostActivity();
+    void PostMixerFeedback(const CMidiMsgList& events);
+    // Where the recorder takes live input (the recording work fills it in).
+    void RecordIncoming(const CMidiMsgList& list, EList kind) { (void)list, (void)kind; }
+
     CTrack& m_track;
-    CEngineMailbox& m_mailbox;
+    SPlayerContext& m_context;
     bool m_silenced = false;
+    uint64_t m_lastActivityPost = 0;
+    bool m_posted = false;
+    // Per key, note-ons from sources other than clip players (live thru, phrases) minus their
+    // note-offs; clip players keep their own pending lists.
+    std::array<uint16_t, 128> m_foreignSounding{};
+    // Per key, the tick serial at which the last foreign note-on passed. A note-off for it in the
+    // same tick would reach the device in the same hand-over, which sends note-offs first: it
+    // waits for the next hand-over instead.
+    std::array<uint64_t, 128> m_foreignOnSerial{};
 };

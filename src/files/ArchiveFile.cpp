@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <new>
 #include <random>
+#include <signal.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -43,6 +45,41 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+const char kSavePrefix[] = ".tw-save-";
+
+// The process id in a temporary save file's name ".tw-save-<pid>-<n>"; 0 for any other name.
+pid_t SavingProcessOf(const std::string& name)
+{
+    const std::string_view prefix = kSavePrefix;
+    if (name.compare(0, prefix.size(), prefix) != 0) return 0;
+    const char* p = name.c_str() + prefix.size();
+    const auto digits = [&p] {
+        const char* from = p;
+        while (*p >= '0' && *p <= '9')
+            ++p;
+        return p - from;
+    };
+    const char* pidText = p;
+    const auto pidDigits = digits();
+    if (pidDigits == 0 || pidDigits > 9 || *p++ != '-' || digits() == 0 || *p != 0) return 0;
+    return static_cast<pid_t>(std::stol(std::string(pidText, static_cast<size_t>(pidDigits))));
+}
+
+// Temporary files of saves whose process was killed before the rename: nothing else would ever
+// remove them. Files of this process or of one still running are left alone.
+void RemoveStaleSaveFiles(const std::string& folder)
+{
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const pid_t pid = SavingProcessOf(it->path().filename().string());
+        if (pid <= 0 || pid == ::getpid()) continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        std::error_code ignored;
+        if (it->is_regular_file(ignored) && !it->is_symlink(ignored)) ::unlink(it->path().c_str());
+    }
+}
+
 } // namespace
 
 std::string LowerExtension(const std::string& path)
@@ -55,12 +92,16 @@ std::string LowerExtension(const std::string& path)
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a FIFO for reading would otherwise wait for a writer forever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw CFileError(SystemErrorText("opened", path, errno));
     CFdGuard guard(fd);
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))
-        throw CFileError(SystemErrorText("opened", path, S_ISDIR(info.st_mode) ? EISDIR : errno));
+    if (::fstat(fd, &info) != 0) throw CFileError(SystemErrorText("opened", path, errno));
+    if (S_ISDIR(info.st_mode)) throw CFileError(SystemErrorText("opened", path, EISDIR));
+    // A pipe or a device has no end to read to, or none that is a project.
+    if (!S_ISREG(info.st_mode))
+        throw CFileError(path + " could not be opened: it is not a regular file.");
     std::vector<uint8_t> bytes;
     try {
         bytes.reserve(static_cast<size_t>(std::max<off_t>(info.st_size, 0)));
@@ -96,11 +137,12 @@ CAtomicFileSink::CAtomicFileSink(std::string path) : m_path(ResolveLinks(std::mo
     // An existing file keeps its permissions; a new one gets the usual 0666 less the umask.
     struct stat target {};
     const bool exists = ::stat(m_path.c_str(), &target) == 0;
+    RemoveStaleSaveFiles(FolderOf(m_path));
     std::random_device random;
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
         // A short name of its own: the target's name plus a suffix could pass the length limit
         // of a name in the folder.
-        m_tempPath = FolderOf(m_path) + "/.tw-save-" + std::to_string(::getpid()) + "-" +
+        m_tempPath = FolderOf(m_path) + "/" + kSavePrefix + std::to_string(::getpid()) + "-" +
                      std::to_string(random() % 1000000);
         m_fd = ::open(m_tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (m_fd < 0 && errno != EEXIST) break;

@@ -19,7 +19,8 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path);
 // without Commit removes the temporary file and leaves path untouched.
 class CAtomicFileSink : public CByteSink {
 public:
-    // Creates the temporary file; CFileError when the folder does not allow it.
+    // Creates the temporary file, first removing those that saves of processes no longer running
+    // left in the folder; CFileError when the folder does not allow it.
     explicit CAtomicFileSink(std::string path);
     ~CAtomicFileSink() override;
     CAtomicFileSink(const CAtomicFileSink&) = delete;

@@ -8,6 +8,7 @@
 #include "model/Errors.h"
 
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 namespace {
@@ -25,13 +26,18 @@ void MakeFolderCurrent(const std::string& path)
 bool CProjectDoc::Load(const std::string& path, CUserServices* questions)
 {
     const std::string ext = LowerExtension(path);
-    if (ext == kProjectFileExtension) {
-        LoadProjectFile(*this, path);
-    } else if (ext == kSmfExtension) {
-        // Opens as a new project without a path (saving asks for one).
-        LoadSmfAsProject(*this, path, questions);
-    } else {
-        return false;
+    try {
+        if (ext == kProjectFileExtension) {
+            LoadProjectFile(*this, path);
+        } else if (ext == kSmfExtension) {
+            // Opens as a new project without a path (saving asks for one).
+            LoadSmfAsProject(*this, path, questions);
+        } else {
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        // Reported like every other failed load.
+        throw COutOfMemory();
     }
     MakeFolderCurrent(path);
     return true;

@@ -30,11 +30,11 @@ template <class Io, class Doc> void TransportLayout(Io& io, Doc& doc)
 {
     io.Field(kWireInt32, doc, &CProjectDoc::GetTempo, &CProjectDoc::SetTempo);
     io.Field(kWireInt32, doc, &CProjectDoc::GetSongPosition, &CProjectDoc::SetSongPosition);
-    io.Field(kWireInt32, doc, &CProjectDoc::IsLoopOn, &CProjectDoc::SetLoopOn);
+    io.Field(kWireInt32, doc, &CProjectDoc::GetLoopOnStored, &CProjectDoc::SetLoopOnStored);
     io.Field(kWireInt32, doc, &CProjectDoc::GetLoopStart, &CProjectDoc::SetLoopStart);
     io.Field(kWireInt32, doc, &CProjectDoc::GetLoopEnd, &CProjectDoc::SetLoopEnd);
-    io.Field(kWireInt32, doc, &CProjectDoc::IsSoloActive, &CProjectDoc::SetSoloActive);
-    io.Field(kWireInt32, doc, &CProjectDoc::IsMuteActive, &CProjectDoc::SetMuteActive);
+    io.Field(kWireInt32, doc, &CProjectDoc::GetSoloActiveStored, &CProjectDoc::SetSoloActiveStored);
+    io.Field(kWireInt32, doc, &CProjectDoc::GetMuteActiveStored, &CProjectDoc::SetMuteActiveStored);
 }
 
 void ReadHeader(CArchiveReader& ar)
@@ -58,31 +58,6 @@ void ReadSignatureAndScale(CArchiveReader& ar, CProjectDoc& doc)
     doc.SetScale(CHarmonicScale(key, mode));
 }
 
-// Window records until the kind 0. Records of unknown kinds are only their kind.
-void ReadWindowRecords(CArchiveReader& ar, CProjectDoc& doc)
-{
-    CProjectWindows& windows = doc.GetWindows();
-    for (int32_t kind = ar.ReadInt32(); kind != 0; kind = ar.ReadInt32()) {
-        if (!IsSavedWindowKind(kind)) continue;
-        const CWindowState state = ReadWindowRecord(ar, static_cast<EWindowKind>(kind));
-        switch (state.kind) {
-        case EWindowKind::PianoRoll:
-            if (doc.FindById(state.target) == nullptr ||
-                windows.HasSavedWindow(state.kind, state.target))
-                ar.FailSchema();
-            break;
-        case EWindowKind::PhraseBank:
-            if (state.target < 0 || state.target >= doc.GetBankCount()) ar.FailInvalidArgument();
-            if (windows.HasSavedWindow(state.kind, state.target)) ar.FailSchema();
-            break;
-        default:
-            // A second project, tracks or mixer window is ignored.
-            if (windows.HasSavedWindow(state.kind, 0)) continue;
-        }
-        windows.OpenSavedWindow(state);
-    }
-}
-
 // Ids of every phrase and clip; 0 marks an object without an identity and is left out.
 std::unordered_set<int32_t> ObjectIds(const CProjectDoc& doc)
 {
@@ -100,6 +75,34 @@ std::unordered_set<int32_t> ObjectIds(const CProjectDoc& doc)
     }
     ids.erase(0);
     return ids;
+}
+
+// Window records until the kind 0. Records of unknown kinds are only their kind. The ids and the
+// windows already read are looked up in sets built once, so a file with one window per object
+// loads in linear time.
+void ReadWindowRecords(CArchiveReader& ar, CProjectDoc& doc)
+{
+    CProjectWindows& windows = doc.GetWindows();
+    const std::unordered_set<int32_t> ids = ObjectIds(doc);
+    std::unordered_set<int32_t> rolls, banks;
+    std::unordered_set<int32_t> others; // kinds of the windows without a target
+    for (int32_t kind = ar.ReadInt32(); kind != 0; kind = ar.ReadInt32()) {
+        if (!IsSavedWindowKind(kind)) continue;
+        const CWindowState state = ReadWindowRecord(ar, static_cast<EWindowKind>(kind));
+        switch (state.kind) {
+        case EWindowKind::PianoRoll:
+            if (!ids.contains(state.target) || !rolls.insert(state.target).second) ar.FailSchema();
+            break;
+        case EWindowKind::PhraseBank:
+            if (state.target < 0 || state.target >= doc.GetBankCount()) ar.FailInvalidArgument();
+            if (!banks.insert(state.target).second) ar.FailSchema();
+            break;
+        default:
+            // A second project, tracks or mixer window is ignored.
+            if (!others.insert(kind).second) continue;
+        }
+        windows.OpenSavedWindow(state);
+    }
 }
 
 // The saved windows the reader will accept. A piano roll of an object without an id, or a second
@@ -144,11 +147,11 @@ void TakeContent(CProjectDoc& doc, CProjectDoc& read)
     doc.SetScale(read.GetScale());
     doc.SetTempo(read.GetTempo());
     doc.SetSongPosition(read.GetSongPosition());
-    doc.SetLoopOn(read.IsLoopOn());
+    doc.SetLoopOnStored(read.GetLoopOnStored());
     doc.SetLoopStart(read.GetLoopStart());
     doc.SetLoopEnd(read.GetLoopEnd());
-    doc.SetSoloActive(read.IsSoloActive());
-    doc.SetMuteActive(read.IsMuteActive());
+    doc.SetSoloActiveStored(read.GetSoloActiveStored());
+    doc.SetMuteActiveStored(read.GetMuteActiveStored());
     doc.RecomputeHighestIds();
 }
 

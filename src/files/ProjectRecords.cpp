@@ -27,15 +27,15 @@ template <class Io, class Phrase> void PhraseLayout(Io& io, Phrase& p)
     io.Field(kWireAddress, p, &CPhrase::GetInput, &CPhrase::SetInput);
     io.Field(kWireUInt8, p, &CPhrase::GetTriggerFrom, &CPhrase::SetTriggerFrom);
     io.Field(kWireUInt8, p, &CPhrase::GetTriggerTo, &CPhrase::SetTriggerTo);
-    io.Field(kWireInt32, p, &CPhrase::GetKeyFollow, &CPhrase::SetKeyFollow);
+    io.Field(kWireInt32, p, &CPhrase::GetKeyFollowStored, &CPhrase::SetKeyFollowStored);
     io.Field(kWireNoteValue, p, &CPhrase::GetStartQuantize, &CPhrase::SetStartQuantize);
     io.Field(kWireNoteValue, p, &CPhrase::GetStopQuantize, &CPhrase::SetStopQuantize);
     io.Field(kWireAddress, p, &CPhrase::GetOutput, &CPhrase::SetOutput);
     io.Field(kWireUInt8, p, &CPhrase::GetOutputChannel, &CPhrase::SetOutputChannel);
     io.Field(kWireInt32, p, &CPhrase::GetPlayMode, &CPhrase::SetPlayMode);
-    io.Field(kWireInt32, p, &CPhrase::GetLoop, &CPhrase::SetLoop);
-    io.Field(kWireInt32, p, &CPhrase::GetHold, &CPhrase::SetHold);
-    io.Field(kWireInt32, p, &CPhrase::GetContinue, &CPhrase::SetContinue);
+    io.Field(kWireInt32, p, &CPhrase::GetLoopStored, &CPhrase::SetLoopStored);
+    io.Field(kWireInt32, p, &CPhrase::GetHoldStored, &CPhrase::SetHoldStored);
+    io.Field(kWireInt32, p, &CPhrase::GetContinueStored, &CPhrase::SetContinueStored);
     io.Field(kWireInt16, p, &CPhrase::GetVelocityOffset, &CPhrase::SetVelocityOffset);
     io.Field(kWireInt16, p, &CPhrase::GetTranspose, &CPhrase::SetTranspose);
     io.Field(kWireNoteValue, p, &CPhrase::GetOutputQuantize, &CPhrase::SetOutputQuantize);
@@ -80,10 +80,10 @@ template <class Io, class Track> void TrackTailLayout(Io& io, Track& t)
     io.Field(kWireUInt8, t, &CTrack::GetProgram, &CTrack::SetProgram);
     io.Field(kWireUInt8, t, &CTrack::GetVolume, &CTrack::SetVolume);
     io.Field(kWireUInt8, t, &CTrack::GetPan, &CTrack::SetPan);
-    io.Field(kWireInt32, t, &CTrack::GetSolo, &CTrack::SetSolo);
-    io.Field(kWireInt32, t, &CTrack::GetMute, &CTrack::SetMute);
-    io.Field(kWireInt32, t, &CTrack::GetRecord, &CTrack::SetRecord);
-    io.Field(kWireInt16, t, &CTrack::GetInput, &CTrack::SetInput);
+    io.Field(kWireInt32, t, &CTrack::GetSoloStored, &CTrack::SetSoloStored);
+    io.Field(kWireInt32, t, &CTrack::GetMuteStored, &CTrack::SetMuteStored);
+    io.Field(kWireInt32, t, &CTrack::GetRecordStored, &CTrack::SetRecordStored);
+    io.Field(kWireInt16, t, &CTrack::GetInputStored, &CTrack::SetInputStored);
     io.Field(kWireInt32, t, &CTrack::GetProperty2Value, &CTrack::SetProperty2Value);
 }
 
@@ -271,8 +271,16 @@ std::unique_ptr<CTrack> ReadTrack(CArchiveReader& ar)
     CFieldReader io(ar);
     TrackHeadLayout(io, *track);
     const int32_t count = ar.ReadCount(kMinClipBytes);
+    std::vector<std::unique_ptr<CClip>> clips;
+    clips.reserve(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i)
-        track->AddClipInOrder(ReadClip(ar));
+        clips.push_back(ReadClip(ar));
+    // Clips stored out of order are sorted once, equal starts keeping their file order, as
+    // adding each one sorted would place them.
+    std::stable_sort(clips.begin(), clips.end(),
+                     [](const auto& a, const auto& b) { return a->GetStart() < b->GetStart(); });
+    for (auto& clip : clips)
+        track->AddClipInOrder(std::move(clip));
     TrackTailLayout(io, *track);
     return track;
 }

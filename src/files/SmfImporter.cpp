@@ -23,7 +23,6 @@ namespace {
 const char* const kMsgShortHeader = "Bad MIDI-file header chunk! (Length < 6)";
 const char* const kMsgSmpte = "Import of SMPTE timecode MIDI-files is not supported!";
 const char* const kMsgDivisionZero = "Bad MIDI-file! (time division value = 0)!";
-const char* const kMsgNoMemory = "Insufficient memory to perform operation.";
 const char* const kMsgTooLong = "Bad MIDI-file! (event time beyond the longest supported song)";
 
 constexpr uint32_t kMaxVarLen = 0x0FFFFFFF; // the largest value four bytes can carry
@@ -178,11 +177,9 @@ bool CSmfImporter::ReportingFailures(const std::function<void()>& step)
         return true;
     } catch (const CUserAbort&) {
         // already shown
-    } catch (const COutOfMemory&) {
-        m_services.ShowMessage(kMsgNoMemory);
     } catch (const std::bad_alloc&) {
-        m_services.ShowMessage(kMsgNoMemory);
-    } catch (const CFileError& e) {
+        m_services.ShowMessage(COutOfMemory().what());
+    } catch (const CTwError& e) { // a file error or COutOfMemory
         m_services.ShowMessage(e.what());
     }
     return false;
@@ -309,9 +306,10 @@ void CSmfImporter::ReadMeta(uint8_t type, const uint8_t* data, size_t length, CS
         if (track.GetName().empty()) track.SetName(text());
     } else if (type == 0x51 && length >= 3 && m_tempo < 0) {
         const int64_t micros = (int64_t(data[0]) << 16) | (data[1] << 8) | data[2];
-        // A zero tempo has no meaning; later tempos may still give one.
-        if (micros > 0)
-            m_tempo = std::clamp(TempoFromMicrosPerQuarter(micros), kMinTempo, kMaxTempo);
+        // The file's tempo is kept as it is; one no clock can run (0 microseconds, or a few
+        // microseconds per quarter) is skipped, and later tempos may still give one.
+        const int32_t tempo = micros > 0 ? TempoFromMicrosPerQuarter(micros) : 0;
+        if (TickPeriodOfTempo(tempo) > 0) m_tempo = tempo;
     }
 }
 
@@ -407,8 +405,8 @@ private:
         if (after != m_clips.begin() && cell < std::prev(after)->second->GetEnd())
             clip = std::prev(after)->second.get();
         if (!clip) {
-            auto made = std::make_unique<CClip>(cell, TickSum(cell, m_grid.GetTicks()),
-                                                std::string(), 0);
+            auto made =
+                std::make_unique<CClip>(cell, TickSum(cell, m_grid.GetTicks()), std::string(), 0);
             clip = m_clips.emplace_hint(after, cell, std::move(made))->second.get();
         }
         const tick relativeEnd = end - clip->GetStart();
@@ -422,10 +420,10 @@ private:
 
 } // namespace
 
-void CSmfImporter::MakeTracks(std::vector<std::unique_ptr<CTrack>>& result, tick clipLength)
+bool CSmfImporter::MakeTracks(std::vector<std::unique_ptr<CTrack>>& result, tick clipLength)
 {
     if (clipLength <= 0) throw CInvalidArgument();
-    ForEachPart([&](const CPart& part) {
+    return Making(result, [&](const CPart& part) {
         auto track = std::make_unique<CTrack>();
         std::string name = PartName(part.m_source->GetName(), "Imported Track");
         if (part.m_oneOfSeveral) name += " (Ch " + std::to_string(part.m_channel + 1) + ")";
@@ -443,9 +441,9 @@ void CSmfImporter::MakeTracks(std::vector<std::unique_ptr<CTrack>>& result, tick
     });
 }
 
-void CSmfImporter::MakePhrases(std::vector<std::unique_ptr<CPhrase>>& result)
+bool CSmfImporter::MakePhrases(std::vector<std::unique_ptr<CPhrase>>& result)
 {
-    ForEachPart([&](const CPart& part) {
+    return Making(result, [&](const CPart& part) {
         std::string name = PartName(part.m_source->GetName(), "Imported Phrase");
         if (part.m_merged) name += kMergedSuffix;
         const tick length = std::max(part.m_notes->MaxEnd(), part.m_events->EndTime());

@@ -25,9 +25,6 @@ public:
     // Latest tick an imported event may have; later times are refused as a bad file, which
     // keeps every later sum (note ends, clip grid rounding) inside the tick range.
     static constexpr tick kMaxTick = 0x3FFFFFFF;
-    // Tempo range accepted from a file (hundredths of BPM), as the transport allows it.
-    static constexpr int32_t kMinTempo = 2000;
-    static constexpr int32_t kMaxTempo = 25000;
 
     // services answers the questions and shows the messages; borrowed for the importer's life.
     explicit CSmfImporter(CUserServices& services);
@@ -42,11 +39,13 @@ public:
     bool ReadMemory(const uint8_t* data, size_t size, const std::string& fileName);
 
     // Appends one phrase per used channel (or per MIDI track, merged) to result; the receiver
-    // owns them. May ask the multiple-channel question.
-    void MakePhrases(std::vector<std::unique_ptr<CPhrase>>& result);
+    // owns them. May ask the multiple-channel question. False after a failure (out of memory, a
+    // cancelled question), which has been shown; result is then as it was.
+    bool MakePhrases(std::vector<std::unique_ptr<CPhrase>>& result);
     // Appends one track per used channel (or per MIDI track, merged), with clips on a grid of
-    // clipLength ticks (> 0, else CInvalidArgument), to result. May ask the question.
-    void MakeTracks(std::vector<std::unique_ptr<CTrack>>& result, tick clipLength);
+    // clipLength ticks (> 0, else CInvalidArgument), to result. May ask the question. Fails as
+    // MakePhrases does.
+    bool MakeTracks(std::vector<std::unique_ptr<CTrack>>& result, tick clipLength);
 
     // First tempo of the file in hundredths of BPM; -1 when it has none.
     int32_t GetTempo() const { return m_tempo; }
@@ -71,6 +70,14 @@ private:
     void ReadMeta(uint8_t type, const uint8_t* data, size_t length, CSmfTrack& track);
     // Runs step; a failure is shown (unless it was already) and gives false.
     bool ReportingFailures(const std::function<void()>& step);
+    // Runs make for every part, reporting failures; on failure result loses what was added.
+    template <class T, class TMake> bool Making(std::vector<std::unique_ptr<T>>& result, TMake make)
+    {
+        const size_t before = result.size();
+        if (ReportingFailures([&] { ForEachPart(make); })) return true;
+        result.resize(before);
+        return false;
+    }
     // Shows message and leaves the import through the silent abort.
     [[noreturn]] void Fail(const std::string& message);
     // The answer to the multiple-channel question, asked the first time it is needed.

@@ -36,7 +36,7 @@ bool ImportSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices
     const int32_t bars = std::clamp(doc.GetEditDefaults().m_newClipBars, CEditDefaults::kMinBars,
                                     CEditDefaults::kMaxBars);
     std::vector<std::unique_ptr<CTrack>> tracks;
-    importer.MakeTracks(tracks, bars * CTimeSignature().GetTicksPerBar());
+    if (!importer.MakeTracks(tracks, bars * CTimeSignature().GetTicksPerBar())) return false;
 
     doc.DeleteContents();
     if (importer.GetTempo() >= 0) doc.SetTempo(importer.GetTempo());
@@ -59,10 +59,10 @@ std::unique_ptr<CPhraseBank> ImportSmfAsBank(const std::string& path, CUserServi
     CSmfImporter importer(services);
     if (!importer.ReadFile(path)) return nullptr;
     std::vector<std::unique_ptr<CPhrase>> phrases;
-    importer.MakePhrases(phrases);
-    if (phrases.empty()) return nullptr;
+    if (!importer.MakePhrases(phrases) || phrases.empty()) return nullptr;
     const std::string& title = importer.GetFileTitle();
-    auto bank = std::make_unique<CPhraseBank>(title.empty() ? "Imported" : "Imported [" + title + "]");
+    auto bank =
+        std::make_unique<CPhraseBank>(title.empty() ? "Imported" : "Imported [" + title + "]");
     for (auto& phrase : phrases)
         bank->InsertAt(bank->GetCount(), std::move(phrase));
     return bank;

@@ -79,10 +79,11 @@ private:
 // One channel message with the key that orders it within the track.
 struct CTimedMessage {
     // At one tick: note-offs of notes that began earlier (class 0) come first, in the order their
-    // note-ons were written, so each ends the note it belongs to; then controller events (class
-    // 1) in list order; then note-ons (class 2), those that end sooner first, so that a note-off
-    // pairs with the right one of several notes on one key. A zero-length note's off directly
-    // follows its on.
+    // note-ons were written; then controller events (class 1) in list order; then note-ons (class
+    // 2), those that end sooner first, so that of several notes starting together on one key the
+    // first off read ends the one meant. A zero-length note's off directly follows its on. Notes
+    // that overlap on one key from different starts cannot be told apart in the file: the reader
+    // pairs their offs oldest first.
     tick m_time;
     int m_class;
     tick m_sub;
@@ -144,6 +145,13 @@ std::vector<uint8_t> EncodeMidiTrack(const std::string& name, int channel,
     return chunk.Finish();
 }
 
+// The channel a stored channel byte plays on: the players stamp its low four bits into the status
+// byte, and the project keeps whatever byte it stores.
+int PlayedChannel(uint8_t stored)
+{
+    return stored & 0x0F;
+}
+
 void PutChunk(std::vector<uint8_t>& out, const char* id, const std::vector<uint8_t>& body)
 {
     out.insert(out.end(), id, id + 4);
@@ -167,7 +175,7 @@ CSmfWriter::CSmfWriter(int32_t tempo, const std::string& copyright, const std::s
 
 void CSmfWriter::AddPhrase(const CPhrase& phrase)
 {
-    AddMidiTrack(phrase.GetName(), phrase.GetOutputChannel(), phrase.GetNotes(),
+    AddMidiTrack(phrase.GetName(), PlayedChannel(phrase.GetOutputChannel()), phrase.GetNotes(),
                  phrase.GetEvents());
 }
 
@@ -191,7 +199,8 @@ void CSmfWriter::AddTrack(const CTrack& track)
             events.push_back(event);
         }
     }
-    m_chunks.push_back(EncodeMidiTrack(track.GetName(), track.GetOutputChannel(), notes, events));
+    m_chunks.push_back(
+        EncodeMidiTrack(track.GetName(), PlayedChannel(track.GetOutputChannel()), notes, events));
 }
 
 void CSmfWriter::AddMidiTrack(const std::string& name, int channel, const CNoteList& notes,
@@ -199,6 +208,15 @@ void CSmfWriter::AddMidiTrack(const std::string& name, int channel, const CNoteL
 {
     m_chunks.push_back(EncodeMidiTrack(name, channel, {notes.begin(), notes.end()},
                                        {events.begin(), events.end()}));
+}
+
+void CSmfWriter::AddMessageTrack(const std::string& name, const std::vector<SSmfMessage>& messages)
+{
+    CChunkBuilder chunk;
+    chunk.Text(0x03, name);
+    for (const SSmfMessage& m : messages)
+        if (m.length >= 1 && m.length <= 3) chunk.Message(m.time, m.bytes, m.length);
+    m_chunks.push_back(chunk.Finish());
 }
 
 std::vector<uint8_t> CSmfWriter::GetBytes() const

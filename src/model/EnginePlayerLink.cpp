@@ -5,9 +5,7 @@
 #include "model/ProjectDoc.h"
 #include "model/Track.h"
 
-namespace {
-
-CEngineProjectView ViewOf(CProjectDoc& doc)
+CEngineProjectView MakeEngineProjectView(CProjectDoc& doc)
 {
     CEngineProjectView view;
     view.tempo = doc.GetTempo();
@@ -27,8 +25,6 @@ CEngineProjectView ViewOf(CProjectDoc& doc)
     }
     return view;
 }
-
-} // namespace
 
 CEnginePlayerLink::CEnginePlayerLink(CMidiEngineProxy& proxy) : m_proxy(proxy)
 {}
@@ -51,7 +47,7 @@ void CEnginePlayerLink::Stop()
 void CEnginePlayerLink::LoadProject(CProjectDoc& doc)
 {
     // The view and the objects it points to stay unchanged until the command has run.
-    const CEngineProjectView view = ViewOf(doc);
+    const CEngineProjectView view = MakeEngineProjectView(doc);
     m_proxy.LoadProject(view);
 }
 

@@ -5,6 +5,12 @@
 #include "model/PlayerLink.h"
 
 class CMidiEngineProxy;
+struct CEngineProjectView;
+class CProjectDoc;
+
+// What the engine mirrors of doc (command "load project"); points into doc, which must stay
+// unchanged until the command has run.
+CEngineProjectView MakeEngineProjectView(CProjectDoc& doc);
 
 class CEnginePlayerLink : public CPlayerLink {
 public:

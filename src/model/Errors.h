@@ -24,10 +24,11 @@ public:
     using CTwError::CTwError;
 };
 
-// Memory for a model object could not be had.
+// Memory for a model object could not be had. Every reader and maker reports running out of
+// memory with this one text.
 class COutOfMemory : public CTwError {
 public:
-    COutOfMemory() : CTwError("Out of memory.") {}
+    COutOfMemory() : CTwError("Insufficient memory to perform operation.") {}
 };
 
 // The program has already told the user what went wrong; the handler stays silent.

@@ -5,6 +5,7 @@
 
 #include "model/MidiData.h"
 #include "model/NodeAddress.h"
+#include "model/StoredFlag.h"
 #include "model/TimeBase.h"
 
 #include <cstdint>
@@ -56,8 +57,10 @@ public:
     uint8_t GetTriggerTo() const { return m_props.m_triggerTo; }
     void SetTriggerTo(uint8_t key) { m_props.m_triggerTo = key; }
     // Whether the played pitch follows the triggering key.
-    bool GetKeyFollow() const { return m_props.m_keyFollow; }
-    void SetKeyFollow(bool on) { m_props.m_keyFollow = on; }
+    bool GetKeyFollow() const { return m_props.m_keyFollow.IsOn(); }
+    void SetKeyFollow(bool on) { m_props.m_keyFollow.Set(on); }
+    int32_t GetKeyFollowStored() const { return m_props.m_keyFollow.GetStored(); }
+    void SetKeyFollowStored(int32_t value) { m_props.m_keyFollow.SetStored(value); }
     CNoteValue GetStartQuantize() const { return m_props.m_startQuantize; }
     void SetStartQuantize(CNoteValue value) { m_props.m_startQuantize = value; }
     CNoteValue GetStopQuantize() const { return m_props.m_stopQuantize; }
@@ -70,12 +73,18 @@ public:
     void SetOutputChannel(uint8_t channel) { m_props.m_outputChannel = channel; }
     EPlayMode GetPlayMode() const { return m_props.m_playMode; }
     void SetPlayMode(EPlayMode mode) { m_props.m_playMode = mode; }
-    bool GetLoop() const { return m_props.m_loop; }
-    void SetLoop(bool on) { m_props.m_loop = on; }
-    bool GetContinue() const { return m_props.m_continue; }
-    void SetContinue(bool on) { m_props.m_continue = on; }
-    bool GetHold() const { return m_props.m_hold; }
-    void SetHold(bool on) { m_props.m_hold = on; }
+    bool GetLoop() const { return m_props.m_loop.IsOn(); }
+    void SetLoop(bool on) { m_props.m_loop.Set(on); }
+    int32_t GetLoopStored() const { return m_props.m_loop.GetStored(); }
+    void SetLoopStored(int32_t value) { m_props.m_loop.SetStored(value); }
+    bool GetContinue() const { return m_props.m_continue.IsOn(); }
+    void SetContinue(bool on) { m_props.m_continue.Set(on); }
+    int32_t GetContinueStored() const { return m_props.m_continue.GetStored(); }
+    void SetContinueStored(int32_t value) { m_props.m_continue.SetStored(value); }
+    bool GetHold() const { return m_props.m_hold.IsOn(); }
+    void SetHold(bool on) { m_props.m_hold.Set(on); }
+    int32_t GetHoldStored() const { return m_props.m_hold.GetStored(); }
+    void SetHoldStored(int32_t value) { m_props.m_hold.SetStored(value); }
     // Added to every played velocity, -127..127.
     int16_t GetVelocityOffset() const { return m_props.m_velocityOffset; }
     void SetVelocityOffset(int16_t offset) { m_props.m_velocityOffset = offset; }
@@ -111,15 +120,15 @@ private:
         CNodeAddress m_input;
         uint8_t m_triggerFrom = 0;
         uint8_t m_triggerTo = 127;
-        bool m_keyFollow = true;
+        CStoredFlag<int32_t> m_keyFollow{true};
         CNoteValue m_startQuantize;
         CNoteValue m_stopQuantize;
         CNodeAddress m_output;
         uint8_t m_outputChannel = 0;
         EPlayMode m_playMode = EPlayMode::Poly;
-        bool m_loop = false;
-        bool m_continue = false;
-        bool m_hold = false;
+        CStoredFlag<int32_t> m_loop;
+        CStoredFlag<int32_t> m_continue;
+        CStoredFlag<int32_t> m_hold;
         int16_t m_velocityOffset = 0;
         int16_t m_transpose = 0;
         CNoteValue m_outputQuantize;

@@ -99,6 +99,19 @@ CProjectDoc::~CProjectDoc() = default;
 
 void CProjectDoc::Clear()
 {
+    // The player mirrors every phrase, track and clip of the active project: it lets go of them
+    // before they are deleted and takes the emptied project back, so it never holds a freed one.
+    CPlayerLink* const player = m_player;
+    if (player != nullptr) {
+        player->Stop();
+        player->ClearProject(*this);
+    }
+    ClearContent();
+    if (player != nullptr) player->LoadProject(*this);
+}
+
+void CProjectDoc::ClearContent()
+{
     COperationHistory::Clear();
     m_banks.clear();
     while (m_tracks.GetCount() > 0)
@@ -380,13 +393,19 @@ void CProjectDoc::StepSongPosition(int direction)
 
 void CProjectDoc::LoopChanged()
 {
-    if (m_player != nullptr) m_player->SetLoop(m_loopOn, m_loopStart, m_loopEnd);
+    if (m_player != nullptr) m_player->SetLoop(m_loopOn.IsOn(), m_loopStart, m_loopEnd);
     m_windows->TransportChanged();
 }
 
 void CProjectDoc::SetLoopOn(bool on)
 {
-    m_loopOn = on;
+    m_loopOn.Set(on);
+    LoopChanged();
+}
+
+void CProjectDoc::SetLoopOnStored(int32_t value)
+{
+    m_loopOn.SetStored(value);
     LoopChanged();
 }
 

@@ -12,6 +12,7 @@
 #include "editing/OperationHistory.h"
 #include "model/PhraseBank.h"
 #include "model/ProjectWindows.h"
+#include "model/StoredFlag.h"
 #include "model/TimeBase.h"
 #include "model/TrackList.h"
 
@@ -63,13 +64,14 @@ public:
     ~CProjectDoc() override;
 
     // --- History ---
-    // Clears the history, then the content (see DeleteContents).
+    // Clears the history, then the content (see DeleteContents). An active project stays active:
+    // playback stops and the player is handed the emptied project.
     void Clear() override;
     // Stores the flag and lets the open main windows rebuild their titles.
     void SetModified(bool modified) override;
     // Clears the history, deletes every bank and track, resets the time signature to 4/4, clears
     // the path, sets both highest ids to 0 and re-initialises the info. Tempo, loop and editing
-    // defaults stay. The project must not be active (the player would keep its objects).
+    // defaults stay. An active project stays active, as for Clear.
     void DeleteContents();
 
     // --- Files (defined with the file formats, in files/) ---
@@ -173,19 +175,26 @@ public:
     // One quarter note forward (direction > 0) or back (direction < 0, not below 0), for winding:
     // the player is not located; the caller locates with SetSongPosition when the wind ends.
     void StepSongPosition(int direction);
-    bool IsLoopOn() const { return m_loopOn; }
+    bool IsLoopOn() const { return m_loopOn.IsOn(); }
+    // The loop switch, solo and mute modes as the project file stores them (nonzero = on).
+    int32_t GetLoopOnStored() const { return m_loopOn.GetStored(); }
+    void SetLoopOnStored(int32_t value);
+    int32_t GetSoloActiveStored() const { return m_soloActive.GetStored(); }
+    void SetSoloActiveStored(int32_t value) { m_soloActive.SetStored(value); }
+    int32_t GetMuteActiveStored() const { return m_muteActive.GetStored(); }
+    void SetMuteActiveStored(int32_t value) { m_muteActive.SetStored(value); }
     // Changes of the loop switch and points reach an active player and the transport.
     void SetLoopOn(bool on);
-    void ToggleLoop() { SetLoopOn(!m_loopOn); }
+    void ToggleLoop() { SetLoopOn(!m_loopOn.IsOn()); }
     tick GetLoopStart() const { return m_loopStart; }
     void SetLoopStart(tick start);
     tick GetLoopEnd() const { return m_loopEnd; }
     void SetLoopEnd(tick end);
     // Solo and mute modes as the player last reported them.
-    bool IsSoloActive() const { return m_soloActive; }
-    void SetSoloActive(bool on) { m_soloActive = on; }
-    bool IsMuteActive() const { return m_muteActive; }
-    void SetMuteActive(bool on) { m_muteActive = on; }
+    bool IsSoloActive() const { return m_soloActive.IsOn(); }
+    void SetSoloActive(bool on) { m_soloActive.Set(on); }
+    bool IsMuteActive() const { return m_muteActive.IsOn(); }
+    void SetMuteActive(bool on) { m_muteActive.Set(on); }
 
     // --- Texts, defaults, signature, scale ---
     CProjectInfo& GetInfo() { return m_info; }
@@ -203,6 +212,8 @@ private:
     // Another track on the same output port and channel as track, or null.
     CTrack* FindChannelPartner(const CTrack& track);
     // Stores a property from 101 upwards through the player or directly, as activity says.
+    // Clear without regard to the player.
+    void ClearContent();
     bool StoreTrackProperty(CTrack& track, int32_t number, int64_t value);
     // Gives every track on track's port and channel the value of a channel property.
     void SetChannelValue(CTrack& track, int32_t number, uint8_t value);
@@ -216,11 +227,11 @@ private:
     CTrackList m_tracks;
     int32_t m_tempo = kDefaultTempo;
     tick m_songPosition = 0;
-    bool m_loopOn = false;
+    CStoredFlag<int32_t> m_loopOn;
     tick m_loopStart = 0;
     tick m_loopEnd = 0;
-    bool m_soloActive = false;
-    bool m_muteActive = false;
+    CStoredFlag<int32_t> m_soloActive;
+    CStoredFlag<int32_t> m_muteActive;
     int32_t m_highestObjectId = 0;
     int32_t m_highestTrackId = 0;
     CProjectInfo m_info;

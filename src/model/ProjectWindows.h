@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 #include "model/WindowState.h"
@@ -62,7 +63,11 @@ public:
     void OpenPianoRoll(CMidiData&, bool) override {}
     void ClosePianoRoll(const CMidiData&) override {}
     void CloseBankWindow(const CPhraseBank&) override {}
-    void CloseAll() override { m_saved.clear(); }
+    void CloseAll() override
+    {
+        m_saved.clear();
+        m_keys.clear();
+    }
     void RebuildTitles() override {}
     void RefreshAll() override {}
     void InvalidateAll() override {}
@@ -74,11 +79,13 @@ public:
 
     bool HasSavedWindow(EWindowKind kind, int32_t target) const override
     {
-        return std::any_of(m_saved.begin(), m_saved.end(), [&](const CWindowState& s) {
-            return s.kind == kind && (s.target == target || !HasTarget(kind));
-        });
+        return m_keys.contains(KeyOf(kind, target));
     }
-    void OpenSavedWindow(const CWindowState& state) override { m_saved.push_back(state); }
+    void OpenSavedWindow(const CWindowState& state) override
+    {
+        m_saved.push_back(state);
+        m_keys.insert(KeyOf(state.kind, state.target));
+    }
     std::vector<CWindowState> SavedWindows() const override { return m_saved; }
 
 private:
@@ -86,6 +93,13 @@ private:
     {
         return kind == EWindowKind::PianoRoll || kind == EWindowKind::PhraseBank;
     }
+    // One key per window that HasSavedWindow tells apart: kind and target, or the kind alone.
+    static int64_t KeyOf(EWindowKind kind, int32_t target)
+    {
+        const auto low = HasTarget(kind) ? static_cast<uint32_t>(target) : 0u;
+        return (static_cast<int64_t>(kind) << 32) | low;
+    }
 
     std::vector<CWindowState> m_saved;
+    std::unordered_set<int64_t> m_keys; // looked up once per window record of a file
 };

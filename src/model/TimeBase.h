@@ -39,6 +39,13 @@ constexpr tick TickDifference(tick a, tick b)
 int32_t TempoFromMicrosPerQuarter(int64_t microsPerQuarter);
 // The inverse, for writing MIDI files; a tempo <= 0 gives the microseconds of kDefaultTempo.
 int64_t MicrosPerQuarterFromTempo(int32_t tempo);
+// Length of one tick at a tempo, in 100 ns master-clock units. 0 means no clock can run at that
+// tempo: it is not positive, or so fast that a tick lasts less than 100 ns.
+constexpr int64_t TickPeriodOfTempo(int32_t tempo)
+{
+    if (tempo <= 0) return 0;
+    return static_cast<int64_t>(60000000000ULL / static_cast<uint64_t>(tempo) / 96ULL);
+}
 
 // A time text split into its three numeric fields, before any capping.
 struct CTimeFields {

@@ -4,6 +4,7 @@
 
 #include "model/Clip.h"
 #include "model/NodeAddress.h"
+#include "model/StoredFlag.h"
 #include "model/TimeBase.h"
 
 #include <cstdint>
@@ -102,16 +103,24 @@ public:
     void SetVolume(uint8_t volume) { m_volume = volume; }
     uint8_t GetPan() const { return m_pan; }
     void SetPan(uint8_t pan) { m_pan = pan; }
-    bool GetSolo() const { return m_solo; }
-    void SetSolo(bool on) { m_solo = on; }
-    bool GetMute() const { return m_mute; }
-    void SetMute(bool on) { m_mute = on; }
+    bool GetSolo() const { return m_solo.IsOn(); }
+    void SetSolo(bool on) { m_solo.Set(on); }
+    int32_t GetSoloStored() const { return m_solo.GetStored(); }
+    void SetSoloStored(int32_t value) { m_solo.SetStored(value); }
+    bool GetMute() const { return m_mute.IsOn(); }
+    void SetMute(bool on) { m_mute.Set(on); }
+    int32_t GetMuteStored() const { return m_mute.GetStored(); }
+    void SetMuteStored(int32_t value) { m_mute.SetStored(value); }
     // Record enable.
-    bool GetRecord() const { return m_record; }
-    void SetRecord(bool on) { m_record = on; }
+    bool GetRecord() const { return m_record.IsOn(); }
+    void SetRecord(bool on) { m_record.Set(on); }
+    int32_t GetRecordStored() const { return m_record.GetStored(); }
+    void SetRecordStored(int32_t value) { m_record.SetStored(value); }
     // Live input is passed through this track.
-    bool GetInput() const { return m_input; }
-    void SetInput(bool on) { m_input = on; }
+    bool GetInput() const { return m_input.IsOn(); }
+    void SetInput(bool on) { m_input.Set(on); }
+    int16_t GetInputStored() const { return m_input.GetStored(); }
+    void SetInputStored(int16_t value) { m_input.SetStored(value); }
     // Value of track property 2, kept for the user interface; the model gives it no meaning.
     int32_t GetProperty2Value() const { return m_property2Value; }
     void SetProperty2Value(int32_t value) { m_property2Value = value; }
@@ -137,9 +146,9 @@ private:
     uint8_t m_program = kNotSet;
     uint8_t m_volume = kNotSet;
     uint8_t m_pan = kNotSet;
-    bool m_solo = false;
-    bool m_mute = false;
-    bool m_record = false;
-    bool m_input = false;
+    CStoredFlag<int32_t> m_solo;
+    CStoredFlag<int32_t> m_mute;
+    CStoredFlag<int32_t> m_record;
+    CStoredFlag<int16_t> m_input;
     int32_t m_property2Value = 0;
 };

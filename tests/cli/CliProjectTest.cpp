@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -100,6 +102,36 @@ TEST(CliProject, FailuresPrintTheMessageAndExitWithOne)
     EXPECT_EQ(unknownOut.err, folder / "out.txt cannot be saved: the file type is not known.\n");
     EXPECT_EQ(folder.Entries(),
               (std::vector<std::string>{"cut.tnw", "hand.tnw", "keep.tnw", "v3.tnw"}));
+}
+
+TEST(CliProject, PipesAndFullOutputsFailAtOnceWithTheirReason)
+{
+    CTempFolder folder;
+    ASSERT_EQ(mkfifo((folder / "pipe.tnw").c_str(), 0600), 0);
+    const CliResult pipe = RunCli({"dump", folder / "pipe.tnw"});
+    EXPECT_EQ(pipe.status, 1);
+    EXPECT_EQ(pipe.err, folder / "pipe.tnw could not be opened: it is not a regular file.\n");
+
+    folder.Write("hand.tnw", HandSmallProject());
+    const CliResult full = RunCli({"dump", folder / "hand.tnw"}, "/dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.err, "Standard output could not be written: No space left on device.\n");
+}
+
+TEST(CliProject, DoubleDashEndsTheOptions)
+{
+    CTempFolder folder;
+    folder.Write("--hand.tnw", HandSmallProject());
+    std::filesystem::current_path(folder.Path());
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"dump", "--", "--hand.tnw"}, {"--", "dump", "--", "--hand.tnw"}}) {
+        const CliResult result = RunCli(args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out, kHandProjectJson);
+    }
+    EXPECT_EQ(RunCli({"dump", "--hand.tnw"}).status, 2);
+    EXPECT_EQ(RunCli({"--"}).status, 2);
+    EXPECT_EQ(RunCli({"--", "--help"}).status, 2); // a command named "--help" does not exist
 }
 
 TEST(CliProject, WrongArgumentsExitWithTwo)

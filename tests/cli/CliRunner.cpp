@@ -1,6 +1,7 @@
 #include "CliRunner.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,7 +22,8 @@ std::string Slurp(const std::string& path)
 
 } // namespace
 
-CliResult RunCli(const std::vector<std::string>& args)
+CliResult RunCli(const std::vector<std::string>& args, const std::string& stdoutPath,
+                 size_t memoryLimit)
 {
     char outPath[] = "/tmp/twcli-out-XXXXXX";
     char errPath[] = "/tmp/twcli-err-XXXXXX";
@@ -30,11 +32,18 @@ CliResult RunCli(const std::vector<std::string>& args)
     CliResult result;
     const pid_t pid = fork();
     if (pid == 0) {
-        dup2(outFd, 1);
+        const int toFd = stdoutPath.empty() ? outFd : open(stdoutPath.c_str(), O_WRONLY);
+        dup2(toFd, 1);
+        alarm(30); // survives exec: a hanging run ends as killed, not as a stuck test
+        if (memoryLimit != 0) {
+            const rlimit limit{memoryLimit, memoryLimit};
+            setrlimit(RLIMIT_AS, &limit);
+        }
         dup2(errFd, 2);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(TW_CLI_PATH));
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execv(TW_CLI_PATH, argv.data());
         _exit(127);

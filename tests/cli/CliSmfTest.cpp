@@ -80,3 +80,26 @@ TEST(CliSmf, ABadMidiFileFailsWithItsMessage)
     EXPECT_EQ(result.err, "Import of SMPTE timecode MIDI-files is not supported!\n");
     EXPECT_EQ(folder.Entries(), std::vector<std::string>{"smpte.mid"});
 }
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// (The sanitizers reserve far more address space than any limit here would allow.)
+TEST(CliSmf, RunningOutOfMemoryIsAFailedLoadWithTheOneMessage)
+{
+    // 65,535 small tracks with all sixteen channels used make a million tracks when the channels
+    // are split; in 256 MB of address space that cannot be built.
+    CTrackBytes sixteen;
+    for (uint8_t channel = 0; channel < 16; ++channel)
+        sixteen.Delta(0).Raw({uint8_t(0xC0 | channel), channel});
+    sixteen.End();
+    CFileBytes file;
+    file.Header(1, 0xFFFF, 96);
+    for (int i = 0; i < 0xFFFF; ++i)
+        file.Track(sixteen);
+    CTempFolder folder;
+    folder.Write("many.mid", file.Bytes());
+    const CliResult result =
+        RunCli({"dump", folder / "many.mid", "--split-channels", "yes"}, "/dev/null", 256u << 20);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "Insufficient memory to perform operation.\n");
+}
+#endif

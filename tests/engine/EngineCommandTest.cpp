@@ -1,7 +1,9 @@
 #include "EngineFixture.h"
 
+#include "devices/MidiMsg.h"
 #include "engine/EngineProjectView.h"
 #include "engine/PhrasePlayer.h"
+#include "engine/RecordSettings.h"
 #include "engine/TrackPlayer.h"
 #include "model/Clip.h"
 #include "model/Phrase.h"
@@ -9,6 +11,7 @@
 #include "model/Track.h"
 
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -54,6 +57,41 @@ TEST_F(EngineCommandTest, FailuresAnswerZeroWithTheReason)
     EXPECT_EQ(proxy.GetLastError(), "Invalid command arguments.");
     EXPECT_EQ(proxy.Send(CEngineCommand(E::AddTrackPlayer, &phrase)), 0);
     EXPECT_EQ(proxy.Send(CEngineCommand(E::LoadProject)), 0);
+}
+
+TEST_F(EngineCommandTest, RecordSettingsTravelOnlyAsATypedValue)
+{
+    ASSERT_EQ(proxy.Initialise(false), 1);
+    const CNodeAddress playControl{11, 0};
+    const CRecordSettings before = engine.GetPlayControl().GetRecordSettings();
+    // No number becomes a pointer, whatever its value.
+    for (const int64_t value : {int64_t{0}, int64_t{8}, int64_t{-1}, int64_t{0x7FFF12345678}}) {
+        EXPECT_EQ(proxy.SetNodeParameter(playControl, 14, value), 0) << value;
+    }
+    EXPECT_EQ(engine.GetPlayControl().GetRecordSettings(), before);
+
+    std::mt19937 random(3);
+    for (int i = 0; i < 20; ++i) {
+        CRecordSettings settings;
+        settings.recordPolyPressure = random() & 1;
+        settings.recordControlChange = random() & 1;
+        settings.recordProgramChange = random() & 1;
+        settings.recordChannelAftertouch = random() & 1;
+        settings.recordPitchBend = random() & 1;
+        settings.suppressRedundant = random() & 1;
+        settings.quantizeGrid = static_cast<int32_t>(random() % 385);
+        settings.clipSnapGrid = static_cast<int32_t>(random() % 385);
+        settings.furtherWord = static_cast<int32_t>(random());
+        ASSERT_EQ(proxy.SetRecordSettings(settings), 1) << proxy.GetLastError();
+        EXPECT_EQ(engine.GetPlayControl().GetRecordSettings(), settings);
+    }
+    // The typed value goes to parameter 14 of the play control and nowhere else.
+    const CRecordSettings settings;
+    const CRecordSettings* typed = &settings;
+    EXPECT_EQ(
+        proxy.Send(CEngineCommand(E::SetNodeParameter, CNodeAddress{9, 0}, int64_t{14}, typed)), 0);
+    EXPECT_EQ(proxy.Send(CEngineCommand(E::SetNodeParameter, playControl, int64_t{15}, typed)), 0);
+    EXPECT_EQ(proxy.GetLastError(), "Invalid command arguments.");
 }
 
 TEST_F(EngineCommandTest, InitialiseFailureKeepsTheBackendsReason)
@@ -105,6 +143,25 @@ TEST_F(EngineCommandTest, ResetOutputsQueuesSevenMessagesPerChannel)
     EXPECT_EQ(sent.front().bytes[0], 0xD0);
     EXPECT_EQ(sent.back().bytes[0], 0xBF);
     EXPECT_EQ(sent.back().bytes[1], 123);
+}
+
+TEST_F(EngineCommandTest, MessageNodesAreReadiedBeforeCommandsNotOnTheMusicThread)
+{
+    InitialiseWithOutput();
+    CMidiMsgPool& pool = CMidiMsgPool::Instance();
+    // This thread plays the music thread's part: its takes never allocate. Every free node is
+    // held first, so only the nodes readied before each command can serve it.
+    CMidiMsgPool::MarkRealTimeThread(true);
+    CMidiMsgList hoard;
+    while (hoard.Append(CMidiMsg{})) {
+    }
+    const int64_t shortBefore = pool.GetShortCount();
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(proxy.ResetOutputs(), 1);
+    EXPECT_EQ(pool.GetShortCount(), shortBefore + 0) << "no message went missing";
+    RunTicks(1);
+    EXPECT_EQ(backend.GetSent(0).size(), 200u * 112u);
+    CMidiMsgPool::MarkRealTimeThread(false);
 }
 
 // A small project: two tracks (the first with two clips) and two phrases.

@@ -7,6 +7,7 @@
 #include "model/Track.h"
 
 #include <chrono>
+#include <random>
 #include <vector>
 
 namespace {
@@ -48,6 +49,40 @@ TEST(EngineMailboxTest, FullPoolDropsRecordsAndDrainingFreesThem)
     int32_t position = 0;
     EXPECT_FALSE(mailbox.TakePosition(position));
     EXPECT_EQ(mailbox.GetPendingCount(), 0u);
+}
+
+class EngineMailboxEngineTest : public EngineFixture {};
+
+TEST_F(EngineMailboxEngineTest, NothingThatCarriesStateIsLostBetweenDrains)
+{
+    ASSERT_EQ(proxy.Initialise(false), 1);
+    CEngineMailbox& mailbox = proxy.GetMailbox();
+    CRecordingSink sink;
+    mailbox.Drain(sink);
+    sink.transport.clear();
+    // Tempo changes are values: however many, the drain gives the latest one.
+    for (int32_t tempo = 1000; tempo < 6000; ++tempo)
+        ASSERT_EQ(proxy.SetTempo(tempo), 1);
+    // Play-state changes (and whatever else commands make the engine post) are kept, all of
+    // them in order, far beyond the first pool, with mixer feedback in between.
+    std::mt19937 random(11);
+    std::vector<std::pair<int32_t, int32_t>> expected = {{1, 5999}};
+    size_t feedback = 0;
+    for (int i = 0; i < 12000; ++i) {
+        if (random() % 3 == 0) {
+            ASSERT_TRUE(mailbox.Post<CMixerFeedbackNotification>(1, 0, 1, i % 128));
+            ++feedback;
+            continue;
+        }
+        const bool play = !engine.IsPlaying();
+        ASSERT_EQ(play ? proxy.Play() : proxy.Stop(), 1);
+        expected.emplace_back(CTransportNotification::kPlayState, play ? 1 : 0);
+    }
+    EXPECT_EQ(mailbox.GetDroppedCount(), 0u);
+    EXPECT_GT(mailbox.GetPoolSize(), CEngineMailbox::kPoolSize);
+    mailbox.Drain(sink);
+    EXPECT_EQ(sink.transport, expected);
+    EXPECT_EQ(sink.mixer.size(), feedback);
 }
 
 TEST(EngineMailboxTest, SlotTablesReuseTheFirstEmptyEntry)

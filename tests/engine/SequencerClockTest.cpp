@@ -2,6 +2,7 @@
 
 #include "engine/SequencerClock.h"
 
+#include <random>
 #include <vector>
 
 namespace {
@@ -30,7 +31,8 @@ TEST_F(SequencerClockTest, TempoKeepsWholeBeatsAndComputesThePeriod)
     EXPECT_EQ(clock.GetTickPeriod(), 52083);
     EXPECT_EQ(proxy.SetTempo(-500), 0); // refused, nothing changes
     EXPECT_EQ(clock.GetTickPeriod(), 52083);
-    EXPECT_EQ(DrainTransport(), (std::vector<std::pair<int32_t, int32_t>>{{1, 12050}, {1, 12000}}));
+    // The tempo is a value: a drain delivers the latest one.
+    EXPECT_EQ(DrainTransport(), (std::vector<std::pair<int32_t, int32_t>>{{1, 12000}}));
 }
 
 TEST_F(SequencerClockTest, QuarterNoteTakesNinetySixTicksStampedOnePeriodApart)
@@ -70,6 +72,57 @@ TEST_F(SequencerClockTest, LongStallGoesOnFromNowInsteadOfABurst)
     // A short hiccup is still caught up tick by tick.
     RunTicks(30);
     EXPECT_EQ(engine.GetPosition(), 41);
+}
+
+TEST_F(SequencerClockTest, EveryTempoPlaysTheTicksItsPeriodsAllow)
+{
+    // Passes about every 2 ms for one minute; a tick longer than the stall cap still waits its
+    // whole period instead of playing every two seconds.
+    std::mt19937 random(7);
+    for (const int32_t tempo : {2, 10, 31, 32, 100, 1000, 6000, 12000, 30000}) {
+        ASSERT_EQ(proxy.Stop(), 1);
+        ASSERT_EQ(proxy.Stop(), 1); // back to 0
+        ASSERT_EQ(proxy.SetTempo(tempo), 1);
+        const int64_t period = engine.GetClock().GetTickPeriod();
+        ASSERT_EQ(proxy.Play(), 1);
+        // The first pass may find the stopped clock a long tick behind and go on from now.
+        int64_t now = backend.GetMasterTime();
+        engine.ClockPass(now);
+        const int64_t last = engine.GetClock().GetLastTickTime();
+        const tick first = engine.GetPosition();
+        for (const int64_t end = now + 600000000; now < end;) {
+            now += 15000 + static_cast<int64_t>(random() % 10000);
+            backend.SetTime(now);
+            engine.ClockPass(now);
+        }
+        EXPECT_EQ(engine.GetPosition(), first + (now + kLookAhead - last) / period) << tempo;
+    }
+}
+
+TEST_F(SequencerClockTest, PlaybackStopsAtTheLastTick)
+{
+    ASSERT_EQ(proxy.SetNodeParameter({2, 0}, 1, 1), 1); // clock-send on driver 0
+    ASSERT_EQ(proxy.SetNodeParameter(kClock, C::kClockOut, 1), 1);
+    ASSERT_EQ(proxy.Locate(C::kLastTick - 1), 1);
+    ASSERT_EQ(proxy.Play(), 1);
+    RunTicks(3);
+    EXPECT_FALSE(engine.IsPlaying());
+    EXPECT_EQ(engine.GetPosition(), C::kLastTick);
+    // Stopped, the real-time counter runs on past its largest value, pulsing every fourth tick.
+    RunTicks(12);
+    EXPECT_EQ(engine.GetPosition(), C::kLastTick);
+    EXPECT_GE(engine.GetClock().GetRealtimeCounter(), 0);
+    std::vector<int64_t> pulses;
+    for (const SMidiOutRecord& m : Sent()) {
+        if (m.bytes[0] == 0xF8) pulses.push_back(m.time);
+    }
+    ASSERT_EQ(pulses.size(), 3u); // counters 0, 4 and 8 after the wrap
+    for (size_t i = 1; i < pulses.size(); ++i)
+        EXPECT_NEAR(pulses[i] - pulses[i - 1], 4 * kPeriod, 1);
+    ASSERT_EQ(proxy.Play(), 1);
+    RunTicks(2);
+    EXPECT_FALSE(engine.IsPlaying());
+    EXPECT_EQ(engine.GetPosition(), C::kLastTick);
 }
 
 TEST_F(SequencerClockTest, LoopWrapsFromTheTickBeforeLoopEndToLoopStart)

@@ -89,13 +89,14 @@ inline CBytes HandMidiData(const std::vector<CHandNote>& notes,
 
 // A phrase's properties: input port 1, keys 36..60, key follow on, quantize 24/48, output port 2
 // channel 9, mono, loop on, hold off, continue on, velocity -5, transpose +7, output quantize 12,
-// delay -96, pitch 10..100, velocity 20..110, reserved 0.
+// delay -96, pitch 10..100, velocity 20..110, reserved 0. The four switches can be given as
+// any stored number.
 // clang-format off
-inline CBytes HandPhraseProperties()
+inline CBytes HandPhraseProperties(int keyFollow = 1, int loop = 1, int hold = 0, int cont = 1)
 {
     return CBytes()
-        .I16(4).I32(0).U8(36).U8(60).I32(1).I32(24).I32(48)
-        .I16(3).I32(1).U8(9).I32(2).I32(1).I32(0).I32(1)
+        .I16(4).I32(0).U8(36).U8(60).I32(keyFollow).I32(24).I32(48)
+        .I16(3).I32(1).U8(9).I32(2).I32(loop).I32(hold).I32(cont)
         .I16(-5).I16(7).I32(12).I32(-96).U8(10).U8(100).U8(20).U8(110)
         .I32(0).I32(0).I32(0);
 }
@@ -103,24 +104,24 @@ inline CBytes HandPhraseProperties()
 
 // The fields after a track's clips: port 1 channel 3, velocity +4, transpose -12, quantize 0,
 // delay 5, pitch 0..127, velocity 0..127, program 10, volume 100, pan 64, solo on, mute off,
-// record off, input on, property 2 value 7.
+// record off, input on, property 2 value 7. The four switches can be given as any stored number.
 // clang-format off
-inline CBytes HandTrackTail()
+inline CBytes HandTrackTail(int solo = 1, int mute = 0, int record = 0, int input = 1)
 {
     return CBytes()
         .I16(3).I32(0).U8(3).I16(4).I16(-12).I32(0).I32(5).U8(0).U8(127).U8(0).U8(127)
-        .U8(10).U8(100).U8(64).I32(1).I32(0).I32(0).I16(1).I32(7);
+        .U8(10).U8(100).U8(64).I32(solo).I32(mute).I32(record).I16(input).I32(7);
 }
 // clang-format on
 
 // Time signature, scale and the seven transport values (no window records).
 // clang-format off
 inline CBytes HandTail(int numerator = 4, int denominator = 4, int key = 0, int mode = 0,
-                       int tempo = 12000)
+                       int tempo = 12000, int loopOn = 0, int soloActive = 0, int muteActive = 0)
 {
     return CBytes()
         .I32(numerator).I32(denominator).U8(key).I16(mode)
-        .I32(tempo).I32(0).I32(0).I32(0).I32(1536).I32(0).I32(0);
+        .I32(tempo).I32(0).I32(loopOn).I32(0).I32(1536).I32(soloActive).I32(muteActive);
 }
 // clang-format on
 

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -204,4 +207,31 @@ TEST(ProjectFileDisk, SavingThroughALinkReplacesTheFileItPointsTo)
     doc.Save(link);
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(ReadWholeFile(target), ProjectFileBytes(doc));
+}
+
+TEST(ProjectFileDisk, SaveRemovesWhatKilledSavesLeftInTheFolder)
+{
+    CTempFolder folder;
+    const pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    ASSERT_GT(dead, 0);
+    ::waitpid(dead, nullptr, 0);
+    const std::string deadName = ".tw-save-" + std::to_string(dead) + "-12";
+    const std::string mine = ".tw-save-" + std::to_string(::getpid()) + "-7";
+    // Still running (init), not of this pattern, or not a plain file: all stay.
+    const std::vector<std::string> kept = {".tw-save-1-3", ".tw-save-" + std::to_string(dead),
+                                           ".tw-save-" + std::to_string(dead) + "-x", "song.tnw",
+                                           mine};
+    for (const std::string& name : kept)
+        folder.Write(name, {1});
+    folder.Write(deadName, Bytes(1000, 5));
+    fs::create_directory(folder / (".tw-save-" + std::to_string(dead) + "-13"));
+
+    CProjectDoc doc;
+    doc.Save(folder / "other.tnw");
+    std::vector<std::string> expected = kept;
+    expected.push_back(".tw-save-" + std::to_string(dead) + "-13");
+    expected.push_back("other.tnw");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folder.Entries(), expected);
 }

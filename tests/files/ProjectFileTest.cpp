@@ -313,3 +313,73 @@ TEST(ProjectFile, SavedFileLoadsWhateverWindowsAreOpen)
     ASSERT_EQ(ReadFailure(bytes, &read), "");
     EXPECT_EQ(read.GetWindows().SavedWindows(), (std::vector<CWindowState>{roll4, bank0, mixer}));
 }
+
+TEST(ProjectFile, SwitchesKeepTheNumberTheFileStores)
+{
+    // Each row: the eleven stored switches, in file order (phrase key follow, loop, hold,
+    // continue; track solo, mute, record, input; project loop, solo, mute).
+    const std::vector<std::vector<int>> rows = {
+        {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+        {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},
+        {2, 5, -1, 7, 2, 3, 100, -2, 5, 9, 0x7FFFFFFF},
+        {0, 2, 0, 3, 0, 4, 0, 0x7FFF, 0, 6, 0},
+    };
+    for (const std::vector<int>& f : rows) {
+        // clang-format off
+        const Bytes file =
+            HandHeader().Add(HandInfo()).I32(1).Str("B").I32(1)
+                .Add(HandMidiData({}, {}, 384, "P", 0, 1))
+                .Add(HandPhraseProperties(f[0], f[1], f[2], f[3]))
+                .I32(1).Str("T").I32(0).I32(2).I32(0)
+                .Add(HandTrackTail(f[4], f[5], f[6], f[7]))
+                .Add(HandTail(4, 4, 0, 0, 12000, f[8], f[9], f[10]))
+                .I32(0).Get();
+        // clang-format on
+        CProjectDoc doc;
+        ASSERT_EQ(ReadFailure(file, &doc), "");
+        EXPECT_EQ(ProjectFileBytes(doc), file) << f[1];
+
+        const CPhrase& phrase = doc.GetBankAt(0).GetPhraseAt(0);
+        const CTrack& track = *doc.GetTracks().GetAt(0);
+        const bool on[] = {phrase.GetKeyFollow(), phrase.GetLoop(),  phrase.GetHold(),
+                           phrase.GetContinue(),  track.GetSolo(),   track.GetMute(),
+                           track.GetRecord(),     track.GetInput(),  doc.IsLoopOn(),
+                           doc.IsSoloActive(),    doc.IsMuteActive()};
+        for (size_t i = 0; i < f.size(); ++i)
+            EXPECT_EQ(on[i], f[i] != 0) << "switch " << i << " stored as " << f[i];
+    }
+}
+
+TEST(ProjectFile, ClipsStoredOutOfOrderAndAWindowPerObjectLoad)
+{
+    auto doc = BlankDoc();
+    auto track = std::make_unique<CTrack>();
+    const std::vector<std::pair<tick, int32_t>> stored = {{300, 1}, {100, 2}, {200, 3},
+                                                          {100, 4}, {0, 5},   {100, 6}};
+    for (const auto& [start, id] : stored) {
+        auto clip = std::make_unique<CClip>(start, 96, "C", 0);
+        clip->SetId(id);
+        track->InsertClipAt(track->GetClipCount(), std::move(clip));
+        doc->GetWindows().OpenSavedWindow({EWindowKind::PianoRoll, id, {}, Bytes(54, 1)});
+    }
+    doc->GetTracks().InsertAt(-1, std::move(track));
+    for (int32_t b = 0; b < 3; ++b) {
+        doc->InsertBank(-1, std::make_unique<CPhraseBank>("B"));
+        doc->GetWindows().OpenSavedWindow({EWindowKind::PhraseBank, b, {}, Bytes(12, 2)});
+    }
+    CProjectDoc read;
+    ASSERT_EQ(ReadFailure(ProjectFileBytes(*doc), &read), "");
+    // In start order; clips with one start keep the order the file gave them.
+    std::vector<std::pair<tick, int32_t>> clips;
+    const CTrack& loaded = *read.GetTracks().GetAt(0);
+    for (int32_t i = 0; i < loaded.GetClipCount(); ++i)
+        clips.emplace_back(loaded.GetClipAt(i).GetStart(), loaded.GetClipAt(i).GetId());
+    EXPECT_EQ(clips, (std::vector<std::pair<tick, int32_t>>{
+                         {0, 5}, {100, 2}, {100, 4}, {100, 6}, {200, 3}, {300, 1}}));
+    EXPECT_EQ(read.GetWindows().SavedWindows(), doc->GetWindows().SavedWindows());
+    for (const auto& [start, id] : stored)
+        EXPECT_TRUE(read.GetWindows().HasSavedWindow(EWindowKind::PianoRoll, id)) << id;
+    EXPECT_FALSE(read.GetWindows().HasSavedWindow(EWindowKind::PianoRoll, 7));
+    EXPECT_TRUE(read.GetWindows().HasSavedWindow(EWindowKind::PhraseBank, 2));
+    EXPECT_FALSE(read.GetWindows().HasSavedWindow(EWindowKind::PhraseBank, 3));
+}

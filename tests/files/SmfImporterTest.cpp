@@ -281,10 +281,21 @@ TEST(SmfImporter, FirstTempoFirstCopyrightAndTempoTrackMakesNothing)
     EXPECT_EQ(tracks[0]->GetName(), "Lead");
     EXPECT_EQ(in.Phrases().size(), 1u);
 
-    // Tempos beyond what the transport can play are brought to its limits.
-    CImport fast;
-    ASSERT_TRUE(fast.Read(OneTrackFile(CTrackBytes().Tempo(0, 1).End())));
-    EXPECT_EQ(fast.importer.GetTempo(), CSmfImporter::kMaxTempo);
+    // The file's tempo is kept as it is, however slow or fast; only tempos no clock can run are
+    // skipped, and a later one then counts.
+    const struct {
+        int micros;
+        int32_t tempo;
+    } tempos[] = {{200000, 30000}, {4000000, 1500}, {0xFFFFFF, 357},
+                  {10, 600000000}, {9, -1},         {1, -1}};
+    for (const auto& t : tempos) {
+        CImport one;
+        ASSERT_TRUE(one.Read(OneTrackFile(CTrackBytes().Tempo(0, t.micros).End())));
+        EXPECT_EQ(one.importer.GetTempo(), t.tempo) << t.micros;
+    }
+    CImport skipped;
+    ASSERT_TRUE(skipped.Read(OneTrackFile(CTrackBytes().Tempo(0, 1).Tempo(0, 4000000).End())));
+    EXPECT_EQ(skipped.importer.GetTempo(), 1500);
     CImport none;
     ASSERT_TRUE(none.Read(OneTrackFile(CTrackBytes().End())));
     EXPECT_EQ(none.importer.GetTempo(), -1);

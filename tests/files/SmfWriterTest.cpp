@@ -6,6 +6,7 @@
 #include "files/SmfWriter.h"
 #include "model/Errors.h"
 #include "model/Phrase.h"
+#include "model/Track.h"
 
 #include <gtest/gtest.h>
 
@@ -117,6 +118,72 @@ TEST(SmfWriter, ExportedPhrasesReadBackWithTheSameNotesAndEvents)
     }
     EXPECT_TRUE(user.m_questions.empty());
     EXPECT_TRUE(user.GetMessages().empty());
+}
+
+TEST(SmfWriter, OverlappingNotesOnOneKeyReadBackPairedOldestFirst)
+{
+    // Each row: notes on key 60 as written, and as a reader pairing offs oldest first gets them.
+    using Spans = std::vector<std::pair<tick, tick>>;
+    const std::vector<std::pair<Spans, Spans>> rows = {
+        {{{0, 100}, {50, 80}}, {{0, 80}, {50, 100}}},                     // nested
+        {{{0, 100}, {50, 150}}, {{0, 100}, {50, 150}}},                   // overlapping in order
+        {{{0, 96}, {96, 192}, {96, 96}}, {{0, 96}, {96, 192}, {96, 96}}}, // touching
+        {{{0, 50}, {0, 100}, {0, 10}}, {{0, 50}, {0, 100}, {0, 10}}},     // one start
+        {{{0, 300}, {10, 200}, {20, 100}}, {{0, 100}, {10, 200}, {20, 300}}},
+    };
+    for (const auto& [written, read] : rows) {
+        CPhrase phrase("P", 0, 384);
+        std::vector<CNote> expected;
+        for (size_t i = 0; i < written.size(); ++i) {
+            const auto velocity = static_cast<uint8_t>(10 + i);
+            phrase.GetNotes().Insert(
+                CNote(written[i].first, written[i].second, 60, velocity, velocity));
+        }
+        // Each note keeps its start and on velocity; the end (with its off velocity) it gets is
+        // that of the note read back in its place.
+        for (size_t i = 0; i < read.size(); ++i) {
+            const auto end = std::find_if(written.begin(), written.end(), [&](const auto& w) {
+                return w.second == read[i].second;
+            });
+            const auto from =
+                written[i].second == read[i].second ? ptrdiff_t(i) : end - written.begin();
+            const auto offVelocity = static_cast<uint8_t>(10 + from);
+            expected.emplace_back(read[i].first, read[i].second, 60, uint8_t(10 + i), offVelocity);
+        }
+        CSmfWriter writer(12000, "", "");
+        writer.AddPhrase(phrase);
+        CScriptedUser user;
+        const auto phrases = ReadPhrases(writer.GetBytes(), user);
+        ASSERT_EQ(phrases.size(), 1u);
+        EXPECT_EQ(Canonical(phrases[0]->GetNotes()), Canonical(expected))
+            << written[0].first << "-" << written[0].second;
+    }
+}
+
+TEST(SmfWriter, ChannelBytesAboveFifteenExportOnTheChannelThePlayersUse)
+{
+    for (const uint8_t stored :
+         {uint8_t(0), uint8_t(15), uint8_t(16), uint8_t(0x1A), uint8_t(255)}) {
+        CPhrase phrase("P", 0, 96);
+        phrase.SetOutputChannel(stored);
+        phrase.GetNotes().Insert(CNote(0, 96, 60, 100, 64));
+        CTrack track;
+        track.SetOutputChannel(stored);
+        auto clip = std::make_unique<CClip>(0, 96, "c", 0);
+        clip->GetNotes().Insert(CNote(0, 48, 62, 90, 0));
+        track.AddClip(std::move(clip));
+
+        CSmfWriter writer(12000, "", "");
+        writer.AddPhrase(phrase);
+        writer.AddTrack(track);
+        CScriptedUser user;
+        const auto phrases = ReadPhrases(writer.GetBytes(), user);
+        ASSERT_EQ(phrases.size(), 2u) << int(stored);
+        for (const auto& read : phrases)
+            EXPECT_EQ(read->GetOutputChannel(), stored & 0x0F) << int(stored);
+        EXPECT_EQ(phrase.GetOutputChannel(), stored);
+        EXPECT_EQ(track.GetOutputChannel(), stored);
+    }
 }
 
 TEST(SmfWriter, WriteFileReplacesTheTargetOrLeavesItAlone)

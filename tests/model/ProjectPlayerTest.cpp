@@ -105,3 +105,27 @@ TEST(ProjectPlayerTest, RecordingIntoTheActiveProjectBlocksItsClosing)
     EXPECT_TRUE(f.manager.CloseProject(doc));
     EXPECT_FALSE(f.engine.IsPlaying());
 }
+
+TEST(ProjectPlayerTest, ClearingTheActiveProjectLeavesTheEngineNothingDeleted)
+{
+    CEngineFixture f;
+    CProjectDoc& doc = f.manager.NewProject();
+    for (const bool byDeleteContents : {false, true}) {
+        doc.InsertTrack(-1, MakeTrack(1));
+        doc.InsertTrack(-1, MakeTrack(2));
+        ASSERT_NE(f.engine.FindTrackPlayer(1), nullptr);
+        f.engine.GetClock().Start();
+        if (byDeleteContents)
+            doc.DeleteContents();
+        else
+            doc.Clear();
+        EXPECT_EQ(f.engine.FindTrackPlayer(1), nullptr);
+        EXPECT_EQ(f.engine.FindTrackPlayer(2), nullptr);
+        EXPECT_FALSE(f.engine.GetClock().IsPlaying());
+        // Still the active project: what is added next is played.
+        EXPECT_TRUE(doc.IsActive());
+        doc.InsertTrack(-1, MakeTrack(3));
+        EXPECT_NE(f.engine.FindTrackPlayer(3), nullptr);
+        doc.DeleteContents();
+    }
+}

@@ -1,0 +1,83 @@
+#include "engine/ClipSchedule.h"
+
+#include "engine/ClipPlayer.h"
+
+#include <algorithm>
+
+void CClipSchedule::Add(CClipPlayer* player)
+{
+    m_all.push_back(player);
+    // Room for every player in the per-tick lists, so a tick never allocates.
+    m_active.reserve(m_all.size());
+    m_due.reserve(m_all.size());
+    m_waiting.reserve(m_all.size());
+    MarkDirty();
+}
+
+void CClipSchedule::Remove(const CClipPlayer* player)
+{
+    auto it = std::find(m_all.begin(), m_all.end(), player);
+    if (it != m_all.end()) m_all.erase(it);
+    MarkDirty();
+}
+
+void CClipSchedule::Clear()
+{
+    m_all.clear();
+    m_active.clear();
+    m_due.clear();
+    m_waiting.clear();
+    MarkDirty();
+}
+
+void CClipSchedule::Rebuild(tick position)
+{
+    m_active.clear();
+    m_due.clear();
+    m_waiting.clear();
+    for (CClipPlayer* player : m_all) {
+        if (player->ContainsTick(position) || player->GetPendingCount() > 0) {
+            m_active.push_back(player);
+            m_due.push_back(player->NextWorkTick(position));
+        } else if (player->GetWindowStart() > position) {
+            m_waiting.push_back(player);
+        }
+    }
+    std::stable_sort(m_waiting.begin(), m_waiting.end(), [](const auto* a, const auto* b) {
+        return a->GetWindowStart() < b->GetWindowStart();
+    });
+    m_nextWaiting = 0;
+    m_dirty = false;
+}
+
+void CClipSchedule::Play(tick position)
+{
+    if (m_dirty || position != m_expected) Rebuild(position);
+    for (; m_nextWaiting < m_waiting.size(); ++m_nextWaiting) {
+        CClipPlayer* player = m_waiting[m_nextWaiting];
+        if (player->GetWindowStart() > position) break;
+        if (!player->ContainsTick(position)) continue; // an empty window
+        m_active.push_back(player);
+        m_due.push_back(player->NextWorkTick(position));
+    }
+    const tick next = TickSum(position, 1);
+    bool finished = false;
+    for (size_t i = 0; i < m_active.size(); ++i) {
+        if (m_due[i] > position) continue;
+        m_active[i]->PlayTick(position);
+        m_due[i] = m_active[i]->NextWorkTick(next);
+        finished = finished || m_due[i] == INT64_MAX;
+    }
+    if (finished) {
+        // Players with nothing left to do leave until a command or a jump rebuilds the schedule.
+        size_t kept = 0;
+        for (size_t i = 0; i < m_active.size(); ++i) {
+            if (m_due[i] == INT64_MAX) continue;
+            m_active[kept] = m_active[i];
+            m_due[kept++] = m_due[i];
+        }
+        m_active.resize(kept);
+        m_due.resize(kept);
+    }
+    m_expected = next;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// Which clip players play on a tick. Every clip player is kept in creation order; a tick only
+// calls the players that have something to do on it (a note-off due, a note or event to start),
+// so a tick's cost follows what sounds, not the size of the song. Each active player's next
+// working tick is kept beside it. The schedule is rebuilt after every command (anything may have
+// changed a player) and when the position jumps, and otherwise moves along with the position.
+//
+// Threads: music thread (or the caller's thread when the engine runs inline).
+
+#include "model/TimeBase.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class CClipPlayer;
+
+class CClipSchedule {
+public:
+    // Players are borrowed; the engine owns them and removes them here before deleting them.
+    void Add(CClipPlayer* player);
+    void Remove(const CClipPlayer* player);
+    template <class Pred> void RemoveIf(Pred pred)
+    {
+        std::erase_if(m_all, pred);
+        MarkDirty();
+    }
+    void Clear();
+    // A window changed or the position jumped: the next tick rebuilds the schedule.
+    void MarkDirty() { m_dirty = true; }
+
+    // Every player in creation order (borrowed).
+    const std::vector<CClipPlayer*>& All() const { return m_all; }
+
+    // Every player that may sound plays song tick position. Real-time safe once the schedule's
+    // vectors have grown to the number of players.
+    void Play(tick position);
+
+private:
+    void Rebuild(tick position);
+
+    std::vector<CClipPlayer*> m_all;     // creation order
+    std::vector<CClipPlayer*> m_active;  // window holds the position, or note-offs pending
+    std::vector<int64_t> m_due;          // per active player: its next working tick
+    std::vector<CClipPlayer*> m_waiting; // windows ahead of the position, by start
+    size_t m_nextWaiting = 0;
+    tick m_expected = 0; // the tick the schedule is ready for
+    bool m_dirty = true;
+};
