@@ -189,8 +189,9 @@ void CSequencerClock::PlayingPass(int64_t due)
 {
     PostPosition();
     const int64_t ticks = due / m_tickPeriod;
-    for (int64_t i = 0; i < ticks; ++i)
+    for (int64_t i = 0; i < ticks; ++i) {
         if (!PlayTick(m_lastTickTime + m_tickPeriod)) return;
+    }
 }
 
 void CSequencerClock::StoppedPass(int64_t due)

@@ -99,7 +99,7 @@ private:
     void FollowingPass(int64_t due, bool playing);
     void OnPulse(int32_t msStamp);
     // One playing tick handed over at stamp (100 ns): the tick, position + 1, the loop jump.
-    // False when it was the last tick and the transport stopped there.
+    // False when it was the last tick and stopped the transport.
     bool PlayTick(int64_t stamp);
     // One stopped tick handed over at stamp: phrase voices and the clock out keep going.
     void StoppedTick(int64_t stamp);

@@ -142,6 +142,18 @@ TEST_F(ClockSyncTest, TransportMessagesObeyTheFollowSettings)
     EXPECT_EQ(Tracker().tempoEstimate, engine.GetClock().GetTempo());
 }
 
+TEST_F(ClockSyncTest, FollowedClockStopsAtTheLastTick)
+{
+    Follow();
+    Receive({0xF8}, 1000);
+    ASSERT_EQ(proxy.Locate(C::kLastTick - 2), 1);
+    Receive({0xFB}, 1010);
+    for (int64_t ms = 1020; ms <= 1100; ms += 20)
+        Receive({0xF8}, ms);
+    EXPECT_FALSE(engine.IsPlaying());
+    EXPECT_EQ(engine.GetPosition(), C::kLastTick);
+}
+
 TEST_F(ClockSyncTest, SlaveWithoutClockStandsStill)
 {
     Follow();
