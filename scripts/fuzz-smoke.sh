@@ -4,8 +4,12 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-45}
 ls "$root"/fuzz/*.cpp >/dev/null 2>&1 || { echo "no fuzz targets"; exit 0; }
-CXX=clang++ "$root/scripts/build.sh" fuzz -DTW_FUZZ=ON -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Only the fuzz targets are built: the program window is not fuzzed.
+CXX=clang++ cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DTW_FUZZ=ON -DTW_BUILD_TESTS=OFF \
+  -DTW_BUILD_BENCH=OFF -DTW_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+targets=()
+for src in "$root"/fuzz/*.cpp; do targets+=("$(basename "$src" .cpp)"); done
+cmake --build "$root/build/fuzz" --target "${targets[@]}"
 passed=0
 for src in "$root"/fuzz/*.cpp; do
   name=$(basename "$src" .cpp)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors, runs the unit tests once more under
 # the address and undefined-behaviour sanitizers, runs each fuzz target briefly over its committed
-# seeds, then runs every test (the test summary is the last thing printed).
+# seeds, then runs every test, the JACK tests on private servers among them (the test summary is
+# the last thing printed).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -10,5 +11,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
   "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=undefined"
 echo "unit tests under the sanitizers:"
 "$root/build/asan/tests/tw_tests" --gtest_brief=1
-"$root/scripts/fuzz-smoke.sh" "${TW_FUZZ_SECONDS:-45}"
+for t in tw_settings_tests controls/tw_controls_tests ui/tw_ui_tests; do
+  QT_QPA_PLATFORM=offscreen "$root/build/asan/tests/$t" --gtest_brief=1
+done
+"$root/scripts/fuzz-smoke.sh" "${TW_FUZZ_SECONDS:-30}"
 ctest --test-dir "$root/build/ci" --output-on-failure -j2
