@@ -6,73 +6,32 @@
 
 #include <memory>
 
-#include "devices/virtual/VirtualBackend.h"
+#include "BigPhrase.h"
 #include "editing/NoteOperations.h"
-#include "engine/MidiEngine.h"
-#include "engine/MidiEngineProxy.h"
-#include "model/EnginePlayerLink.h"
-#include "model/Phrase.h"
-#include "model/PhraseBank.h"
-#include "model/ProjectDoc.h"
 
 namespace {
 
-constexpr int kNotes = 1000000;
-constexpr int kSelectedEvery = 10;
+std::unique_ptr<COpNotesMove> MakeMove(CBigPhrase& f, const CNoteList& moved)
+{
+    const CNoteArea area{0, 40, kOpenEnd - 100, 80};
+    const CNoteArea target{3, 41, kOpenEnd - 97, 81};
+    return std::make_unique<COpNotesMove>(*f.phrase, f.selected, area, *f.phrase, moved, target,
+                                          FAskOption());
+}
 
-// An active project holding one phrase of a million notes (pairs every 6 ticks) and the
-// selection of every tenth note.
-struct CBigPhrase {
-    CVirtualBackend backend{{"Out"}, {"In"}};
-    CMidiEngineProxy proxy;
-    CMidiEngine engine{backend, proxy.GetMailbox()};
-    CEnginePlayerLink link{proxy};
-    CProjectDoc doc;
-    CPhrase* phrase = nullptr;
-    CNoteList selected;
+CNoteList Moved(const CBigPhrase& f)
+{
     CNoteList moved;
-
-    CBigPhrase()
-    {
-        proxy.AttachEngine(&engine);
-        proxy.Initialise(false);
-        doc.SetEngineProxy(proxy);
-        auto bank = std::make_unique<CPhraseBank>("Bank");
-        auto big = std::make_unique<CPhrase>("Big", 0xFF, kOpenEnd);
-        phrase = big.get();
-        for (int i = 0; i < kNotes; ++i) {
-            const tick start = static_cast<tick>(i / 2) * 6;
-            const CNote note(start, start + 12, static_cast<uint8_t>(40 + i % 40), 100, 64);
-            big->GetNotes().Append(note);
-            if (i % kSelectedEvery == 0) selected.Append(note);
-        }
-        big->SetId(doc.NewObjectId());
-        bank->InsertAt(0, std::move(big));
-        doc.InsertBank(0, std::move(bank));
-        link.LoadProject(doc);
-        doc.AttachPlayer(&link);
-        moved.CopyMoved(selected, 3, 1);
-    }
-    ~CBigPhrase()
-    {
-        link.ClearProject(doc);
-        proxy.ShutDown();
-    }
-
-    std::unique_ptr<COpNotesMove> MakeMove()
-    {
-        const CNoteArea area{0, 40, kOpenEnd - 100, 80};
-        const CNoteArea target{3, 41, kOpenEnd - 97, 81};
-        return std::make_unique<COpNotesMove>(*phrase, selected, area, *phrase, moved, target,
-                                              FAskOption());
-    }
-};
+    moved.CopyMoved(f.selected, 3, 1);
+    return moved;
+}
 
 void BM_MoveNotesDo(benchmark::State& state)
 {
     CBigPhrase f;
+    const CNoteList moved = Moved(f);
     for (auto _ : state) {
-        if (!f.doc.Execute(f.MakeMove())) state.SkipWithError("Move Notes refused");
+        if (!f.doc.Execute(MakeMove(f, moved))) state.SkipWithError("Move Notes refused");
         state.PauseTiming();
         f.doc.Undo();
         state.ResumeTiming();
@@ -83,7 +42,7 @@ void BM_MoveNotesDo(benchmark::State& state)
 void BM_MoveNotesUndo(benchmark::State& state)
 {
     CBigPhrase f;
-    if (!f.doc.Execute(f.MakeMove())) state.SkipWithError("Move Notes refused");
+    if (!f.doc.Execute(MakeMove(f, Moved(f)))) state.SkipWithError("Move Notes refused");
     for (auto _ : state) {
         f.doc.Undo();
         state.PauseTiming();

@@ -38,11 +38,16 @@ void CAppOptions::Save(CProfile& profile) const
 {
     profile.SetInt(kOptions, "AutoCreateNewTrack", m_autoCreateNewTrack);
     profile.SetInt(kOptions, "AutoExtendSequence", m_autoExtendSequence);
+    SaveEditor(profile);
+    if (!m_currentDir.empty()) profile.SetString(kSettings, "CurrentDir", m_currentDir);
+}
+
+void CAppOptions::SaveEditor(CProfile& profile) const
+{
     profile.SetInt(kEditor, "QStart", m_quantizeStart.GetTicks());
     profile.SetInt(kEditor, "QEnd", m_quantizeEnd.GetTicks());
     profile.SetInt(kEditor, "IncValue", m_incValue);
     profile.SetInt(kEditor, "DecValue", m_decValue);
-    if (!m_currentDir.empty()) profile.SetString(kSettings, "CurrentDir", m_currentDir);
 }
 
 int32_t& CAppOptions::OptionOf(ERememberedQuestion question)

@@ -38,6 +38,8 @@ public:
     // Reads every option, missing ones as their defaults, the steps brought into 1..50.
     void Load(const CProfile& profile);
     void Save(CProfile& profile) const;
+    // Writes only the "Editor" section (quantize grids and steps), for changes kept at once.
+    void SaveEditor(CProfile& profile) const;
 
     // The option's answer: never gives false and always true without asking; otherwise the user
     // is asked, and a ticked "Don't ask this again." turns the option into the answer.
