@@ -59,6 +59,28 @@ private:
     std::atomic<size_t> m_tail{0};
 };
 
+// A growing list of events with the queue's consumer side, for a render on one thread.
+class CSynthEventList {
+public:
+    void Push(const SSynthEvent& event) { m_events.push_back(event); }
+    const SSynthEvent* Peek() const
+    {
+        return m_next < m_events.size() ? &m_events[m_next] : nullptr;
+    }
+    void Pop()
+    {
+        if (++m_next == m_events.size()) {
+            m_events.clear();
+            m_next = 0;
+        }
+    }
+    bool IsEmpty() const { return m_next == m_events.size(); }
+
+private:
+    std::vector<SSynthEvent> m_events;
+    size_t m_next = 0;
+};
+
 // Renders frames of audio starting at frame `first` into left and right, applying every queued
 // event due before first + frames at its own frame (a late one at once). Events must come in
 // non-decreasing frame order. Returns how many were late. Real-time safe.
