@@ -25,6 +25,8 @@ public:
             throw CFileError("Cannot write " + path + ": " + sf_strerror(nullptr) + ".");
         // Samples past full scale are clipped, not wrapped.
         sf_command(m_file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+        // The peak chunk carries the time of writing: without it a render is the same every time.
+        sf_command(m_file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     }
     ~CWavFile()
     {

@@ -36,8 +36,8 @@ bool FileExists(const std::string& path)
 // the audio it renders into (the backend's cycle or a driver of its own).
 class CSynthBackend::CSynthOutput : public CAudioRenderer {
 public:
-    CSynthOutput(CMidiBackend& clock, CBackendAudio* audio)
-        : m_clock(clock), m_audio(audio),
+    CSynthOutput(CMidiBackend& clock, CBackendAudio* audio, SCounters& counters)
+        : m_clock(clock), m_audio(audio), m_counters(counters),
           m_core(audio != nullptr ? audio->GetAudioRate() : kDriverRate)
     {}
     ~CSynthOutput() override { Detach(); }
@@ -61,7 +61,7 @@ public:
         for (const SMidiOutRecord& record : buffer) {
             SSynthEvent event{FrameOf(record.time), record.length, record.bytes};
             if (!m_queue.Push(event)) {
-                m_refused.fetch_add(1, std::memory_order_relaxed);
+                m_counters.refused.fetch_add(1, std::memory_order_relaxed);
                 error = "Too much MIDI is waiting for the synthesizer.";
                 result = 0;
             }
@@ -79,9 +79,6 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
-    int64_t GetLate() const { return m_late.load(std::memory_order_relaxed); }
-    int64_t GetRefused() const { return m_refused.load(std::memory_order_relaxed); }
-
     void RenderAudio(float* left, float* right, uint32_t frames, int64_t firstFrame) override
     {
         const float gain = m_gain.load(std::memory_order_relaxed);
@@ -90,7 +87,7 @@ public:
             m_appliedGain = gain;
         }
         const int32_t late = SplitRender(m_core, m_queue, left, right, frames, firstFrame);
-        if (late > 0) m_late.fetch_add(late, std::memory_order_relaxed);
+        if (late > 0) m_counters.late.fetch_add(late, std::memory_order_relaxed);
     }
 
 private:
@@ -155,12 +152,11 @@ private:
 
     CMidiBackend& m_clock;
     CBackendAudio* m_audio;
+    SCounters& m_counters;
     CSynthCore m_core;
     CSynthQueue m_queue;
     std::atomic<float> m_gain{0.0f};
     float m_appliedGain = -1.0f; // audio thread
-    std::atomic<int64_t> m_late{0};
-    std::atomic<int64_t> m_refused{0};
     fluid_settings_t* m_settings = nullptr;
     fluid_audio_driver_t* m_driver = nullptr;
     std::atomic<int64_t> m_origin{0}; // driver: master time of frame 0
@@ -222,7 +218,7 @@ int CSynthBackend::OpenOutput(int32_t index, std::string& error)
 {
     if (index != m_synthIndex || index < 0) return m_inner->OpenOutput(index, error);
     if (m_synth) return 1;
-    auto synth = std::make_unique<CSynthOutput>(*m_inner, m_inner->GetAudio());
+    auto synth = std::make_unique<CSynthOutput>(*m_inner, m_inner->GetAudio(), m_counters);
     if (!synth->Open(m_options, error)) return 0;
     m_synth = std::move(synth);
     return 1;
@@ -269,10 +265,8 @@ bool CSynthBackend::TakeFaults(std::vector<SMidiFault>& faults)
 SMidiOutputStats CSynthBackend::GetOutputStats() const
 {
     SMidiOutputStats stats = m_inner->GetOutputStats();
-    if (m_synth) {
-        stats.late += m_synth->GetLate();
-        stats.refused += m_synth->GetRefused();
-    }
+    stats.late += m_counters.late.load(std::memory_order_relaxed);
+    stats.refused += m_counters.refused.load(std::memory_order_relaxed);
     return stats;
 }
 

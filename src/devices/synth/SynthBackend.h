@@ -11,6 +11,7 @@
 #include "devices/MidiBackend.h"
 #include "devices/SynthOptions.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,10 +48,16 @@ public:
     bool IsOutputIdle(int32_t index) const override;
 
     class CSynthOutput;
+    // Late and lost messages of the synthesizer since Start (any thread).
+    struct SCounters {
+        std::atomic<int64_t> late{0};
+        std::atomic<int64_t> refused{0};
+    };
 
 private:
     std::unique_ptr<CMidiBackend> m_inner;
     SSynthOptions m_options;
     int32_t m_synthIndex = -1;
+    SCounters m_counters;
     std::unique_ptr<CSynthOutput> m_synth; // while the device is open
 };
