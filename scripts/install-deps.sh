@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev python3 python3-mido
           qt6-base-dev fonts-dejavu-core xvfb xauth imagemagick
-          jackd2 libjack-jackd2-dev libasound2-dev)
+          jackd2 libjack-jackd2-dev libasound2-dev
+          libfluidsynth-dev libsndfile1-dev timgm6mb-soundfont)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

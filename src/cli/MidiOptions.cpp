@@ -6,7 +6,7 @@
 
 #include <charconv>
 
-std::unique_ptr<CMidiBackend> CreateCliBackend(const CCliArgs& args)
+std::unique_ptr<CMidiBackend> CreateCliBackend(const CCliArgs& args, const SSynthOptions& synth)
 {
     const auto it = args.options.find(kMidiOption);
     const std::string name = it == args.options.end() ? std::string() : it->second;
@@ -14,7 +14,7 @@ std::unique_ptr<CMidiBackend> CreateCliBackend(const CCliArgs& args)
     if (!name.empty() && !ParseMidiBackendName(name, kind))
         throw CUsageError(std::string(kMidiOption) + " takes " + kMidiBackendNames);
     std::string error;
-    std::unique_ptr<CMidiBackend> backend = CreateMidiBackend(name, error);
+    std::unique_ptr<CMidiBackend> backend = CreateMidiBackend(name, error, synth);
     if (!backend) throw CTwError(error);
     return backend;
 }

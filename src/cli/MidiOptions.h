@@ -3,6 +3,7 @@
 // user typed.
 
 #include "devices/MidiBackend.h"
+#include "devices/SynthOptions.h"
 
 #include <memory>
 #include <string>
@@ -14,8 +15,9 @@ struct CCliArgs;
 inline constexpr const char* kMidiOption = "--midi";
 
 // Creates the backend the arguments name, not started. CUsageError for an unknown name, CTwError
-// for one this build lacks.
-std::unique_ptr<CMidiBackend> CreateCliBackend(const CCliArgs& args);
+// for one this build lacks. synth: the built-in synthesizer's options.
+std::unique_ptr<CMidiBackend> CreateCliBackend(const CCliArgs& args,
+                                               const SSynthOptions& synth = {});
 // The same, started. CTwError with the reason when it cannot start.
 std::unique_ptr<CMidiBackend> StartCliBackend(const CCliArgs& args);
 

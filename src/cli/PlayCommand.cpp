@@ -1,5 +1,6 @@
-// play FILE [--midi B] [--out DEVICE]... [--from TICK]: plays a project through MIDI devices in
-// real time, once through, and ends when the song has ended and its note-offs have gone out.
+// play FILE [--midi B] [--out DEVICE]... [--from TICK] [--soundfont PATH]: plays a project through
+// MIDI devices in real time (without --out through the built-in synthesizer), once through, and
+// ends when the song has ended and its note-offs have gone out.
 // SIGINT and SIGTERM stop it cleanly; a device that fails ends it with status 1.
 
 #include "cli/CliCommand.h"
@@ -7,6 +8,7 @@
 #include "cli/SmfOptions.h"
 
 #include "devices/OutputPort.h"
+#include "devices/SynthOptions.h"
 #include "engine/EngineMailbox.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
@@ -27,6 +29,7 @@ namespace {
 
 constexpr const char* kOutOption = "--out";
 constexpr const char* kFromOption = "--from";
+constexpr const char* kSoundFontOption = "--soundfont";
 constexpr auto kWatchInterval = std::chrono::milliseconds(10);
 // After a device failed, closing the rest talks to a system that may be going away with it:
 // should that hang, the program still ends with the reason this long after.
@@ -135,13 +138,31 @@ private:
     CMidiEngine m_engine;
 };
 
-// Opens the named devices and routes "Out1", "Out2", ... to them; without names, "Out1" goes to
-// the first device there is.
+// Without --out: every port to the built-in synthesizer, so the song is heard as it is; where it
+// cannot play (no audio output), "Out1" to the first device, with the reason on the way.
+bool RouteToSynth(CMidiEngineProxy& proxy, const std::vector<std::string>& names)
+{
+    const int32_t synth = FindDevice(names, kSynthDeviceName);
+    if (synth < 0) return false;
+    if (!proxy.OpenOutputDriver(synth)) {
+        std::fprintf(stderr, "The built-in synthesizer cannot play: %s\n",
+                     proxy.GetLastError().c_str());
+        return false;
+    }
+    for (int32_t port = 0; port < COutputPort::kCount; ++port)
+        if (!proxy.RouteOutputPort(port, synth))
+            throw CTwError("The built-in synthesizer cannot be routed: " + proxy.GetLastError());
+    return true;
+}
+
+// Opens the named devices and routes "Out1", "Out2", ... to them; without names, every port
+// goes to the built-in synthesizer, or "Out1" to the first device there is.
 void RouteOutputs(CMidiEngineProxy& proxy, const CMidiBackend& backend,
                   const std::vector<std::string>& wanted)
 {
     const std::vector<std::string> names = backend.GetOutputNames();
     std::vector<std::string> outputs = wanted;
+    if (outputs.empty() && RouteToSynth(proxy, names)) return;
     if (outputs.empty() && !names.empty()) outputs.push_back("0");
     for (size_t port = 0; port < outputs.size(); ++port) {
         const int32_t device = FindDevice(names, outputs[port]);
@@ -185,7 +206,10 @@ int RunPlay(const CCliArgs& args)
     CProjectDoc doc;
     LoadForCli(doc, options.path, *user);
 
-    const std::unique_ptr<CMidiBackend> backend = CreateCliBackend(args);
+    SSynthOptions synth;
+    if (const auto it = args.options.find(kSoundFontOption); it != args.options.end())
+        synth.soundFont = it->second;
+    const std::unique_ptr<CMidiBackend> backend = CreateCliBackend(args, synth);
     const CStopSignals signals;
     CPlayEngine play(*backend);
     RouteOutputs(play.Proxy(), *backend, options.outputs);
@@ -213,8 +237,9 @@ int RunPlay(const CCliArgs& args)
 
 const CCliCommand kPlayCommand{
     "play",
-    "FILE [--midi jack|alsa|virtual] [--out DEVICE]... [--from TICK]",
-    "play a project through MIDI outputs (Out1, Out2, ... to each --out)",
-    {kMidiOption, kOutOption, kFromOption, kSplitChannelsOption},
+    "FILE [--midi jack|alsa|virtual] [--out DEVICE]... [--from TICK] [--soundfont PATH]",
+    "play a project through MIDI outputs (Out1, Out2, ... to each --out; without --out, all "
+    "through the built-in synthesizer)",
+    {kMidiOption, kOutOption, kFromOption, kSoundFontOption, kSplitChannelsOption},
     1,
     RunPlay};

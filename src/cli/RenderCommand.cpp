@@ -1,8 +1,10 @@
-// render FILE OUT.mid [--from TICK] [--to TICK]: the "bounce to MIDI" - plays the project through
-// the engine on a virtual clock and writes what every output port sent, at the ticks it sent it.
+// render FILE OUT.mid|OUT.wav [--from TICK] [--to TICK]: the bounce - plays the project through
+// the engine on a virtual clock and writes what every output port sent, at the ticks it sent it,
+// as a MIDI file, or played by the built-in synthesizer as a WAV file.
 
 #include "cli/CliCommand.h"
 #include "cli/SmfOptions.h"
+#include "cli/WavRender.h"
 
 #include "engine/Render.h"
 #include "files/SmfWriter.h"
@@ -10,6 +12,7 @@
 #include "model/ProjectDoc.h"
 
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <vector>
 
@@ -55,14 +58,52 @@ tick TickOption(const CCliArgs& args, const char* name, tick fallback)
     return value;
 }
 
+bool EndsWith(const std::string& text, const std::string& end)
+{
+    if (text.size() < end.size()) return false;
+    for (size_t i = 0; i < end.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i])
+            return false;
+    return true;
+}
+
+SWavOptions ReadWavOptions(const CCliArgs& args)
+{
+    SWavOptions wav;
+    if (const auto it = args.options.find("--rate"); it != args.options.end()) {
+        if (it->second == "44100") {
+            wav.rate = 44100;
+        } else if (it->second == "48000") {
+            wav.rate = 48000;
+        } else {
+            throw CUsageError("option '--rate' takes 44100 or 48000");
+        }
+    }
+    if (const auto it = args.options.find("--format"); it != args.options.end()) {
+        if (it->second != "16" && it->second != "float")
+            throw CUsageError("option '--format' takes 16 or float");
+        wav.floatSamples = it->second == "float";
+    }
+    if (const auto it = args.options.find("--soundfont"); it != args.options.end())
+        wav.soundFont = it->second;
+    return wav;
+}
+
 int RunRender(const CCliArgs& args)
 {
     SRenderOptions options;
     options.from = TickOption(args, "--from", 0);
     options.to = TickOption(args, "--to", -1);
+    const std::string& out = args.positional[1];
+    const bool wav = EndsWith(out, ".wav");
+    const SWavOptions wavOptions = wav ? ReadWavOptions(args) : SWavOptions{};
     const auto user = SplitChannelsAnswer(args);
     CProjectDoc doc;
     LoadForCli(doc, args.positional[0], *user);
+    if (wav) {
+        RenderProjectToWav(doc, options, wavOptions, out);
+        return 0;
+    }
     CSmfCapture capture;
     std::string error;
     if (RenderProject(doc, options, capture, error) == 0) throw CFileError(error);
@@ -76,8 +117,10 @@ int RunRender(const CCliArgs& args)
 
 const CCliCommand kRenderCommand{
     "render",
-    "FILE OUT.mid [--from TICK] [--to TICK] [--split-channels yes|no]",
-    "play FILE through the engine and write what every output port sent as a MIDI file",
-    {"--from", "--to", kSplitChannelsOption},
+    "FILE OUT.mid|OUT.wav [--from TICK] [--to TICK] [--rate 44100|48000] [--format 16|float] "
+    "[--soundfont PATH] [--split-channels yes|no]",
+    "play FILE through the engine and write what every output port sent as a MIDI file, or as "
+    "the built-in synthesizer plays it as a WAV file",
+    {"--from", "--to", "--rate", "--format", "--soundfont", kSplitChannelsOption},
     2,
     RunRender};

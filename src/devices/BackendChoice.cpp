@@ -7,6 +7,9 @@
 #ifdef TW_HAVE_ALSA
 #include "devices/alsa/AlsaBackend.h"
 #endif
+#ifdef TW_HAVE_SYNTH
+#include "devices/synth/SynthBackend.h"
+#endif
 
 const char* const kMidiBackendNames = "jack|alsa|virtual";
 
@@ -55,7 +58,18 @@ EMidiBackendKind DefaultMidiBackend()
     return EMidiBackendKind::Virtual;
 }
 
-std::unique_ptr<CMidiBackend> CreateMidiBackend(const std::string& name, std::string& error)
+bool IsSynthBuilt()
+{
+#ifdef TW_HAVE_SYNTH
+    return true;
+#else
+    return false;
+#endif
+}
+
+namespace {
+
+std::unique_ptr<CMidiBackend> CreateSystemBackend(const std::string& name, std::string& error)
 {
     EMidiBackendKind kind = EMidiBackendKind::Virtual;
     if (name.empty()) {
@@ -85,4 +99,18 @@ std::unique_ptr<CMidiBackend> CreateMidiBackend(const std::string& name, std::st
         backend->SetCapture(false);
         return backend;
     }
+}
+
+} // namespace
+
+std::unique_ptr<CMidiBackend> CreateMidiBackend(const std::string& name, std::string& error,
+                                                const SSynthOptions& synth)
+{
+    std::unique_ptr<CMidiBackend> backend = CreateSystemBackend(name, error);
+#ifdef TW_HAVE_SYNTH
+    if (backend) return std::make_unique<CSynthBackend>(std::move(backend), synth);
+#else
+    (void)synth;
+#endif
+    return backend;
 }

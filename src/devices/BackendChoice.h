@@ -4,6 +4,7 @@
 // virtual backend. Both programs call CreateMidiBackend once at start.
 
 #include "devices/MidiBackend.h"
+#include "devices/SynthOptions.h"
 
 #include <memory>
 #include <string>
@@ -20,6 +21,11 @@ EMidiBackendKind DefaultMidiBackend();
 // Whether this build has the backend (JACK and ALSA need their libraries at build time).
 bool IsMidiBackendBuilt(EMidiBackendKind kind);
 
-// Creates the backend `name` names, or the default one for an empty name. Null with the reason
-// in error for an unknown name or a backend this build lacks. The backend is not started yet.
-std::unique_ptr<CMidiBackend> CreateMidiBackend(const std::string& name, std::string& error);
+// Whether this build has the built-in synthesizer.
+bool IsSynthBuilt();
+
+// Creates the backend `name` names, or the default one for an empty name, with the built-in
+// synthesizer as its last output device where the build has it. Null with the reason in error
+// for an unknown name or a backend this build lacks. The backend is not started yet.
+std::unique_ptr<CMidiBackend> CreateMidiBackend(const std::string& name, std::string& error,
+                                                const SSynthOptions& synth = {});

@@ -6,6 +6,8 @@
 // Threads: every member runs on the engine's thread, except GetMasterTime (any thread) and the
 // input sink, which the backend calls on a thread of its own.
 
+#include "devices/BackendAudio.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -110,6 +112,8 @@ public:
     }
     // Any thread: counts of late and lost output since Start.
     virtual SMidiOutputStats GetOutputStats() const { return {}; }
+    // Audio output in the backend's own cycle, or null when it has none (only JACK has).
+    virtual CBackendAudio* GetAudio() { return nullptr; }
     // Engine thread: true once everything played on the output has left for the device (or the
     // device can no longer take it).
     virtual bool IsOutputIdle(int32_t index) const

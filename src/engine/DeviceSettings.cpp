@@ -7,6 +7,7 @@
 #include "engine/SequencerClock.h"
 #include "model/Profile.h"
 
+#include <algorithm>
 #include <string>
 
 using namespace DeviceSettings;
@@ -127,10 +128,23 @@ void LoadInputPorts(const CProfile& profile, CMidiEngineProxy& proxy)
     }
 }
 
+// True when no output port's routing was ever stored (a new installation).
+bool HasNoOutputRouting(const CProfile& profile)
+{
+    constexpr char kAbsent[] = "\x01";
+    for (int32_t port = 0; port < COutputPort::kCount; ++port)
+        if (profile.GetString(kPortDrivers, PortKey("Out", port), kAbsent) != kAbsent) return false;
+    return true;
+}
+
 void LoadOutputPorts(const CProfile& profile, CMidiEngineProxy& proxy)
 {
+    // Until the user routes anything, a new project is heard through the built-in synthesizer.
+    const bool toSynth = HasNoOutputRouting(profile);
     for (int32_t port = 0; port < COutputPort::kCount; ++port) {
-        const std::string name = profile.GetString(kPortDrivers, PortKey("Out", port), "");
+        const std::string name = toSynth
+                                     ? std::string(kSynthDeviceName)
+                                     : profile.GetString(kPortDrivers, PortKey("Out", port), "");
         const int32_t driver = FindOutDriver(DevicesOf(proxy), name);
         if (driver >= 0) proxy.RouteOutputPort(port, driver);
     }
@@ -301,4 +315,19 @@ int ShutDownEngineWithSettings(CMidiEngineProxy& proxy, CProfile& profile)
     const CMidiEngine* engine = proxy.GetEngine();
     if (engine != nullptr && engine->IsInitialised()) SaveDeviceSettings(profile, proxy);
     return proxy.ShutDown();
+}
+
+SSynthOptions ReadSynthOptions(const CProfile& profile)
+{
+    SSynthOptions options;
+    options.soundFont = profile.GetString(kSynth, "SoundFont", "");
+    options.volume = std::clamp(profile.GetInt(kSynth, "Volume", SSynthOptions::kDefaultVolume), 0,
+                                SSynthOptions::kMaxVolume);
+    return options;
+}
+
+void WriteSynthOptions(CProfile& profile, const SSynthOptions& options)
+{
+    profile.SetString(kSynth, "SoundFont", options.soundFont);
+    profile.SetInt(kSynth, "Volume", options.volume);
 }

@@ -9,6 +9,7 @@
 //
 // Threads: the UI thread (every change goes through the proxy's commands).
 
+#include "devices/SynthOptions.h"
 #include "engine/RecordSettings.h"
 
 #include <cstdint>
@@ -27,6 +28,7 @@ inline constexpr char kPortChannel[] = "Port Channel";
 inline constexpr char kTransport[] = "Transport";
 inline constexpr char kMetronome[] = "Metronome";
 inline constexpr char kRecording[] = "Recording";
+inline constexpr char kSynth[] = "Synth";
 // What an output port without a driver is written as.
 inline constexpr char kNoDriver[] = "<no driver>";
 
@@ -53,3 +55,7 @@ int32_t ReadTransportSetting(const CProfile& profile, int32_t clockCode);
 // The metronome's click keys, velocities and channels (parameters 3..8).
 void LoadMetronomeClicks(const CProfile& profile, CMidiEngineProxy& proxy);
 CRecordSettings ReadRecordSettings(const CProfile& profile);
+// The built-in synthesizer's SoundFont ("SoundFont", empty for the system's) and volume
+// ("Volume", percent), for the backend to be made with.
+SSynthOptions ReadSynthOptions(const CProfile& profile);
+void WriteSynthOptions(CProfile& profile, const SSynthOptions& options);

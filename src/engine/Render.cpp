@@ -52,6 +52,7 @@ public:
     void Tick(tick at, CRenderSink& sink)
     {
         const CSequencerClock& clock = m_engine.GetClock();
+        sink.OnTickStart(at, clock.GetLastTickTime() + clock.GetTickPeriod());
         m_backend.SetTime(clock.GetLastTickTime() + clock.GetTickPeriod() - kLookAhead);
         m_engine.ClockPass(m_backend.GetMasterTime());
         for (int32_t port = 0; port < COutputPort::kCount; ++port) {

@@ -28,6 +28,8 @@ public:
     // Messages the device of output port `port` (0 for "Out1" .. 7 for "Out8") received at song
     // tick `at`, in emission order.
     virtual void OnMessages(int32_t port, tick at, std::span<const SMidiOutRecord> records) = 0;
+    // Tick `at` is about to play; its messages are stamped from `time` (100 ns master clock) on.
+    virtual void OnTickStart(tick at, int64_t time) { (void)at, (void)time; }
     // Tick `at` is complete; it lasted tickPeriod (100 ns units) of music time.
     virtual void OnTickDone(tick at, int64_t tickPeriod) { (void)at, (void)tickPeriod; }
 };

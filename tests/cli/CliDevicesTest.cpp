@@ -6,7 +6,8 @@ TEST(CliDevices, ListsTheVirtualDevicesUnderTheirHeadingsAndRefusesUnknownBacken
 {
     const CliResult listed = RunCli({"devices", "--midi", "virtual"});
     EXPECT_EQ(listed.status, 0) << listed.err;
-    EXPECT_EQ(listed.out, "Outputs:\n  0  Virtual Out\nInputs:\n  0  Virtual In\n");
+    EXPECT_EQ(listed.out, "Outputs:\n  0  Virtual Out\n  1  Tonalweaver Synth\nInputs:\n  0  "
+                          "Virtual In\n");
 
     const CliResult unknown = RunCli({"devices", "--midi", "coreaudio"});
     EXPECT_EQ(unknown.status, 2);

@@ -11,7 +11,8 @@ TEST(CliPlay, PlaysOnTheVirtualBackendAndRefusesBadArguments)
     const std::string song = folder / "song.tnw";
 
     // From near the end (the song ends at tick 1152), so the run is short.
-    const CliResult played = RunCli({"play", song, "--midi", "virtual", "--from", "1100"});
+    const CliResult played =
+        RunCli({"play", song, "--midi", "virtual", "--out", "0", "--from", "1100"});
     EXPECT_EQ(played.status, 0) << played.err;
     EXPECT_EQ(played.err, "");
     EXPECT_EQ(RunCli({"play", song, "--midi", "virtual", "--from", "99999"}).status, 0)
@@ -24,9 +25,9 @@ TEST(CliPlay, PlaysOnTheVirtualBackendAndRefusesBadArguments)
     } refused[] = {
         {{"play", song, "--midi", "virtual", "--from", "-1"}, 2, "--from takes a tick count"},
         {{"play", song, "--midi", "virtual", "--from", "12x"}, 2, "--from takes a tick count"},
-        {{"play", song, "--midi", "virtual", "--out", "Virtual Out", "--out", "1"},
+        {{"play", song, "--midi", "virtual", "--out", "Virtual Out", "--out", "2"},
          1,
-         "There is no MIDI output '1'."},
+         "There is no MIDI output '2'."},
         {{"play",  song, "--midi", "virtual", "--out", "0", "--out", "0",
           "--out", "0",  "--out",  "0",       "--out", "0", "--out", "0",
           "--out", "0",  "--out",  "0",       "--out", "0"},

@@ -339,3 +339,51 @@ TEST(DeviceSettings, StoredValuesAreMaskedAndAFailedStartReadsAndWritesNothing)
 }
 
 } // namespace
+
+TEST(DeviceSettings, OutputsGoToTheBuiltInSynthesizerUntilARoutingIsStored)
+{
+    const struct {
+        std::vector<std::pair<std::string, std::string>> stored; // Port Drivers key, value
+        std::vector<std::string> expected;                       // driver of Out1..Out8
+    } cases[] = {
+        {{}, std::vector<std::string>(8, kSynthDeviceName)},
+        {{{"Out1", "Synth A"}}, {"Synth A", "", "", "", "", "", "", ""}},
+        {{{"Out3", kNoDriver}}, std::vector<std::string>(8, "")},
+        {{{"In1", "Keys"}}, std::vector<std::string>(8, kSynthDeviceName)},
+    };
+    for (const auto& c : cases) {
+        SRig rig({"Synth A", kSynthDeviceName}, {"Keys"});
+        CMemoryProfile profile;
+        for (const auto& [key, value] : c.stored)
+            profile.SetString(kPortDrivers, key, value);
+        ASSERT_TRUE(rig.Start(profile));
+        for (int32_t port = 0; port < 8; ++port) {
+            const CMidiNode* driver = rig.OutputPortDriver(port);
+            EXPECT_EQ(driver != nullptr ? driver->GetNodeName() : "",
+                      c.expected[static_cast<size_t>(port)])
+                << "Out" << port + 1 << " with " << c.stored.size() << " stored";
+        }
+    }
+}
+
+TEST(DeviceSettings, SynthOptionsRoundTripAndKeepTheVolumeInRange)
+{
+    const struct {
+        int stored;
+        int read;
+    } volumes[] = {{100, 100}, {0, 0}, {150, 150}, {999, SSynthOptions::kMaxVolume}, {-5, 0}};
+    for (const auto& v : volumes) {
+        CMemoryProfile profile;
+        profile.SetInt(kSynth, "Volume", v.stored);
+        profile.SetString(kSynth, "SoundFont", "/fonts/a b.sf2");
+        const SSynthOptions options = ReadSynthOptions(profile);
+        EXPECT_EQ(options.volume, v.read);
+        EXPECT_EQ(options.soundFont, "/fonts/a b.sf2");
+        CMemoryProfile written;
+        WriteSynthOptions(written, options);
+        EXPECT_EQ(written.GetInt(kSynth, "Volume", -1), v.read);
+    }
+    const SSynthOptions fresh = ReadSynthOptions(CMemoryProfile());
+    EXPECT_EQ(fresh.volume, SSynthOptions::kDefaultVolume);
+    EXPECT_EQ(fresh.soundFont, "");
+}

@@ -18,6 +18,7 @@ TEST(JackCli, DevicesListsThePortsOfTheRunningServerByDefault)
          {std::vector<std::string>{"devices"}, {"devices", "--midi", "jack"}}) {
         const CliResult result = RunCli(args);
         EXPECT_EQ(result.status, 0) << result.err;
-        EXPECT_EQ(result.out, "Outputs:\n  0  twkeys:in\nInputs:\n  0  twkeys:out\n");
+        EXPECT_EQ(result.out,
+                  "Outputs:\n  0  twkeys:in\n  1  Tonalweaver Synth\nInputs:\n  0  twkeys:out\n");
     }
 }

@@ -102,6 +102,8 @@ public:
     int Play(int32_t index, const CMidiSendBuffer& buffer, std::string& error);
     bool TakeFaults(std::vector<SMidiFault>& faults);
     bool IsIdle(int32_t index) const;
+    int AttachAudio(CAudioRenderer* renderer, std::string& error);
+    void DetachAudio();
     const SOpenPort* FindOpen(bool output, int32_t index) const;
 
     std::vector<SDevice> m_outputs;
@@ -123,6 +125,7 @@ private:
     void Process(jack_nframes_t frames);
     void WriteOutput(SOpenPort& open, jack_nframes_t frames, int64_t cycleStart);
     void ReadInput(SOpenPort& open, jack_nframes_t frames, int64_t cycleStart);
+    void WriteAudio(jack_nframes_t frames, int64_t cycleStart);
     void DeliveryLoop();
     // Waits until every process cycle that may have seen a slot before it was emptied is over.
     void WaitCycles(uint64_t cycles) const;
@@ -153,6 +156,15 @@ private:
     CSlots m_inSlots{};
     std::array<std::unique_ptr<SOpenPort>, kMaxOpenPorts> m_outOwned;
     std::array<std::unique_ptr<SOpenPort>, kMaxOpenPorts> m_inOwned;
+
+    // The audio outputs while a renderer is attached; the callback reads them through m_audio.
+    struct SAudio {
+        jack_port_t* left = nullptr;
+        jack_port_t* right = nullptr;
+        CAudioRenderer* renderer = nullptr;
+    };
+    SAudio m_audioOwned;
+    std::atomic<SAudio*> m_audio{nullptr};
 
     sem_t m_inputReady{};
     std::atomic<bool> m_quit{false};
@@ -230,6 +242,7 @@ int CJackBackend::CImpl::Start(std::string& error)
 void CJackBackend::CImpl::Stop()
 {
     if (!m_started) return;
+    DetachAudio();
     std::string ignored;
     for (size_t i = 0; i < m_inputs.size(); ++i)
         Close(false, static_cast<int32_t>(i), ignored);
@@ -300,6 +313,7 @@ void CJackBackend::CImpl::Process(jack_nframes_t frames)
         }
     }
     if (input) sem_post(&m_inputReady);
+    WriteAudio(frames, cycleStart);
     m_cycles.fetch_add(1, std::memory_order_release);
     m_callbackCpuNs.fetch_add(ThreadCpuNs() - cpuStart, std::memory_order_relaxed);
 }
@@ -342,6 +356,15 @@ void CJackBackend::CImpl::ReadInput(SOpenPort& open, jack_nframes_t frames, int6
         jack_ringbuffer_write(open.ring, reinterpret_cast<const char*>(&header), sizeof header);
         jack_ringbuffer_write(open.ring, reinterpret_cast<const char*>(event.buffer), event.size);
     }
+}
+
+void CJackBackend::CImpl::WriteAudio(jack_nframes_t frames, int64_t cycleStart)
+{
+    SAudio* audio = m_audio.load(std::memory_order_acquire);
+    if (audio == nullptr) return;
+    auto* left = static_cast<float*>(jack_port_get_buffer(audio->left, frames));
+    auto* right = static_cast<float*>(jack_port_get_buffer(audio->right, frames));
+    audio->renderer->RenderAudio(left, right, frames, cycleStart);
 }
 
 void CJackBackend::CImpl::PublishCycle(int64_t frame, int64_t length)
@@ -408,6 +431,56 @@ void CJackBackend::CImpl::DeliveryLoop()
             }
         }
     }
+}
+
+// ---- Audio ----
+
+int CJackBackend::CImpl::AttachAudio(CAudioRenderer* renderer, std::string& error)
+{
+    if (m_client == nullptr || m_lost) {
+        error = kNoServer;
+        return 0;
+    }
+    if (m_audio.load() != nullptr) {
+        error = "The audio outputs are in use.";
+        return 0;
+    }
+    SAudio& audio = m_audioOwned;
+    audio.left =
+        jack_port_register(m_client, "synth_L", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+    audio.right =
+        jack_port_register(m_client, "synth_R", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+    if (audio.left == nullptr || audio.right == nullptr) {
+        if (audio.left != nullptr) jack_port_unregister(m_client, audio.left);
+        if (audio.right != nullptr) jack_port_unregister(m_client, audio.right);
+        audio = {};
+        error = "JACK refused to make the audio ports.";
+        return 0;
+    }
+    audio.renderer = renderer;
+    m_audio.store(&audio, std::memory_order_release);
+    // Heard at once where the machine has speakers; a graph without them is left as it is.
+    const char** playback = jack_get_ports(m_client, nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                           JackPortIsPhysical | JackPortIsInput);
+    if (playback != nullptr) {
+        jack_connect(m_client, jack_port_name(audio.left), playback[0]);
+        jack_connect(m_client, jack_port_name(audio.right),
+                     playback[1] != nullptr ? playback[1] : playback[0]);
+        jack_free(playback);
+    }
+    return 1;
+}
+
+void CJackBackend::CImpl::DetachAudio()
+{
+    if (m_audio.load() == nullptr) return;
+    m_audio.store(nullptr, std::memory_order_release);
+    WaitCycles(2);
+    if (m_client != nullptr && !m_lost) {
+        jack_port_unregister(m_client, m_audioOwned.left);
+        jack_port_unregister(m_client, m_audioOwned.right);
+    }
+    m_audioOwned = {};
 }
 
 // ---- Devices ----
@@ -708,4 +781,24 @@ int64_t CJackBackend::GetLatencyFrames() const
 int64_t CJackBackend::GetCallbackCpuNs() const
 {
     return m_impl->m_callbackCpuNs.load();
+}
+
+int CJackBackend::AttachAudio(CAudioRenderer* renderer, std::string& error)
+{
+    return m_impl->AttachAudio(renderer, error);
+}
+
+void CJackBackend::DetachAudio()
+{
+    m_impl->DetachAudio();
+}
+
+uint32_t CJackBackend::GetAudioRate() const
+{
+    return m_impl->m_rate.load();
+}
+
+int64_t CJackBackend::AudioFrameOf(int64_t time) const
+{
+    return jackframes::TimeToFrame(time, m_impl->m_rate.load()) + m_impl->m_latency.load();
 }

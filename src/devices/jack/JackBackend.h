@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-class CJackBackend : public CMidiBackend {
+class CJackBackend : public CMidiBackend, public CBackendAudio {
 public:
     static constexpr const char* kClientName = "Tonalweaver";
 
@@ -42,6 +42,14 @@ public:
     bool TakeFaults(std::vector<SMidiFault>& faults) override;
     SMidiOutputStats GetOutputStats() const override;
     bool IsOutputIdle(int32_t index) const override;
+    CBackendAudio* GetAudio() override { return this; }
+
+    // Audio: two ports "synth_L" and "synth_R", connected to the system's playback when it has
+    // one, rendered in the process callback on the MIDI outputs' frame count.
+    int AttachAudio(CAudioRenderer* renderer, std::string& error) override;
+    void DetachAudio() override;
+    uint32_t GetAudioRate() const override;
+    int64_t AudioFrameOf(int64_t time) const override;
 
     // The full name of our port of an open device ("Tonalweaver:..."); empty when closed.
     std::string GetOwnPortName(bool output, int32_t index) const;

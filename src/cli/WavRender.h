@@ -1,0 +1,20 @@
+#pragma once
+// The bounce to audio: the render engine's output ports all play into one built-in synthesizer,
+// rendered offline at the frames their stamps map to and written as a stereo WAV file.
+
+#include "engine/Render.h"
+
+#include <cstdint>
+#include <string>
+
+class CProjectDoc;
+
+struct SWavOptions {
+    uint32_t rate = 44100;
+    bool floatSamples = false; // 32-bit float, else 16-bit PCM
+    std::string soundFont;     // empty: the system's General MIDI font
+};
+
+// Renders doc to path. Throws CTwError with the reason (font, engine or file).
+void RenderProjectToWav(CProjectDoc& doc, const SRenderOptions& render, const SWavOptions& wav,
+                        const std::string& path);

@@ -1,0 +1,35 @@
+#include "devices/SynthOptions.h"
+
+#include <algorithm>
+
+namespace {
+
+// At 100 % a dense General MIDI song stays clear of clipping.
+constexpr float kGainAtFullVolume = 0.4f;
+
+} // namespace
+
+const std::vector<std::string>& SystemSoundFonts()
+{
+    static const std::vector<std::string> fonts{
+        "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+        "/usr/share/sounds/sf3/default-GM.sf3",
+        "/usr/share/sounds/sf2/TimGM6mb.sf2",
+    };
+    return fonts;
+}
+
+std::string ChooseSoundFont(const SSynthOptions& options,
+                            const std::function<bool(const std::string&)>& exists)
+{
+    if (!options.soundFont.empty()) return options.soundFont;
+    for (const std::string& font : SystemSoundFonts())
+        if (exists(font)) return font;
+    return {};
+}
+
+float SynthGain(int volume)
+{
+    return kGainAtFullVolume *
+           static_cast<float>(std::clamp(volume, 0, SSynthOptions::kMaxVolume)) / 100.0f;
+}
