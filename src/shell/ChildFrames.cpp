@@ -10,6 +10,7 @@
 #include "model/ProjectDoc.h"
 #include "shell/ProjectWindowRegistry.h"
 #include "shell/ViewProject.h"
+#include "shell/WndMixer.h"
 
 namespace {
 
@@ -182,7 +183,8 @@ QString CFrameTracks::TitleBody() const
 }
 
 CFrameMixer::CFrameMixer(CShellProjectWindows& registry, CProjectDoc& doc)
-    : CChildFrame(registry, doc, EWindowKind::Mixer, EShellImage::Mixer, QSize())
+    : CChildFrame(registry, doc, EWindowKind::Mixer, EShellImage::Mixer, QSize(),
+                  new CWndMixer(doc))
 {}
 
 QString CFrameMixer::TitleBody() const

@@ -1,3 +1,4 @@
+#include "shell/WndMixer.h"
 #include "shell/MainFrame.h"
 
 #include <QApplication>
@@ -458,6 +459,22 @@ void CMainFrame::OnSoloMuteModes(bool soloMode, bool muteMode)
     active->SetSoloActive(soloMode);
     active->SetMuteActive(muteMode);
     active->GetWindows().InvalidateAll();
+    // The mixer's solo and mute buttons show the effective state.
+    if (CWndMixer* mixer = CWndMixer::Of(*active)) mixer->RefreshView();
+}
+
+void CMainFrame::OnTrackActivity(int32_t trackId, int32_t)
+{
+    CProjectDoc* active = m_app.GetProjects().GetActiveProject();
+    if (CWndMixer* mixer = active != nullptr ? CWndMixer::Of(*active) : nullptr)
+        mixer->ShowActivity(trackId);
+}
+
+void CMainFrame::OnMixerFeedback(int32_t trackId, int32_t, int32_t kind, int32_t value)
+{
+    CProjectDoc* active = m_app.GetProjects().GetActiveProject();
+    if (CWndMixer* mixer = active != nullptr ? CWndMixer::Of(*active) : nullptr)
+        mixer->ShowFeedback(trackId, kind, value);
 }
 
 // ---------------------------------------------------------------------------------------------

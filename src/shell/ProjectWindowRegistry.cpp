@@ -275,6 +275,18 @@ void CShellProjectWindows::TrackInserted(int)
 {
     for (const auto& [bank, frame] : m_banks)
         frame->GetView()->RefreshView();
+    if (m_mixer != nullptr) m_mixer->GetView()->RefreshView();
+}
+
+void CShellProjectWindows::TrackRenamed(const CTrack& track)
+{
+    TrackPropertyChanged(track, 0);
+}
+
+void CShellProjectWindows::RedrawTracksAndMixer()
+{
+    for (CChildFrame* frame : {m_tracks, m_mixer})
+        if (frame != nullptr) frame->GetView()->RefreshView();
 }
 
 void CShellProjectWindows::TrackRemoved(int index)

@@ -58,6 +58,8 @@ public:
     void TrackRemoved(int index) override;
     void TrackPropertyChanged(const CTrack& track, int32_t property) override;
     void ActiveChanged(bool active) override;
+    void TrackRenamed(const CTrack& track) override;
+    void RedrawTracksAndMixer() override;
     void TreeBankInserted(int index) override;
     void TreeBankRemoved(int index) override;
     void TreeBankMoved(int from, int to) override;
