@@ -1,4 +1,3 @@
-#include "shell/WndMixer.h"
 #include "shell/MainFrame.h"
 
 #include <QApplication>
@@ -22,6 +21,7 @@
 #include "shell/Dialogs.h"
 #include "shell/SequencerApp.h"
 #include "shell/ShellArt.h"
+#include "shell/WndMixer.h"
 #include "shell/WndTransport.h"
 
 namespace {
