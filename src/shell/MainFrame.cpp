@@ -19,6 +19,9 @@
 #include "model/UserServices.h"
 #include "shell/ChildFrames.h"
 #include "shell/Dialogs.h"
+#include "shell/DlgDevices.h"
+#include "shell/DlgRecording.h"
+#include "shell/DlgSync.h"
 #include "shell/SequencerApp.h"
 #include "shell/ShellArt.h"
 #include "shell/WndMixer.h"
@@ -526,10 +529,13 @@ bool CMainFrame::OnUpdateCommand(ECommand id, CCommandUi& ui)
     case E::OpenMixerWindow:
         ui.enabled = projects.GetActiveProject() != nullptr;
         return true;
+    case E::HarmonicScale:
+        ui.enabled = GetCommandProject() != nullptr;
+        return true;
     default:
-        // The engine's setting dialogs come with their own windows.
+        // The engine's setting dialogs need a running engine.
         if (IsEngineDialog(id)) {
-            ui.enabled = false;
+            ui.enabled = CMidiEngineProxy::Instance().GetEngine() != nullptr;
             return true;
         }
         return false;
@@ -601,6 +607,21 @@ bool CMainFrame::OnCommand(ECommand id)
         return true;
     case E::Metronome:
         m_transport->ShowMetronomeDialog();
+        return true;
+    case E::Devices:
+        CDlgMidiDevices(CMidiEngineProxy::Instance(), this).exec();
+        return true;
+    case E::Ports:
+        CDlgPortSettings(CMidiEngineProxy::Instance(), this).exec();
+        return true;
+    case E::Sync:
+        CDlgSync(CMidiEngineProxy::Instance(), this).exec();
+        return true;
+    case E::Recording:
+        CDlgRecording(CMidiEngineProxy::Instance(), this).exec();
+        return true;
+    case E::HarmonicScale:
+        if (doc != nullptr) SelectHarmonicScale(*doc, this);
         return true;
     case E::OpenProjectWindow:
         if (active != nullptr) active->GetWindows().OpenProjectWindow(true);
