@@ -120,6 +120,7 @@ CMainFrame::~CMainFrame()
 bool CMainFrame::Create()
 {
     std::string error;
+    m_engine.SetProfile(&m_app.GetProfile());
     if (!m_engine.Start(error)) {
         m_app.GetUser().ShowMessage(error);
         return false;
