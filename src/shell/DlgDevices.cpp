@@ -235,10 +235,9 @@ void CDlgPortSettings::ReadAll()
     auto inAt = [&devices](int32_t i) -> const CMidiNode* { return devices.GetInDriver(i); };
     auto outAt = [&devices](int32_t i) -> const CMidiNode* { return devices.GetOutDriver(i); };
     for (int port = 0; port <= kInputPorts; ++port) {
-        const CInputFilterNode& node = port < kInputPorts
-                                           ? static_cast<const CInputFilterNode&>(
-                                                 *devices.GetInputPort(port))
-                                           : devices.GetRecordNode();
+        const CInputFilterNode& node =
+            port < kInputPorts ? static_cast<const CInputFilterNode&>(*devices.GetInputPort(port))
+                               : devices.GetRecordNode();
         SelectData(*m_inDrivers[static_cast<size_t>(port)],
                    DriverIndexOf(node.GetFirstInput(), devices.GetInDriverCount(), inAt));
         const int filter = node.GetChannelFilter();

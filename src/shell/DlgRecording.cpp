@@ -46,17 +46,17 @@ void FillGrid(QComboBox& box, int32_t current)
 } // namespace
 
 CDlgRecording::CDlgRecording(CMidiEngineProxy& engine, QWidget* owner)
-    : QDialog(owner), m_engine(engine), m_quantize(new QComboBox(this)),
-      m_snap(new QComboBox(this))
+    : QDialog(owner), m_engine(engine), m_quantize(new QComboBox(this)), m_snap(new QComboBox(this))
 {
     setWindowTitle(QStringLiteral("Recording"));
     if (CMidiEngine* running = engine.GetEngine())
         m_settings = running->GetPlayControl().GetRecordSettings();
-    const char* const names[] = {"Poly pressure",     "Control change", "Program change",
-                                 "Channel aftertouch", "Pitch bender",   "Suppress redundant events"};
-    const bool values[] = {m_settings.recordPolyPressure,      m_settings.recordControlChange,
-                           m_settings.recordProgramChange,     m_settings.recordChannelAftertouch,
-                           m_settings.recordPitchBend,         m_settings.suppressRedundant};
+    const char* const names[] = {"Poly pressure",  "Control change",
+                                 "Program change", "Channel aftertouch",
+                                 "Pitch bender",   "Suppress redundant events"};
+    const bool values[] = {m_settings.recordPolyPressure,  m_settings.recordControlChange,
+                           m_settings.recordProgramChange, m_settings.recordChannelAftertouch,
+                           m_settings.recordPitchBend,     m_settings.suppressRedundant};
     auto* events = new QGroupBox(QStringLiteral("Record events"), this);
     auto* eventsLayout = new QVBoxLayout(events);
     for (int i = 0; i < 6; ++i) {
@@ -146,9 +146,10 @@ void CDlgHarmonicScale::ShowKeys()
     }
     m_key->setEnabled(true);
     for (int key = 0; key < CHarmonicScale::kKeyCount; ++key)
-        m_key->addItem(QString::fromUtf8(CHarmonicScale::GetKeyName(key).data(),
-                                         static_cast<qsizetype>(CHarmonicScale::GetKeyName(key).size())),
-                       key);
+        m_key->addItem(
+            QString::fromUtf8(CHarmonicScale::GetKeyName(key).data(),
+                              static_cast<qsizetype>(CHarmonicScale::GetKeyName(key).size())),
+            key);
     m_key->setCurrentIndex(m_keyValue);
 }
 

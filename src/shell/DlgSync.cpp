@@ -23,8 +23,7 @@ constexpr int kDriverRole = Qt::UserRole;
 } // namespace
 
 CDlgSync::CDlgSync(CMidiEngineProxy& engine, QWidget* owner)
-    : QDialog(owner), m_engine(engine), m_mode(new QComboBox(this)),
-      m_clockIn(new QComboBox(this)),
+    : QDialog(owner), m_engine(engine), m_mode(new QComboBox(this)), m_clockIn(new QComboBox(this)),
       m_ignoreSpp(new QCheckBox(QStringLiteral("Ignore song position"), this)),
       m_clockOut(new QCheckBox(QStringLiteral("Send MIDI clock"), this)),
       m_sendSpp(new QCheckBox(QStringLiteral("Send song position"), this)),
@@ -64,10 +63,11 @@ CDlgSync::CDlgSync(CMidiEngineProxy& engine, QWidget* owner)
         const int driver = m_clockIn->currentData().toInt();
         SetClock(C::kClockInDriver, driver < 0 ? C::kNoClockInDriver : driver);
     });
-    const std::pair<QCheckBox*, int32_t> switches[] = {{m_ignoreSpp, C::kIgnoreSongPosition},
-                                                       {m_clockOut, C::kClockOut},
-                                                       {m_sendSpp, C::kSendSongPosition},
-                                                       {m_sendWhenStopped, C::kSendClockWhenStopped}};
+    const std::pair<QCheckBox*, int32_t> switches[] = {
+        {m_ignoreSpp, C::kIgnoreSongPosition},
+        {m_clockOut, C::kClockOut},
+        {m_sendSpp, C::kSendSongPosition},
+        {m_sendWhenStopped, C::kSendClockWhenStopped}};
     for (const auto& [box, code] : switches)
         connect(box, &QCheckBox::clicked, this,
                 [this, box = box, code = code] { SetClock(code, box->isChecked() ? 1 : 0); });

@@ -5,9 +5,11 @@
 #include <QDrag>
 #include <QHeaderView>
 #include <QIconEngine>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QPainterPath>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -388,9 +390,8 @@ void CViewProject::StartRename()
     m_rename->OpenEditor(m_rename->GetText());
     // Leaving the editor (Escape, a click elsewhere) ends renaming without a change.
     if (QWidget* editor = m_rename->GetEditor()) {
-        connect(editor, &QObject::destroyed, this, [this] {
-            QTimer::singleShot(0, this, &CViewProject::HideRename);
-        });
+        connect(editor, &QObject::destroyed, this,
+                [this] { QTimer::singleShot(0, this, &CViewProject::HideRename); });
     }
 }
 
@@ -549,10 +550,14 @@ QMenu* CViewProject::CreateContextMenu()
                    {ECommand::ImportBank, "&Import from MIDI file"}};
         break;
     case kBank:
-        entries = {{ECommand::OpenItem, "&Open Editor"},  {ECommand::Cut, "Cu&t"},
-                   {ECommand::Copy, "&Copy"},             {ECommand::Paste, "&Paste"},
-                   {ECommand::InsertItem, "&Insert"},     {ECommand::Delete, "&Delete"},
-                   {ECommand::Rename, "&Rename"},         {ECommand::ExportBank, "E&xport to MIDI file"}};
+        entries = {{ECommand::OpenItem, "&Open Editor"},
+                   {ECommand::Cut, "Cu&t"},
+                   {ECommand::Copy, "&Copy"},
+                   {ECommand::Paste, "&Paste"},
+                   {ECommand::InsertItem, "&Insert"},
+                   {ECommand::Delete, "&Delete"},
+                   {ECommand::Rename, "&Rename"},
+                   {ECommand::ExportBank, "E&xport to MIDI file"}};
         break;
     case kTracks:
         entries = {{ECommand::OpenItem, "&Open Editor"}};

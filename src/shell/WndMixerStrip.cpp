@@ -2,8 +2,8 @@
 
 #include <QGridLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QVBoxLayout>
 
 #include "controls/ButtonBitmap.h"
@@ -223,8 +223,8 @@ CWndMixerStrip::CWndMixerStrip(CProjectDoc& doc, int index, QWidget* parent)
 
 std::vector<QWidget*> CWndMixerStrip::TabOrder() const
 {
-    return {m_name,   m_output,  m_channel, m_program, m_volume, m_pan,      m_fader,  m_panKnob,
-            m_reverb, m_chorus,  m_solo,    m_mute,    m_inputPhr, m_input, m_record};
+    return {m_name,   m_output, m_channel, m_program, m_volume,   m_pan,   m_fader, m_panKnob,
+            m_reverb, m_chorus, m_solo,    m_mute,    m_inputPhr, m_input, m_record};
 }
 
 QWidget* CWndMixerStrip::GetControl(EControl id) const
@@ -393,9 +393,9 @@ std::vector<const CPhrase*> CWndMixerStrip::InputPhrases() const
 QString CWndMixerStrip::PhraseEntry(const CPhrase& phrase) const
 {
     const CPhraseBank* bank = m_doc.FindBankOf(&phrase);
-    return QStringLiteral("[%1].%2")
-        .arg(bank != nullptr ? FromModelText(bank->GetName()) : QString(),
-             FromModelText(phrase.GetName()));
+    return QStringLiteral("[%1].%2").arg(bank != nullptr ? FromModelText(bank->GetName())
+                                                         : QString(),
+                                         FromModelText(phrase.GetName()));
 }
 
 QString CWndMixerStrip::InputPhrasesText() const
@@ -436,8 +436,7 @@ void CWndMixerStrip::OnValue(int id)
     switch (id) {
     case kName: {
         const std::string name = ToModelText(m_name->GetText());
-        if (name != track->GetName())
-            m_doc.Execute(std::make_unique<COpTrackRename>(*track, name));
+        if (name != track->GetName()) m_doc.Execute(std::make_unique<COpTrackRename>(*track, name));
         break;
     }
     case kChannel:

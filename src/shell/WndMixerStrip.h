@@ -64,7 +64,12 @@ public:
         kName = 4017,
     };
     // What a mixer feedback names: volume, pan, chorus, reverb.
-    enum EFeedback : int { kFeedbackVolume = 1, kFeedbackPan = 2, kFeedbackChorus = 3, kFeedbackReverb = 4 };
+    enum EFeedback : int {
+        kFeedbackVolume = 1,
+        kFeedbackPan = 2,
+        kFeedbackChorus = 3,
+        kFeedbackReverb = 4
+    };
     static constexpr int kOutputPorts = 8;
 
     CWndMixerStrip(CProjectDoc& doc, int index, QWidget* parent = nullptr);

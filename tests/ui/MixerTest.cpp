@@ -125,8 +125,7 @@ TEST_F(CMixerTest, ChannelSettingsShowAndStoreUndefinedAsNone)
     Type(strip.GetChannel(), "16");
     EXPECT_EQ(track.GetOutputChannel(), 15);
     strip.ChooseOutput(2);
-    EXPECT_EQ(track.GetOutput(),
-              (CNodeAddress{static_cast<uint16_t>(ENodeKind::OutputPort), 2}));
+    EXPECT_EQ(track.GetOutput(), (CNodeAddress{static_cast<uint16_t>(ENodeKind::OutputPort), 2}));
     // Input and record toggle through the track's properties; solo shows only in solo mode.
     QTest::mouseClick(&strip.GetInputButton(), Qt::LeftButton);
     EXPECT_TRUE(track.GetInput());

@@ -6,10 +6,10 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "devices/InputPort.h"
 #include "devices/MidiDevices.h"
 #include "devices/MidiOutDriver.h"
 #include "devices/OutputPort.h"
-#include "devices/InputPort.h"
 #include "editing/HarmonicScale.h"
 #include "engine/DeviceSettings.h"
 #include "engine/MidiEngine.h"

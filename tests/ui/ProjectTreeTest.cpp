@@ -63,8 +63,7 @@ protected:
                          const CDragPoint& point)
     {
         CDragContext& context = CDragContext::Instance();
-        context.Begin(
-            std::make_unique<CDragBank>(source, source.GetBankAt(index), index));
+        context.Begin(std::make_unique<CDragBank>(source, source.GetBankAt(index), index));
         const bool shown = context.Over(target, point) != EDropEffect::None;
         const bool dropped = context.Drop(target, point);
         context.End();
