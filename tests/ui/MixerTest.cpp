@@ -1,6 +1,7 @@
 // The mixer: strips that follow the tracks, the channel settings they store, the input phrases
 // they list, and live controllers that reach the output without touching the history.
 
+#include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -33,6 +34,7 @@ protected:
             EXPECT_TRUE(doc.Execute(std::make_unique<COpTrackCreate>(-1, std::move(track))));
         }
         WindowsOf(doc).OpenMixerWindow(true);
+        Settle();
         CWndMixer* mixer = CWndMixer::Of(doc);
         EXPECT_NE(mixer, nullptr);
         return *mixer;

@@ -62,9 +62,9 @@ TEST_F(CUiFixture, DeviceDialogTogglesDriversInTheEngine)
     EXPECT_EQ(inputs.topLevelItem(0)->text(0), "In A (OK)");
     EXPECT_EQ(outputs.headerItem()->text(0), "MIDI-OUT Drivers");
 
-    // A double-click closes the output; another opens it again.
-    const QRect row = outputs.visualItemRect(outputs.topLevelItem(0));
-    QTest::mouseDClick(outputs.viewport(), Qt::LeftButton, {}, row.center());
+    // Return on the row (as a double-click) closes the output; another toggle opens it again.
+    outputs.setCurrentItem(outputs.topLevelItem(0));
+    QTest::keyClick(&outputs, Qt::Key_Return);
     EXPECT_FALSE(Devices().GetOutDriver(0)->IsOpen());
     EXPECT_EQ(outputs.topLevelItem(0)->text(0), "Out A (disabled)");
     dialog.Toggle(true, 0);

