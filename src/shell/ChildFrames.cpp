@@ -183,7 +183,7 @@ QString CFrameTracks::TitleBody() const
 }
 
 CFrameMixer::CFrameMixer(CShellProjectWindows& registry, CProjectDoc& doc)
-    : CChildFrame(registry, doc, EWindowKind::Mixer, EShellImage::Mixer, QSize(),
+    : CChildFrame(registry, doc, EWindowKind::Mixer, EShellImage::Mixer, QSize(220, 500),
                   new CWndMixer(doc))
 {}
 

@@ -26,7 +26,9 @@
 namespace {
 
 constexpr uint8_t kControlChange = 0xB0;
-constexpr int kStripWidth = 86;
+constexpr int kStripWidth = 100;
+// Room for a fader that can be set by the pixel-step.
+constexpr int kFaderHeight = 110;
 // The level falls by this share of full scale per decay step (about a third of a second from
 // full to nothing at the mixer's decay period).
 constexpr int kDecayStep = 9;
@@ -142,6 +144,7 @@ CWndMixerStrip::CWndMixerStrip(CProjectDoc& doc, int index, QWidget* parent)
     m_level = new CMixerLevel(this);
     m_fader = new CFader(this);
     m_fader->SetId(kFader);
+    m_fader->setMinimumHeight(kFaderHeight);
     connect(m_fader, &CFader::ValueChanged, this, &CWndMixerStrip::OnLive);
     auto knob = [this](EControl id, CKnob::EKind kind) {
         auto* k = new CKnob(kind, this);
@@ -164,7 +167,7 @@ CWndMixerStrip::CWndMixerStrip(CProjectDoc& doc, int index, QWidget* parent)
     };
     m_solo = toggle(kSolo, EArtwork::Solo);
     m_mute = toggle(kMute, EArtwork::Mute);
-    m_input = toggle(kInput, EArtwork::Step);
+    m_input = toggle(kInput, EArtwork::Play);
     m_record = toggle(kRecord, EArtwork::Record);
     m_inputPhr = new CSelectList(CSelectList::EMode::NotifyOnly, this);
     m_inputPhr->SetId(kInputPhr);
