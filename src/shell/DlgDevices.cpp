@@ -197,6 +197,8 @@ CDlgPortSettings::CDlgPortSettings(CMidiEngineProxy& engine, QWidget* owner)
         connect(driver, &QComboBox::activated, this, [this, port] { RouteInput(port); });
         connect(channel, &QComboBox::activated, this, [this, port] { FilterInput(port); });
     }
+    // The inputs keep to the top beside the longer list of outputs.
+    grid->setRowStretch(kInputPorts + 2, 1);
     auto* outputs = new QGridLayout;
     outputs->setHorizontalSpacing(8);
     outputs->addWidget(new QLabel(QStringLiteral("Output"), this), 0, 0);

@@ -106,6 +106,13 @@ TEST_F(CProjectTreeTest, FixedItemsAndBankItemsFollowOperationsUndoAndRedo)
         }
         ASSERT_EQ(TreeBanks(view), DocBanks(doc)) << "step " << step;
     }
+    // The keys reach the tree's commands: Ctrl and keypad + adds, F2 renames.
+    view.Select(view.GetFolder());
+    const int banks = doc.GetBankCount();
+    QTest::keyClick(&view.GetTree(), Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_EQ(doc.GetBankCount(), banks + 1);
+    QTest::keyClick(&view.GetTree(), Qt::Key_F2);
+    EXPECT_NE(view.GetRenameBox(), nullptr);
     // A full rebuild shows the same.
     const QStringList before = TreeBanks(view);
     view.Rebuild();
