@@ -250,10 +250,13 @@ CViewProject::CViewProject(CShellProjectWindows& windows, CProjectDoc& doc, QWid
     m_tree->setDragDropMode(QAbstractItemView::DragDrop);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tree->setIconSize(QSize(16, 16));
-    m_tree->setStyleSheet(QStringLiteral("QTreeView { background: %1; color: #ffffff; border: 0; }"
-                                         "QTreeView::item { height: %2px; }")
-                              .arg(CTheme::PanelBackground().name())
-                              .arg(kItemHeight));
+    // A palette, not a style sheet: the in-place editor keeps its own colours.
+    QPalette palette = m_tree->palette();
+    palette.setColor(QPalette::Base, CTheme::PanelBackground());
+    palette.setColor(QPalette::Window, CTheme::PanelBackground());
+    palette.setColor(QPalette::Text, Qt::white);
+    m_tree->setPalette(palette);
+    m_tree->setFrameShape(QFrame::NoFrame);
     m_tree->setToolTip(QStringLiteral("Project: tracks, mixer and phrase banks"));
 
     connect(m_tree, &QTreeWidget::itemActivated, this, [this] { Run(ECommand::OpenItem); });
@@ -272,6 +275,7 @@ QTreeWidgetItem* CViewProject::MakeItem(QTreeWidgetItem* parent, const QString& 
     item->setData(0, kKindRole, kind);
     item->setData(0, kBankRole, QVariant::fromValue(reinterpret_cast<quintptr>(bank)));
     item->setToolTip(0, text);
+    item->setSizeHint(0, QSize(-1, kItemHeight));
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (kind == kBank) flags |= Qt::ItemIsDragEnabled;
     item->setFlags(flags);
