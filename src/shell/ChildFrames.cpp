@@ -9,6 +9,8 @@
 #include "model/PhraseBank.h"
 #include "model/ProjectDoc.h"
 #include "shell/ProjectWindowRegistry.h"
+#include "shell/ViewProject.h"
+#include "shell/WndMixer.h"
 
 namespace {
 
@@ -45,8 +47,9 @@ void CViewEmpty::paintEvent(QPaintEvent* event)
 }
 
 CChildFrame::CChildFrame(CShellProjectWindows& registry, CProjectDoc& doc, EWindowKind kind,
-                         EShellImage icon, QSize minimum)
-    : m_registry(registry), m_doc(doc), m_kind(kind), m_view(new CViewEmpty)
+                         EShellImage icon, QSize minimum, CShellView* view)
+    : m_registry(registry), m_doc(doc), m_kind(kind),
+      m_view(view != nullptr ? view : new CViewEmpty)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWidget(m_view);
@@ -161,7 +164,8 @@ bool CChildFrame::OnUpdateCommand(ECommand id, CCommandUi& ui)
 // ---------------------------------------------------------------------------------------------
 
 CFrameProject::CFrameProject(CShellProjectWindows& registry, CProjectDoc& doc)
-    : CChildFrame(registry, doc, EWindowKind::Project, EShellImage::Project, QSize())
+    : CChildFrame(registry, doc, EWindowKind::Project, EShellImage::Project, QSize(),
+                  new CViewProject(registry, doc))
 {}
 
 QString CFrameProject::TitleBody() const
@@ -179,7 +183,8 @@ QString CFrameTracks::TitleBody() const
 }
 
 CFrameMixer::CFrameMixer(CShellProjectWindows& registry, CProjectDoc& doc)
-    : CChildFrame(registry, doc, EWindowKind::Mixer, EShellImage::Mixer, QSize())
+    : CChildFrame(registry, doc, EWindowKind::Mixer, EShellImage::Mixer, QSize(220, 500),
+                  new CWndMixer(doc))
 {}
 
 QString CFrameMixer::TitleBody() const

@@ -55,8 +55,9 @@ protected:
 class CChildFrame : public QMdiSubWindow, public CCommandTarget {
     Q_OBJECT
 public:
+    // view: the frame's view (owned by the frame); null gives the empty view.
     CChildFrame(CShellProjectWindows& registry, CProjectDoc& doc, EWindowKind kind,
-                EShellImage icon, QSize minimum);
+                EShellImage icon, QSize minimum, CShellView* view = nullptr);
 
     EWindowKind GetKind() const { return m_kind; }
     CProjectDoc& GetProject() const { return m_doc; }

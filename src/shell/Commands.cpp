@@ -91,6 +91,8 @@ std::vector<CCommandInfo> BuildTable()
         {ECommand::ContextHelp, "", "Context help", {Key(Qt::Key_F1, Qt::ShiftModifier)}},
         {ECommand::PlayStop, "", "Play or stop", {Key(Qt::Key_Space), Key(Qt::Key_Space, ctrl)}},
         {ECommand::RecordSwitch, "", "Recording on or off", {Key(Qt::Key_R, ctrl)}},
+        {ECommand::ImportBank, "&Import from MIDI file", "Import from MIDI file", {}},
+        {ECommand::ExportBank, "E&xport to MIDI file", "Export to MIDI file", {}},
     };
 }
 

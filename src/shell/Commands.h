@@ -68,6 +68,9 @@ enum class ECommand {
     ContextHelp,
     PlayStop,
     RecordSwitch,
+    // The project tree's phrase-bank file commands.
+    ImportBank,
+    ExportBank,
 };
 
 struct CCommandInfo {

@@ -2,6 +2,7 @@
 
 #include "devices/MidiBackend.h"
 #include "devices/virtual/VirtualBackend.h"
+#include "engine/DeviceSettings.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
 
@@ -34,6 +35,7 @@ bool CEngineHost::Start(std::string& error)
         return false;
     }
     m_running = true;
+    if (m_profile != nullptr) LoadDeviceSettings(*m_profile, m_proxy);
     return true;
 }
 
@@ -41,6 +43,7 @@ void CEngineHost::ShutDown()
 {
     if (!m_running) return;
     m_running = false;
+    if (m_profile != nullptr) SaveDeviceSettings(*m_profile, m_proxy);
     m_proxy.ShutDown();
     m_proxy.AttachEngine(nullptr);
     m_engine.reset();

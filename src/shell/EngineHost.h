@@ -9,6 +9,7 @@
 class CMidiBackend;
 class CMidiEngine;
 class CMidiEngineProxy;
+class CProfile;
 
 class CEngineHost {
 public:
@@ -23,6 +24,9 @@ public:
     // Tells the engine to shut down and detaches it. Safe when not started.
     void ShutDown();
     bool IsRunning() const { return m_running; }
+    // The profile the device settings are read from at start and written to at shut-down
+    // (borrowed; null keeps them out of any profile).
+    void SetProfile(CProfile* profile) { m_profile = profile; }
     CMidiEngineProxy& GetProxy() { return m_proxy; }
 
 private:
@@ -32,4 +36,5 @@ private:
     std::unique_ptr<CMidiBackend> m_backend;
     std::unique_ptr<CMidiEngine> m_engine;
     bool m_running = false;
+    CProfile* m_profile = nullptr;
 };

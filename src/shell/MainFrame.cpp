@@ -19,8 +19,12 @@
 #include "model/UserServices.h"
 #include "shell/ChildFrames.h"
 #include "shell/Dialogs.h"
+#include "shell/DlgDevices.h"
+#include "shell/DlgRecording.h"
+#include "shell/DlgSync.h"
 #include "shell/SequencerApp.h"
 #include "shell/ShellArt.h"
+#include "shell/WndMixer.h"
 #include "shell/WndTransport.h"
 
 namespace {
@@ -116,6 +120,7 @@ CMainFrame::~CMainFrame()
 bool CMainFrame::Create()
 {
     std::string error;
+    m_engine.SetProfile(&m_app.GetProfile());
     if (!m_engine.Start(error)) {
         m_app.GetUser().ShowMessage(error);
         return false;
@@ -458,6 +463,22 @@ void CMainFrame::OnSoloMuteModes(bool soloMode, bool muteMode)
     active->SetSoloActive(soloMode);
     active->SetMuteActive(muteMode);
     active->GetWindows().InvalidateAll();
+    // The mixer's solo and mute buttons show the effective state.
+    if (CWndMixer* mixer = CWndMixer::Of(*active)) mixer->RefreshView();
+}
+
+void CMainFrame::OnTrackActivity(int32_t trackId, int32_t)
+{
+    CProjectDoc* active = m_app.GetProjects().GetActiveProject();
+    if (CWndMixer* mixer = active != nullptr ? CWndMixer::Of(*active) : nullptr)
+        mixer->ShowActivity(trackId);
+}
+
+void CMainFrame::OnMixerFeedback(int32_t trackId, int32_t, int32_t kind, int32_t value)
+{
+    CProjectDoc* active = m_app.GetProjects().GetActiveProject();
+    if (CWndMixer* mixer = active != nullptr ? CWndMixer::Of(*active) : nullptr)
+        mixer->ShowFeedback(trackId, kind, value);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -509,10 +530,13 @@ bool CMainFrame::OnUpdateCommand(ECommand id, CCommandUi& ui)
     case E::OpenMixerWindow:
         ui.enabled = projects.GetActiveProject() != nullptr;
         return true;
+    case E::HarmonicScale:
+        ui.enabled = GetCommandProject() != nullptr;
+        return true;
     default:
-        // The engine's setting dialogs come with their own windows.
+        // The engine's setting dialogs need a running engine.
         if (IsEngineDialog(id)) {
-            ui.enabled = false;
+            ui.enabled = CMidiEngineProxy::Instance().GetEngine() != nullptr;
             return true;
         }
         return false;
@@ -584,6 +608,21 @@ bool CMainFrame::OnCommand(ECommand id)
         return true;
     case E::Metronome:
         m_transport->ShowMetronomeDialog();
+        return true;
+    case E::Devices:
+        CDlgMidiDevices(CMidiEngineProxy::Instance(), this).exec();
+        return true;
+    case E::Ports:
+        CDlgPortSettings(CMidiEngineProxy::Instance(), this).exec();
+        return true;
+    case E::Sync:
+        CDlgSync(CMidiEngineProxy::Instance(), this).exec();
+        return true;
+    case E::Recording:
+        CDlgRecording(CMidiEngineProxy::Instance(), this).exec();
+        return true;
+    case E::HarmonicScale:
+        if (doc != nullptr) SelectHarmonicScale(*doc, this);
         return true;
     case E::OpenProjectWindow:
         if (active != nullptr) active->GetWindows().OpenProjectWindow(true);

@@ -70,6 +70,8 @@ public:
 
     void OnTransportRequest(int32_t code, int32_t value) override;
     void OnSoloMuteModes(bool soloMode, bool muteMode) override;
+    void OnTrackActivity(int32_t trackId, int32_t slot) override;
+    void OnMixerFeedback(int32_t trackId, int32_t slot, int32_t kind, int32_t value) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

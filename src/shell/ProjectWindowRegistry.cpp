@@ -8,6 +8,7 @@
 #include "model/PhraseBank.h"
 #include "model/ProjectDoc.h"
 #include "shell/ChildFrames.h"
+#include "shell/ViewProject.h"
 
 void CObjectWindowStore::Store(const void* object, const CProjectDoc& doc,
                                const CWindowState& state)
@@ -274,6 +275,18 @@ void CShellProjectWindows::TrackInserted(int)
 {
     for (const auto& [bank, frame] : m_banks)
         frame->GetView()->RefreshView();
+    if (m_mixer != nullptr) m_mixer->GetView()->RefreshView();
+}
+
+void CShellProjectWindows::TrackRenamed(const CTrack& track)
+{
+    TrackPropertyChanged(track, 0);
+}
+
+void CShellProjectWindows::RedrawTracksAndMixer()
+{
+    for (CChildFrame* frame : {m_tracks, m_mixer})
+        if (frame != nullptr) frame->GetView()->RefreshView();
 }
 
 void CShellProjectWindows::TrackRemoved(int index)
@@ -342,4 +355,30 @@ std::vector<CWindowState> CShellProjectWindows::SavedWindows() const
             states.push_back(frame->GetState());
     }
     return states;
+}
+
+CViewProject* CShellProjectWindows::GetProjectView() const
+{
+    return m_project != nullptr ? dynamic_cast<CViewProject*>(m_project->GetView()) : nullptr;
+}
+
+void CShellProjectWindows::TreeBankInserted(int index)
+{
+    if (CViewProject* tree = GetProjectView()) tree->BankInserted(index);
+}
+
+void CShellProjectWindows::TreeBankRemoved(int index)
+{
+    if (CViewProject* tree = GetProjectView()) tree->BankRemoved(index);
+}
+
+void CShellProjectWindows::TreeBankMoved(int from, int to)
+{
+    if (CViewProject* tree = GetProjectView()) tree->BankMoved(from, to);
+}
+
+void CShellProjectWindows::BankRenamed(const CPhraseBank& bank)
+{
+    if (CViewProject* tree = GetProjectView()) tree->BankRenamed(bank);
+    if (CFramePhraseBank* frame = GetBankFrame(bank)) frame->RefreshTitle();
 }

@@ -14,6 +14,8 @@ class CChildFrame;
 class CFramePhraseBank;
 class CFramePianoRoll;
 class CProjectDoc;
+class CUserServices;
+class CViewProject;
 class QMdiArea;
 
 // Placement and view state of closed bank and piano-roll frames, by object. Kept by the
@@ -56,6 +58,18 @@ public:
     void TrackRemoved(int index) override;
     void TrackPropertyChanged(const CTrack& track, int32_t property) override;
     void ActiveChanged(bool active) override;
+    void TrackRenamed(const CTrack& track) override;
+    void RedrawTracksAndMixer() override;
+    void TreeBankInserted(int index) override;
+    void TreeBankRemoved(int index) override;
+    void TreeBankMoved(int from, int to) override;
+    void BankRenamed(const CPhraseBank& bank) override;
+
+    // Who answers the windows' questions and file choices (borrowed; null: nobody).
+    void SetUser(CUserServices* user) { m_user = user; }
+    CUserServices* GetUser() const { return m_user; }
+    // The project window's tree, when the window is open.
+    CViewProject* GetProjectView() const;
 
     bool HasSavedWindow(EWindowKind kind, int32_t target) const override;
     void OpenSavedWindow(const CWindowState& state) override;
@@ -84,6 +98,7 @@ private:
     void OpenRoll(CMidiData& data, const CWindowState* state, bool bringForward);
 
     CProjectDoc& m_doc;
+    CUserServices* m_user = nullptr;
     QMdiArea& m_area;
     CObjectWindowStore& m_store;
     CChildFrame* m_project = nullptr;

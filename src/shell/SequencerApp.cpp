@@ -48,8 +48,10 @@ bool CSequencerApp::InitInstance(const QStringList& arguments)
     m_player = std::make_unique<CEnginePlayerLink>(CMidiEngineProxy::Instance());
     m_projects = std::make_unique<CProjectManager>(
         *m_user, *m_profile, m_player.get(), [this](CProjectDoc& doc) {
-            return std::make_unique<CShellProjectWindows>(doc, m_mainFrame->GetMdiArea(),
-                                                          m_objectStore);
+            auto windows = std::make_unique<CShellProjectWindows>(doc, m_mainFrame->GetMdiArea(),
+                                                                  m_objectStore);
+            windows->SetUser(m_user);
+            return windows;
         });
     m_projects->LoadOptions();
 

@@ -1,0 +1,279 @@
+#include "shell/DlgDevices.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "devices/InputFilterNode.h"
+#include "devices/InputPort.h"
+#include "devices/MidiDevices.h"
+#include "devices/MidiInDriver.h"
+#include "devices/MidiNode.h"
+#include "devices/MidiOutDriver.h"
+#include "devices/OutputPort.h"
+#include "devices/RecordNode.h"
+#include "engine/MidiEngine.h"
+#include "engine/MidiEngineProxy.h"
+
+namespace {
+
+constexpr uint16_t kInputPortKind = static_cast<uint16_t>(ENodeKind::InputPort);
+constexpr uint16_t kRecordKind = static_cast<uint16_t>(ENodeKind::RecordNode);
+
+QString Text(const std::string& text)
+{
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QTreeWidget* DriverList(const char* title, QWidget* parent)
+{
+    auto* list = new QTreeWidget(parent);
+    list->setColumnCount(1);
+    list->setHeaderLabels({QString::fromUtf8(title)});
+    list->setRootIsDecorated(false);
+    list->setMinimumSize(220, 160);
+    list->setToolTip(QString::fromUtf8(title) +
+                     QStringLiteral(": double-click or Return enables or disables a driver"));
+    return list;
+}
+
+// The driver index a port's first connection names, -1 when none.
+template <class TDriver>
+int32_t DriverIndexOf(const CMidiNode* connected, int32_t count, TDriver driverAt)
+{
+    for (int32_t i = 0; i < count && connected != nullptr; ++i)
+        if (driverAt(i) == connected) return i;
+    return -1;
+}
+
+void SelectData(QComboBox& box, int value)
+{
+    const QSignalBlocker block(box);
+    const int at = box.findData(value);
+    box.setCurrentIndex(at < 0 ? 0 : at);
+    box.setToolTip(box.accessibleName() + QStringLiteral(": ") + box.currentText());
+}
+
+} // namespace
+
+const CMidiDevices* DevicesOf(const CMidiEngineProxy& engine)
+{
+    const CMidiEngine* running = engine.GetEngine();
+    return running != nullptr ? &running->GetDevices() : nullptr;
+}
+
+std::vector<std::pair<int32_t, std::string>> OpenDriverChoices(const CMidiEngineProxy& engine,
+                                                               bool outputs)
+{
+    std::vector<std::pair<int32_t, std::string>> choices{{-1, "<none>"}};
+    const CMidiDevices* devices = DevicesOf(engine);
+    if (devices == nullptr) return choices;
+    const int32_t count = outputs ? devices->GetOutDriverCount() : devices->GetInDriverCount();
+    for (int32_t i = 0; i < count; ++i) {
+        if (outputs) {
+            const CMidiOutDriver* driver = devices->GetOutDriver(i);
+            if (driver->IsOpen()) choices.emplace_back(i, driver->GetName());
+        } else {
+            const CMidiInDriver* driver = devices->GetInDriver(i);
+            if (driver->IsOpen()) choices.emplace_back(i, driver->GetName());
+        }
+    }
+    return choices;
+}
+
+void FillDriverChoices(QComboBox& box, const CMidiEngineProxy& engine, bool outputs)
+{
+    const QSignalBlocker block(box);
+    box.clear();
+    for (const auto& [index, name] : OpenDriverChoices(engine, outputs))
+        box.addItem(Text(name), index);
+}
+
+// ---- "Setup MIDI devices" ----
+
+CDlgMidiDevices::CDlgMidiDevices(CMidiEngineProxy& engine, QWidget* owner)
+    : QDialog(owner), m_inputs(DriverList("MIDI-IN Drivers", this)),
+      m_outputs(DriverList("MIDI-OUT Drivers", this)), m_engine(engine)
+{
+    setWindowTitle(QStringLiteral("Setup MIDI devices"));
+    auto* lists = new QHBoxLayout;
+    lists->addWidget(m_inputs);
+    lists->addWidget(m_outputs);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(lists);
+    layout->addWidget(buttons);
+    for (bool outputs : {false, true}) {
+        QTreeWidget* list = outputs ? m_outputs : m_inputs;
+        connect(list, &QTreeWidget::itemActivated, this, [this, list, outputs] {
+            Toggle(outputs, list->indexOfTopLevelItem(list->currentItem()));
+        });
+    }
+    Fill();
+}
+
+std::string CDlgMidiDevices::RowText(const std::string& name, bool enabled, bool open)
+{
+    if (!enabled) return name + " (disabled)";
+    return name + (open ? " (OK)" : " (failed to open)");
+}
+
+void CDlgMidiDevices::Fill()
+{
+    for (QTreeWidget* list : {m_inputs, m_outputs})
+        list->clear();
+    const CMidiDevices* devices = DevicesOf(m_engine);
+    if (devices == nullptr) return;
+    for (int32_t i = 0; i < devices->GetInDriverCount(); ++i) {
+        const CMidiInDriver* d = devices->GetInDriver(i);
+        new QTreeWidgetItem(m_inputs, {Text(RowText(d->GetName(), d->IsEnabled(), d->IsOpen()))});
+    }
+    for (int32_t i = 0; i < devices->GetOutDriverCount(); ++i) {
+        const CMidiOutDriver* d = devices->GetOutDriver(i);
+        new QTreeWidgetItem(m_outputs, {Text(RowText(d->GetName(), d->IsEnabled(), d->IsOpen()))});
+    }
+    for (QTreeWidget* list : {m_inputs, m_outputs})
+        if (list->topLevelItemCount() > 0) list->setCurrentItem(list->topLevelItem(0));
+}
+
+void CDlgMidiDevices::Toggle(bool outputs, int32_t driver)
+{
+    QTreeWidget* list = outputs ? m_outputs : m_inputs;
+    QTreeWidgetItem* item = list->topLevelItem(driver);
+    const CMidiDevices* devices = DevicesOf(m_engine);
+    if (item == nullptr || devices == nullptr) return;
+    // A driver that fails to open keeps its enabled flag; the row says so.
+    if (outputs) {
+        m_engine.ToggleOutputDriverEnabled(driver);
+        const CMidiOutDriver* d = devices->GetOutDriver(driver);
+        item->setText(0, Text(RowText(d->GetName(), d->IsEnabled(), d->IsOpen())));
+    } else {
+        m_engine.ToggleInputDriverEnabled(driver);
+        const CMidiInDriver* d = devices->GetInDriver(driver);
+        item->setText(0, Text(RowText(d->GetName(), d->IsEnabled(), d->IsOpen())));
+    }
+}
+
+// ---- "Port settings" ----
+
+CDlgPortSettings::CDlgPortSettings(CMidiEngineProxy& engine, QWidget* owner)
+    : QDialog(owner), m_engine(engine)
+{
+    setWindowTitle(QStringLiteral("Port settings"));
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(8);
+    auto combo = [this](const QString& name) {
+        auto* box = new QComboBox(this);
+        box->setAccessibleName(name);
+        box->setMinimumWidth(80);
+        return box;
+    };
+    grid->addWidget(new QLabel(QStringLiteral("Input"), this), 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Driver"), this), 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Channel"), this), 0, 2);
+    for (int port = 0; port <= kInputPorts; ++port) {
+        const QString name =
+            port < kInputPorts ? QStringLiteral("Inp%1").arg(port + 1) : QStringLiteral("Rec");
+        auto* label = new QLabel(name, this);
+        QComboBox* driver = combo(name + QStringLiteral(" driver"));
+        driver->setMinimumWidth(180);
+        QComboBox* channel = combo(name + QStringLiteral(" channel"));
+        channel->addItem(QStringLiteral("any"), kAnyChannel);
+        for (int ch = 0; ch < 16; ++ch)
+            channel->addItem(QStringLiteral("ch %1").arg(ch + 1), ch);
+        label->setBuddy(driver);
+        grid->addWidget(label, port + 1, 0);
+        grid->addWidget(driver, port + 1, 1);
+        grid->addWidget(channel, port + 1, 2);
+        m_inDrivers.push_back(driver);
+        m_inChannels.push_back(channel);
+        connect(driver, &QComboBox::activated, this, [this, port] { RouteInput(port); });
+        connect(channel, &QComboBox::activated, this, [this, port] { FilterInput(port); });
+    }
+    // The inputs keep to the top beside the longer list of outputs.
+    grid->setRowStretch(kInputPorts + 2, 1);
+    auto* outputs = new QGridLayout;
+    outputs->setHorizontalSpacing(8);
+    outputs->addWidget(new QLabel(QStringLiteral("Output"), this), 0, 0);
+    outputs->addWidget(new QLabel(QStringLiteral("Driver"), this), 0, 1);
+    for (int port = 0; port < kOutputPorts; ++port) {
+        const QString name = QStringLiteral("Out%1").arg(port + 1);
+        QComboBox* driver = combo(name + QStringLiteral(" driver"));
+        driver->setMinimumWidth(180);
+        outputs->addWidget(new QLabel(name, this), port + 1, 0);
+        outputs->addWidget(driver, port + 1, 1);
+        m_outDrivers.push_back(driver);
+        connect(driver, &QComboBox::activated, this, [this, port] { RouteOutput(port); });
+    }
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(grid);
+    columns->addSpacing(16);
+    columns->addLayout(outputs);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(columns);
+    layout->addStretch(1);
+    layout->addWidget(buttons);
+    ReadAll();
+}
+
+void CDlgPortSettings::ReadAll()
+{
+    CMidiEngine* engine = m_engine.GetEngine();
+    for (QComboBox* box : m_inDrivers)
+        FillDriverChoices(*box, m_engine, false);
+    for (QComboBox* box : m_outDrivers)
+        FillDriverChoices(*box, m_engine, true);
+    if (engine == nullptr) return;
+    CMidiDevices& devices = engine->GetDevices();
+    auto inAt = [&devices](int32_t i) -> const CMidiNode* { return devices.GetInDriver(i); };
+    auto outAt = [&devices](int32_t i) -> const CMidiNode* { return devices.GetOutDriver(i); };
+    for (int port = 0; port <= kInputPorts; ++port) {
+        const CInputFilterNode& node =
+            port < kInputPorts ? static_cast<const CInputFilterNode&>(*devices.GetInputPort(port))
+                               : devices.GetRecordNode();
+        SelectData(*m_inDrivers[static_cast<size_t>(port)],
+                   DriverIndexOf(node.GetFirstInput(), devices.GetInDriverCount(), inAt));
+        const int filter = node.GetChannelFilter();
+        SelectData(*m_inChannels[static_cast<size_t>(port)],
+                   filter >= kAnyChannel ? kAnyChannel : filter);
+    }
+    for (int port = 0; port < kOutputPorts; ++port)
+        SelectData(*m_outDrivers[static_cast<size_t>(port)],
+                   DriverIndexOf(devices.GetOutputPort(port)->GetFirstOutput(),
+                                 devices.GetOutDriverCount(), outAt));
+}
+
+void CDlgPortSettings::RouteInput(int port)
+{
+    const int driver = m_inDrivers[static_cast<size_t>(port)]->currentData().toInt();
+    if (port < kInputPorts)
+        m_engine.RouteInputPort(port, driver);
+    else
+        m_engine.RouteRecordNode(driver);
+    ReadAll();
+}
+
+void CDlgPortSettings::FilterInput(int port)
+{
+    const int channel = m_inChannels[static_cast<size_t>(port)]->currentData().toInt();
+    const CNodeAddress address =
+        port < kInputPorts ? CNodeAddress{kInputPortKind, port} : CNodeAddress{kRecordKind, 0};
+    m_engine.SetNodeParameter(address, CInputFilterNode::kParamChannelFilter,
+                              channel >= kAnyChannel ? 255 : channel);
+    ReadAll();
+}
+
+void CDlgPortSettings::RouteOutput(int port)
+{
+    m_engine.RouteOutputPort(port, m_outDrivers[static_cast<size_t>(port)]->currentData().toInt());
+    ReadAll();
+}

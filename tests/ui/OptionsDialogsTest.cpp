@@ -1,0 +1,147 @@
+// The "&Options" dialogs: they change the engine at once, and what they set is kept in the
+// profile across a restart.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "devices/InputPort.h"
+#include "devices/MidiDevices.h"
+#include "devices/MidiOutDriver.h"
+#include "devices/OutputPort.h"
+#include "editing/HarmonicScale.h"
+#include "engine/DeviceSettings.h"
+#include "engine/MidiEngine.h"
+#include "engine/PlayControl.h"
+#include "shell/DlgDevices.h"
+#include "shell/DlgRecording.h"
+#include "shell/DlgSync.h"
+#include "ui/UiFixture.h"
+
+namespace {
+
+CMidiEngineProxy& Engine()
+{
+    return CMidiEngineProxy::Instance();
+}
+
+CMidiDevices& Devices()
+{
+    return Engine().GetEngine()->GetDevices();
+}
+
+void Choose(QComboBox& box, const QString& text)
+{
+    const int at = box.findText(text);
+    ASSERT_GE(at, 0) << text.toStdString();
+    box.setCurrentIndex(at);
+    emit box.activated(at);
+}
+
+} // namespace
+
+TEST_F(CUiFixture, OptionsEntriesRunWithAnEngine)
+{
+    Start();
+    Frame().UpdateActions();
+    for (ECommand id : {ECommand::Devices, ECommand::Ports, ECommand::Sync, ECommand::Recording,
+                        ECommand::HarmonicScale})
+        EXPECT_TRUE(Frame().GetAction(id)->isEnabled()) << CommandInfo(id).name;
+}
+
+TEST_F(CUiFixture, DeviceDialogTogglesDriversInTheEngine)
+{
+    Start();
+    CDlgMidiDevices dialog(Engine());
+    QTreeWidget& outputs = dialog.GetList(true);
+    QTreeWidget& inputs = dialog.GetList(false);
+    ASSERT_EQ(outputs.topLevelItemCount(), 1);
+    // A fresh profile enables and opens every device.
+    EXPECT_EQ(outputs.topLevelItem(0)->text(0), "Out A (OK)");
+    EXPECT_EQ(inputs.topLevelItem(0)->text(0), "In A (OK)");
+    EXPECT_EQ(outputs.headerItem()->text(0), "MIDI-OUT Drivers");
+
+    // Return on the row (as a double-click) closes the output; another toggle opens it again.
+    outputs.setCurrentItem(outputs.topLevelItem(0));
+    QTest::keyClick(&outputs, Qt::Key_Return);
+    EXPECT_FALSE(Devices().GetOutDriver(0)->IsOpen());
+    EXPECT_EQ(outputs.topLevelItem(0)->text(0), "Out A (disabled)");
+    dialog.Toggle(true, 0);
+    EXPECT_TRUE(Devices().GetOutDriver(0)->IsOpen());
+    EXPECT_EQ(outputs.topLevelItem(0)->text(0), "Out A (OK)");
+
+    // A device that fails to open keeps its enabled flag and says so.
+    auto& backend = dynamic_cast<CVirtualBackend&>(Engine().GetEngine()->GetBackend());
+    dialog.Toggle(false, 0);
+    backend.SetInputOpenFailure(0, "busy");
+    dialog.Toggle(false, 0);
+    EXPECT_EQ(inputs.topLevelItem(0)->text(0), "In A (failed to open)");
+
+    EXPECT_EQ(CDlgMidiDevices::RowText("X", false, true), "X (disabled)");
+}
+
+TEST_F(CUiFixture, PortRoutingSurvivesARestart)
+{
+    Start();
+    {
+        CDlgPortSettings dialog(Engine());
+        EXPECT_EQ(dialog.GetOutputDriver(2).currentText(), "<none>");
+        Choose(dialog.GetOutputDriver(2), "Out A");
+        Choose(dialog.GetInputDriver(1), "In A");
+        Choose(dialog.GetInputChannel(1), "ch 5");
+        // The engine has them at once.
+        EXPECT_EQ(Devices().GetOutputPort(2)->GetFirstOutput(), Devices().GetOutDriver(0));
+        EXPECT_EQ(Devices().GetInputPort(1)->GetChannelFilter(), 4);
+        EXPECT_EQ(dialog.GetInputChannel(0).currentText(), "any");
+    }
+    m_app.reset();
+    Settle();
+    EXPECT_EQ(m_profile.GetString(DeviceSettings::kPortDrivers, "Out3", ""), "Out A");
+
+    Start();
+    CDlgPortSettings dialog(Engine());
+    EXPECT_EQ(Devices().GetOutputPort(2)->GetFirstOutput(), Devices().GetOutDriver(0));
+    EXPECT_EQ(dialog.GetOutputDriver(2).currentText(), "Out A");
+    EXPECT_EQ(dialog.GetOutputDriver(0).currentText(), "<none>");
+    EXPECT_EQ(dialog.GetInputDriver(1).currentText(), "In A");
+    EXPECT_EQ(dialog.GetInputChannel(1).currentText(), "ch 5");
+}
+
+TEST_F(CUiFixture, SyncAndRecordingDialogsSetTheEngine)
+{
+    Start();
+    CDlgSync sync(Engine());
+    Choose(sync.GetMode(), "Slave (MIDI Clock)");
+    EXPECT_EQ(Engine().GetNodeParameter({static_cast<uint16_t>(ENodeKind::SequencerClock), 0}, 7),
+              0);
+    ASSERT_EQ(sync.GetSendList().topLevelItemCount(), 1);
+    EXPECT_EQ(sync.GetSendList().topLevelItem(0)->text(0), "-");
+    sync.ToggleSend(0);
+    EXPECT_TRUE(Devices().GetOutDriver(0)->IsClockSend());
+    EXPECT_EQ(sync.GetSendList().topLevelItem(0)->text(0), "Send");
+
+    CDlgRecording recording(Engine());
+    recording.GetSwitch(2).setChecked(true);
+    recording.GetQuantize().setCurrentIndex(recording.GetQuantize().findText("1/16"));
+    recording.accept();
+    const CRecordSettings& settings = Engine().GetEngine()->GetPlayControl().GetRecordSettings();
+    EXPECT_TRUE(settings.recordProgramChange);
+    EXPECT_TRUE(settings.recordControlChange);
+    EXPECT_EQ(settings.quantizeGrid, 24);
+}
+
+TEST_F(CUiFixture, HarmonicScaleDialogShowsADashWithoutMode)
+{
+    Start();
+    CProjectDoc& doc = *Projects().GetActiveProject();
+    CDlgHarmonicScale dialog(doc.GetScale());
+    EXPECT_EQ(dialog.GetKey().currentText(), "-");
+    dialog.GetMode().setCurrentIndex(2);
+    EXPECT_EQ(dialog.GetKey().count(), CHarmonicScale::kKeyCount);
+    Choose(dialog.GetKey(), QString::fromUtf8(CHarmonicScale::GetKeyName(7).data(), 1));
+    ApplyHarmonicScale(doc, dialog);
+    EXPECT_EQ(doc.GetScale().GetKey(), 7);
+    EXPECT_EQ(doc.GetScale().GetMode(), 2);
+    EXPECT_FALSE(doc.UpdateUndo().enabled);
+}
