@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "editing/RecordedTakes.h"
 #include "engine/EngineMailbox.h"
 #include "shell/Commands.h"
 #include "shell/EngineHost.h"
@@ -70,6 +71,7 @@ public:
 
     void OnTransportRequest(int32_t code, int32_t value) override;
     void OnSoloMuteModes(bool soloMode, bool muteMode) override;
+    void OnRecordingFinished(int32_t trackId, int32_t slot, std::unique_ptr<CClip> clip) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -109,6 +111,8 @@ private:
     const CProjectDoc* m_transportProject = nullptr;
     bool m_blink = false;
     bool m_wasRecording = false;
+    // Takes finished during one drain, committed to the active project right after it.
+    CRecordedTakes m_takes;
     bool m_activating = false;
     QTimer m_drainTimer;     // 1000: engine news and view refresh, every 50 ms
     QTimer m_blinkTimer;     // 1001: transport blink, every 500 ms
