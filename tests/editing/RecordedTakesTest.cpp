@@ -97,7 +97,8 @@ TEST(RecordedTakesTest, TakesOpenWhenTheProjectLetsGoAreCommittedFirst)
     f.RunTicks(5);
     f.Keys({0x80, 60, 40, 0x90, 64, 90}); // the second note is still held at the switch
 
-    CProjectDoc& second = f.manager.NewProject(); // the first project lets go of the engine
+    CProjectDoc& second = f.manager.NewProject();
+    f.manager.Activate(second); // the first project lets go of the engine
     EXPECT_EQ(f.manager.GetActiveProject(), &second);
     EXPECT_EQ(f.drain.finished, 2);
     for (int32_t t = 0; t < 2; ++t) {
