@@ -44,7 +44,6 @@ void RouteOutputs(CMidiEngineProxy& proxy, const CMidiBackend& backend,
     }
 }
 
-
 void ReportOutputTrouble(const CMidiBackend& backend)
 {
     const SMidiOutputStats stats = backend.GetOutputStats();
@@ -52,7 +51,6 @@ void ReportOutputTrouble(const CMidiBackend& backend)
     std::fprintf(stderr, "%lld MIDI messages went out late, %lld were lost.\n",
                  static_cast<long long>(stats.late), static_cast<long long>(stats.refused));
 }
-
 
 CPlayEngine::CPlayEngine(CMidiBackend& backend) : m_engine(backend, m_proxy.GetMailbox())
 {

@@ -75,8 +75,7 @@ SRecordOptions ReadOptions(const CCliArgs& args)
     if (const std::string* text = option(kSecondsOption)) {
         char* end = nullptr;
         options.seconds = std::strtod(text->c_str(), &end);
-        if (end == text->c_str() || *end != '\0' || !(options.seconds > 0) ||
-            options.seconds > 1e6)
+        if (end == text->c_str() || *end != '\0' || !(options.seconds > 0) || options.seconds > 1e6)
             throw CUsageError(std::string(kSecondsOption) + " takes a number of seconds above 0");
     }
     if (const std::string* text = option(kQuantizeOption))
@@ -156,9 +155,8 @@ void PrintSummary(const CProjectDoc& doc, const std::vector<const CClip*>& clips
     for (const CClip* clip : clips) {
         const int32_t track = doc.IndexOfTrackWithClip(clip);
         if (track < 0) continue;
-        std::printf("\"%s\" on track %d: start %d, length %d, %d notes\n",
-                    clip->GetName().c_str(), track + 1, clip->GetStart(), clip->GetLength(),
-                    clip->GetNotes().GetCount());
+        std::printf("\"%s\" on track %d: start %d, length %d, %d notes\n", clip->GetName().c_str(),
+                    track + 1, clip->GetStart(), clip->GetLength(), clip->GetNotes().GetCount());
         ++count;
     }
     if (count == 0) std::printf("Nothing was recorded.\n");
@@ -211,7 +209,7 @@ const CCliCommand kRecordCommand{
     "FILE [--midi jack|alsa|virtual] --in DEVICE [--out DEVICE]... [--track N]... "
     "[--seconds S] [--quantize TICKS] [--snap TICKS] [--from TICK]",
     "record from a MIDI input into tracks (1-based; default a new one) and save the project",
-    {kMidiOption, kInOption, kOutOption, kTrackOption, kSecondsOption, kQuantizeOption,
-     kSnapOption, kFromOption, kSplitChannelsOption},
+    {kMidiOption, kInOption, kOutOption, kTrackOption, kSecondsOption, kQuantizeOption, kSnapOption,
+     kFromOption, kSplitChannelsOption},
     1,
     RunRecord};

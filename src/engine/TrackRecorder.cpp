@@ -167,9 +167,8 @@ void CTrackRecorder::StageEvent(const CMidiEvent& event)
     CMidiEvent& last = LastOfKind(event);
     if (last.m_data1 == event.m_data1 && last.m_data2 == event.m_data2) return; // redundant
     if (last.m_time == event.m_time) {
-        const auto staged = std::find_if(m_staging.rbegin(), m_staging.rend(), [&](const auto& e) {
-            return SameLaneAndTime(e, last);
-        });
+        const auto staged = std::find_if(m_staging.rbegin(), m_staging.rend(),
+                                         [&](const auto& e) { return SameLaneAndTime(e, last); });
         if (staged != m_staging.rend()) {
             *staged = event;
             last = event;
@@ -195,8 +194,7 @@ void CTrackRecorder::MoveStagedToClip()
 {
     for (const CMidiEvent& event : m_staging) {
         m_clip->GetEvents().Append(event);
-        m_mailbox.Post<CEventRecordedNotification>(m_track.GetId(), m_track.GetPlayerSlot(),
-                                                   event);
+        m_mailbox.Post<CEventRecordedNotification>(m_track.GetId(), m_track.GetPlayerSlot(), event);
     }
     m_staging.clear();
 }
@@ -215,7 +213,8 @@ std::unique_ptr<CClip> CTrackRecorder::Finish()
         return nullptr;
     }
     // A note of length 0 (no quantize grid) must still start inside the Clip.
-    tick length = notes.IsEmpty() ? 0 : std::max(notes.MaxEnd(), notes[notes.GetCount() - 1].m_start + 1);
+    tick length =
+        notes.IsEmpty() ? 0 : std::max(notes.MaxEnd(), notes[notes.GetCount() - 1].m_start + 1);
     if (!events.IsEmpty()) length = std::max(length, events.EndTime());
     m_clip->SetLength(CeilToGrid(length, m_settings.clipSnapGrid));
     return std::move(m_clip);

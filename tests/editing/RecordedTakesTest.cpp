@@ -108,8 +108,8 @@ TEST(RecordedTakesTest, TakesOpenWhenTheProjectLetsGoAreCommittedFirst)
         EXPECT_EQ(clip.GetName(), "[Rec] Bass");
         EXPECT_EQ(clip.GetStart(), 0);
         const std::vector<CNote> notes(clip.GetNotes().begin(), clip.GetNotes().end());
-        EXPECT_EQ(notes, (std::vector<CNote>{CNote(10, 15, 60, 100, 40),
-                                             CNote(15, 15, 64, 90, 127)}));
+        EXPECT_EQ(notes,
+                  (std::vector<CNote>{CNote(10, 15, 60, 100, 40), CNote(15, 15, 64, 90, 127)}));
     }
     EXPECT_TRUE(first.CanUndo()); // one history entry for both takes
     EXPECT_TRUE(first.Undo());

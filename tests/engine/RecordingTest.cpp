@@ -102,8 +102,8 @@ TEST(RecordGridTest, NearestRoundsHalfUpAndFloorAndCeilKeepMultiples)
     struct {
         tick t, grid, nearest, floor, ceil;
     } const cases[] = {
-        {13, 24, 24, 0, 24}, {11, 24, 0, 0, 24},  {60, 24, 72, 48, 72}, {48, 24, 48, 48, 48},
-        {7, 0, 7, 7, 7},     {-13, 24, -24, -24, 0}, {6, 13, 0, 0, 13},  {7, 13, 13, 0, 13},
+        {13, 24, 24, 0, 24}, {11, 24, 0, 0, 24},     {60, 24, 72, 48, 72}, {48, 24, 48, 48, 48},
+        {7, 0, 7, 7, 7},     {-13, 24, -24, -24, 0}, {6, 13, 0, 0, 13},    {7, 13, 13, 0, 13},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.t << " on " << c.grid);
@@ -172,29 +172,41 @@ TEST_F(RecordingTest, SuppressionDropsRepeatsAndKeepsTheLastValueOfATick)
         std::vector<Batch> ticks;
         std::vector<CMidiEvent> recorded;
     } const cases[] = {
-        {"repeated controller", true, false,
+        {"repeated controller",
+         true,
+         false,
          {{{0xB0, 7, 100}}, {{0xB0, 7, 100}}, {{0xB0, 7, 101}}},
          {{0, 0xB0, 7, 100}, {2, 0xB0, 7, 101}}},
-        {"two values in one poll", true, false,
+        {"two values in one poll",
+         true,
+         false,
          {{{0xB0, 7, 100, 0xB0, 7, 101}}},
          {{0, 0xB0, 7, 101}}},
-        {"two values in two polls of one tick", true, false,
+        {"two values in two polls of one tick",
+         true,
+         false,
          {{{0xB0, 7, 100}, {0xB0, 7, 101}}},
          {{0, 0xB0, 7, 101}}},
-        {"other controllers are other lanes", true, false,
+        {"other controllers are other lanes",
+         true,
+         false,
          {{{0xB0, 7, 100, 0xB0, 10, 100}}, {{0xB0, 10, 100, 0xB0, 7, 100}}},
          {{0, 0xB0, 7, 100}, {0, 0xB0, 10, 100}}},
-        {"suppression off", false, false,
+        {"suppression off",
+         false,
+         false,
          {{{0xB0, 7, 100}}, {{0xB0, 7, 100}}},
          {{0, 0xB0, 7, 100}, {1, 0xB0, 7, 100}}},
-        {"program repeated, suppressed", true, true,
-         {{{0xC0, 5}}, {{0xC0, 5}}},
-         {{0, 0xC0, 5, 0}}},
-        {"program repeated, recorded twice", false, true,
+        {"program repeated, suppressed", true, true, {{{0xC0, 5}}, {{0xC0, 5}}}, {{0, 0xC0, 5, 0}}},
+        {"program repeated, recorded twice",
+         false,
+         true,
          {{{0xC0, 5}}, {{0xC0, 5}}},
          {{0, 0xC0, 5, 0}, {1, 0xC0, 5, 0}}},
         {"programs filtered out", true, false, {{{0xC0, 5}}, {{0xB0, 1, 3}}}, {{1, 0xB0, 1, 3}}},
-        {"pitch bend compares both bytes", true, false,
+        {"pitch bend compares both bytes",
+         true,
+         false,
          {{{0xE0, 0, 64}}, {{0xE0, 1, 64}}, {{0xE0, 1, 64}}},
          {{0, 0xE0, 0, 64}, {1, 0xE0, 1, 64}}},
     };
@@ -285,12 +297,12 @@ TEST_F(RecordingTest, LoopWrapsAndLocatesEndTakesWithoutLosingANote)
     RecordingTrack(1, 0);
     ASSERT_EQ(proxy.SetLoop(true, 0, 96), 1);
     StartTake(CRecordSettings{}, 0);
-    PlayNote(60, 10, 20);          // pass 1: 0..20
-    Play(60);                      // tick 80
-    Keys({0x90, 61, 100});         // held across the wrap
-    Play(16);                      // wrapped to 0
-    Keys({0x80, 61, 0});           // its note-on was in the last take: ignored here
-    PlayNote(62, 30, 40);          // pass 2: 30..40
+    PlayNote(60, 10, 20);  // pass 1: 0..20
+    Play(60);              // tick 80
+    Keys({0x90, 61, 100}); // held across the wrap
+    Play(16);              // wrapped to 0
+    Keys({0x80, 61, 0});   // its note-on was in the last take: ignored here
+    PlayNote(62, 30, 40);  // pass 2: 30..40
     ASSERT_EQ(proxy.Locate(1000), 1);
     PlayNote(63, 5, 6);
     std::vector<STake> takes = StopAndTakeClips();
@@ -357,7 +369,7 @@ TEST_F(RecordingTest, StepCaptureSwallowsInputAndHandsOverOnce)
     track.SetInput(true);
     ASSERT_EQ(proxy.AddTrackPlayer(track), 1);
     const CNodeAddress control{11, 0}; // the play control
-    Keys({0x90, 50, 80}); // held when the capture starts: released
+    Keys({0x90, 50, 80});              // held when the capture starts: released
     EXPECT_EQ(Play(1).size(), 1u);
     ASSERT_EQ(proxy.SetNodeParameter(control, CPlayControl::kCaptureTarget, 1), 1);
     Keys({0x90, 60, 100, 0x90, 64, 90, 0x80, 60, 0, 0xB0, 7, 1});

@@ -1,7 +1,7 @@
 #include "JackTestServer.h"
 #include "files/ByteBuilder.h"
-#include "files/TempFolder.h"
 #include "files/ProjectFile.h"
+#include "files/TempFolder.h"
 #include "model/Clip.h"
 #include "model/ProjectDoc.h"
 #include "model/Track.h"
@@ -13,8 +13,8 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <thread>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
