@@ -8,6 +8,7 @@
 #include "engine/TrackPlayer.h"
 #include "engine/TrackRecorder.h"
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -420,6 +421,28 @@ TEST_F(RecordingTest, RandomTakesKeepEveryNoteAndEveryKeptRecord)
     EXPECT_EQ(notes, expected);
     EXPECT_EQ(proxy.GetMailbox().GetDroppedCount(), 0u);
     proxy.RemoveClipPlayer(*takes[0].clip);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RecordingTest, LiveThruReleasesHeldNotesOnFilterChangeAndDriverClose)
+{
+    CTrack& track = AddTrack(1, 4);
+    track.SetInput(true);
+    ASSERT_EQ(proxy.AddTrackPlayer(track), 1);
+    const CNodeAddress rec{static_cast<uint16_t>(ENodeKind::RecordNode), 0};
+    Keys({0x90, 60, 100});
+    ASSERT_EQ(proxy.SetNodeParameter(rec, CInputFilterNode::kParamChannelFilter, 0), 1);
+    Keys({0x91, 62, 100}); // filtered out on channel 0
+    Keys({0x90, 64, 100});
+    ASSERT_EQ(proxy.CloseInputDriver(0), 1);
+    const std::vector<SHeard> heard = Play(4);
+    EXPECT_EQ(std::count_if(heard.begin(), heard.end(),
+                            [](const SHeard& h) { return h.status == 0x94; }),
+              2);
+    EXPECT_TRUE(Hanging(heard).empty());
 }
 
 } // namespace
