@@ -41,6 +41,7 @@ extern const CCliCommand kConvertCommand;
 extern const CCliCommand kRenderCommand;
 extern const CCliCommand kDevicesCommand;
 extern const CCliCommand kPlayCommand;
+extern const CCliCommand kRecordCommand;
 
 // Splits raw arguments by the command's options; "--" ends the options. CUsageError for anything
 // the command does not take.

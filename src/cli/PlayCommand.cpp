@@ -5,6 +5,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/MidiOptions.h"
+#include "cli/PlaySession.h"
 #include "cli/SmfOptions.h"
 
 #include "devices/OutputPort.h"
@@ -31,42 +32,6 @@ constexpr const char* kOutOption = "--out";
 constexpr const char* kFromOption = "--from";
 constexpr const char* kSoundFontOption = "--soundfont";
 constexpr auto kWatchInterval = std::chrono::milliseconds(10);
-// After a device failed, closing the rest talks to a system that may be going away with it:
-// should that hang, the program still ends with the reason this long after.
-constexpr auto kFailedShutDownLimit = std::chrono::seconds(5);
-
-std::atomic<int> g_stopSignal{0}; // the signal that asked us to stop, 0 while none did
-
-extern "C" void OnStopSignal(int signal)
-{
-    g_stopSignal.store(signal);
-}
-
-// Catches SIGINT and SIGTERM for the life of the object, so playback stops cleanly.
-class CStopSignals {
-public:
-    CStopSignals()
-    {
-        g_stopSignal = 0;
-        struct sigaction action {};
-        action.sa_handler = OnStopSignal;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &m_oldInt);
-        sigaction(SIGTERM, &action, &m_oldTerm);
-    }
-    ~CStopSignals()
-    {
-        sigaction(SIGINT, &m_oldInt, nullptr);
-        sigaction(SIGTERM, &m_oldTerm, nullptr);
-    }
-    CStopSignals(const CStopSignals&) = delete;
-    CStopSignals& operator=(const CStopSignals&) = delete;
-
-private:
-    struct sigaction m_oldInt {};
-    struct sigaction m_oldTerm {};
-};
-
 // What the command line asks of the playback.
 struct SPlayOptions {
     std::string path;
@@ -95,88 +60,6 @@ SPlayOptions ReadOptions(const CCliArgs& args)
     return options;
 }
 
-// The engine on its music thread, shut down (note-offs out, devices closed) when it goes.
-class CPlayEngine {
-public:
-    explicit CPlayEngine(CMidiBackend& backend) : m_engine(backend, m_proxy.GetMailbox())
-    {
-        m_proxy.AttachEngine(&m_engine);
-        if (!m_proxy.Initialise(true)) throw CTwError(m_proxy.GetLastError());
-    }
-    ~CPlayEngine() { ShutDown(); }
-    CPlayEngine(const CPlayEngine&) = delete;
-    CPlayEngine& operator=(const CPlayEngine&) = delete;
-
-    CMidiEngineProxy& Proxy() { return m_proxy; }
-    CMidiEngine& Engine() { return m_engine; }
-
-    // Stops the transport (the clip players flush their note-offs) and closes every device,
-    // which sends what is still pending and waits until it has left.
-    void ShutDown()
-    {
-        if (!m_engine.IsInitialised()) return;
-        m_proxy.Stop();
-        m_proxy.Clear();
-        m_proxy.ShutDown();
-    }
-
-    // Throws with the reason when a device failed while playing.
-    void CheckDevices() const
-    {
-        if (m_engine.GetDevices().GetFaultCount() == 0) return;
-        const std::string reason = m_engine.GetDevices().GetLastFault();
-        std::thread([reason] {
-            std::this_thread::sleep_for(kFailedShutDownLimit);
-            std::fprintf(stderr, "%s\n", reason.c_str());
-            std::_Exit(1);
-        }).detach();
-        throw CTwError(reason);
-    }
-
-private:
-    CMidiEngineProxy m_proxy;
-    CMidiEngine m_engine;
-};
-
-// Without --out: every port to the built-in synthesizer, so the song is heard as it is; where it
-// cannot play (no audio output), "Out1" to the first device, with the reason on the way.
-bool RouteToSynth(CMidiEngineProxy& proxy, const std::vector<std::string>& names)
-{
-    const int32_t synth = FindDevice(names, kSynthDeviceName);
-    if (synth < 0) return false;
-    if (!proxy.OpenOutputDriver(synth)) {
-        std::fprintf(stderr, "The built-in synthesizer cannot play: %s\n",
-                     proxy.GetLastError().c_str());
-        return false;
-    }
-    for (int32_t port = 0; port < COutputPort::kCount; ++port)
-        if (!proxy.RouteOutputPort(port, synth))
-            throw CTwError("The built-in synthesizer cannot be routed: " + proxy.GetLastError());
-    return true;
-}
-
-// Opens the named devices and routes "Out1", "Out2", ... to them; without names, every port
-// goes to the built-in synthesizer, or "Out1" to the first device there is.
-void RouteOutputs(CMidiEngineProxy& proxy, const CMidiBackend& backend,
-                  const std::vector<std::string>& wanted)
-{
-    const std::vector<std::string> names = backend.GetOutputNames();
-    std::vector<std::string> outputs = wanted;
-    if (outputs.empty() && RouteToSynth(proxy, names)) return;
-    if (outputs.empty() && !names.empty()) outputs.push_back("0");
-    for (size_t port = 0; port < outputs.size(); ++port) {
-        const int32_t device = FindDevice(names, outputs[port]);
-        if (device < 0) throw CTwError("There is no MIDI output '" + outputs[port] + "'.");
-        const std::string& name = names[static_cast<size_t>(device)];
-        if (!proxy.OpenOutputDriver(device))
-            throw CTwError("The MIDI output " + name +
-                           " cannot be opened: " + proxy.GetLastError());
-        if (!proxy.RouteOutputPort(static_cast<int32_t>(port), device))
-            throw CTwError("The MIDI output " + name +
-                           " cannot be routed: " + proxy.GetLastError());
-    }
-}
-
 // Waits until the song has played to its end (the tick at the end included, where the last
 // notes end), a stop signal came or a device failed. Returns the signal, or 0.
 int WaitForEnd(CPlayEngine& play, tick end)
@@ -189,14 +72,6 @@ int WaitForEnd(CPlayEngine& play, tick end)
         if (play.Proxy().GetPosition() > end) return 0;
         std::this_thread::sleep_for(kWatchInterval);
     }
-}
-
-void ReportOutputTrouble(const CMidiBackend& backend)
-{
-    const SMidiOutputStats stats = backend.GetOutputStats();
-    if (stats.late == 0 && stats.refused == 0) return;
-    std::fprintf(stderr, "%lld MIDI messages went out late, %lld were lost.\n",
-                 static_cast<long long>(stats.late), static_cast<long long>(stats.refused));
 }
 
 int RunPlay(const CCliArgs& args)

@@ -12,7 +12,7 @@
 namespace {
 
 const CCliCommand* const kCommands[] = {&kDumpCommand, &kConvertCommand, &kRenderCommand,
-                                         &kDevicesCommand, &kPlayCommand};
+                                         &kDevicesCommand, &kPlayCommand, &kRecordCommand};
 
 std::string Usage()
 {

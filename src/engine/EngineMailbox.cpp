@@ -1,6 +1,11 @@
 #include "engine/EngineMailbox.h"
 
+#include "model/Clip.h"
+
 #include <algorithm>
+
+void CEngineNotificationSink::OnRecordingFinished(int32_t, int32_t, std::unique_ptr<CClip>)
+{}
 
 CEngineMailbox::CEngineMailbox()
 {
@@ -16,26 +21,37 @@ void CEngineMailbox::GrowIfLow()
         size = m_poolSize;
     }
     // Only this thread grows the pool, so its size cannot change while we allocate unlocked.
-    const std::size_t added = std::max(size, kPoolSize);
-    auto chunk = std::make_unique<Block[]>(added);
-    std::vector<Block*> free;
-    free.reserve(size + added);
-    std::vector<CEngineNotification*> fifo(size + added, nullptr);
+    SGrowth growth = PrepareGrowth(size);
     {
         std::lock_guard lock(m_mutex);
         if (m_poolSize != size) return; // another caller grew it meanwhile
-        free.assign(m_free.begin(), m_free.end());
-        for (std::size_t i = added; i-- > 0;)
-            free.push_back(&chunk[i]);
-        for (std::size_t i = 0; i < m_count; ++i)
-            fifo[i] = m_fifo[(m_head + i) % m_poolSize];
-        m_head = 0;
-        m_free.swap(free);
-        m_fifo.swap(fifo);
-        m_chunks.push_back(std::move(chunk));
-        m_poolSize += added;
+        InstallGrowth(growth);
     }
     // The old free list and ring are released here, outside the lock.
+}
+
+CEngineMailbox::SGrowth CEngineMailbox::PrepareGrowth(std::size_t size)
+{
+    SGrowth growth;
+    growth.added = std::max(size, kPoolSize);
+    growth.chunk = std::make_unique<Block[]>(growth.added);
+    growth.free.reserve(size + growth.added);
+    growth.fifo.assign(size + growth.added, nullptr);
+    return growth;
+}
+
+void CEngineMailbox::InstallGrowth(SGrowth& growth)
+{
+    growth.free.assign(m_free.begin(), m_free.end());
+    for (std::size_t i = growth.added; i-- > 0;)
+        growth.free.push_back(&growth.chunk[i]);
+    for (std::size_t i = 0; i < m_count; ++i)
+        growth.fifo[i] = m_fifo[(m_head + i) % m_poolSize];
+    m_head = 0;
+    m_free.swap(growth.free);
+    m_fifo.swap(growth.fifo);
+    m_chunks.push_back(std::move(growth.chunk));
+    m_poolSize += growth.added;
 }
 
 std::size_t CEngineMailbox::GetPoolSize() const
@@ -49,8 +65,13 @@ CEngineMailbox::~CEngineMailbox()
     Discard();
 }
 
-void* CEngineMailbox::AcquireBlock()
+void* CEngineMailbox::AcquireBlock(bool kept)
 {
+    if (kept && m_free.empty()) {
+        // The UI has not come by for a long time; losing a take would be worse than allocating.
+        SGrowth growth = PrepareGrowth(m_poolSize);
+        InstallGrowth(growth);
+    }
     if (m_free.empty()) {
         ++m_dropped;
         return nullptr;

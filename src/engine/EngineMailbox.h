@@ -11,6 +11,7 @@
 // It also keeps the UI-side player slot tables of the active project's Tracks, Phrases and Clips.
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,6 +24,8 @@
 class CTrack;
 class CPhrase;
 class CClip;
+class CNote;
+class CMidiEvent;
 
 // What the user interface does with the engine's notifications; the main frame implements it.
 // Every method runs on the UI thread; the defaults ignore the notification.
@@ -52,6 +55,30 @@ public:
     virtual void OnVoicePosition(int32_t phraseId, int32_t slot, int32_t serial, int32_t position)
     {
         (void)phraseId, (void)slot, (void)serial, (void)position;
+    }
+    // A Track started a take at song tick position.
+    virtual void OnRecordingStarted(int32_t trackId, int32_t slot, int32_t position)
+    {
+        (void)trackId, (void)slot, (void)position;
+    }
+    // A note-on was recorded: a provisional note whose start and end are the take's tick counter.
+    virtual void OnNoteRecorded(int32_t trackId, int32_t slot, const CNote& note)
+    {
+        (void)trackId, (void)slot, (void)note;
+    }
+    // An event was recorded, as stored (time relative to the take's clip).
+    virtual void OnEventRecorded(int32_t trackId, int32_t slot, const CMidiEvent& event)
+    {
+        (void)trackId, (void)slot, (void)event;
+    }
+    // A take ended. clip is the finished Clip (owned by the receiver from now on; the engine's
+    // recorded-clip player plays it until command 44 or 43), or null when nothing was recorded.
+    // The default deletes the clip.
+    virtual void OnRecordingFinished(int32_t trackId, int32_t slot, std::unique_ptr<CClip> clip);
+    // The note-ons captured for step entry, in arrival order (status, key, velocity each).
+    virtual void OnCapturedNotes(const std::vector<std::array<uint8_t, 3>>& noteOns)
+    {
+        (void)noteOns;
     }
 };
 
@@ -217,18 +244,18 @@ public:
     void PostTempo(int32_t tempo);
 
     // Queues a record built from `args`. Only when the pool has run dry between two visits of the
-    // UI thread (see GrowIfLow) is the record dropped and counted; false then. Music thread;
-    // real-time safe.
+    // UI thread (see GrowIfLow) is the record dropped and counted; false then.
+    // Music thread; real-time safe.
     template <class TRecord, class... TArgs> bool Post(TArgs&&... args)
     {
-        static_assert(std::is_base_of_v<CEngineNotification, TRecord>);
-        static_assert(sizeof(TRecord) <= kRecordSize &&
-                      alignof(TRecord) <= alignof(std::max_align_t));
-        std::lock_guard lock(m_mutex);
-        void* block = AcquireBlock();
-        if (block == nullptr) return false;
-        Enqueue(::new (block) TRecord(std::forward<TArgs>(args)...));
-        return true;
+        return PostRecord<TRecord>(false, std::forward<TArgs>(args)...);
+    }
+    // Queues a record that carries data the UI must not lose (a finished take, captured notes):
+    // when the pool has run dry it grows here instead, so the record is never dropped. Music
+    // thread; real-time safe while the pool has a free block.
+    template <class TRecord, class... TArgs> void PostKept(TArgs&&... args)
+    {
+        PostRecord<TRecord>(true, std::forward<TArgs>(args)...);
     }
 
     // If the position changed since the last call, writes it to `position`, clears the flag and
@@ -258,8 +285,29 @@ private:
     struct alignas(std::max_align_t) Block {
         std::byte bytes[kRecordSize];
     };
+    template <class TRecord, class... TArgs> bool PostRecord(bool kept, TArgs&&... args)
+    {
+        static_assert(std::is_base_of_v<CEngineNotification, TRecord>);
+        static_assert(sizeof(TRecord) <= kRecordSize &&
+                      alignof(TRecord) <= alignof(std::max_align_t));
+        std::lock_guard lock(m_mutex);
+        void* block = AcquireBlock(kept);
+        if (block == nullptr) return false;
+        Enqueue(::new (block) TRecord(std::forward<TArgs>(args)...));
+        return true;
+    }
+    // A new chunk with the free list and ring for the grown pool, allocated up front so that
+    // installing it under the lock allocates nothing.
+    struct SGrowth {
+        std::size_t added = 0;
+        std::unique_ptr<Block[]> chunk;
+        std::vector<Block*> free;
+        std::vector<CEngineNotification*> fifo;
+    };
+    static SGrowth PrepareGrowth(std::size_t size);
+    void InstallGrowth(SGrowth& growth); // under m_mutex
 
-    void* AcquireBlock();                      // under m_mutex
+    void* AcquireBlock(bool kept);             // under m_mutex
     void Enqueue(CEngineNotification* record); // under m_mutex
     CEngineNotification* Dequeue();            // under m_mutex
     void Release(CEngineNotification* record); // destroys and returns the block; under m_mutex

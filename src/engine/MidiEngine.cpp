@@ -1,9 +1,12 @@
 #include "engine/MidiEngine.h"
 
+#include "engine/RecordingNotifications.h"
+
 #include "engine/ClipPlayer.h"
 #include "engine/EngineMailbox.h"
 #include "engine/EngineProjectView.h"
 #include "engine/PhrasePlayer.h"
+#include "engine/RecordingNotifications.h"
 #include "engine/TrackPlayer.h"
 #include "model/Clip.h"
 #include "model/Phrase.h"
@@ -72,7 +75,7 @@ bool NumberArg(const CEngineCommand& command, int index, int64_t& out)
 
 CMidiEngine::CMidiEngine(CMidiBackend& backend, CEngineMailbox& mailbox)
     : m_backend(backend), m_mailbox(mailbox), m_metronome(*this), m_clock(*this),
-      m_playControl(*this), m_playerContext{mailbox, m_clock}
+      m_playControl(*this), m_playerContext{mailbox, m_clock, 0, &m_playControl.GetRecordSettings()}
 {
     m_lastError.reserve(512);
     m_devices.SetInputSignal([this] { m_inputArrived.Set(); });
@@ -573,9 +576,9 @@ void CMidiEngine::AfterTrackProperty(CTrackPlayer& player, int32_t code)
     case 109:
         if (!m_playControl.IsRecording()) break;
         if (!track.GetRecord())
-            player.FinishRecording();
+            FinishTake(player);
         else if (IsPlaying())
-            player.StartRecording(GetPosition());
+            StartTake(player, GetPosition());
         break;
     case 110:
         if (track.GetInput())
@@ -641,9 +644,7 @@ void CMidiEngine::RestartRecordings(tick position)
 {
     for (auto& entry : m_trackPlayers) {
         CTrackPlayer& player = *entry.second;
-        if (!player.IsRecording()) continue;
-        player.FinishRecording();
-        player.StartRecording(position);
+        if (player.IsRecording()) StartTake(player, position);
     }
 }
 
@@ -656,13 +657,40 @@ void CMidiEngine::StartRecordings()
 {
     if (!IsPlaying()) return;
     for (auto& entry : m_trackPlayers)
-        if (entry.second->GetTrack().GetRecord()) entry.second->StartRecording(GetPosition());
+        if (entry.second->GetTrack().GetRecord()) StartTake(*entry.second, GetPosition());
 }
 
 void CMidiEngine::FinishRecordings()
 {
     for (auto& entry : m_trackPlayers)
-        if (entry.second->IsRecording()) entry.second->FinishRecording();
+        if (entry.second->IsRecording()) FinishTake(*entry.second);
+}
+
+void CMidiEngine::StartTake(CTrackPlayer& player, tick position)
+{
+    if (!IsPlaying()) return;
+    FinishTake(player);
+    player.StartRecording(position);
+}
+
+void CMidiEngine::FinishTake(CTrackPlayer& player)
+{
+    if (!player.IsRecording()) return;
+    std::unique_ptr<CClip> clip = player.FinishRecording();
+    // The take plays on at once, until the UI commits it (command 44) or clears the project.
+    if (clip) AddRecordedClipPlayer(*clip, player);
+    const CTrack& track = player.GetTrack();
+    m_mailbox.PostKept<CRecordingFinishedNotification>(track.GetId(), track.GetPlayerSlot(),
+                                                       std::move(clip));
+}
+
+void CMidiEngine::AddRecordedClipPlayer(CClip& clip, CTrackPlayer& trackPlayer)
+{
+    auto player = std::make_unique<CClipPlayer>(clip, trackPlayer.GetTrack());
+    Connect(player.get(), &trackPlayer);
+    player->Seek(GetPosition());
+    m_clipSchedule.Add(player.get());
+    m_recordedClipPlayers[&clip] = std::move(player);
 }
 
 void CMidiEngine::UpdateSilenced(CTrackPlayer& player)

@@ -137,6 +137,12 @@ public:
     void StartRecordings();
     // Every recording track player finishes.
     void FinishRecordings();
+    // Finishes the player's open take, if any, and opens a new one at position; only while
+    // playing.
+    void StartTake(CTrackPlayer& player, tick position);
+    // Finishes the player's open take, if any: the Clip gets a recorded-clip player and goes to
+    // the UI with "recording finished" (null when nothing was recorded).
+    void FinishTake(CTrackPlayer& player);
     void SwitchRecordingOffSilently() { m_playControl.ClearRecordingSwitch(); }
     // Re-evaluates one player's or every player's silenced flag from the solo and mute modes.
     void UpdateSilenced(CTrackPlayer& player);
@@ -165,6 +171,7 @@ private:
     int LoadProject(const CEngineProjectView* project);
     int Clear();
     int CommitRecordedClip(const CEngineCommand& command);
+    void AddRecordedClipPlayer(CClip& clip, CTrackPlayer& trackPlayer);
 
     // Disconnects a phrase player and connects its input and output as the phrase names them.
     void ReconnectPhrasePlayer(CPhrasePlayer& player);

@@ -3,12 +3,19 @@
 #include "engine/EngineMailbox.h"
 #include "engine/MidiEngine.h"
 #include "engine/PhrasePlayer.h"
+#include "engine/RecordingNotifications.h"
 #include "engine/TrackPlayer.h"
 #include "model/Track.h"
+
+namespace {
+// Step entry takes chords, not performances: this many note-ons fit without allocating.
+constexpr size_t kCaptureReserve = 256;
+} // namespace
 
 CPlayControl::CPlayControl(CMidiEngine& engine) : m_engine(engine)
 {
     SetNodeName("PlayControl");
+    m_captured.reserve(kCaptureReserve);
 }
 
 CPlayControl::~CPlayControl()
@@ -44,10 +51,12 @@ int CPlayControl::SetParameter(int32_t code, intptr_t value, intptr_t /*extra*/)
         return 1;
     case kCaptureTarget:
         m_captureTarget = value;
+        if (value == 0) m_captured.clear();
         m_engine.GetDevices().GetRecordNode().SetCaptureSink(value != 0 ? this : nullptr);
         return 1;
     case kHandOverCapture:
-        return 1; // the captured notes are kept and posted by the recording work
+        HandOverCapture();
+        return 1;
     case kRecordSettings:
         return 0; // a number is no settings record: they come typed, through SetRecordSettings
     case kRecordFurtherWord:
@@ -191,7 +200,16 @@ int CPlayControl::ToggleObjectFlag(EFlag flag, bool phrase, intptr_t id)
     return 1;
 }
 
-void CPlayControl::CaptureNoteOns(const CMidiMsgList& /*noteOns*/)
+void CPlayControl::CaptureNoteOns(const CMidiMsgList& noteOns)
 {
-    // Step-entry capture: the recording work keeps and posts these.
+    for (const CMidiMsg& on : noteOns)
+        m_captured.push_back({on.status, on.data1, on.data2});
+}
+
+void CPlayControl::HandOverCapture()
+{
+    if (m_captured.empty()) return;
+    auto noteOns = std::make_unique<CCapturedNotesNotification::CNoteOns>(m_captured);
+    m_captured.clear();
+    m_engine.GetMailbox().PostKept<CCapturedNotesNotification>(std::move(noteOns));
 }

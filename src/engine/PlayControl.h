@@ -9,8 +9,10 @@
 #include "devices/RecordNode.h"
 #include "engine/RecordSettings.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 class CMidiEngine;
 
@@ -71,11 +73,15 @@ private:
     void ModesChanged();
 
     void CaptureNoteOns(const CMidiMsgList& noteOns) override;
+    // Parameter 13: posts the captured note-ons as one notification and empties the list.
+    void HandOverCapture();
 
     CMidiEngine& m_engine;
     std::atomic<bool> m_recording{false};
     bool m_soloMode = false;
     bool m_muteMode = false;
     intptr_t m_captureTarget = 0;
+    // Note-ons captured for step entry since the last hand-over (status, key, velocity).
+    std::vector<std::array<uint8_t, 3>> m_captured;
     CRecordSettings m_settings;
 };

@@ -16,6 +16,7 @@
 
 class CEngineMailbox;
 class CSequencerClock;
+struct CRecordSettings;
 
 // What every player reads of the engine. Owned by the engine, which outlives its players.
 struct SPlayerContext {
@@ -23,6 +24,8 @@ struct SPlayerContext {
     const CSequencerClock& clock;
     // Counts every tick the clock runs, playing or stopped; spaces out the players' posts.
     uint64_t tickSerial = 0;
+    // The play control's record settings, read by the recorders as each message arrives.
+    const CRecordSettings* recordSettings = nullptr;
 };
 
 // Activity and voice-position posts of one player are at least this many ticks apart, so a busy

@@ -5,6 +5,8 @@
 #include "engine/EngineMailbox.h"
 #include "engine/PlayerNotifications.h"
 #include "engine/PlayerSupport.h"
+#include "engine/TrackRecorder.h"
+#include "model/Clip.h"
 #include "model/NoteList.h"
 #include "model/Track.h"
 
@@ -50,7 +52,38 @@ CTrackPlayer::~CTrackPlayer()
 }
 
 void CTrackPlayer::AdvanceRecorderTick()
-{}
+{
+    if (m_recorder) m_recorder->AdvanceTick();
+}
+
+void CTrackPlayer::StartRecording(tick position)
+{
+    m_recorder = std::make_unique<CTrackRecorder>(m_track, *m_context.recordSettings,
+                                                  m_context.mailbox, position);
+}
+
+std::unique_ptr<CClip> CTrackPlayer::FinishRecording()
+{
+    if (!m_recorder) return nullptr;
+    std::unique_ptr<CClip> clip = m_recorder->Finish();
+    m_recorder.reset();
+    return clip;
+}
+
+void CTrackPlayer::RecordIncoming(const CMidiMsgList& list, EList kind)
+{
+    switch (kind) {
+    case EList::NoteOns:
+        m_recorder->RecordNoteOns(list);
+        break;
+    case EList::NoteOffs:
+        m_recorder->RecordNoteOffs(list);
+        break;
+    case EList::Events:
+        m_recorder->RecordEvents(list);
+        break;
+    }
+}
 
 void CTrackPlayer::SetSilenced(bool silenced)
 {

@@ -10,8 +10,11 @@
 #include "model/TimeBase.h"
 
 #include <array>
+#include <memory>
 
+class CClip;
 class CTrack;
+class CTrackRecorder;
 class CNoteList;
 struct SPlayerContext;
 
@@ -43,12 +46,16 @@ public:
     // A source that goes away can no longer end the notes it started here.
     void OnInputDisconnected(CMidiNode* other) override;
 
-    // Recording of the Track: the hook point of the recorder (filled in by the recording work).
-    // While recording, everything that does not come from a clip player is handed to
-    // RecordIncoming.
-    bool IsRecording() const { return false; }
-    void StartRecording(tick position) { (void)position; }
-    void FinishRecording() {}
+    // Recording of the Track. While a take is open, everything that does not come from a clip
+    // player is recorded. The engine finishes an open take before it starts the next one.
+    bool IsRecording() const { return m_recorder != nullptr; }
+    // Opens a take at song tick position (posts "recording started").
+    void StartRecording(tick position);
+    // Closes the take and returns its Clip (the caller owns it), or null when nothing was
+    // recorded or no take was open.
+    std::unique_ptr<CClip> FinishRecording();
+    // The open take, or null (borrowed).
+    const CTrackRecorder* GetRecorder() const { return m_recorder.get(); }
     // One playing tick passed: the recorder's tick counter moves on. Real-time safe.
     void AdvanceRecorderTick();
     // A mixer event from the user interface (status with channel 0). Real-time safe.
@@ -76,8 +83,7 @@ private:
     void ReleaseForeignNotes();
     void PostActivity();
     void PostMixerFeedback(const CMidiMsgList& events);
-    // Where the recorder takes live input (the recording work fills it in).
-    void RecordIncoming(const CMidiMsgList& list, EList kind) { (void)list, (void)kind; }
+    void RecordIncoming(const CMidiMsgList& list, EList kind);
 
     CTrack& m_track;
     SPlayerContext& m_context;
@@ -91,4 +97,6 @@ private:
     // same tick would reach the device in the same hand-over, which sends note-offs first: it
     // waits for the next hand-over instead.
     std::array<uint64_t, 128> m_foreignOnSerial{};
+    // The open take; dropped unfinished (and unannounced) with the player.
+    std::unique_ptr<CTrackRecorder> m_recorder;
 };

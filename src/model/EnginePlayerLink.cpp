@@ -43,6 +43,7 @@ bool CEnginePlayerLink::IsRecording() const
 void CEnginePlayerLink::Stop()
 {
     m_proxy.Stop();
+    if (m_afterStop) m_afterStop();
 }
 
 void CEnginePlayerLink::LoadProject(CProjectDoc& doc)

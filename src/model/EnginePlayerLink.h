@@ -4,6 +4,8 @@
 
 #include "model/PlayerLink.h"
 
+#include <functional>
+
 class CMidiEngineProxy;
 struct CEngineProjectView;
 class CProjectDoc;
@@ -16,6 +18,10 @@ class CEnginePlayerLink : public CPlayerLink {
 public:
     // proxy: borrowed, normally CMidiEngineProxy::Instance().
     explicit CEnginePlayerLink(CMidiEngineProxy& proxy);
+
+    // Called after every Stop, once the engine has stopped: the UI drains the engine's news there,
+    // so the takes that stopping finished reach their project before it lets go of the engine.
+    void SetAfterStop(std::function<void()> afterStop) { m_afterStop = std::move(afterStop); }
 
     bool IsRunning() const override;
     bool IsRecording() const override;
@@ -37,4 +43,5 @@ public:
 
 private:
     CMidiEngineProxy& m_proxy;
+    std::function<void()> m_afterStop;
 };

@@ -14,6 +14,8 @@
 #include <optional>
 
 #include "engine/MidiEngineProxy.h"
+#include "model/Clip.h"
+#include "model/EnginePlayerLink.h"
 #include "model/Profile.h"
 #include "model/ProjectManager.h"
 #include "model/UserServices.h"
@@ -114,6 +116,7 @@ CMainFrame::~CMainFrame()
 {
     qApp->removeEventFilter(this);
     StopTimers();
+    m_app.GetPlayerLink().SetAfterStop(nullptr);
     m_engine.ShutDown();
 }
 
@@ -126,6 +129,9 @@ bool CMainFrame::Create()
         return false;
     }
     CreateTransport();
+    // Stopping (also when a project is deactivated or closed) finishes takes: they are committed
+    // before the project lets go of the engine.
+    m_app.GetPlayerLink().SetAfterStop([this] { OnDrainTimer(); });
     m_drainTimer.start(kDrainPeriod);
     m_blinkTimer.start(kBlinkPeriod);
     m_transportTimer.start(kTransportPeriod);
@@ -415,6 +421,7 @@ void CMainFrame::OnDrainTimer()
     CEngineMailbox& mailbox = CMidiEngineProxy::Instance().GetMailbox();
     CProjectDoc* active = m_app.GetProjects().GetActiveProject();
     const std::size_t applied = mailbox.Drain(*this);
+    if (!m_takes.IsEmpty()) m_takes.Commit(active);
     int32_t position = 0;
     const bool moved = mailbox.TakePosition(position);
     if (active == nullptr) return;
@@ -423,6 +430,11 @@ void CMainFrame::OnDrainTimer()
         active->GetWindows().SongPositionChanged();
     }
     if (applied != 0) active->GetWindows().RefreshAll();
+}
+
+void CMainFrame::OnRecordingFinished(int32_t trackId, int32_t /*slot*/, std::unique_ptr<CClip> clip)
+{
+    m_takes.Add(trackId, std::move(clip));
 }
 
 void CMainFrame::OnBlinkTimer()

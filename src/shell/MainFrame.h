@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "editing/RecordedTakes.h"
 #include "engine/EngineMailbox.h"
 #include "shell/Commands.h"
 #include "shell/EngineHost.h"
@@ -72,6 +73,7 @@ public:
     void OnSoloMuteModes(bool soloMode, bool muteMode) override;
     void OnTrackActivity(int32_t trackId, int32_t slot) override;
     void OnMixerFeedback(int32_t trackId, int32_t slot, int32_t kind, int32_t value) override;
+    void OnRecordingFinished(int32_t trackId, int32_t slot, std::unique_ptr<CClip> clip) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -111,6 +113,8 @@ private:
     const CProjectDoc* m_transportProject = nullptr;
     bool m_blink = false;
     bool m_wasRecording = false;
+    // Takes finished during one drain, committed to the active project right after it.
+    CRecordedTakes m_takes;
     bool m_activating = false;
     QTimer m_drainTimer;     // 1000: engine news and view refresh, every 50 ms
     QTimer m_blinkTimer;     // 1001: transport blink, every 500 ms

@@ -33,6 +33,8 @@ CSequencerApp::CSequencerApp(CAppEnvironment environment)
 
 CSequencerApp::~CSequencerApp()
 {
+    // The frame may go after the projects; it must not be asked to drain for them any more.
+    if (m_player) m_player->SetAfterStop(nullptr);
     // Projects first: their windows live in the main frame's area.
     m_projects.reset();
     delete m_help.data();

@@ -56,6 +56,8 @@ public:
     bool CloseAllProjects();
 
     CMainFrame* GetMainFrame() const { return m_mainFrame.get(); }
+    // The player link the projects share (owned by the application).
+    CEnginePlayerLink& GetPlayerLink() const { return *m_player; }
     CProjectManager& GetProjects() const { return *m_projects; }
     // False before start-up and while the projects are being torn down.
     bool HasProjects() const { return m_projects != nullptr; }

@@ -1,6 +1,11 @@
 #include "JackTestServer.h"
 #include "files/ByteBuilder.h"
+#include "files/ProjectFile.h"
 #include "files/TempFolder.h"
+#include "model/Clip.h"
+#include "model/ProjectDoc.h"
+#include "model/Track.h"
+#include "model/TrackList.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +15,7 @@
 #include <map>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -160,4 +166,56 @@ TEST_F(JackPlayTest, PlaysTheSongToItsEndAndEndsEveryNote)
     EXPECT_EQ(all[4].bytes[0] & 0xF0, 0x80);
     EXPECT_NEAR(static_cast<double>(all[4].frame - all[3].frame), 48000 * 60.0 / 90, 2);
     EXPECT_EQ(EndedNotes(all), 1);
+}
+
+TEST_F(JackPlayTest, RecordKeepsAPlayedPhraseAtItsTicks)
+{
+    CJackPeer keys("twkeys");
+    ASSERT_TRUE(keys.IsOpen());
+    const std::string take = folder / "take.tnw"; // not there yet: a new project
+    CBackgroundCli record({"record", take, "--midi", "jack", "--in", "twkeys:out", "--out",
+                           "twsynth:in", "--seconds", "4"});
+    // Live thru shows that the take has begun; the phrase is played from then on.
+    const auto firstEcho = [&] {
+        keys.Send({0x90, 40, 1});
+        return !synth.WaitFor(1, 200ms).empty();
+    };
+    ASSERT_TRUE(WaitUntil(firstEcho, 3s));
+    keys.Send({0x80, 40, 0});
+    // The phrase: keys 60..63, each held 150 ms, 250 ms apart; the moments they were sent are
+    // measured, since a loaded machine may sleep longer than asked.
+    using Clock = std::chrono::steady_clock;
+    std::vector<Clock::time_point> sent;
+    for (uint8_t key = 60; key < 64; ++key) {
+        const Clock::time_point on = Clock::now();
+        keys.Send({0x90, key, 100});
+        std::this_thread::sleep_for(150ms);
+        sent.push_back(on);
+        sent.push_back(Clock::now());
+        keys.Send({0x80, key, 0});
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_EQ(record.Wait(20s), 0) << record.Error();
+
+    CProjectDoc doc;
+    LoadProjectFile(doc, take);
+    ASSERT_EQ(doc.GetTracks().GetCount(), 1);
+    const CTrack& track = *doc.GetTracks().GetAt(0);
+    ASSERT_EQ(track.GetClipCount(), 1);
+    std::vector<CNote> notes; // the phrase, without the probes
+    for (const CNote& note : track.GetClipAt(0).GetNotes())
+        if (note.m_pitch >= 60) notes.push_back(note);
+    ASSERT_EQ(notes.size(), 4u);
+    // 120 BPM at 96 ticks per beat: 192 ticks a second. Times are compared from the first note
+    // of the phrase, where the wall clock and the take agree.
+    const auto ticksSince = [&](Clock::time_point t) {
+        return std::chrono::duration<double>(t - sent[0]).count() * 192.0;
+    };
+    for (int i = 0; i < 4; ++i) {
+        const CNote& note = notes[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(note.m_pitch, 60 + i);
+        EXPECT_NEAR(note.m_start - notes[0].m_start, ticksSince(sent[2 * i]), 1.5);
+        EXPECT_NEAR(note.m_end - notes[0].m_start, ticksSince(sent[2 * i + 1]), 1.5);
+    }
 }

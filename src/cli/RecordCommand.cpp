@@ -1,0 +1,215 @@
+// record FILE [--midi B] --in DEVICE [--out DEVICE]... [--track N]... [--seconds S]
+// [--quantize TICKS] [--snap TICKS] [--from TICK]: records from a MIDI input into the listed
+// tracks (1-based; without any, into a new track) while the song plays, then saves the project.
+// SIGINT and SIGTERM end the take cleanly; the takes are kept and saved.
+
+#include "cli/CliCommand.h"
+#include "cli/MidiOptions.h"
+#include "cli/PlaySession.h"
+#include "cli/SmfOptions.h"
+
+#include "editing/RecordedTakes.h"
+#include "engine/EngineMailbox.h"
+#include "engine/RecordSettings.h"
+#include "model/Clip.h"
+#include "model/EnginePlayerLink.h"
+#include "model/Errors.h"
+#include "model/ProjectDoc.h"
+#include "model/Track.h"
+#include "model/TrackList.h"
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+constexpr const char* kInOption = "--in";
+constexpr const char* kOutOption = "--out";
+constexpr const char* kTrackOption = "--track";
+constexpr const char* kSecondsOption = "--seconds";
+constexpr const char* kQuantizeOption = "--quantize";
+constexpr const char* kSnapOption = "--snap";
+constexpr const char* kFromOption = "--from";
+constexpr auto kWatchInterval = std::chrono::milliseconds(10);
+
+struct SRecordOptions {
+    std::string path;
+    std::string input;
+    std::vector<std::string> outputs;
+    std::vector<int32_t> tracks; // 0-based
+    double seconds = 0;          // 0: until a stop signal
+    CRecordSettings settings;
+    tick from = 0;
+};
+
+// A whole number of at least `min` from the option's text.
+int64_t ReadCount(const std::string& option, const std::string& text, int64_t min)
+{
+    int64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || at != end || value < min || value > INT32_MAX)
+        throw CUsageError(option + " takes a whole number of " + std::to_string(min) + " or more");
+    return value;
+}
+
+SRecordOptions ReadOptions(const CCliArgs& args)
+{
+    SRecordOptions options;
+    options.path = args.positional[0];
+    const auto option = [&](const char* name) -> const std::string* {
+        const auto it = args.options.find(name);
+        return it != args.options.end() ? &it->second : nullptr;
+    };
+    const std::string* input = option(kInOption);
+    if (input == nullptr) throw CUsageError(std::string(kInOption) + " names the MIDI input");
+    options.input = *input;
+    if (const auto it = args.values.find(kOutOption); it != args.values.end())
+        options.outputs = it->second;
+    if (const auto it = args.values.find(kTrackOption); it != args.values.end())
+        for (const std::string& text : it->second)
+            options.tracks.push_back(static_cast<int32_t>(ReadCount(kTrackOption, text, 1) - 1));
+    if (const std::string* text = option(kSecondsOption)) {
+        char* end = nullptr;
+        options.seconds = std::strtod(text->c_str(), &end);
+        if (end == text->c_str() || *end != '\0' || !(options.seconds > 0) || options.seconds > 1e6)
+            throw CUsageError(std::string(kSecondsOption) + " takes a number of seconds above 0");
+    }
+    if (const std::string* text = option(kQuantizeOption))
+        options.settings.quantizeGrid = static_cast<int32_t>(ReadCount(kQuantizeOption, *text, 0));
+    if (const std::string* text = option(kSnapOption))
+        options.settings.clipSnapGrid = static_cast<int32_t>(ReadCount(kSnapOption, *text, 0));
+    if (const std::string* text = option(kFromOption))
+        options.from = static_cast<tick>(ReadCount(kFromOption, *text, 0));
+    return options;
+}
+
+// The tracks to record into, switched to record and to take the input; a new track when none
+// is named.
+void ArmTracks(CProjectDoc& doc, const std::vector<int32_t>& indices)
+{
+    CTrackList& tracks = doc.GetTracks();
+    std::vector<CTrack*> armed;
+    for (int32_t index : indices) {
+        if (index >= tracks.GetCount())
+            throw CTwError("The project has no track " + std::to_string(index + 1) + ".");
+        armed.push_back(tracks.GetAt(index));
+    }
+    if (armed.empty()) {
+        auto track = std::make_unique<CTrack>();
+        track->SetId(doc.NewTrackId());
+        track->SetName("Track " + std::to_string(track->GetId()));
+        track->SetOutput({CNodeAddress::kKindOutputPort, 0});
+        doc.InsertTrack(-1, std::move(track));
+        armed.push_back(tracks.GetAt(tracks.GetCount() - 1));
+    }
+    for (CTrack* track : armed) {
+        track->SetRecord(true);
+        track->SetInput(true);
+    }
+}
+
+// Collects the finished takes (and keeps which clips they were, for the summary).
+class CTakeCollector : public CEngineNotificationSink {
+public:
+    void OnRecordingFinished(int32_t trackId, int32_t, std::unique_ptr<CClip> clip) override
+    {
+        if (clip) clips.push_back(clip.get());
+        takes.Add(trackId, std::move(clip));
+    }
+    CRecordedTakes takes;
+    std::vector<const CClip*> clips; // compared by address only: a dropped take is deleted
+};
+
+void OpenInput(CMidiEngineProxy& proxy, const CMidiBackend& backend, const std::string& wanted)
+{
+    const std::vector<std::string> names = backend.GetInputNames();
+    const int32_t device = FindDevice(names, wanted);
+    if (device < 0) throw CTwError("There is no MIDI input '" + wanted + "'.");
+    const std::string& name = names[static_cast<size_t>(device)];
+    if (!proxy.OpenInputDriver(device) || !proxy.RouteRecordNode(device))
+        throw CTwError("The MIDI input " + name + " cannot be opened: " + proxy.GetLastError());
+}
+
+// Records until the time is up or a stop signal came.
+void WaitWhileRecording(CPlayEngine& play, CTakeCollector& collector, double seconds)
+{
+    const auto until = std::chrono::steady_clock::now() +
+                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                           std::chrono::duration<double>(seconds));
+    for (;;) {
+        play.Proxy().GetMailbox().Drain(collector);
+        play.CheckDevices();
+        if (g_stopSignal.load() != 0) return;
+        if (seconds > 0 && std::chrono::steady_clock::now() >= until) return;
+        std::this_thread::sleep_for(kWatchInterval);
+    }
+}
+
+void PrintSummary(const CProjectDoc& doc, const std::vector<const CClip*>& clips)
+{
+    int32_t count = 0;
+    for (const CClip* clip : clips) {
+        const int32_t track = doc.IndexOfTrackWithClip(clip);
+        if (track < 0) continue;
+        std::printf("\"%s\" on track %d: start %d, length %d, %d notes\n", clip->GetName().c_str(),
+                    track + 1, clip->GetStart(), clip->GetLength(), clip->GetNotes().GetCount());
+        ++count;
+    }
+    if (count == 0) std::printf("Nothing was recorded.\n");
+}
+
+int RunRecord(const CCliArgs& args)
+{
+    const SRecordOptions options = ReadOptions(args);
+    const auto user = SplitChannelsAnswer(args);
+    CProjectDoc doc;
+    if (std::filesystem::exists(options.path)) LoadForCli(doc, options.path, *user);
+    ArmTracks(doc, options.tracks);
+
+    const std::unique_ptr<CMidiBackend> backend = CreateCliBackend(args);
+    const CStopSignals signals;
+    CPlayEngine play(*backend);
+    RouteOutputs(play.Proxy(), *backend, options.outputs);
+    OpenInput(play.Proxy(), *backend, options.input);
+
+    CEnginePlayerLink link(play.Proxy());
+    link.LoadProject(doc);
+    doc.AttachPlayer(&link);
+    CMidiEngineProxy& proxy = play.Proxy();
+    // One take per track: a loop would cut it into one clip per pass.
+    proxy.SetLoop(false, doc.GetLoopStart(), doc.GetLoopEnd());
+    if (!proxy.SetRecordSettings(options.settings)) throw CTwError(proxy.GetLastError());
+    proxy.Locate(options.from);
+    proxy.SetRecording(true);
+    proxy.Play();
+
+    CTakeCollector collector;
+    // Ctrl+C is the ordinary end of an open-ended take, not a failure.
+    WaitWhileRecording(play, collector, options.seconds);
+    proxy.Stop();
+    proxy.GetMailbox().Drain(collector);
+    collector.takes.Commit(&doc);
+    play.CheckDevices();
+    doc.AttachPlayer(nullptr);
+    play.ShutDown();
+    ReportOutputTrouble(*backend);
+    SaveOrExport(doc, options.path);
+    PrintSummary(doc, collector.clips);
+    return 0;
+}
+
+} // namespace
+
+const CCliCommand kRecordCommand{
+    "record",
+    "FILE [--midi jack|alsa|virtual] --in DEVICE [--out DEVICE]... [--track N]... "
+    "[--seconds S] [--quantize TICKS] [--snap TICKS] [--from TICK]",
+    "record from a MIDI input into tracks (1-based; default a new one) and save the project",
+    {kMidiOption, kInOption, kOutOption, kTrackOption, kSecondsOption, kQuantizeOption, kSnapOption,
+     kFromOption, kSplitChannelsOption},
+    1,
+    RunRecord};
