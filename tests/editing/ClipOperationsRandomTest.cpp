@@ -108,6 +108,10 @@ protected:
     void SetPlaying(bool playing)
     {
         if (playing == proxy.IsPlaying()) return;
+        // Each run starts somewhere among the clips, so that notes do sound.
+        if (playing) {
+            ASSERT_EQ(proxy.Locate(Pick(0, 1500)), 1) << proxy.GetLastError();
+        }
         ASSERT_EQ(playing ? proxy.Play() : proxy.Stop(), 1) << proxy.GetLastError();
         if (!playing) ExpectNothingSounds();
     }
@@ -173,7 +177,7 @@ TEST_F(ClipOperationsRandom, UndoAndRedoOfWholeBlocksRestoreTheContent)
     const auto ons = std::count_if(heard.begin(), heard.end(), [](const SHeard& h) {
         return (h.status & 0xF0) == 0x90 && h.data2 > 0;
     });
-    EXPECT_GT(ons, 1000);
+    EXPECT_GT(ons, 200);
 }
 
 } // namespace
