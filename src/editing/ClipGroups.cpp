@@ -317,8 +317,7 @@ COpClipMerge::COpClipMerge(int32_t firstTrack, CClip& first, int32_t secondTrack
 
 std::unique_ptr<CPhrase> PhraseFromClip(const CClip& clip, const CTrack* outputTrack)
 {
-    auto phrase = std::make_unique<CPhrase>();
-    phrase->CopyData(clip);
+    std::unique_ptr<CPhrase> phrase = MakePhraseFromClip(clip);
     if (outputTrack != nullptr) phrase->SetOutputTrack(*outputTrack);
     return phrase;
 }

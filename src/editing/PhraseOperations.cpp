@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "editing/ClipOperations.h"
 #include "editing/Clipboard.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/Clip.h"
@@ -58,6 +59,14 @@ std::unique_ptr<CPhrase> MakePhraseFromClip(const CClip& clip)
     phrase->ResetProperties();
     phrase->CopyData(clip);
     return phrase;
+}
+
+std::unique_ptr<CClip> MakeClipFromPhrase(const CPhrase& phrase, tick start)
+{
+    auto clip = std::make_unique<CClip>(start, start, "", 0); // CopyData brings name and colour
+    clip->CopyData(phrase);
+    if (clip->GetStart() < 0) clip->TrimStartTo(0);
+    return clip;
 }
 
 bool IsDrumPhrase(const CPhrase& phrase)
@@ -329,4 +338,11 @@ COpPhrasesImport::COpPhrasesImport(CPhraseBank& bank, int32_t firstIndex,
         const int32_t index = firstIndex < 0 ? -1 : firstIndex + static_cast<int32_t>(i);
         Add(std::make_unique<COpPhraseCreate>(bank, index, std::move(phrases[i])));
     }
+}
+
+COpPhraseToClip::COpPhraseToClip(CPhraseBank& bank, int32_t index, int32_t trackIndex,
+                                 std::unique_ptr<CClip> clip)
+{
+    Add(std::make_unique<COpPhraseDelete>(bank, index));
+    Add(std::make_unique<COpClipCreate>(trackIndex, std::move(clip)));
 }

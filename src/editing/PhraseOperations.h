@@ -22,6 +22,10 @@ class CPhraseBank;
 // length.
 std::unique_ptr<CPhrase> MakePhraseFromClip(const CClip& clip);
 
+// A new clip at song tick start holding a copy of the phrase's material, name, colour and length;
+// what would lie before tick 0 is cut off.
+std::unique_ptr<CClip> MakeClipFromPhrase(const CPhrase& phrase, tick start);
+
 // Phrase operations bring up the bank window of their bank to undo and redo.
 class COpPhraseOfBank : public COperationProject {
 public:
@@ -229,5 +233,17 @@ public:
     COpPhrasesImport(CPhraseBank& bank, int32_t firstIndex,
                      std::vector<std::unique_ptr<CPhrase>> phrases);
     std::string GetName() const override { return "Import Phrase(s) from MIDI file"; }
+    int GetTypeId() const override { return kTypeId; }
+};
+
+// "Move Phrase" (706): the phrase at index of the bank is deleted and the new clip (filled from
+// the phrase by the caller, see MakeClipFromPhrase) is created on the track, as one history
+// entry. Refused when either member is: no phrase at the index, or no such track.
+class COpPhraseToClip : public COperationGroup {
+public:
+    static constexpr int kTypeId = 706;
+    COpPhraseToClip(CPhraseBank& bank, int32_t index, int32_t trackIndex,
+                    std::unique_ptr<CClip> clip);
+    std::string GetName() const override { return "Move Phrase"; }
     int GetTypeId() const override { return kTypeId; }
 };

@@ -1,6 +1,7 @@
 // Random blocks of clip operations on a project the engine plays: undoing a block wholly gives the
-// content from before it, redoing it wholly the content after it, and the engine's players stay
-// one to one with the project's tracks and clips throughout.
+// content from before it, redoing it wholly the content after it, the engine's players stay one
+// to one with the project's tracks, clips and phrases throughout, and whenever the transport
+// stops no note the output devices were sent is left sounding.
 
 #include "editing/ClipGroups.h"
 #include "editing/ClipOperations.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 
@@ -106,7 +108,19 @@ protected:
     void SetPlaying(bool playing)
     {
         if (playing == proxy.IsPlaying()) return;
+        // Each run starts somewhere among the clips, so that notes do sound.
+        if (playing) {
+            ASSERT_EQ(proxy.Locate(Pick(0, 1500)), 1) << proxy.GetLastError();
+        }
         ASSERT_EQ(playing ? proxy.Play() : proxy.Stop(), 1) << proxy.GetLastError();
+        if (!playing) ExpectNothingSounds();
+    }
+
+    // After a stop, every note-on sent has had its note-off on the same channel and key.
+    void ExpectNothingSounds()
+    {
+        Listen(2);
+        EXPECT_TRUE(Hanging(heard).empty()) << ::testing::PrintToString(Hanging(heard));
     }
 
     // Seeded for repeatable runs; TW_CLIP_SEED picks another sequence when hunting for faults.
@@ -137,7 +151,7 @@ TEST_F(ClipOperationsRandom, UndoAndRedoOfWholeBlocksRestoreTheContent)
                 trace += op->GetName();
                 trace += doc->Execute(std::move(op)) ? " ok\n" : " refused\n";
             }
-            RunTicks(Pick(1, 30));
+            Listen(Pick(1, 30));
             ExpectPlayersMatchTheProject();
         }
         const int entries = static_cast<int>(doc->GetCount());
@@ -146,19 +160,24 @@ TEST_F(ClipOperationsRandom, UndoAndRedoOfWholeBlocksRestoreTheContent)
         recorded += entries;
         for (int i = 0; i < entries; ++i) {
             ASSERT_TRUE(doc->Undo()) << "block " << block << "\n" << trace;
-            RunTicks(Pick(1, 10));
+            Listen(Pick(1, 10));
         }
         ASSERT_EQ(Content(), before) << "block " << block << "\n" << trace;
         ExpectPlayersMatchTheProject();
         for (int i = 0; i < entries; ++i) {
             ASSERT_TRUE(doc->Redo()) << "block " << block << "\n" << trace;
-            RunTicks(Pick(1, 10));
+            Listen(Pick(1, 10));
         }
         ASSERT_EQ(Content(), after) << "block " << block << "\n" << trace;
         ExpectPlayersMatchTheProject();
     }
-    // The mix must actually have recorded entries, or the test proves nothing.
+    SetPlaying(false);
+    // The mix must actually have recorded entries and played notes, or the test proves nothing.
     EXPECT_GT(recorded, 300);
+    const auto ons = std::count_if(heard.begin(), heard.end(), [](const SHeard& h) {
+        return (h.status & 0xF0) == 0x90 && h.data2 > 0;
+    });
+    EXPECT_GT(ons, 200);
 }
 
 } // namespace

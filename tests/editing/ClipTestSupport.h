@@ -3,6 +3,7 @@
 // helpers to build clips and to compare project content.
 
 #include "engine/EngineFixture.h"
+#include "engine/PlayerFixture.h"
 #include "fakes/RecordingWindows.h"
 #include "model/Clip.h"
 #include "model/EnginePlayerLink.h"
@@ -16,6 +17,48 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+// Every phrase and clip has a distinct id and, while the project is active, its own player;
+// every track has its player; the engine has no other players.
+inline void ExpectPlayersMatch(const CProjectDoc& doc, const CMidiEngine& engine)
+{
+    const CTrackList& tracks = doc.GetTracks();
+    std::vector<int32_t> ids;
+    int32_t phrases = 0;
+    for (int32_t b = 0; b < doc.GetBankCount(); ++b)
+        for (int32_t p = 0; p < doc.GetBankAt(b).GetCount(); ++p) {
+            const int32_t id = doc.GetBankAt(b).GetPhraseAt(p).GetId();
+            ids.push_back(id);
+            EXPECT_NE(id, 0);
+            if (doc.IsActive()) {
+                EXPECT_NE(engine.FindPhrasePlayer(id), nullptr);
+            }
+            ++phrases;
+        }
+    int32_t clips = 0;
+    for (int32_t t = 0; t < tracks.GetCount(); ++t) {
+        const CTrack& track = *tracks.GetAt(t);
+        if (doc.IsActive()) {
+            EXPECT_NE(engine.FindTrackPlayer(track.GetId()), nullptr);
+        }
+        for (int32_t c = 0; c < track.GetClipCount(); ++c) {
+            const CClip& clip = track.GetClipAt(c);
+            ids.push_back(clip.GetId());
+            EXPECT_NE(clip.GetId(), 0);
+            if (doc.IsActive()) {
+                EXPECT_NE(engine.FindClipPlayer(&clip), nullptr);
+            }
+            ++clips;
+        }
+    }
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
+    if (doc.IsActive()) {
+        EXPECT_EQ(engine.GetClipPlayerCount(), clips);
+        EXPECT_EQ(engine.GetTrackPlayerCount(), tracks.GetCount());
+        EXPECT_EQ(engine.GetPhrasePlayerCount(), phrases);
+    }
+}
 
 class ClipProjectFixture : public EngineFixture {
 protected:
@@ -106,37 +149,17 @@ protected:
         return out.str();
     }
 
-    // Every clip has a distinct id and, while the project is active, its own player; the engine
-    // has no other clip or track players.
-    void ExpectPlayersMatchTheProject() const
+    // Runs ticks and keeps what the output devices received.
+    void Listen(int64_t ticks)
     {
-        const CTrackList& tracks = doc->GetTracks();
-        std::vector<int32_t> ids;
-        int32_t clips = 0;
-        for (int32_t t = 0; t < tracks.GetCount(); ++t) {
-            const CTrack& track = *tracks.GetAt(t);
-            if (doc->IsActive()) {
-                EXPECT_NE(engine.FindTrackPlayer(track.GetId()), nullptr);
-            }
-            for (int32_t c = 0; c < track.GetClipCount(); ++c) {
-                const CClip& clip = track.GetClipAt(c);
-                ids.push_back(clip.GetId());
-                EXPECT_NE(clip.GetId(), 0);
-                if (doc->IsActive()) {
-                    EXPECT_NE(engine.FindClipPlayer(&clip), nullptr);
-                }
-                ++clips;
-            }
-        }
-        std::sort(ids.begin(), ids.end());
-        EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
-        if (doc->IsActive()) {
-            EXPECT_EQ(engine.GetClipPlayerCount(), clips);
-            EXPECT_EQ(engine.GetTrackPlayerCount(), tracks.GetCount());
-        }
+        RunTicks(ticks);
+        CollectSent(backend, engine.GetPosition(), heard);
     }
 
+    void ExpectPlayersMatchTheProject() const { ExpectPlayersMatch(*doc, engine); }
+
     std::vector<std::string> log;
+    std::vector<SHeard> heard; // what the output devices received, through Listen
     CEnginePlayerLink link{proxy};
     std::unique_ptr<CProjectDoc> doc;
 };

@@ -6,11 +6,13 @@
 #include "editing/Clipboard.h"
 #include "editing/OpsFixture.h"
 #include "editing/PhraseOperations.h"
+#include "editing/TrackOperations.h"
 #include "files/SmfProject.h"
 #include "files/SmfTestSupport.h"
 #include "files/TempFolder.h"
 #include "model/Clip.h"
 #include "model/Properties.h"
+#include "model/Track.h"
 
 namespace {
 
@@ -216,4 +218,62 @@ TEST_F(PhraseOperationsTest, ImportedBankIsAddedAtTheEndWithIdsAndPlayers)
     EXPECT_EQ(CountOf(windowLog, "TreeBankInserted(1)"), 1);
     ASSERT_TRUE(doc->Undo());
     EXPECT_EQ(BankNames(*doc), (Names{"First"}));
+}
+
+TEST_F(PhraseOperationsTest, PhraseMovedOntoATrackBecomesAClipInOneEntry)
+{
+    CPhraseBank& bank = AddBank("Bank", {"P0", "P1"}, 768);
+    CPhrase& p1 = bank.GetPhraseAt(1);
+    CNoteList notes;
+    notes.Insert(CNote(0, 90, 60, 100, 64));
+    notes.Insert(CNote(200, 300, 64, 100, 64));
+    ASSERT_EQ(proxy.ReplaceNotes(p1, notes), 1);
+    p1.SetColour(0x4080C0);
+    ASSERT_TRUE(Execute(std::make_unique<COpTrackCreate>(-1, std::make_unique<CTrack>())));
+    const CTrack& track = *doc->GetTracks().GetAt(0);
+    StartPlaying();
+
+    // Refused when either member is: the phrase stays where it was, nothing is recorded.
+    const size_t entries = doc->GetCount();
+    EXPECT_FALSE(Execute(std::make_unique<COpPhraseToClip>(bank, 2, 0, MakeClipFromPhrase(p1, 0))));
+    EXPECT_FALSE(Execute(std::make_unique<COpPhraseToClip>(bank, 1, 1, MakeClipFromPhrase(p1, 0))));
+    EXPECT_EQ(PhraseNames(bank), (Names{"P0", "P1"}));
+    EXPECT_EQ(track.GetClipCount(), 0);
+    EXPECT_EQ(doc->GetCount(), entries);
+    EXPECT_NE(engine.FindPhrasePlayer(p1.GetId()), nullptr);
+
+    // A drop left of the song's start loses the phrase's head, as a paste does.
+    ASSERT_TRUE(
+        Execute(std::make_unique<COpPhraseToClip>(bank, 1, 0, MakeClipFromPhrase(p1, -100))));
+    EXPECT_EQ(UndoName(), "Move Phrase");
+    EXPECT_EQ(doc->GetCount(), entries + 1);
+    EXPECT_EQ(PhraseNames(bank), (Names{"P0"}));
+    ASSERT_EQ(track.GetClipCount(), 1);
+    const CClip& clip = track.GetClipAt(0);
+    const int32_t clipId = clip.GetId();
+    EXPECT_EQ(clip.GetStart(), 0);
+    EXPECT_EQ(clip.GetLength(), 668);
+    EXPECT_EQ(clip.GetName(), "P1");
+    EXPECT_EQ(clip.GetColour(), 0x4080C0u);
+    ASSERT_EQ(clip.GetNotes().GetCount(), 1);
+    EXPECT_EQ(clip.GetNotes()[0], CNote(100, 200, 64, 100, 64));
+    EXPECT_NE(engine.FindClipPlayer(&clip), nullptr);
+    EXPECT_EQ(engine.GetPhrasePlayerCount(), 1);
+    RunTicks(5);
+
+    ASSERT_TRUE(doc->Undo());
+    EXPECT_EQ(PhraseNames(bank), (Names{"P0", "P1"}));
+    EXPECT_EQ(&bank.GetPhraseAt(1), &p1);
+    EXPECT_TRUE(p1.GetNotes().SameAs(notes));
+    EXPECT_NE(engine.FindPhrasePlayer(p1.GetId()), nullptr);
+    EXPECT_EQ(track.GetClipCount(), 0);
+    EXPECT_EQ(engine.GetClipPlayerCount(), 0);
+    RunTicks(5);
+
+    ASSERT_TRUE(doc->Redo());
+    EXPECT_EQ(PhraseNames(bank), (Names{"P0"}));
+    ASSERT_EQ(track.GetClipCount(), 1);
+    EXPECT_EQ(track.GetClipAt(0).GetId(), clipId); // redo draws no new id
+    EXPECT_NE(engine.FindClipPlayer(&track.GetClipAt(0)), nullptr);
+    EXPECT_EQ(engine.GetPhrasePlayerCount(), 1);
 }

@@ -1,6 +1,8 @@
 // Blocks of random note, event, phrase, bank and track operations on a project the engine plays
 // (or, every other block, holds stopped): undoing a whole block gives back the content from
-// before it, redoing it the content from after it. Seeded, so a failure repeats.
+// before it, redoing it the content from after it; the engine's players stay one to one with the
+// project's tracks, clips and phrases, and once the transport stops no note is left sounding.
+// Seeded, so a failure repeats.
 
 #include <algorithm>
 #include <memory>
@@ -9,6 +11,7 @@
 #include <tuple>
 
 #include "editing/BankOperations.h"
+#include "editing/ClipTestSupport.h"
 #include "editing/Clipboard.h"
 #include "editing/EventOperations.h"
 #include "editing/NoteOperations.h"
@@ -431,17 +434,26 @@ class RandomOperationsTest : public COpsFixture {};
 
 TEST_F(RandomOperationsTest, UndoingAndRedoingWholeBlocksGivesBackTheContentOnEitherSide)
 {
+    ASSERT_EQ(proxy.OpenOutputDriver(0), 1) << proxy.GetLastError();
+    ASSERT_EQ(proxy.RouteOutputPort(0, 0), 1) << proxy.GetLastError();
     CRandomEditor editor(*doc, manager, 20261207);
     std::mt19937 random(7);
     int done = 0;
     int refused = 0;
+    std::vector<SHeard> heard;
+    auto expectNothingSounds = [&] {
+        proxy.Stop();
+        RunTicks(2);
+        CollectSent(backend, engine.GetPosition(), heard);
+        EXPECT_TRUE(Hanging(heard).empty()) << ::testing::PrintToString(Hanging(heard));
+    };
     for (int block = 0; block < 80; ++block) {
         SCOPED_TRACE("block " + std::to_string(block));
         const bool playing = block % 2 == 0;
         if (playing)
             StartPlaying();
         else
-            proxy.Stop();
+            expectNothingSounds();
         // Each block starts an empty history, so that no entry falls off its head.
         doc->COperationHistory::Clear();
         const std::string before = Content(*doc);
@@ -449,6 +461,7 @@ TEST_F(RandomOperationsTest, UndoingAndRedoingWholeBlocksGivesBackTheContentOnEi
         for (int i = 0; i < ops; ++i) {
             (Execute(editor.Next()) ? done : refused) += 1;
             if (playing) RunTicks(std::uniform_int_distribution<int>(1, 6)(random));
+            ExpectPlayersMatch(*doc, engine);
         }
         const size_t entries = doc->GetDoneCount();
         const std::string after = Content(*doc);
@@ -464,8 +477,13 @@ TEST_F(RandomOperationsTest, UndoingAndRedoingWholeBlocksGivesBackTheContentOnEi
         }
         const std::string redone = Content(*doc);
         ASSERT_TRUE(redone == after) << FirstDifference(redone, after);
+        ExpectPlayersMatch(*doc, engine);
     }
-    // The mix exercised both outcomes.
+    expectNothingSounds();
+    // The mix exercised both outcomes and played notes.
     EXPECT_GT(done, 300);
     EXPECT_GT(refused, 20);
+    EXPECT_GT(std::count_if(heard.begin(), heard.end(),
+                            [](const SHeard& h) { return (h.status & 0xF0) == 0x90; }),
+              100);
 }

@@ -69,6 +69,17 @@ inline std::map<std::pair<int, int>, int> Hanging(const std::vector<SHeard>& hea
     return sounding.Notes();
 }
 
+// Moves what the backend's output devices received so far into heard, each message tagged with
+// at and its device index.
+inline void CollectSent(CVirtualBackend& backend, tick at, std::vector<SHeard>& heard)
+{
+    const int devices = static_cast<int>(backend.GetOutputNames().size());
+    for (int device = 0; device < devices; ++device)
+        for (const SMidiOutRecord& r : backend.GetSent(device))
+            heard.push_back({at, r.bytes[0], r.bytes[1], r.bytes[2], device});
+    backend.ClearSent();
+}
+
 class PlayerFixture : public EngineFixture {
 protected:
     PlayerFixture()
@@ -141,13 +152,7 @@ protected:
     }
 
 private:
-    void Collect(tick at, std::vector<SHeard>& heard)
-    {
-        for (int device = 0; device < 2; ++device)
-            for (const SMidiOutRecord& r : backend.GetSent(device))
-                heard.push_back({at, r.bytes[0], r.bytes[1], r.bytes[2], device});
-        backend.ClearSent();
-    }
+    void Collect(tick at, std::vector<SHeard>& heard) { CollectSent(backend, at, heard); }
 
     tick m_stoppedTicks = 0;
 };
