@@ -13,7 +13,7 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("tonalweaver"));
 
     CSequencerApp app;
-    if (!app.InitInstance(QApplication::arguments())) return 1;
+    if (!app.InitInstance(QApplication::arguments())) return app.GetExitStatus();
     QApplication::exec();
     return app.ExitInstance();
 }

@@ -1,13 +1,15 @@
 #include "shell/EngineHost.h"
 
+#include "devices/BackendChoice.h"
 #include "devices/MidiBackend.h"
-#include "devices/virtual/VirtualBackend.h"
 #include "engine/DeviceSettings.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
 
-CEngineHost::CEngineHost(CMidiEngineProxy& proxy, BackendFactory factory, bool startMusicThread)
-    : m_proxy(proxy), m_factory(std::move(factory)), m_startThread(startMusicThread)
+CEngineHost::CEngineHost(CMidiEngineProxy& proxy, CProfile& settings, BackendFactory factory,
+                         std::string backendName, bool startMusicThread)
+    : m_proxy(proxy), m_settings(settings), m_factory(std::move(factory)),
+      m_backendName(std::move(backendName)), m_startThread(startMusicThread)
 {}
 
 CEngineHost::~CEngineHost()
@@ -17,25 +19,26 @@ CEngineHost::~CEngineHost()
 
 bool CEngineHost::Start(std::string& error)
 {
-    m_backend = m_factory ? m_factory()
-                          : std::make_unique<CVirtualBackend>(
-                                std::vector<std::string>{"Virtual Out 1", "Virtual Out 2"},
-                                std::vector<std::string>{"Virtual In 1"},
-                                CVirtualBackend::EClock::RealTime);
+    m_backend = m_factory ? m_factory() : CreateMidiBackend(m_backendName, error);
+    if (!m_backend) {
+        if (error.empty()) error = "No MIDI backend could be created.";
+        return false;
+    }
     m_engine = std::make_unique<CMidiEngine>(*m_backend, m_proxy.GetMailbox());
     if (!m_proxy.AttachEngine(m_engine.get())) {
         error = "The MIDI engine could not be attached.";
         m_engine.reset();
+        m_backend.reset();
         return false;
     }
-    if (m_proxy.Initialise(m_startThread) == 0) {
+    if (StartEngineWithSettings(m_proxy, m_settings, m_startThread) == 0) {
         error = m_proxy.GetLastError();
         m_proxy.AttachEngine(nullptr);
         m_engine.reset();
+        m_backend.reset();
         return false;
     }
     m_running = true;
-    if (m_profile != nullptr) LoadDeviceSettings(*m_profile, m_proxy);
     return true;
 }
 
@@ -43,8 +46,7 @@ void CEngineHost::ShutDown()
 {
     if (!m_running) return;
     m_running = false;
-    if (m_profile != nullptr) SaveDeviceSettings(*m_profile, m_proxy);
-    m_proxy.ShutDown();
+    ShutDownEngineWithSettings(m_proxy, m_settings);
     m_proxy.AttachEngine(nullptr);
     m_engine.reset();
     m_backend.reset();

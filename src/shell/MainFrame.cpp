@@ -84,8 +84,9 @@ void TileFrames(QMdiArea& area, bool horizontally)
 } // namespace
 
 CMainFrame::CMainFrame(CSequencerApp& app, CEngineHost::BackendFactory backend,
-                       bool startMusicThread)
-    : m_app(app), m_engine(CMidiEngineProxy::Instance(), std::move(backend), startMusicThread),
+                       std::string backendName, bool startMusicThread)
+    : m_app(app), m_engine(CMidiEngineProxy::Instance(), app.GetProfile(), std::move(backend),
+                           std::move(backendName), startMusicThread),
       m_area(new QMdiArea(this)), m_router([this] {
           std::vector<CCommandTarget*> chain;
           if (CShellView* view = GetActiveView()) chain.push_back(view);
@@ -123,7 +124,6 @@ CMainFrame::~CMainFrame()
 bool CMainFrame::Create()
 {
     std::string error;
-    m_engine.SetProfile(&m_app.GetProfile());
     if (!m_engine.Start(error)) {
         m_app.GetUser().ShowMessage(error);
         return false;

@@ -29,7 +29,9 @@ class CWndTransport;
 class CMainFrame : public QMainWindow, public CCommandTarget, public CEngineNotificationSink {
     Q_OBJECT
 public:
-    CMainFrame(CSequencerApp& app, CEngineHost::BackendFactory backend, bool startMusicThread);
+    // backend null: the MIDI backend named by backendName, or this machine's default.
+    CMainFrame(CSequencerApp& app, CEngineHost::BackendFactory backend, std::string backendName,
+               bool startMusicThread);
     ~CMainFrame() override;
 
     // Starts the engine and the timers; false (after telling the user why) when the engine fails.

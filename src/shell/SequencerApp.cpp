@@ -6,7 +6,9 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <iostream>
 
+#include "devices/BackendChoice.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/EnginePlayerLink.h"
 #include "model/ObjectColours.h"
@@ -41,8 +43,54 @@ CSequencerApp::~CSequencerApp()
     m_mainFrame.reset();
 }
 
+bool CSequencerApp::ParseCommandLine(const QStringList& arguments, std::string& midiBackend,
+                                     QStringList& files)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("A MIDI sequencer built around phrases."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Shows these options and ends."));
+    const QCommandLineOption midi(QStringLiteral("midi"),
+                                  QStringLiteral("The MIDI system to use: %1 (default: JACK when "
+                                                 "a server runs, else ALSA, else virtual).")
+                                      .arg(QString::fromLatin1(kMidiBackendNames)),
+                                  QStringLiteral("system"));
+    parser.addOption(help);
+    parser.addOption(midi);
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("Project or MIDI file"),
+                                 QStringLiteral("[file]"));
+    std::ostream& errors = m_environment.console ? *m_environment.console : std::cerr;
+    std::string mistake;
+    EMidiBackendKind kind{};
+    if (!parser.parse(arguments)) {
+        mistake = parser.errorText().toStdString();
+    } else if (parser.isSet(midi) &&
+               !ParseMidiBackendName(parser.value(midi).toStdString(), kind)) {
+        mistake = "Unknown MIDI system '" + parser.value(midi).toStdString() +
+                  "' for --midi (use " + kMidiBackendNames + ").";
+    }
+    if (!mistake.empty()) {
+        errors << "tonalweaver: " << mistake << "\nTry 'tonalweaver --help' for the options.\n";
+        m_exitStatus = 2;
+        return false;
+    }
+    if (parser.isSet(help)) {
+        std::ostream& out = m_environment.console ? *m_environment.console : std::cout;
+        out << parser.helpText().toStdString();
+        m_exitStatus = 0;
+        return false;
+    }
+    midiBackend = parser.value(midi).toStdString();
+    files = parser.positionalArguments();
+    return true;
+}
+
 bool CSequencerApp::InitInstance(const QStringList& arguments)
 {
+    std::string midiBackend;
+    QStringList files;
+    if (!ParseCommandLine(arguments, midiBackend, files)) return false;
+
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     // The object palette picks its random start now, before any object takes a colour.
     TheObjectColours();
@@ -57,19 +105,16 @@ bool CSequencerApp::InitInstance(const QStringList& arguments)
         });
     m_projects->LoadOptions();
 
-    m_mainFrame =
-        std::make_unique<CMainFrame>(*this, m_environment.backend, m_environment.startMusicThread);
+    m_mainFrame = std::make_unique<CMainFrame>(*this, m_environment.backend, midiBackend,
+                                               m_environment.startMusicThread);
     if (m_ownUser) m_ownUser->SetParent(m_mainFrame.get());
     if (!m_mainFrame->Create()) {
         m_mainFrame.reset();
+        m_exitStatus = 1;
         return false;
     }
     m_mainFrame->RestorePlacement();
 
-    QCommandLineParser parser;
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("Project or MIDI file"));
-    parser.parse(arguments);
-    const QStringList files = parser.positionalArguments();
     m_projects->OpenAtStartup(files.isEmpty() ? std::string() : files.front().toStdString());
     m_mainFrame->UpdateActions();
     return true;

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <iosfwd>
 #include <memory>
 #include <string>
 
@@ -29,8 +30,10 @@ struct CAppEnvironment {
     CProfile* profile = nullptr;
     // Questions, messages and file choosers; null: dialogs.
     CUserServices* user = nullptr;
-    // The MIDI backend; null: the virtual backend on the real-time clock.
+    // The MIDI backend; null: the one "--midi" names, else this machine's default.
     CEngineHost::BackendFactory backend;
+    // Where command-line mistakes and the "--help" text go; null: standard error and output.
+    std::ostream* console = nullptr;
     // False runs engine commands on the calling thread (tests).
     bool startMusicThread = true;
 };
@@ -42,8 +45,11 @@ public:
     ~CSequencerApp() override;
 
     // Start-up; arguments as the command line gives them (the program name first). False when
-    // the program cannot start (the engine failed: the user has been told).
+    // the program does not go on (the user has been told why); GetExitStatus says how it ends.
     bool InitInstance(const QStringList& arguments);
+    // After a start that did not go on: 0 after "--help", 1 when the engine failed, 2 for a
+    // mistake on the command line.
+    int GetExitStatus() const { return m_exitStatus; }
     // Writes the options back; returns the exit status.
     int ExitInstance();
 
@@ -76,7 +82,12 @@ private:
     // Menu text of a recent-file entry: "&1 path".
     QString RecentFileText(int index) const;
 
+    // Reads the options of the command line; false (and m_exitStatus set) when start-up ends.
+    bool ParseCommandLine(const QStringList& arguments, std::string& midiBackend,
+                          QStringList& files);
+
     CAppEnvironment m_environment;
+    int m_exitStatus = 0;
     std::unique_ptr<CProfile> m_ownProfile;
     CProfile* m_profile;
     std::unique_ptr<CQtUserServices> m_ownUser;

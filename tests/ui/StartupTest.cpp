@@ -1,7 +1,15 @@
 // Start-up and shut-down of the application.
 
 #include <QMdiArea>
+#include <QSettings>
+#include <QStandardPaths>
 
+#include "devices/InputFilterNode.h"
+#include "devices/MidiDevices.h"
+#include "devices/OutputPort.h"
+#include "engine/Metronome.h"
+#include "engine/MidiEngine.h"
+#include "engine/SequencerClock.h"
 #include "model/Errors.h"
 #include "model/RecentFileList.h"
 #include "ui/UiFixture.h"
@@ -77,6 +85,107 @@ TEST_F(CUiFixture, EngineFailureStopsStartWithTheEnginesReason)
     ASSERT_EQ(m_user.m_messages.size(), 1u);
     EXPECT_NE(m_user.m_messages[0].find("No MIDI system could be reached."), std::string::npos);
     EXPECT_EQ(CMidiEngineProxy::Instance().GetEngine(), nullptr);
+    EXPECT_EQ(App().GetExitStatus(), 1);
+}
+
+TEST_F(CUiFixture, CommandLineMistakesEndTheStartBeforeTheEngine)
+{
+    struct SCase {
+        QStringList arguments;
+        int status;
+        const char* printed;
+    };
+    const SCase cases[] = {
+        {{"--midi", "bogus"}, 2, "Unknown MIDI system 'bogus' for --midi (use jack|alsa|virtual)"},
+        {{"--midi=JACK"}, 2, "Unknown MIDI system 'JACK'"},
+        {{"song.tnw", "--midi"}, 2, "Missing value after '--midi'"},
+        {{"--frobnicate"}, 2, "Unknown option 'frobnicate'"},
+        {{"--help"}, 0, "--midi <system>"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        m_console.str({});
+        EXPECT_FALSE(Launch(c.arguments, &m_profile, TestBackend));
+        EXPECT_EQ(App().GetExitStatus(), c.status);
+        EXPECT_NE(m_console.str().find(c.printed), std::string::npos) << m_console.str();
+        EXPECT_EQ(App().GetMainFrame(), nullptr);
+        EXPECT_EQ(CMidiEngineProxy::Instance().GetEngine(), nullptr);
+        EXPECT_TRUE(m_user.m_messages.empty());
+    }
+}
+
+TEST_F(CUiFixture, MidiOptionChoosesTheBackendUnlessOneIsGiven)
+{
+    // No backend given: the command line's choice is made.
+    ASSERT_TRUE(Launch({"--midi", "virtual"}, &m_profile, nullptr));
+    CMidiDevices* devices = &CMidiEngineProxy::Instance().GetEngine()->GetDevices();
+    ASSERT_EQ(devices->GetOutDriverCount(), 1);
+    EXPECT_EQ(devices->GetOutDriver(0)->GetNodeName(), "Virtual Out");
+    ASSERT_TRUE(Frame().close());
+    m_app.reset();
+    EXPECT_EQ(CMidiEngineProxy::Instance().GetEngine(), nullptr);
+
+    // A given backend wins over a valid name.
+    ASSERT_TRUE(Launch({"--midi", "alsa"}, &m_profile, TestBackend));
+    devices = &CMidiEngineProxy::Instance().GetEngine()->GetDevices();
+    ASSERT_EQ(devices->GetOutDriverCount(), 1);
+    EXPECT_EQ(devices->GetOutDriver(0)->GetNodeName(), "Out A");
+}
+
+TEST_F(CUiFixture, DeviceSettingsWrittenAtExitAreAppliedAtTheNextStart)
+{
+    // The user's own settings file, in a folder of the test's; put back afterwards.
+    struct SConfigFolder {
+        explicit SConfigFolder(const QString& path)
+        {
+            QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
+        }
+        ~SConfigFolder()
+        {
+            QSettings::setPath(
+                QSettings::NativeFormat, QSettings::UserScope,
+                QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+        }
+    } folder(QString::fromStdString(PathOf("config")));
+    constexpr CNodeAddress kMetronome{8, 0};
+    constexpr CNodeAddress kClock{9, 0};
+    constexpr CNodeAddress kSecondInput{CNodeAddress::kKindInputPort, 1};
+    CMidiEngineProxy& proxy = CMidiEngineProxy::Instance();
+
+    ASSERT_TRUE(Launch({}, nullptr, TestBackend));
+    EXPECT_EQ(proxy.GetEngine()->GetDevices().GetOutputPort(2)->GetFirstOutput(), nullptr);
+    EXPECT_EQ(proxy.GetNodeParameter(kMetronome, CMetronome::kActive), 0);
+    // What the port, metronome and sync dialogs would do.
+    ASSERT_EQ(proxy.RouteOutputPort(2, 0), 1);
+    ASSERT_EQ(proxy.RouteInputPort(1, 0), 1);
+    ASSERT_EQ(proxy.SetNodeParameter(kSecondInput, CInputFilterNode::kParamChannelFilter, 9), 1);
+    ASSERT_EQ(proxy.SetNodeParameter(kMetronome, CMetronome::kActive, 1), 1);
+    ASSERT_EQ(proxy.SetNodeParameter(kMetronome, CMetronome::kBarKey, 72), 1);
+    ASSERT_EQ(proxy.SetNodeParameter(kClock, CSequencerClock::kClockOut, 1), 1);
+    Projects().GetOptions().m_incValue = 7;
+    ASSERT_TRUE(Frame().close());
+    EXPECT_EQ(App().ExitInstance(), 0);
+    m_app.reset();
+    Settle();
+
+    ASSERT_TRUE(Launch({}, nullptr, TestBackend));
+    CMidiDevices& devices = proxy.GetEngine()->GetDevices();
+    const CMidiNode* out = devices.GetOutputPort(2)->GetFirstOutput();
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out->GetNodeName(), "Out A");
+    const CMidiNode* in = devices.GetInputPort(1)->GetFirstInput();
+    ASSERT_NE(in, nullptr);
+    EXPECT_EQ(in->GetNodeName(), "In A");
+    EXPECT_EQ(proxy.GetNodeParameter(kSecondInput, CInputFilterNode::kParamChannelFilter), 9);
+    EXPECT_EQ(proxy.GetNodeParameter(kMetronome, CMetronome::kActive), 1);
+    EXPECT_EQ(proxy.GetNodeParameter(kMetronome, CMetronome::kBarKey), 72);
+    EXPECT_EQ(proxy.GetNodeParameter(kClock, CSequencerClock::kClockOut), 1);
+    // The options went through the same store.
+    EXPECT_EQ(Projects().GetOptions().m_incValue, 7);
+    EXPECT_TRUE(
+        QFile::exists(QString::fromStdString(PathOf("config/Tonalweaver/Tonalweaver.conf"))));
+    // The test's in-memory profile was not used.
+    EXPECT_EQ(m_profile.GetString("Port Drivers", "Out3", "absent"), "absent");
 }
 
 TEST_F(CUiFixture, ExitWritesOptionsRecentFilesAndPlacement)

@@ -14,35 +14,39 @@ CUiFixture::~CUiFixture()
     Settle();
 }
 
-void CUiFixture::Start(const QStringList& arguments)
+std::unique_ptr<CMidiBackend> CUiFixture::TestBackend()
+{
+    return std::make_unique<CVirtualBackend>(std::vector<std::string>{"Out A"},
+                                             std::vector<std::string>{"In A"});
+}
+
+bool CUiFixture::Launch(const QStringList& arguments, CProfile* profile,
+                        CEngineHost::BackendFactory backend)
 {
     CAppEnvironment environment;
-    environment.profile = &m_profile;
+    environment.profile = profile;
     environment.user = &m_user;
+    environment.console = &m_console;
     environment.startMusicThread = false;
-    environment.backend = [] {
-        return std::make_unique<CVirtualBackend>(std::vector<std::string>{"Out A"},
-                                                 std::vector<std::string>{"In A"});
-    };
+    environment.backend = std::move(backend);
     m_app = std::make_unique<CSequencerApp>(environment);
-    ASSERT_TRUE(m_app->InitInstance(QStringList{QStringLiteral("tonalweaver")} + arguments));
+    return m_app->InitInstance(QStringList{QStringLiteral("tonalweaver")} + arguments);
+}
+
+void CUiFixture::Start(const QStringList& arguments)
+{
+    ASSERT_TRUE(Launch(arguments, &m_profile, TestBackend));
     Settle();
 }
 
 bool CUiFixture::StartFailing(const std::string& reason)
 {
-    CAppEnvironment environment;
-    environment.profile = &m_profile;
-    environment.user = &m_user;
-    environment.startMusicThread = false;
-    environment.backend = [reason] {
+    return Launch({}, &m_profile, [reason] {
         auto backend = std::make_unique<CVirtualBackend>(std::vector<std::string>{},
                                                          std::vector<std::string>{});
         backend->SetStartFailure(reason);
         return backend;
-    };
-    m_app = std::make_unique<CSequencerApp>(environment);
-    return m_app->InitInstance({QStringLiteral("tonalweaver")});
+    });
 }
 
 CShellProjectWindows& CUiFixture::WindowsOf(CProjectDoc& doc)

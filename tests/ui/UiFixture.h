@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "devices/virtual/VirtualBackend.h"
@@ -28,6 +29,12 @@ protected:
     void Start(const QStringList& arguments = {});
     // Starts with an engine whose backend fails to start with this reason.
     bool StartFailing(const std::string& reason);
+    // Makes the application and runs its start-up with the arguments after the program name;
+    // profile null: the user's settings profile; backend null: the one the command line picks.
+    bool Launch(const QStringList& arguments, CProfile* profile,
+                CEngineHost::BackendFactory backend);
+    // The test backend: output "Out A", input "In A", manual clock.
+    static std::unique_ptr<CMidiBackend> TestBackend();
 
     CSequencerApp& App() { return *m_app; }
     CMainFrame& Frame() { return *m_app->GetMainFrame(); }
@@ -42,6 +49,8 @@ protected:
 
     CMemoryProfile m_profile;
     CScriptedUserServices m_user;
+    // What the application printed about its command line.
+    std::ostringstream m_console;
     QTemporaryDir m_dir;
     std::unique_ptr<CSequencerApp> m_app;
 };
