@@ -29,7 +29,6 @@ except ImportError:
 PPQ = 96                 # our ticks per quarter note
 CLIP_GRID = 1536         # default new-clip length: 4 bars of 4/4
 DEFAULT_TEMPO = 12000    # hundredths of BPM
-MIN_TEMPO, MAX_TEMPO = 2000, 25000
 KIND = {'polytouch': 0xA0, 'control_change': 0xB0, 'program_change': 0xC0,
         'aftertouch': 0xD0, 'pitchwheel': 0xE0}
 
@@ -120,7 +119,7 @@ def conductor_track(rng):
     if choice < 0.15:
         track.append(mido.MetaMessage('set_tempo', tempo=0))  # meaningless; a later one counts
     if choice < 0.8:
-        # Includes tempos beyond our range on both sides (clamped).
+        # Includes tempos beyond the transport box's 20-250 BPM on both sides: kept as they are.
         micros = rng.choice([500000, 600000, 428571, 1000000, 120000, 4000000,
                              rng.randrange(100000, 3000000)])
         track.append(mido.MetaMessage('set_tempo', tempo=micros))
@@ -232,7 +231,7 @@ def expected_project(mid, stem, split):
     for track in mid.tracks:  # file order, not time order, decides which tempo is "first"
         for msg in track:
             if msg.type == 'set_tempo' and tempo is None and msg.tempo > 0:
-                tempo = min(max(6000000000 // msg.tempo, MIN_TEMPO), MAX_TEMPO)
+                tempo = 6000000000 // msg.tempo
             if msg.type == 'copyright' and not copyright_text:
                 copyright_text = msg.text
             if msg.type == 'end_of_track':
