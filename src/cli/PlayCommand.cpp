@@ -1,9 +1,12 @@
-// play FILE [--midi B] [--out DEVICE]... [--from TICK]: plays a project through MIDI devices in
-// real time, once through, and ends when the song has ended and its note-offs have gone out.
-// SIGINT and SIGTERM stop it cleanly; a device that fails ends it with status 1.
+// play FILE [--midi B] [--out DEVICE]... [--from TICK] [--clock-out] [--metronome DEVICE]
+// [--follow-clock DEVICE]: plays a project through MIDI devices in real time, once through, and
+// ends when the song has ended and its note-offs have gone out, or, following a master's clock,
+// when the master stopped and went quiet. SIGINT and SIGTERM stop it cleanly; a device that fails
+// ends it with status 1.
 
 #include "cli/CliCommand.h"
 #include "cli/MidiOptions.h"
+#include "cli/PlaySync.h"
 #include "cli/SmfOptions.h"
 
 #include "devices/OutputPort.h"
@@ -14,6 +17,7 @@
 #include "model/Errors.h"
 #include "model/ProjectDoc.h"
 #include "model/TrackList.h"
+#include "settings/SettingsProfile.h"
 
 #include <atomic>
 #include <charconv>
@@ -70,6 +74,7 @@ struct SPlayOptions {
     std::vector<std::string> outputs; // device of "Out1", "Out2", ... in turn
     bool hasFrom = false;
     tick from = 0;
+    SSyncOptions sync;
 };
 
 SPlayOptions ReadOptions(const CCliArgs& args)
@@ -89,6 +94,7 @@ SPlayOptions ReadOptions(const CCliArgs& args)
             throw CUsageError(std::string(kFromOption) + " takes a tick count of 0 or more");
         options.hasFrom = true;
     }
+    options.sync = ReadSyncOptions(args);
     return options;
 }
 
@@ -136,10 +142,11 @@ private:
 };
 
 // Opens the named devices and routes "Out1", "Out2", ... to them; without names, "Out1" goes to
-// the first device there is.
-void RouteOutputs(CMidiEngineProxy& proxy, const CMidiBackend& backend,
-                  const std::vector<std::string>& wanted)
+// the first device there is. Returns the devices' indices.
+std::vector<int32_t> RouteOutputs(CMidiEngineProxy& proxy, const CMidiBackend& backend,
+                                  const std::vector<std::string>& wanted)
 {
+    std::vector<int32_t> devices;
     const std::vector<std::string> names = backend.GetOutputNames();
     std::vector<std::string> outputs = wanted;
     if (outputs.empty() && !names.empty()) outputs.push_back("0");
@@ -153,12 +160,15 @@ void RouteOutputs(CMidiEngineProxy& proxy, const CMidiBackend& backend,
         if (!proxy.RouteOutputPort(static_cast<int32_t>(port), device))
             throw CTwError("The MIDI output " + name +
                            " cannot be routed: " + proxy.GetLastError());
+        devices.push_back(device);
     }
+    return devices;
 }
 
 // Waits until the song has played to its end (the tick at the end included, where the last
-// notes end), a stop signal came or a device failed. Returns the signal, or 0.
-int WaitForEnd(CPlayEngine& play, tick end)
+// notes end), a followed master is done with us, a stop signal came or a device failed. Returns
+// the signal, or 0.
+int WaitForEnd(CPlayEngine& play, tick end, CMasterWatch* master)
 {
     CEngineNotificationSink ignore; // nobody shows the engine's reports; they must not pile up
     for (;;) {
@@ -166,6 +176,7 @@ int WaitForEnd(CPlayEngine& play, tick end)
         play.CheckDevices();
         if (const int signal = g_stopSignal.load()) return signal;
         if (play.Proxy().GetPosition() > end) return 0;
+        if (master != nullptr && master->IsDone(std::chrono::steady_clock::now())) return 0;
         std::this_thread::sleep_for(kWatchInterval);
     }
 }
@@ -186,9 +197,12 @@ int RunPlay(const CCliArgs& args)
     LoadForCli(doc, options.path, *user);
 
     const std::unique_ptr<CMidiBackend> backend = CreateCliBackend(args);
-    const CStopSignals signals;
+    const CStopSignals stopSignals;
     CPlayEngine play(*backend);
-    RouteOutputs(play.Proxy(), *backend, options.outputs);
+    const std::vector<int32_t> outDevices = RouteOutputs(play.Proxy(), *backend, options.outputs);
+    // Read only: a command-line run leaves the user's settings as they were.
+    const CSettingsProfile store;
+    ApplySyncOptions(options.sync, store, play.Proxy(), *backend, outDevices);
 
     CEnginePlayerLink link(play.Proxy());
     link.LoadProject(doc);
@@ -199,8 +213,14 @@ int RunPlay(const CCliArgs& args)
     play.Proxy().Locate(from);
     int signal = 0;
     if (from <= end) {
-        play.Proxy().Play();
-        signal = WaitForEnd(play, end);
+        if (options.sync.followClock.empty()) {
+            play.Proxy().Play();
+            signal = WaitForEnd(play, end, nullptr);
+        } else {
+            // The master's Start or Continue sets us going.
+            CMasterWatch master(play.Engine().GetClock());
+            signal = WaitForEnd(play, end, &master);
+        }
     }
     play.ShutDown();
     play.CheckDevices();
@@ -213,8 +233,11 @@ int RunPlay(const CCliArgs& args)
 
 const CCliCommand kPlayCommand{
     "play",
-    "FILE [--midi jack|alsa|virtual] [--out DEVICE]... [--from TICK]",
+    "FILE [--midi jack|alsa|virtual] [--out DEVICE]... [--from TICK] [--clock-out] "
+    "[--metronome DEVICE] [--follow-clock DEVICE]",
     "play a project through MIDI outputs (Out1, Out2, ... to each --out)",
-    {kMidiOption, kOutOption, kFromOption, kSplitChannelsOption},
+    {kMidiOption, kOutOption, kFromOption, kSplitChannelsOption, kMetronomeOption,
+     kFollowClockOption},
     1,
-    RunPlay};
+    RunPlay,
+    {kClockOutOption}};
