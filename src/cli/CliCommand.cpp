@@ -17,6 +17,11 @@ CCliArgs ParseCliArgs(const CCliCommand& command, const std::vector<std::string>
             // Everything after "--" is a file, even a name that starts with dashes.
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+            const auto& switches = command.switchOptions;
+            if (std::find(switches.begin(), switches.end(), arg) != switches.end()) {
+                args.options[arg].clear();
+                continue;
+            }
             const auto& known = command.valueOptions;
             if (std::find(known.begin(), known.end(), arg) == known.end())
                 throw CUsageError("unknown option '" + arg + "'");

@@ -34,6 +34,8 @@ struct CCliCommand {
     size_t positionalCount;
     // Exit status; failures are thrown (CTwError: status 1, CUsageError: status 2).
     int (*run)(const CCliArgs& args);
+    // Options without a value, e.g. "--clock-out"; given, they are in options with "".
+    std::vector<std::string> switchOptions{};
 };
 
 extern const CCliCommand kDumpCommand;

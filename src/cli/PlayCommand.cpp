@@ -1,11 +1,13 @@
-// play FILE [--midi B] [--out DEVICE]... [--from TICK] [--soundfont PATH]: plays a project through
-// MIDI devices in real time (without --out through the built-in synthesizer), once through, and
-// ends when the song has ended and its note-offs have gone out.
-// SIGINT and SIGTERM stop it cleanly; a device that fails ends it with status 1.
+// play FILE [--midi B] [--out DEVICE]... [--from TICK] [--soundfont PATH] [--clock-out]
+// [--metronome DEVICE] [--follow-clock DEVICE]: plays a project through MIDI devices in real time
+// (without --out through the built-in synthesizer), once through, and ends when the song has ended
+// and its note-offs have gone out, or, following a master's clock, when the master stopped and went
+// quiet. SIGINT and SIGTERM stop it cleanly; a device that fails ends it with status 1.
 
 #include "cli/CliCommand.h"
 #include "cli/MidiOptions.h"
 #include "cli/PlaySession.h"
+#include "cli/PlaySync.h"
 #include "cli/SmfOptions.h"
 
 #include "devices/OutputPort.h"
@@ -17,6 +19,7 @@
 #include "model/Errors.h"
 #include "model/ProjectDoc.h"
 #include "model/TrackList.h"
+#include "settings/SettingsProfile.h"
 
 #include <atomic>
 #include <charconv>
@@ -38,6 +41,7 @@ struct SPlayOptions {
     std::vector<std::string> outputs; // device of "Out1", "Out2", ... in turn
     bool hasFrom = false;
     tick from = 0;
+    SSyncOptions sync;
 };
 
 SPlayOptions ReadOptions(const CCliArgs& args)
@@ -57,12 +61,14 @@ SPlayOptions ReadOptions(const CCliArgs& args)
             throw CUsageError(std::string(kFromOption) + " takes a tick count of 0 or more");
         options.hasFrom = true;
     }
+    options.sync = ReadSyncOptions(args);
     return options;
 }
 
 // Waits until the song has played to its end (the tick at the end included, where the last
-// notes end), a stop signal came or a device failed. Returns the signal, or 0.
-int WaitForEnd(CPlayEngine& play, tick end)
+// notes end), a followed master is done with us, a stop signal came or a device failed. Returns
+// the signal, or 0.
+int WaitForEnd(CPlayEngine& play, tick end, CMasterWatch* master)
 {
     CEngineNotificationSink ignore; // nobody shows the engine's reports; they must not pile up
     for (;;) {
@@ -70,6 +76,7 @@ int WaitForEnd(CPlayEngine& play, tick end)
         play.CheckDevices();
         if (const int signal = g_stopSignal.load()) return signal;
         if (play.Proxy().GetPosition() > end) return 0;
+        if (master != nullptr && master->IsDone(std::chrono::steady_clock::now())) return 0;
         std::this_thread::sleep_for(kWatchInterval);
     }
 }
@@ -85,9 +92,12 @@ int RunPlay(const CCliArgs& args)
     if (const auto it = args.options.find(kSoundFontOption); it != args.options.end())
         synth.soundFont = it->second;
     const std::unique_ptr<CMidiBackend> backend = CreateCliBackend(args, synth);
-    const CStopSignals signals;
+    const CStopSignals stopSignals;
     CPlayEngine play(*backend);
-    RouteOutputs(play.Proxy(), *backend, options.outputs);
+    const std::vector<int32_t> outDevices = RouteOutputs(play.Proxy(), *backend, options.outputs);
+    // Read only: a command-line run leaves the user's settings as they were.
+    const CSettingsProfile store;
+    ApplySyncOptions(options.sync, store, play.Proxy(), *backend, outDevices);
 
     CEnginePlayerLink link(play.Proxy());
     link.LoadProject(doc);
@@ -98,8 +108,14 @@ int RunPlay(const CCliArgs& args)
     play.Proxy().Locate(from);
     int signal = 0;
     if (from <= end) {
-        play.Proxy().Play();
-        signal = WaitForEnd(play, end);
+        if (options.sync.followClock.empty()) {
+            play.Proxy().Play();
+            signal = WaitForEnd(play, end, nullptr);
+        } else {
+            // The master's Start or Continue sets us going.
+            CMasterWatch master(play.Engine().GetClock());
+            signal = WaitForEnd(play, end, &master);
+        }
     }
     play.ShutDown();
     play.CheckDevices();
@@ -112,9 +128,12 @@ int RunPlay(const CCliArgs& args)
 
 const CCliCommand kPlayCommand{
     "play",
-    "FILE [--midi jack|alsa|virtual] [--out DEVICE]... [--from TICK] [--soundfont PATH]",
+    "FILE [--midi jack|alsa|virtual] [--out DEVICE]... [--from TICK] [--soundfont PATH] "
+    "[--clock-out] [--metronome DEVICE] [--follow-clock DEVICE]",
     "play a project through MIDI outputs (Out1, Out2, ... to each --out; without --out, all "
     "through the built-in synthesizer)",
-    {kMidiOption, kOutOption, kFromOption, kSoundFontOption, kSplitChannelsOption},
+    {kMidiOption, kOutOption, kFromOption, kSoundFontOption, kSplitChannelsOption,
+     kMetronomeOption, kFollowClockOption},
     1,
-    RunPlay};
+    RunPlay,
+    {kClockOutOption}};

@@ -48,12 +48,13 @@ bool RouteToSynth(CMidiEngineProxy& proxy, const std::vector<std::string>& names
 
 } // namespace
 
-void RouteOutputs(CMidiEngineProxy& proxy, const CMidiBackend& backend,
-                  const std::vector<std::string>& wanted)
+std::vector<int32_t> RouteOutputs(CMidiEngineProxy& proxy, const CMidiBackend& backend,
+                                  const std::vector<std::string>& wanted)
 {
+    std::vector<int32_t> devices;
     const std::vector<std::string> names = backend.GetOutputNames();
     std::vector<std::string> outputs = wanted;
-    if (outputs.empty() && RouteToSynth(proxy, names)) return;
+    if (outputs.empty() && RouteToSynth(proxy, names)) return devices;
     if (outputs.empty() && !names.empty()) outputs.push_back("0");
     for (size_t port = 0; port < outputs.size(); ++port) {
         const int32_t device = FindDevice(names, outputs[port]);
@@ -65,7 +66,9 @@ void RouteOutputs(CMidiEngineProxy& proxy, const CMidiBackend& backend,
         if (!proxy.RouteOutputPort(static_cast<int32_t>(port), device))
             throw CTwError("The MIDI output " + name +
                            " cannot be routed: " + proxy.GetLastError());
+        devices.push_back(device);
     }
+    return devices;
 }
 
 void ReportOutputTrouble(const CMidiBackend& backend)

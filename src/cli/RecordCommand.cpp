@@ -171,7 +171,7 @@ int RunRecord(const CCliArgs& args)
     ArmTracks(doc, options.tracks);
 
     const std::unique_ptr<CMidiBackend> backend = CreateCliBackend(args);
-    const CStopSignals signals;
+    const CStopSignals stopSignals;
     CPlayEngine play(*backend);
     RouteOutputs(play.Proxy(), *backend, options.outputs);
     OpenInput(play.Proxy(), *backend, options.input);

@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 TEST(CliPlay, PlaysOnTheVirtualBackendAndRefusesBadArguments)
 {
     CTempFolder folder;
     folder.Write("song.tnw", HandSmallProject());
     const std::string song = folder / "song.tnw";
+    // An empty settings store of our own: the user's settings change nothing here.
+    setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
 
     // From near the end (the song ends at tick 1152), so the run is short.
     const CliResult played =
@@ -34,6 +38,24 @@ TEST(CliPlay, PlaysOnTheVirtualBackendAndRefusesBadArguments)
          2,
          "at most 8 --out options"},
         {{"play", folder / "missing.tnw", "--midi", "virtual"}, 1, "missing.tnw"},
+        {{"play", song, "--midi", "virtual", "--metronome", ""}, 2, "--metronome needs a device"},
+        {{"play", song, "--midi", "virtual", "--follow-clock", ""},
+         2,
+         "--follow-clock needs a device"},
+        {{"play", song, "--midi", "virtual", "--metronome", "nosuch"},
+         1,
+         "There is no MIDI output 'nosuch'."},
+        {{"play", song, "--midi", "virtual", "--follow-clock", "nosuch"},
+         1,
+         "There is no MIDI input 'nosuch'."},
+        {{"play", song, "--clock-out", "--midi", "virtual", "extra"},
+         2,
+         "wrong number of arguments"},
+        {{"play", song, "--clock-out=1", "--midi", "virtual"}, 2, "unknown option '--clock-out=1'"},
+        // The switch takes no value: what follows it is the next argument.
+        {{"play", "--clock-out", song, "--midi", "virtual", "--from", "1100", "--metronome", "0"},
+         0,
+         ""},
     };
     for (const auto& r : refused) {
         const CliResult result = RunCli(r.args);

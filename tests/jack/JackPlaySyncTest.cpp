@@ -1,0 +1,115 @@
+#include "BackgroundCli.h"
+#include "JackTestServer.h"
+#include "files/ByteBuilder.h"
+#include "files/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint8_t kTimingClock = 0xF8;
+constexpr uint8_t kStart = 0xFA;
+constexpr uint8_t kStop = 0xFC;
+// The small project plays at 90 BPM: a quarter note of 96 ticks, a timing clock every 4.
+constexpr double kQuarterFrames = CJackTestServer::kRate * 60.0 / 90;
+constexpr double kClockFrames = kQuarterFrames / 24;
+
+class JackPlaySyncTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.IsRunning());
+        ASSERT_TRUE(synth.IsOpen());
+        // An empty settings store of our own, so the user's settings change nothing here.
+        setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
+        folder.Write("song.tnw", HandSmallProject()); // 8 s long, one note at ticks 384..480
+        song = folder / "song.tnw";
+    }
+
+    static size_t IndexOf(const std::vector<SReceivedEvent>& events, uint8_t status, size_t from)
+    {
+        const auto it = std::find_if(events.begin() + static_cast<ptrdiff_t>(from), events.end(),
+                                     [&](const SReceivedEvent& e) { return e.bytes[0] == status; });
+        return static_cast<size_t>(it - events.begin());
+    }
+
+    CJackTestServer server;
+    CJackPeer synth{"twsynth"};
+    CTempFolder folder;
+    std::string song;
+};
+
+} // namespace
+
+TEST_F(JackPlaySyncTest, ClockOutSendsATimingClockEveryFourTicksBetweenStartAndStop)
+{
+    CBackgroundCli play({"play", song, "--midi", "jack", "--out", "twsynth:in", "--clock-out"});
+    ASSERT_EQ(play.Wait(60s), 0) << play.Error();
+    // Nothing more is sent after the end; a short wait takes what is still in transit.
+    const std::vector<SReceivedEvent> all = synth.WaitFor(100000, 500ms);
+
+    const size_t start = IndexOf(all, kStart, 0);
+    const size_t noteOn = IndexOf(all, 0x93, 0);
+    const size_t noteOff = IndexOf(all, 0x83, 0);
+    const size_t stop = IndexOf(all, kStop, 0);
+    ASSERT_LT(start, noteOn) << "Start comes before the first note";
+    ASSERT_LT(noteOn, noteOff);
+    ASSERT_LT(noteOff, stop) << "Stop comes after the last note";
+    EXPECT_EQ(stop, all.size() - 1) << "nothing follows Stop";
+    EXPECT_EQ(IndexOf(all, kStart, start + 1), all.size()) << "one Start";
+
+    std::vector<int64_t> clocks;
+    for (size_t i = start; i < stop; ++i) {
+        if (all[i].bytes[0] == kTimingClock) clocks.push_back(all[i].frame);
+    }
+    // Ticks 0..1152 at least played (the transport stops soon after): a clock on every fourth.
+    ASSERT_GE(clocks.size(), 1152u / 4 + 1);
+    EXPECT_GE(clocks.front(), all[start].frame);
+    EXPECT_LE(clocks.front() - all[start].frame, kClockFrames + 1);
+    for (size_t i = 1; i < clocks.size(); ++i)
+        ASSERT_NEAR(static_cast<double>(clocks[i] - clocks[i - 1]), kClockFrames, 1)
+            << "clock " << i;
+}
+
+TEST_F(JackPlaySyncTest, FollowingAMasterPlaysOnItsClockAndEndsWhenItStopsAndGoesQuiet)
+{
+    CJackPeer master("twmaster");
+    ASSERT_TRUE(master.IsOpen());
+    CBackgroundCli play(
+        {"play", song, "--midi", "jack", "--out", "twsynth:in", "--follow-clock", "twmaster:out"});
+    // The instrument settings go out once the input is open and followed.
+    ASSERT_EQ(synth.WaitFor(3, 20s).size(), 3u) << play.Error();
+    // Without the master's clock nothing plays.
+    EXPECT_EQ(synth.WaitFor(4, 500ms).size(), 3u);
+
+    master.Send({kStart});
+    // Pulses at 120 BPM until the note has played through (it ends at the 120th).
+    const auto pulse = std::chrono::microseconds(20833);
+    auto next = std::chrono::steady_clock::now();
+    size_t received = 0;
+    for (int sent = 0; sent < 250 && received < 5; ++sent) {
+        master.Send({kTimingClock});
+        next += pulse;
+        std::this_thread::sleep_until(next);
+        received = synth.WaitFor(5, 0ms).size();
+    }
+    const std::vector<SReceivedEvent> played = synth.WaitFor(5, 20s);
+    ASSERT_EQ(played.size(), 5u);
+    EXPECT_EQ(played[3].bytes, (Bytes{0x93, 36, 104}));
+    EXPECT_EQ(played[4].bytes[0] & 0xF0, 0x80);
+    // On the master's tempo, not the song's 90 BPM: 24 pulses of 20.8 ms for the quarter note.
+    EXPECT_NEAR(static_cast<double>(played[4].frame - played[3].frame),
+                CJackTestServer::kRate / 2.0, CJackTestServer::kRate / 12.0);
+
+    master.Send({kStop});
+    const auto stopped = std::chrono::steady_clock::now();
+    EXPECT_EQ(play.Wait(20s), 0) << play.Error();
+    EXPECT_GE(std::chrono::steady_clock::now() - stopped, 1900ms)
+        << "a stopped master has 2 s to send clock again";
+}
