@@ -119,8 +119,10 @@ TEST_F(CUiFixture, MidiOptionChoosesTheBackendUnlessOneIsGiven)
     // No backend given: the command line's choice is made.
     ASSERT_TRUE(Launch({"--midi", "virtual"}, &m_profile, nullptr));
     CMidiDevices* devices = &CMidiEngineProxy::Instance().GetEngine()->GetDevices();
-    ASSERT_EQ(devices->GetOutDriverCount(), 1);
+    // The virtual system's output, and the built-in synthesizer every system offers.
+    ASSERT_EQ(devices->GetOutDriverCount(), 2);
     EXPECT_EQ(devices->GetOutDriver(0)->GetNodeName(), "Virtual Out");
+    EXPECT_EQ(devices->GetOutDriver(1)->GetNodeName(), "Tonalweaver Synth");
     ASSERT_TRUE(Frame().close());
     m_app.reset();
     EXPECT_EQ(CMidiEngineProxy::Instance().GetEngine(), nullptr);
