@@ -403,7 +403,7 @@ void CViewProject::StartRename()
 void CViewProject::CommitRename()
 {
     if (m_rename == nullptr || m_renaming == nullptr) return;
-    const std::string name = ToModelText(m_rename->GetText());
+    const std::string name = ToModelText(m_rename->GetText(), m_renaming->GetName());
     CPhraseBank* bank = m_renaming;
     HideRename();
     if (m_doc.IndexOfBank(bank) < 0 || name == bank->GetName()) return;
