@@ -394,7 +394,6 @@ void CViewProject::StartRename()
     m_rename->OpenEditor(m_rename->GetText());
     // Leaving the editor (Escape, a click elsewhere) ends renaming without a change.
     if (QWidget* editor = m_rename->GetEditor()) {
-        KeepKeysInEditor(*editor);
         connect(editor, &QObject::destroyed, this,
                 [this] { QTimer::singleShot(0, this, &CViewProject::HideRename); });
     }
