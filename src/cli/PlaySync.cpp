@@ -14,7 +14,7 @@
 namespace {
 
 using C = CSequencerClock;
-constexpr uint16_t kOutDriverKind = 2;
+constexpr uint16_t kOutDriverKind = static_cast<uint16_t>(ENodeKind::MidiOutDriver);
 
 void Require(int answer, const std::string& what, const CMidiEngineProxy& proxy)
 {

@@ -17,8 +17,8 @@ namespace {
 using C = CSequencerClock;
 using M = CMetronome;
 
-constexpr uint16_t kOutDriverKind = 2;
-constexpr uint16_t kInputPortKind = 4;
+constexpr uint16_t kOutDriverKind = static_cast<uint16_t>(ENodeKind::MidiOutDriver);
+constexpr uint16_t kInputPortKind = static_cast<uint16_t>(ENodeKind::InputPort);
 constexpr int32_t kAnyChannel = 255;
 constexpr int32_t kNoOutput = -1;
 
