@@ -23,6 +23,8 @@ constexpr int64_t kDriverLatencyFrames = kDriverPeriodFrames * (kDriverPeriods +
 // How fast the driver's frame count follows the master clock: 1/32 of the error per callback
 // evens out a driver that asks for periods in bursts, yet follows a drifting sound card.
 constexpr int64_t kFollowDivisor = 32;
+// A note more than 1/10 s overdue when its cycle comes is skipped.
+constexpr uint32_t kStaleDivisor = 10;
 constexpr auto kDrainWait = std::chrono::milliseconds(500);
 const char* const kDrivers[] = {"pulseaudio", "alsa"};
 
@@ -124,6 +126,9 @@ public:
             m_current->SetGain(gain);
             m_appliedGain = gain;
         }
+        // Notes long overdue (the audio stopped a while: a server that went and came back) are
+        // not played all at once; what they would have set up still is.
+        late += CatchUp(*m_current, m_queue, firstFrame - m_rate / kStaleDivisor);
         late += SplitRender(*m_current, m_queue, left, right, frames, firstFrame);
         if (late > 0) m_shared.late.fetch_add(late, std::memory_order_relaxed);
     }
