@@ -116,6 +116,20 @@ void WaitForSynthFont(CMidiBackend& backend)
 #endif
 }
 
+bool SetSynthOptions(CMidiBackend& backend, const SSynthOptions& options)
+{
+#ifdef TW_HAVE_SYNTH
+    auto* synth = dynamic_cast<CSynthBackend*>(&backend);
+    if (synth == nullptr) return false;
+    synth->SetOptions(options);
+    return true;
+#else
+    (void)backend;
+    (void)options;
+    return false;
+#endif
+}
+
 std::unique_ptr<CMidiBackend> CreateMidiBackend(const std::string& name, std::string& error,
                                                 const SSynthOptions& synth)
 {
