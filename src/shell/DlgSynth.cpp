@@ -9,6 +9,7 @@
 #include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -40,12 +41,14 @@ CDlgSynth::CDlgSynth(CProfile& profile, CUserServices& user, CMidiBackend* backe
 
     m_font->setMinimumWidth(340);
     m_font->setClearButtonEnabled(true);
+    m_font->setPlaceholderText(QStringLiteral("Automatic"));
     m_font->setToolTip(
         QStringLiteral("The General MIDI SoundFont (.sf2, .sf3) the synthesizer plays; empty for "
                        "the one the system has"));
     auto* browse = new QPushButton(QStringLiteral("&Browse..."), this);
     browse->setToolTip(QStringLiteral("Choose a SoundFont file"));
-    auto* automatic = new QPushButton(QStringLiteral("&Automatic"), this);
+    m_automatic = new QPushButton(QStringLiteral("&Automatic"), this);
+    QPushButton* automatic = m_automatic;
     automatic->setToolTip(QStringLiteral("Use the system's General MIDI SoundFont"));
     m_volume->SetLimits(0, SSynthOptions::kMaxVolume);
     m_volume->SetSteps(1, 10);
@@ -76,7 +79,11 @@ CDlgSynth::CDlgSynth(CProfile& profile, CUserServices& user, CMidiBackend* backe
     grid->addWidget(browse, 2, 2);
     grid->addWidget(automatic, 2, 3);
     grid->addWidget(volumeLabel, 3, 0);
-    grid->addWidget(m_volume, 3, 1, Qt::AlignLeft);
+    auto* volume = new QHBoxLayout;
+    volume->addWidget(m_volume);
+    volume->addWidget(new QLabel(QStringLiteral("%"), this));
+    volume->addStretch(1);
+    grid->addLayout(volume, 3, 1);
     grid->addWidget(buttons, 4, 0, 1, 4);
     grid->setColumnStretch(1, 1);
 
@@ -107,6 +114,7 @@ SSynthOptions CDlgSynth::GetOptions() const
 
 void CDlgSynth::ShowAutomaticChoice()
 {
+    m_automatic->setEnabled(!m_font->text().isEmpty());
     if (!m_font->text().trimmed().isEmpty()) {
         m_inUse->setText(QString());
         m_inUse->hide();

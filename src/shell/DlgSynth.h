@@ -14,6 +14,7 @@ class CProfile;
 class CUserServices;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 
 class CDlgSynth : public QDialog {
     Q_OBJECT
@@ -43,4 +44,5 @@ private:
     QLineEdit* m_font;
     CEditNumber* m_volume;
     QLabel* m_inUse;
+    QPushButton* m_automatic = nullptr;
 };
