@@ -14,7 +14,9 @@
 
 #include <chrono>
 #include <cmath>
+#include <fstream>
 #include <future>
+#include <iterator>
 #include <random>
 #include <thread>
 #include <vector>
@@ -195,6 +197,24 @@ SMidiOutRecord Record(int64_t frame, std::array<uint8_t, 3> bytes, uint8_t lengt
     return {jackframes::FramesToTime(frame, kRate), length, bytes};
 }
 
+// The strings' note of the tests, rendered from frame 4800 (when program 48 is chosen) on a
+// synthesizer that has had its font from the start: the left channel.
+std::vector<float> ReferenceFrom4800(size_t frames)
+{
+    std::string error;
+    CSynthCore reference(kRate);
+    EXPECT_TRUE(reference.Load(kFont, error)) << error;
+    reference.SetGain(SynthGain(SSynthOptions::kDefaultVolume));
+    CSynthEventList events;
+    events.Push({4800, 2, {0xC0, 48, 0}});
+    events.Push({9600, 3, {0x90, 67, 110}});
+    events.Push({19200, 3, {0x80, 67, 0}});
+    std::vector<float> left(frames);
+    std::vector<float> right(frames);
+    SplitRender(reference, events, left.data(), right.data(), static_cast<uint32_t>(frames), 4800);
+    return left;
+}
+
 void Play(CSynthBackend& backend, const std::vector<SMidiOutRecord>& records)
 {
     CMidiSendBuffer buffer;
@@ -243,19 +263,7 @@ TEST(SynthBackend, TheFontLoadsOffTheEngineThreadAndTheSongCatchesUpWhenItArrive
     EXPECT_EQ(backend.GetOutputStats().late, 1);
 
     // The same song on a synthesizer that had its font from the start, from the same frame.
-    std::string error;
-    CSynthCore reference(kRate);
-    ASSERT_TRUE(reference.Load(kFont, error)) << error;
-    reference.SetGain(SynthGain(SSynthOptions::kDefaultVolume));
-    CSynthEventList events;
-    events.Push({4800, 2, {0xC0, 48, 0}});
-    events.Push({9600, 3, {0x90, 67, 110}});
-    events.Push({19200, 3, {0x80, 67, 0}});
-    std::vector<float> left(heard.size());
-    std::vector<float> right(heard.size());
-    SplitRender(reference, events, left.data(), right.data(), static_cast<uint32_t>(left.size()),
-                4800);
-    EXPECT_TRUE(heard == left);
+    EXPECT_TRUE(heard == ReferenceFrom4800(heard.size()));
     // The reverb keeps a tiny offset in its lines: silence is below 16-bit resolution.
     const auto quiet = [](float v) { return std::fabs(v) < 1.0f / 65536.0f; };
     EXPECT_FALSE(std::all_of(heard.begin(), heard.end(), quiet));
@@ -291,5 +299,45 @@ TEST(SynthBackend, AFontThatFailsAfterTheDeviceOpenedClosesItWithTheReason)
         << engine.GetDevices().GetLastFault();
     EXPECT_EQ(proxy.OpenOutputDriver(synth), 0);
     EXPECT_NE(proxy.GetLastError().find("is damaged or not a SoundFont"), std::string::npos);
+    proxy.ShutDown();
+}
+
+// Another font chosen while the device plays takes over at a cycle's start, with the program the
+// song chose on the old one: it sounds as a synthesizer with that font and program would.
+TEST(SynthBackend, AnotherFontTakesOverInTheOpenDeviceWithTheSongsChannels)
+{
+    CTempFolder folder;
+    std::ifstream original(kFont, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(original)),
+                                     std::istreambuf_iterator<char>());
+    folder.Write("copy.sf2", bytes);
+    auto owned = std::make_unique<CAudioVirtualBackend>();
+    CAudioVirtualBackend& audio = *owned;
+    SSynthOptions options;
+    options.soundFont = kFont;
+    CSynthBackend backend(std::move(owned), options);
+    CMidiEngineProxy proxy;
+    CMidiEngine engine(backend, proxy.GetMailbox());
+    proxy.AttachEngine(&engine);
+    ASSERT_EQ(proxy.Initialise(false), 1) << proxy.GetLastError();
+    ASSERT_TRUE(backend.WaitForFont(std::chrono::seconds(10)));
+    ASSERT_EQ(proxy.OpenOutputDriver(backend.GetSynthIndex()), 1) << proxy.GetLastError();
+    Play(backend, {Record(0, {0xC0, 48, 0}, 2)});
+    audio.Cycle(0, 4800);
+
+    options.soundFont = folder / "copy.sf2";
+    backend.SetOptions(options);
+    ASSERT_TRUE(backend.WaitForFont(std::chrono::seconds(10)));
+    backend.OnPass();
+    Play(backend, {Record(9600, {0x90, 67, 110}), Record(19200, {0x80, 67, 0})});
+    std::vector<float> heard;
+    for (int64_t first = 4800; first < 24000; first += 4800) {
+        const std::vector<float> cycle = audio.Cycle(first, 4800);
+        heard.insert(heard.end(), cycle.begin(), cycle.end());
+    }
+    backend.OnPass(); // the old synthesizer goes to the loader to be freed
+    EXPECT_TRUE(heard == ReferenceFrom4800(heard.size()));
+    EXPECT_EQ(backend.GetOutputStats().late, 0);
+    EXPECT_EQ(backend.GetOptions().soundFont, options.soundFont);
     proxy.ShutDown();
 }
