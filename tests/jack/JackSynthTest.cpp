@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <thread>
@@ -95,22 +96,30 @@ bool SynthOutputsReachPlayback()
 
 } // namespace
 
-// The server goes away and comes back: the backend reaches the new one by itself (the
-// synthesizer is attached, nothing else is open) and the audio outputs are there again, meeting
-// the playback ports, rendered every cycle.
+// The server goes away and comes back: the backend reaches the new one by itself and the audio
+// outputs are there again, meeting the playback ports, rendered every cycle. The MIDI output that
+// was open when the server went still fails for the engine, with the reason, though the
+// reconnection closed it before anyone asked.
 TEST(JackSynth, TheAudioOutputsComeBackWithTheServer)
 {
     CJackTestServer server;
     ASSERT_TRUE(server.IsRunning());
+    auto peer = std::make_unique<CJackPeer>("twpeer");
+    ASSERT_TRUE(peer->IsOpen());
     CJackBackend backend;
     std::string error;
     ASSERT_EQ(backend.Start(error), 1) << error;
+    const std::vector<std::string> outputs = backend.GetOutputNames();
+    const auto out = static_cast<int32_t>(
+        std::find(outputs.begin(), outputs.end(), peer->InName()) - outputs.begin());
+    ASSERT_EQ(backend.OpenOutput(out, error), 1) << error;
     CCountingRenderer renderer;
     ASSERT_EQ(backend.AttachAudio(&renderer, error), 1) << error;
     EXPECT_TRUE(SynthOutputsReachPlayback());
     ASSERT_TRUE(WaitUntil([&] { return renderer.GetCycles() > 0; }, 20000ms));
 
     server.Kill();
+    peer.reset();
     for (int i = 0; i < 3; ++i)
         backend.OnPass(); // nobody there: the tries fail quietly
     ASSERT_TRUE(server.Start());
@@ -121,11 +130,16 @@ TEST(JackSynth, TheAudioOutputsComeBackWithTheServer)
         },
         20000ms);
     EXPECT_TRUE(back) << "the audio outputs did not come back";
+    std::vector<SMidiFault> faults;
+    EXPECT_TRUE(backend.TakeFaults(faults));
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_EQ(faults[0].index, out);
+    EXPECT_EQ(faults[0].reason, "The JACK server has stopped.");
     const int64_t cycles = renderer.GetCycles();
     EXPECT_TRUE(WaitUntil([&] { return renderer.GetCycles() > cycles + 2; }, 20000ms))
         << "the new server's cycles do not render";
     backend.DetachAudio();
-    EXPECT_FALSE(WaitUntil([] { return SynthOutputsReachPlayback(); }, 50ms));
+    EXPECT_FALSE(SynthOutputsReachPlayback());
     backend.Stop();
 }
 

@@ -101,6 +101,8 @@ public:
     int Close(bool output, int32_t index, std::string& error);
     int Play(int32_t index, const CMidiSendBuffer& buffer, std::string& error);
     bool TakeFaults(std::vector<SMidiFault>& faults);
+    // The failures since the last call, without those Reconnect kept.
+    bool CollectFaults(std::vector<SMidiFault>& faults);
     bool IsIdle(int32_t index) const;
     int AttachAudio(CAudioRenderer* renderer, std::string& error);
     void DetachAudio();
@@ -143,6 +145,7 @@ private:
     std::atomic<bool> m_lost{false};
     std::atomic<bool> m_portsChanged{false};
     bool m_lostReported = false;
+    std::vector<SMidiFault> m_pendingFaults; // engine thread: devices a reconnect closed
     std::atomic<uint64_t> m_cycles{0};
     // Frames of the server are extended to 64 bits and moved by m_frameBase onto our own count,
     // which carries on across a change of server.
@@ -451,6 +454,8 @@ void CJackBackend::CImpl::DeliveryLoop()
 
 int CJackBackend::CImpl::Reconnect(std::string& error)
 {
+    // The devices closed here still fail for the engine, with the reason, at the next TakeFaults.
+    CollectFaults(m_pendingFaults);
     // The server went away: try a new one (devices are followed by name).
     for (size_t i = 0; i < m_outputs.size(); ++i)
         Close(true, static_cast<int32_t>(i), error);
@@ -682,6 +687,14 @@ bool CJackBackend::CImpl::IsIdle(int32_t index) const
 }
 
 bool CJackBackend::CImpl::TakeFaults(std::vector<SMidiFault>& faults)
+{
+    const bool pending = !m_pendingFaults.empty();
+    faults.insert(faults.end(), m_pendingFaults.begin(), m_pendingFaults.end());
+    m_pendingFaults.clear();
+    return CollectFaults(faults) || pending;
+}
+
+bool CJackBackend::CImpl::CollectFaults(std::vector<SMidiFault>& faults)
 {
     const bool lost = m_lost.load();
     if (lost ? m_lostReported : !m_portsChanged.load()) return false;

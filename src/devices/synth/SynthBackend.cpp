@@ -348,6 +348,12 @@ int CSynthBackend::OpenOutput(int32_t index, std::string& error)
     CollectFont();
     if (!m_idle && !m_loader->IsBusy()) {
         error = m_fontError.empty() ? "The synthesizer has no SoundFont." : m_fontError;
+        // The file may be mended by the next try: it loads again meanwhile.
+        {
+            std::lock_guard<std::mutex> guard(m_optionsLock);
+            m_requestedFont.clear();
+        }
+        RequestFont();
         return 0;
     }
     auto synth = std::make_unique<CSynthOutput>(*m_inner, m_inner->GetAudio(), m_shared, m_rate);
