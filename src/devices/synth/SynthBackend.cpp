@@ -263,13 +263,13 @@ bool CSynthBackend::WaitForFont(std::chrono::milliseconds timeout) const
     return m_loader->WaitDone(timeout);
 }
 
-void CSynthBackend::RequestFont()
+void CSynthBackend::RequestFont(bool again)
 {
     const uint32_t rate = m_rate.load();
     if (rate == 0) return;
     std::lock_guard<std::mutex> guard(m_optionsLock);
     const std::string path = ChooseSoundFont(m_options, FileExists);
-    if (path == m_requestedFont) return;
+    if (path == m_requestedFont && !again) return;
     m_requestedFont = path;
     // Under the lock, so requests reach the loader in the order the options changed.
     m_loader->Request(path, rate);
@@ -306,11 +306,7 @@ int CSynthBackend::Start(std::string& error)
     m_synthIndex = static_cast<int32_t>(m_inner->GetOutputNames().size());
     CBackendAudio* audio = m_inner->GetAudio();
     m_rate = audio != nullptr ? audio->GetAudioRate() : kDriverRate;
-    {
-        std::lock_guard<std::mutex> guard(m_optionsLock);
-        m_requestedFont.clear();
-    }
-    RequestFont();
+    RequestFont(true);
     return 1;
 }
 
@@ -349,11 +345,7 @@ int CSynthBackend::OpenOutput(int32_t index, std::string& error)
     if (!m_idle && !m_loader->IsBusy()) {
         error = m_fontError.empty() ? "The synthesizer has no SoundFont." : m_fontError;
         // The file may be mended by the next try: it loads again meanwhile.
-        {
-            std::lock_guard<std::mutex> guard(m_optionsLock);
-            m_requestedFont.clear();
-        }
-        RequestFont();
+        RequestFont(true);
         return 0;
     }
     auto synth = std::make_unique<CSynthOutput>(*m_inner, m_inner->GetAudio(), m_shared, m_rate);

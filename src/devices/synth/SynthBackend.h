@@ -79,8 +79,9 @@ public:
     };
 
 private:
-    // Asks the loader for the font the options choose, unless it is the one asked for last.
-    void RequestFont();
+    // Asks the loader for the font the options choose, unless it is the one asked for last (and
+    // not `again`).
+    void RequestFont(bool again = false);
     // Engine thread: takes a finished load into the open device, or keeps it for the next open.
     void CollectFont();
 
