@@ -1,11 +1,13 @@
 #include "cli/PlaySession.h"
 
 #include "cli/MidiOptions.h"
+#include "devices/BackendChoice.h"
 #include "devices/MidiBackend.h"
 #include "devices/OutputPort.h"
 #include "devices/SynthOptions.h"
 #include "model/Errors.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -48,12 +50,17 @@ bool RouteToSynth(CMidiEngineProxy& proxy, const std::vector<std::string>& names
 
 } // namespace
 
-std::vector<int32_t> RouteOutputs(CMidiEngineProxy& proxy, const CMidiBackend& backend,
+std::vector<int32_t> RouteOutputs(CMidiEngineProxy& proxy, CMidiBackend& backend,
                                   const std::vector<std::string>& wanted)
 {
     std::vector<int32_t> devices;
     const std::vector<std::string> names = backend.GetOutputNames();
     std::vector<std::string> outputs = wanted;
+    // The synthesizer plays from the song's first note only once its font is there.
+    const int32_t synth = FindDevice(names, kSynthDeviceName);
+    const auto isSynth = [&](const std::string& name) { return FindDevice(names, name) == synth; };
+    if (synth >= 0 && (outputs.empty() || std::any_of(outputs.begin(), outputs.end(), isSynth)))
+        WaitForSynthFont(backend);
     if (outputs.empty() && RouteToSynth(proxy, names)) return devices;
     if (outputs.empty() && !names.empty()) outputs.push_back("0");
     for (size_t port = 0; port < outputs.size(); ++port) {

@@ -74,7 +74,7 @@ private:
 // Opens the named devices and routes "Out1", "Out2", ... to them; without names, every port goes
 // to the built-in synthesizer, or "Out1" to the first device there is. Returns the indices of the
 // devices opened for --out (none when the built-in synthesizer took every port).
-std::vector<int32_t> RouteOutputs(CMidiEngineProxy& proxy, const CMidiBackend& backend,
+std::vector<int32_t> RouteOutputs(CMidiEngineProxy& proxy, CMidiBackend& backend,
                                   const std::vector<std::string>& wanted);
 
 // Tells standard error how many messages went out late or were lost, if any.

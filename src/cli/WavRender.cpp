@@ -10,6 +10,9 @@
 namespace {
 
 constexpr double kMaxTailSeconds = 10.0;
+// Audio is handed to the file in pieces this big: a write per engine tick would cost a system
+// call every few milliseconds of music.
+constexpr size_t kWriteFrames = 1 << 16;
 
 // A WAV file open for writing, closed when it goes.
 class CWavFile {
@@ -67,7 +70,7 @@ public:
             m_started = true;
         }
         m_synth.RenderUntil(time, m_samples);
-        m_file.Write(m_samples);
+        if (m_samples.size() >= 2 * kWriteFrames) m_file.Write(m_samples);
     }
     void OnMessages(int32_t, tick, std::span<const SMidiOutRecord> records) override
     {
@@ -89,8 +92,8 @@ private:
 
 } // namespace
 
-void RenderProjectToWav(CProjectDoc& doc, const SRenderOptions& render, const SWavOptions& wav,
-                        const std::string& path)
+SWavRenderStats RenderProjectToWav(CProjectDoc& doc, const SRenderOptions& render,
+                                   const SWavOptions& wav, const std::string& path)
 {
     CSynthBounce synth(wav.rate);
     SSynthOptions options;
@@ -102,4 +105,5 @@ void RenderProjectToWav(CProjectDoc& doc, const SRenderOptions& render, const SW
     if (RenderProject(doc, render, capture, error) == 0) throw CFileError(error);
     capture.Finish(wav.rate);
     file.Close();
+    return {synth.GetFrame(), synth.GetPeakVoices()};
 }

@@ -15,6 +15,12 @@ struct SWavOptions {
     std::string soundFont;     // empty: the system's General MIDI font
 };
 
+// What a render made.
+struct SWavRenderStats {
+    int64_t frames = 0;     // written, tail included
+    int32_t peakVoices = 0; // the most voices sounding at once (sampled every few thousand frames)
+};
+
 // Renders doc to path. Throws CTwError with the reason (font, engine or file).
-void RenderProjectToWav(CProjectDoc& doc, const SRenderOptions& render, const SWavOptions& wav,
-                        const std::string& path);
+SWavRenderStats RenderProjectToWav(CProjectDoc& doc, const SRenderOptions& render,
+                                   const SWavOptions& wav, const std::string& path);

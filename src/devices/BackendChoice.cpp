@@ -11,6 +11,8 @@
 #include "devices/synth/SynthBackend.h"
 #endif
 
+#include <chrono>
+
 const char* const kMidiBackendNames = "jack|alsa|virtual";
 
 bool ParseMidiBackendName(const std::string& name, EMidiBackendKind& kind)
@@ -102,6 +104,31 @@ std::unique_ptr<CMidiBackend> CreateSystemBackend(const std::string& name, std::
 }
 
 } // namespace
+
+void WaitForSynthFont(CMidiBackend& backend)
+{
+#ifdef TW_HAVE_SYNTH
+    // Long enough for the biggest General MIDI font on a slow disk.
+    constexpr auto kFontWait = std::chrono::seconds(60);
+    if (auto* synth = dynamic_cast<CSynthBackend*>(&backend)) synth->WaitForFont(kFontWait);
+#else
+    (void)backend;
+#endif
+}
+
+bool SetSynthOptions(CMidiBackend& backend, const SSynthOptions& options)
+{
+#ifdef TW_HAVE_SYNTH
+    auto* synth = dynamic_cast<CSynthBackend*>(&backend);
+    if (synth == nullptr) return false;
+    synth->SetOptions(options);
+    return true;
+#else
+    (void)backend;
+    (void)options;
+    return false;
+#endif
+}
 
 std::unique_ptr<CMidiBackend> CreateMidiBackend(const std::string& name, std::string& error,
                                                 const SSynthOptions& synth)

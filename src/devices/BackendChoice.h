@@ -24,6 +24,15 @@ bool IsMidiBackendBuilt(EMidiBackendKind kind);
 // Whether this build has the built-in synthesizer.
 bool IsSynthBuilt();
 
+// Waits (never on the music thread) until the built-in synthesizer of a started backend has
+// loaded its SoundFont or failed to, so opening it next plays from the first note or fails at
+// once with the reason. Returns at once for a backend without it.
+void WaitForSynthFont(CMidiBackend& backend);
+
+// Hands new options to the built-in synthesizer of backend (any thread): the volume applies at
+// once, another SoundFont loads in the background. False for a backend without it.
+bool SetSynthOptions(CMidiBackend& backend, const SSynthOptions& options);
+
 // Creates the backend `name` names, or the default one for an empty name, with the built-in
 // synthesizer as its last output device where the build has it. Null with the reason in error
 // for an unknown name or a backend this build lacks. The backend is not started yet.

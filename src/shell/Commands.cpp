@@ -51,6 +51,7 @@ std::vector<CCommandInfo> BuildTable()
         {ECommand::Sync, "&Sync...", "Sync", {}},
         {ECommand::Metronome, "&Metronome...", "Metronome", {}},
         {ECommand::Recording, "&Recording...", "Recording", {}},
+        {ECommand::Synth, "S&ynth...", "Synth", {}},
         {ECommand::EditingOptions, "Project &Editing Options...", "Project Editing Options", {}},
         {ECommand::HarmonicScale, "&Harmonic Scale...", "Harmonic Scale", {}},
         {ECommand::Cascade, "&Cascade", "Cascade", {}},

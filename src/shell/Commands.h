@@ -40,6 +40,7 @@ enum class ECommand {
     Sync,
     Metronome,
     Recording,
+    Synth,
     EditingOptions,
     HarmonicScale,
     // "&Window"

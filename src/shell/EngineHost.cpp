@@ -19,7 +19,8 @@ CEngineHost::~CEngineHost()
 
 bool CEngineHost::Start(std::string& error)
 {
-    m_backend = m_factory ? m_factory() : CreateMidiBackend(m_backendName, error);
+    m_backend = m_factory ? m_factory()
+                          : CreateMidiBackend(m_backendName, error, ReadSynthOptions(m_settings));
     if (!m_backend) {
         if (error.empty()) error = "No MIDI backend could be created.";
         return false;

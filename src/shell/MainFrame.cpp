@@ -13,6 +13,7 @@
 
 #include <optional>
 
+#include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/Clip.h"
 #include "model/EnginePlayerLink.h"
@@ -24,6 +25,7 @@
 #include "shell/DlgDevices.h"
 #include "shell/DlgRecording.h"
 #include "shell/DlgSync.h"
+#include "shell/DlgSynth.h"
 #include "shell/SequencerApp.h"
 #include "shell/ShellArt.h"
 #include "shell/WndMixer.h"
@@ -212,7 +214,7 @@ void CMainFrame::CreateMenus()
     AddPopup(QStringLiteral("&Control"), {E::ResetOutputs, E::SendInstrumentSettings});
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
-    for (E id : {E::Devices, E::Ports, E::Sync, E::Metronome, E::Recording})
+    for (E id : {E::Devices, E::Ports, E::Sync, E::Metronome, E::Recording, E::Synth})
         options->addAction(m_actions.at(id));
     options->addSeparator();
     for (E id : {E::EditingOptions, E::HarmonicScale})
@@ -545,6 +547,10 @@ bool CMainFrame::OnUpdateCommand(ECommand id, CCommandUi& ui)
     case E::HarmonicScale:
         ui.enabled = GetCommandProject() != nullptr;
         return true;
+    case E::Synth:
+        // Without an engine the settings are kept for the next start.
+        ui.enabled = true;
+        return true;
     default:
         // The engine's setting dialogs need a running engine.
         if (IsEngineDialog(id)) {
@@ -633,6 +639,14 @@ bool CMainFrame::OnCommand(ECommand id)
     case E::Recording:
         CDlgRecording(CMidiEngineProxy::Instance(), this).exec();
         return true;
+    case E::Synth: {
+        // Without an engine the settings wait for the next start.
+        CMidiEngine* engine = CMidiEngineProxy::Instance().GetEngine();
+        CDlgSynth(m_app.GetProfile(), m_app.GetUser(),
+                  engine != nullptr ? &engine->GetBackend() : nullptr, this)
+            .exec();
+        return true;
+    }
     case E::HarmonicScale:
         if (doc != nullptr) SelectHarmonicScale(*doc, this);
         return true;

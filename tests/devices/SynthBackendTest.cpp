@@ -1,6 +1,9 @@
 #include "devices/synth/SynthBackend.h"
 #include "devices/synth/SynthCore.h"
+#include "devices/synth/SynthLoader.h"
 #include "devices/synth/SynthQueue.h"
+
+#include "devices/jack/JackFrames.h"
 
 #include "devices/virtual/VirtualBackend.h"
 #include "engine/MidiEngine.h"
@@ -9,7 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <future>
+#include <iterator>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -92,6 +101,7 @@ TEST(SynthBackend, ASynthWithoutItsFontIsListedFailedAndTheOtherDevicesWork)
         CMidiEngine engine(backend, proxy.GetMailbox());
         proxy.AttachEngine(&engine);
         ASSERT_EQ(proxy.Initialise(false), 1) << proxy.GetLastError();
+        ASSERT_TRUE(backend.WaitForFont(std::chrono::seconds(10)));
         EXPECT_EQ(backend.GetOutputNames(), (std::vector<std::string>{"Out A", kSynthDeviceName}));
         EXPECT_EQ(backend.GetInputNames(), std::vector<std::string>{"In A"});
         EXPECT_EQ(backend.GetSynthIndex(), 1);
@@ -113,4 +123,221 @@ TEST(SynthBackend, ASynthWithoutItsFontIsListedFailedAndTheOtherDevicesWork)
         EXPECT_EQ(inner.GetSent(0)[0].bytes[0], 0x90);
         proxy.ShutDown();
     }
+}
+
+namespace {
+
+constexpr uint32_t kRate = 48000;
+
+// The virtual backend with audio in its own cycle, rendered when the test says, as JACK's would.
+class CAudioVirtualBackend : public CVirtualBackend, public CBackendAudio {
+public:
+    CAudioVirtualBackend() : CVirtualBackend({"Out A"}, {}) {}
+    CBackendAudio* GetAudio() override { return this; }
+    int AttachAudio(CAudioRenderer* renderer, std::string&) override
+    {
+        m_renderer = renderer;
+        return 1;
+    }
+    void DetachAudio() override { m_renderer = nullptr; }
+    uint32_t GetAudioRate() const override { return kRate; }
+    int64_t AudioFrameOf(int64_t time) const override
+    {
+        return jackframes::TimeToFrame(time, kRate);
+    }
+    // One cycle of frames from firstFrame; the left channel, or nothing when no one renders.
+    std::vector<float> Cycle(int64_t firstFrame, uint32_t frames)
+    {
+        std::vector<float> left(frames, 1.0f);
+        std::vector<float> right(frames, 1.0f);
+        if (m_renderer == nullptr) return {};
+        m_renderer->RenderAudio(left.data(), right.data(), frames, firstFrame);
+        return left;
+    }
+
+private:
+    CAudioRenderer* m_renderer = nullptr;
+};
+
+// A loader held up until the test opens its gate; it remembers the thread it ran on.
+struct SGatedLoad {
+    std::promise<void> gate;
+    std::shared_future<void> opened = gate.get_future().share();
+    std::thread::id thread;
+    bool fail = false;
+
+    CSynthBackend::LoadFn Fn()
+    {
+        return [this](const std::string& path, uint32_t rate, std::string& error) {
+            thread = std::this_thread::get_id();
+            opened.wait();
+            if (fail) {
+                error = "The SoundFont " + path + " is damaged or not a SoundFont.";
+                return std::unique_ptr<CSynthCore>();
+            }
+            return LoadSynthCore(kFont, rate, error);
+        };
+    }
+};
+
+// Runs open (an engine command on this thread) but gives up after a while, so a command that
+// waits for the gated load fails the test instead of hanging it.
+int OpenWithoutWaitingForTheFont(CMidiEngineProxy& proxy, int32_t index, SGatedLoad& load)
+{
+    auto opening = std::async(std::launch::async, [&] { return proxy.OpenOutputDriver(index); });
+    if (opening.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
+        return opening.get();
+    load.gate.set_value();
+    ADD_FAILURE() << "opening the synthesizer waited for its font";
+    return opening.get();
+}
+
+SMidiOutRecord Record(int64_t frame, std::array<uint8_t, 3> bytes, uint8_t length = 3)
+{
+    return {jackframes::FramesToTime(frame, kRate), length, bytes};
+}
+
+// The strings' note of the tests, rendered from frame 4800 (when program 48 is chosen) on a
+// synthesizer that has had its font from the start: the left channel.
+std::vector<float> ReferenceFrom4800(size_t frames)
+{
+    std::string error;
+    CSynthCore reference(kRate);
+    EXPECT_TRUE(reference.Load(kFont, error)) << error;
+    reference.SetGain(SynthGain(SSynthOptions::kDefaultVolume));
+    CSynthEventList events;
+    events.Push({4800, 2, {0xC0, 48, 0}});
+    events.Push({9600, 3, {0x90, 67, 110}});
+    events.Push({19200, 3, {0x80, 67, 0}});
+    std::vector<float> left(frames);
+    std::vector<float> right(frames);
+    SplitRender(reference, events, left.data(), right.data(), static_cast<uint32_t>(frames), 4800);
+    return left;
+}
+
+void Play(CSynthBackend& backend, const std::vector<SMidiOutRecord>& records)
+{
+    CMidiSendBuffer buffer;
+    for (const SMidiOutRecord& record : records)
+        ASSERT_TRUE(buffer.Pack(record.time, record.bytes.data(), record.length));
+    std::string error;
+    ASSERT_EQ(backend.PlayBuffer(backend.GetSynthIndex(), buffer, error), 1) << error;
+}
+
+} // namespace
+
+// Opening the synthesizer while its font loads never waits for the load, which runs on a thread
+// of its own; when the font arrives, the messages that came due meanwhile set up the channels
+// (the late notes are skipped and counted late) and the song sounds exactly as it would have
+// with the font there from the start.
+TEST(SynthBackend, TheFontLoadsOffTheEngineThreadAndTheSongCatchesUpWhenItArrives)
+{
+    SGatedLoad load;
+    auto owned = std::make_unique<CAudioVirtualBackend>();
+    CAudioVirtualBackend& audio = *owned;
+    CSynthBackend backend(std::move(owned), {}, load.Fn());
+    CMidiEngineProxy proxy;
+    CMidiEngine engine(backend, proxy.GetMailbox());
+    proxy.AttachEngine(&engine);
+    ASSERT_EQ(proxy.Initialise(false), 1) << proxy.GetLastError();
+    const int32_t synth = backend.GetSynthIndex();
+
+    ASSERT_EQ(OpenWithoutWaitingForTheFont(proxy, synth, load), 1) << proxy.GetLastError();
+    EXPECT_NE(load.thread, std::this_thread::get_id());
+    // Due while loading: a program (strings), a note that is then too late, its end.
+    Play(backend,
+         {Record(0, {0xC0, 48, 0}, 2), Record(100, {0x90, 60, 100}), Record(2000, {0x80, 60, 0})});
+    const std::vector<float> waiting = audio.Cycle(0, 4800);
+    ASSERT_EQ(waiting.size(), 4800u);
+    EXPECT_TRUE(std::all_of(waiting.begin(), waiting.end(), [](float v) { return v == 0.0f; }));
+
+    load.gate.set_value();
+    ASSERT_TRUE(backend.WaitForFont(std::chrono::seconds(10)));
+    backend.OnPass(); // the engine thread hands the font to the open device
+    Play(backend, {Record(9600, {0x90, 67, 110}), Record(19200, {0x80, 67, 0})});
+    std::vector<float> heard;
+    for (int64_t first = 4800; first < 24000; first += 4800) {
+        const std::vector<float> cycle = audio.Cycle(first, 4800);
+        heard.insert(heard.end(), cycle.begin(), cycle.end());
+    }
+    EXPECT_EQ(backend.GetOutputStats().late, 1);
+
+    // The same song on a synthesizer that had its font from the start, from the same frame.
+    EXPECT_TRUE(heard == ReferenceFrom4800(heard.size()));
+    // The reverb keeps a tiny offset in its lines: silence is below 16-bit resolution.
+    const auto quiet = [](float v) { return std::fabs(v) < 1.0f / 65536.0f; };
+    EXPECT_FALSE(std::all_of(heard.begin(), heard.end(), quiet));
+    EXPECT_TRUE(std::all_of(heard.begin(), heard.begin() + 4800, quiet))
+        << "the late note stays silent";
+    proxy.ShutDown();
+}
+
+// A font that fails while the device is already open (it was still loading) closes the device
+// with the reason, as a vanished port would; afterwards opening fails at once with that reason,
+// and the other devices carry on.
+TEST(SynthBackend, AFontThatFailsAfterTheDeviceOpenedClosesItWithTheReason)
+{
+    SGatedLoad load;
+    load.fail = true;
+    CSynthBackend backend(std::make_unique<CAudioVirtualBackend>(), {}, load.Fn());
+    CMidiEngineProxy proxy;
+    CMidiEngine engine(backend, proxy.GetMailbox());
+    proxy.AttachEngine(&engine);
+    ASSERT_EQ(proxy.Initialise(false), 1) << proxy.GetLastError();
+    const int32_t synth = backend.GetSynthIndex();
+    ASSERT_EQ(proxy.OpenOutputDriver(0), 1) << proxy.GetLastError();
+    ASSERT_EQ(OpenWithoutWaitingForTheFont(proxy, synth, load), 1) << proxy.GetLastError();
+    EXPECT_TRUE(engine.GetDevices().GetOutDriver(synth)->IsOpen());
+
+    load.gate.set_value();
+    ASSERT_TRUE(backend.WaitForFont(std::chrono::seconds(10)));
+    engine.TimeoutPass();
+    EXPECT_FALSE(engine.GetDevices().GetOutDriver(synth)->IsOpen());
+    EXPECT_TRUE(engine.GetDevices().GetOutDriver(0)->IsOpen());
+    EXPECT_NE(engine.GetDevices().GetLastFault().find("is damaged or not a SoundFont"),
+              std::string::npos)
+        << engine.GetDevices().GetLastFault();
+    EXPECT_EQ(proxy.OpenOutputDriver(synth), 0);
+    EXPECT_NE(proxy.GetLastError().find("is damaged or not a SoundFont"), std::string::npos);
+    proxy.ShutDown();
+}
+
+// Another font chosen while the device plays takes over at a cycle's start, with the program the
+// song chose on the old one: it sounds as a synthesizer with that font and program would.
+TEST(SynthBackend, AnotherFontTakesOverInTheOpenDeviceWithTheSongsChannels)
+{
+    CTempFolder folder;
+    std::ifstream original(kFont, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(original)),
+                                     std::istreambuf_iterator<char>());
+    folder.Write("copy.sf2", bytes);
+    auto owned = std::make_unique<CAudioVirtualBackend>();
+    CAudioVirtualBackend& audio = *owned;
+    SSynthOptions options;
+    options.soundFont = kFont;
+    CSynthBackend backend(std::move(owned), options);
+    CMidiEngineProxy proxy;
+    CMidiEngine engine(backend, proxy.GetMailbox());
+    proxy.AttachEngine(&engine);
+    ASSERT_EQ(proxy.Initialise(false), 1) << proxy.GetLastError();
+    ASSERT_TRUE(backend.WaitForFont(std::chrono::seconds(10)));
+    ASSERT_EQ(proxy.OpenOutputDriver(backend.GetSynthIndex()), 1) << proxy.GetLastError();
+    Play(backend, {Record(0, {0xC0, 48, 0}, 2)});
+    audio.Cycle(0, 4800);
+
+    options.soundFont = folder / "copy.sf2";
+    backend.SetOptions(options);
+    ASSERT_TRUE(backend.WaitForFont(std::chrono::seconds(10)));
+    backend.OnPass();
+    Play(backend, {Record(9600, {0x90, 67, 110}), Record(19200, {0x80, 67, 0})});
+    std::vector<float> heard;
+    for (int64_t first = 4800; first < 24000; first += 4800) {
+        const std::vector<float> cycle = audio.Cycle(first, 4800);
+        heard.insert(heard.end(), cycle.begin(), cycle.end());
+    }
+    backend.OnPass(); // the old synthesizer goes to the loader to be freed
+    EXPECT_TRUE(heard == ReferenceFrom4800(heard.size()));
+    EXPECT_EQ(backend.GetOutputStats().late, 0);
+    EXPECT_EQ(backend.GetOptions().soundFont, options.soundFont);
+    proxy.ShutDown();
 }

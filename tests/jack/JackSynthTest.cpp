@@ -1,11 +1,13 @@
 #include "JackTestServer.h"
 
 #include "cli/CliRunner.h"
+#include "devices/jack/JackBackend.h"
 #include "files/ByteBuilder.h"
 #include "files/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <thread>
@@ -60,7 +62,86 @@ private:
     std::atomic<float> m_peak{0.0f};
 };
 
+// Counts the cycles it is asked to render (silence).
+class CCountingRenderer : public CAudioRenderer {
+public:
+    void RenderAudio(float* left, float* right, uint32_t frames, int64_t) override
+    {
+        std::fill(left, left + frames, 0.0f);
+        std::fill(right, right + frames, 0.0f);
+        m_cycles.fetch_add(1);
+    }
+    int64_t GetCycles() const { return m_cycles.load(); }
+
+private:
+    std::atomic<int64_t> m_cycles{0};
+};
+
+// Whether both synthesizer outputs exist and reach the server's playback ports, as a client of
+// the test sees them.
+bool SynthOutputsReachPlayback()
+{
+    jack_status_t status{};
+    jack_client_t* probe = jack_client_open("twprobe", JackNoStartServer, &status);
+    if (probe == nullptr) return false;
+    bool connected = true;
+    for (const auto& [own, playback] : {std::pair{"Tonalweaver:synth_L", "system:playback_1"},
+                                        std::pair{"Tonalweaver:synth_R", "system:playback_2"}}) {
+        const jack_port_t* port = jack_port_by_name(probe, own);
+        connected = connected && port != nullptr && jack_port_connected_to(port, playback) != 0;
+    }
+    jack_client_close(probe);
+    return connected;
+}
+
 } // namespace
+
+// The server goes away and comes back: the backend reaches the new one by itself and the audio
+// outputs are there again, meeting the playback ports, rendered every cycle. The MIDI output that
+// was open when the server went still fails for the engine, with the reason, though the
+// reconnection closed it before anyone asked.
+TEST(JackSynth, TheAudioOutputsComeBackWithTheServer)
+{
+    CJackTestServer server;
+    ASSERT_TRUE(server.IsRunning());
+    auto peer = std::make_unique<CJackPeer>("twpeer");
+    ASSERT_TRUE(peer->IsOpen());
+    CJackBackend backend;
+    std::string error;
+    ASSERT_EQ(backend.Start(error), 1) << error;
+    const std::vector<std::string> outputs = backend.GetOutputNames();
+    const auto out = static_cast<int32_t>(
+        std::find(outputs.begin(), outputs.end(), peer->InName()) - outputs.begin());
+    ASSERT_EQ(backend.OpenOutput(out, error), 1) << error;
+    CCountingRenderer renderer;
+    ASSERT_EQ(backend.AttachAudio(&renderer, error), 1) << error;
+    EXPECT_TRUE(SynthOutputsReachPlayback());
+    ASSERT_TRUE(WaitUntil([&] { return renderer.GetCycles() > 0; }, 20000ms));
+
+    server.Kill();
+    peer.reset();
+    for (int i = 0; i < 3; ++i)
+        backend.OnPass(); // nobody there: the tries fail quietly
+    ASSERT_TRUE(server.Start());
+    const bool back = WaitUntil(
+        [&] {
+            backend.OnPass();
+            return SynthOutputsReachPlayback();
+        },
+        20000ms);
+    EXPECT_TRUE(back) << "the audio outputs did not come back";
+    std::vector<SMidiFault> faults;
+    EXPECT_TRUE(backend.TakeFaults(faults));
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_EQ(faults[0].index, out);
+    EXPECT_EQ(faults[0].reason, "The JACK server has stopped.");
+    const int64_t cycles = renderer.GetCycles();
+    EXPECT_TRUE(WaitUntil([&] { return renderer.GetCycles() > cycles + 2; }, 20000ms))
+        << "the new server's cycles do not render";
+    backend.DetachAudio();
+    EXPECT_FALSE(SynthOutputsReachPlayback());
+    backend.Stop();
+}
 
 TEST(JackSynth, TheSynthesizersAudioPortsCarryTheProjectWhileItPlays)
 {

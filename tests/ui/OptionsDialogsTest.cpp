@@ -3,13 +3,18 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QTest>
 #include <QTreeWidget>
 
+#include <fstream>
+
+#include "controls/EditValue.h"
 #include "devices/InputPort.h"
 #include "devices/MidiDevices.h"
 #include "devices/MidiOutDriver.h"
 #include "devices/OutputPort.h"
+#include "devices/synth/SynthBackend.h"
 #include "editing/HarmonicScale.h"
 #include "engine/DeviceSettings.h"
 #include "engine/MidiEngine.h"
@@ -17,6 +22,7 @@
 #include "shell/DlgDevices.h"
 #include "shell/DlgRecording.h"
 #include "shell/DlgSync.h"
+#include "shell/DlgSynth.h"
 #include "ui/UiFixture.h"
 
 namespace {
@@ -144,4 +150,57 @@ TEST_F(CUiFixture, HarmonicScaleDialogShowsADashWithoutMode)
     EXPECT_EQ(doc.GetScale().GetKey(), 7);
     EXPECT_EQ(doc.GetScale().GetMode(), 2);
     EXPECT_FALSE(doc.UpdateUndo().enabled);
+}
+
+// "Synth...": the stored settings show; the file chooser and "Automatic" fill the SoundFont field
+// (a cancelled chooser changes nothing); a font that cannot be read is refused with a message and
+// nothing is kept; OK keeps both settings and hands them to the running synthesizer; Cancel
+// keeps nothing.
+TEST_F(CUiFixture, SynthDialogKeepsAndAppliesTheSoundFontAndVolume)
+{
+    Start();
+    Frame().UpdateActions();
+    EXPECT_TRUE(Frame().GetAction(ECommand::Synth)->isEnabled());
+    const std::string font = PathOf("mine.sf2");
+    std::ofstream(font) << "RIFF";
+    WriteSynthOptions(m_profile, {"/nowhere/old.sf2", 80});
+    CSynthBackend synth(TestBackend(), {});
+
+    CDlgSynth dialog(m_profile, m_user, &synth);
+    QLineEdit& field = dialog.GetFontField();
+    EXPECT_EQ(field.text().toStdString(), "/nowhere/old.sf2");
+    EXPECT_EQ(dialog.GetVolumeField().GetValue(), 80);
+    m_user.m_chosenPath = font;
+    dialog.Browse();
+    EXPECT_EQ(field.text().toStdString(), font);
+    dialog.ChooseAutomatic();
+    EXPECT_TRUE(field.text().isEmpty());
+    dialog.Browse();
+    m_user.m_chosenPath.clear();
+    dialog.Browse();
+    EXPECT_EQ(field.text().toStdString(), font);
+    dialog.GetVolumeField().OpenEditor(QStringLiteral("150"));
+    QTest::keyClick(dialog.GetVolumeField().GetEditor(), Qt::Key_Return);
+    EXPECT_EQ(dialog.GetVolumeField().GetValue(), 150);
+
+    field.setText(QString::fromStdString(PathOf("missing.sf2")));
+    dialog.accept();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    ASSERT_EQ(m_user.m_messages.size(), 1u);
+    EXPECT_NE(m_user.m_messages[0].find("cannot be read"), std::string::npos);
+    EXPECT_EQ(ReadSynthOptions(m_profile).soundFont, "/nowhere/old.sf2");
+
+    field.setText(QString::fromStdString(font));
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    for (const SSynthOptions& kept : {ReadSynthOptions(m_profile), synth.GetOptions()}) {
+        EXPECT_EQ(kept.soundFont, font);
+        EXPECT_EQ(kept.volume, 150);
+    }
+
+    CDlgSynth cancelled(m_profile, m_user, &synth);
+    cancelled.ChooseAutomatic();
+    cancelled.reject();
+    EXPECT_EQ(ReadSynthOptions(m_profile).soundFont, font);
+    EXPECT_EQ(synth.GetOptions().soundFont, font);
 }

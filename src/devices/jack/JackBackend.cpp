@@ -101,9 +101,14 @@ public:
     int Close(bool output, int32_t index, std::string& error);
     int Play(int32_t index, const CMidiSendBuffer& buffer, std::string& error);
     bool TakeFaults(std::vector<SMidiFault>& faults);
+    // The failures since the last call, without those Reconnect kept.
+    bool CollectFaults(std::vector<SMidiFault>& faults);
     bool IsIdle(int32_t index) const;
     int AttachAudio(CAudioRenderer* renderer, std::string& error);
     void DetachAudio();
+    // Engine thread: while the server is gone and the synthesizer waits for it, tries now and
+    // then to reach a new one.
+    void RetryLostServer();
     const SOpenPort* FindOpen(bool output, int32_t index) const;
 
     std::vector<SDevice> m_outputs;
@@ -122,6 +127,10 @@ private:
 
     int Connect(std::string& error);
     void Disconnect();
+    // After a loss: closes what was open and connects to a new server.
+    int Reconnect(std::string& error);
+    // Registers the audio outputs of the attached renderer, connects them to the playback ports.
+    int RegisterAudio(std::string& error);
     void Process(jack_nframes_t frames);
     void WriteOutput(SOpenPort& open, jack_nframes_t frames, int64_t cycleStart);
     void ReadInput(SOpenPort& open, jack_nframes_t frames, int64_t cycleStart);
@@ -136,6 +145,7 @@ private:
     std::atomic<bool> m_lost{false};
     std::atomic<bool> m_portsChanged{false};
     bool m_lostReported = false;
+    std::vector<SMidiFault> m_pendingFaults; // engine thread: devices a reconnect closed
     std::atomic<uint64_t> m_cycles{0};
     // Frames of the server are extended to 64 bits and moved by m_frameBase onto our own count,
     // which carries on across a change of server.
@@ -163,8 +173,9 @@ private:
         jack_port_t* right = nullptr;
         CAudioRenderer* renderer = nullptr;
     };
-    SAudio m_audioOwned;
+    SAudio m_audioOwned; // the renderer stays here while the server is gone
     std::atomic<SAudio*> m_audio{nullptr};
+    std::chrono::steady_clock::time_point m_nextRetry{};
 
     sem_t m_inputReady{};
     std::atomic<bool> m_quit{false};
@@ -203,12 +214,20 @@ int CJackBackend::CImpl::Connect(std::string& error)
         error = "The JACK server refused to activate the client.";
         return 0;
     }
+    // The synthesizer's outputs went with the old server: they come back with the new one (a
+    // refusal leaves it silent, not the MIDI devices closed).
+    std::string ignored;
+    if (m_audioOwned.renderer != nullptr) RegisterAudio(ignored);
     return 1;
 }
 
 void CJackBackend::CImpl::Disconnect()
 {
     if (m_client == nullptr) return;
+    // The callback of a new client must not see the old client's audio ports.
+    m_audio.store(nullptr, std::memory_order_release);
+    m_audioOwned.left = nullptr;
+    m_audioOwned.right = nullptr;
     if (!m_lost) jack_deactivate(m_client);
     jack_client_close(m_client);
     m_client = nullptr;
@@ -433,18 +452,51 @@ void CJackBackend::CImpl::DeliveryLoop()
     }
 }
 
+int CJackBackend::CImpl::Reconnect(std::string& error)
+{
+    // The devices closed here still fail for the engine, with the reason, at the next TakeFaults.
+    CollectFaults(m_pendingFaults);
+    // The server went away: try a new one (devices are followed by name).
+    for (size_t i = 0; i < m_outputs.size(); ++i)
+        Close(true, static_cast<int32_t>(i), error);
+    for (size_t i = 0; i < m_inputs.size(); ++i)
+        Close(false, static_cast<int32_t>(i), error);
+    Disconnect();
+    return Connect(error);
+}
+
+void CJackBackend::CImpl::RetryLostServer()
+{
+    constexpr auto kRetryInterval = std::chrono::seconds(1);
+    if (!m_started || m_audioOwned.renderer == nullptr || (m_client != nullptr && !m_lost.load()))
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < m_nextRetry) return;
+    m_nextRetry = now + kRetryInterval;
+    std::string ignored;
+    Reconnect(ignored);
+}
+
 // ---- Audio ----
 
 int CJackBackend::CImpl::AttachAudio(CAudioRenderer* renderer, std::string& error)
 {
-    if (m_client == nullptr || m_lost) {
-        error = kNoServer;
-        return 0;
-    }
-    if (m_audio.load() != nullptr) {
+    if (m_audioOwned.renderer != nullptr) {
         error = "The audio outputs are in use.";
         return 0;
     }
+    if (!m_started || ((m_client == nullptr || m_lost) && !Reconnect(error))) {
+        error = kNoServer;
+        return 0;
+    }
+    m_audioOwned.renderer = renderer;
+    if (RegisterAudio(error)) return 1;
+    m_audioOwned.renderer = nullptr;
+    return 0;
+}
+
+int CJackBackend::CImpl::RegisterAudio(std::string& error)
+{
     SAudio& audio = m_audioOwned;
     audio.left =
         jack_port_register(m_client, "synth_L", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
@@ -453,11 +505,11 @@ int CJackBackend::CImpl::AttachAudio(CAudioRenderer* renderer, std::string& erro
     if (audio.left == nullptr || audio.right == nullptr) {
         if (audio.left != nullptr) jack_port_unregister(m_client, audio.left);
         if (audio.right != nullptr) jack_port_unregister(m_client, audio.right);
-        audio = {};
+        audio.left = nullptr;
+        audio.right = nullptr;
         error = "JACK refused to make the audio ports.";
         return 0;
     }
-    audio.renderer = renderer;
     m_audio.store(&audio, std::memory_order_release);
     // Heard at once where the machine has speakers; a graph without them is left as it is.
     const char** playback = jack_get_ports(m_client, nullptr, JACK_DEFAULT_AUDIO_TYPE,
@@ -473,10 +525,10 @@ int CJackBackend::CImpl::AttachAudio(CAudioRenderer* renderer, std::string& erro
 
 void CJackBackend::CImpl::DetachAudio()
 {
-    if (m_audio.load() == nullptr) return;
+    if (m_audioOwned.renderer == nullptr) return;
     m_audio.store(nullptr, std::memory_order_release);
     WaitCycles(2);
-    if (m_client != nullptr && !m_lost) {
+    if (m_client != nullptr && !m_lost && m_audioOwned.left != nullptr) {
         jack_port_unregister(m_client, m_audioOwned.left);
         jack_port_unregister(m_client, m_audioOwned.right);
     }
@@ -508,15 +560,7 @@ int CJackBackend::CImpl::Open(bool output, int32_t index, CMidiInputSink* sink, 
     }
     SDevice& device = devices[static_cast<size_t>(index)];
     if (device.slot >= 0) return 1;
-    if (m_lost || m_client == nullptr) {
-        // The server went away: try a new one (devices are followed by name).
-        for (size_t i = 0; i < m_outputs.size(); ++i)
-            Close(true, static_cast<int32_t>(i), error);
-        for (size_t i = 0; i < m_inputs.size(); ++i)
-            Close(false, static_cast<int32_t>(i), error);
-        Disconnect();
-        if (!Connect(error)) return 0;
-    }
+    if ((m_lost || m_client == nullptr) && !Reconnect(error)) return 0;
     CSlots& slots = output ? m_outSlots : m_inSlots;
     auto& owned = output ? m_outOwned : m_inOwned;
     int32_t slot = 0;
@@ -644,6 +688,14 @@ bool CJackBackend::CImpl::IsIdle(int32_t index) const
 
 bool CJackBackend::CImpl::TakeFaults(std::vector<SMidiFault>& faults)
 {
+    const bool pending = !m_pendingFaults.empty();
+    faults.insert(faults.end(), m_pendingFaults.begin(), m_pendingFaults.end());
+    m_pendingFaults.clear();
+    return CollectFaults(faults) || pending;
+}
+
+bool CJackBackend::CImpl::CollectFaults(std::vector<SMidiFault>& faults)
+{
     const bool lost = m_lost.load();
     if (lost ? m_lostReported : !m_portsChanged.load()) return false;
     // After a loss the ports are gone with the server: one fault per device, with that reason.
@@ -750,6 +802,11 @@ int CJackBackend::CloseInput(int32_t index, std::string& error)
 bool CJackBackend::TakeFaults(std::vector<SMidiFault>& faults)
 {
     return m_impl->TakeFaults(faults);
+}
+
+void CJackBackend::OnPass()
+{
+    m_impl->RetryLostServer();
 }
 
 SMidiOutputStats CJackBackend::GetOutputStats() const

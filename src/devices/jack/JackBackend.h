@@ -40,6 +40,9 @@ public:
     int OpenInput(int32_t index, CMidiInputSink* sink, std::string& error) override;
     int CloseInput(int32_t index, std::string& error) override;
     bool TakeFaults(std::vector<SMidiFault>& faults) override;
+    // While the server is gone and the synthesizer's audio is attached, tries once a second to
+    // reach a new one; the audio outputs come back (and to the playback ports) when it answers.
+    void OnPass() override;
     SMidiOutputStats GetOutputStats() const override;
     bool IsOutputIdle(int32_t index) const override;
     CBackendAudio* GetAudio() override { return this; }

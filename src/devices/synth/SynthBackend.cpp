@@ -2,10 +2,12 @@
 
 #include "devices/jack/JackFrames.h"
 #include "devices/synth/SynthCore.h"
+#include "devices/synth/SynthLoader.h"
 #include "devices/synth/SynthQueue.h"
 
 #include <fluidsynth.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -21,6 +23,8 @@ constexpr int64_t kDriverLatencyFrames = kDriverPeriodFrames * (kDriverPeriods +
 // How fast the driver's frame count follows the master clock: 1/32 of the error per callback
 // evens out a driver that asks for periods in bursts, yet follows a drifting sound card.
 constexpr int64_t kFollowDivisor = 32;
+// A note more than 1/10 s overdue when its cycle comes is skipped.
+constexpr uint32_t kStaleDivisor = 10;
 constexpr auto kDrainWait = std::chrono::milliseconds(500);
 const char* const kDrivers[] = {"pulseaudio", "alsa"};
 
@@ -32,28 +36,54 @@ bool FileExists(const std::string& path)
 
 } // namespace
 
-// The open synthesizer: its engine, the queue from the engine's thread to the audio thread, and
-// the audio it renders into (the backend's cycle or a driver of its own).
+// The open synthesizer: the queue from the engine's thread to the audio thread, the audio it
+// renders into (the backend's cycle or a driver of its own), and the synthesizer itself, handed
+// to the audio thread through m_next whenever a font arrives.
 class CSynthBackend::CSynthOutput : public CAudioRenderer {
 public:
-    CSynthOutput(CMidiBackend& clock, CBackendAudio* audio, SCounters& counters)
-        : m_clock(clock), m_audio(audio), m_counters(counters),
-          m_core(audio != nullptr ? audio->GetAudioRate() : kDriverRate)
+    CSynthOutput(CMidiBackend& clock, CBackendAudio* audio, SShared& shared, uint32_t rate)
+        : m_clock(clock), m_audio(audio), m_shared(shared), m_rate(rate)
     {}
     ~CSynthOutput() override { Detach(); }
 
-    int Open(const SSynthOptions& options, std::string& error)
+    int Open(std::string& error)
     {
-        if (m_core.GetSampleRate() == 0) {
+        if (m_rate == 0) {
             error = "The audio system has no sample rate.";
             return 0;
         }
-        if (!m_core.Load(ChooseSoundFont(options, FileExists), error)) return 0;
-        SetVolume(options.volume);
         return m_audio != nullptr ? m_audio->AttachAudio(this, error) : StartDriver(error);
     }
 
-    void SetVolume(int volume) { m_gain.store(SynthGain(volume), std::memory_order_relaxed); }
+    // Engine thread: hands core over; the audio thread takes it at its next cycle. False (core
+    // left with the caller) while the previous handover is not settled by TakeRetired.
+    bool Install(std::unique_ptr<CSynthCore>& core)
+    {
+        if (m_incoming) return false;
+        m_incoming = std::move(core);
+        m_next.store(m_incoming.get(), std::memory_order_release);
+        return true;
+    }
+    bool IsHandingOver() const { return m_incoming != nullptr; }
+    // Engine thread: once the audio thread has taken the new synthesizer, the one it let go of
+    // (null before that, or when there was none).
+    std::unique_ptr<CSynthCore> TakeRetired()
+    {
+        if (!m_incoming || !m_arrived.exchange(false, std::memory_order_acq_rel)) return nullptr;
+        std::unique_ptr<CSynthCore> old = std::move(m_owned);
+        m_owned = std::move(m_incoming);
+        return old;
+    }
+    // Engine thread: stops the audio and gives back the newest synthesizer; an older one still
+    // held goes to retired.
+    std::unique_ptr<CSynthCore> Release(std::unique_ptr<CSynthCore>& retired)
+    {
+        Detach();
+        m_next.store(nullptr, std::memory_order_relaxed);
+        if (!m_incoming) return std::move(m_owned);
+        retired = std::move(m_owned);
+        return std::move(m_incoming);
+    }
 
     int Play(const CMidiSendBuffer& buffer, std::string& error)
     {
@@ -61,7 +91,7 @@ public:
         for (const SMidiOutRecord& record : buffer) {
             SSynthEvent event{FrameOf(record.time), record.length, record.bytes};
             if (!m_queue.Push(event)) {
-                m_counters.refused.fetch_add(1, std::memory_order_relaxed);
+                m_shared.refused.fetch_add(1, std::memory_order_relaxed);
                 error = "Too much MIDI is waiting for the synthesizer.";
                 result = 0;
             }
@@ -71,9 +101,11 @@ public:
 
     bool IsIdle() const { return m_queue.IsEmpty(); }
 
-    // What was played last (the note-offs of a closing driver) is rendered before the audio goes.
+    // What was played last (the note-offs of a closing driver) is rendered before the audio goes;
+    // a synthesizer still without its font renders nothing, so nothing is waited for.
     void Drain()
     {
+        if (!m_sounding.load(std::memory_order_acquire)) return;
         const auto deadline = std::chrono::steady_clock::now() + kDrainWait;
         while (!m_queue.IsEmpty() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -81,30 +113,60 @@ public:
 
     void RenderAudio(float* left, float* right, uint32_t frames, int64_t firstFrame) override
     {
-        const float gain = m_gain.load(std::memory_order_relaxed);
+        int32_t late = 0;
+        if (m_next.load(std::memory_order_acquire) != nullptr) late += TakeNext(firstFrame);
+        if (m_current == nullptr) {
+            // The font is still loading: silence, and what comes due waits for it.
+            std::fill(left, left + frames, 0.0f);
+            std::fill(right, right + frames, 0.0f);
+            return;
+        }
+        const float gain = m_shared.gain.load(std::memory_order_relaxed);
         if (gain != m_appliedGain) {
-            m_core.SetGain(gain);
+            m_current->SetGain(gain);
             m_appliedGain = gain;
         }
-        const int32_t late = SplitRender(m_core, m_queue, left, right, frames, firstFrame);
-        if (late > 0) m_counters.late.fetch_add(late, std::memory_order_relaxed);
+        // Notes long overdue (the audio stopped a while: a server that went and came back) are
+        // not played all at once; what they would have set up still is.
+        late += CatchUp(*m_current, m_queue, firstFrame - m_rate / kStaleDivisor);
+        late += SplitRender(*m_current, m_queue, left, right, frames, firstFrame);
+        if (late > 0) m_shared.late.fetch_add(late, std::memory_order_relaxed);
     }
 
 private:
+    // Audio thread: the synthesizer handed over replaces the current one, carrying on with its
+    // channels, or, the first, catches up with what came due while it loaded. Returns the notes
+    // that were skipped.
+    int32_t TakeNext(int64_t firstFrame)
+    {
+        CSynthCore* next = m_next.exchange(nullptr, std::memory_order_acq_rel);
+        if (next == nullptr) return 0;
+        int32_t skipped = 0;
+        if (m_current != nullptr) {
+            next->CopyChannelsFrom(*m_current);
+        } else {
+            skipped = CatchUp(*next, m_queue, firstFrame);
+        }
+        m_current = next;
+        m_appliedGain = -1.0f;
+        m_sounding.store(true, std::memory_order_release);
+        m_arrived.store(true, std::memory_order_release);
+        return skipped;
+    }
+
     // The frame of the render's count a stamp maps to.
     int64_t FrameOf(int64_t time) const
     {
         if (m_audio != nullptr) return m_audio->AudioFrameOf(time);
         const int64_t origin = m_origin.load(std::memory_order_acquire);
-        return jackframes::TimeToFrame(time - origin, m_core.GetSampleRate()) +
-               kDriverLatencyFrames;
+        return jackframes::TimeToFrame(time - origin, m_rate) + kDriverLatencyFrames;
     }
 
     int StartDriver(std::string& error)
     {
         m_origin = m_clock.GetMasterTime();
         m_settings = new_fluid_settings();
-        fluid_settings_setnum(m_settings, "synth.sample-rate", m_core.GetSampleRate());
+        fluid_settings_setnum(m_settings, "synth.sample-rate", m_rate);
         fluid_settings_setint(m_settings, "audio.period-size", kDriverPeriodFrames);
         fluid_settings_setint(m_settings, "audio.periods", kDriverPeriods);
         fluid_settings_setstr(m_settings, "audio.pulseaudio.media-role", "music");
@@ -132,9 +194,8 @@ private:
     // the driver's buffer.
     void DriverCycle(float* left, float* right, uint32_t frames)
     {
-        const uint32_t rate = m_core.GetSampleRate();
         const int64_t observed =
-            m_clock.GetMasterTime() - jackframes::FramesToTime(m_driverFrames, rate);
+            m_clock.GetMasterTime() - jackframes::FramesToTime(m_driverFrames, m_rate);
         const int64_t origin = m_origin.load(std::memory_order_relaxed);
         m_origin.store(origin + (observed - origin) / kFollowDivisor, std::memory_order_release);
         RenderAudio(left, right, frames, m_driverFrames);
@@ -152,20 +213,29 @@ private:
 
     CMidiBackend& m_clock;
     CBackendAudio* m_audio;
-    SCounters& m_counters;
-    CSynthCore m_core;
+    SShared& m_shared;
+    const uint32_t m_rate;
     CSynthQueue m_queue;
-    std::atomic<float> m_gain{0.0f};
-    float m_appliedGain = -1.0f; // audio thread
+    std::unique_ptr<CSynthCore> m_owned;    // engine thread: the one the audio thread renders
+    std::unique_ptr<CSynthCore> m_incoming; // engine thread: handed over, not yet settled
+    std::atomic<CSynthCore*> m_next{nullptr};
+    std::atomic<bool> m_arrived{false};  // the audio thread took m_next
+    std::atomic<bool> m_sounding{false}; // the audio thread has had a synthesizer
+    CSynthCore* m_current = nullptr;     // audio thread
+    float m_appliedGain = -1.0f;         // audio thread
     fluid_settings_t* m_settings = nullptr;
     fluid_audio_driver_t* m_driver = nullptr;
     std::atomic<int64_t> m_origin{0}; // driver: master time of frame 0
     int64_t m_driverFrames = 0;       // driver's audio thread
 };
 
-CSynthBackend::CSynthBackend(std::unique_ptr<CMidiBackend> inner, SSynthOptions options)
-    : m_inner(std::move(inner)), m_options(std::move(options))
-{}
+CSynthBackend::CSynthBackend(std::unique_ptr<CMidiBackend> inner, SSynthOptions options,
+                             LoadFn load)
+    : m_inner(std::move(inner)), m_options(std::move(options)),
+      m_loader(std::make_unique<CSynthLoader>(load ? std::move(load) : LoadFn(LoadSynthCore)))
+{
+    m_shared.gain = SynthGain(m_options.volume);
+}
 
 CSynthBackend::~CSynthBackend()
 {
@@ -174,8 +244,55 @@ CSynthBackend::~CSynthBackend()
 
 void CSynthBackend::SetOptions(const SSynthOptions& options)
 {
-    m_options = options;
-    if (m_synth) m_synth->SetVolume(options.volume);
+    {
+        std::lock_guard<std::mutex> guard(m_optionsLock);
+        m_options = options;
+    }
+    m_shared.gain.store(SynthGain(options.volume), std::memory_order_relaxed);
+    RequestFont();
+}
+
+SSynthOptions CSynthBackend::GetOptions() const
+{
+    std::lock_guard<std::mutex> guard(m_optionsLock);
+    return m_options;
+}
+
+bool CSynthBackend::WaitForFont(std::chrono::milliseconds timeout) const
+{
+    return m_loader->WaitDone(timeout);
+}
+
+void CSynthBackend::RequestFont(bool again)
+{
+    const uint32_t rate = m_rate.load();
+    if (rate == 0) return;
+    std::lock_guard<std::mutex> guard(m_optionsLock);
+    const std::string path = ChooseSoundFont(m_options, FileExists);
+    if (path == m_requestedFont && !again) return;
+    m_requestedFont = path;
+    // Under the lock, so requests reach the loader in the order the options changed.
+    m_loader->Request(path, rate);
+}
+
+void CSynthBackend::CollectFont()
+{
+    if (m_synth) m_loader->Dispose(m_synth->TakeRetired());
+    if (m_synth && m_synth->IsHandingOver()) return; // one handover at a time
+    CSynthLoader::SResult result;
+    if (!m_loader->Take(result)) return;
+    m_loader->Dispose(std::move(m_idle));
+    if (!result.core) {
+        m_fontError = result.error;
+        m_faulted = m_synth != nullptr;
+        return;
+    }
+    m_fontError.clear();
+    if (m_synth) {
+        m_synth->Install(result.core);
+    } else {
+        m_idle = std::move(result.core);
+    }
 }
 
 std::string CSynthBackend::GetName() const
@@ -187,14 +304,20 @@ int CSynthBackend::Start(std::string& error)
 {
     if (!m_inner->Start(error)) return 0;
     m_synthIndex = static_cast<int32_t>(m_inner->GetOutputNames().size());
+    CBackendAudio* audio = m_inner->GetAudio();
+    m_rate = audio != nullptr ? audio->GetAudioRate() : kDriverRate;
+    RequestFont(true);
     return 1;
 }
 
 void CSynthBackend::Stop()
 {
-    m_synth.reset();
+    std::string ignored;
+    if (m_synthIndex >= 0) CloseOutput(m_synthIndex, ignored);
+    m_loader->Dispose(std::move(m_idle));
     m_inner->Stop();
     m_synthIndex = -1;
+    m_rate = 0;
 }
 
 int64_t CSynthBackend::GetMasterTime() const
@@ -218,8 +341,17 @@ int CSynthBackend::OpenOutput(int32_t index, std::string& error)
 {
     if (index != m_synthIndex || index < 0) return m_inner->OpenOutput(index, error);
     if (m_synth) return 1;
-    auto synth = std::make_unique<CSynthOutput>(*m_inner, m_inner->GetAudio(), m_counters);
-    if (!synth->Open(m_options, error)) return 0;
+    CollectFont();
+    if (!m_idle && !m_loader->IsBusy()) {
+        error = m_fontError.empty() ? "The synthesizer has no SoundFont." : m_fontError;
+        // The file may be mended by the next try: it loads again meanwhile.
+        RequestFont(true);
+        return 0;
+    }
+    auto synth = std::make_unique<CSynthOutput>(*m_inner, m_inner->GetAudio(), m_shared, m_rate);
+    if (!synth->Open(error)) return 0;
+    if (m_idle) synth->Install(m_idle);
+    m_faulted = false;
     m_synth = std::move(synth);
     return 1;
 }
@@ -227,8 +359,20 @@ int CSynthBackend::OpenOutput(int32_t index, std::string& error)
 int CSynthBackend::CloseOutput(int32_t index, std::string& error)
 {
     if (index != m_synthIndex || index < 0) return m_inner->CloseOutput(index, error);
-    if (m_synth) m_synth->Drain();
+    if (!m_synth) return 1;
+    m_synth->Drain();
+    std::unique_ptr<CSynthCore> retired;
+    std::unique_ptr<CSynthCore> core = m_synth->Release(retired);
     m_synth.reset();
+    m_faulted = false;
+    m_loader->Dispose(std::move(retired));
+    // Kept for the next open, unless its font has since been replaced by one that failed.
+    if (core && m_fontError.empty()) {
+        core->Silence();
+        core->Reset();
+        m_idle = std::move(core);
+    }
+    m_loader->Dispose(std::move(core));
     return 1;
 }
 
@@ -255,18 +399,25 @@ int CSynthBackend::CloseInput(int32_t index, std::string& error)
 void CSynthBackend::OnPass()
 {
     m_inner->OnPass();
+    CollectFont();
 }
 
 bool CSynthBackend::TakeFaults(std::vector<SMidiFault>& faults)
 {
-    return m_inner->TakeFaults(faults);
+    bool any = m_inner->TakeFaults(faults);
+    if (m_faulted && m_synth) {
+        faults.push_back({true, m_synthIndex, m_fontError});
+        any = true;
+    }
+    m_faulted = false;
+    return any;
 }
 
 SMidiOutputStats CSynthBackend::GetOutputStats() const
 {
     SMidiOutputStats stats = m_inner->GetOutputStats();
-    stats.late += m_counters.late.load(std::memory_order_relaxed);
-    stats.refused += m_counters.refused.load(std::memory_order_relaxed);
+    stats.late += m_shared.late.load(std::memory_order_relaxed);
+    stats.refused += m_shared.refused.load(std::memory_order_relaxed);
     return stats;
 }
 

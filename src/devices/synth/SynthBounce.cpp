@@ -44,9 +44,13 @@ void CSynthBounce::RenderFrames(int64_t frames, std::vector<float>& out)
         m_left.resize(chunk);
         m_right.resize(chunk);
         SplitRender(m_core, m_events, m_left.data(), m_right.data(), chunk, m_frame);
-        for (uint32_t i = 0; i < chunk; ++i) {
-            out.push_back(m_left[i]);
-            out.push_back(m_right[i]);
+        m_peakVoices = std::max(m_peakVoices, m_core.GetActiveVoices());
+        const size_t at = out.size();
+        out.resize(at + 2 * size_t{chunk});
+        float* pair = out.data() + at;
+        for (uint32_t i = 0; i < chunk; ++i, pair += 2) {
+            pair[0] = m_left[i];
+            pair[1] = m_right[i];
         }
         m_frame += chunk;
         frames -= chunk;

@@ -30,6 +30,8 @@ public:
     void RenderTail(std::vector<float>& out, int64_t maxFrames);
     // Frames rendered so far.
     int64_t GetFrame() const { return m_frame; }
+    // The most voices that sounded at the end of a chunk of the render so far.
+    int32_t GetPeakVoices() const { return m_peakVoices; }
     CSynthCore& GetCore() { return m_core; }
 
 private:
@@ -40,6 +42,7 @@ private:
     CSynthEventList m_events;
     int64_t m_origin = 0;
     int64_t m_frame = 0;
+    int32_t m_peakVoices = 0;
     std::vector<float> m_left;
     std::vector<float> m_right;
 };

@@ -2,6 +2,7 @@
 
 #include <fluidsynth.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -9,6 +10,8 @@
 namespace {
 
 constexpr int kPolyphony = 256;
+// Controllers from here on are channel modes (all notes off, reset, ...), not settings to copy.
+constexpr int kFirstModeController = 120;
 
 // FluidSynth's own log lines would reach the user's terminal: the reasons we give are enough.
 void QuietLog()
@@ -125,6 +128,38 @@ void CSynthCore::Render(float* left, float* right, uint32_t frames)
 void CSynthCore::SetGain(float gain)
 {
     fluid_synth_set_gain(m_impl->m_synth, gain);
+}
+
+void CSynthCore::Reset()
+{
+    fluid_synth_system_reset(m_impl->m_synth);
+}
+
+void CSynthCore::CopyChannelsFrom(const CSynthCore& other)
+{
+    fluid_synth_t* from = other.m_impl->m_synth;
+    fluid_synth_t* to = m_impl->m_synth;
+    const int channels =
+        std::min(fluid_synth_count_midi_channels(from), fluid_synth_count_midi_channels(to));
+    for (int channel = 0; channel < channels; ++channel) {
+        // Controllers first: the bank selects among them choose the program's bank.
+        for (int number = 0; number < kFirstModeController; ++number) {
+            int value = 0;
+            if (fluid_synth_get_cc(from, channel, number, &value) == FLUID_OK)
+                fluid_synth_cc(to, channel, number, value);
+        }
+        int font = 0;
+        int bank = 0;
+        int program = 0;
+        if (fluid_synth_get_program(from, channel, &font, &bank, &program) == FLUID_OK)
+            fluid_synth_program_change(to, channel, program);
+        int bend = 0;
+        if (fluid_synth_get_pitch_bend(from, channel, &bend) == FLUID_OK)
+            fluid_synth_pitch_bend(to, channel, bend);
+        int range = 0;
+        if (fluid_synth_get_pitch_wheel_sens(from, channel, &range) == FLUID_OK)
+            fluid_synth_pitch_wheel_sens(to, channel, range);
+    }
 }
 
 void CSynthCore::Silence()

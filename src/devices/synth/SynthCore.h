@@ -34,6 +34,11 @@ public:
     void SetGain(float gain);
     // Ends every note at once (a device being closed).
     void Silence();
+    // Back to the state after loading: no notes, every channel's controllers and programs reset.
+    void Reset();
+    // Takes over each channel's program, controllers and pitch bend from other, so a song
+    // carries on with its sounds when the font changes. Real-time safe.
+    void CopyChannelsFrom(const CSynthCore& other);
     // Voices sounding now.
     int32_t GetActiveVoices() const;
 

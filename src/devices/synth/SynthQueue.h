@@ -81,6 +81,27 @@ private:
     size_t m_next = 0;
 };
 
+// A synthesizer that arrives late (its font was still loading) takes what came due meanwhile:
+// every message before frame `first` is applied at once, except the notes that would start in
+// the past (they are skipped; ending one that never sounded does nothing). The song's programs,
+// controllers and bends are then in place. Returns how many notes were skipped. Real-time safe.
+template <class TQueue> int32_t CatchUp(CSynthCore& synth, TQueue& queue, int64_t first)
+{
+    int32_t skipped = 0;
+    while (const SSynthEvent* event = queue.Peek()) {
+        if (event->frame >= first) break;
+        const bool noteOn =
+            event->length == 3 && (event->bytes[0] & 0xF0) == 0x90 && event->bytes[2] != 0;
+        if (noteOn) {
+            ++skipped;
+        } else {
+            synth.Apply(event->bytes.data(), event->length);
+        }
+        queue.Pop();
+    }
+    return skipped;
+}
+
 // Renders frames of audio starting at frame `first` into left and right, applying every queued
 // event due before first + frames at its own frame (a late one at once). Events must come in
 // non-decreasing frame order. Returns how many were late. Real-time safe.
