@@ -7,11 +7,18 @@
 void CClipSchedule::Add(CClipPlayer* player)
 {
     m_all.push_back(player);
-    // Room for every player in the per-tick lists, so a tick never allocates.
-    m_active.reserve(m_all.size());
-    m_due.reserve(m_all.size());
-    m_waiting.reserve(m_all.size());
+    // Room for every player in the per-tick lists, so a tick never allocates; they grow with the
+    // list of all players, not one by one.
+    Reserve(m_all.capacity());
     MarkDirty();
+}
+
+void CClipSchedule::Reserve(std::size_t count)
+{
+    m_all.reserve(count);
+    m_active.reserve(count);
+    m_due.reserve(count);
+    m_waiting.reserve(count);
 }
 
 void CClipSchedule::Remove(const CClipPlayer* player)

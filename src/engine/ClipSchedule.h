@@ -9,6 +9,7 @@
 
 #include "model/TimeBase.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -26,6 +27,14 @@ public:
         MarkDirty();
     }
     void Clear();
+    // True when `count` more players fit without any of the schedule's lists growing.
+    bool HasRoom(std::size_t count) const
+    {
+        return m_all.size() + count <= std::min({m_all.capacity(), m_active.capacity(),
+                                                 m_due.capacity(), m_waiting.capacity()});
+    }
+    // Room for `count` players in every list (never shrinks). Allocates.
+    void Reserve(std::size_t count);
     // A window changed or the position jumped: the next tick rebuilds the schedule.
     void MarkDirty() { m_dirty = true; }
 

@@ -40,7 +40,8 @@ int32_t MixerKindOf(uint8_t controller)
 } // namespace
 
 CTrackPlayer::CTrackPlayer(CTrack& track, SPlayerContext& context)
-    : m_track(track), m_context(context)
+    : m_track(track), m_context(context),
+      m_recorder(std::make_unique<CTrackRecorder>(track, *context.recordSettings, context.mailbox))
 {
     SetNodeName("TrackPlayer");
 }
@@ -53,21 +54,7 @@ CTrackPlayer::~CTrackPlayer()
 
 void CTrackPlayer::AdvanceRecorderTick()
 {
-    if (m_recorder) m_recorder->AdvanceTick();
-}
-
-void CTrackPlayer::StartRecording(tick position)
-{
-    m_recorder = std::make_unique<CTrackRecorder>(m_track, *m_context.recordSettings,
-                                                  m_context.mailbox, position);
-}
-
-std::unique_ptr<CClip> CTrackPlayer::FinishRecording()
-{
-    if (!m_recorder) return nullptr;
-    std::unique_ptr<CClip> clip = m_recorder->Finish();
-    m_recorder.reset();
-    return clip;
+    if (m_recorder->IsOpen()) m_recorder->AdvanceTick();
 }
 
 void CTrackPlayer::RecordIncoming(const CMidiMsgList& list, EList kind)

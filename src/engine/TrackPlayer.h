@@ -7,6 +7,7 @@
 
 #include "devices/InstrumentSource.h"
 #include "devices/MidiNode.h"
+#include "engine/TrackRecorder.h"
 #include "model/TimeBase.h"
 
 #include <array>
@@ -14,7 +15,6 @@
 
 class CClip;
 class CTrack;
-class CTrackRecorder;
 class CNoteList;
 struct SPlayerContext;
 
@@ -47,15 +47,10 @@ public:
     void OnInputDisconnected(CMidiNode* other) override;
 
     // Recording of the Track. While a take is open, everything that does not come from a clip
-    // player is recorded. The engine finishes an open take before it starts the next one.
-    bool IsRecording() const { return m_recorder != nullptr; }
-    // Opens a take at song tick position (posts "recording started").
-    void StartRecording(tick position);
-    // Closes the take and returns its Clip (the caller owns it), or null when nothing was
-    // recorded or no take was open.
-    std::unique_ptr<CClip> FinishRecording();
-    // The open take, or null (borrowed).
-    const CTrackRecorder* GetRecorder() const { return m_recorder.get(); }
+    // player is recorded. The engine opens and closes the takes (CMidiEngine::StartTake).
+    bool IsRecording() const { return m_recorder->IsOpen(); }
+    // The Track's recorder, open or not (owned by the player).
+    CTrackRecorder& GetRecorder() const { return *m_recorder; }
     // One playing tick passed: the recorder's tick counter moves on. Real-time safe.
     void AdvanceRecorderTick();
     // A mixer event from the user interface (status with channel 0). Real-time safe.
@@ -97,6 +92,6 @@ private:
     // same tick would reach the device in the same hand-over, which sends note-offs first: it
     // waits for the next hand-over instead.
     std::array<uint64_t, 128> m_foreignOnSerial{};
-    // The open take; dropped unfinished (and unannounced) with the player.
+    // Made with the player, so that opening a take allocates nothing.
     std::unique_ptr<CTrackRecorder> m_recorder;
 };

@@ -151,7 +151,7 @@ TEST_F(RecordingTest, ClipSnapGridPlacesTheClipAndRoundsItsLengthUp)
     CRecordSettings settings;
     settings.clipSnapGrid = 384;
     StartTake(settings, 500);
-    EXPECT_EQ(engine.FindTrackPlayer(1)->GetRecorder()->GetTickCounter(), 116);
+    EXPECT_EQ(engine.FindTrackPlayer(1)->GetRecorder().GetTickCounter(), 116);
     PlayNote(62, 0, 284); // ends at relative tick 400
     std::vector<STake> takes = StopAndTakeClips();
     ASSERT_EQ(takes.size(), 1u);
