@@ -51,7 +51,11 @@ private:
     std::vector<CClipPlayer*> m_all;     // creation order
     std::vector<CClipPlayer*> m_active;  // window holds the position, or note-offs pending
     std::vector<int64_t> m_due;          // per active player: its next working tick
-    std::vector<CClipPlayer*> m_waiting; // windows ahead of the position, by start
+    struct SWaiting {
+        CClipPlayer* player;
+        std::size_t order; // index in m_all: equal starts keep creation order
+    };
+    std::vector<SWaiting> m_waiting; // windows ahead of the position, by start
     size_t m_nextWaiting = 0;
     tick m_expected = 0; // the tick the schedule is ready for
     bool m_dirty = true;
