@@ -48,9 +48,9 @@ public:
 private:
     void Rebuild(tick position);
 
-    std::vector<CClipPlayer*> m_all;     // creation order
-    std::vector<CClipPlayer*> m_active;  // window holds the position, or note-offs pending
-    std::vector<int64_t> m_due;          // per active player: its next working tick
+    std::vector<CClipPlayer*> m_all;    // creation order
+    std::vector<CClipPlayer*> m_active; // window holds the position, or note-offs pending
+    std::vector<int64_t> m_due;         // per active player: its next working tick
     struct SWaiting {
         CClipPlayer* player;
         std::size_t order; // index in m_all: equal starts keep creation order

@@ -207,9 +207,9 @@ void CTrackRecorder::StageEvent(const CMidiEvent& event)
     CMidiEvent& last = LastOfKind(event);
     if (last.m_data1 == event.m_data1 && last.m_data2 == event.m_data2) return; // redundant
     if (last.m_time == event.m_time) {
-        const auto staged = std::find_if(
-            std::make_reverse_iterator(m_staging.begin() + m_stagedCount), m_staging.rend(),
-            [&](const auto& e) { return SameLaneAndTime(e, last); });
+        const auto staged =
+            std::find_if(std::make_reverse_iterator(m_staging.begin() + m_stagedCount),
+                         m_staging.rend(), [&](const auto& e) { return SameLaneAndTime(e, last); });
         if (staged != m_staging.rend()) {
             *staged = event;
             last = event;

@@ -31,7 +31,6 @@ thread_local bool t_counting = false;
 void* Allocate(std::size_t size, std::size_t alignment = 0)
 {
     if (t_counting) g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (t_counting && std::getenv("TW_TRAP")) __builtin_trap();
     if (size == 0) size = 1;
     void* p = nullptr;
     if (alignment > alignof(std::max_align_t)) {
@@ -285,19 +284,29 @@ TEST_F(TakeAllocationTest, NoTakePathAllocatesOnTheEngineSide)
     const SStep steps[] = {
         {"switch on", [&] { return Switch(true); }},
         {"play starts the takes", [&] { return Clock(CSequencerClock::kPlay, 1); }},
-        {"notes and events", [&] { return Input({0x90, 60, 100, 0xB0, 7, 90}) + Ticks(3); }},
-        {"releases", [&] { return Input({0x80, 60, 0}) + Ticks(2); }},
+        {"notes and events",
+         [&] {
+             return Input({0x90, 60, 100, 0xB0, 7, 90}) + Ticks(3);
+         }},
+        {"releases",
+         [&] {
+             return Input({0x80, 60, 0}) + Ticks(2);
+         }},
         {"locate restarts", [&] { return Clock(CSequencerClock::kPosition, 5000); }},
         {"record disable finishes", [&] { return RecordEnable(first, false); }},
         {"record enable starts", [&] { return RecordEnable(first, true); }},
         {"a long take", longTake},
-        {"loop wrap", [&] {
-             return Clock(CSequencerClock::kLoopEnd, engine.GetPosition() + 10) + Input({0x90, 62, 1}) +
-                    Ticks(20);
+        {"loop wrap",
+         [&] {
+             return Clock(CSequencerClock::kLoopEnd, engine.GetPosition() + 10) +
+                    Input({0x90, 62, 1}) + Ticks(20);
          }},
         {"switch off finishes", [&] { return Switch(false); }},
         {"switch on while playing", [&] { return Switch(true) + Ticks(1); }},
-        {"stop finishes", [&] { return Input({0x90, 64, 9}) + Clock(CSequencerClock::kPlay, 0); }},
+        {"stop finishes",
+         [&] {
+             return Input({0x90, 64, 9}) + Clock(CSequencerClock::kPlay, 0);
+         }},
     };
     for (const SStep& step : steps) {
         UiVisit();
