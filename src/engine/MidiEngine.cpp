@@ -615,14 +615,20 @@ void CMidiEngine::PlayClipPlayers(tick position)
     m_clipSchedule.Play(position);
 }
 
-void CMidiEngine::AdvanceRecorders()
+void CMidiEngine::AdvanceRecorders(tick position)
 {
     // Recorders only run while the recording switch is on.
     if (!m_playControl.IsRecording()) return;
     for (auto& entry : m_trackPlayers) {
         CTrackPlayer& player = *entry.second;
-        player.AdvanceRecorderTick();
-        if (player.IsRecording() && player.GetRecorder().IsNearlyFull()) ContinueTake(player);
+        if (player.IsRecording()) {
+            player.AdvanceRecorderTick();
+            if (player.GetRecorder().IsNearlyFull()) ContinueTake(player);
+        } else if (player.GetTrack().GetRecord() && m_takePool.GetReadyCount() > 0 &&
+                   HasTakeRoom(player, 1)) {
+            // A dropped take starts as soon as a kit is there again, from the next tick on.
+            OpenTake(player, TickSum(position, 1));
+        }
     }
 }
 

@@ -125,7 +125,9 @@ public:
 
     void AdvancePhraseVoices();
     void PlayClipPlayers(tick position);
-    void AdvanceRecorders();
+    // Song tick position was played: open takes count it; a record-enabled Track whose take was
+    // dropped starts a new one when a kit is ready.
+    void AdvanceRecorders(tick position);
     void FlushClipPlayers();
     void SeekClipPlayers(tick position);
     // True while a clip player or phrase voice still holds a note-off back.
