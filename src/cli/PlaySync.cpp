@@ -14,8 +14,6 @@
 namespace {
 
 using C = CSequencerClock;
-constexpr CNodeAddress kClock{9, 0};
-constexpr CNodeAddress kMetronome{8, 0};
 constexpr uint16_t kOutDriverKind = 2;
 
 void Require(int answer, const std::string& what, const CMidiEngineProxy& proxy)
@@ -39,10 +37,10 @@ void StartMetronome(const std::string& device, const CProfile& store, CMidiEngin
     Require(proxy.OpenOutputDriver(index), "The MIDI output " + name + " cannot be opened", proxy);
     LoadMetronomeClicks(store, proxy);
     const CNodeAddress address{kOutDriverKind, index};
-    Require(proxy.SetNodeParameter(kMetronome, CMetronome::kOutput,
+    Require(proxy.SetNodeParameter(kMetronomeNode, CMetronome::kOutput,
                                    reinterpret_cast<intptr_t>(&address)),
             "The metronome cannot play on " + name, proxy);
-    Require(proxy.SetNodeParameter(kMetronome, CMetronome::kActive, 1),
+    Require(proxy.SetNodeParameter(kMetronomeNode, CMetronome::kActive, 1),
             "The metronome cannot start", proxy);
 }
 
@@ -55,8 +53,8 @@ void FollowClock(const std::string& device, CMidiEngineProxy& proxy, const CMidi
     const CMidiInDriver* driver = proxy.GetEngine()->GetDevices().GetInDriver(index);
     if (driver == nullptr || !driver->IsOpen())
         throw CTwError("The MIDI input " + name + " cannot be opened: " + proxy.GetLastError());
-    Require(proxy.SetNodeParameter(kClock, C::kClockInDriver, index), "Clock in", proxy);
-    Require(proxy.SetNodeParameter(kClock, C::kInternalClock, 0), "Clock in", proxy);
+    Require(proxy.SetNodeParameter(kClockNode, C::kClockInDriver, index), "Clock in", proxy);
+    Require(proxy.SetNodeParameter(kClockNode, C::kInternalClock, 0), "Clock in", proxy);
 }
 
 } // namespace
@@ -82,12 +80,12 @@ void ApplySyncOptions(const SSyncOptions& options, const CProfile& store, CMidiE
     // The stored habits of this machine; the modes themselves come from the command line.
     for (const int32_t code :
          {C::kIgnoreSongPosition, C::kSendSongPosition, C::kSendClockWhenStopped}) {
-        proxy.SetNodeParameter(kClock, code, ReadTransportSetting(store, code));
+        proxy.SetNodeParameter(kClockNode, code, ReadTransportSetting(store, code));
     }
     if (options.clockOut) {
         for (const int32_t device : outDevices)
             proxy.SetNodeParameter({kOutDriverKind, device}, CMidiOutDriver::kParamClockSend, 1);
-        proxy.SetNodeParameter(kClock, C::kClockOut, 1);
+        proxy.SetNodeParameter(kClockNode, C::kClockOut, 1);
     }
     if (!options.metronome.empty()) StartMetronome(options.metronome, store, proxy, backend);
     if (!options.followClock.empty()) FollowClock(options.followClock, proxy, backend);

@@ -149,7 +149,14 @@ void CEditValue::CloseEditor(bool giveFocusAway)
 bool CEditValue::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != m_editor) return QWidget::eventFilter(watched, event);
-    if (event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // What is typed into an open editor is text, not the window's shortcuts (Return, Delete,
+        // single letters): plain and shifted keys stay here.
+        if (IsPlainKey(*static_cast<QKeyEvent*>(event))) {
+            event->accept();
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             CommitEditor();

@@ -8,6 +8,7 @@
 // are real-time safe in the base; Connect and Disconnect may allocate (they run for commands).
 
 #include "devices/MidiMsg.h"
+#include "model/NodeAddress.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +31,17 @@ enum class ENodeKind : int {
     ClipPlayer = 10,
     PlayControl = 11,
 };
+
+// The address of a node of the given kind.
+constexpr CNodeAddress NodeAddressOf(ENodeKind kind, int32_t index = 0)
+{
+    return {static_cast<uint16_t>(kind), index};
+}
+// The engine's single nodes.
+inline constexpr CNodeAddress kClockNode = NodeAddressOf(ENodeKind::SequencerClock);
+inline constexpr CNodeAddress kMetronomeNode = NodeAddressOf(ENodeKind::Metronome);
+inline constexpr CNodeAddress kPlayControlNode = NodeAddressOf(ENodeKind::PlayControl);
+inline constexpr CNodeAddress kRecordNodeAddress = NodeAddressOf(ENodeKind::RecordNode);
 
 class CMidiNode {
 public:

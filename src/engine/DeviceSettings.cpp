@@ -17,9 +17,6 @@ namespace {
 using C = CSequencerClock;
 using M = CMetronome;
 
-constexpr CNodeAddress kClock{9, 0};
-constexpr CNodeAddress kMetronomeAddress{8, 0};
-constexpr CNodeAddress kRecordNode{5, 0};
 constexpr uint16_t kOutDriverKind = 2;
 constexpr uint16_t kInputPortKind = 4;
 constexpr int32_t kAnyChannel = 255;
@@ -155,25 +152,25 @@ void LoadRecordNode(const CProfile& profile, CMidiEngineProxy& proxy)
     const int32_t driver =
         FindInDriver(DevicesOf(proxy), profile.GetString(kPortDrivers, "Rec", ""));
     if (driver >= 0) proxy.RouteRecordNode(driver);
-    LoadChannelFilter(profile, proxy, "Rec", kRecordNode);
+    LoadChannelFilter(profile, proxy, "Rec", kRecordNodeAddress);
 }
 
 void LoadTransport(const CProfile& profile, CMidiEngineProxy& proxy)
 {
     for (const STransportValue& value : kTransportValues)
-        proxy.SetNodeParameter(kClock, value.code,
+        proxy.SetNodeParameter(kClockNode, value.code,
                                profile.GetInt(kTransport, value.name, value.def));
 }
 
 void LoadMetronome(const CProfile& profile, CMidiEngineProxy& proxy)
 {
-    proxy.SetNodeParameter(kMetronomeAddress, M::kActive,
+    proxy.SetNodeParameter(kMetronomeNode, M::kActive,
                            profile.GetInt(kMetronome, "Active", 0) != 0 ? 1 : 0);
     LoadMetronomeClicks(profile, proxy);
     const int32_t output = profile.GetInt(kMetronome, "Output", kNoOutput);
     if (output == kNoOutput) return;
     const CNodeAddress address{kOutDriverKind, output};
-    proxy.SetNodeParameter(kMetronomeAddress, M::kOutput, reinterpret_cast<intptr_t>(&address));
+    proxy.SetNodeParameter(kMetronomeNode, M::kOutput, reinterpret_cast<intptr_t>(&address));
 }
 
 // The driver name of a node's first input (or output), empty when there is none.
@@ -189,19 +186,19 @@ int32_t ParameterInt(const CMidiEngineProxy& proxy, const CNodeAddress& address,
 
 void SaveMetronome(CProfile& profile, const CMidiEngineProxy& proxy)
 {
-    profile.SetInt(kMetronome, "Active", ParameterInt(proxy, kMetronomeAddress, M::kActive));
-    const auto* output = reinterpret_cast<const CNodeAddress*>(
-        proxy.GetNodeParameter(kMetronomeAddress, M::kOutput));
+    profile.SetInt(kMetronome, "Active", ParameterInt(proxy, kMetronomeNode, M::kActive));
+    const auto* output =
+        reinterpret_cast<const CNodeAddress*>(proxy.GetNodeParameter(kMetronomeNode, M::kOutput));
     const bool toDriver = output != nullptr && output->m_kind == kOutDriverKind;
     profile.SetInt(kMetronome, "Output", toDriver ? output->m_index : kNoOutput);
     for (const SMetronomeValue& value : kClickValues)
-        profile.SetInt(kMetronome, value.name, ParameterInt(proxy, kMetronomeAddress, value.code));
+        profile.SetInt(kMetronome, value.name, ParameterInt(proxy, kMetronomeNode, value.code));
 }
 
 void SaveTransport(CProfile& profile, const CMidiEngineProxy& proxy)
 {
     for (const STransportValue& value : kTransportValues)
-        profile.SetInt(kTransport, value.name, ParameterInt(proxy, kClock, value.code));
+        profile.SetInt(kTransport, value.name, ParameterInt(proxy, kClockNode, value.code));
 }
 
 void SaveDrivers(CProfile& profile, const CMidiDevices& devices)
@@ -261,7 +258,7 @@ void LoadMetronomeClicks(const CProfile& profile, CMidiEngineProxy& proxy)
 {
     for (const SMetronomeValue& value : kClickValues) {
         const int32_t stored = profile.GetInt(kMetronome, value.name, value.def);
-        proxy.SetNodeParameter(kMetronomeAddress, value.code, stored & value.mask);
+        proxy.SetNodeParameter(kMetronomeNode, value.code, stored & value.mask);
     }
 }
 

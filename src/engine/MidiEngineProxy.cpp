@@ -17,9 +17,6 @@ namespace {
 
 using E = EEngineCommand;
 
-constexpr CNodeAddress kClockAddress{static_cast<uint16_t>(ENodeKind::SequencerClock), 0};
-constexpr CNodeAddress kPlayControlAddress{static_cast<uint16_t>(ENodeKind::PlayControl), 0};
-
 // A command whose arguments are numbers.
 template <class... TNumbers> CEngineCommand Numbers(E code, TNumbers... numbers)
 {
@@ -209,12 +206,12 @@ std::string CMidiEngineProxy::GetNodeName(const CNodeAddress& address) const
 
 int CMidiEngineProxy::Clock(int32_t code, int64_t value)
 {
-    return SetNodeParameter(kClockAddress, code, value);
+    return SetNodeParameter(kClockNode, code, value);
 }
 
 int CMidiEngineProxy::PlayControl(int32_t code, int64_t value)
 {
-    return SetNodeParameter(kPlayControlAddress, code, value);
+    return SetNodeParameter(kPlayControlNode, code, value);
 }
 
 int CMidiEngineProxy::SetTempo(int32_t hundredthsBpm)
@@ -295,7 +292,7 @@ int CMidiEngineProxy::SendInstrumentSettings()
 
 int CMidiEngineProxy::SetRecordSettings(const CRecordSettings& settings)
 {
-    return Send(CEngineCommand(E::SetNodeParameter, kPlayControlAddress,
+    return Send(CEngineCommand(E::SetNodeParameter, kPlayControlNode,
                                static_cast<int64_t>(CPlayControl::kRecordSettings), &settings));
 }
 

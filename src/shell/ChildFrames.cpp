@@ -8,6 +8,7 @@
 #include "model/MidiData.h"
 #include "model/PhraseBank.h"
 #include "model/ProjectDoc.h"
+#include "shell/Dialogs.h"
 #include "shell/ProjectWindowRegistry.h"
 #include "shell/ViewProject.h"
 #include "shell/WndMixer.h"
@@ -18,11 +19,6 @@ namespace {
 constexpr int32_t kShowNormal = 1;
 constexpr int32_t kShowMinimised = 2;
 constexpr int32_t kShowMaximised = 3;
-
-QString Text(const std::string& text)
-{
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 } // namespace
 
@@ -60,7 +56,7 @@ CChildFrame::CChildFrame(CShellProjectWindows& registry, CProjectDoc& doc, EWind
 
 QString CChildFrame::ProjectName() const
 {
-    return Text(m_doc.GetDisplayTitle());
+    return FromModelText(m_doc.GetDisplayTitle());
 }
 
 void CChildFrame::RefreshTitle()
@@ -157,7 +153,7 @@ bool CChildFrame::OnUpdateCommand(ECommand id, CCommandUi& ui)
     if (id != ECommand::Undo && id != ECommand::Redo) return false;
     const CCommandState state = id == ECommand::Undo ? m_doc.UpdateUndo() : m_doc.UpdateRedo();
     ui.enabled = state.enabled;
-    ui.text = QString::fromLocal8Bit(state.text.data(), static_cast<qsizetype>(state.text.size()));
+    ui.text = FromModelText(state.text);
     return true;
 }
 
@@ -205,7 +201,7 @@ int32_t CFramePhraseBank::GetTarget() const
 
 QString CFramePhraseBank::TitleBody() const
 {
-    return QStringLiteral("PhraseBank - ") + Text(m_bank.GetName());
+    return QStringLiteral("PhraseBank - ") + FromModelText(m_bank.GetName());
 }
 
 CFramePianoRoll::CFramePianoRoll(CShellProjectWindows& registry, CProjectDoc& doc, CMidiData& data)
@@ -226,5 +222,5 @@ int32_t CFramePianoRoll::GetTarget() const
 
 QString CFramePianoRoll::TitleBody() const
 {
-    return QStringLiteral("PianoRoll - ") + Text(m_data->GetName());
+    return QStringLiteral("PianoRoll - ") + FromModelText(m_data->GetName());
 }

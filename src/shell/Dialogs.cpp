@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStringDecoder>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -54,12 +55,33 @@ QDialogButtonBox* OkCancel(QDialog* dialog)
 
 QString FromModelText(const std::string& text)
 {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+    const QByteArrayView bytes(text.data(), static_cast<qsizetype>(text.size()));
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString decoded = utf8(bytes);
+    if (!utf8.hasError()) return decoded;
+    // Not UTF-8: a name typed in the Western code page of older files. Its bytes 0x80-0x9F are
+    // the typographic marks; the five it leaves undefined stay control characters as in Latin-1.
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    decoded.clear();
+    decoded.reserve(bytes.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        decoded.append(byte >= 0x80 && byte < 0xA0 ? QChar(kHigh[byte - 0x80]) : QChar(byte));
+    }
+    return decoded;
 }
 
 std::string ToModelText(const QString& text)
 {
-    return text.toLocal8Bit().toStdString();
+    return text.toUtf8().toStdString();
+}
+
+std::string ToModelText(const QString& text, const std::string& stored)
+{
+    return text == FromModelText(stored) ? stored : ToModelText(text);
 }
 
 CDlgQuestion::CDlgQuestion(const QString& question, QWidget* parent) : QDialog(parent)
@@ -94,7 +116,7 @@ bool CDlgQuestion::DontAskAgain() const
 }
 
 CDlgProjectProperties::CDlgProjectProperties(const CProjectInfo& info, QWidget* parent)
-    : QDialog(parent)
+    : QDialog(parent), m_stored(info)
 {
     setWindowTitle(QStringLiteral("Project properties"));
     m_title = new QLineEdit(FromModelText(info.m_title), this);
@@ -115,11 +137,11 @@ CDlgProjectProperties::CDlgProjectProperties(const CProjectInfo& info, QWidget* 
 
 CProjectInfo CDlgProjectProperties::GetInfo() const
 {
-    CProjectInfo info;
-    info.m_title = ToModelText(m_title->text());
-    info.m_author = ToModelText(m_author->text());
-    info.m_copyright = ToModelText(m_copyright->text());
-    info.m_comment = ToModelText(m_comment->toPlainText());
+    CProjectInfo info = m_stored;
+    info.m_title = ToModelText(m_title->text(), m_stored.m_title);
+    info.m_author = ToModelText(m_author->text(), m_stored.m_author);
+    info.m_copyright = ToModelText(m_copyright->text(), m_stored.m_copyright);
+    info.m_comment = ToModelText(m_comment->toPlainText(), m_stored.m_comment);
     return info;
 }
 

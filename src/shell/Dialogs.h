@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "model/ProjectDoc.h"
 #include "model/UserServices.h"
 
 class QCheckBox;
@@ -15,7 +16,6 @@ class QPlainTextEdit;
 class QSpinBox;
 class CProjectDoc;
 struct CEditDefaults;
-struct CProjectInfo;
 
 // "Question?": the message, "&Yes", "&No" and "Don't ask this again.".
 class CDlgQuestion : public QDialog {
@@ -36,6 +36,7 @@ public:
     CProjectInfo GetInfo() const;
 
 private:
+    CProjectInfo m_stored; // what the fields started from
     QLineEdit* m_title;
     QLineEdit* m_author;
     QLineEdit* m_copyright;
@@ -91,6 +92,10 @@ private:
 
 // "Name (*.a)|*.a|Other (*.b)|*.b||" as a Qt file-dialog filter "Name (*.a);;Other (*.b)".
 QString QtFileFilter(const std::string& filter);
-// Text of the model (8-bit, the system's code page) and back.
+// Text of the model and back. The model keeps names as bytes: UTF-8 as written here, or the
+// Western code page of older files, which is shown as such.
 QString FromModelText(const std::string& text);
 std::string ToModelText(const QString& text);
+// As above, but an unchanged text keeps the bytes it came from, so that merely confirming a
+// dialog changes nothing.
+std::string ToModelText(const QString& text, const std::string& stored);

@@ -20,16 +20,12 @@
 #include "devices/RecordNode.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
+#include "shell/Dialogs.h"
 
 namespace {
 
 constexpr uint16_t kInputPortKind = static_cast<uint16_t>(ENodeKind::InputPort);
 constexpr uint16_t kRecordKind = static_cast<uint16_t>(ENodeKind::RecordNode);
-
-QString Text(const std::string& text)
-{
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QTreeWidget* DriverList(const char* title, QWidget* parent)
 {
@@ -92,7 +88,7 @@ void FillDriverChoices(QComboBox& box, const CMidiEngineProxy& engine, bool outp
     const QSignalBlocker block(box);
     box.clear();
     for (const auto& [index, name] : OpenDriverChoices(engine, outputs))
-        box.addItem(Text(name), index);
+        box.addItem(FromModelText(name), index);
 }
 
 // ---- "Setup MIDI devices" ----
@@ -133,11 +129,13 @@ void CDlgMidiDevices::Fill()
     if (devices == nullptr) return;
     for (int32_t i = 0; i < devices->GetInDriverCount(); ++i) {
         const CMidiInDriver* d = devices->GetInDriver(i);
-        new QTreeWidgetItem(m_inputs, {Text(RowText(d->GetName(), d->IsEnabled(), d->IsOpen()))});
+        new QTreeWidgetItem(m_inputs,
+                            {FromModelText(RowText(d->GetName(), d->IsEnabled(), d->IsOpen()))});
     }
     for (int32_t i = 0; i < devices->GetOutDriverCount(); ++i) {
         const CMidiOutDriver* d = devices->GetOutDriver(i);
-        new QTreeWidgetItem(m_outputs, {Text(RowText(d->GetName(), d->IsEnabled(), d->IsOpen()))});
+        new QTreeWidgetItem(m_outputs,
+                            {FromModelText(RowText(d->GetName(), d->IsEnabled(), d->IsOpen()))});
     }
     for (QTreeWidget* list : {m_inputs, m_outputs})
         if (list->topLevelItemCount() > 0) list->setCurrentItem(list->topLevelItem(0));
@@ -153,11 +151,11 @@ void CDlgMidiDevices::Toggle(bool outputs, int32_t driver)
     if (outputs) {
         m_engine.ToggleOutputDriverEnabled(driver);
         const CMidiOutDriver* d = devices->GetOutDriver(driver);
-        item->setText(0, Text(RowText(d->GetName(), d->IsEnabled(), d->IsOpen())));
+        item->setText(0, FromModelText(RowText(d->GetName(), d->IsEnabled(), d->IsOpen())));
     } else {
         m_engine.ToggleInputDriverEnabled(driver);
         const CMidiInDriver* d = devices->GetInDriver(driver);
-        item->setText(0, Text(RowText(d->GetName(), d->IsEnabled(), d->IsOpen())));
+        item->setText(0, FromModelText(RowText(d->GetName(), d->IsEnabled(), d->IsOpen())));
     }
 }
 

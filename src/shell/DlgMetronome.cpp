@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr CNodeAddress kMetronome{static_cast<uint16_t>(ENodeKind::Metronome), 0};
 constexpr uint16_t kOutputDriverKind = static_cast<uint16_t>(ENodeKind::MidiOutDriver);
 const char* const kNone = "<none>";
 constexpr int kOff = 1;
@@ -128,7 +127,7 @@ CEditNumber& CDlgMetronome::GetField(EField field) const
 
 intptr_t CDlgMetronome::Read(int32_t code) const
 {
-    return m_engine.GetNodeParameter(kMetronome, code);
+    return m_engine.GetNodeParameter(kMetronomeNode, code);
 }
 
 void CDlgMetronome::ReadAll()
@@ -150,7 +149,7 @@ void CDlgMetronome::ReadAll()
 
 void CDlgMetronome::Send(int32_t code, int64_t value)
 {
-    m_engine.SetNodeParameter(kMetronome, code, value);
+    m_engine.SetNodeParameter(kMetronomeNode, code, value);
     ReadAll();
 }
 

@@ -12,11 +12,11 @@
 #include "devices/MidiOutDriver.h"
 #include "engine/MidiEngineProxy.h"
 #include "engine/SequencerClock.h"
+#include "shell/Dialogs.h"
 #include "shell/DlgDevices.h"
 
 namespace {
 
-constexpr CNodeAddress kClock{static_cast<uint16_t>(ENodeKind::SequencerClock), 0};
 constexpr uint16_t kOutDriverKind = static_cast<uint16_t>(ENodeKind::MidiOutDriver);
 constexpr int kDriverRole = Qt::UserRole;
 
@@ -79,12 +79,12 @@ CDlgSync::CDlgSync(CMidiEngineProxy& engine, QWidget* owner)
 
 intptr_t CDlgSync::ReadClock(int32_t code) const
 {
-    return m_engine.GetNodeParameter(kClock, code);
+    return m_engine.GetNodeParameter(kClockNode, code);
 }
 
 void CDlgSync::SetClock(int32_t code, int64_t value)
 {
-    m_engine.SetNodeParameter(kClock, code, value);
+    m_engine.SetNodeParameter(kClockNode, code, value);
     ReadAll();
 }
 
@@ -115,7 +115,7 @@ void CDlgSync::ReadAll()
         if (!driver->IsOpen()) continue;
         auto* item = new QTreeWidgetItem(
             m_send, {driver->IsClockSend() ? QStringLiteral("Send") : QStringLiteral("-"),
-                     QString::fromLocal8Bit(driver->GetName().c_str())});
+                     FromModelText(driver->GetName())});
         item->setData(0, kDriverRole, i);
     }
     if (QTreeWidgetItem* item = m_send->topLevelItem(std::max(current, 0)))

@@ -1,7 +1,5 @@
 #include "shell/EditText.h"
 
-#include <QKeyEvent>
-
 namespace {
 
 // Names are 8-bit text in the model: printable ASCII and Latin-1.
@@ -15,31 +13,7 @@ QString PrintableCharacters()
     return chars;
 }
 
-class CEditorKeys : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::ShortcutOverride) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            if ((key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) ==
-                0) {
-                event->accept();
-                return true;
-            }
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 } // namespace
-
-void KeepKeysInEditor(QWidget& editor)
-{
-    editor.installEventFilter(new CEditorKeys(&editor));
-}
 
 CEditText::CEditText(QWidget* parent) : CEditValue(parent)
 {

@@ -5,10 +5,6 @@
 
 #include "controls/EditValue.h"
 
-// Keeps the keys typed into an open in-place editor from the main window's shortcuts (Return
-// opens, Delete deletes the selected item there): plain and shifted keys go to the editor.
-void KeepKeysInEditor(QWidget& editor);
-
 class CEditText : public CEditValue {
     Q_OBJECT
 public:

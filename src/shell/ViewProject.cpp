@@ -394,7 +394,6 @@ void CViewProject::StartRename()
     m_rename->OpenEditor(m_rename->GetText());
     // Leaving the editor (Escape, a click elsewhere) ends renaming without a change.
     if (QWidget* editor = m_rename->GetEditor()) {
-        KeepKeysInEditor(*editor);
         connect(editor, &QObject::destroyed, this,
                 [this] { QTimer::singleShot(0, this, &CViewProject::HideRename); });
     }
@@ -403,7 +402,7 @@ void CViewProject::StartRename()
 void CViewProject::CommitRename()
 {
     if (m_rename == nullptr || m_renaming == nullptr) return;
-    const std::string name = ToModelText(m_rename->GetText());
+    const std::string name = ToModelText(m_rename->GetText(), m_renaming->GetName());
     CPhraseBank* bank = m_renaming;
     HideRename();
     if (m_doc.IndexOfBank(bank) < 0 || name == bank->GetName()) return;

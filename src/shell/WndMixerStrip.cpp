@@ -438,7 +438,7 @@ void CWndMixerStrip::OnValue(int id)
     if (track == nullptr) return;
     switch (id) {
     case kName: {
-        const std::string name = ToModelText(m_name->GetText());
+        const std::string name = ToModelText(m_name->GetText(), track->GetName());
         if (name != track->GetName()) m_doc.Execute(std::make_unique<COpTrackRename>(*track, name));
         break;
     }

@@ -16,9 +16,6 @@
 
 namespace {
 
-constexpr CNodeAddress kClock{static_cast<uint16_t>(ENodeKind::SequencerClock), 0};
-constexpr CNodeAddress kPlayControl{static_cast<uint16_t>(ENodeKind::PlayControl), 0};
-constexpr CNodeAddress kMetronome{static_cast<uint16_t>(ENodeKind::Metronome), 0};
 constexpr int kMetronomeActive = 1; // the metronome's "active" parameter
 
 const char* const kSection = "Transport-Window";
@@ -173,16 +170,17 @@ void CWndTransport::ToggleBlink()
 void CWndTransport::RefreshEngineToggles()
 {
     GetButton(EButton::Sync)
-        .SetLatched(m_engine.GetNodeParameter(kClock, CSequencerClock::kInternalClock) == 0);
+        .SetLatched(m_engine.GetNodeParameter(kClockNode, CSequencerClock::kInternalClock) == 0);
     GetButton(EButton::Click)
-        .SetLatched(m_engine.GetNodeParameter(kMetronome, kMetronomeActive) == 1);
-    const intptr_t target = m_engine.GetNodeParameter(kPlayControl, CPlayControl::kCaptureTarget);
+        .SetLatched(m_engine.GetNodeParameter(kMetronomeNode, kMetronomeActive) == 1);
+    const intptr_t target =
+        m_engine.GetNodeParameter(kPlayControlNode, CPlayControl::kCaptureTarget);
     GetButton(EButton::Step).SetLatched(target != 0 && target != -1);
 }
 
 bool CWndTransport::IsRecordingSwitchOn() const
 {
-    return m_engine.GetNodeParameter(kPlayControl, CPlayControl::kRecording) == 1;
+    return m_engine.GetNodeParameter(kPlayControlNode, CPlayControl::kRecording) == 1;
 }
 
 void CWndTransport::ShowLoop(bool on)
@@ -218,32 +216,32 @@ void CWndTransport::OnPressed(int id)
     case EButton::Solo:
         m_engine.ToggleSoloMode();
         GetButton(EButton::Solo)
-            .SetLatched(m_engine.GetNodeParameter(kPlayControl, CPlayControl::kSoloMode) == 1);
+            .SetLatched(m_engine.GetNodeParameter(kPlayControlNode, CPlayControl::kSoloMode) == 1);
         break;
     case EButton::Mute:
         m_engine.ToggleMuteMode();
         GetButton(EButton::Mute)
-            .SetLatched(m_engine.GetNodeParameter(kPlayControl, CPlayControl::kMuteMode) == 1);
+            .SetLatched(m_engine.GetNodeParameter(kPlayControlNode, CPlayControl::kMuteMode) == 1);
         break;
     case EButton::Sync: {
         const bool internal =
-            m_engine.GetNodeParameter(kClock, CSequencerClock::kInternalClock) != 0;
-        m_engine.SetNodeParameter(kClock, CSequencerClock::kInternalClock, internal ? 0 : 1);
+            m_engine.GetNodeParameter(kClockNode, CSequencerClock::kInternalClock) != 0;
+        m_engine.SetNodeParameter(kClockNode, CSequencerClock::kInternalClock, internal ? 0 : 1);
         RefreshEngineToggles();
         break;
     }
     case EButton::Click: {
-        const bool active = m_engine.GetNodeParameter(kMetronome, kMetronomeActive) == 1;
-        m_engine.SetNodeParameter(kMetronome, kMetronomeActive, active ? 0 : 1);
+        const bool active = m_engine.GetNodeParameter(kMetronomeNode, kMetronomeActive) == 1;
+        m_engine.SetNodeParameter(kMetronomeNode, kMetronomeActive, active ? 0 : 1);
         RefreshEngineToggles();
         break;
     }
     case EButton::Step: {
         if (IsRecordingSwitchOn()) break;
         const intptr_t target =
-            m_engine.GetNodeParameter(kPlayControl, CPlayControl::kCaptureTarget);
+            m_engine.GetNodeParameter(kPlayControlNode, CPlayControl::kCaptureTarget);
         const bool stepping = target != 0 && target != -1;
-        m_engine.SetNodeParameter(kPlayControl, CPlayControl::kCaptureTarget,
+        m_engine.SetNodeParameter(kPlayControlNode, CPlayControl::kCaptureTarget,
                                   stepping ? 0 : kStepRecordTarget);
         RefreshEngineToggles();
         break;
@@ -316,8 +314,8 @@ void CWndTransport::PlayOrStop()
         return;
     }
     // Play means play now: a clock that waits for MIDI clock is switched to internal first.
-    if (m_engine.GetNodeParameter(kClock, CSequencerClock::kInternalClock) == 0) {
-        m_engine.SetNodeParameter(kClock, CSequencerClock::kInternalClock, 1);
+    if (m_engine.GetNodeParameter(kClockNode, CSequencerClock::kInternalClock) == 0) {
+        m_engine.SetNodeParameter(kClockNode, CSequencerClock::kInternalClock, 1);
         RefreshEngineToggles();
     }
     m_engine.Play();
@@ -334,7 +332,7 @@ void CWndTransport::ToggleRecording()
     }
     m_engine.SetRecording(true);
     rec.SetLatched(true);
-    m_engine.SetNodeParameter(kPlayControl, CPlayControl::kCaptureTarget, 0);
+    m_engine.SetNodeParameter(kPlayControlNode, CPlayControl::kCaptureTarget, 0);
     RefreshEngineToggles();
 }
 

@@ -219,6 +219,28 @@ TEST_F(CUiFixture, QuestionDialogRemembersTheAnswer)
               QStringLiteral("Song Project (*.tnw);;Standard MIDI Files (*.mid)"));
 }
 
+TEST(ModelText, UnicodeAndOlderWesternNamesShowAsTypedAndUnchangedTextKeepsItsBytes)
+{
+    const struct {
+        std::string bytes;
+        QString shown;
+    } cases[] = {
+        {"Bass 1", QStringLiteral("Bass 1")},
+        {"Caf\xC3\xA9 \xE2\x82\xAC", QString::fromUtf8("Caf\u00E9 \u20AC")},
+        {"Caf\xE9", QString::fromUtf8("Caf\u00E9")},
+        {"\x93Lead\x94 \x80\x85\x81", QString::fromUtf8("\u201CLead\u201D \u20AC\u2026\u0081")},
+        {std::string("a\0b", 3), QString::fromUtf8("a\0b", 3)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(FromModelText(c.bytes), c.shown);
+        EXPECT_EQ(ToModelText(c.shown, c.bytes), c.bytes);
+        // Typed anew, a name is stored as UTF-8.
+        EXPECT_EQ(ToModelText(c.shown + QLatin1Char('!'), c.bytes),
+                  (c.shown + QLatin1Char('!')).toUtf8().toStdString());
+    }
+}
+
 TEST_F(CUiFixture, ProjectDialogsChangeTheProject)
 {
     Start();
