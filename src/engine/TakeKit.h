@@ -29,8 +29,6 @@ struct STakeKit {
     // A kit with an empty Clip at tick 0 and its player (not connected). Allocates: UI side.
     static std::unique_ptr<STakeKit> Make();
 
-    // The Clip while the kit holds it: null once the clip player's node left the kit.
-    CClip* GetClip() const { return m_clip.get(); }
     // True when the Clip holds notes or events.
     bool HasContent() const
     {

@@ -313,6 +313,8 @@ TEST_F(TakeAllocationTest, NoTakePathAllocatesOnTheEngineSide)
     UiVisit();
     EXPECT_EQ(sink.dropped, 0);
     EXPECT_EQ(engine.GetDroppedTakeCount(), 0);
+    for (const int32_t id : {1, 2})
+        EXPECT_EQ(engine.FindTrackPlayer(id)->GetRecorder().GetLostCount(), 0);
     // The long take went on in fresh clips: every chord note is there once, and the note held
     // throughout is one note, from its first tick to its release.
     const std::vector<SSongNote> notes = CommittedNotes();
@@ -342,6 +344,7 @@ TEST_F(TakeAllocationTest, AnEmptyPoolDropsTheTakeAndTheNextVisitRefillsIt)
     EXPECT_EQ(Input({0x90, 60, 100}) + Ticks(8) + Input({0x90, 61, 100}), 0);
     EXPECT_FALSE(engine.FindTrackPlayer(1)->IsRecording());
     EXPECT_EQ(engine.GetDroppedTakeCount(), 1);
+    EXPECT_GE(engine.GetTakePool().GetShortCount(), 1);
     UiVisit();
     EXPECT_EQ(sink.dropped, 1);
     EXPECT_EQ(sink.committed, 1);
@@ -355,6 +358,30 @@ TEST_F(TakeAllocationTest, AnEmptyPoolDropsTheTakeAndTheNextVisitRefillsIt)
         keys.push_back(std::get<3>(n));
     std::sort(keys.begin(), keys.end());
     EXPECT_EQ(keys, (std::vector<int>{60, 62}));
+}
+
+TEST_F(TakeAllocationTest, AFullClipWithNoKitToGoOnInCountsWhatItLoses)
+{
+    RecordingTrack(1);
+    ASSERT_EQ(proxy.SetRecording(true), 1);
+    ASSERT_EQ(proxy.Play(), 1);
+    while (engine.GetTakePool().Take() != nullptr) {
+    }
+    const int chords = STakeKit::kNoteCapacity / 8 + 10;
+    int64_t allocations = 0;
+    for (int i = 0; i < chords; ++i) {
+        std::vector<uint8_t> bytes;
+        for (uint8_t k = 0; k < 8; ++k)
+            bytes.insert(bytes.end(), {0x90, static_cast<uint8_t>(40 + k), 90});
+        for (uint8_t k = 0; k < 8; ++k)
+            bytes.insert(bytes.end(), {0x80, static_cast<uint8_t>(40 + k), 0});
+        allocations += Input(bytes) + Ticks(1);
+    }
+    EXPECT_EQ(allocations, 0);
+    EXPECT_EQ(engine.FindTrackPlayer(1)->GetRecorder().GetLostCount(), 80);
+    ASSERT_EQ(proxy.Stop(), 1);
+    UiVisit();
+    EXPECT_EQ(CommittedNotes().size(), static_cast<size_t>(STakeKit::kNoteCapacity));
 }
 
 TEST_F(TakeAllocationTest, RandomSessionsCommitEveryPlayedNoteExactlyOnce)
