@@ -84,6 +84,15 @@ void CMidiInDriver::OnMidiInput(const uint8_t* bytes, int32_t count, int32_t msS
     if (m_signal) m_signal();
 }
 
+bool CMidiInDriver::RestrikesReleasedNote(const CMidiMsg& msg, const CMidiMsgList& noteOffs)
+{
+    if ((msg.status & 0xF0) != kNoteOn || msg.data2 == 0) return false;
+    const uint8_t channel = msg.status & 0x0F;
+    for (const CMidiMsg& off : noteOffs)
+        if ((off.status & 0x0F) == channel && off.data1 == msg.data1) return true;
+    return false;
+}
+
 void CMidiInDriver::Dispatch(const CMidiMsg& msg, CMidiMsgList& noteOns, CMidiMsgList& noteOffs,
                              CMidiMsgList& events)
 {
@@ -120,7 +129,16 @@ void CMidiInDriver::Poll()
     CMidiMsgList events;
     CMidiMsg msg;
     for (const SInputByte& input : m_polling) {
-        if (m_parser.Feed(input.byte, input.msStamp, msg)) Dispatch(msg, noteOns, noteOffs, events);
+        if (!m_parser.Feed(input.byte, input.msStamp, msg)) continue;
+        if (RestrikesReleasedNote(msg, noteOffs)) {
+            // Lists go out note-ons first: a key released and struck again in one poll would
+            // sound released. What came before the new strike goes out first.
+            Deliver(nullptr, noteOns, noteOffs, events);
+            noteOns.Clear();
+            noteOffs.Clear();
+            events.Clear();
+        }
+        Dispatch(msg, noteOns, noteOffs, events);
     }
     m_polling.clear(); // keeps its capacity for the next swap
     Deliver(nullptr, noteOns, noteOffs, events);

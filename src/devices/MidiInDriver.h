@@ -73,6 +73,8 @@ private:
     };
 
     void OnMidiInput(const uint8_t* bytes, int32_t count, int32_t msStamp) override;
+    // True for a note-on whose key (on its channel) has a release among noteOffs.
+    static bool RestrikesReleasedNote(const CMidiMsg& msg, const CMidiMsgList& noteOffs);
     // Sorts one parsed message into the lists or to the clock sink.
     void Dispatch(const CMidiMsg& msg, CMidiMsgList& noteOns, CMidiMsgList& noteOffs,
                   CMidiMsgList& events);

@@ -10,6 +10,7 @@
 #include "devices/MidiMsg.h"
 #include "model/NodeAddress.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -97,6 +98,13 @@ public:
     CMidiNode* GetFirstOutput() const { return m_outputs.empty() ? nullptr : m_outputs.front(); }
     CMidiNode* GetFirstInput() const { return m_inputs.empty() ? nullptr : m_inputs.front(); }
     bool HasOutput(const CMidiNode* node) const;
+    // True when `count` more inputs can connect without the input list growing.
+    bool HasInputRoom(std::size_t count) const
+    {
+        return m_inputs.capacity() - m_inputs.size() >= count;
+    }
+    // Grows the input list's room to `count` connections (never shrinks). Allocates.
+    void ReserveInputs(std::size_t count) { m_inputs.reserve(count); }
     bool HasInput(const CMidiNode* node) const;
 
 private:

@@ -7,11 +7,18 @@
 void CClipSchedule::Add(CClipPlayer* player)
 {
     m_all.push_back(player);
-    // Room for every player in the per-tick lists, so a tick never allocates.
-    m_active.reserve(m_all.size());
-    m_due.reserve(m_all.size());
-    m_waiting.reserve(m_all.size());
+    // Room for every player in the per-tick lists, so a tick never allocates; they grow with the
+    // list of all players, not one by one.
+    Reserve(m_all.capacity());
     MarkDirty();
+}
+
+void CClipSchedule::Reserve(std::size_t count)
+{
+    m_all.reserve(count);
+    m_active.reserve(count);
+    m_due.reserve(count);
+    m_waiting.reserve(count);
 }
 
 void CClipSchedule::Remove(const CClipPlayer* player)
@@ -35,16 +42,20 @@ void CClipSchedule::Rebuild(tick position)
     m_active.clear();
     m_due.clear();
     m_waiting.clear();
-    for (CClipPlayer* player : m_all) {
+    for (std::size_t i = 0; i < m_all.size(); ++i) {
+        CClipPlayer* player = m_all[i];
         if (player->ContainsTick(position) || player->GetPendingCount() > 0) {
             m_active.push_back(player);
             m_due.push_back(player->NextWorkTick(position));
         } else if (player->GetWindowStart() > position) {
-            m_waiting.push_back(player);
+            m_waiting.push_back({player, i});
         }
     }
-    std::stable_sort(m_waiting.begin(), m_waiting.end(), [](const auto* a, const auto* b) {
-        return a->GetWindowStart() < b->GetWindowStart();
+    // Not stable_sort: that takes a buffer from the heap, and this runs on the music thread.
+    std::sort(m_waiting.begin(), m_waiting.end(), [](const SWaiting& a, const SWaiting& b) {
+        const tick startA = a.player->GetWindowStart();
+        const tick startB = b.player->GetWindowStart();
+        return startA != startB ? startA < startB : a.order < b.order;
     });
     m_nextWaiting = 0;
     m_dirty = false;
@@ -54,7 +65,7 @@ void CClipSchedule::Play(tick position)
 {
     if (m_dirty || position != m_expected) Rebuild(position);
     for (; m_nextWaiting < m_waiting.size(); ++m_nextWaiting) {
-        CClipPlayer* player = m_waiting[m_nextWaiting];
+        CClipPlayer* player = m_waiting[m_nextWaiting].player;
         if (player->GetWindowStart() > position) break;
         if (!player->ContainsTick(position)) continue; // an empty window
         m_active.push_back(player);

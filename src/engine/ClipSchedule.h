@@ -9,6 +9,7 @@
 
 #include "model/TimeBase.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -26,6 +27,14 @@ public:
         MarkDirty();
     }
     void Clear();
+    // True when `count` more players fit without any of the schedule's lists growing.
+    bool HasRoom(std::size_t count) const
+    {
+        return m_all.size() + count <= std::min({m_all.capacity(), m_active.capacity(),
+                                                 m_due.capacity(), m_waiting.capacity()});
+    }
+    // Room for `count` players in every list (never shrinks). Allocates.
+    void Reserve(std::size_t count);
     // A window changed or the position jumped: the next tick rebuilds the schedule.
     void MarkDirty() { m_dirty = true; }
 
@@ -39,10 +48,14 @@ public:
 private:
     void Rebuild(tick position);
 
-    std::vector<CClipPlayer*> m_all;     // creation order
-    std::vector<CClipPlayer*> m_active;  // window holds the position, or note-offs pending
-    std::vector<int64_t> m_due;          // per active player: its next working tick
-    std::vector<CClipPlayer*> m_waiting; // windows ahead of the position, by start
+    std::vector<CClipPlayer*> m_all;    // creation order
+    std::vector<CClipPlayer*> m_active; // window holds the position, or note-offs pending
+    std::vector<int64_t> m_due;         // per active player: its next working tick
+    struct SWaiting {
+        CClipPlayer* player;
+        std::size_t order; // index in m_all: equal starts keep creation order
+    };
+    std::vector<SWaiting> m_waiting; // windows ahead of the position, by start
     size_t m_nextWaiting = 0;
     tick m_expected = 0; // the tick the schedule is ready for
     bool m_dirty = true;

@@ -129,6 +129,7 @@ bool CEngineMailbox::TakePosition(int32_t& position)
 std::size_t CEngineMailbox::Drain(CEngineNotificationSink& sink)
 {
     GrowIfLow();
+    if (m_drainHook) m_drainHook();
     std::size_t applied = 0;
     bool tempoChanged = false;
     int32_t tempo = 0;

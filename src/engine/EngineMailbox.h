@@ -14,6 +14,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -75,6 +76,12 @@ public:
     // recorded-clip player plays it until command 44 or 43), or null when nothing was recorded.
     // The default deletes the clip.
     virtual void OnRecordingFinished(int32_t trackId, int32_t slot, std::unique_ptr<CClip> clip);
+    // A take could not start at song tick position (nothing was ready for it); what the Track
+    // receives is not recorded until its next take starts.
+    virtual void OnTakeDropped(int32_t trackId, int32_t slot, int32_t position)
+    {
+        (void)trackId, (void)slot, (void)position;
+    }
     // The note-ons captured for step entry, in arrival order (status, key, velocity each).
     virtual void OnCapturedNotes(const std::vector<std::array<uint8_t, 3>>& noteOns)
     {
@@ -275,6 +282,9 @@ public:
     // Doubles the pool when less than half of it is free, allocating outside the lock. UI side
     // (Drain and the proxy's commands call it); never the music thread.
     void GrowIfLow();
+    // Work the UI side does at every drain, before the records are applied (the proxy tops up
+    // the engine's take kits here). Empty for none. UI thread.
+    void SetDrainHook(std::function<void()> hook) { m_drainHook = std::move(hook); }
 
     // Player slot tables of the active project. UI thread only.
     CPlayerSlotTable<CTrack, CTrackPlayState>& Tracks() { return m_tracks; }
@@ -312,6 +322,7 @@ private:
     CEngineNotification* Dequeue();            // under m_mutex
     void Release(CEngineNotification* record); // destroys and returns the block; under m_mutex
 
+    std::function<void()> m_drainHook;
     mutable std::mutex m_mutex;
     std::vector<std::unique_ptr<Block[]>> m_chunks; // the pool's blocks; UI thread adds chunks
     std::size_t m_poolSize = 0;                     // blocks in all chunks

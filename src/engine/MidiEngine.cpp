@@ -1,13 +1,12 @@
 #include "engine/MidiEngine.h"
 
-#include "engine/RecordingNotifications.h"
-
 #include "engine/ClipPlayer.h"
 #include "engine/EngineMailbox.h"
 #include "engine/EngineProjectView.h"
 #include "engine/PhrasePlayer.h"
 #include "engine/RecordingNotifications.h"
 #include "engine/TrackPlayer.h"
+#include "engine/TrackRecorder.h"
 #include "model/Clip.h"
 #include "model/Phrase.h"
 #include "model/Track.h"
@@ -26,6 +25,8 @@ constexpr std::chrono::microseconds kWaitTimeout = std::chrono::milliseconds(2);
 constexpr int64_t kPassInterval = 20000; // master-clock time between time-out passes (2 ms)
 constexpr auto kQuitTimeout = std::chrono::milliseconds(4000);
 constexpr const char* kBadArguments = "Invalid command arguments.";
+// Takes that can finish between two commands without any container growing.
+constexpr std::size_t kTakeRoom = 64;
 
 // A player is silenced when solo mode is on and it is not soloed, or, without solo mode, when
 // mute mode is on and it is muted: solo overrides mute.
@@ -80,6 +81,7 @@ CMidiEngine::CMidiEngine(CMidiBackend& backend, CEngineMailbox& mailbox)
     m_lastError.reserve(512);
     m_devices.SetInputSignal([this] { m_inputArrived.Set(); });
     m_devices.SetClockSink(&m_clock);
+    EnsureTakeRoom();
 }
 
 CMidiEngine::~CMidiEngine()
@@ -103,7 +105,9 @@ int CMidiEngine::RunCommand(const CEngineCommand& command)
     // Any command may change what a clip player does next.
     m_clipSchedule.MarkDirty();
     try {
-        return Dispatch(command);
+        const int result = Dispatch(command);
+        EnsureTakeRoom();
+        return result;
     } catch (const std::exception& e) {
         m_lastError = e.what();
         if (m_lastError.empty()) m_lastError = "The command failed.";
@@ -278,6 +282,8 @@ int CMidiEngine::LoadProject(const CEngineProjectView* project)
 
 int CMidiEngine::Clear()
 {
+    for (auto& entry : m_trackPlayers)
+        DiscardTake(*entry.second);
     m_clipSchedule.Clear();
     m_clipPlayers.clear();
     m_recordedClipPlayers.clear();
@@ -411,7 +417,10 @@ int CMidiEngine::RemoveTrackPlayer(CTrack* track)
         [track](const CClipPlayer* player) { return &player->GetTrack() == track; });
     std::erase_if(m_clipPlayers, ofTrack);
     std::erase_if(m_recordedClipPlayers, ofTrack);
-    if (TrackPlayerOf(*track) != nullptr) m_trackPlayers.erase(track->GetId());
+    if (CTrackPlayer* player = TrackPlayerOf(*track)) {
+        DiscardTake(*player);
+        m_trackPlayers.erase(track->GetId());
+    }
     return 1;
 }
 
@@ -444,21 +453,21 @@ int CMidiEngine::CommitRecordedClip(const CEngineCommand& command)
     int32_t start = 0;
     if (clip == nullptr || track == nullptr || !IndexArg(command, 2, start))
         return Fail(kBadArguments);
-    auto it = m_recordedClipPlayers.find(clip);
-    if (it == m_recordedClipPlayers.end()) return Fail("The recorded clip has no player.");
-    std::unique_ptr<CClipPlayer> player = std::move(it->second);
-    m_recordedClipPlayers.erase(it);
+    auto node = m_recordedClipPlayers.extract(clip);
+    if (node.empty()) return Fail("The recorded clip has no player.");
+    CClipPlayer& player = *node.mapped();
     clip->MoveBy(start - clip->GetStart());
-    player->SetTrack(*track);
-    DisconnectOutputs(player.get());
-    Connect(player.get(), FindTrackPlayer(track->GetId()));
-    player->UpdateWindow(GetPosition());
+    player.SetTrack(*track);
+    DisconnectOutputs(&player);
+    Connect(&player, FindTrackPlayer(track->GetId()));
+    player.UpdateWindow(GetPosition());
     m_clipSchedule.MarkDirty();
     if (CClipPlayer* stale = FindClipPlayer(clip)) {
         m_clipSchedule.Remove(stale);
         m_clipPlayers.erase(clip);
     }
-    m_clipPlayers[clip] = std::move(player);
+    // The node moves as it is: the committed player costs no allocation.
+    m_clipPlayers.insert(std::move(node));
     return 1;
 }
 
@@ -606,12 +615,21 @@ void CMidiEngine::PlayClipPlayers(tick position)
     m_clipSchedule.Play(position);
 }
 
-void CMidiEngine::AdvanceRecorders()
+void CMidiEngine::AdvanceRecorders(tick position)
 {
     // Recorders only run while the recording switch is on.
     if (!m_playControl.IsRecording()) return;
-    for (auto& entry : m_trackPlayers)
-        entry.second->AdvanceRecorderTick();
+    for (auto& entry : m_trackPlayers) {
+        CTrackPlayer& player = *entry.second;
+        if (player.IsRecording()) {
+            player.AdvanceRecorderTick();
+            if (player.GetRecorder().IsNearlyFull()) ContinueTake(player);
+        } else if (player.GetTrack().GetRecord() && m_takePool.GetReadyCount() > 0 &&
+                   HasTakeRoom(player, 1)) {
+            // A dropped take starts as soon as a kit is there again, from the next tick on.
+            OpenTake(player, TickSum(position, 1));
+        }
+    }
 }
 
 void CMidiEngine::FlushClipPlayers()
@@ -670,27 +688,84 @@ void CMidiEngine::StartTake(CTrackPlayer& player, tick position)
 {
     if (!IsPlaying()) return;
     FinishTake(player);
-    player.StartRecording(position);
+    OpenTake(player, position);
+}
+
+void CMidiEngine::OpenTake(CTrackPlayer& player, tick position)
+{
+    std::unique_ptr<STakeKit> kit = HasTakeRoom(player, 1) ? m_takePool.Take() : nullptr;
+    if (!kit) {
+        m_droppedTakes.fetch_add(1, std::memory_order_relaxed);
+        const CTrack& track = player.GetTrack();
+        m_mailbox.PostKept<CTakeDroppedNotification>(track.GetId(), track.GetPlayerSlot(),
+                                                     position);
+        return;
+    }
+    player.GetRecorder().Open(std::move(kit), position);
+}
+
+void CMidiEngine::ContinueTake(CTrackPlayer& player)
+{
+    // Without a kit or room the take stays where it is and tries again on the next tick; the
+    // Clip still has a quarter of its room left.
+    if (m_takePool.GetReadyCount() == 0 || !HasTakeRoom(player, 2)) return;
+    CTrackRecorder& recorder = player.GetRecorder();
+    const tick position = recorder.GetClipStart() + recorder.GetTickCounter();
+    HandOverTake(player, recorder.Continue(m_takePool.Take(), position));
 }
 
 void CMidiEngine::FinishTake(CTrackPlayer& player)
 {
     if (!player.IsRecording()) return;
-    std::unique_ptr<CClip> clip = player.FinishRecording();
-    // The take plays on at once, until the UI commits it (command 44) or clears the project.
-    if (clip) AddRecordedClipPlayer(*clip, player);
-    const CTrack& track = player.GetTrack();
-    m_mailbox.PostKept<CRecordingFinishedNotification>(track.GetId(), track.GetPlayerSlot(),
-                                                       std::move(clip));
+    HandOverTake(player, player.GetRecorder().Finish());
 }
 
-void CMidiEngine::AddRecordedClipPlayer(CClip& clip, CTrackPlayer& trackPlayer)
+void CMidiEngine::HandOverTake(CTrackPlayer& player, std::unique_ptr<STakeKit> kit)
 {
-    auto player = std::make_unique<CClipPlayer>(clip, trackPlayer.GetTrack());
-    Connect(player.get(), &trackPlayer);
-    player->Seek(GetPosition());
-    m_clipSchedule.Add(player.get());
-    m_recordedClipPlayers[&clip] = std::move(player);
+    if (kit->HasContent()) {
+        // The take plays on at once, until the UI commits it (command 44) or clears the project.
+        CClipPlayer& clipPlayer = *kit->m_playerNode.mapped();
+        clipPlayer.SetTrack(player.GetTrack());
+        Connect(&clipPlayer, &player);
+        clipPlayer.UpdateWindow(GetPosition());
+        m_clipSchedule.Add(&clipPlayer);
+        m_recordedClipPlayers.insert(std::move(kit->m_playerNode));
+    }
+    const CTrack& track = player.GetTrack();
+    m_mailbox.PostKept<CRecordingFinishedNotification>(track.GetId(), track.GetPlayerSlot(),
+                                                       std::move(kit));
+}
+
+void CMidiEngine::DiscardTake(CTrackPlayer& player)
+{
+    if (std::unique_ptr<STakeKit> kit = player.GetRecorder().Discard())
+        m_mailbox.PostKept<CKitReleaseNotification>(std::move(kit));
+}
+
+bool CMidiEngine::HasTakeRoom(const CTrackPlayer& player, std::size_t inputs) const
+{
+    std::size_t open = 0;
+    for (const auto& entry : m_trackPlayers)
+        if (entry.second->IsRecording()) ++open;
+    return player.HasInputRoom(inputs) && m_clipSchedule.HasRoom(open + 1) &&
+           m_recordedClipPlayers.size() + open + 1 <= m_recordedRoom;
+}
+
+void CMidiEngine::EnsureTakeRoom()
+{
+    // Each container grows to twice what it needs when less than half the room is left, so
+    // commands rarely allocate for it either.
+    if (!m_clipSchedule.HasRoom(kTakeRoom / 2))
+        m_clipSchedule.Reserve(2 * m_clipSchedule.All().size() + kTakeRoom);
+    if (m_recordedClipPlayers.size() + kTakeRoom / 2 > m_recordedRoom) {
+        m_recordedRoom = 2 * m_recordedClipPlayers.size() + kTakeRoom;
+        m_recordedClipPlayers.reserve(m_recordedRoom);
+    }
+    for (auto& entry : m_trackPlayers) {
+        CTrackPlayer& player = *entry.second;
+        if (!player.HasInputRoom(kTakeRoom / 2))
+            player.ReserveInputs(2 * player.GetInputs().size() + kTakeRoom);
+    }
 }
 
 void CMidiEngine::UpdateSilenced(CTrackPlayer& player)

@@ -20,6 +20,7 @@
 #include "engine/PlayControl.h"
 #include "engine/PlayerSupport.h"
 #include "engine/SequencerClock.h"
+#include "engine/TakeKit.h"
 #include "engine/UiEventQueue.h"
 #include "model/TimeBase.h"
 
@@ -124,7 +125,9 @@ public:
 
     void AdvancePhraseVoices();
     void PlayClipPlayers(tick position);
-    void AdvanceRecorders();
+    // Song tick position was played: open takes count it; a record-enabled Track whose take was
+    // dropped starts a new one when a kit is ready.
+    void AdvanceRecorders(tick position);
     void FlushClipPlayers();
     void SeekClipPlayers(tick position);
     // True while a clip player or phrase voice still holds a note-off back.
@@ -138,11 +141,17 @@ public:
     // Every recording track player finishes.
     void FinishRecordings();
     // Finishes the player's open take, if any, and opens a new one at position; only while
-    // playing.
+    // playing. The take's kit comes from the take pool; with none ready (or no room left for its
+    // recorded-clip player) the take is dropped: counted and reported with "take dropped".
     void StartTake(CTrackPlayer& player, tick position);
     // Finishes the player's open take, if any: the Clip gets a recorded-clip player and goes to
     // the UI with "recording finished" (null when nothing was recorded).
     void FinishTake(CTrackPlayer& player);
+
+    // Kits for takes, topped up by the proxy on the UI side. Any thread (see CTakePool).
+    CTakePool& GetTakePool() { return m_takePool; }
+    // Takes that could not start. Any thread.
+    int64_t GetDroppedTakeCount() const { return m_droppedTakes.load(std::memory_order_relaxed); }
     void SwitchRecordingOffSilently() { m_playControl.ClearRecordingSwitch(); }
     // Re-evaluates one player's or every player's silenced flag from the solo and mute modes.
     void UpdateSilenced(CTrackPlayer& player);
@@ -171,7 +180,21 @@ private:
     int LoadProject(const CEngineProjectView* project);
     int Clear();
     int CommitRecordedClip(const CEngineCommand& command);
-    void AddRecordedClipPlayer(CClip& clip, CTrackPlayer& trackPlayer);
+    // Takes a kit from the pool and opens a take in it, or drops the take.
+    void OpenTake(CTrackPlayer& player, tick position);
+    // A take in a nearly full Clip goes on in a fresh one (when a kit and room are there).
+    void ContinueTake(CTrackPlayer& player);
+    // A closed take: its recorded-clip player starts playing it (when it holds anything) and the
+    // kit goes to the UI with "recording finished".
+    void HandOverTake(CTrackPlayer& player, std::unique_ptr<STakeKit> kit);
+    // Sends an open take's kit, unannounced, to the UI to be deleted there.
+    void DiscardTake(CTrackPlayer& player);
+    // Room for `inputs` more connections into player, and for one more recorded-clip player than
+    // there are open takes.
+    bool HasTakeRoom(const CTrackPlayer& player, std::size_t inputs) const;
+    // After every command: the containers that finishing a take adds to get room for many takes,
+    // so that no take allocates.
+    void EnsureTakeRoom();
 
     // Disconnects a phrase player and connects its input and output as the phrase names them.
     void ReconnectPhrasePlayer(CPhrasePlayer& player);
@@ -217,8 +240,11 @@ private:
 
     std::unordered_map<int32_t, std::unique_ptr<CTrackPlayer>> m_trackPlayers;   // by Track id
     std::unordered_map<int32_t, std::unique_ptr<CPhrasePlayer>> m_phrasePlayers; // by Phrase id
-    std::unordered_map<const CClip*, std::unique_ptr<CClipPlayer>> m_clipPlayers;
-    std::unordered_map<const CClip*, std::unique_ptr<CClipPlayer>> m_recordedClipPlayers;
+    CRecordedClipPlayers m_clipPlayers;
+    CRecordedClipPlayers m_recordedClipPlayers;
+    std::size_t m_recordedRoom = 0; // players m_recordedClipPlayers holds without a rehash
+    CTakePool m_takePool;
+    std::atomic<int64_t> m_droppedTakes{0};
     // Every clip and recorded-clip player in creation order, and which of them play on a tick:
     // the same on every run (the maps above are keyed by address).
     CClipSchedule m_clipSchedule;

@@ -35,7 +35,22 @@ bool CMidiEngineProxy::AttachEngine(CMidiEngine* engine)
 {
     if (engine != nullptr && &engine->GetMailbox() != &m_mailbox) return false;
     m_engine = engine;
+    if (engine != nullptr)
+        m_mailbox.SetDrainHook([this] { TopUpTakes(); });
+    else
+        m_mailbox.SetDrainHook({});
     return true;
+}
+
+void CMidiEngineProxy::TopUpTakes()
+{
+    if (m_engine == nullptr) return;
+    std::size_t recording = 0;
+    CPlayerSlotTable<CTrack, CTrackPlayState>& tracks = m_mailbox.Tracks();
+    for (int32_t slot = 0; slot < tracks.GetCount(); ++slot)
+        if (const CTrack* track = tracks.GetObject(slot); track != nullptr && track->GetRecord())
+            ++recording;
+    m_engine->GetTakePool().TopUp(kBaseTakeKits + 2 * recording);
 }
 
 // ---- Protocol ----
@@ -47,6 +62,7 @@ int CMidiEngineProxy::Send(const CEngineCommand& command)
     // of every output): room for both first, allocated on this side, never on the music thread.
     m_mailbox.GrowIfLow();
     CMidiMsgPool::Instance().Replenish();
+    TopUpTakes();
     return Run(command);
 }
 

@@ -15,6 +15,7 @@
 #include "model/NodeAddress.h"
 #include "model/TimeBase.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -44,6 +45,11 @@ public:
     // Attaches the engine (borrowed; null detaches). Refused (false) unless the engine posts into
     // GetMailbox(). Only while no music thread runs.
     bool AttachEngine(CMidiEngine* engine);
+    // Kits ready for takes: a few always, and two more per record-enabled Track, so that every
+    // take the engine starts before the next command or drain finds its kit.
+    static constexpr std::size_t kBaseTakeKits = 4;
+    // Tops the engine's take pool up (every command and every mailbox drain do this first).
+    void TopUpTakes();
     CMidiEngine* GetEngine() const { return m_engine; }
     // The UI side of the engine's back-channel and the player slot tables.
     CEngineMailbox& GetMailbox() { return m_mailbox; }

@@ -1,9 +1,11 @@
 #pragma once
 // What recording tells the user interface through CEngineMailbox: a take started, a note or event
-// was recorded, a take finished (carrying the Clip), and the notes captured for step entry.
+// was recorded, a take finished (carrying the Clip) or was dropped, and the notes captured for
+// step entry.
 // Tracks are named by identifier and player slot.
 
 #include "engine/EngineMailbox.h"
+#include "engine/TakeKit.h"
 #include "model/Clip.h"
 #include "model/MidiEvent.h"
 #include "model/Note.h"
@@ -61,21 +63,55 @@ private:
     CMidiEvent m_event;
 };
 
-// Owns the finished Clip until it is applied; a record discarded unapplied deletes it.
+// Owns the spent take kit, so that its Clip (handed to the sink when the take recorded anything)
+// and whatever else it still holds are deleted on the user-interface side, never on the music
+// thread. A record discarded unapplied deletes it all.
 class CRecordingFinishedNotification : public CEngineNotification {
 public:
-    CRecordingFinishedNotification(int32_t trackId, int32_t slot, std::unique_ptr<CClip> clip)
-        : m_trackId(trackId), m_slot(slot), m_clip(std::move(clip))
+    CRecordingFinishedNotification(int32_t trackId, int32_t slot, std::unique_ptr<STakeKit> kit)
+        : m_trackId(trackId), m_slot(slot), m_kit(std::move(kit))
     {}
     void Apply(CEngineNotificationSink& sink) override
     {
-        sink.OnRecordingFinished(m_trackId, m_slot, std::move(m_clip));
+        std::unique_ptr<CClip> clip;
+        if (m_kit && m_kit->HasContent()) clip = std::move(m_kit->m_clip);
+        sink.OnRecordingFinished(m_trackId, m_slot, std::move(clip));
     }
 
 private:
     int32_t m_trackId;
     int32_t m_slot;
-    std::unique_ptr<CClip> m_clip;
+    std::unique_ptr<STakeKit> m_kit;
+};
+
+// A take that could not start at song tick position: no kit was ready, or the engine had no room
+// left for another recorded-clip player. Nothing the Track received until the next take started
+// was recorded.
+class CTakeDroppedNotification : public CEngineNotification {
+public:
+    CTakeDroppedNotification(int32_t trackId, int32_t slot, tick position)
+        : m_trackId(trackId), m_slot(slot), m_position(position)
+    {}
+    void Apply(CEngineNotificationSink& sink) override
+    {
+        sink.OnTakeDropped(m_trackId, m_slot, m_position);
+    }
+
+private:
+    int32_t m_trackId;
+    int32_t m_slot;
+    tick m_position;
+};
+
+// Carries a kit that is no longer needed (a take discarded with its Track's player) to the user
+// interface, where it is deleted with the record. Tells the sink nothing.
+class CKitReleaseNotification : public CEngineNotification {
+public:
+    explicit CKitReleaseNotification(std::unique_ptr<STakeKit> kit) : m_kit(std::move(kit)) {}
+    void Apply(CEngineNotificationSink&) override {}
+
+private:
+    std::unique_ptr<STakeKit> m_kit;
 };
 
 // Owns the captured note-ons (status, key, velocity each).

@@ -255,7 +255,7 @@ void CSequencerClock::Tick(tick position)
     m_engine.GetMetronome().Tick(position);
     m_engine.AdvancePhraseVoices();
     m_engine.PlayClipPlayers(position);
-    m_engine.AdvanceRecorders();
+    m_engine.AdvanceRecorders(position);
     CountRealtimeTick(true);
 }
 

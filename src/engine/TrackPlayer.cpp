@@ -40,7 +40,8 @@ int32_t MixerKindOf(uint8_t controller)
 } // namespace
 
 CTrackPlayer::CTrackPlayer(CTrack& track, SPlayerContext& context)
-    : m_track(track), m_context(context)
+    : m_track(track), m_context(context),
+      m_recorder(std::make_unique<CTrackRecorder>(track, *context.recordSettings, context.mailbox))
 {
     SetNodeName("TrackPlayer");
 }
@@ -53,21 +54,7 @@ CTrackPlayer::~CTrackPlayer()
 
 void CTrackPlayer::AdvanceRecorderTick()
 {
-    if (m_recorder) m_recorder->AdvanceTick();
-}
-
-void CTrackPlayer::StartRecording(tick position)
-{
-    m_recorder = std::make_unique<CTrackRecorder>(m_track, *m_context.recordSettings,
-                                                  m_context.mailbox, position);
-}
-
-std::unique_ptr<CClip> CTrackPlayer::FinishRecording()
-{
-    if (!m_recorder) return nullptr;
-    std::unique_ptr<CClip> clip = m_recorder->Finish();
-    m_recorder.reset();
-    return clip;
+    if (m_recorder->IsOpen()) m_recorder->AdvanceTick();
 }
 
 void CTrackPlayer::RecordIncoming(const CMidiMsgList& list, EList kind)
@@ -111,7 +98,8 @@ void CTrackPlayer::ReleaseForeignNotes()
     CMidiMsgList offs;
     const auto status = static_cast<uint8_t>(kNoteOff | (m_track.GetOutputChannel() & 0x0F));
     for (size_t key = 0; key < m_foreignSounding.size(); ++key) {
-        const int32_t delay = OffDelay(static_cast<uint8_t>(key));
+        if (m_foreignSounding[key] == 0) continue;
+        const int32_t delay = PlaceInOrder(static_cast<uint8_t>(key), false);
         for (uint16_t n = m_foreignSounding[key]; n > 0; --n)
             offs.Append(CMidiMsg::Make(status, static_cast<uint8_t>(key), 0, delay));
         m_foreignSounding[key] = 0;
@@ -182,20 +170,24 @@ void CTrackPlayer::CountForeign(CMidiMsgList& channelled, EList kind)
     for (CMidiMsg& msg : channelled) {
         const uint8_t key = msg.data1 & 0x7F;
         uint16_t& count = m_foreignSounding[key];
-        if (kind == EList::NoteOns) {
+        const bool noteOn = kind == EList::NoteOns;
+        msg.time = PlaceInOrder(key, noteOn);
+        if (noteOn)
             ++count;
-            m_foreignOnSerial[key] = m_context.tickSerial;
-        } else {
-            msg.time = OffDelay(key);
-            if (count > 0) --count;
-        }
+        else if (count > 0)
+            --count;
     }
 }
 
-int32_t CTrackPlayer::OffDelay(uint8_t key) const
+int32_t CTrackPlayer::PlaceInOrder(uint8_t key, bool noteOn)
 {
-    // The output driver counts the time word down once per hand-over: 2 means the next but one.
-    return m_foreignSounding[key] > 0 && m_foreignOnSerial[key] == m_context.tickSerial ? 2 : 0;
+    SKeyOrder& last = m_keyOrder[key];
+    int32_t handOver = 0;
+    if (last.serial == m_context.tickSerial)
+        handOver = last.noteOn && !noteOn ? last.handOver + 1 : last.handOver;
+    last = {m_context.tickSerial, handOver, noteOn};
+    // The driver counts the word down once per hand-over and sends at 0 or below.
+    return handOver == 0 ? 0 : handOver + 1;
 }
 
 void CTrackPlayer::PostActivity()

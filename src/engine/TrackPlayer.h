@@ -7,14 +7,15 @@
 
 #include "devices/InstrumentSource.h"
 #include "devices/MidiNode.h"
+#include "engine/TrackRecorder.h"
 #include "model/TimeBase.h"
 
 #include <array>
+#include <cstdint>
 #include <memory>
 
 class CClip;
 class CTrack;
-class CTrackRecorder;
 class CNoteList;
 struct SPlayerContext;
 
@@ -47,15 +48,10 @@ public:
     void OnInputDisconnected(CMidiNode* other) override;
 
     // Recording of the Track. While a take is open, everything that does not come from a clip
-    // player is recorded. The engine finishes an open take before it starts the next one.
-    bool IsRecording() const { return m_recorder != nullptr; }
-    // Opens a take at song tick position (posts "recording started").
-    void StartRecording(tick position);
-    // Closes the take and returns its Clip (the caller owns it), or null when nothing was
-    // recorded or no take was open.
-    std::unique_ptr<CClip> FinishRecording();
-    // The open take, or null (borrowed).
-    const CTrackRecorder* GetRecorder() const { return m_recorder.get(); }
+    // player is recorded. The engine opens and closes the takes (CMidiEngine::StartTake).
+    bool IsRecording() const { return m_recorder->IsOpen(); }
+    // The Track's recorder, open or not (owned by the player).
+    CTrackRecorder& GetRecorder() const { return *m_recorder; }
     // One playing tick passed: the recorder's tick counter moves on. Real-time safe.
     void AdvanceRecorderTick();
     // A mixer event from the user interface (status with channel 0). Real-time safe.
@@ -76,10 +72,14 @@ public:
 private:
     enum class EList { NoteOns, NoteOffs, Events };
     void Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind);
-    // Counts foreign notes on and off; note-offs that would overtake their note-on are held back.
+    // Counts foreign notes on and off, and keeps each key's messages in their order across
+    // hand-overs (see PlaceInOrder).
     void CountForeign(CMidiMsgList& channelled, EList kind);
-    // The countdown a note-off of key needs so that it leaves after that key's note-on.
-    int32_t OffDelay(uint8_t key) const;
+    // The output driver's countdown that sends a foreign note-on or note-off of key after the
+    // messages of that key already passed in this tick. A hand-over sends note-offs before
+    // note-ons, so a note-off that follows a note-on waits for the next hand-over, and whatever
+    // follows it for that one or a later one.
+    int32_t PlaceInOrder(uint8_t key, bool noteOn);
     void ReleaseForeignNotes();
     void PostActivity();
     void PostMixerFeedback(const CMidiMsgList& events);
@@ -93,10 +93,14 @@ private:
     // Per key, note-ons from sources other than clip players (live thru, phrases) minus their
     // note-offs; clip players keep their own pending lists.
     std::array<uint16_t, 128> m_foreignSounding{};
-    // Per key, the tick serial at which the last foreign note-on passed. A note-off for it in the
-    // same tick would reach the device in the same hand-over, which sends note-offs first: it
-    // waits for the next hand-over instead.
-    std::array<uint64_t, 128> m_foreignOnSerial{};
-    // The open take; dropped unfinished (and unannounced) with the player.
+    // Per key, the last foreign message of the current tick: its tick serial, the hand-over it
+    // leaves in (0 = this tick's) and whether it was a note-on.
+    struct SKeyOrder {
+        uint64_t serial = UINT64_MAX;
+        int32_t handOver = 0;
+        bool noteOn = false;
+    };
+    std::array<SKeyOrder, 128> m_keyOrder{};
+    // Made with the player, so that opening a take allocates nothing.
     std::unique_ptr<CTrackRecorder> m_recorder;
 };

@@ -1,6 +1,7 @@
 #include "engine/TrackRecorder.h"
 
 #include "engine/RecordingNotifications.h"
+#include "engine/TakeKit.h"
 #include "model/Clip.h"
 #include "model/Track.h"
 
@@ -9,8 +10,6 @@
 namespace {
 constexpr uint8_t kNoteOn = 0x90;
 constexpr uint8_t kReleaseVelocityAtFinish = 127;
-constexpr int kStagingReserve = 64;
-constexpr int kTakeReserve = 256;
 
 // Two-byte messages carry no second data byte; stored events keep 0 there.
 uint8_t SecondByte(const CMidiMsg& msg)
@@ -48,25 +47,47 @@ tick NearestOnGrid(tick t, tick grid)
 }
 
 CTrackRecorder::CTrackRecorder(CTrack& track, const CRecordSettings& settings,
-                               CEngineMailbox& mailbox, tick position)
+                               CEngineMailbox& mailbox)
     : m_track(track), m_settings(settings), m_mailbox(mailbox)
+{}
+
+CTrackRecorder::~CTrackRecorder() = default;
+
+void CTrackRecorder::Open(std::unique_ptr<STakeKit> kit, tick position)
 {
-    const tick start = FloorToGrid(position, settings.clipSnapGrid);
-    m_clip = std::make_unique<CClip>(start, start, std::string(), 0);
-    m_clip->GetNotes().Reserve(kTakeReserve);
-    m_clip->GetEvents().Reserve(kTakeReserve);
-    m_tickCounter = position - start;
-    m_open.reserve(128);
-    m_staging.reserve(kStagingReserve);
+    m_openCount = 0;
+    Begin(std::move(kit), FloorToGrid(position, m_settings.clipSnapGrid), position);
+}
+
+void CTrackRecorder::Begin(std::unique_ptr<STakeKit> kit, tick clipStart, tick position)
+{
+    m_kit = std::move(kit);
+    Clip().MoveBy(clipStart - Clip().GetStart());
+    m_tickCounter = position - clipStart;
+    m_stagedCount = 0;
+    // Suppression starts afresh: the first event of each kind in a Clip is never redundant.
+    m_lastPolyPressure.fill(CMidiEvent());
+    m_lastController.fill(CMidiEvent());
+    m_lastProgram = m_lastChannelPressure = m_lastPitchBend = CMidiEvent();
     m_mailbox.Post<CRecordingStartedNotification>(m_track.GetId(), m_track.GetPlayerSlot(),
                                                   position);
 }
 
-CTrackRecorder::~CTrackRecorder() = default;
+CClip& CTrackRecorder::Clip() const
+{
+    return *m_kit->m_clip;
+}
 
 tick CTrackRecorder::GetClipStart() const
 {
-    return m_clip ? m_clip->GetStart() : 0;
+    return m_kit ? Clip().GetStart() : 0;
+}
+
+bool CTrackRecorder::IsNearlyFull() const
+{
+    if (!m_kit) return false;
+    return Clip().GetNotes().GetCount() > STakeKit::kNoteCapacity / 4 * 3 ||
+           Clip().GetEvents().GetCount() > STakeKit::kEventCapacity / 4 * 3;
 }
 
 void CTrackRecorder::RecordNoteOns(const CMidiMsgList& list)
@@ -88,7 +109,12 @@ void CTrackRecorder::RecordNoteOffs(const CMidiMsgList& list)
 
 void CTrackRecorder::NoteOn(uint8_t key, uint8_t velocity)
 {
-    m_open.push_back({m_tickCounter, key, velocity});
+    if (m_openCount == kMaxOpenNotes) {
+        // Only a stuck source holds this many: the oldest held note ends here.
+        InsertNote(m_open[0], kReleaseVelocityAtFinish);
+        RemoveOpen(0);
+    }
+    m_open[static_cast<size_t>(m_openCount++)] = {m_tickCounter, key, velocity};
     m_mailbox.Post<CNoteRecordedNotification>(
         m_track.GetId(), m_track.GetPlayerSlot(),
         CNote(m_tickCounter, m_tickCounter, key, velocity, 0));
@@ -96,21 +122,34 @@ void CTrackRecorder::NoteOn(uint8_t key, uint8_t velocity)
 
 void CTrackRecorder::NoteOff(uint8_t key, uint8_t velocity)
 {
-    const auto it = std::find_if(m_open.begin(), m_open.end(),
-                                 [key](const SOpenNote& open) { return open.key == key; });
-    if (it == m_open.end()) return; // its note-on was never recorded
-    const SOpenNote open = *it;
-    m_open.erase(it);
-    InsertNote(open, velocity);
+    for (int32_t i = 0; i < m_openCount; ++i) {
+        if (m_open[static_cast<size_t>(i)].key != key) continue;
+        const SOpenNote open = m_open[static_cast<size_t>(i)];
+        RemoveOpen(i);
+        InsertNote(open, velocity);
+        return;
+    }
+    // Its note-on was never recorded.
+}
+
+void CTrackRecorder::RemoveOpen(int32_t index)
+{
+    std::copy(m_open.begin() + index + 1, m_open.begin() + m_openCount, m_open.begin() + index);
+    --m_openCount;
 }
 
 void CTrackRecorder::InsertNote(const SOpenNote& open, uint8_t offVelocity)
 {
+    CNoteList& notes = Clip().GetNotes();
+    if (notes.GetCount() >= STakeKit::kNoteCapacity) {
+        m_lost.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
     const tick grid = m_settings.quantizeGrid;
     const tick start = NearestOnGrid(open.tick, grid);
     tick end = NearestOnGrid(m_tickCounter, grid);
     if (end <= start) end = start + std::max<tick>(grid, 0);
-    m_clip->GetNotes().Insert(CNote(start, end, open.key, open.velocity, offVelocity));
+    notes.Insert(CNote(start, end, open.key, open.velocity, offVelocity));
 }
 
 bool CTrackRecorder::RecordsKind(uint8_t kind) const
@@ -160,15 +199,17 @@ CMidiEvent& CTrackRecorder::LastOfKind(const CMidiEvent& event)
 
 void CTrackRecorder::StageEvent(const CMidiEvent& event)
 {
+    if (m_stagedCount == kStagingSize) MoveStagedToClip();
     if (!m_settings.suppressRedundant) {
-        m_staging.push_back(event);
+        m_staging[static_cast<size_t>(m_stagedCount++)] = event;
         return;
     }
     CMidiEvent& last = LastOfKind(event);
     if (last.m_data1 == event.m_data1 && last.m_data2 == event.m_data2) return; // redundant
     if (last.m_time == event.m_time) {
-        const auto staged = std::find_if(m_staging.rbegin(), m_staging.rend(),
-                                         [&](const auto& e) { return SameLaneAndTime(e, last); });
+        const auto staged =
+            std::find_if(std::make_reverse_iterator(m_staging.begin() + m_stagedCount),
+                         m_staging.rend(), [&](const auto& e) { return SameLaneAndTime(e, last); });
         if (staged != m_staging.rend()) {
             *staged = event;
             last = event;
@@ -176,7 +217,7 @@ void CTrackRecorder::StageEvent(const CMidiEvent& event)
         }
         // The one it replaces left the staging list in an earlier batch of this tick: it is
         // replaced where it is stored, and posted again.
-        CEventList& events = m_clip->GetEvents();
+        CEventList& events = Clip().GetEvents();
         const int index = events.FindEqualFromEnd(last);
         if (index >= 0) {
             events.ReplaceAt(index, event);
@@ -186,36 +227,71 @@ void CTrackRecorder::StageEvent(const CMidiEvent& event)
             return;
         }
     }
-    m_staging.push_back(event);
+    m_staging[static_cast<size_t>(m_stagedCount++)] = event;
     last = event;
 }
 
 void CTrackRecorder::MoveStagedToClip()
 {
-    for (const CMidiEvent& event : m_staging) {
-        m_clip->GetEvents().Append(event);
+    CEventList& events = Clip().GetEvents();
+    for (int32_t i = 0; i < m_stagedCount; ++i) {
+        if (events.GetCount() >= STakeKit::kEventCapacity) {
+            m_lost.fetch_add(m_stagedCount - i, std::memory_order_relaxed);
+            break;
+        }
+        const CMidiEvent& event = m_staging[static_cast<size_t>(i)];
+        events.Append(event);
         m_mailbox.Post<CEventRecordedNotification>(m_track.GetId(), m_track.GetPlayerSlot(), event);
     }
-    m_staging.clear();
+    m_stagedCount = 0;
 }
 
-std::unique_ptr<CClip> CTrackRecorder::Finish()
+std::unique_ptr<STakeKit> CTrackRecorder::Finish()
 {
-    if (!m_clip) return nullptr;
-    MoveStagedToClip();
-    for (const SOpenNote& open : m_open)
-        InsertNote(open, kReleaseVelocityAtFinish);
-    m_open.clear();
-    const CNoteList& notes = m_clip->GetNotes();
-    const CEventList& events = m_clip->GetEvents();
-    if (notes.IsEmpty() && events.IsEmpty()) {
-        m_clip.reset();
+    if (!m_kit) return nullptr;
+    return Close(true);
+}
+
+std::unique_ptr<STakeKit> CTrackRecorder::Continue(std::unique_ptr<STakeKit> next, tick position)
+{
+    if (!m_kit) {
+        Open(std::move(next), position);
         return nullptr;
     }
+    const tick oldStart = Clip().GetStart();
+    tick earliest = position;
+    for (int32_t i = 0; i < m_openCount; ++i)
+        earliest = std::min<tick>(earliest, oldStart + m_open[static_cast<size_t>(i)].tick);
+    const tick newStart = FloorToGrid(earliest, m_settings.clipSnapGrid);
+    std::unique_ptr<STakeKit> finished = Close(false);
+    Begin(std::move(next), newStart, position);
+    for (int32_t i = 0; i < m_openCount; ++i)
+        m_open[static_cast<size_t>(i)].tick += oldStart - newStart;
+    return finished;
+}
+
+std::unique_ptr<STakeKit> CTrackRecorder::Discard()
+{
+    m_openCount = 0;
+    m_stagedCount = 0;
+    return std::move(m_kit);
+}
+
+std::unique_ptr<STakeKit> CTrackRecorder::Close(bool closeOpen)
+{
+    MoveStagedToClip();
+    if (closeOpen) {
+        for (int32_t i = 0; i < m_openCount; ++i)
+            InsertNote(m_open[static_cast<size_t>(i)], kReleaseVelocityAtFinish);
+        m_openCount = 0;
+    }
+    CClip& clip = Clip();
+    const CNoteList& notes = clip.GetNotes();
+    const CEventList& events = clip.GetEvents();
     // A note of length 0 (no quantize grid) must still start inside the Clip.
     tick length =
         notes.IsEmpty() ? 0 : std::max(notes.MaxEnd(), notes[notes.GetCount() - 1].m_start + 1);
     if (!events.IsEmpty()) length = std::max(length, events.EndTime());
-    m_clip->SetLength(CeilToGrid(length, m_settings.clipSnapGrid));
-    return std::move(m_clip);
+    clip.SetLength(CeilToGrid(length, m_settings.clipSnapGrid));
+    return std::move(m_kit);
 }

@@ -151,7 +151,7 @@ TEST_F(RecordingTest, ClipSnapGridPlacesTheClipAndRoundsItsLengthUp)
     CRecordSettings settings;
     settings.clipSnapGrid = 384;
     StartTake(settings, 500);
-    EXPECT_EQ(engine.FindTrackPlayer(1)->GetRecorder()->GetTickCounter(), 116);
+    EXPECT_EQ(engine.FindTrackPlayer(1)->GetRecorder().GetTickCounter(), 116);
     PlayNote(62, 0, 284); // ends at relative tick 400
     std::vector<STake> takes = StopAndTakeClips();
     ASSERT_EQ(takes.size(), 1u);
@@ -291,6 +291,55 @@ TEST_F(RecordingTest, AReleaseInTheSamePollAsItsNoteNeverLeavesFirst)
         EXPECT_LT(on->at, off->at) << int(key); // and not in the same hand-over
     }
     EXPECT_TRUE(Hanging(heard).empty());
+}
+
+TEST_F(RecordingTest, AKeyStruckAgainWithinOnePollSoundsInPlayingOrder)
+{
+    struct {
+        const char* name;
+        std::vector<std::vector<uint8_t>> polls; // a tick passes after each
+        std::vector<uint8_t> heard;              // statuses of key 60, in the order sent
+        bool sounding;
+    } const cases[] = {
+        {"held key released and struck again",
+         {{0x90, 60, 100}, {0x80, 60, 0, 0x90, 60, 90}},
+         {0x92, 0x82, 0x92},
+         true},
+        {"struck, released and struck again",
+         {{0x90, 60, 100, 0x80, 60, 0, 0x90, 60, 90}},
+         {0x92, 0x82, 0x92},
+         true},
+        {"twice struck and released",
+         {{0x90, 60, 100, 0x80, 60, 0, 0x90, 60, 90, 0x90, 60, 0}},
+         {0x92, 0x82, 0x92, 0x82},
+         false},
+        {"another key between",
+         {{0x90, 60, 100, 0x90, 62, 1}, {0x80, 60, 0, 0x80, 62, 0, 0x90, 60, 90}},
+         {0x92, 0x82, 0x92},
+         true},
+    };
+    CTrack& track = AddTrack(1, 2);
+    track.SetInput(true);
+    ASSERT_EQ(proxy.AddTrackPlayer(track), 1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<SHeard> heard;
+        for (const auto& bytes : c.polls) {
+            Keys(bytes);
+            for (const SHeard& h : Play(1))
+                heard.push_back(h);
+        }
+        for (const SHeard& h : Play(3))
+            heard.push_back(h);
+        std::vector<uint8_t> statuses;
+        for (const SHeard& h : heard)
+            if (h.data1 == 60) statuses.push_back(h.status);
+        EXPECT_EQ(statuses, c.heard);
+        const bool sounding = Hanging(heard).count({2, 60}) != 0;
+        EXPECT_EQ(sounding, c.sounding);
+        if (sounding) Keys({0x80, 60, 0});
+        Play(3);
+    }
 }
 
 TEST_F(RecordingTest, LoopWrapsAndLocatesEndTakesWithoutLosingANote)
