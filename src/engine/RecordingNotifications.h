@@ -15,53 +15,33 @@
 #include <utility>
 #include <vector>
 
-class CRecordingStartedNotification : public CEngineNotification {
+// A record about one Track and one value (a position, a note, an event), applied through the
+// sink's member Hook.
+template <class TValue, auto Hook> class CTrackRecordNotification : public CEngineNotification {
 public:
-    CRecordingStartedNotification(int32_t trackId, int32_t slot, tick position)
-        : m_trackId(trackId), m_slot(slot), m_position(position)
+    CTrackRecordNotification(int32_t trackId, int32_t slot, const TValue& value)
+        : m_trackId(trackId), m_slot(slot), m_value(value)
     {}
-    void Apply(CEngineNotificationSink& sink) override
-    {
-        sink.OnRecordingStarted(m_trackId, m_slot, m_position);
-    }
+    void Apply(CEngineNotificationSink& sink) override { (sink.*Hook)(m_trackId, m_slot, m_value); }
 
 private:
     int32_t m_trackId;
     int32_t m_slot;
-    tick m_position;
+    TValue m_value;
 };
 
-class CNoteRecordedNotification : public CEngineNotification {
-public:
-    CNoteRecordedNotification(int32_t trackId, int32_t slot, const CNote& note)
-        : m_trackId(trackId), m_slot(slot), m_note(note)
-    {}
-    void Apply(CEngineNotificationSink& sink) override
-    {
-        sink.OnNoteRecorded(m_trackId, m_slot, m_note);
-    }
-
-private:
-    int32_t m_trackId;
-    int32_t m_slot;
-    CNote m_note;
-};
-
-class CEventRecordedNotification : public CEngineNotification {
-public:
-    CEventRecordedNotification(int32_t trackId, int32_t slot, const CMidiEvent& event)
-        : m_trackId(trackId), m_slot(slot), m_event(event)
-    {}
-    void Apply(CEngineNotificationSink& sink) override
-    {
-        sink.OnEventRecorded(m_trackId, m_slot, m_event);
-    }
-
-private:
-    int32_t m_trackId;
-    int32_t m_slot;
-    CMidiEvent m_event;
-};
+// A take started at a song tick.
+using CRecordingStartedNotification =
+    CTrackRecordNotification<tick, &CEngineNotificationSink::OnRecordingStarted>;
+using CNoteRecordedNotification =
+    CTrackRecordNotification<CNote, &CEngineNotificationSink::OnNoteRecorded>;
+using CEventRecordedNotification =
+    CTrackRecordNotification<CMidiEvent, &CEngineNotificationSink::OnEventRecorded>;
+// A take that could not start at a song tick: no kit was ready, or the engine had no room left
+// for another recorded-clip player. Nothing the Track received until the next take started was
+// recorded.
+using CTakeDroppedNotification =
+    CTrackRecordNotification<tick, &CEngineNotificationSink::OnTakeDropped>;
 
 // Owns the spent take kit, so that its Clip (handed to the sink when the take recorded anything)
 // and whatever else it still holds are deleted on the user-interface side, never on the music
@@ -82,25 +62,6 @@ private:
     int32_t m_trackId;
     int32_t m_slot;
     std::unique_ptr<STakeKit> m_kit;
-};
-
-// A take that could not start at song tick position: no kit was ready, or the engine had no room
-// left for another recorded-clip player. Nothing the Track received until the next take started
-// was recorded.
-class CTakeDroppedNotification : public CEngineNotification {
-public:
-    CTakeDroppedNotification(int32_t trackId, int32_t slot, tick position)
-        : m_trackId(trackId), m_slot(slot), m_position(position)
-    {}
-    void Apply(CEngineNotificationSink& sink) override
-    {
-        sink.OnTakeDropped(m_trackId, m_slot, m_position);
-    }
-
-private:
-    int32_t m_trackId;
-    int32_t m_slot;
-    tick m_position;
 };
 
 // Carries a kit that is no longer needed (a take discarded with its Track's player) to the user
