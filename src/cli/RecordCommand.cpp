@@ -120,7 +120,9 @@ public:
         if (clip) clips.push_back(clip.get());
         takes.Add(trackId, std::move(clip));
     }
+    void OnTakeDropped(int32_t, int32_t, int32_t) override { ++dropped; }
     CRecordedTakes takes;
+    int dropped = 0;                 // takes the engine could not start in time
     std::vector<const CClip*> clips; // compared by address only: a dropped take is deleted
 };
 
@@ -199,6 +201,10 @@ int RunRecord(const CCliArgs& args)
     ReportOutputTrouble(*backend);
     SaveOrExport(doc, options.path);
     PrintSummary(doc, collector.clips);
+    if (collector.dropped != 0)
+        std::fprintf(stderr,
+                     "Recording fell behind %d time(s): part of what was played is missing.\n",
+                     collector.dropped);
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
 
@@ -424,6 +425,7 @@ void CMainFrame::OnDrainTimer()
     CProjectDoc* active = m_app.GetProjects().GetActiveProject();
     const std::size_t applied = mailbox.Drain(*this);
     if (!m_takes.IsEmpty()) m_takes.Commit(active);
+    if (m_droppedTakes != 0) ReportDroppedTakes();
     int32_t position = 0;
     const bool moved = mailbox.TakePosition(position);
     if (active == nullptr) return;
@@ -437,6 +439,26 @@ void CMainFrame::OnDrainTimer()
 void CMainFrame::OnRecordingFinished(int32_t trackId, int32_t /*slot*/, std::unique_ptr<CClip> clip)
 {
     m_takes.Add(trackId, std::move(clip));
+}
+
+void CMainFrame::OnTakeDropped(int32_t /*trackId*/, int32_t /*slot*/, int32_t /*position*/)
+{
+    ++m_droppedTakes;
+}
+
+void CMainFrame::ReportDroppedTakes()
+{
+    if (CMidiEngineProxy::Instance().IsRecording()) return;
+    auto* box = new QMessageBox(
+        QMessageBox::Warning, QStringLiteral("Recording"),
+        QStringLiteral("Recording fell behind %1: part of what was played is missing from the "
+                       "recorded clips.")
+            .arg(m_droppedTakes == 1 ? QStringLiteral("once")
+                                     : QStringLiteral("%1 times").arg(m_droppedTakes)),
+        QMessageBox::Ok, this);
+    m_droppedTakes = 0;
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open(); // the timers run on while it shows
 }
 
 void CMainFrame::OnBlinkTimer()

@@ -76,6 +76,7 @@ public:
     void OnTrackActivity(int32_t trackId, int32_t slot) override;
     void OnMixerFeedback(int32_t trackId, int32_t slot, int32_t kind, int32_t value) override;
     void OnRecordingFinished(int32_t trackId, int32_t slot, std::unique_ptr<CClip> clip) override;
+    void OnTakeDropped(int32_t trackId, int32_t slot, int32_t position) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -99,6 +100,8 @@ private:
     void FollowActiveProject();
     // Play/stop and the recording switch go to the transport's buttons.
     void PressTransportButton(int button);
+    // Once recording is over, says that part of it is missing (takes the engine dropped).
+    void ReportDroppedTakes();
 
     CSequencerApp& m_app;
     CEngineHost m_engine;
@@ -117,6 +120,8 @@ private:
     bool m_wasRecording = false;
     // Takes finished during one drain, committed to the active project right after it.
     CRecordedTakes m_takes;
+    // Takes the engine could not start in time since the user was last told.
+    int m_droppedTakes = 0;
     bool m_activating = false;
     QTimer m_drainTimer;     // 1000: engine news and view refresh, every 50 ms
     QTimer m_blinkTimer;     // 1001: transport blink, every 500 ms

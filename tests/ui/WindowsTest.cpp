@@ -2,6 +2,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QTest>
 
 #include <random>
@@ -204,6 +205,12 @@ TEST_F(CUiFixture, CloseIsRefusedWhileRecordingAndSaveIsOff)
     QTest::keyClick(&Frame(), Qt::Key_Space);
     ASSERT_TRUE(proxy.IsRecording());
     Frame().OnEngineTimer();
+    // Takes the engine could not start are told of once recording is over, not while it runs.
+    const auto droppedBox = [this] { return Frame().findChild<QMessageBox*>(); };
+    Frame().OnTakeDropped(1, 0, 0);
+    Frame().OnTakeDropped(1, 0, 96);
+    Frame().OnDrainTimer();
+    EXPECT_EQ(droppedBox(), nullptr);
 
     // Exit and Close do nothing, not even to the inactive project; Save is disabled and its key
     // does not run it.
@@ -224,6 +231,14 @@ TEST_F(CUiFixture, CloseIsRefusedWhileRecordingAndSaveIsOff)
     ASSERT_FALSE(proxy.IsPlaying());
     ASSERT_EQ(proxy.SetRecording(false), 1);
     Frame().OnEngineTimer();
+    Frame().OnDrainTimer();
+    ASSERT_NE(droppedBox(), nullptr);
+    EXPECT_TRUE(droppedBox()->text().contains(QStringLiteral("2 times")));
+    droppedBox()->close();
+    Settle();
+    EXPECT_EQ(droppedBox(), nullptr);
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
     EXPECT_TRUE(Frame().GetAction(ECommand::Save)->isEnabled());
     // The same key saves once recording is over.
     QTest::keyClick(&Frame(), Qt::Key_S, Qt::ControlModifier);
