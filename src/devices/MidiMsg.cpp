@@ -110,7 +110,8 @@ SMidiMsgNode* CMidiMsgPool::Take()
     }
     SMidiMsgNode* node = m_free;
     m_free = node->next;
-    --m_freeCount;
+    // Only the list's owning thread changes the count; others merely read it.
+    m_freeCount.store(m_freeCount.load(std::memory_order_relaxed) - 1, std::memory_order_relaxed);
     node->msg = CMidiMsg{};
     node->next = nullptr;
     return node;
@@ -121,7 +122,8 @@ void CMidiMsgPool::Give(SMidiMsgNode* first, SMidiMsgNode* last, int64_t count)
     if (!first) return;
     last->next = m_free;
     m_free = first;
-    m_freeCount += count;
+    m_freeCount.store(m_freeCount.load(std::memory_order_relaxed) + count,
+                      std::memory_order_relaxed);
 }
 
 bool CMidiMsgPool::Reserve(int64_t count)
@@ -209,6 +211,7 @@ void CMidiMsgList::SpliceAll(CMidiMsgList& other)
 
 void CMidiMsgList::Clear()
 {
+    if (m_head == nullptr) return;
     CMidiMsgPool::Instance().Give(m_head, m_tail, m_count);
     m_head = m_tail = nullptr;
     m_count = 0;
