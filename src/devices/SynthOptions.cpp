@@ -1,6 +1,9 @@
 #include "devices/SynthOptions.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
+#include <fstream>
 
 namespace {
 
@@ -32,4 +35,12 @@ float SynthGain(int volume)
 {
     return kGainAtFullVolume *
            static_cast<float>(std::clamp(volume, 0, SSynthOptions::kMaxVolume)) / 100.0f;
+}
+
+bool IsSoundFontFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::array<char, 12> head{};
+    if (!file.read(head.data(), head.size())) return false;
+    return std::memcmp(head.data(), "RIFF", 4) == 0 && std::memcmp(head.data() + 8, "sfbk", 4) == 0;
 }

@@ -25,5 +25,8 @@ const std::vector<std::string>& SystemSoundFonts();
 // empty when there is none.
 std::string ChooseSoundFont(const SSynthOptions& options,
                             const std::function<bool(const std::string&)>& exists);
+// True when the file at path begins as a SoundFont does (a RIFF "sfbk" form, SF2 and SF3 alike).
+// Reads 12 bytes; a file that is missing or cannot be read is none.
+bool IsSoundFontFile(const std::string& path);
 // The synthesizer's gain for a volume in percent (clamped to 0..kMaxVolume).
 float SynthGain(int volume);

@@ -135,6 +135,11 @@ void CDlgSynth::accept()
         m_font->setFocus();
         return;
     }
+    if (!options.soundFont.empty() && !IsSoundFontFile(options.soundFont)) {
+        m_user.ShowMessage("The file " + options.soundFont + " is not a SoundFont.");
+        m_font->setFocus();
+        return;
+    }
     WriteSynthOptions(m_profile, options);
     if (m_backend != nullptr) SetSynthOptions(*m_backend, options);
     QDialog::accept();

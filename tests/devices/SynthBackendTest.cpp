@@ -341,3 +341,57 @@ TEST(SynthBackend, AnotherFontTakesOverInTheOpenDeviceWithTheSongsChannels)
     EXPECT_EQ(backend.GetOptions().soundFont, options.soundFont);
     proxy.ShutDown();
 }
+
+// A damaged font chosen while the device plays leaves the working one playing, exactly as if
+// nothing had been chosen; only a file that begins as a SoundFont is offered to the synthesizer.
+TEST(SynthBackend, ADamagedReplacementFontLeavesTheWorkingOnePlaying)
+{
+    CTempFolder folder;
+    const std::vector<uint8_t> header = {'R', 'I', 'F', 'F', 4, 0, 0, 0, 's', 'f', 'b', 'k'};
+    folder.Write("damaged.sf2", header);
+    folder.Write("sound.wav", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'});
+    folder.Write("short.sf2", {'R', 'I', 'F', 'F'});
+    for (const auto& [path, font] :
+         std::vector<std::pair<std::string, bool>>{{kFont, true},
+                                                   {folder / "damaged.sf2", true},
+                                                   {folder / "sound.wav", false},
+                                                   {folder / "short.sf2", false},
+                                                   {folder / "missing.sf2", false}})
+        EXPECT_EQ(IsSoundFontFile(path), font) << path;
+
+    // The song as it sounds when another font is chosen at frame 4800 (or none is).
+    const auto song = [](const std::string& chosen) {
+        auto owned = std::make_unique<CAudioVirtualBackend>();
+        CAudioVirtualBackend& audio = *owned;
+        SSynthOptions options;
+        options.soundFont = kFont;
+        CSynthBackend backend(std::move(owned), options);
+        CMidiEngineProxy proxy;
+        CMidiEngine engine(backend, proxy.GetMailbox());
+        proxy.AttachEngine(&engine);
+        std::vector<float> heard;
+        EXPECT_EQ(proxy.Initialise(false), 1) << proxy.GetLastError();
+        EXPECT_TRUE(backend.WaitForFont(std::chrono::seconds(10)));
+        const int32_t synth = backend.GetSynthIndex();
+        EXPECT_EQ(proxy.OpenOutputDriver(synth), 1) << proxy.GetLastError();
+        Play(backend, {Record(0, {0xC0, 48, 0}, 2)});
+        audio.Cycle(0, 4800);
+        if (!chosen.empty()) {
+            options.soundFont = chosen;
+            backend.SetOptions(options);
+            EXPECT_TRUE(backend.WaitForFont(std::chrono::seconds(10)));
+        }
+        engine.TimeoutPass();
+        EXPECT_TRUE(engine.GetDevices().GetOutDriver(synth)->IsOpen());
+        Play(backend, {Record(9600, {0x90, 67, 110}), Record(19200, {0x80, 67, 0})});
+        for (int64_t first = 4800; first < 24000; first += 4800) {
+            const std::vector<float> cycle = audio.Cycle(first, 4800);
+            heard.insert(heard.end(), cycle.begin(), cycle.end());
+        }
+        proxy.ShutDown();
+        return heard;
+    };
+    const std::vector<float> kept = song("");
+    EXPECT_GT(*std::max_element(kept.begin(), kept.end()), 0.01f);
+    EXPECT_TRUE(song(folder / "damaged.sf2") == kept);
+}

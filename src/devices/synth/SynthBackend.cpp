@@ -65,6 +65,8 @@ public:
         return true;
     }
     bool IsHandingOver() const { return m_incoming != nullptr; }
+    // Engine thread: a synthesizer with a font plays here or is on its way.
+    bool HasFont() const { return m_owned != nullptr || m_incoming != nullptr; }
     // Engine thread: once the audio thread has taken the new synthesizer, the one it let go of
     // (null before that, or when there was none).
     std::unique_ptr<CSynthCore> TakeRetired()
@@ -284,7 +286,9 @@ void CSynthBackend::CollectFont()
     m_loader->Dispose(std::move(m_idle));
     if (!result.core) {
         m_fontError = result.error;
-        m_faulted = m_synth != nullptr;
+        // A font that fails to replace a working one leaves that one playing; the device fails
+        // only when it has nothing to play with.
+        m_faulted = m_synth != nullptr && !m_synth->HasFont();
         return;
     }
     m_fontError.clear();
