@@ -162,7 +162,9 @@ TEST_F(CUiFixture, SynthDialogKeepsAndAppliesTheSoundFontAndVolume)
     Frame().UpdateActions();
     EXPECT_TRUE(Frame().GetAction(ECommand::Synth)->isEnabled());
     const std::string font = PathOf("mine.sf2");
-    std::ofstream(font) << "RIFF";
+    std::ofstream(font, std::ios::binary) << std::string("RIFF\4\0\0\0sfbk", 12);
+    const std::string notFont = PathOf("song.sf2");
+    std::ofstream(notFont) << "RIFF";
     WriteSynthOptions(m_profile, {"/nowhere/old.sf2", 80});
     CSynthBackend synth(TestBackend(), {});
 
@@ -188,6 +190,12 @@ TEST_F(CUiFixture, SynthDialogKeepsAndAppliesTheSoundFontAndVolume)
     EXPECT_NE(dialog.result(), QDialog::Accepted);
     ASSERT_EQ(m_user.m_messages.size(), 1u);
     EXPECT_NE(m_user.m_messages[0].find("cannot be read"), std::string::npos);
+    EXPECT_EQ(ReadSynthOptions(m_profile).soundFont, "/nowhere/old.sf2");
+    field.setText(QString::fromStdString(notFont));
+    dialog.accept();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    ASSERT_EQ(m_user.m_messages.size(), 2u);
+    EXPECT_NE(m_user.m_messages[1].find("is not a SoundFont"), std::string::npos);
     EXPECT_EQ(ReadSynthOptions(m_profile).soundFont, "/nowhere/old.sf2");
 
     field.setText(QString::fromStdString(font));
