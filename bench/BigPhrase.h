@@ -6,12 +6,12 @@
 #include <memory>
 
 #include "devices/virtual/VirtualBackend.h"
+#include "document/EnginePlayerLink.h"
+#include "document/ProjectDoc.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
-#include "model/EnginePlayerLink.h"
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
-#include "model/ProjectDoc.h"
 
 struct CBigPhrase {
     static constexpr int kNotes = 1000000;

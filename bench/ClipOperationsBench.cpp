@@ -3,12 +3,12 @@
 // inline).
 
 #include "devices/virtual/VirtualBackend.h"
+#include "document/EnginePlayerLink.h"
+#include "document/ProjectDoc.h"
 #include "editing/ClipGroups.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/Clip.h"
-#include "model/EnginePlayerLink.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
 
 #include <benchmark/benchmark.h>

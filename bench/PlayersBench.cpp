@@ -3,13 +3,13 @@
 // clip players.
 
 #include "devices/virtual/VirtualBackend.h"
+#include "document/ProjectDoc.h"
+#include "document/ProjectRender.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
-#include "engine/Render.h"
 #include "engine/SequencerClock.h"
 #include "model/Clip.h"
 #include "model/NodeAddress.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
 
 #include <benchmark/benchmark.h>

@@ -1,8 +1,8 @@
 // Saving and loading a large project: 1,000,000 notes in 1,000 clips and 100 phrases (about
 // 11 MB of file).
 
+#include "document/ProjectDoc.h"
 #include "files/ProjectFile.h"
-#include "model/ProjectDoc.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,12 +2,12 @@
 // environment variable TW_SMF_BENCH_FILE as a project (bench/smf_vs_mido.sh makes a 20 MB one);
 // the other benchmarks build their input in memory.
 
+#include "document/ProjectDoc.h"
+#include "document/UserServices.h"
 #include "files/SmfImporter.h"
 #include "files/SmfProject.h"
 #include "files/SmfWriter.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
-#include "model/UserServices.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,9 +5,9 @@
 // note on each channel every eighth (held an eighth) and every quarter (held an eighth).
 
 #include "cli/WavRender.h"
+#include "document/ProjectDoc.h"
 #include "model/Clip.h"
 #include "model/NodeAddress.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
 
 #include <benchmark/benchmark.h>

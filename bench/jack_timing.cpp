@@ -16,12 +16,12 @@
 #include "devices/MidiDevices.h"
 #include "devices/jack/JackBackend.h"
 #include "devices/jack/JackFrames.h"
+#include "document/EnginePlayerLink.h"
+#include "document/ProjectDoc.h"
+#include "document/UserServices.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
-#include "model/EnginePlayerLink.h"
-#include "model/ProjectDoc.h"
 #include "model/TrackList.h"
-#include "model/UserServices.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,10 +1,10 @@
 // Project file reader: any bytes either load or fail with CFileError. A project that loads must
 // write back to bytes that load again and write the same bytes, and must dump as JSON.
 
+#include "document/ProjectDoc.h"
 #include "files/ProjectFile.h"
 #include "files/ProjectJson.h"
 #include "model/Errors.h"
-#include "model/ProjectDoc.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,11 +1,11 @@
 // Feeds arbitrary bytes to the MIDI file reader, then makes tracks and phrases from whatever it
 // read. Reported errors are expected; crashes, other exceptions and leaks are findings.
 
+#include "document/UserServices.h"
 #include "files/SmfImporter.h"
 #include "model/Errors.h"
 #include "model/Phrase.h"
 #include "model/Track.h"
-#include "model/UserServices.h"
 
 #include <cstddef>
 #include <cstdint>

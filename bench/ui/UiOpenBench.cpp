@@ -13,11 +13,11 @@
 #include <memory>
 
 #include "devices/virtual/VirtualBackend.h"
+#include "document/ProjectManager.h"
+#include "document/UserServices.h"
 #include "model/Clip.h"
 #include "model/Profile.h"
-#include "model/ProjectManager.h"
 #include "model/Track.h"
-#include "model/UserServices.h"
 #include "shell/ChildFrames.h"
 #include "shell/MainFrame.h"
 #include "shell/ProjectWindowRegistry.h"

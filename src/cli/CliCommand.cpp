@@ -1,7 +1,7 @@
 #include "cli/CliCommand.h"
 
+#include "document/ProjectDoc.h"
 #include "model/Errors.h"
-#include "model/ProjectDoc.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -4,7 +4,7 @@
 #include "cli/CliCommand.h"
 #include "cli/SmfOptions.h"
 
-#include "model/ProjectDoc.h"
+#include "document/ProjectDoc.h"
 
 namespace {
 

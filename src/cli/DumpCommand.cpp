@@ -3,9 +3,9 @@
 #include "cli/CliCommand.h"
 #include "cli/SmfOptions.h"
 
+#include "document/ProjectDoc.h"
 #include "files/ProjectJson.h"
 #include "model/Errors.h"
-#include "model/ProjectDoc.h"
 
 #include <cerrno>
 #include <cstdio>

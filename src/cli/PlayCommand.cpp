@@ -12,12 +12,12 @@
 
 #include "devices/OutputPort.h"
 #include "devices/SynthOptions.h"
+#include "document/EnginePlayerLink.h"
+#include "document/ProjectDoc.h"
 #include "engine/EngineMailbox.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
-#include "model/EnginePlayerLink.h"
 #include "model/Errors.h"
-#include "model/ProjectDoc.h"
 #include "model/TrackList.h"
 #include "settings/SettingsProfile.h"
 
@@ -132,8 +132,8 @@ const CCliCommand kPlayCommand{
     "[--clock-out] [--metronome DEVICE] [--follow-clock DEVICE]",
     "play a project through MIDI outputs (Out1, Out2, ... to each --out; without --out, all "
     "through the built-in synthesizer)",
-    {kMidiOption, kOutOption, kFromOption, kSoundFontOption, kSplitChannelsOption,
-     kMetronomeOption, kFollowClockOption},
+    {kMidiOption, kOutOption, kFromOption, kSoundFontOption, kSplitChannelsOption, kMetronomeOption,
+     kFollowClockOption},
     1,
     RunPlay,
     {kClockOutOption}};

@@ -8,13 +8,13 @@
 #include "cli/PlaySession.h"
 #include "cli/SmfOptions.h"
 
+#include "document/EnginePlayerLink.h"
+#include "document/ProjectDoc.h"
 #include "editing/RecordedTakes.h"
 #include "engine/EngineMailbox.h"
 #include "engine/RecordSettings.h"
 #include "model/Clip.h"
-#include "model/EnginePlayerLink.h"
 #include "model/Errors.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
 #include "model/TrackList.h"
 

@@ -6,10 +6,10 @@
 #include "cli/SmfOptions.h"
 #include "cli/WavRender.h"
 
-#include "engine/Render.h"
+#include "document/ProjectDoc.h"
+#include "document/ProjectRender.h"
 #include "files/SmfWriter.h"
 #include "model/Errors.h"
-#include "model/ProjectDoc.h"
 
 #include <array>
 #include <cctype>

@@ -1,10 +1,10 @@
 #include "cli/SmfOptions.h"
 
 #include "cli/CliCommand.h"
+#include "document/ProjectDoc.h"
+#include "document/UserServices.h"
 #include "files/ArchiveFile.h"
 #include "files/SmfProject.h"
-#include "model/ProjectDoc.h"
-#include "model/UserServices.h"
 
 std::unique_ptr<CUserServices> SplitChannelsAnswer(const CCliArgs& args)
 {

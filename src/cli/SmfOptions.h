@@ -2,7 +2,7 @@
 // The command-line side of MIDI files: the answer to the multiple-channel question and export
 // by the output's extension.
 
-#include "model/UserServices.h"
+#include "document/UserServices.h"
 
 #include <memory>
 #include <string>

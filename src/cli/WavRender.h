@@ -2,7 +2,7 @@
 // The bounce to audio: the render engine's output ports all play into one built-in synthesizer,
 // rendered offline at the frames their stamps map to and written as a stereo WAV file.
 
-#include "engine/Render.h"
+#include "document/ProjectRender.h"
 
 #include <cstdint>
 #include <string>

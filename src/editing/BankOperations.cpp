@@ -2,10 +2,10 @@
 
 #include <utility>
 
+#include "document/PlayerLink.h"
+#include "document/ProjectDoc.h"
 #include "editing/Clipboard.h"
 #include "model/PhraseBank.h"
-#include "model/PlayerLink.h"
-#include "model/ProjectDoc.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "editing/OperationProject.h"
+#include "document/OperationProject.h"
 
 class CPhraseBank;
 

@@ -1,11 +1,11 @@
 #include "editing/ClipGroups.h"
 
+#include "document/ProjectDoc.h"
 #include "editing/Clipboard.h"
 #include "editing/PhraseOperations.h"
 #include "editing/TrackOperations.h"
 #include "model/Clip.h"
 #include "model/Phrase.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
 #include "model/TrackList.h"
 

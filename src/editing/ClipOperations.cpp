@@ -1,10 +1,10 @@
 #include "editing/ClipOperations.h"
 
+#include "document/PlayerLink.h"
+#include "document/ProjectDoc.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/Clip.h"
 #include "model/Errors.h"
-#include "model/PlayerLink.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // resizing, moving the start edge, colouring and renaming. The groups that work on selections of
 // clips are in ClipGroups.h. User-interface thread only.
 
-#include "editing/OperationProject.h"
+#include "document/OperationProject.h"
 #include "model/EventList.h"
 #include "model/NoteList.h"
 #include "model/TimeBase.h"

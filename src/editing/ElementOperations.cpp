@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <utility>
 
+#include "document/ProjectDoc.h"
 #include "editing/Clipboard.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/Clip.h"
 #include "model/Phrase.h"
-#include "model/ProjectDoc.h"
 
 namespace {
 

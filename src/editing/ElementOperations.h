@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "editing/OperationProject.h"
-#include "model/AppOptions.h"
+#include "document/AppOptions.h"
+#include "document/OperationProject.h"
 #include "model/EditArea.h"
 #include "model/EventList.h"
 #include "model/NoteList.h"

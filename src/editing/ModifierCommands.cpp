@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <utility>
 
+#include "document/AppOptions.h"
+#include "document/ProjectDoc.h"
 #include "editing/EventOperations.h"
 #include "editing/Modifiers.h"
 #include "editing/NoteOperations.h"
 #include "editing/RandomGenerator.h"
 #include "editing/Transpose.h"
 #include "editing/ValueModifiers.h"
-#include "model/AppOptions.h"
 #include "model/MidiData.h"
-#include "model/ProjectDoc.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "editing/OperationHistory.h"
+#include "document/OperationHistory.h"
 #include "model/EditArea.h"
 #include "model/EventList.h"
 #include "model/NoteList.h"

@@ -2,14 +2,14 @@
 
 #include <utility>
 
+#include "document/PlayerLink.h"
+#include "document/ProjectDoc.h"
 #include "editing/ClipOperations.h"
 #include "editing/Clipboard.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/Clip.h"
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
-#include "model/PlayerLink.h"
-#include "model/ProjectDoc.h"
 #include "model/Properties.h"
 
 namespace {

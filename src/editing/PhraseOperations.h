@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "editing/OperationProject.h"
+#include "document/OperationProject.h"
 #include "model/EventList.h"
 #include "model/NoteList.h"
 #include "model/TimeBase.h"

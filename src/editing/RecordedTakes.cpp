@@ -1,9 +1,9 @@
 #include "editing/RecordedTakes.h"
 
+#include "document/PlayerLink.h"
+#include "document/ProjectDoc.h"
 #include "editing/ClipGroups.h"
 #include "model/Clip.h"
-#include "model/PlayerLink.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
 
 CRecordedTakes::CRecordedTakes() = default;

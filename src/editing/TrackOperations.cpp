@@ -2,8 +2,8 @@
 
 #include <utility>
 
+#include "document/ProjectDoc.h"
 #include "model/ObjectColours.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "editing/OperationProject.h"
+#include "document/OperationProject.h"
 
 class CTrack;
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "document/ProjectDoc.h"
 #include "editing/RandomGenerator.h"
-#include "model/ProjectDoc.h"
 
 void CModifierTransposeToScale::ModifyNotes(const CNoteList& src, const CNoteArea&, CNoteList& dst)
 {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "editing/HarmonicScale.h"
 #include "editing/Modifiers.h"
+#include "model/HarmonicScale.h"
 
 class CProjectDoc;
 class CRandomGenerator;

@@ -5,8 +5,6 @@
 #include "engine/EngineProjectView.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
-#include "model/EnginePlayerLink.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
 
 #include <algorithm>
@@ -89,32 +87,29 @@ std::string RenderPortName(int32_t port)
     return "Out" + std::to_string(port + 1);
 }
 
-tick SongEndOf(const CProjectDoc& doc)
+tick SongEndOf(const CEngineProjectView& view)
 {
-    const CTrackList& tracks = doc.GetTracks();
     int64_t end = 0;
-    for (int32_t i = 0; i < tracks.GetCount(); ++i) {
-        const CTrack& track = *tracks.GetAt(i);
-        if (track.GetClipCount() > 0)
-            end = std::max<int64_t>(end, int64_t{track.GetEnd()} + track.GetDelay());
+    for (const CTrack* track : view.tracks) {
+        if (track->GetClipCount() > 0)
+            end = std::max<int64_t>(end, int64_t{track->GetEnd()} + track->GetDelay());
     }
     return SaturatedTick(end);
 }
 
-int RenderProject(CProjectDoc& doc, const SRenderOptions& options, CRenderSink& sink,
+int RenderProject(const CEngineProjectView& view, const SRenderOptions& options, CRenderSink& sink,
                   std::string& error, int64_t* ticksPlayed)
 {
     CRenderEngine render;
     if (render.Open(error) == 0) return 0;
     CMidiEngineProxy& proxy = render.Proxy();
-    const CEngineProjectView view = MakeEngineProjectView(doc);
     if (proxy.LoadProject(view) == 0) return render.Failed(error);
-    if (proxy.SetLoop(false, doc.GetLoopStart(), doc.GetLoopEnd()) == 0 ||
+    if (proxy.SetLoop(false, view.loopStart, view.loopEnd) == 0 ||
         proxy.Locate(options.from) == 0 || proxy.Play() == 0)
         return render.Failed(error);
     CMidiEngine& engine = render.Engine();
     const bool toSongEnd = options.to < 0;
-    const tick to = toSongEnd ? SongEndOf(doc) : options.to;
+    const tick to = toSongEnd ? SongEndOf(view) : options.to;
     int64_t played = 0;
     while (engine.GetPosition() < to) {
         render.Tick(engine.GetPosition(), sink);

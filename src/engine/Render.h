@@ -13,7 +13,7 @@
 #include <span>
 #include <string>
 
-class CProjectDoc;
+struct CEngineProjectView;
 
 struct SRenderOptions {
     tick from = 0; // where playback starts (a locate)
@@ -35,13 +35,13 @@ public:
 };
 
 // The song end: where the last clip ends, its track's delay included (0 for an empty song).
-tick SongEndOf(const CProjectDoc& doc);
+tick SongEndOf(const CEngineProjectView& view);
 
-// Activates doc in an engine whose output devices "Out1".."Out8" are routed one to one from the
-// ports of those names, starts at options.from and plays until options.to (see there), ignoring
-// the loop, then stops. Returns 1, or 0 with the reason in error. The ticks played are added to
-// ticksPlayed when it is not null.
-int RenderProject(CProjectDoc& doc, const SRenderOptions& options, CRenderSink& sink,
+// Loads the project seen through view (which must stay unchanged meanwhile) into an engine whose
+// output devices "Out1".."Out8" are routed one to one from the ports of those names, starts at
+// options.from and plays until options.to (see there), ignoring the loop, then stops. Returns 1, or
+// 0 with the reason in error. The ticks played are added to ticksPlayed when it is not null.
+int RenderProject(const CEngineProjectView& view, const SRenderOptions& options, CRenderSink& sink,
                   std::string& error, int64_t* ticksPlayed = nullptr);
 
 // Output port names of a render, index 0..7.

@@ -1,6 +1,6 @@
 // CProjectDoc's file members: the extension of the path chooses the format.
 
-#include "model/ProjectDoc.h"
+#include "document/ProjectDoc.h"
 
 #include "files/ArchiveFile.h"
 #include "files/ProjectFile.h"

@@ -1,9 +1,9 @@
 #include "files/ProjectFile.h"
 
+#include "document/ProjectDoc.h"
 #include "files/ArchiveFile.h"
 #include "files/FieldIo.h"
 #include "files/ProjectRecords.h"
-#include "model/ProjectDoc.h"
 
 #include <unordered_set>
 #include <utility>

@@ -1,7 +1,7 @@
 #include "files/ProjectJson.h"
 
+#include "document/ProjectDoc.h"
 #include "files/JsonWriter.h"
-#include "model/ProjectDoc.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // The records of the project file below the project itself: phrase banks with their phrases,
 // tracks with their clips, and the saved window records.
 
+#include "document/WindowState.h"
 #include "files/Archive.h"
-#include "model/WindowState.h"
 
 #include <cstddef>
 #include <cstdint>

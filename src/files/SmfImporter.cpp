@@ -1,5 +1,6 @@
 #include "files/SmfImporter.h"
 
+#include "document/UserServices.h"
 #include "files/Archive.h"
 #include "files/ArchiveFile.h"
 #include "model/Clip.h"
@@ -7,7 +8,6 @@
 #include "model/ObjectColours.h"
 #include "model/Phrase.h"
 #include "model/Track.h"
-#include "model/UserServices.h"
 
 #include <algorithm>
 #include <array>

@@ -1,11 +1,11 @@
 #include "files/SmfProject.h"
 
+#include "document/ProjectDoc.h"
+#include "document/UserServices.h"
 #include "files/SmfImporter.h"
 #include "files/SmfWriter.h"
 #include "model/Errors.h"
 #include "model/PhraseBank.h"
-#include "model/ProjectDoc.h"
-#include "model/UserServices.h"
 
 #include <algorithm>
 

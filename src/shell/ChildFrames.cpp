@@ -5,9 +5,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "document/ProjectDoc.h"
 #include "model/MidiData.h"
 #include "model/PhraseBank.h"
-#include "model/ProjectDoc.h"
 #include "shell/Dialogs.h"
 #include "shell/ProjectWindowRegistry.h"
 #include "shell/ViewProject.h"

@@ -11,7 +11,7 @@ class QMenu;
 #include <cstdint>
 #include <vector>
 
-#include "model/WindowState.h"
+#include "document/WindowState.h"
 #include "shell/Commands.h"
 #include "shell/ShellArt.h"
 

@@ -17,7 +17,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "model/ProjectDoc.h"
+#include "document/ProjectDoc.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "model/ProjectDoc.h"
-#include "model/UserServices.h"
+#include "document/ProjectDoc.h"
+#include "document/UserServices.h"
 
 class QCheckBox;
 class QComboBox;

@@ -7,11 +7,11 @@
 #include <QGroupBox>
 #include <QVBoxLayout>
 
-#include "editing/HarmonicScale.h"
+#include "document/ProjectDoc.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
 #include "engine/PlayControl.h"
-#include "model/ProjectDoc.h"
+#include "model/HarmonicScale.h"
 #include "model/TimeBase.h"
 #include "shell/ChildFrames.h"
 #include "shell/ProjectWindowRegistry.h"

@@ -3,8 +3,8 @@
 #include "controls/EditValue.h"
 #include "controls/Theme.h"
 #include "devices/BackendChoice.h"
+#include "document/UserServices.h"
 #include "engine/DeviceSettings.h"
-#include "model/UserServices.h"
 
 #include <QDialogButtonBox>
 #include <QFileInfo>

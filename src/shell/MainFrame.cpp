@@ -14,13 +14,13 @@
 
 #include <optional>
 
+#include "document/EnginePlayerLink.h"
+#include "document/ProjectManager.h"
+#include "document/UserServices.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/Clip.h"
-#include "model/EnginePlayerLink.h"
 #include "model/Profile.h"
-#include "model/ProjectManager.h"
-#include "model/UserServices.h"
 #include "shell/ChildFrames.h"
 #include "shell/Dialogs.h"
 #include "shell/DlgDevices.h"

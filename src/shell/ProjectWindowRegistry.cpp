@@ -3,10 +3,10 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include "document/ProjectDoc.h"
 #include "model/MidiData.h"
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
-#include "model/ProjectDoc.h"
 #include "shell/ChildFrames.h"
 #include "shell/ViewProject.h"
 

@@ -8,7 +8,7 @@
 #include <map>
 #include <optional>
 
-#include "model/ProjectWindows.h"
+#include "document/ProjectWindows.h"
 
 class CChildFrame;
 class CFramePhraseBank;

@@ -9,11 +9,11 @@
 #include <iostream>
 
 #include "devices/BackendChoice.h"
+#include "document/EnginePlayerLink.h"
+#include "document/ProjectManager.h"
 #include "engine/MidiEngineProxy.h"
-#include "model/EnginePlayerLink.h"
 #include "model/ObjectColours.h"
 #include "model/Profile.h"
-#include "model/ProjectManager.h"
 #include "settings/SettingsProfile.h"
 #include "shell/ChildFrames.h"
 #include "shell/HelpViewer.h"

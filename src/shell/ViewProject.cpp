@@ -14,13 +14,13 @@
 #include <QVBoxLayout>
 
 #include "controls/Theme.h"
+#include "document/ProjectDoc.h"
+#include "document/UserServices.h"
 #include "editing/BankOperations.h"
 #include "editing/Clipboard.h"
 #include "files/SmfProject.h"
 #include "files/SmfWriter.h"
 #include "model/Errors.h"
-#include "model/ProjectDoc.h"
-#include "model/UserServices.h"
 #include "shell/Dialogs.h"
 #include "shell/EditText.h"
 #include "shell/ProjectWindowRegistry.h"

@@ -5,7 +5,7 @@
 #include <QScrollBar>
 
 #include "controls/Theme.h"
-#include "model/ProjectDoc.h"
+#include "document/ProjectDoc.h"
 #include "model/Track.h"
 #include "shell/ProjectWindowRegistry.h"
 #include "shell/WndMixerStrip.h"

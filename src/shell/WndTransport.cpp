@@ -3,11 +3,11 @@
 #include "controls/ButtonBitmap.h"
 #include "controls/EditValue.h"
 #include "devices/MidiNode.h"
+#include "document/ProjectManager.h"
 #include "engine/MidiEngineProxy.h"
 #include "engine/PlayControl.h"
 #include "engine/SequencerClock.h"
 #include "model/Profile.h"
-#include "model/ProjectManager.h"
 #include "shell/DlgMetronome.h"
 
 #include <QCloseEvent>

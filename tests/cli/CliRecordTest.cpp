@@ -1,8 +1,8 @@
 #include "CliRunner.h"
+#include "document/ProjectDoc.h"
 #include "files/ByteBuilder.h"
 #include "files/ProjectFile.h"
 #include "files/TempFolder.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
 #include "model/TrackList.h"
 

@@ -2,14 +2,14 @@
 // A project with recording windows on an engine with the virtual backend (commands inline), and
 // helpers to build clips and to compare project content.
 
+#include "document/EnginePlayerLink.h"
+#include "document/ProjectDoc.h"
 #include "engine/EngineFixture.h"
 #include "engine/PlayerFixture.h"
 #include "fakes/RecordingWindows.h"
 #include "model/Clip.h"
-#include "model/EnginePlayerLink.h"
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
 
 #include <algorithm>

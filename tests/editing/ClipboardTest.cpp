@@ -5,9 +5,9 @@
 #include <climits>
 #include <memory>
 
+#include "document/ProjectDoc.h"
 #include "editing/Clipboard.h"
 #include "editing/DragContext.h"
-#include "model/ProjectDoc.h"
 
 namespace {
 

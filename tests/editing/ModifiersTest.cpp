@@ -7,11 +7,11 @@
 #include <memory>
 #include <vector>
 
-#include "editing/HarmonicScale.h"
 #include "editing/Modifiers.h"
 #include "editing/RandomGenerator.h"
 #include "editing/Transpose.h"
 #include "editing/ValueModifiers.h"
+#include "model/HarmonicScale.h"
 
 namespace {
 

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "devices/virtual/VirtualBackend.h"
+#include "document/EnginePlayerLink.h"
+#include "document/ProjectManager.h"
 #include "editing/BankOperations.h"
 #include "editing/ElementOperations.h"
 #include "engine/MidiEngine.h"
@@ -17,11 +19,9 @@
 #include "engine/SequencerClock.h"
 #include "fakes/RecordingWindows.h"
 #include "fakes/ScriptedUserServices.h"
-#include "model/EnginePlayerLink.h"
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
 #include "model/Profile.h"
-#include "model/ProjectManager.h"
 
 class COpsFixture : public ::testing::Test {
 protected:

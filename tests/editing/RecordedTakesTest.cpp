@@ -4,15 +4,15 @@
 #include <gtest/gtest.h>
 
 #include "devices/virtual/VirtualBackend.h"
+#include "document/EnginePlayerLink.h"
+#include "document/ProjectManager.h"
 #include "editing/RecordedTakes.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
 #include "engine/SequencerClock.h"
 #include "fakes/ScriptedUserServices.h"
 #include "model/Clip.h"
-#include "model/EnginePlayerLink.h"
 #include "model/Profile.h"
-#include "model/ProjectManager.h"
 #include "model/Track.h"
 
 namespace {

@@ -5,10 +5,10 @@
 #include "files/SmfTestSupport.h"
 #include "files/TempFolder.h"
 
-#include "engine/Render.h"
+#include "document/ProjectDoc.h"
+#include "document/ProjectRender.h"
 #include "model/Clip.h"
 #include "model/NodeAddress.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
 
 #include <gtest/gtest.h>

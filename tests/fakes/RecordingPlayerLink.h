@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "document/PlayerLink.h"
+#include "document/ProjectDoc.h"
 #include "model/Clip.h"
-#include "model/PlayerLink.h"
-#include "model/ProjectDoc.h"
 #include "model/Properties.h"
 #include "model/Track.h"
 

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "document/ProjectWindows.h"
 #include "model/Clip.h"
 #include "model/EventList.h"
 #include "model/MidiData.h"
 #include "model/NoteList.h"
 #include "model/PhraseBank.h"
-#include "model/ProjectWindows.h"
 #include "model/Track.h"
 
 class CRecordingWindows : public CHeadlessWindows {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "model/UserServices.h"
+#include "document/UserServices.h"
 
 class CScriptedUserServices : public CUserServices {
 public:

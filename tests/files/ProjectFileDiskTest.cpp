@@ -1,8 +1,8 @@
+#include "document/ProjectDoc.h"
 #include "files/ArchiveFile.h"
 #include "files/ProjectFile.h"
 #include "files/TempFolder.h"
 #include "model/Errors.h"
-#include "model/ProjectDoc.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The committed seeds of the project file fuzz target are made here, byte by byte. Run the test
 // with TW_WRITE_SEEDS=1 to write them afresh into fuzz/seeds/project_file/.
 
+#include "document/ProjectDoc.h"
 #include "files/ByteBuilder.h"
 #include "files/ProjectFile.h"
 #include "model/Errors.h"
-#include "model/ProjectDoc.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "files/ProjectFile.h"
+#include "document/ProjectDoc.h"
 #include "files/ByteBuilder.h"
 #include "files/ProjectRecords.h"
 #include "model/Errors.h"
-#include "model/ProjectDoc.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
+#include "document/ProjectDoc.h"
+#include "document/ProjectManager.h"
+#include "document/RecentFileList.h"
 #include "fakes/ScriptedUserServices.h"
 #include "files/TempFolder.h"
 #include "model/Profile.h"
-#include "model/ProjectDoc.h"
-#include "model/ProjectManager.h"
-#include "model/RecentFileList.h"
 #include "model/Track.h"
 
 #include <gtest/gtest.h>

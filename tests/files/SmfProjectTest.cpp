@@ -1,14 +1,14 @@
 #include "files/SmfTestSupport.h"
 #include "files/TempFolder.h"
 
-#include "files/SmfProject.h"
+#include "document/ProjectDoc.h"
+#include "document/ProjectManager.h"
 #include "fakes/ScriptedUserServices.h"
+#include "files/SmfProject.h"
 #include "files/SmfWriter.h"
 #include "model/Errors.h"
 #include "model/PhraseBank.h"
 #include "model/Profile.h"
-#include "model/ProjectDoc.h"
-#include "model/ProjectManager.h"
 
 #include <gtest/gtest.h>
 
@@ -221,15 +221,12 @@ TEST(SmfProject, ProjectManagerOpensAMidiFileAskingItsOwnUser)
 TEST(SmfProject, BankImportNamesTheBankAfterTheFileAndMakesNothingFromAnEmptyFile)
 {
     CTempFolder folder;
-    folder.Write("Riffs.mid", CFileBytes()
-                                  .Header(1, 2, 96)
-                                  .Track(CTrackBytes().Tempo(0, 500000).End())
-                                  .Track(CTrackBytes()
-                                             .Name("Lead")
-                                             .On(0, 2, 60, 90)
-                                             .Off(48, 2, 60, 10)
-                                             .End())
-                                  .Bytes());
+    folder.Write("Riffs.mid",
+                 CFileBytes()
+                     .Header(1, 2, 96)
+                     .Track(CTrackBytes().Tempo(0, 500000).End())
+                     .Track(CTrackBytes().Name("Lead").On(0, 2, 60, 90).Off(48, 2, 60, 10).End())
+                     .Bytes());
     folder.Write("Empty.mid", CFileBytes().Header(1, 1, 96).Track(CTrackBytes().End()).Bytes());
     CScriptedUserServices user;
 

@@ -1,7 +1,7 @@
 #pragma once
 // Hand-built MIDI file bytes and a scripted user for the MIDI file tests.
 
-#include "model/UserServices.h"
+#include "document/UserServices.h"
 
 #include <cstdint>
 #include <initializer_list>

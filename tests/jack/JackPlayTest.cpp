@@ -1,10 +1,10 @@
 #include "BackgroundCli.h"
 #include "JackTestServer.h"
+#include "document/ProjectDoc.h"
 #include "files/ByteBuilder.h"
 #include "files/ProjectFile.h"
 #include "files/TempFolder.h"
 #include "model/Clip.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
 #include "model/TrackList.h"
 

@@ -7,11 +7,11 @@
 #include "devices/InputFilterNode.h"
 #include "devices/MidiDevices.h"
 #include "devices/OutputPort.h"
+#include "document/RecentFileList.h"
 #include "engine/Metronome.h"
 #include "engine/MidiEngine.h"
 #include "engine/SequencerClock.h"
 #include "model/Errors.h"
-#include "model/RecentFileList.h"
 #include "ui/UiFixture.h"
 
 namespace {

@@ -11,11 +11,11 @@
 #include <string>
 
 #include "devices/virtual/VirtualBackend.h"
+#include "document/ProjectDoc.h"
+#include "document/ProjectManager.h"
 #include "engine/MidiEngineProxy.h"
 #include "fakes/ScriptedUserServices.h"
 #include "model/Profile.h"
-#include "model/ProjectDoc.h"
-#include "model/ProjectManager.h"
 #include "shell/ChildFrames.h"
 #include "shell/MainFrame.h"
 #include "shell/ProjectWindowRegistry.h"

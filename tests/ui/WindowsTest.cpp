@@ -7,7 +7,7 @@
 
 #include <random>
 
-#include "editing/OperationProject.h"
+#include "document/OperationProject.h"
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
 #include "model/Track.h"

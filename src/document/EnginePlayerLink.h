@@ -2,7 +2,7 @@
 // The player link of the application: the engine reached through its command proxy. User-interface
 // thread only.
 
-#include "model/PlayerLink.h"
+#include "document/PlayerLink.h"
 
 #include <functional>
 

@@ -1,9 +1,9 @@
-#include "model/EnginePlayerLink.h"
+#include "document/EnginePlayerLink.h"
 
+#include "document/ProjectDoc.h"
 #include "engine/EngineProjectView.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/Clip.h"
-#include "model/ProjectDoc.h"
 #include "model/Track.h"
 
 CEngineProjectView MakeEngineProjectView(CProjectDoc& doc)

@@ -1,14 +1,14 @@
-#include "model/ProjectManager.h"
+#include "document/ProjectManager.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
+#include "document/PlayerLink.h"
+#include "document/ProjectWindows.h"
+#include "document/UserServices.h"
 #include "model/Errors.h"
-#include "model/PlayerLink.h"
 #include "model/Profile.h"
-#include "model/ProjectWindows.h"
-#include "model/UserServices.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "document/WindowState.h"
 #include "model/EditArea.h"
-#include "model/WindowState.h"
 
 class CClip;
 class CEventList;

@@ -1,9 +1,9 @@
-#include "model/AppOptions.h"
+#include "document/AppOptions.h"
 
 #include <algorithm>
 
+#include "document/UserServices.h"
 #include "model/Profile.h"
-#include "model/UserServices.h"
 
 namespace {
 

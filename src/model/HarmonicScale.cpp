@@ -1,4 +1,4 @@
-#include "editing/HarmonicScale.h"
+#include "model/HarmonicScale.h"
 
 #include "model/Errors.h"
 

@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <string>
 
+#include "document/AppOptions.h"
+#include "document/ProjectManager.h"
 #include "fakes/ScriptedUserServices.h"
-#include "model/AppOptions.h"
 #include "model/Profile.h"
-#include "model/ProjectManager.h"
 
 namespace {
 

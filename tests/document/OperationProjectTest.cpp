@@ -1,5 +1,5 @@
-#include "editing/OperationProject.h"
-#include "model/ProjectDoc.h"
+#include "document/OperationProject.h"
+#include "document/ProjectDoc.h"
 #include "model/Errors.h"
 
 #include <gtest/gtest.h>

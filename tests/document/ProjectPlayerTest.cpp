@@ -7,15 +7,15 @@
 #include <string>
 
 #include "devices/virtual/VirtualBackend.h"
+#include "document/EnginePlayerLink.h"
+#include "document/ProjectManager.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
 #include "engine/SequencerClock.h"
 #include "fakes/ScriptedUserServices.h"
-#include "model/EnginePlayerLink.h"
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
 #include "model/Profile.h"
-#include "model/ProjectManager.h"
 #include "model/Track.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // Operations that work on a project, and groups of them that form one history entry.
 
-#include "editing/OperationHistory.h"
+#include "document/OperationHistory.h"
 
 #include <cstddef>
 #include <functional>

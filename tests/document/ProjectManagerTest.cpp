@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "document/ProjectManager.h"
 #include "fakes/RecordingPlayerLink.h"
 #include "fakes/RecordingWindows.h"
 #include "fakes/ScriptedUserServices.h"
 #include "model/Errors.h"
 #include "model/Profile.h"
-#include "model/ProjectManager.h"
 #include "model/Track.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "editing/OperationProject.h"
+#include "document/OperationProject.h"
 
 #include "model/Errors.h"
 

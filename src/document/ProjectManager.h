@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "model/AppOptions.h"
-#include "model/ProjectDoc.h"
-#include "model/RecentFileList.h"
+#include "document/AppOptions.h"
+#include "document/ProjectDoc.h"
+#include "document/RecentFileList.h"
 
 class CPlayerLink;
 class CProfile;

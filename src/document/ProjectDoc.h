@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "editing/HarmonicScale.h"
-#include "editing/OperationHistory.h"
+#include "document/OperationHistory.h"
+#include "document/ProjectWindows.h"
+#include "model/HarmonicScale.h"
 #include "model/PhraseBank.h"
-#include "model/ProjectWindows.h"
 #include "model/StoredFlag.h"
 #include "model/TimeBase.h"
 #include "model/TrackList.h"

@@ -18,7 +18,8 @@ public:
     virtual void ShowMessage(const std::string& message) = 0;
     // File choosers; an empty result means the user cancelled. defaultExt is like "*.tnw";
     // filter uses the "Name (*.ext)|*.ext||" form.
-    virtual std::string ChooseFileToOpen(const std::string& defaultExt, const std::string& filter) = 0;
+    virtual std::string ChooseFileToOpen(const std::string& defaultExt,
+                                         const std::string& filter) = 0;
     virtual std::string ChooseFileToSave(const std::string& defaultExt, const std::string& filter,
                                          const std::string& suggestedPath) = 0;
 };

@@ -1,4 +1,4 @@
-#include "model/ProjectDoc.h"
+#include "document/ProjectDoc.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,12 +7,12 @@
 #include <filesystem>
 #include <optional>
 
-#include "editing/OperationProject.h"
+#include "document/OperationProject.h"
+#include "document/PlayerLink.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/Clip.h"
 #include "model/Errors.h"
 #include "model/Phrase.h"
-#include "model/PlayerLink.h"
 #include "model/Properties.h"
 #include "model/Track.h"
 

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "editing/OperationProject.h"
+#include "document/OperationProject.h"
+#include "document/ProjectDoc.h"
 #include "fakes/RecordingPlayerLink.h"
 #include "fakes/RecordingWindows.h"
 #include "model/Clip.h"
 #include "model/Errors.h"
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
-#include "model/ProjectDoc.h"
 #include "model/Properties.h"
 #include "model/Track.h"
 

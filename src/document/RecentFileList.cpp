@@ -1,4 +1,4 @@
-#include "model/RecentFileList.h"
+#include "document/RecentFileList.h"
 
 #include <algorithm>
 

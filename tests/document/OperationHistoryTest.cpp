@@ -1,4 +1,4 @@
-#include "editing/OperationHistory.h"
+#include "document/OperationHistory.h"
 
 #include <gtest/gtest.h>
 
