@@ -1,5 +1,7 @@
 #include "controls/SelectList.h"
 
+#include "model/TimeBase.h"
+
 #include "controls/Theme.h"
 
 #include <QKeyEvent>
@@ -206,4 +208,16 @@ void CSelectList::focusOutEvent(QFocusEvent* event)
 {
     update();
     QWidget::focusOutEvent(event);
+}
+
+std::vector<CSelectItem> NoteValueItems()
+{
+    std::vector<CSelectItem> items;
+    for (const CNoteValueEntry& entry : NoteValueTable())
+        items.push_back({entry.m_ticks,
+                         QString::fromLatin1(entry.m_shortName),
+                         QString::fromLatin1(entry.m_longName),
+                         false,
+                         {}});
+    return items;
 }

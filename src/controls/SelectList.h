@@ -34,6 +34,9 @@ struct CSelectItem {
     const QString& MenuText() const { return longText.isEmpty() ? shortText : longText; }
 };
 
+// The note-value table (grid, snap and quantize choosers) as selector items, "Off" first.
+std::vector<CSelectItem> NoteValueItems();
+
 class CSelectList : public QWidget {
     Q_OBJECT
 public:

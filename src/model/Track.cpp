@@ -63,6 +63,13 @@ const CClip* CTrack::ClipAt(tick t) const
     return nullptr;
 }
 
+std::pair<int32_t, int32_t> CTrack::ClipRangeNear(tick from, tick to) const
+{
+    const auto back = static_cast<tick>(std::max<int64_t>(
+        std::numeric_limits<tick>::min(), static_cast<int64_t>(from) - m_maxLength));
+    return {LowerBound(back), LowerBound(to)};
+}
+
 CClip* CTrack::ClipAt(tick t)
 {
     return const_cast<CClip*>(std::as_const(*this).ClipAt(t));

@@ -37,6 +37,9 @@ public:
     // before t.
     CClip* ClipAt(tick t);
     const CClip* ClipAt(tick t) const;
+    // Index range [first, last) of the clips that may overlap [from, to): those that start before
+    // `to` and not longer before `from` than the longest clip. Callers check each clip's end.
+    std::pair<int32_t, int32_t> ClipRangeNear(tick from, tick to) const;
 
     // The clips are kept in start order: every insert below either finds the place by start or
     // (InsertClipAt, InsertClipsAt) puts clips back exactly where a removal took them from.

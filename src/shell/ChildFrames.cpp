@@ -1,5 +1,8 @@
 #include "shell/ChildFrames.h"
 
+#include "editors/TracksContext.h"
+#include "editors/TracksEditor.h"
+
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QPaintEvent>
@@ -170,8 +173,16 @@ QString CFrameProject::TitleBody() const
 }
 
 CFrameTracks::CFrameTracks(CShellProjectWindows& registry, CProjectDoc& doc)
-    : CChildFrame(registry, doc, EWindowKind::Tracks, EShellImage::Tracks, QSize(400, 200))
-{}
+    : CChildFrame(registry, doc, EWindowKind::Tracks, EShellImage::Tracks, QSize(400, 200),
+                  new CTracksEditor(doc))
+{
+    GetEditor().Context().SetAsker(registry.GetAsker());
+}
+
+CTracksEditor& CFrameTracks::GetEditor() const
+{
+    return static_cast<CTracksEditor&>(*GetView());
+}
 
 QString CFrameTracks::TitleBody() const
 {

@@ -11,37 +11,15 @@ class QMenu;
 #include <cstdint>
 #include <vector>
 
+#include "controls/ShellView.h"
 #include "document/WindowState.h"
-#include "shell/Commands.h"
 #include "shell/ShellArt.h"
 
 class CMidiData;
 class CPhraseBank;
 class CProjectDoc;
 class CShellProjectWindows;
-
-// What a frame needs of the view inside it. Views take part in command routing first.
-class CShellView : public QWidget, public CCommandTarget {
-public:
-    using QWidget::QWidget;
-    // The help topic of this view; 0 when it has none.
-    virtual int GetHelpContext() const { return 0; }
-    // Model changed: draw again from the model.
-    virtual void RefreshView() { update(); }
-    // The editor's own "&Edit" popup, shown in the main menu while the view is active; null keeps
-    // the main frame's.
-    virtual QMenu* GetEditMenu() const { return nullptr; }
-    // The view state kept after the placement block (the bytes the file stores).
-    virtual std::vector<uint8_t> SaveViewState() const { return m_viewState; }
-    virtual void RestoreViewState(const std::vector<uint8_t>& bytes) { m_viewState = bytes; }
-
-    bool OnCommand(ECommand) override { return false; }
-    bool OnUpdateCommand(ECommand, CCommandUi&) override { return false; }
-
-protected:
-    // Until a view keeps state of its own, the stored bytes are carried unchanged.
-    std::vector<uint8_t> m_viewState;
-};
+class CTracksEditor;
 
 // The themed, empty view of windows whose editors come later.
 class CViewEmpty : public CShellView {
@@ -111,6 +89,8 @@ class CFrameTracks : public CChildFrame {
     Q_OBJECT
 public:
     CFrameTracks(CShellProjectWindows& registry, CProjectDoc& doc);
+    // The tracks window's content.
+    CTracksEditor& GetEditor() const;
 
 protected:
     QString TitleBody() const override;

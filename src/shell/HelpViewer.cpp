@@ -14,7 +14,7 @@
 
 #include <map>
 
-#include "shell/Commands.h"
+#include "controls/Commands.h"
 #include "shell/ShellArt.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include <memory>
 #include <string>
 
+#include "controls/Commands.h"
 #include "editing/RecordedTakes.h"
 #include "engine/EngineMailbox.h"
-#include "shell/Commands.h"
 #include "shell/EngineHost.h"
 
 class QMdiArea;

@@ -1,5 +1,7 @@
 #include "shell/ProjectWindowRegistry.h"
 
+#include "editors/TracksEditor.h"
+
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -268,11 +270,64 @@ void CShellProjectWindows::InvalidateAll()
 
 void CShellProjectWindows::SongPositionChanged()
 {
-    if (m_tracks != nullptr) m_tracks->GetView()->RefreshView();
+    if (CTracksEditor* editor = GetTracksEditor()) editor->SongPositionChanged();
+}
+
+CTracksEditor* CShellProjectWindows::GetTracksEditor() const
+{
+    return m_tracks != nullptr ? &static_cast<CFrameTracks*>(m_tracks)->GetEditor() : nullptr;
+}
+
+void CShellProjectWindows::TracksBeginUpdate()
+{
+    if (CTracksEditor* editor = GetTracksEditor()) editor->BeginUpdate();
+}
+
+void CShellProjectWindows::TracksEndUpdate()
+{
+    if (CTracksEditor* editor = GetTracksEditor()) editor->EndUpdate();
+}
+
+void CShellProjectWindows::TracksClearSelection()
+{
+    if (CTracksEditor* editor = GetTracksEditor()) editor->ClearSelection();
+}
+
+void CShellProjectWindows::TracksSelectClip(const CClip& clip)
+{
+    if (CTracksEditor* editor = GetTracksEditor()) editor->SelectClip(clip);
+}
+
+void CShellProjectWindows::TracksClipInserted(int32_t trackIndex, const CClip& clip)
+{
+    if (CTracksEditor* editor = GetTracksEditor()) editor->ClipInserted(trackIndex, clip);
+}
+
+void CShellProjectWindows::TracksClipRemoved(const CClip& clip)
+{
+    if (CTracksEditor* editor = GetTracksEditor()) editor->ClipRemoved(clip);
+}
+
+void CShellProjectWindows::TracksClipReplaced(const CClip& removed, int32_t trackIndex,
+                                              const CClip& placed)
+{
+    if (CTracksEditor* editor = GetTracksEditor())
+        editor->ClipReplaced(removed, trackIndex, placed);
+}
+
+void CShellProjectWindows::TracksClipChanged(const CClip& clip)
+{
+    if (CTracksEditor* editor = GetTracksEditor()) editor->ClipChanged(clip);
+}
+
+void CShellProjectWindows::TrackMoved(int, int)
+{
+    RedrawTracksAndMixer();
 }
 
 void CShellProjectWindows::TrackInserted(int)
 {
+    if (CTracksEditor* editor = GetTracksEditor()) editor->TracksChanged();
     for (const auto& [bank, frame] : m_banks)
         frame->GetView()->RefreshView();
     if (m_mixer != nullptr) m_mixer->GetView()->RefreshView();
@@ -294,10 +349,10 @@ void CShellProjectWindows::TrackRemoved(int index)
     TrackInserted(index);
 }
 
-void CShellProjectWindows::TrackPropertyChanged(const CTrack&, int32_t)
+void CShellProjectWindows::TrackPropertyChanged(const CTrack& track, int32_t)
 {
-    for (CChildFrame* frame : {m_tracks, m_mixer})
-        if (frame != nullptr) frame->GetView()->RefreshView();
+    if (CTracksEditor* editor = GetTracksEditor()) editor->TrackPropertyChanged(track);
+    if (m_mixer != nullptr) m_mixer->GetView()->RefreshView();
 }
 
 void CShellProjectWindows::ActiveChanged(bool)

@@ -5,15 +5,18 @@
 // the project for the tracks and mixer frames, by the application's per-object store for bank and
 // piano-roll frames) and given to the next frame for the same thing.
 
+#include <functional>
 #include <map>
 #include <optional>
 
+#include "document/AppOptions.h"
 #include "document/ProjectWindows.h"
 
 class CChildFrame;
 class CFramePhraseBank;
 class CFramePianoRoll;
 class CProjectDoc;
+class CTracksEditor;
 class CUserServices;
 class CViewProject;
 class QMdiArea;
@@ -64,7 +67,21 @@ public:
     void TreeBankRemoved(int index) override;
     void TreeBankMoved(int from, int to) override;
     void BankRenamed(const CPhraseBank& bank) override;
+    void TracksBeginUpdate() override;
+    void TracksEndUpdate() override;
+    void TracksClearSelection() override;
+    void TracksSelectClip(const CClip& clip) override;
+    void TracksClipInserted(int32_t trackIndex, const CClip& clip) override;
+    void TracksClipRemoved(const CClip& clip) override;
+    void TracksClipReplaced(const CClip& removed, int32_t trackIndex, const CClip& placed) override;
+    void TracksClipChanged(const CClip& clip) override;
+    void TrackMoved(int from, int to) override;
 
+    // Asks the questions whose answer the options may remember (clips dropped below the last
+    // track); without one the answer is no.
+    using FAsker = std::function<bool(ERememberedQuestion)>;
+    void SetAsker(FAsker asker) { m_asker = std::move(asker); }
+    const FAsker& GetAsker() const { return m_asker; }
     // Who answers the windows' questions and file choices (borrowed; null: nobody).
     void SetUser(CUserServices* user) { m_user = user; }
     CUserServices* GetUser() const { return m_user; }
@@ -83,6 +100,8 @@ public:
     CChildFrame* GetFrame(EWindowKind kind) const;
     CFramePianoRoll* GetPianoRoll(const CMidiData& data) const;
     CFramePhraseBank* GetBankFrame(const CPhraseBank& bank) const;
+    // The tracks window's content, when the window is open.
+    CTracksEditor* GetTracksEditor() const;
 
     // Called by a frame that the user closes: keeps its state and forgets it.
     void FrameClosing(CChildFrame& frame);
@@ -99,6 +118,7 @@ private:
 
     CProjectDoc& m_doc;
     CUserServices* m_user = nullptr;
+    FAsker m_asker;
     QMdiArea& m_area;
     CObjectWindowStore& m_store;
     CChildFrame* m_project = nullptr;

@@ -101,6 +101,8 @@ bool CSequencerApp::InitInstance(const QStringList& arguments)
             auto windows = std::make_unique<CShellProjectWindows>(doc, m_mainFrame->GetMdiArea(),
                                                                   m_objectStore);
             windows->SetUser(m_user);
+            windows->SetAsker(
+                [this](ERememberedQuestion question) { return m_projects->Ask(question); });
             return windows;
         });
     m_projects->LoadOptions();

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "shell/Commands.h"
+#include "controls/Commands.h"
 #include "shell/Dialogs.h"
 #include "shell/EngineHost.h"
 #include "shell/ProjectWindowRegistry.h"

@@ -1,4 +1,4 @@
-#include "shell/Commands.h"
+#include "controls/Commands.h"
 
 #include <algorithm>
 
