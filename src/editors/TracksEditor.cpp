@@ -212,9 +212,24 @@ void CTracksEditor::OnSnapChanged()
 
 // ---- CShellView ----
 
+CTracksEditor::SDrawnState CTracksEditor::DrawnState() const
+{
+    const CProjectDoc& doc = m_context->GetDoc();
+    return {doc.GetLoopStart(), doc.GetLoopEnd(), doc.GetTracks().GetCount(),
+            doc.GetTimeSignature().GetTicksPerBar()};
+}
+
 void CTracksEditor::RefreshView()
 {
-    TracksChanged();
+    // Called after every drain of the engine's news while playing: the clips are drawn again only
+    // when something they depend on changed (clip edits come through their own calls).
+    const SDrawnState now = DrawnState();
+    if (now != m_drawn) {
+        TracksChanged();
+        return;
+    }
+    m_list->TracksChanged();
+    m_panel->Refresh();
 }
 
 std::vector<uint8_t> CTracksEditor::SaveViewState() const
@@ -334,6 +349,7 @@ void CTracksEditor::SongPositionChanged()
 
 void CTracksEditor::TracksChanged()
 {
+    m_drawn = DrawnState();
     m_context->UpdateContent();
     m_canvas->ModelChanged();
     m_list->TracksChanged();
@@ -391,4 +407,24 @@ void CTracksEditor::ClipReplaced(const CClip& removed, int32_t trackIndex, const
 void CTracksEditor::ClipChanged(const CClip& clip)
 {
     m_canvas->ClipChanged(clip);
+}
+
+void CTracksEditor::RecordingStarted(int32_t trackId, tick position)
+{
+    m_canvas->RecordingStarted(trackId, position);
+}
+
+void CTracksEditor::NoteRecorded(int32_t trackId, const CNote& note)
+{
+    m_canvas->NoteRecorded(trackId, note);
+}
+
+void CTracksEditor::EventRecorded(int32_t trackId, const CMidiEvent& event)
+{
+    m_canvas->EventRecorded(trackId, event);
+}
+
+void CTracksEditor::RecordingFinished(int32_t trackId)
+{
+    m_canvas->RecordingFinished(trackId);
 }

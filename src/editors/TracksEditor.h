@@ -11,9 +11,11 @@
 
 class CBarTrackProperties;
 class CClip;
+class CMidiEvent;
 class CProjectDoc;
 class CSelectList;
 class CTrack;
+struct CNote;
 class CTracksContext;
 class CViewRuler;
 class CViewTrackList;
@@ -55,6 +57,12 @@ public:
     void ClipReplaced(const CClip& removed, int32_t trackIndex, const CClip& placed);
     void ClipChanged(const CClip& clip);
 
+    // The engine's recording news for the display of takes in progress.
+    void RecordingStarted(int32_t trackId, tick position);
+    void NoteRecorded(int32_t trackId, const CNote& note);
+    void EventRecorded(int32_t trackId, const CMidiEvent& event);
+    void RecordingFinished(int32_t trackId);
+
 private:
     QWidget* BuildBar();
     void AddZoomButtons();
@@ -62,6 +70,16 @@ private:
     void OnEditModeChanged();
     void OnSnapChanged();
     bool ListHasFocus() const;
+    // What the canvas draws of the project besides clips: redrawn when one of these changed.
+    struct SDrawnState {
+        tick loopStart = 0;
+        tick loopEnd = 0;
+        int32_t trackCount = 0;
+        tick ticksPerBar = 0;
+        bool operator==(const SDrawnState&) const = default;
+    };
+    SDrawnState DrawnState() const;
+    SDrawnState m_drawn;
 
     std::unique_ptr<CTracksContext> m_context;
     CViewTracks* m_canvas = nullptr;

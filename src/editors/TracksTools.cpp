@@ -45,9 +45,8 @@ public:
         if (!m_banding) return false;
         const tick left = std::min(m_anchor.at, m_corner.at);
         const tick right = std::max(m_anchor.at, m_corner.at);
-        const int32_t top = std::min(m_anchor.row, m_corner.row);
-        const int32_t bottom = std::max(m_anchor.row, m_corner.row);
-        return clip.GetEnd() > left && clip.GetStart() < right && row >= top && row < bottom;
+        return clip.GetEnd() > left && clip.GetStart() < right && row >= BandTop() &&
+               row < BandBottom();
     }
 
 protected:
@@ -58,20 +57,25 @@ protected:
     {
         return {Geometry().XToTick(pos.x()), Geometry().YToRow(pos.y())};
     }
-    // The band's bottom row is exclusive: the row under the pointer counts when the pointer is
-    // below the anchor.
-    CContentPoint BandCorner(const QPoint& pos) const
+    // The band covers the rows of both its corners.
+    int32_t BandTop() const { return std::min(m_anchor.row, m_corner.row); }
+    int32_t BandBottom() const { return std::max(m_anchor.row, m_corner.row) + 1; }
+    // Selects what the band covers and ends it.
+    void SelectBand()
     {
-        CContentPoint point = ContentAt(pos);
-        if (point.row >= m_anchor.row) ++point.row;
-        return point;
+        const tick left = std::min(m_anchor.at, m_corner.at);
+        const tick right = std::max(m_anchor.at, m_corner.at);
+        const int32_t top = BandTop();
+        const int32_t bottom = BandBottom();
+        EndBand();
+        m_view.SelectInBand(left, top, right, bottom);
     }
 
     void StartBand(const QPoint& pos)
     {
         m_banding = true;
         m_anchor = ContentAt(pos);
-        m_corner = BandCorner(pos);
+        m_corner = m_anchor;
         m_view.viewport()->setCursor(Qt::CrossCursor);
     }
     void MoveBand(const QPoint& pos)
@@ -80,7 +84,7 @@ protected:
         // Keep the band's far corner in sight when the pointer leaves the canvas.
         const CContentPoint point = ContentAt(pos);
         if (!m_view.viewport()->rect().contains(pos)) Context().MakeVisible(point.at, point.row);
-        m_corner = BandCorner(pos);
+        m_corner = point;
         m_view.OverlayMoved(before, BandRect());
         m_view.BandChanged();
     }
@@ -98,8 +102,8 @@ protected:
         const CTracksGeometry& g = Geometry();
         const int x1 = g.TickToX(std::min(m_anchor.at, m_corner.at));
         const int x2 = g.TickToX(std::max(m_anchor.at, m_corner.at));
-        const int y1 = g.RowToY(std::min(m_anchor.row, m_corner.row));
-        const int y2 = g.RowToY(std::max(m_anchor.row, m_corner.row));
+        const int y1 = g.RowToY(BandTop());
+        const int y2 = g.RowToY(BandBottom());
         return QRect(QPoint(x1, y1), QPoint(std::max(x1, x2), std::max(y1, y2)));
     }
     tick SnappedNearest(const QPoint& pos) const
@@ -222,13 +226,9 @@ public:
         const EState state = m_state;
         m_state = EState::None;
         switch (state) {
-        case EState::Band: {
-            const CContentPoint anchor = m_anchor;
-            const CContentPoint corner = m_corner;
-            EndBand();
-            m_view.SelectInBand(anchor.at, anchor.row, corner.at, corner.row);
+        case EState::Band:
+            SelectBand();
             break;
-        }
         case EState::ResizeStart:
         case EState::ResizeEnd:
             EndResize(state, SnappedNearest(input.pos));
@@ -343,10 +343,7 @@ public:
     {
         if (input.button != Qt::LeftButton) return false;
         if (m_banding) {
-            const CContentPoint anchor = m_anchor;
-            const CContentPoint corner = m_corner;
-            EndBand();
-            m_view.SelectInBand(anchor.at, anchor.row, corner.at, corner.row);
+            SelectBand();
             m_view.DeleteSelection();
         } else if (m_pressed.clip != nullptr &&
                    m_view.HitTest(input.pos).ref.clip == m_pressed.clip) {

@@ -207,8 +207,8 @@ bool CViewTracks::Nudge(int direction, bool large)
     auto stepped = [&](tick value) {
         if (large) return m_context.SnapFloor(TickSum(value, direction * bar));
         tick moved = m_context.SnapFloor(TickSum(value, direction));
-        // Flooring may undo a forward step: then go on to the next grid point.
-        if (direction > 0 && moved == value)
+        // Flooring may take a forward step back: then go on to the next grid point.
+        if (direction > 0 && moved <= value)
             moved = m_context.SnapFloor(TickSum(value, m_context.GetSnap().GetTicks()));
         return moved;
     };
@@ -290,13 +290,13 @@ void CViewTracks::keyPressEvent(QKeyEvent* event)
         DuplicateSelection();
     } else if (key == Qt::Key_F2 && plain) {
         StartRename();
-    } else if (key == Qt::Key_Slash && plain) {
+    } else if (key == Qt::Key_Slash && !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
         SplitCurrentAtPosition();
     } else if (key == Qt::Key_J && plain) {
         MergeSelection();
     } else if (key == Qt::Key_Escape && plain) {
         ClearSelection();
-    } else if (key == Qt::Key_Menu || (key == Qt::Key_F10 && mods == Qt::ShiftModifier)) {
+    } else if (key == Qt::Key_F10 && mods == Qt::ShiftModifier) {
         ShowContextMenu(QPoint(), true);
     } else if (key >= Qt::Key_1 && key <= Qt::Key_4 && mods == Qt::AltModifier) {
         SetTool(static_cast<ETracksTool>(key - Qt::Key_1));

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -49,7 +50,6 @@ CViewTracks::CViewTracks(CTracksContext& context, QWidget* parent)
     connect(&context, &CTracksContext::SnapChanged, this, [this] { UpdateStatus(); });
     connect(&context, &CTracksContext::BatchBegun, this, [this] { BeginBatch(); });
     connect(&context, &CTracksContext::BatchEnded, this, [this] { EndBatch(); });
-    setToolTip(QString());
 }
 
 CViewTracks::~CViewTracks() = default;
@@ -336,6 +336,94 @@ void CViewTracks::PaintContent(QPainter& painter, const QRect& exposed)
             if (m_tool->DrawsNormally(clip)) clips.Draw(clip, row);
         }
     }
+    if (!m_takes.empty()) PaintTakes(painter, exposed);
+}
+
+// ---- the recording display ----
+
+CViewTracks::STakeShown* CViewTracks::FindTake(int32_t trackId)
+{
+    for (STakeShown& take : m_takes)
+        if (take.trackId == trackId) return &take;
+    return nullptr;
+}
+
+void CViewTracks::RecordingStarted(int32_t trackId, tick position)
+{
+    RecordingFinished(trackId);
+    m_takes.push_back({trackId, position, std::nullopt, {}, {}});
+    InvalidateTake(m_takes.back());
+}
+
+void CViewTracks::NoteRecorded(int32_t trackId, const CNote& note)
+{
+    STakeShown* take = FindTake(trackId);
+    if (take == nullptr) return;
+    // Times arrive relative to the take's clip; the first one fixes where that clip begins.
+    if (!take->origin) take->origin = m_context.GetDoc().GetSongPosition() - note.m_start;
+    take->notes.push_back(note);
+    InvalidateTake(*take);
+}
+
+void CViewTracks::EventRecorded(int32_t trackId, const CMidiEvent& event)
+{
+    STakeShown* take = FindTake(trackId);
+    if (take == nullptr) return;
+    if (!take->origin) take->origin = m_context.GetDoc().GetSongPosition() - event.m_time;
+    take->events.push_back(event);
+    InvalidateTake(*take);
+}
+
+void CViewTracks::RecordingFinished(int32_t trackId)
+{
+    const auto it = std::find_if(m_takes.begin(), m_takes.end(),
+                                 [trackId](const STakeShown& t) { return t.trackId == trackId; });
+    if (it == m_takes.end()) return;
+    InvalidateTake(*it);
+    m_takes.erase(it);
+}
+
+QRect CViewTracks::TakeRect(const STakeShown& take) const
+{
+    const CTrackList& tracks = m_context.GetDoc().GetTracks();
+    int32_t row = tracks.GetCount() - 1;
+    while (row >= 0 && tracks.GetAt(row)->GetId() != take.trackId)
+        --row;
+    if (row < 0) return {};
+    const CTracksGeometry& g = m_context.Geometry();
+    const int x1 = g.TickToX(take.started);
+    const int x2 = g.TickToX(std::max(take.started + 1, m_context.GetShownPosition()));
+    return QRect(x1, g.RowToY(row), std::max(1, x2 - x1), g.GetRowHeight());
+}
+
+void CViewTracks::InvalidateTake(const STakeShown& take)
+{
+    InvalidateContent(TakeRect(take).adjusted(-2, 0, 2, 0));
+}
+
+void CViewTracks::PaintTakes(QPainter& painter, const QRect& exposed)
+{
+    static const QColor kRecorded(139, 0, 0);
+    const CTracksGeometry& g = m_context.Geometry();
+    for (const STakeShown& take : m_takes) {
+        const QRect box = TakeRect(take).adjusted(0, 1, 0, -1);
+        if (!box.intersects(exposed)) continue;
+        painter.fillRect(box, kRecorded);
+        painter.setPen(Qt::white);
+        painter.drawText(box.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+                         QStringLiteral("Recorded"));
+        const tick origin = take.origin.value_or(take.started);
+        for (const CNote& note : take.notes) {
+            const int height = std::max(1, note.m_velocity * box.height() / 128);
+            painter.fillRect(
+                QRect(g.TickToX(origin + note.m_start), box.bottom() - height + 1, 1, height),
+                Qt::yellow);
+        }
+        for (const CMidiEvent& event : take.events) {
+            const int y = box.bottom() - event.m_data2 * (box.height() - 3) / 128 - 2;
+            painter.fillRect(QRect(g.TickToX(origin + event.m_time) - 1, y, 3, 3), Qt::yellow);
+        }
+    }
 }
 
 void CViewTracks::PaintOverlays(QPainter& painter, const QRect& exposed)
@@ -358,6 +446,14 @@ void CViewTracks::OnShownPositionChanged(tick from, tick to)
 {
     RepaintStrip(PositionStrip(from));
     RepaintStrip(PositionStrip(to));
+    // Takes being recorded grow with the song.
+    const CTracksGeometry& g = m_context.Geometry();
+    for (const STakeShown& take : m_takes) {
+        const QRect row = TakeRect(take);
+        const int x1 = g.TickToX(std::min(from, to));
+        const int x2 = g.TickToX(std::max(from, to));
+        InvalidateContent(QRect(x1 - 2, row.top(), x2 - x1 + 4, row.height()));
+    }
 }
 
 void CViewTracks::OverlayMoved(const QRect& before, const QRect& after)
@@ -569,19 +665,23 @@ void CViewTracks::mouseDoubleClickEvent(QMouseEvent* event)
 
 bool CViewTracks::viewportEvent(QEvent* event)
 {
-    // Tooltips of the canvas name the clip under the pointer.
+    // The canvas's tooltip names the clip under the pointer.
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
         const CClipHit hit = HitTest(help->pos());
-        if (hit.ref.clip != nullptr) {
-            const CTimeSignature& s = m_context.GetDoc().GetTimeSignature();
-            setToolTip(QStringLiteral("%1\n%2 - %3")
-                           .arg(QString::fromStdString(hit.ref.clip->GetName()),
-                                PositionText(s, hit.ref.clip->GetStart()),
-                                PositionText(s, hit.ref.clip->GetEnd())));
-        } else {
-            setToolTip(QString());
+        if (hit.ref.clip == nullptr) {
+            QToolTip::hideText();
+            event->ignore();
+            return true;
         }
+        const CTimeSignature& s = m_context.GetDoc().GetTimeSignature();
+        QToolTip::showText(help->globalPos(),
+                           QStringLiteral("%1\n%2 - %3")
+                               .arg(QString::fromStdString(hit.ref.clip->GetName()),
+                                    PositionText(s, hit.ref.clip->GetStart()),
+                                    PositionText(s, hit.ref.clip->GetEnd())),
+                           viewport());
+        return true;
     }
     return CCanvasView::viewportEvent(event);
 }

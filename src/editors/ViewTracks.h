@@ -7,12 +7,15 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "editing/ClipGroups.h"
 #include "editing/DragContext.h"
 #include "editors/CanvasTool.h"
 #include "editors/CanvasView.h"
+#include "model/MidiEvent.h"
+#include "model/Note.h"
 #include "model/TimeBase.h"
 
 class CClip;
@@ -56,9 +59,10 @@ public:
     void SelectOnly(const CClipRef& ref);
     // The current clip (null clears it); it is brought into view.
     void SetCurrent(const CClipRef& ref);
-    // Selects the clips inside the band spanned by the two content corners (tick, row).
+    // Selects the clips inside the band [left, right) x [top, bottom) of ticks and rows: those
+    // overlapping its span on its rows.
     void SelectInBand(tick fromTick, int32_t fromRow, tick toTick, int32_t toRow);
-    // The clips inside that band.
+    // The clips inside that band (the corners in any order).
     std::vector<CClipRef> ClipsInBand(tick fromTick, int32_t fromRow, tick toTick,
                                       int32_t toRow) const;
 
@@ -117,6 +121,13 @@ public:
     void ClipChanged(const CClip& clip);
     void ModelChanged();
 
+    // ---- takes being recorded, shown until they become clips ----
+    void RecordingStarted(int32_t trackId, tick position);
+    // Notes and events carry times relative to the take's clip.
+    void NoteRecorded(int32_t trackId, const CNote& note);
+    void EventRecorded(int32_t trackId, const CMidiEvent& event);
+    void RecordingFinished(int32_t trackId);
+
     // ---- CDropTarget ----
     EDropEffect DragEnter(const CDragPayload& payload, const CDragPoint& point) override;
     EDropEffect DragOver(const CDragPayload& payload, const CDragPoint& point) override;
@@ -152,6 +163,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A take of the recording display: where it began, its notes and events so far.
+    struct STakeShown {
+        int32_t trackId = 0;
+        tick started = 0;
+        // The song tick of the take's time 0, from the first note or event's arrival.
+        std::optional<tick> origin;
+        std::vector<CNote> notes;
+        std::vector<CMidiEvent> events;
+    };
+    STakeShown* FindTake(int32_t trackId);
+    void PaintTakes(QPainter& painter, const QRect& exposed);
+    QRect TakeRect(const STakeShown& take) const;
+    void InvalidateTake(const STakeShown& take);
+
     void OnViewChanged();
     void OnShownPositionChanged(tick from, tick to);
     void UpdateScrollBars();
@@ -195,4 +220,5 @@ private:
     QLineEdit* m_nameEditor = nullptr;
     CClip* m_renaming = nullptr;
     bool m_syncingScrollBars = false;
+    std::vector<STakeShown> m_takes;
 };

@@ -1,5 +1,8 @@
 #include "shell/MainFrame.h"
 
+#include "editors/TracksEditor.h"
+#include "shell/ProjectWindowRegistry.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -436,8 +439,32 @@ void CMainFrame::OnDrainTimer()
     if (applied != 0) active->GetWindows().RefreshAll();
 }
 
+CTracksEditor* CMainFrame::ActiveTracksEditor() const
+{
+    CProjectDoc* active = m_app.GetProjects().GetActiveProject();
+    if (active == nullptr) return nullptr;
+    auto* windows = dynamic_cast<CShellProjectWindows*>(&active->GetWindows());
+    return windows != nullptr ? windows->GetTracksEditor() : nullptr;
+}
+
+void CMainFrame::OnRecordingStarted(int32_t trackId, int32_t /*slot*/, int32_t position)
+{
+    if (CTracksEditor* editor = ActiveTracksEditor()) editor->RecordingStarted(trackId, position);
+}
+
+void CMainFrame::OnNoteRecorded(int32_t trackId, int32_t /*slot*/, const CNote& note)
+{
+    if (CTracksEditor* editor = ActiveTracksEditor()) editor->NoteRecorded(trackId, note);
+}
+
+void CMainFrame::OnEventRecorded(int32_t trackId, int32_t /*slot*/, const CMidiEvent& event)
+{
+    if (CTracksEditor* editor = ActiveTracksEditor()) editor->EventRecorded(trackId, event);
+}
+
 void CMainFrame::OnRecordingFinished(int32_t trackId, int32_t /*slot*/, std::unique_ptr<CClip> clip)
 {
+    if (CTracksEditor* editor = ActiveTracksEditor()) editor->RecordingFinished(trackId);
     m_takes.Add(trackId, std::move(clip));
 }
 

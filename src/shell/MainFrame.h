@@ -24,6 +24,7 @@ class CChildFrame;
 class CProjectDoc;
 class CSequencerApp;
 class CShellView;
+class CTracksEditor;
 class CWndTransport;
 
 class CMainFrame : public QMainWindow, public CCommandTarget, public CEngineNotificationSink {
@@ -75,6 +76,9 @@ public:
     void OnSoloMuteModes(bool soloMode, bool muteMode) override;
     void OnTrackActivity(int32_t trackId, int32_t slot) override;
     void OnMixerFeedback(int32_t trackId, int32_t slot, int32_t kind, int32_t value) override;
+    void OnRecordingStarted(int32_t trackId, int32_t slot, int32_t position) override;
+    void OnNoteRecorded(int32_t trackId, int32_t slot, const CNote& note) override;
+    void OnEventRecorded(int32_t trackId, int32_t slot, const CMidiEvent& event) override;
     void OnRecordingFinished(int32_t trackId, int32_t slot, std::unique_ptr<CClip> clip) override;
     void OnTakeDropped(int32_t trackId, int32_t slot, int32_t position) override;
 
@@ -92,6 +96,8 @@ private:
     void UpdateMenu(QMenu& menu);
     void FillWindowList(QMenu& menu);
     void OnSubWindowActivated(QMdiSubWindow* window);
+    // The tracks window of the active project, when it is open.
+    CTracksEditor* ActiveTracksEditor() const;
     // Puts the active editor's edit popup (or the main frame's) in the menu bar.
     void ExchangeEditMenu();
     void StopTimers();

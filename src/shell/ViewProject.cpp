@@ -1,5 +1,7 @@
 #include "shell/ViewProject.h"
 
+#include "editors/DragGlue.h"
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
@@ -31,8 +33,6 @@ namespace {
 constexpr int kKindRole = Qt::UserRole;
 constexpr int kBankRole = Qt::UserRole + 1;
 constexpr int kItemHeight = 18;
-// The mime type that marks a drag of this program; the payload itself is in the drag context.
-const char* const kDragMime = "application/x-tonalweaver-drag";
 const char* const kMidiFilter = "MIDI Files (*.mid)|*.mid|All Files (*.*)|*.*||";
 
 // The "PhraseBanks" folder: a folder holding three coloured phrase bars, painted at any size.
@@ -89,23 +89,6 @@ QIcon ItemIcon(int image)
     }
 }
 
-CDragPoint PointOf(const QPoint& pos, Qt::KeyboardModifiers modifiers)
-{
-    return CDragPoint{pos.x(), pos.y(), (modifiers & Qt::ControlModifier) != 0};
-}
-
-Qt::DropAction ActionOf(EDropEffect effect)
-{
-    switch (effect) {
-    case EDropEffect::Copy:
-        return Qt::CopyAction;
-    case EDropEffect::Move:
-        return Qt::MoveAction;
-    default:
-        return Qt::IgnoreAction;
-    }
-}
-
 CDropTarget* DropTargetOf(QWidget* tree)
 {
     return dynamic_cast<CDropTarget*>(tree->parentWidget());
@@ -135,8 +118,8 @@ void CProjectTree::dragEnterEvent(QDragEnterEvent* event)
         return;
     }
     const EDropEffect effect = CDragContext::Instance().Enter(
-        *target, PointOf(event->position().toPoint(), event->modifiers()));
-    event->setDropAction(ActionOf(effect));
+        *target, DragPointOf(event->position().toPoint(), event->modifiers()));
+    event->setDropAction(DropActionOf(effect));
     event->accept();
 }
 
@@ -148,12 +131,12 @@ void CProjectTree::dragMoveEvent(QDragMoveEvent* event)
         return;
     }
     const EDropEffect effect = CDragContext::Instance().Over(
-        *target, PointOf(event->position().toPoint(), event->modifiers()));
+        *target, DragPointOf(event->position().toPoint(), event->modifiers()));
     if (effect == EDropEffect::None) {
         event->ignore();
         return;
     }
-    event->setDropAction(ActionOf(effect));
+    event->setDropAction(DropActionOf(effect));
     event->accept();
 }
 
@@ -170,9 +153,9 @@ void CProjectTree::dropEvent(QDropEvent* event)
         QTreeWidget::dropEvent(event);
         return;
     }
-    const CDragPoint point = PointOf(event->position().toPoint(), event->modifiers());
+    const CDragPoint point = DragPointOf(event->position().toPoint(), event->modifiers());
     if (CDragContext::Instance().Drop(*target, point)) {
-        event->setDropAction(ActionOf(DropEffectFor(point.m_control)));
+        event->setDropAction(DropActionOf(DropEffectFor(point.m_control)));
         event->accept();
     } else {
         event->ignore();
@@ -597,15 +580,8 @@ void CViewProject::OnDragStarting(QTreeWidgetItem* item)
 {
     if (KindOf(item) != kBank) return;
     const int index = m_folder->indexOfChild(item);
-    CDragContext& context = CDragContext::Instance();
-    context.Begin(std::make_unique<CDragBank>(m_doc, m_doc.GetBankAt(index), index));
-    auto* drag = new QDrag(m_tree);
-    auto* data = new QMimeData;
-    data->setData(kDragMime, QByteArray::number(index));
-    drag->setMimeData(data);
-    drag->setPixmap(item->icon(0).pixmap(QSize(16, 16), devicePixelRatioF()));
-    drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
-    context.End();
+    const QPixmap picture = item->icon(0).pixmap(QSize(16, 16), devicePixelRatioF());
+    RunDrag(m_tree, std::make_unique<CDragBank>(m_doc, m_doc.GetBankAt(index), index), &picture);
     m_tree->SetInsertMark({});
 }
 

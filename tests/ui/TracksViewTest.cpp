@@ -1,0 +1,380 @@
+// The tracks window: gestures of the four tools, the keyboard with its nudges, drops, the window
+// record, and a seeded random session that must leave a consistent selection and undo cleanly.
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include <random>
+
+#include "editing/Clipboard.h"
+#include "editing/TrackOperations.h"
+#include "editors/TracksContext.h"
+#include "editors/TracksEditor.h"
+#include "editors/ViewStateBytes.h"
+#include "editors/ViewTracks.h"
+#include "files/ProjectJson.h"
+#include "model/Clip.h"
+#include "model/Phrase.h"
+#include "model/PhraseBank.h"
+#include "model/Track.h"
+#include "ui/UiFixture.h"
+
+namespace {
+
+class CTracksViewTest : public CUiFixture {
+protected:
+    void SetUp() override
+    {
+        Start();
+        m_doc = Projects().GetActiveProject();
+        ASSERT_NE(m_doc, nullptr);
+    }
+
+    // Tracks "T1".."Tn" with the given clips (track index, start, end), made without the
+    // history so that the session starts with nothing to undo.
+    void MakeSong(int tracks, const std::vector<std::tuple<int, tick, tick>>& clips)
+    {
+        for (int i = 0; i < tracks; ++i) {
+            auto track = std::make_unique<CTrack>();
+            track->SetName("T" + std::to_string(i + 1));
+            track->SetId(m_doc->NewTrackId());
+            m_doc->InsertTrack(-1, std::move(track));
+        }
+        for (const auto& [row, start, end] : clips) {
+            auto clip = std::make_unique<CClip>(start, end, "C", 0x3366CC);
+            clip->SetId(m_doc->NewObjectId());
+            m_doc->GetTracks().GetAt(row)->AddClip(std::move(clip));
+        }
+        WindowsOf(*m_doc).OpenTracksWindow(true);
+        Settle();
+        m_editor = WindowsOf(*m_doc).GetTracksEditor();
+        ASSERT_NE(m_editor, nullptr);
+        WindowsOf(*m_doc).GetFrame(EWindowKind::Tracks)->resize(900, 500);
+        m_editor->TracksChanged();
+        Settle();
+        Context().SetSnap(CNoteValue(96));
+    }
+
+    CTracksContext& Context() { return m_editor->Context(); }
+    CViewTracks& Canvas() { return m_editor->Canvas(); }
+    QWidget* Viewport() { return Canvas().viewport(); }
+    CClip& ClipAt(int row, int index) { return m_doc->GetTracks().GetAt(row)->GetClipAt(index); }
+    // A point inside the row at the tick (client pixels of the canvas viewport).
+    QPoint At(tick t, int row)
+    {
+        const CTracksGeometry& g = Context().Geometry();
+        return {g.TickToX(t) + 1, g.RowToY(row) + g.GetRowHeight() / 2};
+    }
+    std::string LastEntry() { return m_doc->UpdateUndo().text; }
+    void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QTest::keyClick(&Canvas(), static_cast<Qt::Key>(key), mods);
+    }
+    void Click(const QPoint& p, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QTest::mouseClick(Viewport(), Qt::LeftButton, mods, p);
+    }
+
+    CProjectDoc* m_doc = nullptr;
+    CTracksEditor* m_editor = nullptr;
+};
+
+TEST_F(CTracksViewTest, NudgesFollowTheEditModeAndTheSnap)
+{
+    struct SRow {
+        ETracksEditMode mode;
+        tick snap;
+        int key;
+        tick wantStart; // the clip's start after the key
+        tick wantLength;
+        int wantTrack;
+    };
+    // A clip at 100..400 on track 2 of three; a bar is 384.
+    const SRow rows[] = {
+        {ETracksEditMode::Start, 96, Qt::Key_Plus, 192, 300, 1},
+        {ETracksEditMode::Start, 96, Qt::Key_Minus, 96, 300, 1},
+        {ETracksEditMode::Start, 0, Qt::Key_Plus, 101, 300, 1},
+        {ETracksEditMode::Start, 0, Qt::Key_Minus, 99, 300, 1},
+        {ETracksEditMode::Start, 96, Qt::Key_BracketRight, 480, 300, 1},
+        {ETracksEditMode::TrackPos, 96, Qt::Key_Plus, 100, 300, 2},
+        {ETracksEditMode::TrackPos, 0, Qt::Key_BracketLeft, 100, 300, 0},
+        {ETracksEditMode::Length, 96, Qt::Key_Plus, 100, 380, 1},
+        {ETracksEditMode::Length, 96, Qt::Key_Minus, 100, 284, 1},
+        {ETracksEditMode::Length, 0, Qt::Key_Plus, 100, 301, 1},
+        {ETracksEditMode::Length, 96, Qt::Key_BracketRight, 100, 672, 1},
+        {ETracksEditMode::Length, 0, Qt::Key_BracketLeft, 100, 300, 1}, // would be <= 0: nothing
+    };
+    MakeSong(3, {{1, 100, 400}});
+    for (const SRow& row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << static_cast<int>(row.mode) << " snap " << row.snap << " key " << row.key);
+        Context().SetEditMode(row.mode);
+        Context().SetSnap(CNoteValue(row.snap));
+        Canvas().ClearSelection();
+        Canvas().setFocus();
+        Key(row.key); // nothing current: the key picks the clip and nudges it
+        int track = -1;
+        for (int t = 0; t < 3; ++t)
+            if (m_doc->GetTracks().GetAt(t)->GetClipCount() == 1) track = t;
+        ASSERT_GE(track, 0);
+        EXPECT_EQ(track, row.wantTrack);
+        EXPECT_EQ(ClipAt(track, 0).GetStart(), row.wantStart);
+        EXPECT_EQ(ClipAt(track, 0).GetLength(), row.wantLength);
+        while (m_doc->CanUndo())
+            m_doc->Undo();
+        EXPECT_EQ(ClipAt(1, 0).GetStart(), 100);
+        EXPECT_EQ(ClipAt(1, 0).GetLength(), 300);
+    }
+}
+
+TEST_F(CTracksViewTest, ToolGesturesRunOneNamedOperationEach)
+{
+    MakeSong(2, {{0, 0, 384}, {0, 384, 768}, {1, 0, 384}});
+    // Double click on empty space: a clip of the new-clip length on that track.
+    QTest::mouseDClick(Viewport(), Qt::LeftButton, Qt::NoModifier, At(1000, 1));
+    EXPECT_NE(LastEntry().find("Create Clip"), std::string::npos);
+    ASSERT_EQ(m_doc->GetTracks().GetAt(1)->GetClipCount(), 2);
+    EXPECT_EQ(ClipAt(1, 1).GetStart(), 960);
+    EXPECT_EQ(ClipAt(1, 1).GetLength(), m_doc->NewClipLength());
+
+    // Scissors: a point that snaps to the clip's end does not split; one inside does.
+    Canvas().SetTool(ETracksTool::Scissors);
+    const std::size_t before = m_doc->GetDoneCount();
+    Click(At(380, 0));
+    EXPECT_EQ(m_doc->GetDoneCount(), before);
+    Click(At(190, 0));
+    EXPECT_NE(LastEntry().find("Split Clip"), std::string::npos);
+    EXPECT_EQ(m_doc->GetTracks().GetAt(0)->GetClipCount(), 3);
+
+    // Glue: Shift-click two clips.
+    Canvas().SetTool(ETracksTool::Glue);
+    Click(At(10, 0));
+    Click(At(200, 0), Qt::ShiftModifier);
+    EXPECT_NE(LastEntry().find("Merge two Clips"), std::string::npos);
+    EXPECT_EQ(m_doc->GetTracks().GetAt(0)->GetClipCount(), 2);
+
+    // Eraser: a right click shows no menu and deletes nothing; a click deletes.
+    Canvas().SetTool(ETracksTool::Eraser);
+    QTest::mouseClick(Viewport(), Qt::RightButton, Qt::NoModifier, At(500, 0));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_EQ(m_doc->GetTracks().GetAt(0)->GetClipCount(), 2);
+    Canvas().SetTool(ETracksTool::Select); // the select tool's right click does show its menu
+    QTest::mouseClick(Viewport(), Qt::RightButton, Qt::NoModifier, At(500, 0));
+    QWidget* popup = QApplication::activePopupWidget();
+    EXPECT_NE(popup, nullptr);
+    if (popup != nullptr) popup->close();
+    Canvas().SetTool(ETracksTool::Eraser);
+    Click(At(500, 0));
+    EXPECT_NE(LastEntry().find("Delete Clip(s)"), std::string::npos);
+    EXPECT_EQ(m_doc->GetTracks().GetAt(0)->GetClipCount(), 1);
+    EXPECT_TRUE(Canvas().GetSelection().empty());
+
+    // Select: a band over both tracks, then Delete from the keyboard.
+    Canvas().SetTool(ETracksTool::Select);
+    QTest::mousePress(Viewport(), Qt::LeftButton, Qt::NoModifier, At(2000, 1));
+    QTest::mouseMove(Viewport(), At(1500, 1));
+    QTest::mouseMove(Viewport(), At(-1, 0) + QPoint(2, -5));
+    QTest::mouseRelease(Viewport(), Qt::LeftButton, Qt::NoModifier, At(0, 0) + QPoint(1, -5));
+    EXPECT_EQ(Canvas().GetSelection().size(), 3u);
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(m_doc->GetTracks().GetAt(0)->GetClipCount() +
+                  m_doc->GetTracks().GetAt(1)->GetClipCount(),
+              0);
+}
+
+TEST_F(CTracksViewTest, KeyboardAloneArrangesASong)
+{
+    MakeSong(3, {{0, 0, 384}, {0, 768, 1152}, {2, 700, 900}});
+    Canvas().setFocus();
+    Key(Qt::Key_Right); // picks the first clip of the first track with clips
+    EXPECT_EQ(Canvas().GetCurrent().clip, &ClipAt(0, 0));
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Canvas().GetCurrent().clip, &ClipAt(0, 1));
+    Key(Qt::Key_Right); // the end: nothing happens
+    EXPECT_EQ(Canvas().GetCurrent().clip, &ClipAt(0, 1));
+    Key(Qt::Key_Down, Qt::ShiftModifier); // track 2 has no clips: track 3, closest start
+    EXPECT_EQ(Canvas().GetCurrent().clip, &ClipAt(2, 0));
+    EXPECT_EQ(Canvas().GetSelection().size(), 2u);
+
+    Key(Qt::Key_D);
+    EXPECT_NE(LastEntry().find("Duplicate Clip(s)"), std::string::npos);
+    EXPECT_EQ(m_doc->GetTracks().GetAt(0)->GetClipCount(), 3);
+
+    // Copy and paste at the song position on the current track.
+    Canvas().SelectOnly({&ClipAt(0, 0), 0});
+    Canvas().SetCurrent({&ClipAt(0, 0), 0});
+    ASSERT_TRUE(Canvas().CopySelection());
+    m_doc->SetSongPosition(3000);
+    ASSERT_TRUE(Canvas().Paste());
+    EXPECT_NE(LastEntry().find("Paste Clip(s)"), std::string::npos);
+    EXPECT_NE(m_doc->GetTracks().GetAt(0)->ClipAt(2976), nullptr);
+
+    // Rename in place: F2, type, Return.
+    Key(Qt::Key_Right);
+    Key(Qt::Key_F2);
+    auto* editor = Canvas().findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(editor->isVisible());
+    editor->setText("Chorus");
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_NE(LastEntry().find("Clip Rename"), std::string::npos);
+    EXPECT_EQ(Canvas().GetCurrent().clip->GetName(), "Chorus");
+}
+
+TEST_F(CTracksViewTest, DropsMoveCopyOrCreateAndSkipNoChange)
+{
+    MakeSong(2, {{0, 384, 768}});
+    auto bank = std::make_unique<CPhraseBank>("B");
+    auto phrase = std::make_unique<CPhrase>();
+    phrase->SetLength(192);
+    phrase->SetName("P");
+    phrase->SetId(m_doc->NewObjectId());
+    bank->InsertAt(0, std::move(phrase));
+    m_doc->InsertBank(-1, std::move(bank));
+    CPhraseBank& b = m_doc->GetBankAt(0);
+    const CTracksGeometry& g = Context().Geometry();
+    auto dropClip = [&](tick at, int row, bool control) {
+        CClip& clip = ClipAt(0, 0);
+        CDragClips payload(*m_doc, {{&clip, 0}}, clip.GetStart(), 0, 10, 0);
+        const QPoint p = At(at + 10, row);
+        return Canvas().Drop(payload, CDragPoint{p.x(), p.y(), control});
+    };
+    EXPECT_FALSE(dropClip(384, 0, false)); // its own place: nothing
+    EXPECT_EQ(m_doc->GetDoneCount(), 0u);
+    EXPECT_TRUE(dropClip(768, 1, true));
+    EXPECT_NE(LastEntry().find("Copy Clip(s)"), std::string::npos);
+    EXPECT_EQ(m_doc->GetTracks().GetAt(1)->GetClipCount(), 1);
+    EXPECT_TRUE(dropClip(0, 0, false));
+    EXPECT_NE(LastEntry().find("Move Clip(s)"), std::string::npos);
+    EXPECT_EQ(ClipAt(0, 0).GetStart(), 0);
+
+    // A phrase that would end at or before tick 0 makes nothing; one in sight makes a clip.
+    Context().SetLeftTick(0);
+    const std::size_t done = m_doc->GetDoneCount();
+    CDragPhrase phrasePayload(*m_doc, b.GetPhraseAt(0), b, 0);
+    const QPoint left(g.TickToX(-200), g.RowToY(1) + 2);
+    EXPECT_FALSE(Canvas().Drop(phrasePayload, CDragPoint{left.x(), left.y(), true}));
+    EXPECT_EQ(m_doc->GetDoneCount(), done);
+    const QPoint inside = At(1536, 1);
+    EXPECT_TRUE(Canvas().Drop(phrasePayload, CDragPoint{inside.x(), inside.y(), true}));
+    EXPECT_NE(LastEntry().find("Create Clip"), std::string::npos);
+    EXPECT_EQ(m_doc->GetTracks().GetAt(1)->GetClipCount(), 2);
+    // A move from this project's bank takes the phrase out of the bank.
+    EXPECT_TRUE(
+        Canvas().Drop(phrasePayload, CDragPoint{inside.x(), inside.y() - g.GetRowHeight(), false}));
+    EXPECT_NE(LastEntry().find("Move Phrase"), std::string::npos);
+    EXPECT_EQ(b.GetCount(), 0);
+}
+
+TEST_F(CTracksViewTest, WindowRecordRoundTripsAndOutOfRangeValuesAreClamped)
+{
+    MakeSong(40, {{0, 0, 384}});
+    Context().ZoomHorizontal(1);
+    Context().SetFirstRow(5);
+    Context().SetEditMode(ETracksEditMode::Length);
+    Canvas().SetTool(ETracksTool::Glue);
+    const std::vector<uint8_t> saved = m_editor->SaveViewState();
+    ASSERT_EQ(saved.size(), 30u);
+    CTracksEditor fresh(*m_doc);
+    fresh.resize(900, 500);
+    fresh.RestoreViewState(saved);
+    EXPECT_EQ(fresh.SaveViewState(), saved);
+
+    CViewStateWriter bad;
+    for (int32_t v : {-5000, 100000, 999, -7, 17, 42})
+        bad.Int32(v);
+    bad.Int16(-1);
+    bad.Int32(13); // not a note value
+    fresh.RestoreViewState(bad.Take());
+    const CTracksGeometry& g = fresh.Context().Geometry();
+    EXPECT_EQ(g.GetLeftTick(), 0);
+    EXPECT_LE(g.GetFirstRow(), g.GetContentRows());
+    EXPECT_EQ(g.GetScale(), CTracksGeometry::kMaxScale);
+    EXPECT_EQ(g.GetRowHeight(), CTracksGeometry::kMinRowHeight);
+    EXPECT_EQ(fresh.Context().GetEditMode(), ETracksEditMode::Length);
+    EXPECT_EQ(fresh.Canvas().GetTool(), ETracksTool::Glue);
+    EXPECT_EQ(fresh.Context().GetSnap().GetTicks(), 96);
+}
+
+TEST_F(CTracksViewTest, PlayingPositionRepaintsStripsNotTheContent)
+{
+    MakeSong(4, {{0, 0, 3840}, {1, 0, 3840}});
+    Canvas().repaint();
+    const int64_t paints = Canvas().GetContentPaints();
+    for (tick t = 0; t < 384; t += 24) {
+        m_doc->FollowPlayerPosition(t);
+        m_editor->SongPositionChanged();
+        Canvas().repaint(Canvas().viewport()->rect());
+        QApplication::processEvents();
+    }
+    // The whole viewport was exposed each time, but its picture came from the cache.
+    EXPECT_EQ(Canvas().GetContentPaints(), paints);
+}
+
+// Clicks, bands, edge drags, keys, tools and undo/redo at random; after every step the selection
+// names only clips the project holds, and undoing a round gives back the project it started from.
+TEST_F(CTracksViewTest, RandomGesturesKeepTheSelectionSoundAndUndoCleanly)
+{
+    std::vector<std::tuple<int, tick, tick>> clips;
+    std::mt19937 seed(20261207);
+    for (int i = 0; i < 24; ++i) {
+        const tick start = static_cast<tick>(seed() % 40) * 96;
+        clips.emplace_back(static_cast<int>(seed() % 6), start, start + 96 + seed() % 700);
+    }
+    MakeSong(6, clips);
+    auto holds = [this](const CClip* clip) { return m_doc->IndexOfTrackWithClip(clip) >= 0; };
+    const int keys[] = {
+        Qt::Key_Left,  Qt::Key_Right,        Qt::Key_Up, Qt::Key_Down,   Qt::Key_Plus,
+        Qt::Key_Minus, Qt::Key_BracketRight, Qt::Key_D,  Qt::Key_Delete, Qt::Key_P,
+        Qt::Key_L,     Qt::Key_Slash,        Qt::Key_J,  Qt::Key_Escape};
+    for (int round = 0; round < 6; ++round) {
+        const std::string start = ProjectToJson(*m_doc);
+        const std::size_t base = m_doc->GetDoneCount();
+        for (int step = 0; step < 40 && m_doc->GetDoneCount() < base + 15; ++step) {
+            const QPoint p(static_cast<int>(seed() % 880), static_cast<int>(seed() % 420));
+            switch (seed() % 6) {
+            case 0:
+                Click(p, seed() % 3 == 0 ? Qt::ShiftModifier : Qt::NoModifier);
+                break;
+            case 1: // a band, or an edge drag when it starts on a clip's edge
+                if (Canvas().HitTest(p).zone == EClipZone::Body) break; // would start a real drag
+                QTest::mousePress(Viewport(), Qt::LeftButton, Qt::NoModifier, p);
+                QTest::mouseMove(Viewport(), p + QPoint(static_cast<int>(seed() % 200) - 100, 30));
+                QTest::mouseRelease(Viewport(), Qt::LeftButton, Qt::NoModifier,
+                                    p + QPoint(static_cast<int>(seed() % 200) - 100, 30));
+                break;
+            case 2:
+            case 3:
+                Key(keys[seed() % std::size(keys)],
+                    seed() % 4 == 0 ? Qt::ShiftModifier : Qt::NoModifier);
+                break;
+            case 4:
+                Canvas().SetTool(static_cast<ETracksTool>(seed() % 4));
+                break;
+            case 5:
+                if (seed() % 2 == 0 && m_doc->GetDoneCount() > base)
+                    m_doc->Undo();
+                else
+                    m_doc->Redo();
+                break;
+            }
+            for (const CClipRef& ref : Canvas().GetSelection()) {
+                ASSERT_TRUE(holds(ref.clip)) << "round " << round << " step " << step;
+                EXPECT_EQ(m_doc->IndexOfTrackWithClip(ref.clip), ref.track);
+            }
+            const CClip* current = Canvas().GetCurrent().clip;
+            ASSERT_TRUE(current == nullptr || holds(current));
+        }
+        const std::string end = ProjectToJson(*m_doc);
+        while (m_doc->GetDoneCount() > base)
+            m_doc->Undo();
+        EXPECT_EQ(ProjectToJson(*m_doc), start) << "round " << round;
+        while (m_doc->CanRedo())
+            m_doc->Redo();
+        EXPECT_EQ(ProjectToJson(*m_doc), end) << "round " << round;
+        Canvas().SetTool(ETracksTool::Select);
+    }
+}
+
+} // namespace
