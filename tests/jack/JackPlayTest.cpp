@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <sys/wait.h>
@@ -164,5 +166,64 @@ TEST_F(JackPlayTest, RecordKeepsAPlayedPhraseAtItsTicks)
         EXPECT_EQ(note.m_pitch, 60 + i);
         EXPECT_NEAR(note.m_start - notes[0].m_start, ticksSince(sent[2 * i]), 1.5);
         EXPECT_NEAR(note.m_end - notes[0].m_start, ticksSince(sent[2 * i + 1]), 1.5);
+    }
+}
+
+TEST_F(JackPlayTest, RecordFollowsTheStoredGridsAndItsOptionsOverrideThem)
+{
+    // A settings store of our own: notes quantized to 24 ticks, clips snapped to 384.
+    setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
+    std::filesystem::create_directories(folder / "Tonalweaver");
+    std::ofstream(folder / "Tonalweaver/Tonalweaver.conf")
+        << "[Recording]\nQuantizeData=24\nSnapClips=384\n";
+    CJackPeer keys("twkeys");
+    ASSERT_TRUE(keys.IsOpen());
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+        tick clipStart;
+        bool onGrid;
+    } cases[] = {
+        {"stored", {}, 384, true},
+        {"overridden", {"--snap", "0", "--quantize", "0"}, 500, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string take = folder / (std::string(c.name) + ".tnw");
+        std::vector<std::string> args = {"record",    take,         "--midi", "jack",
+                                         "--in",      "twkeys:out", "--out",  "twsynth:in",
+                                         "--seconds", "3",          "--from", "500"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        // Live thru shows that the take has begun; the synth keeps what earlier runs sent.
+        const size_t heard = synth.WaitFor(0, 0ms).size();
+        CBackgroundCli record(args);
+        const auto echoed = [&] {
+            keys.Send({0x90, 40, 1});
+            return synth.WaitFor(heard + 1, 200ms).size() > heard;
+        };
+        ASSERT_TRUE(WaitUntil(echoed, 3s));
+        keys.Send({0x80, 40, 0});
+        for (uint8_t key = 60; key < 64; ++key) {
+            keys.Send({0x90, key, 100});
+            std::this_thread::sleep_for(110ms);
+            keys.Send({0x80, key, 0});
+            std::this_thread::sleep_for(70ms);
+        }
+        ASSERT_EQ(record.Wait(20s), 0) << record.Error();
+
+        CProjectDoc doc;
+        LoadProjectFile(doc, take);
+        ASSERT_EQ(doc.GetTracks().GetCount(), 1);
+        const CTrack& track = *doc.GetTracks().GetAt(0);
+        ASSERT_EQ(track.GetClipCount(), 1);
+        const CClip& clip = track.GetClipAt(0);
+        EXPECT_EQ(clip.GetStart(), c.clipStart);
+        if (!c.onGrid) continue;
+        EXPECT_EQ(clip.GetLength() % 384, 0);
+        EXPECT_GE(clip.GetNotes().GetCount(), 4);
+        for (const CNote& note : clip.GetNotes()) {
+            EXPECT_EQ((clip.GetStart() + note.m_start) % 24, 0) << note.m_start;
+            EXPECT_EQ((clip.GetStart() + note.m_end) % 24, 0) << note.m_end;
+        }
     }
 }
