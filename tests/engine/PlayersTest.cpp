@@ -533,7 +533,9 @@ TEST_F(PlayersTest, LastKeyModeSoundsTheKeyStillHeldAtTheRestart)
         const CPhrasePlayer& player = *engine.FindPhrasePlayer(phrase.GetId());
         const bool playing = player.GetVoiceCount() == 1 && player.GetVoice(0).IsPlaying();
         EXPECT_EQ(playing, c.playingAfter);
-        if (playing) EXPECT_EQ(player.GetVoice(0).GetTriggerKey(), c.keyAfter);
+        if (playing) {
+            EXPECT_EQ(player.GetVoice(0).GetTriggerKey(), c.keyAfter);
+        }
         ASSERT_EQ(proxy.RemovePhrasePlayer(phrase), 1);
         for (const SHeard& h : Play(1))
             heard.push_back(h);
