@@ -63,6 +63,32 @@ protected:
         return notes;
     }
 
+    // Sends a probe key until live thru brings it to the synth: the take has begun. What earlier
+    // runs brought to the synth stays there and does not count.
+    bool WaitForTakeToBegin(CJackPeer& keys)
+    {
+        const size_t heard = synth.WaitFor(0, 0ms).size();
+        const auto echoed = [&] {
+            keys.Send({0x90, 40, 1});
+            return synth.WaitFor(heard + 1, 200ms).size() > heard;
+        };
+        const bool begun = WaitUntil(echoed, 3s);
+        keys.Send({0x80, 40, 0});
+        return begun;
+    }
+
+    // Loads what a record run saved at path; its one clip, or null (and a failure) unless the
+    // project has one track with one clip.
+    static const CClip* OnlyTake(CProjectDoc& doc, const std::string& path)
+    {
+        LoadProjectFile(doc, path);
+        const CTrackList& tracks = doc.GetTracks();
+        const CTrack* track = tracks.GetCount() == 1 ? tracks.GetAt(0) : nullptr;
+        const bool one = track != nullptr && track->GetClipCount() == 1;
+        EXPECT_TRUE(one) << tracks.GetCount() << " tracks";
+        return one ? &track->GetClipAt(0) : nullptr;
+    }
+
     CJackTestServer server;
     CJackPeer synth{"twsynth"};
     CTempFolder folder;
@@ -124,13 +150,8 @@ TEST_F(JackPlayTest, RecordKeepsAPlayedPhraseAtItsTicks)
     const std::string take = folder / "take.tnw"; // not there yet: a new project
     CBackgroundCli record({"record", take, "--midi", "jack", "--in", "twkeys:out", "--out",
                            "twsynth:in", "--seconds", "4"});
-    // Live thru shows that the take has begun; the phrase is played from then on.
-    const auto firstEcho = [&] {
-        keys.Send({0x90, 40, 1});
-        return !synth.WaitFor(1, 200ms).empty();
-    };
-    ASSERT_TRUE(WaitUntil(firstEcho, 3s));
-    keys.Send({0x80, 40, 0});
+    // The phrase is played once the take has begun.
+    ASSERT_TRUE(WaitForTakeToBegin(keys));
     // The phrase: keys 60..63, each held 150 ms, 250 ms apart; the moments they were sent are
     // measured, since a loaded machine may sleep longer than asked.
     using Clock = std::chrono::steady_clock;
@@ -147,12 +168,10 @@ TEST_F(JackPlayTest, RecordKeepsAPlayedPhraseAtItsTicks)
     ASSERT_EQ(record.Wait(20s), 0) << record.Error();
 
     CProjectDoc doc;
-    LoadProjectFile(doc, take);
-    ASSERT_EQ(doc.GetTracks().GetCount(), 1);
-    const CTrack& track = *doc.GetTracks().GetAt(0);
-    ASSERT_EQ(track.GetClipCount(), 1);
+    const CClip* clip = OnlyTake(doc, take);
+    ASSERT_NE(clip, nullptr);
     std::vector<CNote> notes; // the phrase, without the probes
-    for (const CNote& note : track.GetClipAt(0).GetNotes())
+    for (const CNote& note : clip->GetNotes())
         if (note.m_pitch >= 60) notes.push_back(note);
     ASSERT_EQ(notes.size(), 4u);
     // 120 BPM at 96 ticks per beat: 192 ticks a second. Times are compared from the first note
@@ -194,15 +213,8 @@ TEST_F(JackPlayTest, RecordFollowsTheStoredGridsAndItsOptionsOverrideThem)
                                          "--in",      "twkeys:out", "--out",  "twsynth:in",
                                          "--seconds", "3",          "--from", "500"};
         args.insert(args.end(), c.options.begin(), c.options.end());
-        // Live thru shows that the take has begun; the synth keeps what earlier runs sent.
-        const size_t heard = synth.WaitFor(0, 0ms).size();
         CBackgroundCli record(args);
-        const auto echoed = [&] {
-            keys.Send({0x90, 40, 1});
-            return synth.WaitFor(heard + 1, 200ms).size() > heard;
-        };
-        ASSERT_TRUE(WaitUntil(echoed, 3s));
-        keys.Send({0x80, 40, 0});
+        ASSERT_TRUE(WaitForTakeToBegin(keys));
         for (uint8_t key = 60; key < 64; ++key) {
             keys.Send({0x90, key, 100});
             std::this_thread::sleep_for(110ms);
@@ -212,18 +224,15 @@ TEST_F(JackPlayTest, RecordFollowsTheStoredGridsAndItsOptionsOverrideThem)
         ASSERT_EQ(record.Wait(20s), 0) << record.Error();
 
         CProjectDoc doc;
-        LoadProjectFile(doc, take);
-        ASSERT_EQ(doc.GetTracks().GetCount(), 1);
-        const CTrack& track = *doc.GetTracks().GetAt(0);
-        ASSERT_EQ(track.GetClipCount(), 1);
-        const CClip& clip = track.GetClipAt(0);
-        EXPECT_EQ(clip.GetStart(), c.clipStart);
+        const CClip* clip = OnlyTake(doc, take);
+        ASSERT_NE(clip, nullptr);
+        EXPECT_EQ(clip->GetStart(), c.clipStart);
         if (!c.onGrid) continue;
-        EXPECT_EQ(clip.GetLength() % 384, 0);
-        EXPECT_GE(clip.GetNotes().GetCount(), 4);
-        for (const CNote& note : clip.GetNotes()) {
-            EXPECT_EQ((clip.GetStart() + note.m_start) % 24, 0) << note.m_start;
-            EXPECT_EQ((clip.GetStart() + note.m_end) % 24, 0) << note.m_end;
+        EXPECT_EQ(clip->GetLength() % 384, 0);
+        EXPECT_GE(clip->GetNotes().GetCount(), 4);
+        for (const CNote& note : clip->GetNotes()) {
+            EXPECT_EQ((clip->GetStart() + note.m_start) % 24, 0) << note.m_start;
+            EXPECT_EQ((clip->GetStart() + note.m_end) % 24, 0) << note.m_end;
         }
     }
 }
