@@ -29,6 +29,8 @@ protected:
     {
         ASSERT_TRUE(server.IsRunning());
         ASSERT_TRUE(synth.IsOpen());
+        // A settings store of our own, so the user's settings change nothing here.
+        setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
         folder.Write("song.tnw", HandSmallProject()); // 8 s long; track 1 on channel 3
         song = folder / "song.tnw";
     }
@@ -190,8 +192,7 @@ TEST_F(JackPlayTest, RecordKeepsAPlayedPhraseAtItsTicks)
 
 TEST_F(JackPlayTest, RecordFollowsTheStoredGridsAndItsOptionsOverrideThem)
 {
-    // A settings store of our own: notes quantized to 24 ticks, clips snapped to 384.
-    setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
+    // Stored: notes quantized to 24 ticks, clips snapped to 384.
     std::filesystem::create_directories(folder / "Tonalweaver");
     std::ofstream(folder / "Tonalweaver/Tonalweaver.conf")
         << "[Recording]\nQuantizeData=24\nSnapClips=384\n";
