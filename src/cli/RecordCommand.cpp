@@ -1,6 +1,7 @@
 // record FILE [--midi B] --in DEVICE [--out DEVICE]... [--track N]... [--seconds S]
 // [--quantize TICKS] [--snap TICKS] [--from TICK]: records from a MIDI input into the listed
 // tracks (1-based; without any, into a new track) while the song plays, then saves the project.
+// What is recorded and how follows the stored "Recording" settings; the options override them.
 // SIGINT and SIGTERM end the take cleanly; the takes are kept and saved.
 
 #include "cli/CliCommand.h"
@@ -11,12 +12,14 @@
 #include "document/EnginePlayerLink.h"
 #include "document/ProjectDoc.h"
 #include "editing/RecordedTakes.h"
+#include "engine/DeviceSettings.h"
 #include "engine/EngineMailbox.h"
 #include "engine/RecordSettings.h"
 #include "model/Clip.h"
 #include "model/Errors.h"
 #include "model/Track.h"
 #include "model/TrackList.h"
+#include "settings/SettingsProfile.h"
 
 #include <charconv>
 #include <chrono>
@@ -56,10 +59,12 @@ int64_t ReadCount(const std::string& option, const std::string& text, int64_t mi
     return value;
 }
 
-SRecordOptions ReadOptions(const CCliArgs& args)
+// stored: the recording settings of the user's settings store, which the options override.
+SRecordOptions ReadOptions(const CCliArgs& args, const CRecordSettings& stored)
 {
     SRecordOptions options;
     options.path = args.positional[0];
+    options.settings = stored;
     const auto option = [&](const char* name) -> const std::string* {
         const auto it = args.options.find(name);
         return it != args.options.end() ? &it->second : nullptr;
@@ -166,7 +171,9 @@ void PrintSummary(const CProjectDoc& doc, const std::vector<const CClip*>& clips
 
 int RunRecord(const CCliArgs& args)
 {
-    const SRecordOptions options = ReadOptions(args);
+    // Read only: a command-line run leaves the user's settings as they were.
+    const CSettingsProfile store;
+    const SRecordOptions options = ReadOptions(args, ReadRecordSettings(store));
     const auto user = SplitChannelsAnswer(args);
     CProjectDoc doc;
     if (std::filesystem::exists(options.path)) LoadForCli(doc, options.path, *user);

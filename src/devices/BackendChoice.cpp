@@ -91,6 +91,11 @@ std::unique_ptr<CMidiBackend> CreateSystemBackend(const std::string& name, std::
 #endif
 #ifdef TW_HAVE_ALSA
     case EMidiBackendKind::Alsa:
+        // The automatic choice never lands here without the device; a named one is refused.
+        if (!CAlsaBackend::IsSequencerPresent()) {
+            error = "The ALSA sequencer is not available.";
+            return nullptr;
+        }
         return std::make_unique<CAlsaBackend>();
 #endif
     default:

@@ -35,6 +35,7 @@ bool SetSynthOptions(CMidiBackend& backend, const SSynthOptions& options);
 
 // Creates the backend `name` names, or the default one for an empty name, with the built-in
 // synthesizer as its last output device where the build has it. Null with the reason in error
-// for an unknown name or a backend this build lacks. The backend is not started yet.
+// for an unknown name, a backend this build lacks, or ALSA on a machine without the sequencer
+// device. The backend is not started yet.
 std::unique_ptr<CMidiBackend> CreateMidiBackend(const std::string& name, std::string& error,
                                                 const SSynthOptions& synth = {});

@@ -109,6 +109,8 @@ bool COperationHistory::Execute(std::unique_ptr<COperation> op)
     if (COperation* last = NextToUndo()) {
         if (last->IsAbsorbableKind(*this, *op) && last->Absorb(*this, *op)) {
             last->ShowAbsorbed(*this);
+            // The entry may have been saved already; the step it took in is not.
+            SetModified(true);
             return true;
         }
     }

@@ -49,6 +49,14 @@ void CModifierQuantizeNotes::ModifyNotes(const CNoteList& src, const CNoteArea& 
                                     [this](tick t) { return m_startGrid.FloorToGrid(t); });
         note.m_end = QuantizeTime(note.m_end, m_offset, range,
                                   [this](tick t) { return m_endGrid.CeilToGrid(t); });
+        if (note.m_end > note.m_start) return;
+        // Pressed against an edge of the area, the note keeps one tick, inside where it can.
+        const bool atRightEdge =
+            range.m_to > range.m_from && TickSum(m_offset, note.m_start) >= range.m_to;
+        if (atRightEdge)
+            note.m_start = TickSum(note.m_end, -1);
+        else
+            note.m_end = TickSum(note.m_start, 1);
     });
 }
 

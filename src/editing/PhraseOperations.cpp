@@ -11,6 +11,7 @@
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
 #include "model/Properties.h"
+#include "model/TrackList.h"
 
 namespace {
 
@@ -342,7 +343,14 @@ COpPhrasesImport::COpPhrasesImport(CPhraseBank& bank, int32_t firstIndex,
 
 COpPhraseToClip::COpPhraseToClip(CPhraseBank& bank, int32_t index, int32_t trackIndex,
                                  std::unique_ptr<CClip> clip)
+    : m_bank(bank), m_index(index), m_trackIndex(trackIndex)
 {
     Add(std::make_unique<COpPhraseDelete>(bank, index));
     Add(std::make_unique<COpClipCreate>(trackIndex, std::move(clip)));
+}
+
+bool COpPhraseToClip::CanDo(COperationHistory& history)
+{
+    return m_index >= 0 && m_index < m_bank.GetCount() &&
+           ProjectOf(history).GetTracks().GetAt(m_trackIndex) != nullptr;
 }

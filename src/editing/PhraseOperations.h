@@ -246,4 +246,12 @@ public:
                     std::unique_ptr<CClip> clip);
     std::string GetName() const override { return "Move Phrase"; }
     int GetTypeId() const override { return kTypeId; }
+    // Checked before anything is done: a delete rolled back would put the phrase back with a new
+    // id.
+    bool CanDo(COperationHistory& history) override;
+
+private:
+    const CPhraseBank& m_bank;
+    int32_t m_index;
+    int32_t m_trackIndex;
 };

@@ -60,16 +60,31 @@ void CPhrasePlayer::ReceiveNoteOffs(const CMidiMsgList& list, CMidiNode*)
     if (m_phrase.GetHold()) return;
     for (const CMidiMsg& msg : list) {
         const uint8_t key = msg.data1 & 0x7F;
-        if (!InTriggerRange(m_phrase, key)) continue;
-        if (CPhraseVoice* voice = PlayingVoiceOf(key)) {
+        if (InTriggerRange(m_phrase, key)) Release(key);
+    }
+}
+
+void CPhrasePlayer::Release(uint8_t key)
+{
+    if (CPhraseVoice* voice = PlayingVoiceOf(key)) {
+        // In last-key mode a key struck since takes the voice over at its restart.
+        const bool handedOver = voice->m_action == EAction::Start && voice->m_actionKey != key;
+        if (!handedOver) {
             ScheduleStop(*voice);
-            continue;
+            return;
         }
-        // Released before its quantized start: it stops once it has started, rather than play
-        // on with the key up.
-        for (auto& voice : m_voices)
-            if (!voice->m_playing && voice->m_action == EAction::Start && voice->m_actionKey == key)
-                voice->m_stopAfterStart = true;
+        voice->m_triggerReleased = true;
+    }
+    for (auto& voice : m_voices) {
+        if (voice->m_action != EAction::Start || voice->m_actionKey != key) continue;
+        if (voice->m_playing && !voice->m_triggerReleased) {
+            // The key it plays is still held: it plays on with that one.
+            voice->m_action = EAction::None;
+        } else {
+            // Released before its quantized start: it stops once it has started, rather than
+            // play on with the key up.
+            voice->m_stopAfterStart = true;
+        }
     }
 }
 
@@ -136,6 +151,7 @@ void CPhrasePlayer::ScheduleStart(CPhraseVoice& voice, uint8_t key)
         TicksToGrid(m_context.clock.GetPosition(), m_phrase.GetStartQuantize().GetTicks());
     voice.m_actionKey = key;
     voice.m_stopAfterStart = false;
+    if (key == voice.m_triggerKey) voice.m_triggerReleased = false;
 }
 
 void CPhrasePlayer::ScheduleStop(CPhraseVoice& voice)
@@ -216,6 +232,7 @@ bool CPhrasePlayer::AdvanceVoice(CPhraseVoice& voice)
 void CPhrasePlayer::StartVoice(CPhraseVoice& voice)
 {
     voice.m_triggerKey = voice.m_actionKey;
+    voice.m_triggerReleased = false;
     if (!m_phrase.GetContinue()) Rewind(voice);
     voice.m_playing = true;
     Post(CPhraseVoiceNotification::kStarted, voice);

@@ -68,6 +68,8 @@ public:
 
 private:
     void Trigger(uint8_t key);
+    // A key of the trigger range went up (hold off).
+    void Release(uint8_t key);
     void ScheduleStart(CPhraseVoice& voice, uint8_t key);
     void ScheduleStop(CPhraseVoice& voice);
     CPhraseVoice& CreateVoice();

@@ -44,6 +44,8 @@ private:
     uint8_t m_actionKey = kNoKey;
     // A release came while the start was still waiting: the voice stops as soon as it started.
     bool m_stopAfterStart = false;
+    // Last-key mode: the key the voice plays went up while a restart with another key waits.
+    bool m_triggerReleased = false;
     CPendingNoteOffs m_pendingOffs; // due in ticks played
     int64_t m_ticksPlayed = 0;
     uint64_t m_lastPositionPost = 0; // tick serial of the last position post

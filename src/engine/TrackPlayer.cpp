@@ -21,6 +21,13 @@ bool IsChannelMessage(uint8_t status)
     return status >= 0x80 && status < 0xF0;
 }
 
+// The output driver's time word for hand-over n of a tick: it counts the word down once per
+// hand-over and sends at 0 or below.
+int32_t CountdownOf(int32_t handOver)
+{
+    return handOver == 0 ? 0 : handOver + 1;
+}
+
 // The mixer's kind for a controller, 0 for controllers the mixer does not show.
 int32_t MixerKindOf(uint8_t controller)
 {
@@ -40,7 +47,7 @@ int32_t MixerKindOf(uint8_t controller)
 } // namespace
 
 CTrackPlayer::CTrackPlayer(CTrack& track, SPlayerContext& context)
-    : m_track(track), m_context(context),
+    : m_track(track), m_context(context), m_sources(1), // senders that are not connected
       m_recorder(std::make_unique<CTrackRecorder>(track, *context.recordSettings, context.mailbox))
 {
     SetNodeName("TrackPlayer");
@@ -93,18 +100,26 @@ void CTrackPlayer::EndSoundingNotes()
     ReleaseForeignNotes();
 }
 
-void CTrackPlayer::ReleaseForeignNotes()
+void CTrackPlayer::ReleaseNotesOf(SForeignSource& source)
 {
     CMidiMsgList offs;
     const auto status = static_cast<uint8_t>(kNoteOff | (m_track.GetOutputChannel() & 0x0F));
-    for (size_t key = 0; key < m_foreignSounding.size(); ++key) {
-        if (m_foreignSounding[key] == 0) continue;
-        const int32_t delay = PlaceInOrder(static_cast<uint8_t>(key), false);
-        for (uint16_t n = m_foreignSounding[key]; n > 0; --n)
+    for (size_t key = 0; key < source.sounding.size(); ++key) {
+        const uint16_t count = source.sounding[key];
+        if (count == 0) continue;
+        const int32_t delay = PlaceNoteOffs(static_cast<uint8_t>(key), count);
+        for (uint16_t n = count; n > 0; --n)
             offs.Append(CMidiMsg::Make(status, static_cast<uint8_t>(key), 0, delay));
-        m_foreignSounding[key] = 0;
+        m_foreignSounding[key] -= count;
+        source.sounding[key] = 0;
     }
     if (!offs.IsEmpty()) ForwardNoteOffs(offs);
+}
+
+void CTrackPlayer::ReleaseForeignNotes()
+{
+    for (SForeignSource& source : m_sources)
+        ReleaseNotesOf(source);
 }
 
 int32_t CTrackPlayer::GetForeignSoundingCount() const
@@ -115,9 +130,27 @@ int32_t CTrackPlayer::GetForeignSoundingCount() const
     return count;
 }
 
+void CTrackPlayer::OnInputConnected(CMidiNode* other)
+{
+    if (other->GetKind() != ENodeKind::ClipPlayer) m_sources.push_back({other, {}});
+}
+
 void CTrackPlayer::OnInputDisconnected(CMidiNode* other)
 {
-    if (other->GetKind() != ENodeKind::ClipPlayer) ReleaseForeignNotes();
+    if (other->GetKind() == ENodeKind::ClipPlayer) return;
+    for (size_t i = 1; i < m_sources.size(); ++i) {
+        if (m_sources[i].node != other) continue;
+        ReleaseNotesOf(m_sources[i]);
+        m_sources.erase(m_sources.begin() + static_cast<std::ptrdiff_t>(i));
+        return;
+    }
+}
+
+CTrackPlayer::SForeignSource& CTrackPlayer::SourceOf(const CMidiNode* sender)
+{
+    for (size_t i = 1; i < m_sources.size(); ++i)
+        if (m_sources[i].node == sender) return m_sources[i];
+    return m_sources.front();
 }
 
 void CTrackPlayer::ReceiveNoteOns(const CMidiMsgList& list, CMidiNode* sender)
@@ -147,7 +180,7 @@ void CTrackPlayer::Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind)
         channelled.Append(msg);
     }
     const bool fromClip = sender != nullptr && sender->GetKind() == ENodeKind::ClipPlayer;
-    if (!fromClip) CountForeign(channelled, kind);
+    if (!fromClip) CountForeign(channelled, kind, sender);
     switch (kind) {
     case EList::NoteOns:
         ForwardNoteOns(channelled);
@@ -164,30 +197,48 @@ void CTrackPlayer::Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind)
     if (!fromClip && IsRecording()) RecordIncoming(channelled, kind);
 }
 
-void CTrackPlayer::CountForeign(CMidiMsgList& channelled, EList kind)
+void CTrackPlayer::CountForeign(CMidiMsgList& channelled, EList kind, CMidiNode* sender)
 {
     if (kind == EList::Events) return;
+    CKeyCounts& ofSender = SourceOf(sender).sounding;
     for (CMidiMsg& msg : channelled) {
         const uint8_t key = msg.data1 & 0x7F;
-        uint16_t& count = m_foreignSounding[key];
-        const bool noteOn = kind == EList::NoteOns;
-        msg.time = PlaceInOrder(key, noteOn);
-        if (noteOn)
-            ++count;
-        else if (count > 0)
-            --count;
+        if (kind == EList::NoteOns) {
+            msg.time = PlaceNoteOn(key);
+            ++ofSender[key];
+            ++m_foreignSounding[key];
+            continue;
+        }
+        // A note-off of a note this source did not start here ends nothing we count.
+        const uint16_t ending = ofSender[key] > 0 ? 1 : 0;
+        msg.time = PlaceNoteOffs(key, ending);
+        ofSender[key] -= ending;
+        m_foreignSounding[key] -= ending;
     }
 }
 
-int32_t CTrackPlayer::PlaceInOrder(uint8_t key, bool noteOn)
+CTrackPlayer::SKeyOrder& CTrackPlayer::OrderOf(uint8_t key)
 {
-    SKeyOrder& last = m_keyOrder[key];
-    int32_t handOver = 0;
-    if (last.serial == m_context.tickSerial)
-        handOver = last.noteOn && !noteOn ? last.handOver + 1 : last.handOver;
-    last = {m_context.tickSerial, handOver, noteOn};
-    // The driver counts the word down once per hand-over and sends at 0 or below.
-    return handOver == 0 ? 0 : handOver + 1;
+    SKeyOrder& order = m_keyOrder[key];
+    if (order.serial != m_context.tickSerial) order = {m_context.tickSerial, 0, 0};
+    return order;
+}
+
+int32_t CTrackPlayer::PlaceNoteOn(uint8_t key)
+{
+    SKeyOrder& order = OrderOf(key);
+    ++order.noteOns;
+    return CountdownOf(order.handOver);
+}
+
+int32_t CTrackPlayer::PlaceNoteOffs(uint8_t key, uint16_t ending)
+{
+    SKeyOrder& order = OrderOf(key);
+    // Notes of the key that sounded before this hand-over's note-ons: note-offs that end no more
+    // than these leave before those note-ons, in the same hand-over.
+    const int32_t older = m_foreignSounding[key] - order.noteOns;
+    if (order.noteOns > 0 && ending > older) order = {order.serial, order.handOver + 1, 0};
+    return CountdownOf(order.handOver);
 }
 
 void CTrackPlayer::PostActivity()

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class CClip;
 class CTrack;
@@ -44,7 +45,11 @@ public:
     void ReceiveNoteOns(const CMidiMsgList& list, CMidiNode* sender) override;
     void ReceiveNoteOffs(const CMidiMsgList& list, CMidiNode* sender) override;
     void ReceiveEvents(const CMidiMsgList& list, CMidiNode* sender) override;
-    // A source that goes away can no longer end the notes it started here.
+    // Sources other than clip players get their own count of the notes they start here (made
+    // while the command connects them, so that counting never allocates).
+    void OnInputConnected(CMidiNode* other) override;
+    // A source that goes away can no longer end the notes it started here: they end now, and
+    // only they.
     void OnInputDisconnected(CMidiNode* other) override;
 
     // Recording of the Track. While a take is open, everything that does not come from a clip
@@ -71,15 +76,29 @@ public:
 
 private:
     enum class EList { NoteOns, NoteOffs, Events };
+    // Per key, the note-ons of one source other than clip players minus its note-offs.
+    using CKeyCounts = std::array<uint16_t, 128>;
+    struct SForeignSource {
+        const CMidiNode* node = nullptr; // null: notes from nodes that are not connected
+        CKeyCounts sounding{};
+    };
+
     void Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind);
     // Counts foreign notes on and off, and keeps each key's messages in their order across
-    // hand-overs (see PlaceInOrder).
-    void CountForeign(CMidiMsgList& channelled, EList kind);
-    // The output driver's countdown that sends a foreign note-on or note-off of key after the
-    // messages of that key already passed in this tick. A hand-over sends note-offs before
-    // note-ons, so a note-off that follows a note-on waits for the next hand-over, and whatever
-    // follows it for that one or a later one.
-    int32_t PlaceInOrder(uint8_t key, bool noteOn);
+    // hand-overs (see PlaceNoteOn and PlaceNoteOffs).
+    void CountForeign(CMidiMsgList& channelled, EList kind, CMidiNode* sender);
+    // The output driver's countdowns that send a foreign note-on, or `ending` note-offs, of key
+    // after the messages of that key already passed in this tick. A hand-over sends note-offs
+    // before note-ons, so note-offs stay in the hand-over of the latest note-on unless they
+    // must end that very note-on; then they, and whatever follows, wait for the next one.
+    int32_t PlaceNoteOn(uint8_t key);
+    int32_t PlaceNoteOffs(uint8_t key, uint16_t ending);
+    // This tick's order entry of key.
+    struct SKeyOrder;
+    SKeyOrder& OrderOf(uint8_t key);
+    SForeignSource& SourceOf(const CMidiNode* sender);
+    // Sends the note-offs of what source still sounds here and forgets it.
+    void ReleaseNotesOf(SForeignSource& source);
     void ReleaseForeignNotes();
     void PostActivity();
     void PostMixerFeedback(const CMidiMsgList& events);
@@ -91,14 +110,16 @@ private:
     uint64_t m_lastActivityPost = 0;
     bool m_posted = false;
     // Per key, note-ons from sources other than clip players (live thru, phrases) minus their
-    // note-offs; clip players keep their own pending lists.
-    std::array<uint16_t, 128> m_foreignSounding{};
-    // Per key, the last foreign message of the current tick: its tick serial, the hand-over it
-    // leaves in (0 = this tick's) and whether it was a note-on.
+    // note-offs, over all of them; clip players keep their own pending lists.
+    CKeyCounts m_foreignSounding{};
+    // The same per source; the first entry stands for senders that are not connected.
+    std::vector<SForeignSource> m_sources;
+    // Per key in the current tick: its tick serial, the hand-over the key's latest foreign
+    // message leaves in (0 = this tick's) and the note-ons placed in that hand-over.
     struct SKeyOrder {
         uint64_t serial = UINT64_MAX;
         int32_t handOver = 0;
-        bool noteOn = false;
+        uint16_t noteOns = 0;
     };
     std::array<SKeyOrder, 128> m_keyOrder{};
     // Made with the player, so that opening a take allocates nothing.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 TEST(CliDevices, ListsTheVirtualDevicesUnderTheirHeadingsAndRefusesUnknownBackends)
 {
     const CliResult listed = RunCli({"devices", "--midi", "virtual"});
@@ -13,4 +15,13 @@ TEST(CliDevices, ListsTheVirtualDevicesUnderTheirHeadingsAndRefusesUnknownBacken
     EXPECT_EQ(unknown.status, 2);
     EXPECT_NE(unknown.err.find("--midi takes jack|alsa|virtual"), std::string::npos);
     EXPECT_EQ(RunCli({"devices", "extra"}).status, 2);
+}
+
+TEST(CliDevices, AMidiSystemNamedButMissingIsAnErrorWithItsReason)
+{
+    if (access("/dev/snd/seq", R_OK | W_OK) == 0) GTEST_SKIP() << "this machine has /dev/snd/seq";
+    const CliResult alsa = RunCli({"devices", "--midi", "alsa"});
+    EXPECT_EQ(alsa.status, 1);
+    EXPECT_EQ(alsa.out, "");
+    EXPECT_NE(alsa.err.find("The ALSA sequencer is not available."), std::string::npos) << alsa.err;
 }

@@ -79,6 +79,11 @@ TEST(Modifiers, QuantizeNotesRoundsOnTheSongTimelineAndStaysInTheArea)
         {"edges given right to left", 0, 24, 96, {200, 0, 10, 128}, N(12, 199), N(10, 200)},
         {"clip at 100", 100, 24, 24, {0, 0, 300, 128}, N(30, 50), N(20, 68)},
         {"clip at 100, grid point", 100, 96, 96, {0, 0, 300, 128}, N(92, 150), N(92, 188)},
+        // A selected note wholly outside the area keeps one tick, inside the area where it can.
+        {"wholly left of the area", 0, 96, 0, {50, 0, 400, 128}, N(10, 40), N(50, 51)},
+        {"wholly right of the area", 0, 0, 96, {0, 0, 200, 128}, N(250, 300), N(199, 200)},
+        {"wholly left, clip at 100", 100, 24, 24, {50, 0, 400, 128}, N(10, 40), N(50, 51)},
+        {"area of no width", 0, 24, 24, {50, 0, 50, 128}, N(10, 40), N(50, 51)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

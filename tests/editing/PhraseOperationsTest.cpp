@@ -233,11 +233,17 @@ TEST_F(PhraseOperationsTest, PhraseMovedOntoATrackBecomesAClipInOneEntry)
     const CTrack& track = *doc->GetTracks().GetAt(0);
     StartPlaying();
 
-    // Refused when either member is: the phrase stays where it was, nothing is recorded.
+    // Refused when either member is: the phrase stays where it was, as it was (its id too, and
+    // no id is drawn), nothing is recorded.
     const size_t entries = doc->GetCount();
+    const int32_t id = p1.GetId();
+    const int32_t highestId = doc->GetHighestObjectId();
     EXPECT_FALSE(Execute(std::make_unique<COpPhraseToClip>(bank, 2, 0, MakeClipFromPhrase(p1, 0))));
     EXPECT_FALSE(Execute(std::make_unique<COpPhraseToClip>(bank, 1, 1, MakeClipFromPhrase(p1, 0))));
     EXPECT_EQ(PhraseNames(bank), (Names{"P0", "P1"}));
+    EXPECT_EQ(&bank.GetPhraseAt(1), &p1);
+    EXPECT_EQ(p1.GetId(), id);
+    EXPECT_EQ(doc->GetHighestObjectId(), highestId);
     EXPECT_EQ(track.GetClipCount(), 0);
     EXPECT_EQ(doc->GetCount(), entries);
     EXPECT_NE(engine.FindPhrasePlayer(p1.GetId()), nullptr);

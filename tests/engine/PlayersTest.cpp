@@ -6,6 +6,7 @@
 #include "model/Properties.h"
 
 #include <functional>
+#include <set>
 
 namespace {
 
@@ -375,6 +376,173 @@ TEST_F(PlayersTest, AuditionUsesTheOwnersTransformsAndKeepsVelocityAudible)
     // The clip's audition ends first, then the phrase's sounds.
     EXPECT_EQ(TakeSent(),
               (std::vector<SHeard>{{-1, 0x84, 65, 0}, {-1, 0x84, 10, 0}, {-1, 0x99, 50, 127}}));
+}
+
+// Back-to-back notes of one key: each note-off ends the note before it, never the one that
+// starts at the same tick, whether the phrase plays to a port or into a track, once or looping.
+TEST_F(PlayersTest, BackToBackNotesOfAKeySoundWholeOnEveryPath)
+{
+    const std::vector<CNote> threeNotes = {CNote(0, 10, 0, 100, 0), CNote(10, 20, 0, 100, 0),
+                                           CNote(20, 30, 0, 100, 0)};
+    const struct {
+        const char* name;
+        bool intoTrack;
+        bool loop;
+        tick length;
+        std::vector<CNote> notes;
+    } cases[] = {
+        {"to a port", false, false, 384, threeNotes},
+        {"into a track", true, false, 384, threeNotes},
+        {"looping to a port", false, true, 10, {CNote(0, 10, 0, 100, 0)}},
+        {"looping into a track", true, true, 10, {CNote(0, 10, 0, 100, 0)}},
+    };
+    // (tick from the first note-on, note-on?) of key 60 over the first 30 ticks.
+    using Steps = std::vector<std::pair<tick, bool>>;
+    const Steps expected = {{0, true}, {10, false}, {10, true}, {20, false}, {20, true}};
+    int32_t id = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTrack& track = AddTrack(id++);
+        ASSERT_EQ(proxy.AddTrackPlayer(track), 1);
+        CPhrase& phrase = AddPhrase(id++, c.length, c.notes);
+        phrase.SetLoop(c.loop);
+        if (c.intoTrack) phrase.SetOutput({CNodeAddress::kKindTrack, track.GetId()});
+        ASSERT_EQ(proxy.AddPhrasePlayer(phrase), 1);
+        Keys({0x90, 60, 100});
+        std::vector<SHeard> heard = Play(40);
+        ASSERT_FALSE(heard.empty());
+        const tick first = heard.front().at;
+        Steps steps;
+        for (const SHeard& h : heard)
+            if (h.data1 == 60 && h.at - first < 30)
+                steps.emplace_back(h.at - first, (h.status & 0xF0) == 0x90 && h.data2 > 0);
+        EXPECT_EQ(steps, expected);
+        Keys({0x80, 60, 0});
+        ASSERT_EQ(proxy.RemovePhrasePlayer(phrase), 1);
+        for (const SHeard& h : Play(2))
+            heard.push_back(h);
+        EXPECT_TRUE(Hanging(heard).empty());
+        ASSERT_EQ(proxy.RemoveTrackPlayer(track), 1);
+    }
+}
+
+// Two phrases and live thru play into one track: the source that leaves ends its own notes,
+// the others sound on.
+TEST_F(PlayersTest, ASourceLeavingATrackEndsOnlyItsOwnNotes)
+{
+    struct Case {
+        const char* name;
+        std::function<void(CTrack&, CPhrase&)> action;
+        std::set<int> hangingKeys; // what still sounds afterwards
+    };
+    const CNodeAddress otherInput{CNodeAddress::kKindInputPort, 1};
+    // Live thru holds 50, 60 and 62 (the last two also trigger A and B); A sounds 64, B 70.
+    const std::vector<Case> cases = {
+        {"A's input changed",
+         [&](CTrack&, CPhrase& a) { proxy.SetPhraseProperty(a, 101, PackNodeAddress(otherInput)); },
+         {50, 60, 62, 70}},
+        {"A's player removed",
+         [&](CTrack&, CPhrase& a) { proxy.RemovePhrasePlayer(a); },
+         {50, 60, 62, 70}},
+        {"A's output changed",
+         [&](CTrack&, CPhrase& a) {
+             proxy.SetPhraseProperty(a, 106, PackNodeAddress({CNodeAddress::kKindOutputPort, 1}));
+         },
+         {50, 60, 62, 70}},
+        {"live thru switched off",
+         [&](CTrack& t, CPhrase&) { proxy.SetTrackProperty(t, 110, 0); },
+         {64, 70}},
+    };
+    int32_t id = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTrack& track = AddTrack(id++, 2);
+        track.SetInput(true);
+        ASSERT_EQ(proxy.AddTrackPlayer(track), 1);
+        const CNodeAddress intoTrack{CNodeAddress::kKindTrack, track.GetId()};
+        CPhrase& a = AddPhrase(id++, 384, {CNote(0, 300, 4, 100, 0)}); // key follow: 64
+        a.SetTriggerFrom(60);
+        a.SetTriggerTo(60);
+        a.SetOutput(intoTrack);
+        CPhrase& b = AddPhrase(id++, 384, {CNote(0, 300, 70, 100, 0)});
+        b.SetKeyFollow(false);
+        b.SetTriggerFrom(62);
+        b.SetTriggerTo(62);
+        b.SetOutput(intoTrack);
+        ASSERT_EQ(proxy.AddPhrasePlayer(a), 1);
+        ASSERT_EQ(proxy.AddPhrasePlayer(b), 1);
+        Keys({0x90, 50, 100, 0x90, 60, 100, 0x90, 62, 100});
+        std::vector<SHeard> heard = Play(20);
+        c.action(track, a);
+        for (const SHeard& h : Play(2))
+            heard.push_back(h);
+        std::set<int> hanging;
+        for (const auto& [note, count] : Hanging(heard)) {
+            EXPECT_EQ(note.first, 2);
+            hanging.insert(note.second);
+        }
+        EXPECT_EQ(hanging, c.hangingKeys) << ::testing::PrintToString(heard);
+        proxy.Clear();
+        Keys({0x80, 50, 0, 0x80, 60, 0, 0x80, 62, 0});
+        Play(1);
+    }
+}
+
+// "Mono lkt": the key struck last takes the voice over at the quantized restart, whatever
+// happens to the key it played before; a key released before the restart gives the voice back to
+// a key still held.
+TEST_F(PlayersTest, LastKeyModeSoundsTheKeyStillHeldAtTheRestart)
+{
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> releases; // keys released between the trigger of 64 and the restart
+        std::vector<tick> onsOf64;
+        bool playingAfter; // the voice still plays once the restart has passed
+        uint8_t keyAfter;  // and then with this key
+    };
+    const Case cases[] = {
+        {"the earlier key released", {60}, {48}, true, 64},
+        {"the new key released", {64}, {}, true, 60},
+        {"both released", {60, 64}, {48}, false, 0},
+    };
+    CTrack& track = AddTrack(1); // keeps the transport busy
+    AddClip(track, 0, 38400, {});
+    ASSERT_EQ(proxy.AddTrackPlayer(track), 1);
+    int32_t id = 2;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CPhrase& phrase = AddPhrase(id++, 3840, {CNote(0, 3000, 0, 100, 0)});
+        phrase.SetPlayMode(EPlayMode::MonoLastKey);
+        phrase.SetStartQuantize(CNoteValue(24));
+        phrase.SetStopQuantize(CNoteValue(24));
+        ASSERT_EQ(proxy.AddPhrasePlayer(phrase), 1);
+        ASSERT_EQ(proxy.Locate(0), 1);
+        ASSERT_EQ(proxy.Play(), 1);
+        Play(10);
+        Keys({0x90, 60, 100}); // position 10: starts at 24
+        std::vector<SHeard> heard = Play(20);
+        ASSERT_EQ(OnsOf(heard, 60), std::vector<tick>{24});
+        Keys({0x90, 64, 100}); // position 30: restarts at 48
+        Play(5);
+        for (uint8_t key : c.releases)
+            Keys({0x80, key, 0});
+        for (const SHeard& h : Play(30))
+            heard.push_back(h);
+        EXPECT_EQ(OnsOf(heard, 64), c.onsOf64);
+        EXPECT_EQ(OnsOf(heard, 60), std::vector<tick>{24}); // never struck again
+        const CPhrasePlayer& player = *engine.FindPhrasePlayer(phrase.GetId());
+        const bool playing = player.GetVoiceCount() == 1 && player.GetVoice(0).IsPlaying();
+        EXPECT_EQ(playing, c.playingAfter);
+        if (playing) {
+            EXPECT_EQ(player.GetVoice(0).GetTriggerKey(), c.keyAfter);
+        }
+        ASSERT_EQ(proxy.RemovePhrasePlayer(phrase), 1);
+        for (const SHeard& h : Play(1))
+            heard.push_back(h);
+        EXPECT_TRUE(Hanging(heard).empty()) << ::testing::PrintToString(heard);
+        proxy.Stop();
+        Keys({0x80, 60, 0, 0x80, 64, 0});
+    }
 }
 
 TEST_F(PlayersTest, LiveInputLeavesAtOnceOnTheTracksChannel)

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <sys/wait.h>
@@ -27,6 +29,8 @@ protected:
     {
         ASSERT_TRUE(server.IsRunning());
         ASSERT_TRUE(synth.IsOpen());
+        // A settings store of our own, so the user's settings change nothing here.
+        setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
         folder.Write("song.tnw", HandSmallProject()); // 8 s long; track 1 on channel 3
         song = folder / "song.tnw";
     }
@@ -59,6 +63,32 @@ protected:
         for (const auto& [note, count] : sounding)
             EXPECT_EQ(count, 0) << "key " << note.second << " left sounding";
         return notes;
+    }
+
+    // Sends a probe key until live thru brings it to the synth: the take has begun. What earlier
+    // runs brought to the synth stays there and does not count.
+    bool WaitForTakeToBegin(CJackPeer& keys)
+    {
+        const size_t heard = synth.WaitFor(0, 0ms).size();
+        const auto echoed = [&] {
+            keys.Send({0x90, 40, 1});
+            return synth.WaitFor(heard + 1, 200ms).size() > heard;
+        };
+        const bool begun = WaitUntil(echoed, 3s);
+        keys.Send({0x80, 40, 0});
+        return begun;
+    }
+
+    // Loads what a record run saved at path; its one clip, or null (and a failure) unless the
+    // project has one track with one clip.
+    static const CClip* OnlyTake(CProjectDoc& doc, const std::string& path)
+    {
+        LoadProjectFile(doc, path);
+        const CTrackList& tracks = doc.GetTracks();
+        const CTrack* track = tracks.GetCount() == 1 ? tracks.GetAt(0) : nullptr;
+        const bool one = track != nullptr && track->GetClipCount() == 1;
+        EXPECT_TRUE(one) << tracks.GetCount() << " tracks";
+        return one ? &track->GetClipAt(0) : nullptr;
     }
 
     CJackTestServer server;
@@ -122,13 +152,8 @@ TEST_F(JackPlayTest, RecordKeepsAPlayedPhraseAtItsTicks)
     const std::string take = folder / "take.tnw"; // not there yet: a new project
     CBackgroundCli record({"record", take, "--midi", "jack", "--in", "twkeys:out", "--out",
                            "twsynth:in", "--seconds", "4"});
-    // Live thru shows that the take has begun; the phrase is played from then on.
-    const auto firstEcho = [&] {
-        keys.Send({0x90, 40, 1});
-        return !synth.WaitFor(1, 200ms).empty();
-    };
-    ASSERT_TRUE(WaitUntil(firstEcho, 3s));
-    keys.Send({0x80, 40, 0});
+    // The phrase is played once the take has begun.
+    ASSERT_TRUE(WaitForTakeToBegin(keys));
     // The phrase: keys 60..63, each held 150 ms, 250 ms apart; the moments they were sent are
     // measured, since a loaded machine may sleep longer than asked.
     using Clock = std::chrono::steady_clock;
@@ -145,12 +170,10 @@ TEST_F(JackPlayTest, RecordKeepsAPlayedPhraseAtItsTicks)
     ASSERT_EQ(record.Wait(20s), 0) << record.Error();
 
     CProjectDoc doc;
-    LoadProjectFile(doc, take);
-    ASSERT_EQ(doc.GetTracks().GetCount(), 1);
-    const CTrack& track = *doc.GetTracks().GetAt(0);
-    ASSERT_EQ(track.GetClipCount(), 1);
+    const CClip* clip = OnlyTake(doc, take);
+    ASSERT_NE(clip, nullptr);
     std::vector<CNote> notes; // the phrase, without the probes
-    for (const CNote& note : track.GetClipAt(0).GetNotes())
+    for (const CNote& note : clip->GetNotes())
         if (note.m_pitch >= 60) notes.push_back(note);
     ASSERT_EQ(notes.size(), 4u);
     // 120 BPM at 96 ticks per beat: 192 ticks a second. Times are compared from the first note
@@ -164,5 +187,53 @@ TEST_F(JackPlayTest, RecordKeepsAPlayedPhraseAtItsTicks)
         EXPECT_EQ(note.m_pitch, 60 + i);
         EXPECT_NEAR(note.m_start - notes[0].m_start, ticksSince(sent[2 * i]), 1.5);
         EXPECT_NEAR(note.m_end - notes[0].m_start, ticksSince(sent[2 * i + 1]), 1.5);
+    }
+}
+
+TEST_F(JackPlayTest, RecordFollowsTheStoredGridsAndItsOptionsOverrideThem)
+{
+    // Stored: notes quantized to 24 ticks, clips snapped to 384.
+    std::filesystem::create_directories(folder / "Tonalweaver");
+    std::ofstream(folder / "Tonalweaver/Tonalweaver.conf")
+        << "[Recording]\nQuantizeData=24\nSnapClips=384\n";
+    CJackPeer keys("twkeys");
+    ASSERT_TRUE(keys.IsOpen());
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+        tick clipStart;
+        bool onGrid;
+    } cases[] = {
+        {"stored", {}, 384, true},
+        {"overridden", {"--snap", "0", "--quantize", "0"}, 500, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string take = folder / (std::string(c.name) + ".tnw");
+        std::vector<std::string> args = {"record",    take,         "--midi", "jack",
+                                         "--in",      "twkeys:out", "--out",  "twsynth:in",
+                                         "--seconds", "3",          "--from", "500"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        CBackgroundCli record(args);
+        ASSERT_TRUE(WaitForTakeToBegin(keys));
+        for (uint8_t key = 60; key < 64; ++key) {
+            keys.Send({0x90, key, 100});
+            std::this_thread::sleep_for(110ms);
+            keys.Send({0x80, key, 0});
+            std::this_thread::sleep_for(70ms);
+        }
+        ASSERT_EQ(record.Wait(20s), 0) << record.Error();
+
+        CProjectDoc doc;
+        const CClip* clip = OnlyTake(doc, take);
+        ASSERT_NE(clip, nullptr);
+        EXPECT_EQ(clip->GetStart(), c.clipStart);
+        if (!c.onGrid) continue;
+        EXPECT_EQ(clip->GetLength() % 384, 0);
+        EXPECT_GE(clip->GetNotes().GetCount(), 4);
+        for (const CNote& note : clip->GetNotes()) {
+            EXPECT_EQ((clip->GetStart() + note.m_start) % 24, 0) << note.m_start;
+            EXPECT_EQ((clip->GetStart() + note.m_end) % 24, 0) << note.m_end;
+        }
     }
 }
