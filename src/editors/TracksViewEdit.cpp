@@ -315,7 +315,8 @@ void CViewTracks::contextMenuEvent(QContextMenuEvent* event)
         ShowContextMenu(QPoint(), true);
         return;
     }
-    const QPoint pos = viewport()->mapFrom(this, event->pos());
+    // The scroll area hands the viewport's events on in the viewport's coordinates.
+    const QPoint pos = event->pos();
     m_lastPointer = pos;
     ShowContextMenu(pos, false);
 }

@@ -198,8 +198,11 @@ int32_t CViewTracks::RowOf(const CClip* clip) const
 
 bool CViewTracks::Run(std::unique_ptr<COperation> op)
 {
+    // Operations bring their window forward, which may hand the focus to another pane.
+    const bool focused = hasFocus() || (m_nameEditor != nullptr && m_nameEditor->hasFocus());
     HideRename();
     const bool done = m_context.GetDoc().Execute(std::move(op));
+    if (focused) setFocus();
     m_context.UpdateContent();
     InvalidateContent();
     UpdateStatus();
@@ -696,7 +699,6 @@ void CViewTracks::StartRename()
         m_nameEditor->setMaxLength(kNameEditorMax);
         m_nameEditor->setFrame(false);
         m_nameEditor->setFont(CTheme::SmallFont());
-        connect(m_nameEditor, &QLineEdit::returnPressed, this, &CViewTracks::CommitRename);
         connect(m_nameEditor, &QLineEdit::editingFinished, this, [this] {
             if (m_nameEditor != nullptr && !m_nameEditor->hasFocus()) HideRename();
         });
@@ -724,10 +726,24 @@ void CViewTracks::CommitRename()
 
 bool CViewTracks::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_nameEditor && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-        HideRename();
-        return true;
+    if (watched == m_nameEditor &&
+        (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const bool ours = key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter;
+        // The editor keeps Return and Escape from the window's shortcuts (Open Editor).
+        if (ours && event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return true;
+        }
+        // Handled here: a line edit lets Return travel on to its parent, the canvas.
+        if (key == Qt::Key_Escape) {
+            HideRename();
+            return true;
+        }
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            CommitRename();
+            return true;
+        }
     }
     return CCanvasView::eventFilter(watched, event);
 }

@@ -17,7 +17,7 @@ TEST(EditorGeometry, RulerLabelsEveryStrideBars)
         int32_t stride;
     };
     const SRow rows[] = {{16, 384, 4}, {30, 384, 2}, {4, 384, 16}, {20, 384, 4},
-                         {16, 288, 4}, {12, 288, 8}, {30, 768, 1}};
+                         {16, 288, 8}, {12, 288, 8}, {30, 768, 1}};
     for (const SRow& row : rows) {
         CTracksGeometry g;
         g.SetScale(row.scale);
