@@ -1,0 +1,125 @@
+#include "editors/BarPhraseProperties.h"
+
+#include "controls/EditValue.h"
+#include "document/ProjectDoc.h"
+#include "editing/PhraseOperations.h"
+#include "engine/MidiEngineProxy.h"
+#include "model/Phrase.h"
+#include "model/PhraseBank.h"
+
+namespace {
+
+constexpr int32_t Number(EPhraseProperty property)
+{
+    return static_cast<int32_t>(property);
+}
+
+CEditNumber* Box(CEditNumber* box, int32_t lower, int32_t upper, int32_t small, int32_t large)
+{
+    box->SetLimits(lower, upper);
+    box->SetSteps(small, large);
+    return box;
+}
+
+} // namespace
+
+CBarPhraseProperties::CBarPhraseProperties(CProjectDoc& doc, QWidget* parent)
+    : CPropertyPanel(doc, QStringLiteral("Phrase"), parent)
+{
+    using P = EPhraseProperty;
+    AddSection(QStringLiteral("- Input -"));
+    m_input = AddPort({}, QStringLiteral("InputPort"), Number(P::Input),
+                      CNodeAddress::kKindInputPort, kInputPorts, false);
+    m_triggerFrom = new CEditNote;
+    m_triggerTo = new CEditNote;
+    AddRangePair(QStringLiteral("inlim"), m_triggerFrom, QStringLiteral("NoteFrom"), m_triggerTo,
+                 QStringLiteral("TriggerTo"), Number(P::TriggerRange));
+    AddFlag({}, QStringLiteral("Pitch Key Follow"), Number(P::KeyFollow), QStringLiteral("PKF On"),
+            QStringLiteral("PKF Off"));
+    AddChoice(QStringLiteral("startq"), QStringLiteral("QLevelStart"), Number(P::StartQuantize),
+              NoteValueItems());
+    AddChoice(QStringLiteral("endq"), QStringLiteral("QLevelStop"), Number(P::StopQuantize),
+              NoteValueItems());
+
+    AddSection(QStringLiteral("- Output -"));
+    m_output = AddPort({}, QStringLiteral("OutputPort"), Number(P::Output),
+                       CNodeAddress::kKindOutputPort, kOutputPorts, true);
+    m_channel = AddNumber(QStringLiteral("channel"), Box(new CEditNumber, 1, 16, 1, 1),
+                          QStringLiteral("OutCh"), Number(P::OutputChannel),
+                          CEditNumber::kUndefined, 1);
+    m_playMode = AddChoice(QStringLiteral("mode"), QStringLiteral("Playmode"), Number(P::PlayMode),
+                           {{1, QStringLiteral("Poly"), {}, false, {}},
+                            {2, QStringLiteral("Mono"), {}, false, {}},
+                            {3, QStringLiteral("Mono lkt"), {}, false, {}}});
+    AddFlag({}, QStringLiteral("Loop"), Number(P::Loop), QStringLiteral("Loop On"),
+            QStringLiteral("Loop Off"));
+    AddFlag({}, QStringLiteral("Hold"), Number(P::Hold), QStringLiteral("Hold On"),
+            QStringLiteral("Hold Off"));
+    AddFlag({}, QStringLiteral("Continue"), Number(P::Continue), QStringLiteral("Cont. On"),
+            QStringLiteral("Cont. Off"));
+    m_velocity = AddNumber(QStringLiteral("vel"), Box(new CEditNumber, -127, 127, 1, 16),
+                           QStringLiteral("Vel"), Number(P::VelocityOffset), 0);
+    AddNumber(QStringLiteral("pitch"), Box(new CEditNumber, -127, 127, 1, 12),
+              QStringLiteral("Pitch"), Number(P::Transpose), 0);
+    AddChoice(QStringLiteral("playq"), QStringLiteral("QLevelOutput"), Number(P::OutputQuantize),
+              NoteValueItems());
+    auto* delay = new CEditTime(CEditTime::EForm::Length);
+    delay->SetLimits(-3840, 3840);
+    m_delay = AddNumber(QStringLiteral("delay"), delay, QStringLiteral("Delay"), Number(P::Delay),
+                        0);
+    AddRangePair(QStringLiteral("plim"), new CEditNote, QStringLiteral("from"), new CEditNote,
+                 QStringLiteral("to"), Number(P::PitchLimits));
+    m_velocityFrom = Box(new CEditNumber, 0, 127, 1, 16);
+    m_velocityTo = Box(new CEditNumber, 0, 127, 1, 16);
+    AddRangePair(QStringLiteral("vlim"), m_velocityFrom, QStringLiteral("from"), m_velocityTo,
+                 QStringLiteral("to"), Number(P::VelocityLimits));
+    Refresh();
+}
+
+void CBarPhraseProperties::SetPhrase(CPhraseBank* bank, CPhrase* phrase)
+{
+    m_bank = phrase != nullptr ? bank : nullptr;
+    m_phrase = bank != nullptr ? phrase : nullptr;
+    Refresh();
+}
+
+bool CBarPhraseProperties::HasObject() const
+{
+    return m_phrase != nullptr && m_bank != nullptr;
+}
+
+std::optional<int64_t> CBarPhraseProperties::ReadProperty(int32_t number) const
+{
+    return HasObject() ? ReadPhraseProperty(*m_phrase, number) : std::nullopt;
+}
+
+void CBarPhraseProperties::WriteProperty(int32_t number, int64_t value)
+{
+    if (!HasObject()) return;
+    CProjectDoc& doc = GetDoc();
+    if (number != Number(EPhraseProperty::Input)) {
+        doc.Execute(std::make_unique<COpPhraseSetProperty>(*m_bank, *m_phrase, number, value));
+        return;
+    }
+    // The input port is a live routing switch: straight to the engine, no operation.
+    doc.GetEngineProxy().SetPhraseProperty(*m_phrase, number, value);
+    const int32_t index = m_bank->IndexOf(m_phrase);
+    if (index >= 0) doc.GetWindows().BankPhraseChanged(*m_bank, index);
+}
+
+void CBarPhraseProperties::Refreshed()
+{
+    // A phrase that plays into a track uses the track's channel.
+    const bool toTrack = HasObject() && m_phrase->GetOutput().m_kind == CNodeAddress::kKindTrack;
+    m_channel->setEnabled(HasObject() && !toTrack);
+}
+
+std::vector<CSelectItem> CBarPhraseProperties::InputItems() const
+{
+    return PortItems(CNodeAddress::kKindInputPort, kInputPorts, false);
+}
+
+std::vector<CSelectItem> CBarPhraseProperties::OutputItems() const
+{
+    return PortItems(CNodeAddress::kKindOutputPort, kOutputPorts, true);
+}
