@@ -7,72 +7,57 @@
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
 
-namespace {
-
-constexpr int32_t Number(EPhraseProperty property)
-{
-    return static_cast<int32_t>(property);
-}
-
-CEditNumber* Box(CEditNumber* box, int32_t lower, int32_t upper, int32_t small, int32_t large)
-{
-    box->SetLimits(lower, upper);
-    box->SetSteps(small, large);
-    return box;
-}
-
-} // namespace
-
 CBarPhraseProperties::CBarPhraseProperties(CProjectDoc& doc, QWidget* parent)
     : CPropertyPanel(doc, QStringLiteral("Phrase"), parent)
 {
     using P = EPhraseProperty;
     AddSection(QStringLiteral("- Input -"));
-    m_input = AddPort({}, QStringLiteral("InputPort"), Number(P::Input),
+    m_input = AddPort({}, QStringLiteral("InputPort"), PropertyNumber(P::Input),
                       CNodeAddress::kKindInputPort, kInputPorts, false);
     m_triggerFrom = new CEditNote;
     m_triggerTo = new CEditNote;
     AddRangePair(QStringLiteral("inlim"), m_triggerFrom, QStringLiteral("NoteFrom"), m_triggerTo,
-                 QStringLiteral("TriggerTo"), Number(P::TriggerRange));
-    AddFlag({}, QStringLiteral("Pitch Key Follow"), Number(P::KeyFollow), QStringLiteral("PKF On"),
-            QStringLiteral("PKF Off"));
-    AddChoice(QStringLiteral("startq"), QStringLiteral("QLevelStart"), Number(P::StartQuantize),
-              NoteValueItems());
-    AddChoice(QStringLiteral("endq"), QStringLiteral("QLevelStop"), Number(P::StopQuantize),
+                 QStringLiteral("TriggerTo"), PropertyNumber(P::TriggerRange));
+    AddFlag({}, QStringLiteral("Pitch Key Follow"), PropertyNumber(P::KeyFollow),
+            QStringLiteral("PKF On"), QStringLiteral("PKF Off"));
+    AddChoice(QStringLiteral("startq"), QStringLiteral("QLevelStart"),
+              PropertyNumber(P::StartQuantize), NoteValueItems());
+    AddChoice(QStringLiteral("endq"), QStringLiteral("QLevelStop"), PropertyNumber(P::StopQuantize),
               NoteValueItems());
 
     AddSection(QStringLiteral("- Output -"));
-    m_output = AddPort({}, QStringLiteral("OutputPort"), Number(P::Output),
+    m_output = AddPort({}, QStringLiteral("OutputPort"), PropertyNumber(P::Output),
                        CNodeAddress::kKindOutputPort, kOutputPorts, true);
     m_channel = AddNumber(QStringLiteral("channel"), Box(new CEditNumber, 1, 16, 1, 1),
-                          QStringLiteral("OutCh"), Number(P::OutputChannel),
+                          QStringLiteral("OutCh"), PropertyNumber(P::OutputChannel),
                           CEditNumber::kUndefined, 1);
-    m_playMode = AddChoice(QStringLiteral("mode"), QStringLiteral("Playmode"), Number(P::PlayMode),
-                           {{1, QStringLiteral("Poly"), {}, false, {}},
-                            {2, QStringLiteral("Mono"), {}, false, {}},
-                            {3, QStringLiteral("Mono lkt"), {}, false, {}}});
-    AddFlag({}, QStringLiteral("Loop"), Number(P::Loop), QStringLiteral("Loop On"),
+    m_playMode =
+        AddChoice(QStringLiteral("mode"), QStringLiteral("Playmode"), PropertyNumber(P::PlayMode),
+                  {{1, QStringLiteral("Poly"), {}, false, {}},
+                   {2, QStringLiteral("Mono"), {}, false, {}},
+                   {3, QStringLiteral("Mono lkt"), {}, false, {}}});
+    AddFlag({}, QStringLiteral("Loop"), PropertyNumber(P::Loop), QStringLiteral("Loop On"),
             QStringLiteral("Loop Off"));
-    AddFlag({}, QStringLiteral("Hold"), Number(P::Hold), QStringLiteral("Hold On"),
+    AddFlag({}, QStringLiteral("Hold"), PropertyNumber(P::Hold), QStringLiteral("Hold On"),
             QStringLiteral("Hold Off"));
-    AddFlag({}, QStringLiteral("Continue"), Number(P::Continue), QStringLiteral("Cont. On"),
+    AddFlag({}, QStringLiteral("Continue"), PropertyNumber(P::Continue), QStringLiteral("Cont. On"),
             QStringLiteral("Cont. Off"));
     m_velocity = AddNumber(QStringLiteral("vel"), Box(new CEditNumber, -127, 127, 1, 16),
-                           QStringLiteral("Vel"), Number(P::VelocityOffset), 0);
+                           QStringLiteral("Vel"), PropertyNumber(P::VelocityOffset), 0);
     AddNumber(QStringLiteral("pitch"), Box(new CEditNumber, -127, 127, 1, 12),
-              QStringLiteral("Pitch"), Number(P::Transpose), 0);
-    AddChoice(QStringLiteral("playq"), QStringLiteral("QLevelOutput"), Number(P::OutputQuantize),
-              NoteValueItems());
+              QStringLiteral("Pitch"), PropertyNumber(P::Transpose), 0);
+    AddChoice(QStringLiteral("playq"), QStringLiteral("QLevelOutput"),
+              PropertyNumber(P::OutputQuantize), NoteValueItems());
     auto* delay = new CEditTime(CEditTime::EForm::Length);
     delay->SetLimits(-3840, 3840);
-    m_delay = AddNumber(QStringLiteral("delay"), delay, QStringLiteral("Delay"), Number(P::Delay),
-                        0);
+    m_delay = AddNumber(QStringLiteral("delay"), delay, QStringLiteral("Delay"),
+                        PropertyNumber(P::Delay), 0);
     AddRangePair(QStringLiteral("plim"), new CEditNote, QStringLiteral("from"), new CEditNote,
-                 QStringLiteral("to"), Number(P::PitchLimits));
+                 QStringLiteral("to"), PropertyNumber(P::PitchLimits));
     m_velocityFrom = Box(new CEditNumber, 0, 127, 1, 16);
     m_velocityTo = Box(new CEditNumber, 0, 127, 1, 16);
     AddRangePair(QStringLiteral("vlim"), m_velocityFrom, QStringLiteral("from"), m_velocityTo,
-                 QStringLiteral("to"), Number(P::VelocityLimits));
+                 QStringLiteral("to"), PropertyNumber(P::VelocityLimits));
     Refresh();
 }
 
@@ -97,7 +82,7 @@ void CBarPhraseProperties::WriteProperty(int32_t number, int64_t value)
 {
     if (!HasObject()) return;
     CProjectDoc& doc = GetDoc();
-    if (number != Number(EPhraseProperty::Input)) {
+    if (number != PropertyNumber(EPhraseProperty::Input)) {
         doc.Execute(std::make_unique<COpPhraseSetProperty>(*m_bank, *m_phrase, number, value));
         return;
     }

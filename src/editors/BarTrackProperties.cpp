@@ -6,58 +6,41 @@
 #include "editors/TracksContext.h"
 #include "model/Track.h"
 
-namespace {
-
-constexpr int32_t Number(ETrackProperty property)
-{
-    return static_cast<int32_t>(property);
-}
-
-// A number box with its limits and two steps.
-CEditNumber* Box(CEditNumber* box, int32_t lower, int32_t upper, int32_t small, int32_t large)
-{
-    box->SetLimits(lower, upper);
-    box->SetSteps(small, large);
-    return box;
-}
-
-} // namespace
-
 CBarTrackProperties::CBarTrackProperties(CTracksContext& context, QWidget* parent)
     : CPropertyPanel(context.GetDoc(), QStringLiteral("Track"), parent), m_context(context)
 {
     using P = ETrackProperty;
     AddSection(QStringLiteral("- Output -"));
-    m_output = AddPort({}, QStringLiteral("OutputPort"), Number(P::Output),
+    m_output = AddPort({}, QStringLiteral("OutputPort"), PropertyNumber(P::Output),
                        CNodeAddress::kKindOutputPort, kOutputPorts, false);
     m_channel = AddNumber(QStringLiteral("ch"), Box(new CEditNumber, 1, 16, 1, 1),
-                          QStringLiteral("OutCh"), Number(P::OutputChannel), 1, 1);
+                          QStringLiteral("OutCh"), PropertyNumber(P::OutputChannel), 1, 1);
     m_program = AddUndefinable(QStringLiteral("prg"), Box(new CEditNumber, 0, 127, 1, 16),
-                               QStringLiteral("Program"), Number(P::Program), 0);
+                               QStringLiteral("Program"), PropertyNumber(P::Program), 0);
     auto* volume = new CEditByte;
     volume->SetSteps(1, 16);
     m_volume = AddUndefinable(QStringLiteral("vol"), volume, QStringLiteral("Volume"),
-                              Number(P::Volume), 127);
+                              PropertyNumber(P::Volume), 127);
     m_pan = AddUndefinable(QStringLiteral("pan"), new CEditPan, QStringLiteral("Pan"),
-                           Number(P::Pan), 64);
+                           PropertyNumber(P::Pan), 64);
     m_velocity = AddNumber(QStringLiteral("vel"), Box(new CEditNumber, -127, 127, 1, 16),
-                           QStringLiteral("Vel"), Number(P::VelocityOffset), 0);
+                           QStringLiteral("Vel"), PropertyNumber(P::VelocityOffset), 0);
     m_pitch = AddNumber(QStringLiteral("pitch"), Box(new CEditNumber, -127, 127, 1, 12),
-                        QStringLiteral("Pitch"), Number(P::Transpose), 0);
+                        QStringLiteral("Pitch"), PropertyNumber(P::Transpose), 0);
     m_quantize = AddChoice(QStringLiteral("playq"), QStringLiteral("Play - Quant"),
-                           Number(P::PlayQuantize), NoteValueItems());
+                           PropertyNumber(P::PlayQuantize), NoteValueItems());
     auto* delay = new CEditTime(CEditTime::EForm::Length);
     delay->SetLimits(-3840, 3840);
-    m_delay = AddNumber(QStringLiteral("delay"), delay, QStringLiteral("Delay"), Number(P::Delay),
-                        0);
+    m_delay = AddNumber(QStringLiteral("delay"), delay, QStringLiteral("Delay"),
+                        PropertyNumber(P::Delay), 0);
     m_pitchFrom = new CEditNote;
     m_pitchTo = new CEditNote;
     AddRangePair(QStringLiteral("plim"), m_pitchFrom, QStringLiteral("PlimFrom"), m_pitchTo,
-                 QStringLiteral("PLimTo"), Number(P::PitchLimits));
+                 QStringLiteral("PLimTo"), PropertyNumber(P::PitchLimits));
     m_velocityFrom = Box(new CEditNumber, 0, 127, 1, 16);
     m_velocityTo = Box(new CEditNumber, 0, 127, 1, 16);
     AddRangePair(QStringLiteral("vlim"), m_velocityFrom, QStringLiteral("VlimFrom"), m_velocityTo,
-                 QStringLiteral("VLimTo"), Number(P::VelocityLimits));
+                 QStringLiteral("VLimTo"), PropertyNumber(P::VelocityLimits));
     Refresh();
 }
 

@@ -123,6 +123,14 @@ void CPropertyPanel::SetCollapsed(bool collapsed)
 
 // ---- building ----
 
+CEditNumber* CPropertyPanel::Box(CEditNumber* box, int32_t lower, int32_t upper, int32_t small,
+                                 int32_t large)
+{
+    box->SetLimits(lower, upper);
+    box->SetSteps(small, large);
+    return box;
+}
+
 int CPropertyPanel::AddLabel(const QString& label)
 {
     const int row = m_grid->rowCount();
@@ -150,9 +158,8 @@ void CPropertyPanel::Bind(CControl control, int row, int span)
     m_controls.push_back(control);
 }
 
-CEditNumber* CPropertyPanel::AddNumber(const QString& label, CEditNumber* box,
-                                       const QString& name, int32_t number, int32_t neutral,
-                                       int32_t offset)
+CEditNumber* CPropertyPanel::AddNumber(const QString& label, CEditNumber* box, const QString& name,
+                                       int32_t number, int32_t neutral, int32_t offset)
 {
     box->SetName(name);
     Bind(CControl{box, number, EBinding::Number, neutral, offset}, AddLabel(label), 2);
@@ -181,7 +188,8 @@ CSelectList* CPropertyPanel::AddChoice(const QString& label, const QString& name
 CSelectList* CPropertyPanel::AddFlag(const QString& label, const QString& name, int32_t number,
                                      const QString& on, const QString& off)
 {
-    CSelectList* list = AddChoice(label, name, number, {{1, on, {}, false, {}}, {2, off, {}, false, {}}});
+    CSelectList* list =
+        AddChoice(label, name, number, {{1, on, {}, false, {}}, {2, off, {}, false, {}}});
     m_controls.back().binding = EBinding::Flag;
     return list;
 }
@@ -199,9 +207,8 @@ CSelectList* CPropertyPanel::AddPort(const QString& label, const QString& name, 
     return list;
 }
 
-void CPropertyPanel::AddRangePair(const QString& label, CEditNumber* from,
-                                  const QString& fromName, CEditNumber* to, const QString& toName,
-                                  int32_t number)
+void CPropertyPanel::AddRangePair(const QString& label, CEditNumber* from, const QString& fromName,
+                                  CEditNumber* to, const QString& toName, int32_t number)
 {
     const int row = AddLabel(label);
     const size_t index = m_pairs.size();
@@ -226,8 +233,7 @@ void CPropertyPanel::Refresh()
         control.widget->setEnabled(attached);
         if (auto* time = qobject_cast<CEditTime*>(control.widget))
             time->SetTimeSignature(m_doc.GetTimeSignature());
-        const std::optional<int64_t> value =
-            attached ? ReadProperty(control.number) : std::nullopt;
+        const std::optional<int64_t> value = attached ? ReadProperty(control.number) : std::nullopt;
         if (value)
             ShowValue(control, *value);
         else
@@ -251,8 +257,8 @@ void CPropertyPanel::ShowNeutral(const CControl& control)
         return;
     }
     auto* list = static_cast<CSelectList*>(control.widget);
-    list->SetSelection(kNoChoice, control.binding == EBinding::Port ? QStringLiteral("-")
-                                                                     : QString());
+    list->SetSelection(kNoChoice,
+                       control.binding == EBinding::Port ? QStringLiteral("-") : QString());
 }
 
 void CPropertyPanel::ShowValue(const CControl& control, int64_t value)
@@ -269,8 +275,8 @@ void CPropertyPanel::ShowValue(const CControl& control, int64_t value)
     case EBinding::Choice:
     case EBinding::Flag: {
         auto* list = static_cast<CSelectList*>(control.widget);
-        const int32_t choice = control.binding == EBinding::Flag ? (value != 0 ? 1 : 2)
-                                                                 : static_cast<int32_t>(value);
+        const int32_t choice =
+            control.binding == EBinding::Flag ? (value != 0 ? 1 : 2) : static_cast<int32_t>(value);
         if (const CSelectItem* item = list->FindItem(choice))
             list->SetSelection(choice, item->shortText);
         else
@@ -317,8 +323,7 @@ QString CPropertyPanel::AddressText(const CNodeAddress& address) const
 
 // ---- changes ----
 
-std::vector<CSelectItem> CPropertyPanel::PortItems(uint16_t kind, int count,
-                                                   bool withTracks) const
+std::vector<CSelectItem> CPropertyPanel::PortItems(uint16_t kind, int count, bool withTracks) const
 {
     std::vector<CSelectItem> items;
     if (withTracks) {
@@ -326,16 +331,18 @@ std::vector<CSelectItem> CPropertyPanel::PortItems(uint16_t kind, int count,
         const CTrackList& list = m_doc.GetTracks();
         for (int32_t i = 0; i < list.GetCount(); ++i)
             tracks.submenu.push_back(CSelectItem{
-                kTrackEntry + i, AddressText(CNodeAddress(CNodeAddress::kKindTrack,
-                                                          list.GetAt(i)->GetId())),
-                {}, false, {}});
+                kTrackEntry + i,
+                AddressText(CNodeAddress(CNodeAddress::kKindTrack, list.GetAt(i)->GetId())),
+                {},
+                false,
+                {}});
         // An empty submenu cannot be chosen from; it still says where tracks would be.
         if (tracks.submenu.empty()) tracks.submenu.push_back(CSelectItem::Separator());
         items.push_back(std::move(tracks));
     }
     for (int port = 0; port < count; ++port)
-        items.push_back(CSelectItem{port, PortName(m_doc.GetEngineProxy(), CNodeAddress(kind, port)),
-                                    {}, false, {}});
+        items.push_back(CSelectItem{
+            port, PortName(m_doc.GetEngineProxy(), CNodeAddress(kind, port)), {}, false, {}});
     return items;
 }
 
@@ -367,9 +374,9 @@ void CPropertyPanel::OnPortClicked(size_t index)
 {
     const CControl& control = m_controls[index];
     if (!HasObject() || control.binding != EBinding::Port) return;
-    const std::optional<int32_t> chosen = static_cast<CSelectList*>(control.widget)
-                                              ->RunPopup(PortItems(control.kind, control.count,
-                                                                   control.withTracks));
+    const std::optional<int32_t> chosen =
+        static_cast<CSelectList*>(control.widget)
+            ->RunPopup(PortItems(control.kind, control.count, control.withTracks));
     if (!chosen) return;
     const CNodeAddress address = AddressOfEntry(control.kind, *chosen);
     if (address.IsNone()) return;

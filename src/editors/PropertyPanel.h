@@ -80,6 +80,10 @@ protected:
 
     CProjectDoc& GetDoc() const { return m_doc; }
 
+    // A number box with its limits and its small and large steps.
+    static CEditNumber* Box(CEditNumber* box, int32_t lower, int32_t upper, int32_t small,
+                            int32_t large);
+
     // Building, in the order shown. label may be empty; name is what the tooltip says.
     void AddSection(const QString& text);
     // shown = stored + offset; neutral is the shown value without an object.

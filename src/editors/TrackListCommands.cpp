@@ -31,11 +31,6 @@ std::unique_ptr<CTrack> NewTrack()
     return track;
 }
 
-int32_t Number(ETrackProperty property)
-{
-    return static_cast<int32_t>(property);
-}
-
 } // namespace
 
 // ---- command routing ----
@@ -122,12 +117,12 @@ void CViewTrackList::ToggleSwitch(int32_t row, EHeaderPart part)
         ToggleTrackMute(doc, *track);
         break;
     case EHeaderPart::Input:
-        doc.Execute(std::make_unique<COpTrackSetProperty>(*track, Number(ETrackProperty::Input),
-                                                          track->GetInput() ? 0 : 1));
+        doc.Execute(std::make_unique<COpTrackSetProperty>(
+            *track, PropertyNumber(ETrackProperty::Input), track->GetInput() ? 0 : 1));
         break;
     case EHeaderPart::Record:
-        doc.Execute(std::make_unique<COpTrackSetProperty>(*track, Number(ETrackProperty::Record),
-                                                          track->GetRecord() ? 0 : 1));
+        doc.Execute(std::make_unique<COpTrackSetProperty>(
+            *track, PropertyNumber(ETrackProperty::Record), track->GetRecord() ? 0 : 1));
         break;
     default:
         return;
@@ -139,8 +134,9 @@ bool CViewTrackList::ToggleDrum()
 {
     CTrack* track = Current();
     if (track == nullptr) return false;
-    return m_context.GetDoc().Execute(std::make_unique<COpTrackSetProperty>(
-        *track, Number(ETrackProperty::Property2), track->GetProperty2Value() != 0 ? 0 : 1));
+    return m_context.GetDoc().Execute(
+        std::make_unique<COpTrackSetProperty>(*track, PropertyNumber(ETrackProperty::Property2),
+                                              track->GetProperty2Value() != 0 ? 0 : 1));
 }
 
 void CViewTrackList::ChooseColour()
@@ -154,7 +150,7 @@ void CViewTrackList::ChooseColour()
         ChooseObjectColour(this, mapToGlobal(line.bottomLeft()), track->GetColour(), byDefault);
     if (colour && *colour != track->GetColour())
         m_context.GetDoc().Execute(std::make_unique<COpTrackSetProperty>(
-            *track, Number(ETrackProperty::Colour), *colour));
+            *track, PropertyNumber(ETrackProperty::Colour), *colour));
     update();
 }
 
@@ -176,9 +172,9 @@ bool CViewTrackList::ExportTrack(const std::string& path)
 {
     const CTrack* track = Current();
     if (track == nullptr || m_user == nullptr) return false;
-    const std::string chosen =
-        path.empty() ? m_user->ChooseFileToSave(kSmfExtension, kSmfFilter, track->GetName() + ".mid")
-                     : path;
+    const std::string chosen = path.empty() ? m_user->ChooseFileToSave(kSmfExtension, kSmfFilter,
+                                                                       track->GetName() + ".mid")
+                                            : path;
     if (chosen.empty()) return false;
     try {
         ExportTrackAsSmf(m_context.GetDoc(), *track, chosen);
