@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -70,6 +71,17 @@ void CCollapseButton::paintEvent(QPaintEvent*)
     p.drawLine(box.left() + 3, mid, box.right() - 3, mid);
     // Checked means collapsed: the plus says the panel opens again.
     if (isChecked()) p.drawLine(centre, box.top() + 3, centre, box.bottom() - 3);
+}
+
+void CCollapseButton::keyPressEvent(QKeyEvent* event)
+{
+    // Space usually belongs to the transport; Return switches the panel as well.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 // ---- panel ----
@@ -284,10 +296,9 @@ void CPropertyPanel::ShowValue(const CControl& control, int64_t value)
         return;
     }
     case EBinding::Port: {
-        const std::optional<CNodeAddress> address = UnpackNodeAddress(value);
+        const CNodeAddress address = UnpackNodeAddress(value).value_or(CNodeAddress());
         static_cast<CSelectList*>(control.widget)
-            ->SetSelection(address ? address->m_index : kNoChoice,
-                           AddressText(address.value_or(CNodeAddress())));
+            ->SetSelection(EntryOf(address), AddressText(address));
         return;
     }
     }
@@ -344,6 +355,17 @@ std::vector<CSelectItem> CPropertyPanel::PortItems(uint16_t kind, int count, boo
         items.push_back(CSelectItem{
             port, PortName(m_doc.GetEngineProxy(), CNodeAddress(kind, port)), {}, false, {}});
     return items;
+}
+
+int32_t CPropertyPanel::EntryOf(const CNodeAddress& address) const
+{
+    if (address.m_kind == CNodeAddress::kKindTrack) {
+        const CTrackList& tracks = m_doc.GetTracks();
+        for (int32_t i = 0; i < tracks.GetCount(); ++i)
+            if (tracks.GetAt(i)->GetId() == address.m_index) return kTrackEntry + i;
+        return kNoChoice;
+    }
+    return address.IsNone() ? kNoChoice : address.m_index;
 }
 
 CNodeAddress CPropertyPanel::AddressOfEntry(uint16_t kind, int32_t entry) const

@@ -40,6 +40,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 class CPropertyPanel : public QWidget {
@@ -107,6 +108,9 @@ protected:
 
     // The popup of a port field (for the tests and the keyboard).
     std::vector<CSelectItem> PortItems(uint16_t kind, int count, bool withTracks) const;
+    // The popup entry that stands for an address (a port index, kTrackEntry + a track's
+    // position), or -1.
+    int32_t EntryOf(const CNodeAddress& address) const;
     // What a popup entry chooses.
     CNodeAddress AddressOfEntry(uint16_t kind, int32_t entry) const;
 

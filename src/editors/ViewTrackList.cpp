@@ -128,7 +128,9 @@ QRect CViewTrackList::PartRect(int32_t row, EHeaderPart part) const
 
 CHeaderHit CViewTrackList::HitTest(const QPoint& pos) const
 {
-    const int32_t row = m_context.Geometry().YToRow(pos.y());
+    const CTracksGeometry& g = m_context.Geometry();
+    if (g.GetClientHeight() > 0 && pos.y() >= g.GetClientHeight()) return {};
+    const int32_t row = g.YToRow(pos.y());
     if (row < 0 || TrackAt(row) == nullptr) return {};
     for (EHeaderPart part : kSwitches)
         if (PartRect(row, part).contains(pos)) return {row, part};
@@ -171,6 +173,8 @@ void CViewTrackList::paintEvent(QPaintEvent* event)
     const QRect exposed = event->rect();
     painter.fillRect(exposed, CTheme::PanelBackground());
     const CTracksGeometry& g = m_context.Geometry();
+    // Rows end where the canvas rows do (above its scroll bar).
+    if (g.GetClientHeight() > 0) painter.setClipRect(0, 0, width(), g.GetClientHeight());
     const int32_t count = m_context.GetDoc().GetTracks().GetCount();
     const int32_t first = std::max(0, g.YToRow(exposed.top()));
     const int32_t last = std::min(count - 1, g.YToRow(exposed.bottom()));
