@@ -48,14 +48,11 @@ CBarPhraseProperties::CBarPhraseProperties(CProjectDoc& doc, QWidget* parent)
               QStringLiteral("Pitch"), PropertyNumber(P::Transpose), 0);
     AddChoice(QStringLiteral("playq"), QStringLiteral("QLevelOutput"),
               PropertyNumber(P::OutputQuantize), NoteValueItems());
-    auto* delay = new CEditTime(CEditTime::EForm::Length);
-    delay->SetLimits(-3840, 3840);
-    m_delay = AddNumber(QStringLiteral("delay"), delay, QStringLiteral("Delay"),
-                        PropertyNumber(P::Delay), 0);
+    m_delay = AddDelay(PropertyNumber(P::Delay));
     AddRangePair(QStringLiteral("plim"), new CEditNote, QStringLiteral("from"), new CEditNote,
                  QStringLiteral("to"), PropertyNumber(P::PitchLimits));
-    m_velocityFrom = Box(new CEditNumber, 0, 127, 1, 16);
-    m_velocityTo = Box(new CEditNumber, 0, 127, 1, 16);
+    m_velocityFrom = ByteBox();
+    m_velocityTo = ByteBox();
     AddRangePair(QStringLiteral("vlim"), m_velocityFrom, QStringLiteral("from"), m_velocityTo,
                  QStringLiteral("to"), PropertyNumber(P::VelocityLimits));
     Refresh();

@@ -15,8 +15,8 @@ CBarTrackProperties::CBarTrackProperties(CTracksContext& context, QWidget* paren
                        CNodeAddress::kKindOutputPort, kOutputPorts, false);
     m_channel = AddNumber(QStringLiteral("ch"), Box(new CEditNumber, 1, 16, 1, 1),
                           QStringLiteral("OutCh"), PropertyNumber(P::OutputChannel), 1, 1);
-    m_program = AddUndefinable(QStringLiteral("prg"), Box(new CEditNumber, 0, 127, 1, 16),
-                               QStringLiteral("Program"), PropertyNumber(P::Program), 0);
+    m_program = AddUndefinable(QStringLiteral("prg"), ByteBox(), QStringLiteral("Program"),
+                               PropertyNumber(P::Program), 0);
     auto* volume = new CEditByte;
     volume->SetSteps(1, 16);
     m_volume = AddUndefinable(QStringLiteral("vol"), volume, QStringLiteral("Volume"),
@@ -29,16 +29,13 @@ CBarTrackProperties::CBarTrackProperties(CTracksContext& context, QWidget* paren
                         QStringLiteral("Pitch"), PropertyNumber(P::Transpose), 0);
     m_quantize = AddChoice(QStringLiteral("playq"), QStringLiteral("Play - Quant"),
                            PropertyNumber(P::PlayQuantize), NoteValueItems());
-    auto* delay = new CEditTime(CEditTime::EForm::Length);
-    delay->SetLimits(-3840, 3840);
-    m_delay = AddNumber(QStringLiteral("delay"), delay, QStringLiteral("Delay"),
-                        PropertyNumber(P::Delay), 0);
+    m_delay = AddDelay(PropertyNumber(P::Delay));
     m_pitchFrom = new CEditNote;
     m_pitchTo = new CEditNote;
     AddRangePair(QStringLiteral("plim"), m_pitchFrom, QStringLiteral("PlimFrom"), m_pitchTo,
                  QStringLiteral("PLimTo"), PropertyNumber(P::PitchLimits));
-    m_velocityFrom = Box(new CEditNumber, 0, 127, 1, 16);
-    m_velocityTo = Box(new CEditNumber, 0, 127, 1, 16);
+    m_velocityFrom = ByteBox();
+    m_velocityTo = ByteBox();
     AddRangePair(QStringLiteral("vlim"), m_velocityFrom, QStringLiteral("VlimFrom"), m_velocityTo,
                  QStringLiteral("VLimTo"), PropertyNumber(P::VelocityLimits));
     Refresh();

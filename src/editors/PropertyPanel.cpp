@@ -178,6 +178,18 @@ CEditNumber* CPropertyPanel::AddNumber(const QString& label, CEditNumber* box, c
     return box;
 }
 
+CEditNumber* CPropertyPanel::ByteBox()
+{
+    return Box(new CEditNumber, 0, 127, 1, 16);
+}
+
+CEditNumber* CPropertyPanel::AddDelay(int32_t number)
+{
+    auto* delay = new CEditTime(CEditTime::EForm::Length);
+    delay->SetLimits(-3840, 3840);
+    return AddNumber(QStringLiteral("delay"), delay, QStringLiteral("Delay"), number, 0);
+}
+
 CEditNumber* CPropertyPanel::AddUndefinable(const QString& label, CEditNumber* box,
                                             const QString& name, int32_t number, int32_t neutral)
 {

@@ -85,11 +85,16 @@ protected:
     static CEditNumber* Box(CEditNumber* box, int32_t lower, int32_t upper, int32_t small,
                             int32_t large);
 
+    // A 0..127 box stepping by 1 and 16 (program, velocity limits).
+    static CEditNumber* ByteBox();
+
     // Building, in the order shown. label may be empty; name is what the tooltip says.
     void AddSection(const QString& text);
     // shown = stored + offset; neutral is the shown value without an object.
     CEditNumber* AddNumber(const QString& label, CEditNumber* box, const QString& name,
                            int32_t number, int32_t neutral, int32_t offset = 0);
+    // The "delay" row: a signed length of at most ten 4/4 bars either way.
+    CEditNumber* AddDelay(int32_t number);
     // A 0..127 value that may be undefined: Delete or Escape store 255.
     CEditNumber* AddUndefinable(const QString& label, CEditNumber* box, const QString& name,
                                 int32_t number, int32_t neutral);
