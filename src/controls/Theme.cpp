@@ -38,6 +38,7 @@ bool IsToggle(EArtwork art)
     case EArtwork::Sync:
     case EArtwork::Click:
     case EArtwork::Step:
+    case EArtwork::Input:
         return true;
     default:
         return false;
@@ -183,6 +184,26 @@ void DrawZoom(QPainter& p, const QRectF& g, const QColor& colour, bool in, bool 
     p.drawPolyline(QPolygonF({b - along + across, b, b - along - across}));
 }
 
+void DrawInput(QPainter& p, const QRectF& g, const QColor& colour)
+{
+    // An arrow running into a bar: what comes in goes through.
+    const qreal w = std::max(1.2, g.height() / 6);
+    const qreal bar = g.right() - w / 2;
+    p.setPen(QPen(colour, w, Qt::SolidLine, Qt::FlatCap));
+    p.drawLine(QPointF(bar, g.top()), QPointF(bar, g.bottom()));
+    const qreal tip = bar - w * 1.5;
+    const qreal head = g.height() * 0.38;
+    p.drawLine(QPointF(g.left(), g.center().y()), QPointF(tip - head * 0.6, g.center().y()));
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    QPainterPath arrow;
+    arrow.moveTo(tip, g.center().y());
+    arrow.lineTo(tip - head, g.center().y() - head);
+    arrow.lineTo(tip - head, g.center().y() + head);
+    arrow.closeSubpath();
+    p.drawPath(arrow);
+}
+
 void DrawGlyph(QPainter& p, const QRectF& r, EArtwork art, const QColor& colour)
 {
     const qreal unit = std::min(r.width(), r.height());
@@ -221,6 +242,9 @@ void DrawGlyph(QPainter& p, const QRectF& r, EArtwork art, const QColor& colour)
         break;
     case EArtwork::Step:
         DrawLabel(p, r, QStringLiteral("step"), colour, false);
+        break;
+    case EArtwork::Input:
+        DrawInput(p, g, colour);
         break;
     case EArtwork::Loop:
         DrawLoop(p, r.adjusted(r.width() * 0.12, 0, -r.width() * 0.12, 0), colour);

@@ -32,6 +32,7 @@ enum class EArtwork : int {
     ZoomOutH,
     ZoomInV,
     ZoomOutV,
+    Input, // live input passed through a track
 };
 
 // How a button face looks: at rest, held down or latched on, or disabled.

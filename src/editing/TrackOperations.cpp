@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "document/ProjectDoc.h"
+#include "engine/MidiEngineProxy.h"
 #include "model/ObjectColours.h"
 #include "model/Track.h"
 
@@ -200,4 +201,22 @@ bool COpTracksImport::CanUndo(COperationHistory& history)
 bool COpTracksImport::CanRedo(COperationHistory& history)
 {
     return PlayerIdle(history);
+}
+
+// ---- Solo and mute ----
+
+void ToggleTrackSolo(CProjectDoc& doc, CTrack& track)
+{
+    if (doc.IsActive())
+        doc.GetEngineProxy().ToggleSolo(track);
+    else
+        track.SetSolo(!track.GetSolo());
+}
+
+void ToggleTrackMute(CProjectDoc& doc, CTrack& track)
+{
+    if (doc.IsActive())
+        doc.GetEngineProxy().ToggleMute(track);
+    else
+        track.SetMute(!track.GetMute());
 }

@@ -141,6 +141,11 @@ private:
     int64_t m_value;
 };
 
+// Solo and mute are switched, not operated (no undo): the engine keeps the flags of the playing
+// project, any other project keeps its own on the track.
+void ToggleTrackSolo(CProjectDoc& doc, CTrack& track);
+void ToggleTrackMute(CProjectDoc& doc, CTrack& track);
+
 // "Import Track(s) from MIDI file": one "Create Track" per new track, at firstIndex + i.
 class COpTracksImport : public COperationGroup {
 public:

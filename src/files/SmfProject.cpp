@@ -26,6 +26,13 @@ private:
     CUserServices* m_questions;
 };
 
+// Clips share the project's object id space, so each needs an identity of its own.
+void IdentifyClips(CProjectDoc& doc, CTrack& track)
+{
+    for (int32_t i = 0; i < track.GetClipCount(); ++i)
+        track.GetClipAt(i).SetId(doc.NewObjectId());
+}
+
 } // namespace
 
 bool ImportSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices& services)
@@ -44,9 +51,7 @@ bool ImportSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices
     doc.GetInfo().m_title = importer.GetFileTitle() + " [MidiFile]";
     for (auto& track : tracks) {
         track->SetId(doc.NewTrackId());
-        // Clips share the project's object id space, so each needs an identity of its own.
-        for (int32_t i = 0; i < track->GetClipCount(); ++i)
-            track->GetClipAt(i).SetId(doc.NewObjectId());
+        IdentifyClips(doc, *track);
         doc.InsertTrack(-1, std::move(track));
     }
     doc.SetLoopOn(false);
@@ -66,6 +71,24 @@ std::unique_ptr<CPhraseBank> ImportSmfAsBank(const std::string& path, CUserServi
     for (auto& phrase : phrases)
         bank->InsertAt(bank->GetCount(), std::move(phrase));
     return bank;
+}
+
+std::vector<std::unique_ptr<CTrack>> ImportSmfTracks(CProjectDoc& doc, const std::string& path,
+                                                     CUserServices& services)
+{
+    CSmfImporter importer(services);
+    std::vector<std::unique_ptr<CTrack>> tracks;
+    if (!importer.ReadFile(path) || !importer.MakeTracks(tracks, doc.NewClipLength())) return {};
+    for (auto& track : tracks)
+        IdentifyClips(doc, *track);
+    return tracks;
+}
+
+void ExportTrackAsSmf(const CProjectDoc& doc, const CTrack& track, const std::string& path)
+{
+    CSmfWriter writer(doc.GetTempo(), doc.GetInfo().m_copyright, track.GetName());
+    writer.AddTrack(track);
+    writer.WriteFile(path);
 }
 
 void LoadSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices* questions)

@@ -5,8 +5,11 @@
 #include <memory>
 #include <string>
 
+#include <vector>
+
 class CPhraseBank;
 class CProjectDoc;
+class CTrack;
 class CUserServices;
 
 // Reads the file (an empty path asks for one) and, only when that worked, replaces the project's
@@ -17,6 +20,8 @@ bool ImportSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices
 
 // The extension that opens a Standard MIDI File as a project.
 inline constexpr const char* kSmfExtension = ".mid";
+// The file choosers' filter for Standard MIDI Files.
+inline constexpr const char* kSmfFilter = "MIDI Files (*.mid)|*.mid|All Files (*.*)|*.*||";
 
 // The phrase-bank import: reads the file (an empty path asks for one) and makes a bank named
 // "Imported [<file title>]" ("Imported" when the title is empty) holding one phrase per used
@@ -29,6 +34,17 @@ std::unique_ptr<CPhraseBank> ImportSmfAsBank(const std::string& path, CUserServi
 // for the multiple-channel question, but a failure is thrown, as CFileError with the message,
 // so that the caller reports it like any failed load. The project is untouched then.
 void LoadSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices* questions);
+
+// The track-list import: reads the file (an empty path asks for one) into tracks with clips on
+// the project's new-clip grid, each clip with an id of the project's (the tracks get theirs when
+// an operation places them). Empty after an error (shown through services) or when the file
+// makes no track; the project is untouched but for its highest object id.
+std::vector<std::unique_ptr<CTrack>> ImportSmfTracks(CProjectDoc& doc, const std::string& path,
+                                                     CUserServices& services);
+
+// Writes one track, clips at their song positions, as a file of its own titled by the track's
+// name. Throws CFileError when the file cannot be written.
+void ExportTrackAsSmf(const CProjectDoc& doc, const CTrack& track, const std::string& path);
 
 // Writes every track of the project, clips at their song positions, as one MIDI track each.
 // Throws CFileError when the file cannot be written; an existing file is then left as it was.

@@ -56,6 +56,12 @@ enum class ETrackProperty : int32_t {
     Pan = 113,            // 0..255, 255 = none sent
 };
 
+// The number of an EPhraseProperty or ETrackProperty, as operations take it.
+template <class TProperty> constexpr int32_t PropertyNumber(TProperty property)
+{
+    return static_cast<int32_t>(property);
+}
+
 constexpr int64_t PackNodeAddress(const CNodeAddress& address)
 {
     return static_cast<int64_t>(address.m_kind) << 32 |

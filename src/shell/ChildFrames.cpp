@@ -2,6 +2,7 @@
 
 #include "editors/TracksContext.h"
 #include "editors/TracksEditor.h"
+#include "editors/ViewTrackList.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -177,6 +178,7 @@ CFrameTracks::CFrameTracks(CShellProjectWindows& registry, CProjectDoc& doc)
                   new CTracksEditor(doc))
 {
     GetEditor().Context().SetAsker(registry.GetAsker());
+    GetEditor().TrackList().SetUser(registry.GetUser());
 }
 
 CTracksEditor& CFrameTracks::GetEditor() const

@@ -33,7 +33,6 @@ namespace {
 constexpr int kKindRole = Qt::UserRole;
 constexpr int kBankRole = Qt::UserRole + 1;
 constexpr int kItemHeight = 18;
-const char* const kMidiFilter = "MIDI Files (*.mid)|*.mid|All Files (*.*)|*.*||";
 
 // The "PhraseBanks" folder: a folder holding three coloured phrase bars, painted at any size.
 class CFolderIconEngine : public QIconEngine {
@@ -421,7 +420,7 @@ bool CViewProject::ExportBank(const std::string& chosen)
     if (index < 0 || user == nullptr) return false;
     const CPhraseBank& bank = m_doc.GetBankAt(index);
     const std::string path =
-        chosen.empty() ? user->ChooseFileToSave(kSmfExtension, kMidiFilter, bank.GetName() + ".mid")
+        chosen.empty() ? user->ChooseFileToSave(kSmfExtension, kSmfFilter, bank.GetName() + ".mid")
                        : chosen;
     if (path.empty()) return false;
     try {

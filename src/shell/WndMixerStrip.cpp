@@ -498,20 +498,12 @@ void CWndMixerStrip::OnButton(int id)
 {
     CTrack* track = GetTrack();
     if (track == nullptr) return;
-    CMidiEngineProxy& engine = m_doc.GetEngineProxy();
     switch (id) {
     case kSolo:
-        // The engine keeps the flags of the playing project; another project's flags are its own.
-        if (m_doc.IsActive())
-            engine.ToggleSolo(*track);
-        else
-            track->SetSolo(!track->GetSolo());
+        ToggleTrackSolo(m_doc, *track);
         break;
     case kMute:
-        if (m_doc.IsActive())
-            engine.ToggleMute(*track);
-        else
-            track->SetMute(!track->GetMute());
+        ToggleTrackMute(m_doc, *track);
         break;
     case kInput:
         SetProperty(static_cast<int32_t>(ETrackProperty::Input), track->GetInput() ? 0 : 1);

@@ -285,7 +285,7 @@ TEST(ThemeTest, ArtworkIsSizedByPixelRatioAndCached)
     CTheme::ClearCaches();
     for (qreal dpr : {1.0, 2.0}) {
         std::set<size_t> fingerprints;
-        for (int art = 0; art <= static_cast<int>(EArtwork::ZoomOutV); ++art)
+        for (int art = 0; art <= static_cast<int>(EArtwork::Input); ++art)
             for (int state = 0; state <= 2; ++state) {
                 const CArtFace face{static_cast<EArtwork>(art), static_cast<EArtState>(state)};
                 const QPixmap pixmap = CTheme::Artwork(face, QSize(23, 14), dpr);
@@ -295,7 +295,7 @@ TEST(ThemeTest, ArtworkIsSizedByPixelRatioAndCached)
                 const QImage image = pixmap.toImage();
                 fingerprints.insert(qHashBits(image.constBits(), image.sizeInBytes()));
             }
-        EXPECT_EQ(fingerprints.size(), (static_cast<size_t>(EArtwork::ZoomOutV) + 1) * 3);
+        EXPECT_EQ(fingerprints.size(), (static_cast<size_t>(EArtwork::Input) + 1) * 3);
     }
     const int cached = CTheme::CachedPixmapCount();
     CTheme::Artwork({EArtwork::Play, EArtState::Normal}, QSize(23, 14), 2.0);
