@@ -159,10 +159,12 @@ private:
     CAudioRenderer* m_renderer = nullptr;
 };
 
-// A loader held up until the test opens its gate; it remembers the thread it ran on.
+// A loader held up until the test opens its gate; it remembers the thread it ran on and says
+// when it has started (once: each test loads one font through it).
 struct SGatedLoad {
     std::promise<void> gate;
     std::shared_future<void> opened = gate.get_future().share();
+    std::promise<void> started;
     std::thread::id thread;
     bool fail = false;
 
@@ -170,6 +172,7 @@ struct SGatedLoad {
     {
         return [this](const std::string& path, uint32_t rate, std::string& error) {
             thread = std::this_thread::get_id();
+            started.set_value();
             opened.wait();
             if (fail) {
                 error = "The SoundFont " + path + " is damaged or not a SoundFont.";
@@ -243,6 +246,10 @@ TEST(SynthBackend, TheFontLoadsOffTheEngineThreadAndTheSongCatchesUpWhenItArrive
     const int32_t synth = backend.GetSynthIndex();
 
     ASSERT_EQ(OpenWithoutWaitingForTheFont(proxy, synth, load), 1) << proxy.GetLastError();
+    // The thread id is only written by then, and a load that never started fails here.
+    ASSERT_EQ(load.started.get_future().wait_for(std::chrono::seconds(10)),
+              std::future_status::ready);
+    EXPECT_NE(load.thread, std::thread::id());
     EXPECT_NE(load.thread, std::this_thread::get_id());
     // Due while loading: a program (strings), a note that is then too late, its end.
     Play(backend,
