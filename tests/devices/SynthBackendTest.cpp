@@ -17,6 +17,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <mutex>
 #include <random>
 #include <thread>
 #include <vector>
@@ -159,20 +160,23 @@ private:
     CAudioRenderer* m_renderer = nullptr;
 };
 
-// A loader held up until the test opens its gate; it remembers the thread it ran on and says
-// when it has started (once: each test loads one font through it).
+// A loader held up until the test opens its gate; it says when its first load has started and
+// remembers the thread that load ran on (a failed font is loaded again when the device opens).
 struct SGatedLoad {
     std::promise<void> gate;
     std::shared_future<void> opened = gate.get_future().share();
     std::promise<void> started;
+    std::once_flag first;
     std::thread::id thread;
     bool fail = false;
 
     CSynthBackend::LoadFn Fn()
     {
         return [this](const std::string& path, uint32_t rate, std::string& error) {
-            thread = std::this_thread::get_id();
-            started.set_value();
+            std::call_once(first, [this] {
+                thread = std::this_thread::get_id();
+                started.set_value();
+            });
             opened.wait();
             if (fail) {
                 error = "The SoundFont " + path + " is damaged or not a SoundFont.";
