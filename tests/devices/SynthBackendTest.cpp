@@ -17,6 +17,7 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <mutex>
 #include <random>
 #include <thread>
 #include <vector>
@@ -159,17 +160,23 @@ private:
     CAudioRenderer* m_renderer = nullptr;
 };
 
-// A loader held up until the test opens its gate; it remembers the thread it ran on.
+// A loader held up until the test opens its gate; it says when its first load has started and
+// remembers the thread that load ran on (a failed font is loaded again when the device opens).
 struct SGatedLoad {
     std::promise<void> gate;
     std::shared_future<void> opened = gate.get_future().share();
+    std::promise<void> started;
+    std::once_flag first;
     std::thread::id thread;
     bool fail = false;
 
     CSynthBackend::LoadFn Fn()
     {
         return [this](const std::string& path, uint32_t rate, std::string& error) {
-            thread = std::this_thread::get_id();
+            std::call_once(first, [this] {
+                thread = std::this_thread::get_id();
+                started.set_value();
+            });
             opened.wait();
             if (fail) {
                 error = "The SoundFont " + path + " is damaged or not a SoundFont.";
@@ -243,6 +250,10 @@ TEST(SynthBackend, TheFontLoadsOffTheEngineThreadAndTheSongCatchesUpWhenItArrive
     const int32_t synth = backend.GetSynthIndex();
 
     ASSERT_EQ(OpenWithoutWaitingForTheFont(proxy, synth, load), 1) << proxy.GetLastError();
+    // The thread id is only written by then, and a load that never started fails here.
+    ASSERT_EQ(load.started.get_future().wait_for(std::chrono::seconds(10)),
+              std::future_status::ready);
+    EXPECT_NE(load.thread, std::thread::id());
     EXPECT_NE(load.thread, std::this_thread::get_id());
     // Due while loading: a program (strings), a note that is then too late, its end.
     Play(backend,
