@@ -33,7 +33,6 @@ constexpr int kBankRole = Qt::UserRole + 1;
 constexpr int kItemHeight = 18;
 // The mime type that marks a drag of this program; the payload itself is in the drag context.
 const char* const kDragMime = "application/x-tonalweaver-drag";
-const char* const kMidiFilter = "MIDI Files (*.mid)|*.mid|All Files (*.*)|*.*||";
 
 // The "PhraseBanks" folder: a folder holding three coloured phrase bars, painted at any size.
 class CFolderIconEngine : public QIconEngine {
@@ -438,7 +437,7 @@ bool CViewProject::ExportBank(const std::string& chosen)
     if (index < 0 || user == nullptr) return false;
     const CPhraseBank& bank = m_doc.GetBankAt(index);
     const std::string path =
-        chosen.empty() ? user->ChooseFileToSave(kSmfExtension, kMidiFilter, bank.GetName() + ".mid")
+        chosen.empty() ? user->ChooseFileToSave(kSmfExtension, kSmfFilter, bank.GetName() + ".mid")
                        : chosen;
     if (path.empty()) return false;
     try {
