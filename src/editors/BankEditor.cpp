@@ -29,6 +29,7 @@ CBankEditor::CBankEditor(CProjectDoc& doc, CPhraseBank& bank, CUserServices* use
     m_panelSlot = new QWidget(this);
     m_panelSlot->setFixedWidth(kPanelWidth);
     m_panelSlot->setObjectName(QStringLiteral("PhrasePanelSlot"));
+    m_panelSlot->setToolTip(tr("Properties of the current phrase"));
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);

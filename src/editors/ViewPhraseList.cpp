@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -89,9 +90,18 @@ void CViewPhraseList::SetCurrentRow(int32_t row)
         if (first != m_geometry.GetFirstRow()) SetFirstRow(m_geometry.GetFirstRow());
     }
     m_currentPhrase = next >= 0 ? &m_bank.GetPhraseAt(next) : nullptr;
-    if (next == m_current) return;
+    m_currentLost = false;
     m_current = next;
     RefreshChangedRows();
+    EmitIfCurrentChanged();
+}
+
+void CViewPhraseList::EmitIfCurrentChanged()
+{
+    const CPhrase* phrase = GetCurrentPhrase();
+    if (m_current == m_emittedRow && phrase == m_emittedPhrase) return;
+    m_emittedRow = m_current;
+    m_emittedPhrase = phrase;
     emit CurrentChanged();
 }
 
@@ -120,17 +130,24 @@ void CViewPhraseList::SyncScrollBar()
 
 void CViewPhraseList::PhraseInserted(int32_t index)
 {
-    if (index >= 0 && index < m_bank.GetCount() && &m_bank.GetPhraseAt(index) == m_currentPhrase)
+    const bool returning = m_currentLost && index >= 0 && index < m_bank.GetCount() &&
+                           &m_bank.GetPhraseAt(index) == m_currentPhrase;
+    if (returning) {
         m_current = index;
-    else if (m_current >= index)
+        m_currentLost = false;
+    } else if (m_current >= index) {
         ++m_current;
+    }
     RowsChanged();
 }
 
 void CViewPhraseList::PhraseRemoved(int32_t index)
 {
     if (m_renaming != nullptr && m_bank.IndexOf(m_renaming) < 0) HideRename();
-    if (m_current > index) --m_current;
+    if (m_current == index)
+        m_currentLost = true;
+    else if (m_current > index)
+        --m_current;
     RowsChanged();
 }
 
@@ -141,12 +158,13 @@ void CViewPhraseList::RowsChanged()
     m_geometry.SetRowCount(count);
     SyncScrollBar();
     if (m_current >= count) m_current = count - 1;
+    if (!m_currentLost) m_currentPhrase = GetCurrentPhrase();
     if (first != m_geometry.GetFirstRow()) {
         m_drawn.clear();
         InvalidateContent();
     }
     RefreshChangedRows();
-    emit CurrentChanged();
+    EmitIfCurrentChanged();
 }
 
 void CViewPhraseList::PlayStatesChanged()
@@ -314,6 +332,31 @@ void CViewPhraseList::PaintState(QPainter& painter, const CPixelBox& box,
 
 void CViewPhraseList::PaintKeyboard(QPainter& painter, const CPixelBox& zone, uint8_t from,
                                     uint8_t to) const
+{
+    // Most phrases share a few ranges, so each keyboard picture is drawn once per size, ratio
+    // and range.
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    const QString key = QStringLiteral("tw-keys-%1-%2-%3-%4-%5")
+                            .arg(zone.width)
+                            .arg(zone.height)
+                            .arg(ratio)
+                            .arg(from)
+                            .arg(to);
+    QPixmap picture;
+    if (!QPixmapCache::find(key, &picture)) {
+        picture = QPixmap(QSize(zone.width, zone.height) * ratio);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(CTheme::PanelBackground());
+        QPainter p(&picture);
+        DrawKeyboard(p, CPixelBox{0, 0, zone.width, zone.height}, from, to);
+        p.end();
+        QPixmapCache::insert(key, picture);
+    }
+    painter.drawPixmap(zone.x, zone.y, picture);
+}
+
+void CViewPhraseList::DrawKeyboard(QPainter& painter, const CPixelBox& zone, uint8_t from,
+                                   uint8_t to)
 {
     const CKeyboardGeometry keys(zone.width, zone.height);
     const int32_t w = keys.GetWhiteWidth();

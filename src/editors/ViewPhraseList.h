@@ -101,6 +101,7 @@ public:
     QSize sizeHint() const override;
 
 signals:
+    // The current row or its phrase changed (the property panel follows it).
     void CurrentChanged();
 
 protected:
@@ -109,6 +110,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -140,9 +142,11 @@ private:
     SRowLook LookOf(int32_t row) const;
     void PaintRow(QPainter& painter, int32_t row, const SRowLook& look);
     void PaintKeyboard(QPainter& painter, const CPixelBox& box, uint8_t from, uint8_t to) const;
+    static void DrawKeyboard(QPainter& painter, const CPixelBox& box, uint8_t from, uint8_t to);
     void PaintState(QPainter& painter, const CPixelBox& box, const SRowLook& look) const;
     // Draws again the visible rows whose look changed.
     void RefreshChangedRows();
+    void EmitIfCurrentChanged();
     void InvalidateRow(int32_t row);
     void SyncScrollBar();
 
@@ -154,6 +158,8 @@ private:
     void ShowContextMenu(const QPoint& pos, bool fromKeyboard);
     EDropEffect DragAt(const CDragPayload& payload, const CDragPoint& point);
     void SetInsertionRow(int32_t row);
+    // What the zone under pos does, for its tooltip; empty outside the rows.
+    QString ZoneTip(const QPoint& pos) const;
 
     // Commands (ViewPhraseListCommands.cpp).
     bool Execute(std::unique_ptr<COperation> op);
@@ -181,6 +187,10 @@ private:
     // The current row's phrase, remembered across a removal so that a move (a removal, then an
     // insertion) keeps it current. Compared, never dereferenced.
     const CPhrase* m_currentPhrase = nullptr;
+    bool m_currentLost = false;
+    // The current row and phrase last announced by CurrentChanged.
+    int32_t m_emittedRow = -1;
+    const CPhrase* m_emittedPhrase = nullptr;
     int32_t m_insertRow = -1;
     // Looks of the rows as drawn, from the first visible row.
     std::vector<SRowLook> m_drawn;

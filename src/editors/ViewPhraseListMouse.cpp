@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -14,6 +16,7 @@
 #include "editing/ClipGroups.h"
 #include "editing/PhraseOperations.h"
 #include "editors/DragGlue.h"
+#include "editors/PhraseLiveState.h"
 #include "editors/ViewPhraseList.h"
 #include "model/Clip.h"
 #include "model/Phrase.h"
@@ -106,6 +109,62 @@ void CViewPhraseList::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     }
     PressRow(row, zone, pos);
+}
+
+// ---- tooltips ----
+
+bool CViewPhraseList::viewportEvent(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip) return CCanvasView::viewportEvent(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = ZoneTip(help->pos());
+    if (tip.isEmpty())
+        QToolTip::showText(help->globalPos(), toolTip(), viewport());
+    else
+        QToolTip::showText(help->globalPos(), tip, viewport());
+    return true;
+}
+
+QString CViewPhraseList::ZoneTip(const QPoint& pos) const
+{
+    const int32_t row = m_geometry.RowAtY(pos.y());
+    if (row < 0 || row >= m_bank.GetCount()) return {};
+    const CPhrase& phrase = m_bank.GetPhraseAt(row);
+    const bool active = m_doc.IsActive();
+    const QString idle = tr(" (only while the project is the active one)");
+    switch (m_geometry.ZoneAtX(pos.x())) {
+    case EPhraseZone::Number:
+        return tr("Phrase %1 of the bank").arg(row + 1);
+    case EPhraseZone::Solo:
+        return tr("Solo (/): play only the soloed phrases and tracks") + (active ? "" : idle);
+    case EPhraseZone::Mute:
+        return tr("Mute (M): silence this phrase") + (active ? "" : idle);
+    case EPhraseZone::Play:
+        return tr("Play (Ctrl+Space): start the phrase at its lowest trigger key") +
+               (active ? "" : idle);
+    case EPhraseZone::Stop:
+        return tr("Stop now: end every voice of the phrase") + (active ? "" : idle);
+    case EPhraseZone::Name:
+        return tr("%1: double-click or Return opens the piano roll, F2 renames")
+            .arg(QString::fromStdString(phrase.GetName()));
+    case EPhraseZone::Handle:
+        return tr("Drag the phrase onto a track, or to another place in a bank (Ctrl copies)");
+    case EPhraseZone::State: {
+        const CPhraseLive* live = active ? CPhraseLiveStates::Instance().Find(phrase) : nullptr;
+        const QString state = live == nullptr       ? tr("stopped")
+                              : live->IsPlaying()   ? tr("playing")
+                              : live->IsWaiting()   ? tr("waiting for its beat")
+                                                    : tr("stopped");
+        return tr("Play state: %1; level %2").arg(state).arg(live != nullptr ? live->level : 0);
+    }
+    case EPhraseZone::Keys:
+        return tr("Trigger keys %1 to %2: drag across the keyboard to set them")
+            .arg(phrase.GetTriggerFrom())
+            .arg(phrase.GetTriggerTo());
+    case EPhraseZone::Row:
+        break;
+    }
+    return {};
 }
 
 // ---- the key range ----

@@ -2,12 +2,17 @@
 // mouse on a project made here, drops of phrases and clips, live play from a row and from the
 // input with key follow, and the window record.
 
+#include <QApplication>
+#include <QFileInfo>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 
 #include <random>
+#include <set>
 
 #include "editing/BankOperations.h"
 #include "editing/ClipOperations.h"
@@ -148,6 +153,32 @@ TEST(PhraseListGeometry, InsertionRowIsTheNearestBoundary)
     EXPECT_EQ(g.ZoneBox(0, EPhraseZone::Keys).width % 75, 0);
 }
 
+TEST(PhraseLive, VoiceRecordsGiveStoppedWaitingAndPlaying)
+{
+    // Kinds: 0 created, 1 removed, 2 started, 3 stopped. Each run ends in the state shown.
+    struct SCase {
+        std::vector<std::pair<int, int>> records; // kind, serial
+        bool playing;
+        bool waiting;
+    } cases[] = {
+        {{{0, 1}}, false, true},                                // a start waits for its beat
+        {{{0, 1}, {2, 1}}, true, false},                        // started
+        {{{0, 1}, {2, 1}, {3, 1}, {1, 1}}, false, false},       // stopped and gone
+        {{{0, 1}, {1, 1}}, false, false},                       // removed before it started
+        {{{0, 1}, {2, 1}, {0, 2}}, true, true},                 // a second key waits
+        {{{0, 1}, {2, 1}, {3, 1}}, false, false},               // kept for continue, not waiting
+        {{{3, 9}, {1, 9}}, false, false},                       // stray records change nothing
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        CPhraseLive live;
+        for (const auto& [kind, serial] : cases[i].records)
+            live.OnVoice(kind, serial);
+        EXPECT_EQ(live.IsPlaying(), cases[i].playing) << i;
+        EXPECT_EQ(live.IsWaiting(), cases[i].waiting) << i;
+        EXPECT_GE(live.playingVoices, 0) << i;
+    }
+}
+
 TEST_F(CPhraseBankTest, KeyRangeDragSetsTheTriggerRangeWithoutAnUndoEntry)
 {
     CViewPhraseList& list = OpenBank(3);
@@ -248,6 +279,17 @@ TEST_F(CPhraseBankTest, ContextMenusCarryTheirTextsAndTheDrumMark)
         EXPECT_EQ(menu->actions().at(10)->isChecked(), drum);
         delete menu;
     }
+    // Every zone of a row explains itself in its own words.
+    std::set<std::string> tips;
+    for (int zone = 1; zone <= 9; ++zone) {
+        const QPoint at = ZoneCentre(list, 0, static_cast<EPhraseZone>(zone));
+        QHelpEvent help(QEvent::ToolTip, at, list.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list.viewport(), &help);
+        const std::string tip = QToolTip::text().toStdString();
+        EXPECT_FALSE(tip.empty()) << zone;
+        EXPECT_TRUE(tips.insert(tip).second) << zone << ": " << tip;
+    }
+    QToolTip::hideText();
     // Commands that need a phrase do nothing without one.
     list.SetCurrentRow(-1);
     for (EPhraseCommand c : {EPhraseCommand::Delete, EPhraseCommand::Cut, EPhraseCommand::Rename,
@@ -273,11 +315,18 @@ TEST_F(CPhraseBankTest, DropsFollowTheTableOfPayloadsAndProjects)
         EXPECT_EQ(Names(), (std::vector<std::string>{"P1", "P2", "P3", "P4"}));
         EXPECT_EQ(list.GetInsertionRow(), -1);
     }
+    // The current phrase stays current when it moves.
+    list.SetCurrentRow(0);
     context.Begin(phraseDrag(0));
     EXPECT_TRUE(context.Drop(list, RowBoundary(list, 3)));
     context.End();
     EXPECT_EQ(UndoName(*m_doc), "Move Phrase");
     EXPECT_EQ(Names(), (std::vector<std::string>{"P2", "P3", "P1", "P4"}));
+    EXPECT_EQ(list.GetCurrentRow(), 2);
+    ASSERT_TRUE(m_doc->Undo());
+    EXPECT_EQ(list.GetCurrentRow(), 0);
+    ASSERT_TRUE(m_doc->Redo());
+    EXPECT_EQ(list.GetCurrentRow(), 2);
     // Control copies; a drop below the last row goes to the end.
     context.Begin(phraseDrag(0));
     EXPECT_TRUE(context.Drop(list, {10, 300, true}));
@@ -438,4 +487,30 @@ TEST_F(CPhraseBankTest, WindowRecordRoundTripsAndBadRecordsAreClamped)
         EXPECT_EQ(list.verticalScrollBar()->value(), list.GetFirstRow());
         EXPECT_EQ(editor.SaveViewState().size(), 12u);
     }
+}
+
+TEST_F(CPhraseBankTest, ExportsThePhraseAndImportsFilesIntoThisBank)
+{
+    CViewPhraseList& list = OpenBank(2);
+    CPhrase& source = m_bank->GetPhraseAt(1);
+    for (int i = 0; i < 4; ++i)
+        source.GetNotes().Insert(CNote(i * 96, i * 96 + 48, static_cast<uint8_t>(60 + i), 90, 64));
+    list.SetCurrentRow(1);
+    const std::string path = PathOf("phrase.mid");
+    m_user.m_chosenPath = path;
+    ASSERT_TRUE(list.Run(EPhraseCommand::Export));
+    ASSERT_TRUE(QFileInfo::exists(QString::fromStdString(path)));
+
+    // The file comes back as a phrase at the end of this bank, as one history entry.
+    ASSERT_TRUE(list.Run(EPhraseCommand::Import));
+    EXPECT_EQ(UndoName(*m_doc), "Import Phrase(s) from MIDI file");
+    ASSERT_EQ(m_bank->GetCount(), 3);
+    const CPhrase& imported = m_bank->GetPhraseAt(2);
+    ASSERT_EQ(imported.GetNotes().GetCount(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(imported.GetNotes()[i].m_pitch, 60 + i);
+    // A cancelled chooser changes nothing.
+    m_user.m_chosenPath.clear();
+    EXPECT_FALSE(list.Run(EPhraseCommand::Import));
+    EXPECT_EQ(m_bank->GetCount(), 3);
 }
