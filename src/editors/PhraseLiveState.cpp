@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "devices/MidiNode.h"
+#include "engine/MidiEngineProxy.h"
+#include "engine/PlayControl.h"
 #include "model/Phrase.h"
 
 namespace {
@@ -74,4 +77,10 @@ void CPhraseLiveStates::ClearFlags(bool solo)
 {
     for (SEntry& entry : m_slots)
         (solo ? entry.live.solo : entry.live.mute) = false;
+}
+
+bool EngineFlagMode(const CMidiEngineProxy& engine, bool solo)
+{
+    const int32_t code = solo ? CPlayControl::kSoloMode : CPlayControl::kMuteMode;
+    return engine.GetNodeParameter(kPlayControlNode, code) == 1;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+class CMidiEngineProxy;
 class CPhrase;
 
 struct CPhraseLive {
@@ -39,6 +40,12 @@ public:
     // Solo (mute) flags of every phrase off, as the engine does when the mode is switched on by
     // a phrase's toggle.
     void ClearFlags(bool solo);
+    // Another object's solo (mute) flag was toggled with the mode as given before it: with the
+    // mode off, the engine cleared every other flag, the phrases' among them.
+    void OtherFlagToggled(bool solo, bool modeBefore)
+    {
+        if (!modeBefore) ClearFlags(solo);
+    }
     void Clear() { m_slots.clear(); }
 
 private:
@@ -48,3 +55,7 @@ private:
     };
     std::vector<SEntry> m_slots; // by player slot
 };
+
+// The engine's solo (mute) mode as it stands now, read directly: the project's copy follows only
+// at the next drain.
+bool EngineFlagMode(const CMidiEngineProxy& engine, bool solo);

@@ -205,16 +205,13 @@ bool CViewPhraseList::ToggleFlag(bool solo)
     CPhraseLive* live = CPhraseLiveStates::Instance().At(*phrase);
     if (live == nullptr) return false;
     // The same rule as the player's: with the mode off, this flag becomes the only one.
-    const bool mode = solo ? m_doc.IsSoloActive() : m_doc.IsMuteActive();
+    const bool mode = EngineFlagMode(engine, solo);
     const int done = solo ? engine.ToggleSolo(*phrase) : engine.ToggleMute(*phrase);
     if (done == 0) return false;
     bool& flag = solo ? live->solo : live->mute;
-    if (mode) {
-        flag = !flag;
-    } else {
-        CPhraseLiveStates::Instance().ClearFlags(solo);
-        flag = true;
-    }
+    const bool was = flag;
+    CPhraseLiveStates::Instance().OtherFlagToggled(solo, mode);
+    flag = mode ? !was : true;
     RefreshChangedRows();
     return true;
 }

@@ -1,6 +1,7 @@
 #include "shell/ProjectWindowRegistry.h"
 
 #include "editors/BankEditor.h"
+#include "editors/PhraseLiveState.h"
 #include "editors/TracksEditor.h"
 
 #include <QMdiArea>
@@ -362,8 +363,10 @@ void CShellProjectWindows::TrackPropertyChanged(const CTrack& track, int32_t)
     if (m_mixer != nullptr) m_mixer->GetView()->RefreshView();
 }
 
-void CShellProjectWindows::ActiveChanged(bool)
+void CShellProjectWindows::ActiveChanged(bool active)
 {
+    // The players went with the project; what they last reported no longer holds.
+    if (!active) CPhraseLiveStates::Instance().Clear();
     RebuildTitles();
     InvalidateAll();
     // Play states and switches show only while the project is active.

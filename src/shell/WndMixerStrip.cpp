@@ -15,6 +15,7 @@
 #include "devices/MidiNode.h"
 #include "document/ProjectDoc.h"
 #include "editing/TrackOperations.h"
+#include "editors/PhraseLiveState.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
@@ -498,20 +499,10 @@ void CWndMixerStrip::OnButton(int id)
 {
     CTrack* track = GetTrack();
     if (track == nullptr) return;
-    CMidiEngineProxy& engine = m_doc.GetEngineProxy();
     switch (id) {
     case kSolo:
-        // The engine keeps the flags of the playing project; another project's flags are its own.
-        if (m_doc.IsActive())
-            engine.ToggleSolo(*track);
-        else
-            track->SetSolo(!track->GetSolo());
-        break;
     case kMute:
-        if (m_doc.IsActive())
-            engine.ToggleMute(*track);
-        else
-            track->SetMute(!track->GetMute());
+        ToggleFlag(id == kSolo);
         break;
     case kInput:
         SetProperty(static_cast<int32_t>(ETrackProperty::Input), track->GetInput() ? 0 : 1);
@@ -523,6 +514,24 @@ void CWndMixerStrip::OnButton(int id)
         break;
     }
     Refresh();
+}
+
+void CWndMixerStrip::ToggleFlag(bool solo)
+{
+    CTrack* track = GetTrack();
+    if (track == nullptr) return;
+    // The engine keeps the flags of the playing project; another project's flags are its own.
+    if (!m_doc.IsActive()) {
+        if (solo)
+            track->SetSolo(!track->GetSolo());
+        else
+            track->SetMute(!track->GetMute());
+        return;
+    }
+    CMidiEngineProxy& engine = m_doc.GetEngineProxy();
+    const bool mode = EngineFlagMode(engine, solo);
+    if ((solo ? engine.ToggleSolo(*track) : engine.ToggleMute(*track)) != 0)
+        CPhraseLiveStates::Instance().OtherFlagToggled(solo, mode);
 }
 
 void CWndMixerStrip::OnClicked(int id)

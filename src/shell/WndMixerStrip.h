@@ -123,6 +123,8 @@ private:
     void OnValue(int id);
     void OnLive(int id);
     void OnButton(int id);
+    // Solo or mute of the track: through the engine for the active project, else stored.
+    void ToggleFlag(bool solo);
     void OnClicked(int id);
     void SetProperty(int32_t number, int64_t value);
     // The focusable controls, top to bottom.

@@ -453,6 +453,26 @@ TEST_F(CPhraseBankTest, PlaysFromItsRowAndFollowsTheInputKeys)
     QTest::keyClick(&list, Qt::Key_M);
     Frame().OnDrainTimer();
     EXPECT_FALSE(music->FindPhrasePlayer(phrase.GetId())->GetMute());
+
+    // Solo: the first flag switches solo mode on; with the mode on, flags add up and come off one
+    // by one. The list's record of the flags stays what the players hold.
+    CPhrase& first = m_bank->GetPhraseAt(0);
+    struct SStep {
+        int row;
+        bool first, second, mode;
+    } steps[] = {{1, false, true, true}, {0, true, true, true}, {0, false, true, true},
+                 {1, false, false, false}};
+    for (const SStep& step : steps) {
+        list.SetCurrentRow(step.row);
+        QTest::keyClick(&list, Qt::Key_Slash);
+        Frame().OnDrainTimer();
+        EXPECT_EQ(music->FindPhrasePlayer(first.GetId())->GetSolo(), step.first) << step.row;
+        EXPECT_EQ(music->FindPhrasePlayer(phrase.GetId())->GetSolo(), step.second) << step.row;
+        const CPhraseLive* one = CPhraseLiveStates::Instance().Find(first);
+        EXPECT_EQ(one != nullptr && one->solo, step.first) << step.row;
+        EXPECT_EQ(live->solo, step.second) << step.row;
+        EXPECT_EQ(m_doc->IsSoloActive(), step.mode) << step.row;
+    }
 }
 
 TEST_F(CPhraseBankTest, WindowRecordRoundTripsAndBadRecordsAreClamped)
