@@ -3,6 +3,7 @@
 // input with key follow, and the window record.
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QLineEdit>
@@ -491,6 +492,20 @@ TEST_F(CPhraseBankTest, WindowRecordRoundTripsAndBadRecordsAreClamped)
     EXPECT_EQ(list.GetCurrentRow(), 25);
     EXPECT_EQ(list.GetFirstRow(), 20);
     EXPECT_TRUE(editor.IsPanelCollapsed());
+
+    // The project file keeps the record: the window comes back as it was left.
+    const std::string path = PathOf("bank.tnw");
+    m_doc->Save(path);
+    const std::string copy = PathOf("bank copy.tnw");
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(path), QString::fromStdString(copy)));
+    CProjectDoc* reopened = Projects().OpenProject(copy);
+    ASSERT_NE(reopened, nullptr);
+    ASSERT_NE(reopened, m_doc);
+    CFramePhraseBank* frame = WindowsOf(*reopened).GetBankFrame(reopened->GetBankAt(0));
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->GetEditor().List().GetCurrentRow(), 25);
+    EXPECT_EQ(frame->GetEditor().List().GetFirstRow(), 20);
+    EXPECT_TRUE(frame->GetEditor().IsPanelCollapsed());
 
     // Random records of random length: whatever they hold, the list stays inside the bank.
     std::mt19937 random(25);
