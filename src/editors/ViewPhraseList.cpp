@@ -207,16 +207,20 @@ void CViewPhraseList::RefreshChangedRows()
     const int32_t rows = m_geometry.GetPageRows() + 1;
     m_drawn.resize(static_cast<size_t>(rows));
     for (int32_t i = 0; i < rows; ++i) {
-        if (m_drawn[static_cast<size_t>(i)] == LookOf(first + i)) continue;
+        SRowLook& drawn = m_drawn[static_cast<size_t>(i)];
+        const SRowLook now = LookOf(first + i);
+        if (drawn == now) continue;
+        // While phrases play, mostly the state and level change: then only their zone is drawn.
+        SRowLook stateOnly = drawn;
+        stateOnly.state = now.state;
+        stateOnly.levelPixels = now.levelPixels;
+        const bool onlyState = drawn.phrase != nullptr && stateOnly == now;
         // Marked as drawn now, so a second refresh before the paint asks for nothing more.
-        m_drawn[static_cast<size_t>(i)] = LookOf(first + i);
-        InvalidateRow(first + i);
+        drawn = now;
+        if (!m_geometry.IsRowVisible(first + i)) continue;
+        const EPhraseZone zone = onlyState ? EPhraseZone::State : EPhraseZone::Row;
+        InvalidateContent(ToRect(m_geometry.ZoneBox(first + i, zone)));
     }
-}
-
-void CViewPhraseList::InvalidateRow(int32_t row)
-{
-    if (m_geometry.IsRowVisible(row)) InvalidateContent(ToRect(m_geometry.RowBox(row)));
 }
 
 // ---- painting ----
@@ -247,12 +251,15 @@ void CViewPhraseList::PaintContent(QPainter& painter, const QRect& exposed)
         const SRowLook look = LookOf(row);
         const size_t slot = static_cast<size_t>(row - first);
         if (slot < m_drawn.size()) m_drawn[slot] = look;
-        PaintRow(painter, row, look);
+        const CPixelBox state = m_geometry.ZoneBox(row, EPhraseZone::State);
+        const bool stateOnly = exposed.left() >= state.x && exposed.right() < state.x + state.width;
+        PaintRow(painter, row, look, stateOnly);
         ++m_rowPaints;
     }
 }
 
-void CViewPhraseList::PaintRow(QPainter& painter, int32_t row, const SRowLook& look)
+void CViewPhraseList::PaintRow(QPainter& painter, int32_t row, const SRowLook& look,
+                               bool stateOnly)
 {
     const QRect line = ToRect(m_geometry.RowBox(row));
     if (look.current) {
@@ -262,6 +269,10 @@ void CViewPhraseList::PaintRow(QPainter& painter, int32_t row, const SRowLook& l
     } else {
         painter.setPen(kRowLine);
         painter.drawLine(line.bottomLeft(), line.bottomRight());
+    }
+    if (stateOnly) {
+        PaintState(painter, m_geometry.ZoneBox(row, EPhraseZone::State), look);
+        return;
     }
     auto box = [&](EPhraseZone zone) { return ToRect(m_geometry.ZoneBox(row, zone)); };
 

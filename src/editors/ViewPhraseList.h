@@ -140,14 +140,14 @@ private:
         bool operator==(const SRowLook&) const = default;
     };
     SRowLook LookOf(int32_t row) const;
-    void PaintRow(QPainter& painter, int32_t row, const SRowLook& look);
+    // stateOnly: the painter is clipped to the state zone, so only that zone is drawn.
+    void PaintRow(QPainter& painter, int32_t row, const SRowLook& look, bool stateOnly);
     void PaintKeyboard(QPainter& painter, const CPixelBox& box, uint8_t from, uint8_t to) const;
     static void DrawKeyboard(QPainter& painter, const CPixelBox& box, uint8_t from, uint8_t to);
     void PaintState(QPainter& painter, const CPixelBox& box, const SRowLook& look) const;
     // Draws again the visible rows whose look changed.
     void RefreshChangedRows();
     void EmitIfCurrentChanged();
-    void InvalidateRow(int32_t row);
     void SyncScrollBar();
 
     // Gestures (ViewPhraseListMouse.cpp).

@@ -415,14 +415,24 @@ TEST_F(CPhraseBankTest, PlaysFromItsRowAndFollowsTheInputKeys)
     run();
     Settle();
     EXPECT_TRUE(heardOn(48));
-    // The drain shows it playing and draws again only that row.
-    const int64_t paints = list.GetRowPaints();
+    // The drain shows it playing.
     Frame().OnDrainTimer();
     Settle();
-    const CPhraseLive* live = CPhraseLiveStates::Instance().Find(phrase);
+    CPhraseLive* live = CPhraseLiveStates::Instance().At(phrase);
     ASSERT_NE(live, nullptr);
     EXPECT_TRUE(live->IsPlaying());
-    EXPECT_EQ(list.GetRowPaints() - paints, 1);
+    // A change of one phrase's level draws that row again and nothing else; no change, nothing.
+    // (The frame is moved so that the rows' state column is on the small test screen at ratio
+    // 2: a spot off the screen is never painted.)
+    WindowsOf(*m_doc).GetBankFrame(*m_bank)->move(-220, 0);
+    Settle();
+    for (const auto& [level, rows] : std::vector<std::pair<int, int>>{{0, 1}, {0, 0}, {127, 1}}) {
+        const int64_t paints = list.GetRowPaints();
+        live->level = level;
+        list.PlayStatesChanged();
+        Settle();
+        EXPECT_EQ(list.GetRowPaints() - paints, rows) << level;
+    }
     // Stop, then play it from the keyboard of a MIDI instrument: key 60 sounds note 0 at 60.
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, ZoneCentre(list, 1, EPhraseZone::Stop));
     run();
