@@ -11,6 +11,7 @@
 #include "document/UserServices.h"
 #include "editing/TrackOperations.h"
 #include "editors/ColourChooser.h"
+#include "editors/PhraseLiveState.h"
 #include "editors/TracksContext.h"
 #include "editors/ViewTrackList.h"
 #include "files/SmfProject.h"
@@ -111,10 +112,10 @@ void CViewTrackList::ToggleSwitch(int32_t row, EHeaderPart part)
     CProjectDoc& doc = m_context.GetDoc();
     switch (part) {
     case EHeaderPart::Solo:
-        ToggleTrackSolo(doc, *track);
+        ToggleTrackFlag(doc, *track, true);
         break;
     case EHeaderPart::Mute:
-        ToggleTrackMute(doc, *track);
+        ToggleTrackFlag(doc, *track, false);
         break;
     case EHeaderPart::Input:
         doc.Execute(std::make_unique<COpTrackSetProperty>(

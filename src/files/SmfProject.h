@@ -18,9 +18,8 @@ class CUserServices;
 // after an error, which services has shown; the project is then untouched.
 bool ImportSmfAsProject(CProjectDoc& doc, const std::string& path, CUserServices& services);
 
-// The extension that opens a Standard MIDI File as a project.
+// The extension that opens a Standard MIDI File as a project, and the file chooser's filter.
 inline constexpr const char* kSmfExtension = ".mid";
-// The file choosers' filter for Standard MIDI Files.
 inline constexpr const char* kSmfFilter = "MIDI Files (*.mid)|*.mid|All Files (*.*)|*.*||";
 
 // The phrase-bank import: reads the file (an empty path asks for one) and makes a bank named

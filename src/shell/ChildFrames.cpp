@@ -1,5 +1,6 @@
 #include "shell/ChildFrames.h"
 
+#include "editors/BankEditor.h"
 #include "editors/TracksContext.h"
 #include "editors/TracksEditor.h"
 #include "editors/ViewTrackList.h"
@@ -203,9 +204,15 @@ QString CFrameMixer::TitleBody() const
 
 CFramePhraseBank::CFramePhraseBank(CShellProjectWindows& registry, CProjectDoc& doc,
                                    CPhraseBank& bank)
-    : CChildFrame(registry, doc, EWindowKind::PhraseBank, EShellImage::PhraseBank, QSize(300, 100)),
+    : CChildFrame(registry, doc, EWindowKind::PhraseBank, EShellImage::PhraseBank, QSize(300, 100),
+                  new CBankEditor(doc, bank, registry.GetUser())),
       m_bank(bank)
 {}
+
+CBankEditor& CFramePhraseBank::GetEditor() const
+{
+    return static_cast<CBankEditor&>(*GetView());
+}
 
 int32_t CFramePhraseBank::GetTarget() const
 {

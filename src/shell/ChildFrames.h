@@ -15,6 +15,7 @@ class QMenu;
 #include "document/WindowState.h"
 #include "shell/ShellArt.h"
 
+class CBankEditor;
 class CMidiData;
 class CPhraseBank;
 class CProjectDoc;
@@ -110,6 +111,8 @@ class CFramePhraseBank : public CChildFrame {
 public:
     CFramePhraseBank(CShellProjectWindows& registry, CProjectDoc& doc, CPhraseBank& bank);
     CPhraseBank& GetBank() const { return m_bank; }
+    // The bank window's content.
+    CBankEditor& GetEditor() const;
     int32_t GetTarget() const override;
 
 protected:

@@ -20,12 +20,15 @@
 #include "document/EnginePlayerLink.h"
 #include "document/ProjectManager.h"
 #include "document/UserServices.h"
+#include "editors/PhraseLiveState.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/Clip.h"
+#include "model/Phrase.h"
 #include "model/Profile.h"
 #include "shell/ChildFrames.h"
 #include "shell/Dialogs.h"
+#include "shell/ProjectWindowRegistry.h"
 #include "shell/DlgDevices.h"
 #include "shell/DlgRecording.h"
 #include "shell/DlgSync.h"
@@ -437,6 +440,11 @@ void CMainFrame::OnDrainTimer()
         active->GetWindows().SongPositionChanged();
     }
     if (applied != 0) active->GetWindows().RefreshAll();
+    if (m_phrasesReported) {
+        m_phrasesReported = false;
+        if (auto* windows = dynamic_cast<CShellProjectWindows*>(&active->GetWindows()))
+            windows->PhrasePlayStatesChanged();
+    }
 }
 
 CTracksEditor* CMainFrame::ActiveTracksEditor() const
@@ -526,6 +534,8 @@ void CMainFrame::OnSoloMuteModes(bool soloMode, bool muteMode)
     active->SetSoloActive(soloMode);
     active->SetMuteActive(muteMode);
     active->GetWindows().InvalidateAll();
+    if (auto* windows = dynamic_cast<CShellProjectWindows*>(&active->GetWindows()))
+        windows->PhrasePlayStatesChanged();
     // The mixer's solo and mute buttons show the effective state.
     if (CWndMixer* mixer = CWndMixer::Of(*active)) mixer->RefreshView();
 }
@@ -535,6 +545,35 @@ void CMainFrame::OnTrackActivity(int32_t trackId, int32_t)
     CProjectDoc* active = m_app.GetProjects().GetActiveProject();
     if (CWndMixer* mixer = active != nullptr ? CWndMixer::Of(*active) : nullptr)
         mixer->ShowActivity(trackId);
+}
+
+namespace {
+
+// The UI's record of the phrase player in slot, when that slot still holds the phrase the engine
+// named.
+CPhraseLive* LivePhrase(int32_t phraseId, int32_t slot)
+{
+    const CPhrase* phrase = CMidiEngineProxy::Instance().GetMailbox().Phrases().GetObject(slot);
+    if (phrase == nullptr || phrase->GetId() != phraseId) return nullptr;
+    return CPhraseLiveStates::Instance().At(*phrase);
+}
+
+} // namespace
+
+void CMainFrame::OnPhraseActivity(int32_t phraseId, int32_t slot)
+{
+    if (CPhraseLive* live = LivePhrase(phraseId, slot)) {
+        live->level = CPhraseLive::kFullLevel;
+        m_phrasesReported = true;
+    }
+}
+
+void CMainFrame::OnPhraseVoice(int32_t phraseId, int32_t slot, int32_t kind, int32_t serial)
+{
+    if (CPhraseLive* live = LivePhrase(phraseId, slot)) {
+        live->OnVoice(kind, serial);
+        m_phrasesReported = true;
+    }
 }
 
 void CMainFrame::OnMixerFeedback(int32_t trackId, int32_t, int32_t kind, int32_t value)

@@ -75,6 +75,8 @@ public:
     void OnTransportRequest(int32_t code, int32_t value) override;
     void OnSoloMuteModes(bool soloMode, bool muteMode) override;
     void OnTrackActivity(int32_t trackId, int32_t slot) override;
+    void OnPhraseActivity(int32_t phraseId, int32_t slot) override;
+    void OnPhraseVoice(int32_t phraseId, int32_t slot, int32_t kind, int32_t serial) override;
     void OnMixerFeedback(int32_t trackId, int32_t slot, int32_t kind, int32_t value) override;
     void OnRecordingStarted(int32_t trackId, int32_t slot, int32_t position) override;
     void OnNoteRecorded(int32_t trackId, int32_t slot, const CNote& note) override;
@@ -128,6 +130,8 @@ private:
     CRecordedTakes m_takes;
     // Takes the engine could not start in time since the user was last told.
     int m_droppedTakes = 0;
+    // Phrase players reported during the current drain: the bank windows show them after it.
+    bool m_phrasesReported = false;
     bool m_activating = false;
     QTimer m_drainTimer;     // 1000: engine news and view refresh, every 50 ms
     QTimer m_blinkTimer;     // 1001: transport blink, every 500 ms

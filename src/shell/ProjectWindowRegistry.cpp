@@ -1,5 +1,7 @@
 #include "shell/ProjectWindowRegistry.h"
 
+#include "editors/BankEditor.h"
+#include "editors/PhraseLiveState.h"
 #include "editors/TracksEditor.h"
 
 #include <QMdiArea>
@@ -78,6 +80,12 @@ CFramePhraseBank* CShellProjectWindows::GetBankFrame(const CPhraseBank& bank) co
 {
     const auto it = m_banks.find(&bank);
     return it == m_banks.end() ? nullptr : it->second;
+}
+
+CBankEditor* CShellProjectWindows::GetBankEditor(const CPhraseBank& bank) const
+{
+    CFramePhraseBank* frame = GetBankFrame(bank);
+    return frame != nullptr ? &frame->GetEditor() : nullptr;
 }
 
 void CShellProjectWindows::Present(CChildFrame& frame, const CWindowState* state, bool bringForward)
@@ -355,10 +363,20 @@ void CShellProjectWindows::TrackPropertyChanged(const CTrack& track, int32_t)
     if (m_mixer != nullptr) m_mixer->GetView()->RefreshView();
 }
 
-void CShellProjectWindows::ActiveChanged(bool)
+void CShellProjectWindows::ActiveChanged(bool active)
 {
+    // The players went with the project; what they last reported no longer holds.
+    if (!active) CPhraseLiveStates::Instance().Clear();
     RebuildTitles();
     InvalidateAll();
+    // Play states and switches show only while the project is active.
+    PhrasePlayStatesChanged();
+}
+
+void CShellProjectWindows::PhrasePlayStatesChanged()
+{
+    for (const auto& [bank, frame] : m_banks)
+        frame->GetEditor().PlayStatesChanged();
 }
 
 bool CShellProjectWindows::HasSavedWindow(EWindowKind kind, int32_t target) const
@@ -436,4 +454,19 @@ void CShellProjectWindows::BankRenamed(const CPhraseBank& bank)
 {
     if (CViewProject* tree = GetProjectView()) tree->BankRenamed(bank);
     if (CFramePhraseBank* frame = GetBankFrame(bank)) frame->RefreshTitle();
+}
+
+void CShellProjectWindows::BankPhraseInserted(const CPhraseBank& bank, int index)
+{
+    if (CBankEditor* editor = GetBankEditor(bank)) editor->PhraseInserted(index);
+}
+
+void CShellProjectWindows::BankPhraseRemoved(const CPhraseBank& bank, int index)
+{
+    if (CBankEditor* editor = GetBankEditor(bank)) editor->PhraseRemoved(index);
+}
+
+void CShellProjectWindows::BankPhraseChanged(const CPhraseBank& bank, int index)
+{
+    if (CBankEditor* editor = GetBankEditor(bank)) editor->PhraseChanged(index);
 }

@@ -12,6 +12,7 @@
 #include "document/AppOptions.h"
 #include "document/ProjectWindows.h"
 
+class CBankEditor;
 class CChildFrame;
 class CFramePhraseBank;
 class CFramePianoRoll;
@@ -67,6 +68,12 @@ public:
     void TreeBankRemoved(int index) override;
     void TreeBankMoved(int from, int to) override;
     void BankRenamed(const CPhraseBank& bank) override;
+    void BankPhraseInserted(const CPhraseBank& bank, int index) override;
+    void BankPhraseRemoved(const CPhraseBank& bank, int index) override;
+    void BankPhraseChanged(const CPhraseBank& bank, int index) override;
+    // The engine reported on phrase players, or the solo and mute modes changed: the open bank
+    // windows show the play states again.
+    void PhrasePlayStatesChanged();
     void TracksBeginUpdate() override;
     void TracksEndUpdate() override;
     void TracksClearSelection() override;
@@ -100,6 +107,8 @@ public:
     CChildFrame* GetFrame(EWindowKind kind) const;
     CFramePianoRoll* GetPianoRoll(const CMidiData& data) const;
     CFramePhraseBank* GetBankFrame(const CPhraseBank& bank) const;
+    // The bank window's content, when the window is open.
+    CBankEditor* GetBankEditor(const CPhraseBank& bank) const;
     // The tracks window's content, when the window is open.
     CTracksEditor* GetTracksEditor() const;
 

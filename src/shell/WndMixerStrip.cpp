@@ -15,6 +15,7 @@
 #include "devices/MidiNode.h"
 #include "document/ProjectDoc.h"
 #include "editing/TrackOperations.h"
+#include "editors/PhraseLiveState.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
@@ -500,10 +501,10 @@ void CWndMixerStrip::OnButton(int id)
     if (track == nullptr) return;
     switch (id) {
     case kSolo:
-        ToggleTrackSolo(m_doc, *track);
+        ToggleTrackFlag(m_doc, *track, true);
         break;
     case kMute:
-        ToggleTrackMute(m_doc, *track);
+        ToggleTrackFlag(m_doc, *track, false);
         break;
     case kInput:
         SetProperty(static_cast<int32_t>(ETrackProperty::Input), track->GetInput() ? 0 : 1);
