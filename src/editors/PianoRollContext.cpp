@@ -54,7 +54,10 @@ void CPianoRollContext::UpdateContent()
     const tick origin = m_geometry.GetOriginTick();
     const tick content = m_geometry.GetContentTicks();
     m_geometry.SetLength(m_data->GetLength());
-    SetCursor(m_cursor.m_tick, m_cursor.m_pitch);
+    // A shorter phrase pulls the cursor in; the view stays where the user put it.
+    const CPianoRollCursor from = m_cursor;
+    m_cursor.m_tick = std::clamp<tick>(m_cursor.m_tick, 0, CursorLastTick());
+    if (!(from == m_cursor)) emit CursorMoved(from);
     if (origin != m_geometry.GetOriginTick() || content != m_geometry.GetContentTicks())
         emit ViewChanged();
 }

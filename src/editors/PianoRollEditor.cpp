@@ -96,10 +96,6 @@ CPianoRollEditor::CPianoRollEditor(CProjectDoc& doc, CMidiData& data, QWidget* p
             [this] { m_snap->SetValue(m_context->GetSnap().GetTicks()); });
     connect(m_context.get(), &CPianoRollContext::GridChanged, this,
             [this] { m_grid->SetValue(m_context->GetGrid().GetTicks()); });
-    connect(m_context.get(), &CPianoRollContext::BatchBegun, this,
-            [this] { setUpdatesEnabled(false); });
-    connect(m_context.get(), &CPianoRollContext::BatchEnded, this,
-            [this] { setUpdatesEnabled(true); });
     setFocusProxy(m_canvas);
     m_mode->SetValue(static_cast<int32_t>(m_context->GetEditType()));
     m_snap->SetValue(m_context->GetSnap().GetTicks());

@@ -67,6 +67,7 @@ bool CViewPianoRoll::IsSelected(const CNote& note) const
 
 void CViewPianoRoll::ClearSelection()
 {
+    m_anchored = false;
     if (IsEmptyArea(m_area) && m_selected.IsEmpty()) return;
     InvalidateSelection();
     m_selected.Clear();
@@ -81,6 +82,8 @@ void CViewPianoRoll::SelectArea(const CNoteArea& area)
 
 void CViewPianoRoll::SetSelection(const CNoteList& notes, const CNoteArea& area)
 {
+    // A selection set from outside starts the next Shift extension afresh.
+    m_anchored = false;
     InvalidateSelection();
     m_selected = notes;
     m_area = area;
@@ -131,13 +134,14 @@ void CViewPianoRoll::MoveCursor(tick at, int32_t pitch, bool extend)
     if (extend) {
         SelectArea(SpannedArea(m_anchorTick, m_anchorPitch, cursor.m_tick, cursor.m_pitch,
                                m_context.GetGrid()));
+        m_anchored = true;
         return;
     }
     m_anchored = false;
     if (const std::optional<CNote> current = CurrentNote()) {
         CNoteList one;
         one.Append(*current);
-        SetSelection(one, SpotOf(*current));
+        SetSelection(one, CNoteArea{});
     } else {
         ClearSelection();
     }

@@ -89,7 +89,7 @@ TEST(PianoRollRules, DropsSnapRelativeToThePhraseAndRiseOntoTheScale)
     const CNoteArea area{50, 60, 100, 61};
     // The area's start moves by the pointer's way and is floored onto the grid.
     EXPECT_EQ(DropTickOffset(area, 130, 100, snap), 22);  // 80 -> 72
-    EXPECT_EQ(DropTickOffset(area, 30, 100, snap), -50);  // -20 -> -24, less 50... floored
+    EXPECT_EQ(DropTickOffset(area, 30, 100, snap), -74);  // -20 floors to -24
     EXPECT_EQ(DropTickOffset(area, 130, 100, CNoteValue()), 30);
     const CHarmonicScale major(0, 1);
     CNoteList notes;
@@ -268,7 +268,7 @@ TEST_F(CPianoRollTest, SelectionNudgesAndTheExtendQuestion)
     Projects().GetOptions().m_autoExtendSequence = CAppOptions::kNever;
     Context().SetGrid(CNoteValue(384));
     Key('S');
-    Key(Qt::Key_Right); // off the notes: the cursor's cell is empty
+    Place(10, 100); // off the notes: no current note
     Canvas().SelectArea({0, 60, 288, 63});
     Key(Qt::Key_BracketRight);
     EXPECT_EQ(LastOperation(), "Modify Note Selection Start");
@@ -301,7 +301,7 @@ TEST_F(CPianoRollTest, SelectionNudgesAndTheExtendQuestion)
     Key('F');
     Key(Qt::Key_Minus);
     EXPECT_EQ(LastOperation(), "Modify Note Selection Off-Velocity");
-    for (const CNote& note : Phrase().GetNotes()) {
+    for (const CNote& note : Canvas().GetSelection()) {
         EXPECT_EQ(note.m_velocity, 99);
         EXPECT_EQ(note.m_offVelocity, 63);
     }
@@ -551,8 +551,11 @@ TEST_F(CPianoRollTest, WindowRecordRoundTripsAndBadValuesAreClamped)
 TEST_F(CPianoRollTest, SongPositionRepaintsOnlyItsMarkers)
 {
     Open(8 * 384, {N(0, 96, 60)});
-    Settle();
-    QTest::qWait(20);
+    // Everything drawn once, and the marker in place.
+    Doc().SetSongPosition(48);
+    WindowsOf(Doc()).SongPositionChanged();
+    for (int i = 0; i < 5; ++i)
+        QTest::qWait(10);
     const int64_t rulerBefore = Editor().Ruler().GetPaintedPixels();
     const int64_t contentBefore = Canvas().GetContentPaints();
     Doc().SetSongPosition(96);
