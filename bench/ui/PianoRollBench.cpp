@@ -1,9 +1,9 @@
 // Measures the note canvas of the piano roll on a phrase of 500,000 notes (about 8,000 of them in
 // view): a full frame of the canvas, a cursor move (operation-free, overlay and the current
 // note's cell), and a Start nudge of 10,000 selected notes (the operation and the repaint). The
-// canvas is 1600 x 1000 pixels at the device-pixel ratio given (default 2). Runs on the offscreen
-// platform unless told otherwise; prints milliseconds.
-// Run: build/<dir>/bench/ui/tw_piano_roll_bench [ratio] [rounds]
+// canvas is 1600 x 1000 pixels (or the size given) at the device-pixel ratio given (default 2).
+// Runs on the offscreen platform unless told otherwise; prints milliseconds.
+// Run: build/<dir>/bench/ui/tw_piano_roll_bench [ratio] [rounds] [width height]
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -79,6 +79,8 @@ int main(int argc, char** argv)
 {
     const double ratio = argc > 1 ? std::atof(argv[1]) : 2.0;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 40;
+    const int width = argc > 4 ? std::max(100, std::atoi(argv[3])) : 1600;
+    const int height = argc > 4 ? std::max(100, std::atoi(argv[4])) : 1000;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_SCALE_FACTOR", QByteArray::number(ratio));
     QApplication app(argc, argv);
@@ -97,8 +99,8 @@ int main(int argc, char** argv)
     // Eight notes every three ticks, pitches spread over 30..99: about 8,000 in a 1600-pixel view.
     for (int i = 0; i < kNotes; ++i) {
         const tick start = static_cast<tick>(i / 8) * 3;
-        phrase->GetNotes().Append(CNote(start, start + 24, static_cast<uint8_t>(30 + (i * 7) % 70),
-                                        100, 64));
+        phrase->GetNotes().Append(
+            CNote(start, start + 24, static_cast<uint8_t>(30 + (i * 7) % 70), 100, 64));
     }
     phrase->SetLength(phrase->GetNotes().MaxEnd() + 384);
     CPhrase& dense = *phrase;
@@ -108,11 +110,11 @@ int main(int argc, char** argv)
     CPianoRollEditor editor(doc, dense);
     calls.editor = &editor;
     CViewPianoRoll& canvas = editor.Canvas();
-    editor.resize(1600 + 80, 1000 + 120);
+    editor.resize(width + 80, height + 120);
     editor.show();
     QApplication::processEvents();
-    canvas.resize(canvas.size() + QSize(1600 - canvas.viewport()->width(),
-                                        1000 - canvas.viewport()->height()));
+    canvas.resize(canvas.size() +
+                  QSize(1600 - canvas.viewport()->width(), 1000 - canvas.viewport()->height()));
     QApplication::processEvents();
     canvas.setFocus();
     editor.Context().Geometry().SetPitchHeight(8);
@@ -142,9 +144,9 @@ int main(int argc, char** argv)
     std::printf("cursor move       median %.2f ms, worst %.2f ms\n", cursor.median, cursor.worst);
 
     // A rectangle over the first 10,000 notes, in view.
-    const tick width = static_cast<tick>(kNudged / 8) * 3;
-    canvas.MoveCursor(width + 1000, 20, false);
-    canvas.SelectArea({0, 0, width, 128});
+    const tick span = static_cast<tick>(kNudged / 8) * 3;
+    canvas.MoveCursor(span + 1000, 20, false);
+    canvas.SelectArea({0, 0, span, 128});
     editor.Context().SetOriginTick(0);
     editor.Context().SetEditType(ENoteEditType::Start);
     QApplication::processEvents();

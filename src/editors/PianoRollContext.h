@@ -11,9 +11,9 @@
 
 #include "document/AppOptions.h"
 #include "editing/ModifierCommands.h"
-#include "model/Profile.h"
 #include "editors/PianoRollGeometry.h"
 #include "editors/PianoRollRules.h"
+#include "model/Profile.h"
 #include "model/TimeBase.h"
 
 class CHarmonicScale;
@@ -81,7 +81,10 @@ public:
     ENoteEditType GetEditType() const { return m_editType; }
     void SetEditType(ENoteEditType type);
     int32_t GetFocusSide() const { return m_focusSide; }
-    void SetFocusSide(int32_t side) { m_focusSide = side == kFocusEvents ? kFocusEvents : kFocusNotes; }
+    void SetFocusSide(int32_t side)
+    {
+        m_focusSide = side == kFocusEvents ? kFocusEvents : kFocusNotes;
+    }
 
     // ---- defaults ----
     const CDefaultNote& GetDefaultNote() const { return m_defaultNote; }

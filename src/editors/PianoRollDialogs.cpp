@@ -57,9 +57,9 @@ CDlgNoteProperties::CDlgNoteProperties(const QString& title, const CNoteProperti
     m_velocity->SetName(tr("Vel-On"));
     m_offVelocity->SetLimits(1, 127);
     m_offVelocity->SetName(tr("Vel-Off"));
-    for (CEditNumber* box : {static_cast<CEditNumber*>(m_length),
-                             static_cast<CEditNumber*>(m_velocity),
-                             static_cast<CEditNumber*>(m_offVelocity)}) {
+    for (CEditNumber* box :
+         {static_cast<CEditNumber*>(m_length), static_cast<CEditNumber*>(m_velocity),
+          static_cast<CEditNumber*>(m_offVelocity)}) {
         box->SetFocusOwner(nullptr);
         box->setMinimumWidth(90);
         if (undefinable) box->SetFlags(CEditValue::kFlagUndefinable);
@@ -147,8 +147,7 @@ bool CViewPianoRoll::EditProperties()
         const CNote first = selection ? m_selected[0] : *current;
         CDlgNoteProperties dialog(
             selection ? QStringLiteral("Selected Notes...") : QStringLiteral("Current Note..."),
-            {first.GetLength(), first.m_velocity, first.m_offVelocity}, signature, selection,
-            this);
+            {first.GetLength(), first.m_velocity, first.m_offVelocity}, signature, selection, this);
         if (dialog.exec() != QDialog::Accepted) return false;
         const CNoteProperties values = dialog.GetValues();
         CNoteList changed;
@@ -174,9 +173,9 @@ bool CViewPianoRoll::EditProperties()
                               this);
     if (dialog.exec() != QDialog::Accepted) return false;
     const CNoteProperties values = dialog.GetValues();
-    m_context.SetDefaultNote({values.m_length.value_or(def.m_length),
-                              static_cast<uint8_t>(values.m_velocity.value_or(def.m_velocity)),
-                              static_cast<uint8_t>(
-                                  values.m_offVelocity.value_or(def.m_offVelocity))});
+    m_context.SetDefaultNote(
+        {values.m_length.value_or(def.m_length),
+         static_cast<uint8_t>(values.m_velocity.value_or(def.m_velocity)),
+         static_cast<uint8_t>(values.m_offVelocity.value_or(def.m_offVelocity))});
     return true;
 }

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 
-#include "controls/ButtonBitmap.h"
 #include "controls/EditValue.h"
 #include "controls/SelectList.h"
 #include "controls/Theme.h"
@@ -15,6 +14,7 @@
 #include "document/ProjectDoc.h"
 #include "editing/ClipOperations.h"
 #include "editing/PhraseOperations.h"
+#include "editors/CanvasChrome.h"
 #include "editors/PianoRollContext.h"
 #include "editors/ViewPianoKeys.h"
 #include "editors/ViewPianoRoll.h"
@@ -125,20 +125,21 @@ QWidget* CPianoRollEditor::BuildBar()
     row->addWidget(BarLabel(tr("mode"), bar));
     m_mode = new CSelectList(CSelectList::EMode::OwnList, bar);
     m_mode->SetName(tr("Edit type"));
+    m_mode->setMinimumWidth(70);
     const char* const types[] = {"Start", "Pitch", "Length", "Vel.On", "Vel.Off"};
     for (int i = 0; i < 5; ++i)
         m_mode->AddItem(i + 1, QString::fromLatin1(types[i]));
     m_mode->setToolTip(tr("What + - ] [ change: Start (S), Pitch (P), Length (L), note-on "
                           "velocity (V) or note-off velocity (F)"));
-    connect(m_mode, &CSelectList::ValueChanged, this, [this] {
-        m_context->SetEditType(static_cast<ENoteEditType>(m_mode->GetValue()));
-    });
+    connect(m_mode, &CSelectList::ValueChanged, this,
+            [this] { m_context->SetEditType(static_cast<ENoteEditType>(m_mode->GetValue())); });
     row->addWidget(m_mode);
 
     row->addWidget(BarLabel(tr("snap"), bar));
     m_snap = new CSelectList(CSelectList::EMode::OwnList, bar);
     m_snap->SetName(tr("Snap"));
     m_snap->SetItems(NoteValueItems());
+    m_snap->setMinimumWidth(60);
     m_snap->setToolTip(tr("Snap: the grid that dropped notes keep to, and the default note "
                           "length"));
     connect(m_snap, &CSelectList::ValueChanged, this,
@@ -149,19 +150,14 @@ QWidget* CPianoRollEditor::BuildBar()
     m_grid = new CSelectList(CSelectList::EMode::OwnList, bar);
     m_grid->SetName(tr("Grid"));
     m_grid->SetItems(NoteValueItems());
+    m_grid->setMinimumWidth(60);
     m_grid->setToolTip(tr("Grid: one cursor step and the lines drawn (Off: one tick)"));
     connect(m_grid, &CSelectList::ValueChanged, this,
             [this] { m_context->SetGrid(CNoteValue(m_grid->GetValue())); });
     row->addWidget(m_grid);
 
-    m_follow = new QToolButton(bar);
-    m_follow->setText(tr("Follow"));
-    m_follow->setCheckable(true);
-    m_follow->setAutoRaise(true);
-    m_follow->setChecked(m_context->IsFollowing());
-    m_follow->setToolTip(tr("Keep the playing position in view"));
-    connect(m_follow, &QToolButton::toggled, this,
-            [this](bool on) { m_context->SetFollowing(on); });
+    m_follow = MakeFollowButton(bar, m_context->IsFollowing(),
+                                [this](bool on) { m_context->SetFollowing(on); });
     row->addWidget(m_follow);
     row->addStretch(1);
     return bar;
@@ -169,33 +165,15 @@ QWidget* CPianoRollEditor::BuildBar()
 
 void CPianoRollEditor::AddZoomButtons()
 {
-    struct SZoom {
-        EArtwork art;
-        Qt::Orientation axis;
-        int direction;
-        const char* tip;
-    };
-    const SZoom zooms[] = {{EArtwork::ZoomInH, Qt::Horizontal, 1, "Zoom in (time, Ctrl+wheel)"},
-                           {EArtwork::ZoomOutH, Qt::Horizontal, -1, "Zoom out (time, Ctrl+wheel)"},
-                           {EArtwork::ZoomInV, Qt::Vertical, 1, "Taller rows (Shift+Ctrl+wheel)"},
-                           {EArtwork::ZoomOutV, Qt::Vertical, -1, "Lower rows (Shift+Ctrl+wheel)"}};
-    for (const SZoom& zoom : zooms) {
-        auto* button = new CButtonBitmap(m_canvas);
-        button->SetArtwork(zoom.art);
-        button->setToolTip(tr(zoom.tip));
-        const int direction = zoom.direction;
-        if (zoom.axis == Qt::Horizontal) {
-            connect(button, &CButtonBitmap::Command, this,
-                    [this, direction] { m_context->ZoomHorizontal(direction); });
-            m_canvas->addScrollBarWidget(button, Qt::AlignRight);
-        } else {
-            connect(button, &CButtonBitmap::Command, this,
-                    [this, direction] { m_context->ZoomVertical(direction); });
-            m_canvas->addScrollBarWidget(button, Qt::AlignBottom);
-        }
-    }
-    m_canvas->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_canvas->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ::AddZoomButtons(*m_canvas,
+                     {"Zoom in (time, Ctrl+wheel)", "Zoom out (time, Ctrl+wheel)",
+                      "Taller rows (Shift+Ctrl+wheel)", "Lower rows (Shift+Ctrl+wheel)"},
+                     [this](Qt::Orientation axis, int direction) {
+                         if (axis == Qt::Horizontal)
+                             m_context->ZoomHorizontal(direction);
+                         else
+                             m_context->ZoomVertical(direction);
+                     });
 }
 
 void CPianoRollEditor::ShowLength()
@@ -307,8 +285,7 @@ void CPianoRollEditor::RestoreViewState(const std::vector<uint8_t>& bytes)
     if (velocity >= 1 && velocity <= 127) def.m_velocity = velocity;
     if (offVelocity >= 1 && offVelocity <= 127) def.m_offVelocity = offVelocity;
     c.SetDefaultNote(def);
-    c.SetCursorLength(cursorLength >= 1 && cursorLength <= kOpenEnd ? cursorLength
-                                                                    : def.m_length);
+    c.SetCursorLength(cursorLength >= 1 && cursorLength <= kOpenEnd ? cursorLength : def.m_length);
     c.SetCursor(cursorTick, cursorPitch);
     g.SetOriginTick(originTick);
     g.SetOriginPitch(originPitch);

@@ -66,11 +66,10 @@ bool CViewPianoRoll::MoveKey(int key, Qt::KeyboardModifiers modifiers)
     if (key == Qt::Key_Left || key == Qt::Key_Right) {
         const tick step = (control ? m_context.LargeStep() : m_context.GridUnit()) *
                           (key == Qt::Key_Right ? 1 : -1);
-        const tick target =
-            shift || control
-                ? TickSum(cursor.m_tick, step)
-                : StepStoppingAtNotes(m_context.GetData().GetNotes(), cursor.m_tick,
-                                      cursor.m_pitch, step);
+        const tick target = shift || control
+                                ? TickSum(cursor.m_tick, step)
+                                : StepStoppingAtNotes(m_context.GetData().GetNotes(), cursor.m_tick,
+                                                      cursor.m_pitch, step);
         MoveCursor(target, cursor.m_pitch, shift);
         return true;
     }
@@ -230,10 +229,9 @@ bool CViewPianoRoll::NudgeOne(const CNote& note, int direction, bool large)
         op = std::make_unique<COpNoteSetStart>(data, note, changed);
         break;
     case ENoteEditType::Pitch: {
-        const int32_t pitch = large ? (direction > 0 ? scale.OctaveUp(note.m_pitch)
-                                                     : scale.OctaveDown(note.m_pitch))
-                                    : (direction > 0 ? scale.StepUp(note.m_pitch)
-                                                     : scale.StepDown(note.m_pitch));
+        const int32_t pitch =
+            large ? (direction > 0 ? scale.OctaveUp(note.m_pitch) : scale.OctaveDown(note.m_pitch))
+                  : (direction > 0 ? scale.StepUp(note.m_pitch) : scale.StepDown(note.m_pitch));
         // A scale that has no tone that way leaves the note alone.
         if (direction > 0 ? pitch <= note.m_pitch : pitch >= note.m_pitch) return false;
         changed.m_pitch = static_cast<uint8_t>(pitch);
@@ -243,8 +241,8 @@ bool CViewPianoRoll::NudgeOne(const CNote& note, int direction, bool large)
     case ENoteEditType::Length: {
         const std::optional<tick> length = SteppedLength(note.GetLength(), step);
         if (!length) return false;
-        changed.m_end = std::min(TickSum(note.m_start, *length),
-                                 std::max(data.GetLength(), note.m_start + 1));
+        changed.m_end =
+            std::min(TickSum(note.m_start, *length), std::max(data.GetLength(), note.m_start + 1));
         if (changed == note) return false;
         op = std::make_unique<COpNoteSetLength>(data, note, changed);
         break;
@@ -286,10 +284,9 @@ bool CViewPianoRoll::NudgeSelection(int direction, bool large)
         for (const CNote& note : m_selected)
             pitches.push_back(note.m_pitch);
         const CHarmonicScale& scale = m_context.Scale();
-        const bool moved = large ? (direction > 0 ? scale.OctaveUpAll(pitches)
-                                                  : scale.OctaveDownAll(pitches))
-                                 : (direction > 0 ? scale.StepUpAll(pitches)
-                                                  : scale.StepDownAll(pitches));
+        const bool moved =
+            large ? (direction > 0 ? scale.OctaveUpAll(pitches) : scale.OctaveDownAll(pitches))
+                  : (direction > 0 ? scale.StepUpAll(pitches) : scale.StepDownAll(pitches));
         if (!moved) return false;
         size_t i = 0;
         for (CNote note : m_selected) {
@@ -322,7 +319,8 @@ bool CViewPianoRoll::NudgeSelection(int direction, bool large)
             changed.Append(note);
         }
         const CNoteList before = m_selected;
-        if (on) return Run(std::make_unique<COpNotesSetVelocity>(data, before, changed, area, area));
+        if (on)
+            return Run(std::make_unique<COpNotesSetVelocity>(data, before, changed, area, area));
         return Run(std::make_unique<COpNotesSetOffVelocity>(data, before, changed, area, area));
     }
     }
@@ -405,7 +403,8 @@ bool CViewPianoRoll::InsertNote()
     if (cursor.m_pitch < 0 || cursor.m_pitch > 127) return false;
     if (cursor.m_tick < 0 || cursor.m_tick >= data.GetLength()) return false;
     const CDefaultNote& def = m_context.GetDefaultNote();
-    const CNote note(cursor.m_tick, std::min(TickSum(cursor.m_tick, def.m_length), data.GetLength()),
+    const CNote note(cursor.m_tick,
+                     std::min(TickSum(cursor.m_tick, def.m_length), data.GetLength()),
                      static_cast<uint8_t>(cursor.m_pitch), def.m_velocity, def.m_offVelocity);
     if (note.m_end <= note.m_start) return false;
     if (!Run(std::make_unique<COpNoteInsert>(data, note))) return false;
@@ -463,8 +462,9 @@ bool CViewPianoRoll::PasteNotes()
         MoveNotesOntoScale(notes->GetNotes(), area, cursor.m_tick - area.m_from,
                            cursor.m_pitch - area.m_pitchA, m_context.Scale());
     if (moved.m_notes.IsEmpty()) return false;
-    return Run(std::make_unique<COpNotesPaste>(m_context.GetData(), moved.m_notes, moved.m_area,
-                                               [this](ERememberedQuestion) { return AskExtend(); }));
+    return Run(
+        std::make_unique<COpNotesPaste>(m_context.GetData(), moved.m_notes, moved.m_area,
+                                        [this](ERememberedQuestion) { return AskExtend(); }));
 }
 
 bool CViewPianoRoll::DuplicateNotes()
@@ -617,12 +617,11 @@ bool CViewPianoRoll::StepRecord(const std::vector<uint8_t>& pitches)
         if (note.m_end > note.m_start) notes.Append(note);
     }
     if (notes.IsEmpty()) return false;
-    const bool done =
-        notes.GetCount() == 1
-            ? Run(std::make_unique<COpNoteStepRecord>(data, notes[0]))
-            : Run(std::make_unique<COpNotesStepRecord>(
-                  data, notes, AreaWithNotes({}, notes),
-                  [this](ERememberedQuestion) { return AskExtend(); }));
+    const bool done = notes.GetCount() == 1
+                          ? Run(std::make_unique<COpNoteStepRecord>(data, notes[0]))
+                          : Run(std::make_unique<COpNotesStepRecord>(
+                                data, notes, AreaWithNotes({}, notes),
+                                [this](ERememberedQuestion) { return AskExtend(); }));
     if (!done) return false;
     m_context.SetCursor(TickSum(at, m_context.GridUnit()), m_context.GetCursor().m_pitch);
     UpdateStatus();

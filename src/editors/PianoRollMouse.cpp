@@ -125,8 +125,8 @@ void CViewPianoRoll::StartNoteDrag(const QPoint& pos)
     const CNoteArea area = IsEmptyArea(m_area) ? AreaWithNotes({}, m_selected) : m_area;
     const tick grabTick = m_context.Geometry().XToTick(pos.x());
     const int32_t grabPitch = PitchAt(pos.y());
-    RunDrag(this, std::make_unique<CDragNotes>(m_context.GetDoc(), m_context.GetData(),
-                                               m_selected, area, grabTick, grabPitch));
+    RunDrag(this, std::make_unique<CDragNotes>(m_context.GetDoc(), m_context.GetData(), m_selected,
+                                               area, grabTick, grabPitch));
 }
 
 // ---- the drop target ----
@@ -198,8 +198,7 @@ bool CViewPianoRoll::Drop(const CDragPayload& payload, const CDragPoint& point)
         std::equal(plan.notes.begin(), plan.notes.end(), from.begin(), from.end()))
         return false;
     return Run(std::make_unique<COpNotesMove>(notes.GetContainer(), notes.GetNotes(),
-                                              notes.GetArea(), target, plan.notes, plan.area,
-                                              ask));
+                                              notes.GetArea(), target, plan.notes, plan.area, ask));
 }
 
 void CViewPianoRoll::AutoScrollDrag(const QPoint& pos)
@@ -224,10 +223,10 @@ QRect CViewPianoRoll::DropPreviewRect() const
 
 void CViewPianoRoll::DrawDropPreview(QPainter& painter, const QRect& exposed) const
 {
-    painter.setPen(QPen(Qt::white, 1, Qt::DashLine));
+    painter.setPen(QPen(Qt::white, 0, Qt::DashLine));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(AreaRect(m_dragPlan.area).adjusted(0, 0, -1, -1));
-    painter.setPen(Qt::white);
+    painter.setPen(QPen(Qt::white, 0));
     int drawn = 0;
     for (const CNote& note : m_dragPlan.notes) {
         const QRect box = CellRect(note.m_start, note.m_end, note.m_pitch);
@@ -291,8 +290,7 @@ QMenu* CViewPianoRoll::BuildContextMenu()
     };
     const bool selection = !IsEmptyArea(m_area);
     const bool current = CurrentNote().has_value();
-    add(menu, m_context.IsClip() ? "&Go To Tracks" : "&Go To PhraseBank", true,
-        [this] { GoTo(); });
+    add(menu, m_context.IsClip() ? "&Go To Tracks" : "&Go To PhraseBank", true, [this] { GoTo(); });
     if (selection) {
         add(menu, "Cu&t\tCtrl+X", HasSelection(), [this] { CutNotes(); });
         add(menu, "&Copy\tCtrl+C", HasSelection(), [this] { CopyNotes(); });

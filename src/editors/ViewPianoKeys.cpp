@@ -74,9 +74,10 @@ void CViewPianoKeys::paintEvent(QPaintEvent* event)
     const CPianoRollGeometry& g = m_context.Geometry();
     const CHarmonicScale& scale = m_context.Scale();
     const int32_t height = g.GetPitchHeight();
-    const int32_t low = std::clamp(g.YToPitch(std::min(exposed.bottom(), g.GetClientHeight() - 1)),
-                                   0, 127);
-    const int32_t high = std::clamp(g.YToPitch(exposed.top()), 0, 127);
+    const int32_t low =
+        std::clamp(g.YToPitch(std::min(exposed.bottom(), g.GetClientHeight() - 1)), 0, 127);
+    // One row more above: a C's name reaches down into the exposed B row.
+    const int32_t high = std::clamp(g.YToPitch(exposed.top()) + 1, 0, 127);
     const int32_t cursor = m_context.GetCursor().m_pitch;
     QFont font = CTheme::SmallFont();
     font.setPixelSize(std::clamp(height * 2 - 2, 7, 11));
@@ -88,21 +89,21 @@ void CViewPianoKeys::paintEvent(QPaintEvent* event)
         const bool black = IsBlack(pitch);
         painter.fillRect(key, pitch == cursor ? kCursorKey : black ? kBlackKey : kWhiteKey);
         if (black && pitch != cursor)
-            painter.fillRect(QRect(key.right() - keyWidth / 3, key.top(), keyWidth / 3,
-                                   key.height()),
-                             kWhiteKey);
+            painter.fillRect(
+                QRect(key.right() - keyWidth / 3, key.top(), keyWidth / 3, key.height()),
+                kWhiteKey);
         painter.fillRect(QRect(key.left(), row.bottom(), keyWidth, 1), kKeyLine);
         // The scale's tones carry a mark on the left edge.
         if (scale.IsInScale(pitch))
             painter.fillRect(QRect(1, row.top() + (height > 4 ? 1 : 0), kMarkWidth - 2,
                                    std::max(1, height - (height > 4 ? 2 : 0))),
                              kScaleMark);
-        // The octaves named at their C, over the key, where two rows give room for the text.
+        // The octaves named at their C, over the C key and the B below it (both white), where
+        // the two rows give room for the text.
         if (pitch % 12 == 0 && height * 2 >= 7) {
             painter.setPen(Qt::black);
-            painter.drawText(QRect(key.left() + 2, row.bottom() - 2 * height, keyWidth - 4,
-                                   2 * height + 1),
-                             Qt::AlignLeft | Qt::AlignBottom,
+            painter.drawText(QRect(key.left() + 2, row.top(), keyWidth - 4, 2 * height),
+                             Qt::AlignLeft | Qt::AlignVCenter,
                              QString::fromStdString(KeyName(static_cast<uint8_t>(pitch))));
         }
     }

@@ -31,6 +31,26 @@ QColor Inverted(const QColor& colour)
     return QColor(255 - colour.red(), 255 - colour.green(), 255 - colour.blue());
 }
 
+// A frame of the given width inside box.
+void FillFrame(QPainter& painter, const QRect& box, int width, const QColor& colour)
+{
+    painter.fillRect(QRect(box.left(), box.top(), box.width(), width), colour);
+    painter.fillRect(QRect(box.left(), box.bottom() - width + 1, box.width(), width), colour);
+    painter.fillRect(QRect(box.left(), box.top(), width, box.height()), colour);
+    painter.fillRect(QRect(box.right() - width + 1, box.top(), width, box.height()), colour);
+}
+
+void FillBox(QPainter& painter, const QRect& box, const QColor& frame, const QColor& inside)
+{
+    if (box.width() <= 2 || box.height() <= 2) {
+        painter.fillRect(box, frame);
+        return;
+    }
+    // Each pixel written once: the inside, then the frame's four sides.
+    painter.fillRect(box.adjusted(1, 1, -1, -1), inside);
+    FillFrame(painter, box, 1, frame);
+}
+
 QString NoteName(int32_t pitch)
 {
     return QString::fromStdString(KeyName(static_cast<uint8_t>(std::clamp(pitch, 0, 127))));
@@ -179,8 +199,8 @@ void CViewPianoRoll::OnCursorMoved(const CPianoRollCursor& from)
     InvalidateContent(CellRect(from.m_tick, TickSum(from.m_tick, LongestNote()), from.m_pitch)
                           .adjusted(-1, -1, 1, 1));
     if (const std::optional<CNote> current = CurrentNote())
-        InvalidateContent(CellRect(current->m_start, current->m_end, current->m_pitch)
-                              .adjusted(-1, -1, 1, 1));
+        InvalidateContent(
+            CellRect(current->m_start, current->m_end, current->m_pitch).adjusted(-1, -1, 1, 1));
     UpdateStatus();
 }
 
@@ -292,7 +312,8 @@ void CViewPianoRoll::PaintContent(QPainter& painter, const QRect& exposed)
     if (grid > 0 && int64_t{grid} * g.GetScale() / kTicksPerQuarter >= kMinGridSpacing) {
         const tick bar = m_context.TicksPerBar();
         const tick beat = m_context.TicksPerBeat();
-        const QPen dotted(kDimGrey, 1, Qt::DotLine);
+        // Width 0: a cosmetic pen, drawn by the fast line rasteriser at any pixel ratio.
+        const QPen dotted(kDimGrey, 0, Qt::DotLine);
         for (int64_t t = std::max<tick>(0, left) / grid * grid; t <= right; t += grid) {
             const int x = g.TickToX(static_cast<tick>(t));
             const int64_t song = t + offset;
@@ -322,22 +343,17 @@ void CViewPianoRoll::PaintContent(QPainter& painter, const QRect& exposed)
     const QColor inverse = Inverted(fill);
     const std::optional<CNote> current = CurrentNote();
     const CNoteList& notes = data.GetNotes();
-    painter.setPen(kNoteFrame);
     for (int i = notes.FindFirstAtOrAfter(0, std::max<tick>(0, left - LongestNote()));
          i < notes.GetCount(); ++i) {
         const CNote& note = notes[i];
         if (note.m_start >= right) break;
         if (note.m_end < left || note.m_pitch < low || note.m_pitch > high) continue;
-        const QRect box = CellRect(note.m_start, note.m_end, note.m_pitch);
-        painter.setBrush(focused && IsSelected(note) ? inverse : fill);
-        painter.drawRect(box.adjusted(0, 0, -1, -1));
+        FillBox(painter, CellRect(note.m_start, note.m_end, note.m_pitch), kNoteFrame,
+                focused && IsSelected(note) ? inverse : fill);
     }
-    if (current) {
-        painter.setPen(Qt::white);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(CellRect(current->m_start, current->m_end, current->m_pitch)
-                             .adjusted(0, 0, -1, -1));
-    }
+    if (current)
+        FillBox(painter, CellRect(current->m_start, current->m_end, current->m_pitch), Qt::white,
+                focused && IsSelected(*current) ? inverse : fill);
 }
 
 QRect CViewPianoRoll::PositionStrip(tick absolute) const
@@ -356,11 +372,8 @@ void CViewPianoRoll::PaintOverlays(QPainter& painter, const QRect& exposed)
             painter.fillRect(QRect(x, 0, 1, viewport()->height()), Qt::white);
     }
     const QRect cursor = CursorRect(m_context.GetCursor()).adjusted(2, 2, -2, -2);
-    if (cursor.intersects(exposed.adjusted(-2, -2, 2, 2))) {
-        painter.setPen(QPen(hasFocus() ? kCursor : kDimGrey, 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(cursor.adjusted(0, 0, -1, -1));
-    }
+    if (cursor.intersects(exposed.adjusted(-2, -2, 2, 2)))
+        FillFrame(painter, cursor, 2, hasFocus() ? kCursor : kDimGrey);
     if (m_dragPayload != nullptr && m_dragPlan.valid) DrawDropPreview(painter, exposed);
 }
 

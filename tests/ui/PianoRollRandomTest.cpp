@@ -43,21 +43,36 @@ protected:
     void RandomStep(std::mt19937& random)
     {
         static const std::vector<std::pair<int, Qt::KeyboardModifiers>> keys = {
-            {Qt::Key_Left, {}},       {Qt::Key_Right, {}},
-            {Qt::Key_Up, {}},         {Qt::Key_Down, {}},
-            {Qt::Key_Right, Qt::ShiftModifier},   {Qt::Key_Up, Qt::ShiftModifier},
-            {Qt::Key_Left, Qt::ShiftModifier},    {Qt::Key_Right, Qt::ControlModifier},
-            {Qt::Key_PageDown, {}},   {Qt::Key_Insert, {}},
-            {Qt::Key_Insert, {}},     {Qt::Key_Delete, {}},
-            {Qt::Key_Plus, {}},       {Qt::Key_Minus, {}},
-            {Qt::Key_BracketRight, {}}, {Qt::Key_BracketLeft, {}},
-            {Qt::Key_S, {}},          {Qt::Key_P, {}},
-            {Qt::Key_L, {}},          {Qt::Key_V, {}},
-            {Qt::Key_F, {}},          {Qt::Key_D, {}},
-            {Qt::Key_T, {}},          {Qt::Key_Q, {}},
-            {Qt::Key_Tab, {}},        {Qt::Key_Backtab, Qt::ShiftModifier},
-            {Qt::Key_Escape, {}},     {Qt::Key_A, Qt::ControlModifier},
-            {Qt::Key_X, Qt::ControlModifier},     {Qt::Key_C, Qt::ControlModifier},
+            {Qt::Key_Left, {}},
+            {Qt::Key_Right, {}},
+            {Qt::Key_Up, {}},
+            {Qt::Key_Down, {}},
+            {Qt::Key_Right, Qt::ShiftModifier},
+            {Qt::Key_Up, Qt::ShiftModifier},
+            {Qt::Key_Left, Qt::ShiftModifier},
+            {Qt::Key_Right, Qt::ControlModifier},
+            {Qt::Key_PageDown, {}},
+            {Qt::Key_Insert, {}},
+            {Qt::Key_Insert, {}},
+            {Qt::Key_Delete, {}},
+            {Qt::Key_Plus, {}},
+            {Qt::Key_Minus, {}},
+            {Qt::Key_BracketRight, {}},
+            {Qt::Key_BracketLeft, {}},
+            {Qt::Key_S, {}},
+            {Qt::Key_P, {}},
+            {Qt::Key_L, {}},
+            {Qt::Key_V, {}},
+            {Qt::Key_F, {}},
+            {Qt::Key_D, {}},
+            {Qt::Key_T, {}},
+            {Qt::Key_Q, {}},
+            {Qt::Key_Tab, {}},
+            {Qt::Key_Backtab, Qt::ShiftModifier},
+            {Qt::Key_Escape, {}},
+            {Qt::Key_A, Qt::ControlModifier},
+            {Qt::Key_X, Qt::ControlModifier},
+            {Qt::Key_C, Qt::ControlModifier},
             {Qt::Key_V, Qt::ControlModifier},
         };
         std::uniform_int_distribution<int> kind(0, 9);
@@ -85,8 +100,8 @@ protected:
 
 TEST_P(CPianoRollRandomTest, SelectionAndHistoryHoldUnderRandomInput)
 {
-    Open(2 * 384, {CNote(0, 96, 60, 100, 64), CNote(96, 120, 62, 90, 64),
-                   CNote(200, 300, 64, 80, 64)});
+    Open(2 * 384,
+         {CNote(0, 96, 60, 100, 64), CNote(96, 120, 62, 90, 64), CNote(200, 300, 64, 80, 64)});
     Doc().SetScale(CHarmonicScale(2, 1));
     Projects().GetOptions().m_autoExtendSequence = CAppOptions::kNever;
     Context().SetGrid(CNoteValue(48));

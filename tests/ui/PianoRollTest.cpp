@@ -10,9 +10,9 @@
 #include "editing/Clipboard.h"
 #include "editors/PianoRollDialogs.h"
 #include "editors/PianoRollRules.h"
-#include "editors/ViewStateBytes.h"
 #include "editors/ViewPianoKeys.h"
 #include "editors/ViewPianoRuler.h"
+#include "editors/ViewStateBytes.h"
 #include "model/HarmonicScale.h"
 #include "ui/PianoRollFixture.h"
 
@@ -44,8 +44,8 @@ TEST(PianoRollRules, LengthsMoveToMultiplesOfTheStep)
         std::optional<tick> expected;
     };
     const SCase cases[] = {
-        {100, 24, 120}, {100, -24, 72}, {96, 24, 120}, {96, -24, 72},
-        {24, -24, std::nullopt}, {10, -24, std::nullopt}, {1, 1, 2}, {100, 96, 192},
+        {100, 24, 120},          {100, -24, 72},          {96, 24, 120}, {96, -24, 72},
+        {24, -24, std::nullopt}, {10, -24, std::nullopt}, {1, 1, 2},     {100, 96, 192},
     };
     for (const SCase& c : cases)
         EXPECT_EQ(SteppedLength(c.length, c.step), c.expected) << c.length << " " << c.step;
@@ -88,8 +88,8 @@ TEST(PianoRollRules, DropsSnapRelativeToThePhraseAndRiseOntoTheScale)
     const CNoteValue snap(24);
     const CNoteArea area{50, 60, 100, 61};
     // The area's start moves by the pointer's way and is floored onto the grid.
-    EXPECT_EQ(DropTickOffset(area, 130, 100, snap), 22);  // 80 -> 72
-    EXPECT_EQ(DropTickOffset(area, 30, 100, snap), -74);  // -20 floors to -24
+    EXPECT_EQ(DropTickOffset(area, 130, 100, snap), 22); // 80 -> 72
+    EXPECT_EQ(DropTickOffset(area, 30, 100, snap), -74); // -20 floors to -24
     EXPECT_EQ(DropTickOffset(area, 130, 100, CNoteValue()), 30);
     const CHarmonicScale major(0, 1);
     CNoteList notes;
@@ -158,17 +158,17 @@ TEST_F(CPianoRollTest, CursorStepsByGridBeatAndScale)
         int toPitch;
     };
     const SCase cases[] = {
-        {0, Qt::Key_Right, {}, 100, 62, 101, 62},                  // grid Off: one tick
+        {0, Qt::Key_Right, {}, 100, 62, 101, 62}, // grid Off: one tick
         {0, Qt::Key_Left, {}, 100, 62, 99, 62},
         {24, Qt::Key_Right, Qt::ControlModifier, 0, 62, 96, 62},   // a beat beats 1/16
         {384, Qt::Key_Right, Qt::ControlModifier, 0, 62, 384, 62}, // a whole beats a beat
         {96, Qt::Key_Right, {}, 0, 60, 48, 60},                    // stops at a note
         {24, Qt::Key_Up, {}, 0, 64, 0, 65},                        // E -> F in C major
         {24, Qt::Key_Down, {}, 0, 65, 0, 64},
-        {24, Qt::Key_Up, {}, 0, 61, 0, 62},                        // off the scale -> next tone
-        {24, Qt::Key_PageUp, {}, 0, 61, 0, 74},                    // 73 rises to D
-        {24, Qt::Key_PageDown, {}, 0, 5, 0, 0},                    // limited to 0
-        {24, Qt::Key_Left, {}, 0, 60, 0, 60},                      // kept inside the phrase
+        {24, Qt::Key_Up, {}, 0, 61, 0, 62},     // off the scale -> next tone
+        {24, Qt::Key_PageUp, {}, 0, 61, 0, 74}, // 73 rises to D
+        {24, Qt::Key_PageDown, {}, 0, 5, 0, 0}, // limited to 0
+        {24, Qt::Key_Left, {}, 0, 60, 0, 60},   // kept inside the phrase
         {24, Qt::Key_Up, {}, 0, 127, 0, 127},
     };
     for (const SCase& c : cases) {
@@ -203,10 +203,10 @@ TEST_F(CPianoRollTest, InsertThenNudgeEveryEditType)
         const char* name; // null: no new history entry
     };
     const SCase cases[] = {
-        {'L', Qt::Key_Plus, N(96, 216, 60, 1, 120), "Modify Note Length"},   // 100 -> 120
-        {'L', Qt::Key_Minus, N(96, 192, 60, 1, 120), "Modify Note Length"},  // 120 -> 96
-        {'L', Qt::Key_Minus, N(96, 168, 60, 1, 120), "Modify Note Length"},  // 96 -> 72
-        {'V', Qt::Key_Minus, N(96, 168, 60, 1, 120), nullptr},               // 1 stays 1
+        {'L', Qt::Key_Plus, N(96, 216, 60, 1, 120), "Modify Note Length"},  // 100 -> 120
+        {'L', Qt::Key_Minus, N(96, 192, 60, 1, 120), "Modify Note Length"}, // 120 -> 96
+        {'L', Qt::Key_Minus, N(96, 168, 60, 1, 120), "Modify Note Length"}, // 96 -> 72
+        {'V', Qt::Key_Minus, N(96, 168, 60, 1, 120), nullptr},              // 1 stays 1
         {'V', Qt::Key_BracketRight, N(96, 168, 60, 17, 120), "Modify Note Velocity"},
         {'F', Qt::Key_BracketRight, N(96, 168, 60, 17, 127), "Modify Note Off Velocity"},
         {'S', Qt::Key_Plus, N(120, 192, 60, 17, 127), "Modify Note Start"},
@@ -228,7 +228,8 @@ TEST_F(CPianoRollTest, InsertThenNudgeEveryEditType)
     }
     EXPECT_EQ(Editor().ModeBox().GetValue(), 2);
     // Repeated nudges of one kind fold into one entry: one undo per kind run.
-    while (Doc().Undo()) {}
+    while (Doc().Undo()) {
+    }
     EXPECT_TRUE(Notes().empty());
 
     // Without a note under the cursor, length and velocity nudges change the default note.
@@ -446,14 +447,12 @@ TEST_F(CPianoRollTest, ContextMenusByState)
                                     "Edit Pr&operties..."}));
     Place(0, 60);
     EXPECT_EQ(texts(), (QStringList{"&Go To PhraseBank", "&Paste\tCtrl+V", "&Delete\tDel",
-                                    "D&uplicate\tD", "Copy to Default\tT",
-                                    "Edit Pr&operties..."}));
+                                    "D&uplicate\tD", "Copy to Default\tT", "Edit Pr&operties..."}));
     Canvas().SelectAll();
     EXPECT_EQ(texts(), (QStringList{"&Go To PhraseBank", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
                                     "&Paste\tCtrl+V", "&Delete\tDel", "D&uplicate\tD",
-                                    "R&emove Overlapping Notes", "Quantize\tQ",
-                                    "Quantize...", "&Split To Length", "Transpose",
-                                    "Edit Pr&operties..."}));
+                                    "R&emove Overlapping Notes", "Quantize\tQ", "Quantize...",
+                                    "&Split To Length", "Transpose", "Edit Pr&operties..."}));
 }
 
 TEST_F(CPianoRollTest, DropsMoveCopyAndRiseOntoTheScale)
@@ -506,6 +505,13 @@ TEST_F(CPianoRollTest, StepEntryEntersChordsAtTheCursor)
     EXPECT_EQ(LastOperation(), "Step Record Note");
     EXPECT_EQ(Phrase().GetNotes()[3], CNote(96, 120, 72, 127, 127));
     EXPECT_FALSE(Editor().StepRecord({}));
+    // A chord captured from the input reaches the active piano roll through the main frame.
+    WindowsOf(Doc()).OpenPianoRoll(Phrase(), true);
+    Settle();
+    Frame().OnCapturedNotes({{0x90, 48, 100}, {0x90, 55, 90}});
+    EXPECT_EQ(LastOperation(), "Step Record Notes");
+    EXPECT_EQ(Phrase().GetNotes().GetCount(), 6);
+    EXPECT_EQ(Context().GetCursor().m_tick, 288);
 }
 
 TEST_F(CPianoRollTest, WindowRecordRoundTripsAndBadValuesAreClamped)
