@@ -114,7 +114,7 @@ int main(int argc, char** argv)
     editor.show();
     QApplication::processEvents();
     canvas.resize(canvas.size() +
-                  QSize(1600 - canvas.viewport()->width(), 1000 - canvas.viewport()->height()));
+                  QSize(width - canvas.viewport()->width(), height - canvas.viewport()->height()));
     QApplication::processEvents();
     canvas.setFocus();
     editor.Context().Geometry().SetPitchHeight(8);
