@@ -6,6 +6,9 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <array>
+#include <climits>
+#include <vector>
 
 #include "controls/Theme.h"
 #include "devices/MidiNames.h"
@@ -50,6 +53,55 @@ void FillBox(QPainter& painter, const QRect& box, const QColor& frame, const QCo
     painter.fillRect(box.adjusted(1, 1, -1, -1), inside);
     FillFrame(painter, box, 1, frame);
 }
+
+// The note boxes of one paint, drawn in batches: all frames, then all insides, each batch in one
+// call (a call per box costs more than its pixels). Boxes of one row that overlap would show in
+// the wrong order within a batch, so such a box first flushes the batch.
+class CNoteBoxes {
+public:
+    CNoteBoxes(QPainter& painter, const QColor& fill, const QColor& selected)
+        : m_painter(painter), m_fill(fill), m_selected(selected)
+    {
+        m_rowEnd.fill(INT_MIN);
+    }
+
+    void Add(const QRect& box, int32_t pitch, bool selected)
+    {
+        if (box.left() < m_rowEnd[static_cast<size_t>(pitch)]) Flush();
+        m_rowEnd[static_cast<size_t>(pitch)] = box.right() + 1;
+        m_frames.push_back(box);
+        if (box.width() > 2 && box.height() > 2)
+            (selected ? m_selectedInsides : m_insides).push_back(box.adjusted(1, 1, -1, -1));
+    }
+
+    void Flush()
+    {
+        if (m_frames.empty()) return;
+        m_painter.setPen(Qt::NoPen);
+        Draw(m_frames, kNoteFrame);
+        Draw(m_insides, m_fill);
+        Draw(m_selectedInsides, m_selected);
+        m_rowEnd.fill(INT_MIN);
+    }
+
+private:
+    void Draw(std::vector<QRect>& rects, const QColor& colour)
+    {
+        if (rects.empty()) return;
+        m_painter.setBrush(colour);
+        m_painter.drawRects(rects.data(), static_cast<int>(rects.size()));
+        rects.clear();
+    }
+
+    QPainter& m_painter;
+    QColor m_fill;
+    QColor m_selected;
+    std::vector<QRect> m_frames;
+    std::vector<QRect> m_insides;
+    std::vector<QRect> m_selectedInsides;
+    // Where the last box of each row ends, since the last flush.
+    std::array<int, 128> m_rowEnd{};
+};
 
 QString NoteName(int32_t pitch)
 {
@@ -340,20 +392,21 @@ void CViewPianoRoll::PaintContent(QPainter& painter, const QRect& exposed)
     }
 
     const QColor fill = CTheme::FromColourRef(data.GetColour());
-    const QColor inverse = Inverted(fill);
     const std::optional<CNote> current = CurrentNote();
+    CNoteBoxes boxes(painter, fill, Inverted(fill));
     const CNoteList& notes = data.GetNotes();
     for (int i = notes.FindFirstAtOrAfter(0, std::max<tick>(0, left - LongestNote()));
          i < notes.GetCount(); ++i) {
         const CNote& note = notes[i];
         if (note.m_start >= right) break;
         if (note.m_end < left || note.m_pitch < low || note.m_pitch > high) continue;
-        FillBox(painter, CellRect(note.m_start, note.m_end, note.m_pitch), kNoteFrame,
-                focused && IsSelected(note) ? inverse : fill);
+        boxes.Add(CellRect(note.m_start, note.m_end, note.m_pitch), note.m_pitch,
+                  focused && IsSelected(note));
     }
+    boxes.Flush();
     if (current)
         FillBox(painter, CellRect(current->m_start, current->m_end, current->m_pitch), Qt::white,
-                focused && IsSelected(*current) ? inverse : fill);
+                focused && IsSelected(*current) ? Inverted(fill) : fill);
 }
 
 QRect CViewPianoRoll::PositionStrip(tick absolute) const
