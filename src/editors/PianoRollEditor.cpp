@@ -88,7 +88,13 @@ CPianoRollEditor::CPianoRollEditor(CProjectDoc& doc, CMidiData& data, QWidget* p
     connect(m_canvas, &CViewPianoRoll::StatusChanged, m_status, &CWndStatusDisplay::SetText);
     connect(m_keys, &CViewPianoKeys::PitchClicked, this, [this](int32_t pitch) {
         m_canvas->setFocus();
-        m_canvas->MoveCursor(m_context->GetCursor().m_tick, pitch, false);
+        const tick at = m_context->GetCursor().m_tick;
+        m_canvas->MoveCursor(at, pitch, false);
+        const CDefaultNote& def = m_context->GetDefaultNote();
+        CNoteList note;
+        note.Append(CNote(at, TickSum(at, def.m_length), static_cast<uint8_t>(pitch),
+                          def.m_velocity, def.m_offVelocity));
+        m_canvas->Audition(note);
     });
     connect(m_context.get(), &CPianoRollContext::EditTypeChanged, this,
             [this] { m_mode->SetValue(static_cast<int32_t>(m_context->GetEditType())); });
