@@ -9,12 +9,12 @@
 
 #include <algorithm>
 
-#include "controls/ButtonBitmap.h"
 #include "controls/SelectList.h"
 #include "controls/Theme.h"
 #include "controls/WndStatusDisplay.h"
 #include "document/ProjectDoc.h"
 #include "editors/BarTrackProperties.h"
+#include "editors/CanvasChrome.h"
 #include "editors/TracksContext.h"
 #include "editors/TracksCursors.h"
 #include "editors/ViewRuler.h"
@@ -151,14 +151,8 @@ QWidget* CTracksEditor::BuildBar()
             [this] { m_context->SetSnap(CNoteValue(m_snap->GetValue())); });
     row->addWidget(m_snap);
 
-    m_follow = new QToolButton(bar);
-    m_follow->setText(tr("Follow"));
-    m_follow->setCheckable(true);
-    m_follow->setAutoRaise(true);
-    m_follow->setChecked(m_context->IsFollowing());
-    m_follow->setToolTip(tr("Keep the playing position in view"));
-    connect(m_follow, &QToolButton::toggled, this,
-            [this](bool on) { m_context->SetFollowing(on); });
+    m_follow = MakeFollowButton(bar, m_context->IsFollowing(),
+                                [this](bool on) { m_context->SetFollowing(on); });
     row->addWidget(m_follow);
     row->addStretch(1);
     return bar;
@@ -166,33 +160,13 @@ QWidget* CTracksEditor::BuildBar()
 
 void CTracksEditor::AddZoomButtons()
 {
-    struct SZoom {
-        EArtwork art;
-        Qt::Orientation axis;
-        int direction;
-        const char* tip;
-    };
-    const SZoom zooms[] = {{EArtwork::ZoomInH, Qt::Horizontal, 1, "Zoom in (time)"},
-                           {EArtwork::ZoomOutH, Qt::Horizontal, -1, "Zoom out (time)"},
-                           {EArtwork::ZoomInV, Qt::Vertical, 1, "Taller rows"},
-                           {EArtwork::ZoomOutV, Qt::Vertical, -1, "Lower rows"}};
-    for (const SZoom& zoom : zooms) {
-        auto* button = new CButtonBitmap(m_canvas);
-        button->SetArtwork(zoom.art);
-        button->setToolTip(tr(zoom.tip));
-        const int direction = zoom.direction;
-        if (zoom.axis == Qt::Horizontal) {
-            connect(button, &CButtonBitmap::Command, this,
-                    [this, direction] { m_context->ZoomHorizontal(direction); });
-            m_canvas->addScrollBarWidget(button, Qt::AlignRight);
-        } else {
-            connect(button, &CButtonBitmap::Command, this,
-                    [this, direction] { m_context->ZoomVertical(direction); });
-            m_canvas->addScrollBarWidget(button, Qt::AlignBottom);
-        }
-    }
-    m_canvas->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_canvas->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ::AddZoomButtons(*m_canvas, {"Zoom in (time)", "Zoom out (time)", "Taller rows", "Lower rows"},
+                     [this](Qt::Orientation axis, int direction) {
+                         if (axis == Qt::Horizontal)
+                             m_context->ZoomHorizontal(direction);
+                         else
+                             m_context->ZoomVertical(direction);
+                     });
 }
 
 void CTracksEditor::OnToolChanged(int32_t tool)

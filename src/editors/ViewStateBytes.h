@@ -11,6 +11,7 @@ class CViewStateWriter {
 public:
     void Int32(int32_t value) { Put(static_cast<uint32_t>(value), 4); }
     void Int16(int16_t value) { Put(static_cast<uint16_t>(value), 2); }
+    void UInt8(uint8_t value) { Put(value, 1); }
     std::vector<uint8_t> Take() { return std::move(m_bytes); }
 
 private:
@@ -27,6 +28,7 @@ public:
     explicit CViewStateReader(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
     int32_t Int32() { return static_cast<int32_t>(Get(4)); }
     int16_t Int16() { return static_cast<int16_t>(Get(2)); }
+    uint8_t UInt8() { return static_cast<uint8_t>(Get(1)); }
     // Whether every value read so far was present.
     bool Complete() const { return m_at <= m_bytes.size(); }
 

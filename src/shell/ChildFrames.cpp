@@ -1,6 +1,8 @@
 #include "shell/ChildFrames.h"
 
 #include "editors/BankEditor.h"
+#include "editors/PianoRollContext.h"
+#include "editors/PianoRollEditor.h"
 #include "editors/TracksContext.h"
 #include "editors/TracksEditor.h"
 #include "editors/ViewTrackList.h"
@@ -225,13 +227,23 @@ QString CFramePhraseBank::TitleBody() const
 }
 
 CFramePianoRoll::CFramePianoRoll(CShellProjectWindows& registry, CProjectDoc& doc, CMidiData& data)
-    : CChildFrame(registry, doc, EWindowKind::PianoRoll, EShellImage::PianoRoll, QSize(300, 250)),
+    : CChildFrame(registry, doc, EWindowKind::PianoRoll, EShellImage::PianoRoll, QSize(300, 250),
+                  new CPianoRollEditor(doc, data)),
       m_data(&data)
-{}
+{
+    GetEditor().Context().SetAsker(registry.GetAsker());
+    GetEditor().SetSettings(registry.GetEditorSettings());
+}
+
+CPianoRollEditor& CFramePianoRoll::GetEditor() const
+{
+    return static_cast<CPianoRollEditor&>(*GetView());
+}
 
 void CFramePianoRoll::SetData(CMidiData& data)
 {
     m_data = &data;
+    GetEditor().SetData(data);
     RefreshTitle();
 }
 

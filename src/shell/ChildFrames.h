@@ -20,6 +20,7 @@ class CMidiData;
 class CPhraseBank;
 class CProjectDoc;
 class CShellProjectWindows;
+class CPianoRollEditor;
 class CTracksEditor;
 
 // The themed, empty view of windows whose editors come later.
@@ -127,6 +128,8 @@ class CFramePianoRoll : public CChildFrame {
 public:
     CFramePianoRoll(CShellProjectWindows& registry, CProjectDoc& doc, CMidiData& data);
     CMidiData& GetData() const { return *m_data; }
+    // The piano roll's content.
+    CPianoRollEditor& GetEditor() const;
     // The frame now shows another object (a replaced clip).
     void SetData(CMidiData& data);
     int32_t GetTarget() const override;

@@ -17,12 +17,15 @@
 
 #include <optional>
 
+#include "devices/MidiNode.h"
 #include "document/EnginePlayerLink.h"
 #include "document/ProjectManager.h"
 #include "document/UserServices.h"
 #include "editors/PhraseLiveState.h"
+#include "editors/PianoRollEditor.h"
 #include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
+#include "engine/PlayControl.h"
 #include "model/Clip.h"
 #include "model/Phrase.h"
 #include "model/Profile.h"
@@ -510,8 +513,25 @@ void CMainFrame::OnTransportTimer()
     m_transport->Refresh(CTransportEngineState{proxy.IsPlaying(), proxy.GetPosition()});
 }
 
+void CMainFrame::OnCapturedNotes(const std::vector<std::array<uint8_t, 3>>& noteOns)
+{
+    // A chord for step entry goes to the active window when it is a piano roll of the active
+    // project.
+    auto* roll = dynamic_cast<CFramePianoRoll*>(GetActiveFrame());
+    if (roll == nullptr || &roll->GetProject() != m_app.GetProjects().GetActiveProject()) return;
+    std::vector<uint8_t> pitches;
+    for (const auto& message : noteOns)
+        pitches.push_back(message[1]);
+    roll->GetEditor().StepRecord(pitches);
+}
+
 void CMainFrame::OnEngineTimer()
 {
+    // While step entry captures, the notes gathered since the last look come over as one chord.
+    CMidiEngineProxy& engine = CMidiEngineProxy::Instance();
+    const intptr_t target = engine.GetNodeParameter(kPlayControlNode, CPlayControl::kCaptureTarget);
+    if (target != 0 && target != -1)
+        engine.SetNodeParameter(kPlayControlNode, CPlayControl::kHandOverCapture, 0);
     // The engine's recording state decides what the Project menu and Save offer; its change is
     // picked up here so disabled keys follow without waiting for a menu.
     const bool recording = CMidiEngineProxy::Instance().IsRecording();

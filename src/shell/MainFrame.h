@@ -83,6 +83,7 @@ public:
     void OnEventRecorded(int32_t trackId, int32_t slot, const CMidiEvent& event) override;
     void OnRecordingFinished(int32_t trackId, int32_t slot, std::unique_ptr<CClip> clip) override;
     void OnTakeDropped(int32_t trackId, int32_t slot, int32_t position) override;
+    void OnCapturedNotes(const std::vector<std::array<uint8_t, 3>>& noteOns) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

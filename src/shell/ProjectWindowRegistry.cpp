@@ -2,6 +2,7 @@
 
 #include "editors/BankEditor.h"
 #include "editors/PhraseLiveState.h"
+#include "editors/PianoRollEditor.h"
 #include "editors/TracksEditor.h"
 
 #include <QMdiArea>
@@ -279,6 +280,51 @@ void CShellProjectWindows::InvalidateAll()
 void CShellProjectWindows::SongPositionChanged()
 {
     if (CTracksEditor* editor = GetTracksEditor()) editor->SongPositionChanged();
+    for (const auto& [data, frame] : m_rolls)
+        frame->GetEditor().SongPositionChanged();
+}
+
+CPianoRollEditor* CShellProjectWindows::GetPianoRollEditor(const CMidiData& data) const
+{
+    CFramePianoRoll* frame = GetPianoRoll(data);
+    return frame != nullptr ? &frame->GetEditor() : nullptr;
+}
+
+void CShellProjectWindows::PianoRollBeginUpdate(const CMidiData& data)
+{
+    if (CPianoRollEditor* editor = GetPianoRollEditor(data)) editor->BeginUpdate();
+}
+
+void CShellProjectWindows::PianoRollEndUpdate(const CMidiData& data)
+{
+    if (CPianoRollEditor* editor = GetPianoRollEditor(data)) editor->EndUpdate();
+}
+
+void CShellProjectWindows::PianoRollRefreshNotes(const CMidiData& data, const CNoteArea& area)
+{
+    if (CPianoRollEditor* editor = GetPianoRollEditor(data)) editor->RefreshNotes(area);
+}
+
+void CShellProjectWindows::PianoRollLengthChanged(const CMidiData& data)
+{
+    if (CPianoRollEditor* editor = GetPianoRollEditor(data)) editor->LengthChanged();
+}
+
+void CShellProjectWindows::PianoRollSelectNotes(const CMidiData& data, const CNoteList& notes,
+                                                const CNoteArea& area)
+{
+    if (CPianoRollEditor* editor = GetPianoRollEditor(data)) editor->SelectNotes(notes, area);
+}
+
+void CShellProjectWindows::PianoRollDataChanged(const CMidiData& data)
+{
+    if (CPianoRollEditor* editor = GetPianoRollEditor(data)) editor->DataChanged();
+    if (CFramePianoRoll* frame = GetPianoRoll(data)) frame->RefreshTitle();
+}
+
+void CShellProjectWindows::MovePianoRoll(const CMidiData& from, CMidiData& to)
+{
+    RekeyPianoRoll(from, to);
 }
 
 CTracksEditor* CShellProjectWindows::GetTracksEditor() const

@@ -16,6 +16,8 @@ class CBankEditor;
 class CChildFrame;
 class CFramePhraseBank;
 class CFramePianoRoll;
+class CModifierSettings;
+class CPianoRollEditor;
 class CProjectDoc;
 class CTracksEditor;
 class CUserServices;
@@ -83,12 +85,24 @@ public:
     void TracksClipReplaced(const CClip& removed, int32_t trackIndex, const CClip& placed) override;
     void TracksClipChanged(const CClip& clip) override;
     void TrackMoved(int from, int to) override;
+    void PianoRollBeginUpdate(const CMidiData& data) override;
+    void PianoRollEndUpdate(const CMidiData& data) override;
+    void PianoRollRefreshNotes(const CMidiData& data, const CNoteArea& area) override;
+    void PianoRollLengthChanged(const CMidiData& data) override;
+    void PianoRollSelectNotes(const CMidiData& data, const CNoteList& notes,
+                              const CNoteArea& area) override;
+    void PianoRollDataChanged(const CMidiData& data) override;
+    void MovePianoRoll(const CMidiData& from, CMidiData& to) override;
 
     // Asks the questions whose answer the options may remember (clips dropped below the last
     // track); without one the answer is no.
     using FAsker = std::function<bool(ERememberedQuestion)>;
     void SetAsker(FAsker asker) { m_asker = std::move(asker); }
     const FAsker& GetAsker() const { return m_asker; }
+    // The application's "Editor" settings the piano rolls' commands use (borrowed; null: each
+    // window keeps its own).
+    void SetEditorSettings(CModifierSettings* settings) { m_editorSettings = settings; }
+    CModifierSettings* GetEditorSettings() const { return m_editorSettings; }
     // Who answers the windows' questions and file choices (borrowed; null: nobody).
     void SetUser(CUserServices* user) { m_user = user; }
     CUserServices* GetUser() const { return m_user; }
@@ -109,6 +123,8 @@ public:
     CFramePhraseBank* GetBankFrame(const CPhraseBank& bank) const;
     // The bank window's content, when the window is open.
     CBankEditor* GetBankEditor(const CPhraseBank& bank) const;
+    // The piano roll's content of the phrase or clip, when its window is open.
+    CPianoRollEditor* GetPianoRollEditor(const CMidiData& data) const;
     // The tracks window's content, when the window is open.
     CTracksEditor* GetTracksEditor() const;
 
@@ -128,6 +144,7 @@ private:
     CProjectDoc& m_doc;
     CUserServices* m_user = nullptr;
     FAsker m_asker;
+    CModifierSettings* m_editorSettings = nullptr;
     QMdiArea& m_area;
     CObjectWindowStore& m_store;
     CChildFrame* m_project = nullptr;

@@ -11,6 +11,7 @@
 #include "devices/BackendChoice.h"
 #include "document/EnginePlayerLink.h"
 #include "document/ProjectManager.h"
+#include "editing/ModifierCommands.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/ObjectColours.h"
 #include "model/Profile.h"
@@ -103,9 +104,11 @@ bool CSequencerApp::InitInstance(const QStringList& arguments)
             windows->SetUser(m_user);
             windows->SetAsker(
                 [this](ERememberedQuestion question) { return m_projects->Ask(question); });
+            windows->SetEditorSettings(m_editorSettings.get());
             return windows;
         });
     m_projects->LoadOptions();
+    m_editorSettings = std::make_unique<CModifierSettings>(m_projects->GetOptions(), *m_profile);
 
     m_mainFrame = std::make_unique<CMainFrame>(*this, m_environment.backend, midiBackend,
                                                m_environment.startMusicThread);

@@ -21,6 +21,7 @@ class CHelpViewer;
 class CMainFrame;
 class CProfile;
 class CProjectDoc;
+class CModifierSettings;
 class CProjectManager;
 
 // What the application is started with; tests replace the parts that would reach the user or
@@ -95,6 +96,8 @@ private:
     std::unique_ptr<CEnginePlayerLink> m_player;
     CObjectWindowStore m_objectStore;
     std::unique_ptr<CProjectManager> m_projects;
+    // The "Editor" settings of the piano rolls' commands, over the options and the profile.
+    std::unique_ptr<CModifierSettings> m_editorSettings;
     std::unique_ptr<CMainFrame> m_mainFrame;
     QPointer<CHelpViewer> m_help;
 };
