@@ -25,6 +25,9 @@ constexpr size_t kInputRingBytes = 1 << 16;  // raw input waiting for the delive
 constexpr int64_t kUnitsPerMs = 10000;
 constexpr auto kCycleWait = std::chrono::milliseconds(1000);
 constexpr auto kDrainWait = std::chrono::milliseconds(500);
+// How often the open devices' ports are looked for without a report of a change: a client that
+// leaves may report its ports gone before they are (or late, when killed while we feed it).
+constexpr auto kPortCheckInterval = std::chrono::milliseconds(100);
 
 const char* const kNoServer = "The JACK server is not running.";
 const char* const kServerStopped = "The JACK server has stopped.";
@@ -144,6 +147,7 @@ private:
     bool m_started = false;
     std::atomic<bool> m_lost{false};
     std::atomic<bool> m_portsChanged{false};
+    std::chrono::steady_clock::time_point m_nextPortCheck{}; // engine thread
     bool m_lostReported = false;
     std::vector<SMidiFault> m_pendingFaults; // engine thread: devices a reconnect closed
     std::atomic<uint64_t> m_cycles{0};
@@ -697,7 +701,12 @@ bool CJackBackend::CImpl::TakeFaults(std::vector<SMidiFault>& faults)
 bool CJackBackend::CImpl::CollectFaults(std::vector<SMidiFault>& faults)
 {
     const bool lost = m_lost.load();
-    if (lost ? m_lostReported : !m_portsChanged.load()) return false;
+    if (lost && m_lostReported) return false;
+    // The ports are looked at when a change was reported, and now and then anyway: the report
+    // can come before the port is gone, and then no second one follows.
+    const auto now = std::chrono::steady_clock::now();
+    if (!lost && !m_portsChanged.load() && now < m_nextPortCheck) return false;
+    m_nextPortCheck = now + kPortCheckInterval;
     // After a loss the ports are gone with the server: one fault per device, with that reason.
     m_lostReported = lost;
     m_portsChanged = false;
