@@ -94,7 +94,7 @@ CPlayEngine::CPlayEngine(CMidiBackend& backend) : m_engine(backend, m_proxy.GetM
 
 void CPlayEngine::CheckDevices() const
 {
-    if (m_engine.GetDevices().GetFaultCount() == 0) return;
+    if (!HasFailed()) return;
     const std::string reason = m_engine.GetDevices().GetLastFault();
     std::thread([reason] {
         std::this_thread::sleep_for(kFailedShutDownLimit);

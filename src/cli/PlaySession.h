@@ -63,6 +63,8 @@ public:
         m_proxy.ShutDown();
     }
 
+    // True once a device failed while playing.
+    bool HasFailed() const { return m_engine.GetDevices().GetFaultCount() != 0; }
     // Throws with the reason when a device failed while playing.
     void CheckDevices() const;
 
