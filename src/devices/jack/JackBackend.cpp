@@ -120,6 +120,7 @@ public:
     std::atomic<int64_t> m_latency{0}; // frames
     std::atomic<int64_t> m_late{0};
     std::atomic<int64_t> m_refused{0};
+    std::atomic<int64_t> m_xruns{0};
     std::atomic<int64_t> m_callbackCpuNs{0};
 
 private:
@@ -127,6 +128,7 @@ private:
     static void ShutdownThunk(jack_status_t, const char*, void* arg);
     static void PortThunk(jack_port_id_t, int, void* arg);
     static int BufferSizeThunk(jack_nframes_t frames, void* arg);
+    static int XrunThunk(void* arg);
 
     int Connect(std::string& error);
     void Disconnect();
@@ -212,6 +214,7 @@ int CJackBackend::CImpl::Connect(std::string& error)
     jack_on_info_shutdown(m_client, ShutdownThunk, this);
     jack_set_port_registration_callback(m_client, PortThunk, this);
     jack_set_buffer_size_callback(m_client, BufferSizeThunk, this);
+    jack_set_xrun_callback(m_client, XrunThunk, this);
     if (jack_activate(m_client) != 0) {
         jack_client_close(m_client);
         m_client = nullptr;
@@ -408,6 +411,12 @@ int CJackBackend::CImpl::BufferSizeThunk(jack_nframes_t frames, void* arg)
     int64_t current = latency.load();
     while (frames > current && !latency.compare_exchange_weak(current, frames)) {
     }
+    return 0;
+}
+
+int CJackBackend::CImpl::XrunThunk(void* arg)
+{
+    static_cast<CImpl*>(arg)->m_xruns.fetch_add(1, std::memory_order_relaxed);
     return 0;
 }
 
@@ -820,7 +829,7 @@ void CJackBackend::OnPass()
 
 SMidiOutputStats CJackBackend::GetOutputStats() const
 {
-    return {m_impl->m_late.load(), m_impl->m_refused.load()};
+    return {m_impl->m_late.load(), m_impl->m_refused.load(), m_impl->m_xruns.load()};
 }
 
 bool CJackBackend::IsOutputIdle(int32_t index) const
