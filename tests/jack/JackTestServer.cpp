@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <regex>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -34,6 +35,12 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+std::string WithoutXrunReport(const std::string& error)
+{
+    const std::regex report("The MIDI system missed [0-9]+ cycles \\(xruns\\)\\.\n");
+    return std::regex_replace(error, report, "");
 }
 
 // ---- Server ----

@@ -101,5 +101,9 @@ private:
     bool m_ready = false;
 };
 
+// A tool's standard error without the report of the server's missed cycles, which a loaded
+// machine brings about and which is no complaint about the run itself.
+std::string WithoutXrunReport(const std::string& error);
+
 // Waits (polling every 2 ms) until done() holds or the time-out passes; returns done().
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
