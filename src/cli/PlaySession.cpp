@@ -81,9 +81,13 @@ std::vector<int32_t> RouteOutputs(CMidiEngineProxy& proxy, CMidiBackend& backend
 void ReportOutputTrouble(const CMidiBackend& backend)
 {
     const SMidiOutputStats stats = backend.GetOutputStats();
-    if (stats.late == 0 && stats.refused == 0) return;
-    std::fprintf(stderr, "%lld MIDI messages went out late, %lld were lost.\n",
-                 static_cast<long long>(stats.late), static_cast<long long>(stats.refused));
+    if (stats.late != 0 || stats.refused != 0)
+        std::fprintf(stderr, "%lld MIDI messages went out late, %lld were lost.\n",
+                     static_cast<long long>(stats.late), static_cast<long long>(stats.refused));
+    // A missed cycle is where listeners may lose or hear twice what was sent.
+    if (stats.xruns != 0)
+        std::fprintf(stderr, "The MIDI system missed %lld cycles (xruns).\n",
+                     static_cast<long long>(stats.xruns));
 }
 
 CPlayEngine::CPlayEngine(CMidiBackend& backend) : m_engine(backend, m_proxy.GetMailbox())
@@ -94,7 +98,7 @@ CPlayEngine::CPlayEngine(CMidiBackend& backend) : m_engine(backend, m_proxy.GetM
 
 void CPlayEngine::CheckDevices() const
 {
-    if (m_engine.GetDevices().GetFaultCount() == 0) return;
+    if (!HasFailed()) return;
     const std::string reason = m_engine.GetDevices().GetLastFault();
     std::thread([reason] {
         std::this_thread::sleep_for(kFailedShutDownLimit);

@@ -63,6 +63,8 @@ public:
         m_proxy.ShutDown();
     }
 
+    // True once a device failed while playing.
+    bool HasFailed() const { return m_engine.GetDevices().GetFaultCount() != 0; }
     // Throws with the reason when a device failed while playing.
     void CheckDevices() const;
 
@@ -77,5 +79,6 @@ private:
 std::vector<int32_t> RouteOutputs(CMidiEngineProxy& proxy, CMidiBackend& backend,
                                   const std::vector<std::string>& wanted);
 
-// Tells standard error how many messages went out late or were lost, if any.
+// Tells standard error how many messages went out late or were lost, and how many cycles the
+// MIDI system missed, if any.
 void ReportOutputTrouble(const CMidiBackend& backend);

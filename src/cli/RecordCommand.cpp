@@ -141,7 +141,7 @@ void OpenInput(CMidiEngineProxy& proxy, const CMidiBackend& backend, const std::
         throw CTwError("The MIDI input " + name + " cannot be opened: " + proxy.GetLastError());
 }
 
-// Records until the time is up or a stop signal came.
+// Records until the time is up, a stop signal came or a device failed.
 void WaitWhileRecording(CPlayEngine& play, CTakeCollector& collector, double seconds)
 {
     const auto until = std::chrono::steady_clock::now() +
@@ -149,8 +149,7 @@ void WaitWhileRecording(CPlayEngine& play, CTakeCollector& collector, double sec
                            std::chrono::duration<double>(seconds));
     for (;;) {
         play.Proxy().GetMailbox().Drain(collector);
-        play.CheckDevices();
-        if (g_stopSignal.load() != 0) return;
+        if (play.HasFailed() || g_stopSignal.load() != 0) return;
         if (seconds > 0 && std::chrono::steady_clock::now() >= until) return;
         std::this_thread::sleep_for(kWatchInterval);
     }
@@ -197,17 +196,18 @@ int RunRecord(const CCliArgs& args)
     proxy.Play();
 
     CTakeCollector collector;
-    // Ctrl+C is the ordinary end of an open-ended take, not a failure.
+    // Ctrl+C is the ordinary end of an open-ended take, not a failure; a failed device ends the
+    // takes too, and what was played is saved before the failure is reported.
     WaitWhileRecording(play, collector, options.seconds);
     proxy.Stop();
     proxy.GetMailbox().Drain(collector);
     collector.takes.Commit(&doc);
-    play.CheckDevices();
     doc.AttachPlayer(nullptr);
-    play.ShutDown();
-    ReportOutputTrouble(*backend);
     SaveOrExport(doc, options.path);
     PrintSummary(doc, collector.clips);
+    play.CheckDevices();
+    play.ShutDown();
+    ReportOutputTrouble(*backend);
     if (collector.dropped != 0)
         std::fprintf(stderr,
                      "Recording fell behind %d time(s): part of what was played is missing.\n",

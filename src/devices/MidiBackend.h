@@ -64,6 +64,7 @@ struct SMidiFault {
 struct SMidiOutputStats {
     int64_t late = 0;    // messages that reached the device after their time
     int64_t refused = 0; // messages the system refused or had no room for (lost)
+    int64_t xruns = 0;   // cycles the system missed (JACK), where a listener may lose or repeat
 };
 
 class CMidiBackend {

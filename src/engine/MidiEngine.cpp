@@ -795,8 +795,9 @@ void CMidiEngine::TimeoutPass()
 {
     if (!m_initialised) return;
     m_backend.OnPass();
-    // A lost server or a vanished port closes its drivers; the last error says why.
-    m_devices.HandleFaults(m_lastError);
+    // A lost server or a vanished port closes its drivers; the last error says why. It ends the
+    // takes as a stop does, so what was played is handed over whole, whatever follows.
+    if (m_devices.HandleFaults(m_lastError) != 0) m_playControl.SetRecording(false);
     PollInputs();
     DrainUiEvents();
     ClockPass(m_backend.GetMasterTime());

@@ -146,10 +146,10 @@ void CSequencerClock::OnPulse(int32_t msStamp)
     if (m_resync) {
         m_lastTickTime = now - m_tickPeriod;
         m_resync = false;
-        FollowingPass(kLookAhead, true);
+        FollowingPass(now, kLookAhead, true);
         return;
     }
-    FollowingPass(now + kLookAhead - m_lastTickTime, true);
+    FollowingPass(now, now + kLookAhead - m_lastTickTime, true);
 }
 
 bool CSequencerClock::SetTempo(int32_t hundredths)
@@ -178,7 +178,7 @@ void CSequencerClock::Pass(int64_t now)
         if (m_internalClock)
             StoppedPass(due);
         else
-            FollowingPass(due, false);
+            FollowingPass(now, due, false);
     } else if (m_internalClock) {
         PlayingPass(due);
     }
@@ -201,7 +201,7 @@ void CSequencerClock::StoppedPass(int64_t due)
         StoppedTick(m_lastTickTime + m_tickPeriod);
 }
 
-void CSequencerClock::FollowingPass(int64_t due, bool playing)
+void CSequencerClock::FollowingPass(int64_t now, int64_t due, bool playing)
 {
     if (playing) PostPosition();
     const int64_t owed = due / m_tickPeriod;
@@ -213,9 +213,10 @@ void CSequencerClock::FollowingPass(int64_t due, bool playing)
         m_lastTickTime = from + span; // ahead of the clock: wait for it
         return;
     }
-    // The ticks share the span evenly; the last one lands exactly on its end.
+    // The ticks share the span evenly; the last one lands exactly on its end. None is stamped
+    // before now: the pulse that brought it came now, and an earlier stamp has missed its frame.
     for (int64_t i = 1; i <= count; ++i) {
-        const int64_t stamp = from + span * i / count;
+        const int64_t stamp = std::max(from + span * i / count, now);
         if (!playing)
             StoppedTick(stamp);
         else if (!PlayTick(stamp))

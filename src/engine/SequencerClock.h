@@ -95,8 +95,8 @@ private:
     void PlayingPass(int64_t due);
     void StoppedPass(int64_t due);
     // A pass under incoming clock: the tracker's debt decides how many (playing or stopped)
-    // ticks share the time of the due ticks.
-    void FollowingPass(int64_t due, bool playing);
+    // ticks share the time of the due ticks, none stamped before now (100 ns).
+    void FollowingPass(int64_t now, int64_t due, bool playing);
     void OnPulse(int32_t msStamp);
     // One playing tick handed over at stamp (100 ns): the tick, position + 1, the loop jump.
     // False when it was the last tick and stopped the transport.

@@ -488,10 +488,44 @@ TEST_F(RecordingTest, LiveThruReleasesHeldNotesOnFilterChangeAndDriverClose)
     Keys({0x90, 64, 100});
     ASSERT_EQ(proxy.CloseInputDriver(0), 1);
     const std::vector<SHeard> heard = Play(4);
-    EXPECT_EQ(std::count_if(heard.begin(), heard.end(),
-                            [](const SHeard& h) { return h.status == 0x94; }),
-              2);
+    EXPECT_EQ(
+        std::count_if(heard.begin(), heard.end(), [](const SHeard& h) { return h.status == 0x94; }),
+        2);
     EXPECT_TRUE(Hanging(heard).empty());
 }
 
 } // namespace
+
+// A device that fails while recording ends every take as a stop would: the notes played so far
+// (a held one ended at the fault) are handed over, whichever device it was.
+TEST_F(RecordingTest, ADeviceFaultEndsTheTakesWithWhatWasPlayed)
+{
+    for (const bool output : {false, true}) {
+        SCOPED_TRACE(output ? "output fails" : "input fails");
+        RecordingTrack(output ? 2 : 1, 0);
+        StartTake(CRecordSettings{}, 0);
+        PlayNote(60, 0, 10);
+        Play(5);
+        Keys({0x90, 64, 90}); // still held when the device goes
+        Play(5);
+        backend.InjectFault(output, 0, "The device has gone.");
+        engine.TimeoutPass();
+        EXPECT_FALSE(proxy.IsRecording());
+        std::vector<STake> takes = Takes();
+        // Every armed track's take ends there (the first round's track is armed still).
+        ASSERT_EQ(takes.size(), output ? 2u : 1u) << "the takes end at the fault, not at a stop";
+        const std::vector<CNote> notes = NotesOf(*takes.back().clip);
+        ASSERT_EQ(notes.size(), 2u);
+        EXPECT_EQ(notes[0], CNote(0, 10, 60, 100, 30));
+        EXPECT_EQ(notes[1].m_pitch, 64);
+        EXPECT_GT(notes[1].m_end, notes[1].m_start);
+        EXPECT_EQ(proxy.Stop(), 1);
+        for (const STake& take : takes)
+            proxy.RemoveClipPlayer(*take.clip);
+        // The failed device back for the next round.
+        ASSERT_EQ(output ? proxy.OpenOutputDriver(0) : proxy.OpenInputDriver(0), 1);
+        const int routed = output ? proxy.RouteOutputPort(0, 0)
+                                  : proxy.RouteInputPort(0, 0) & proxy.RouteRecordNode(0);
+        ASSERT_EQ(routed, 1);
+    }
+}

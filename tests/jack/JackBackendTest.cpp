@@ -236,6 +236,67 @@ TEST_F(JackBackendTest, APortThatVanishesFailsItsDeviceAndReopensWhenBack)
     ASSERT_EQ(backend.OpenOutput(out, error), 1) << error;
 }
 
+// A device whose client leaves fails, whichever way it leaves: closing politely (its ports go
+// one by one while the client still exists) or killed (the server throws it out).
+TEST(JackDeviceLossTest, AClientThatLeavesFailsTheDeviceOpenOnIt)
+{
+    struct SCase {
+        const char* name;
+        bool output; // our output to its input, else our input from its output
+        bool killed; // SIGKILL, else jack_client_close
+    };
+    const SCase cases[] = {{"closes, output", true, false},
+                           {"closes, input", false, false},
+                           {"killed, output", true, true},
+                           {"killed, input", false, true}};
+    // The server throws a killed client out after it missed ten time-outs: kept short here.
+    CJackTestServer server(false, 200);
+    ASSERT_TRUE(server.IsRunning());
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A fresh client each round, as a device plugged in: a new name lists it anew.
+        static int round = 0;
+        const std::string name = "twgone" + std::to_string(++round);
+        std::unique_ptr<CJackPeer> peer;
+        std::unique_ptr<CJackToolClient> tool;
+        std::string port;
+        if (c.killed) {
+            port = c.output ? name + ":input" : name + ":out";
+            tool = c.output ? std::make_unique<CJackToolClient>(
+                                  std::vector<std::string>{"jack_midi_dump", name}, port)
+                            : std::make_unique<CJackToolClient>(
+                                  std::vector<std::string>{"jack_midiseq", name, "24000", "0", "60",
+                                                           "8000"},
+                                  port);
+            ASSERT_TRUE(tool->IsRunning());
+        } else {
+            peer = std::make_unique<CJackPeer>(name);
+            ASSERT_TRUE(peer->IsOpen());
+            port = c.output ? peer->InName() : peer->OutName();
+        }
+        CJackBackend backend;
+        std::string error;
+        ASSERT_EQ(backend.Start(error), 1) << error;
+        CCollectingSink sink;
+        const int32_t index =
+            IndexOf(c.output ? backend.GetOutputNames() : backend.GetInputNames(), port);
+        ASSERT_GE(index, 0);
+        ASSERT_EQ(
+            c.output ? backend.OpenOutput(index, error) : backend.OpenInput(index, &sink, error), 1)
+            << error;
+        if (c.killed)
+            tool->KillHard();
+        else
+            peer->Close();
+        std::vector<SMidiFault> faults;
+        ASSERT_TRUE(WaitUntil([&] { return backend.TakeFaults(faults); }, kWait));
+        ASSERT_EQ(faults.size(), 1u);
+        EXPECT_EQ(faults[0].output, c.output);
+        EXPECT_EQ(faults[0].index, index);
+        EXPECT_EQ(faults[0].reason, "The MIDI port " + port + " has disappeared.");
+    }
+}
+
 // The whole path with the music thread running: reset messages leave the driver and arrive in
 // order; a lost server closes the driver, the reason is kept, and the thread still stops.
 TEST(JackEngineTest, EngineOutputArrivesAndALostServerClosesTheDriver)

@@ -110,6 +110,39 @@ TEST_F(JackPlaySyncTest, FollowingAMasterPlaysOnItsClockAndEndsWhenItStopsAndGoe
     master.Send({kStop});
     const auto stopped = std::chrono::steady_clock::now();
     EXPECT_EQ(play.Wait(20s), 0) << play.Error();
+    // Played a tick's look-ahead after the pulse that brought it, nothing misses its frame.
+    EXPECT_EQ(play.Error().find("late"), std::string::npos) << play.Error();
     EXPECT_GE(std::chrono::steady_clock::now() - stopped, 1900ms)
         << "a stopped master has 2 s to send clock again";
+}
+
+// What one tick sends leaves on one frame on every device: the metronome's clicks on one
+// instrument land exactly on the timing clocks of their ticks on the other, and the clocks
+// never slip a period.
+TEST_F(JackPlaySyncTest, AMetronomeOnASecondDeviceClicksOnTheFrameOfItsTick)
+{
+    CJackPeer click("twclick");
+    ASSERT_TRUE(click.IsOpen());
+    CBackgroundCli play({"play", song, "--midi", "jack", "--out", "twsynth:in", "--clock-out",
+                         "--metronome", "twclick:in"});
+    ASSERT_EQ(play.Wait(60s), 0) << play.Error();
+    const std::vector<SReceivedEvent> all = synth.WaitFor(100000, 500ms);
+    const std::vector<SReceivedEvent> clicks = click.WaitFor(100000, 500ms);
+
+    std::vector<int64_t> clocks;
+    for (const SReceivedEvent& event : all)
+        if (event.bytes[0] == kTimingClock) clocks.push_back(event.frame);
+    ASSERT_GE(clocks.size(), 1152u / 4 + 1);
+    for (size_t i = 1; i < clocks.size(); ++i)
+        EXPECT_NEAR(static_cast<double>(clocks[i] - clocks[i - 1]), kClockFrames, 1)
+            << "clock " << i;
+    size_t onTime = 0;
+    size_t clickCount = 0;
+    for (const SReceivedEvent& event : clicks) {
+        if ((event.bytes[0] & 0xF0) != 0x90 || event.bytes[2] == 0) continue;
+        ++clickCount;
+        if (std::binary_search(clocks.begin(), clocks.end(), event.frame)) ++onTime;
+    }
+    EXPECT_GE(clickCount, 12u) << "a click on every beat";
+    EXPECT_EQ(onTime, clickCount) << "clicks off the frames of their ticks' clocks";
 }

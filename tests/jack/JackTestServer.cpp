@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <regex>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -36,9 +37,16 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     return true;
 }
 
+std::string WithoutXrunReport(const std::string& error)
+{
+    const std::regex report("The MIDI system missed [0-9]+ cycles \\(xruns\\)\\.\n");
+    return std::regex_replace(error, report, "");
+}
+
 // ---- Server ----
 
-CJackTestServer::CJackTestServer(bool realtime) : m_realtime(realtime)
+CJackTestServer::CJackTestServer(bool realtime, int clientTimeoutMs)
+    : m_realtime(realtime), m_clientTimeout(std::to_string(clientTimeoutMs))
 {
     static std::atomic<int> serial{0};
     m_name = "twtest-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
@@ -73,8 +81,8 @@ bool CJackTestServer::Start()
         // Synchronous, with a long client time-out: on a loaded machine a slow cycle is late
         // rather than skipped (which would drop its MIDI), and no client is thrown out.
         execlp("jackd", "jackd", m_realtime ? "--realtime" : "--no-realtime", "--sync", "-t",
-               "20000", "-n", m_name.c_str(), "-d", "dummy", "-r", rate.c_str(), "-p",
-               period.c_str(), static_cast<char*>(nullptr));
+               m_clientTimeout.c_str(), "-n", m_name.c_str(), "-d", "dummy", "-r", rate.c_str(),
+               "-p", period.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     if (m_pid < 0) return false;
@@ -106,6 +114,46 @@ int CJackTestServer::RunTool(const std::string& commandLine) const
     return std::system(line.c_str());
 }
 
+// ---- Tool client ----
+
+CJackToolClient::CJackToolClient(const std::vector<std::string>& args, const std::string& port)
+{
+    // Made before the fork: the child of a threaded process must not allocate.
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    m_pid = fork();
+    if (m_pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, STDOUT_FILENO);
+        dup2(devNull, STDERR_FILENO);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    if (m_pid < 0) return;
+    jack_status_t status{};
+    jack_client_t* probe = jack_client_open("twtoolprobe", JackNoStartServer, &status);
+    if (probe == nullptr) return;
+    m_ready = WaitUntil([&] { return jack_port_by_name(probe, port.c_str()) != nullptr; },
+                        std::chrono::seconds(20));
+    jack_client_close(probe);
+}
+
+CJackToolClient::~CJackToolClient()
+{
+    KillHard();
+}
+
+void CJackToolClient::KillHard()
+{
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGKILL);
+    waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+}
+
 // ---- Peer client ----
 
 CJackPeer::CJackPeer(const std::string& name) : m_name(name)
@@ -131,12 +179,17 @@ CJackPeer::CJackPeer(const std::string& name) : m_name(name)
 
 CJackPeer::~CJackPeer()
 {
-    if (m_client != nullptr) {
-        jack_deactivate(m_client);
-        jack_client_close(m_client);
-    }
+    Close();
     if (m_received != nullptr) jack_ringbuffer_free(m_received);
     if (m_toSend != nullptr) jack_ringbuffer_free(m_toSend);
+}
+
+void CJackPeer::Close()
+{
+    if (m_client == nullptr) return;
+    jack_deactivate(m_client);
+    jack_client_close(m_client);
+    m_client = nullptr;
 }
 
 void CJackPeer::RemoveIn()

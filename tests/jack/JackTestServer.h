@@ -23,8 +23,9 @@ public:
     static constexpr uint32_t kPeriod = 256;
 
     // Starts the server and waits until it answers; realtime asks for real-time scheduling (the
-    // timing measurement), the tests do without it.
-    explicit CJackTestServer(bool realtime = false);
+    // timing measurement), the tests do without it. A client that does not answer within
+    // clientTimeoutMs is thrown out (long by default: a loaded machine is slow, not dead).
+    explicit CJackTestServer(bool realtime = false, int clientTimeoutMs = 20000);
     ~CJackTestServer(); // stops it
 
     bool IsRunning() const { return m_pid > 0; }
@@ -39,6 +40,7 @@ public:
 private:
     std::string m_name;
     bool m_realtime = false;
+    std::string m_clientTimeout;
     pid_t m_pid = -1;
 };
 
@@ -55,6 +57,8 @@ public:
     ~CJackPeer();
 
     bool IsOpen() const { return m_client != nullptr; }
+    // Leaves the server politely (jack_client_close), as a program that quits.
+    void Close();
     std::string InName() const { return m_name + ":in"; }
     std::string OutName() const { return m_name + ":out"; }
     // Removes the input port, as a device that goes away; AddIn brings it back.
@@ -81,6 +85,25 @@ private:
     std::vector<SReceivedEvent> m_events;
     std::atomic<int64_t> m_xruns{0};
 };
+
+// A JACK example tool (jack_midi_dump, jack_midiseq...) running as a client of its own process,
+// so that it can be killed with SIGKILL and leave without a word to the server.
+class CJackToolClient {
+public:
+    // Starts the tool and waits until the port `port` (full name) is there.
+    CJackToolClient(const std::vector<std::string>& args, const std::string& port);
+    ~CJackToolClient(); // kills it
+    bool IsRunning() const { return m_pid > 0 && m_ready; }
+    void KillHard();
+
+private:
+    pid_t m_pid = -1;
+    bool m_ready = false;
+};
+
+// A tool's standard error without the report of the server's missed cycles, which a loaded
+// machine brings about and which is no complaint about the run itself.
+std::string WithoutXrunReport(const std::string& error);
 
 // Waits (polling every 2 ms) until done() holds or the time-out passes; returns done().
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);

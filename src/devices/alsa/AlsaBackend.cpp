@@ -573,7 +573,7 @@ bool CAlsaBackend::TakeFaults(std::vector<SMidiFault>& faults)
 
 SMidiOutputStats CAlsaBackend::GetOutputStats() const
 {
-    return {m_impl->m_late.load(), m_impl->m_refused.load()};
+    return {m_impl->m_late.load(), m_impl->m_refused.load(), 0};
 }
 
 bool CAlsaBackend::IsOutputIdle(int32_t index) const

@@ -25,6 +25,9 @@ constexpr size_t kInputRingBytes = 1 << 16;  // raw input waiting for the delive
 constexpr int64_t kUnitsPerMs = 10000;
 constexpr auto kCycleWait = std::chrono::milliseconds(1000);
 constexpr auto kDrainWait = std::chrono::milliseconds(500);
+// How often the open devices' ports are looked for without a report of a change: a client that
+// leaves may report its ports gone before they are (or late, when killed while we feed it).
+constexpr auto kPortCheckInterval = std::chrono::milliseconds(100);
 
 const char* const kNoServer = "The JACK server is not running.";
 const char* const kServerStopped = "The JACK server has stopped.";
@@ -117,6 +120,7 @@ public:
     std::atomic<int64_t> m_latency{0}; // frames
     std::atomic<int64_t> m_late{0};
     std::atomic<int64_t> m_refused{0};
+    std::atomic<int64_t> m_xruns{0};
     std::atomic<int64_t> m_callbackCpuNs{0};
 
 private:
@@ -124,6 +128,7 @@ private:
     static void ShutdownThunk(jack_status_t, const char*, void* arg);
     static void PortThunk(jack_port_id_t, int, void* arg);
     static int BufferSizeThunk(jack_nframes_t frames, void* arg);
+    static int XrunThunk(void* arg);
 
     int Connect(std::string& error);
     void Disconnect();
@@ -144,6 +149,7 @@ private:
     bool m_started = false;
     std::atomic<bool> m_lost{false};
     std::atomic<bool> m_portsChanged{false};
+    std::chrono::steady_clock::time_point m_nextPortCheck{}; // engine thread
     bool m_lostReported = false;
     std::vector<SMidiFault> m_pendingFaults; // engine thread: devices a reconnect closed
     std::atomic<uint64_t> m_cycles{0};
@@ -210,6 +216,7 @@ int CJackBackend::CImpl::Connect(std::string& error)
     jack_on_info_shutdown(m_client, ShutdownThunk, this);
     jack_set_port_registration_callback(m_client, PortThunk, this);
     jack_set_buffer_size_callback(m_client, BufferSizeThunk, this);
+    jack_set_xrun_callback(m_client, XrunThunk, this);
     if (jack_activate(m_client) != 0) {
         jack_client_close(m_client);
         m_client = nullptr;
@@ -404,6 +411,12 @@ int CJackBackend::CImpl::BufferSizeThunk(jack_nframes_t frames, void* arg)
     int64_t current = latency.load();
     while (frames > current && !latency.compare_exchange_weak(current, frames)) {
     }
+    return 0;
+}
+
+int CJackBackend::CImpl::XrunThunk(void* arg)
+{
+    static_cast<CImpl*>(arg)->m_xruns.fetch_add(1, std::memory_order_relaxed);
     return 0;
 }
 
@@ -697,7 +710,12 @@ bool CJackBackend::CImpl::TakeFaults(std::vector<SMidiFault>& faults)
 bool CJackBackend::CImpl::CollectFaults(std::vector<SMidiFault>& faults)
 {
     const bool lost = m_lost.load();
-    if (lost ? m_lostReported : !m_portsChanged.load()) return false;
+    if (lost && m_lostReported) return false;
+    // The ports are looked at when a change was reported, and now and then anyway: the report
+    // can come before the port is gone, and then no second one follows.
+    const auto now = std::chrono::steady_clock::now();
+    if (!lost && !m_portsChanged.load() && now < m_nextPortCheck) return false;
+    m_nextPortCheck = now + kPortCheckInterval;
     // After a loss the ports are gone with the server: one fault per device, with that reason.
     m_lostReported = lost;
     m_portsChanged = false;
@@ -811,7 +829,7 @@ void CJackBackend::OnPass()
 
 SMidiOutputStats CJackBackend::GetOutputStats() const
 {
-    return {m_impl->m_late.load(), m_impl->m_refused.load()};
+    return {m_impl->m_late.load(), m_impl->m_refused.load(), m_impl->m_xruns.load()};
 }
 
 bool CJackBackend::IsOutputIdle(int32_t index) const
