@@ -4,6 +4,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <cstdlib>
+
 CCanvasView::CCanvasView(QWidget* parent) : QAbstractScrollArea(parent)
 {
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -19,6 +21,22 @@ void CCanvasView::InvalidateContent(const QRect& rect)
     if (area.isEmpty()) return;
     m_dirty += area;
     Schedule(area);
+}
+
+void CCanvasView::ScrollContent(int dy)
+{
+    const QRect all = viewport()->rect();
+    if (dy == 0) return;
+    if (m_cache.isNull() || std::abs(dy) >= all.height() || !m_dirty.isEmpty()) {
+        InvalidateContent();
+        return;
+    }
+    const qreal ratio = m_cache.devicePixelRatio();
+    const QRect pixels(QPoint(0, 0), m_cache.size());
+    m_cache.scroll(0, qRound(dy * ratio), pixels);
+    m_dirty +=
+        dy > 0 ? QRect(0, 0, all.width(), dy) : QRect(0, all.height() + dy, all.width(), -dy);
+    Schedule(all);
 }
 
 void CCanvasView::RepaintStrip(const QRect& rect)

@@ -19,6 +19,9 @@ public:
 
     // The content under rect (client pixels; null: everything) is drawn again at the next paint.
     void InvalidateContent(const QRect& rect = QRect());
+    // The content moved by dy pixels (a scroll by whole rows): the cached picture is shifted and
+    // only the uncovered band is drawn again.
+    void ScrollContent(int dy);
     // Repaints a strip from the cache and the overlays only (an overlay moved).
     void RepaintStrip(const QRect& rect);
     // Batches nest; repaints wait for the end of the outermost one.

@@ -1,8 +1,11 @@
 #include "editors/TracksClipPainter.h"
 
 #include <QPainter>
+#include <QStaticText>
 
 #include <algorithm>
+#include <string>
+#include <unordered_map>
 
 #include "controls/Theme.h"
 #include "editors/TracksContext.h"
@@ -21,14 +24,31 @@ QColor ContrastText(const QColor& fill)
     return luma >= 140 ? QColor(Qt::black) : QColor(Qt::white);
 }
 
+// Laid-out names by text and room: songs repeat names and lengths, and laying out text is the
+// dearest part of drawing a clip.
+QStaticText& NameText(const QFontMetrics& metrics, const std::string& name, int width)
+{
+    static std::unordered_map<std::string, QStaticText> cache;
+    constexpr std::size_t kMaxEntries = 8192;
+    if (cache.size() > kMaxEntries) cache.clear();
+    std::string key = name;
+    key.append(1, '\0').append(std::to_string(width));
+    const auto [it, added] = cache.try_emplace(std::move(key));
+    if (added) {
+        it->second.setText(metrics.elidedText(QString::fromStdString(name), Qt::ElideRight, width));
+        it->second.setTextFormat(Qt::PlainText);
+        it->second.setPerformanceHint(QStaticText::AggressiveCaching);
+    }
+    return it->second;
+}
+
 void DrawName(QPainter& painter, const QRect& box, const CMidiData& data, const QColor& colour)
 {
     const QRect text = box.adjusted(4, 1, -3, -1);
     if (text.width() < 6) return;
     painter.setPen(colour);
-    const QString name = painter.fontMetrics().elidedText(QString::fromStdString(data.GetName()),
-                                                          Qt::ElideRight, text.width());
-    painter.drawText(text, Qt::AlignLeft | Qt::AlignTop, name);
+    painter.drawStaticText(text.topLeft(),
+                           NameText(painter.fontMetrics(), data.GetName(), text.width()));
 }
 
 } // namespace

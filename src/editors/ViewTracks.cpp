@@ -524,6 +524,23 @@ void CViewTracks::OnViewChanged()
 {
     UpdateScrollBars();
     if (m_nameEditor != nullptr && m_nameEditor->isVisible() && m_renaming != nullptr) HideRename();
+    const CTracksGeometry& g = m_context.Geometry();
+    const CProjectDoc& doc = m_context.GetDoc();
+    const SShownView now{g.GetLeftTick(),
+                         g.GetFirstRow(),
+                         g.GetScale(),
+                         g.GetRowHeight(),
+                         doc.GetTracks().GetCount(),
+                         doc.GetLoopStart(),
+                         doc.GetLoopEnd(),
+                         viewport()->size()};
+    const SShownView before = m_shown;
+    m_shown = now;
+    // Only the rows moved (the wheel, the scroll bar): shift the picture, draw the new rows.
+    if (now.SameBut(before) && m_takes.empty() && !m_tool->OverlayRect().isValid()) {
+        ScrollContent((before.firstRow - now.firstRow) * now.rowHeight);
+        return;
+    }
     InvalidateContent();
 }
 

@@ -4,6 +4,7 @@
 // drop and the context menus. Every change runs as one named operation through the project; the
 // view then draws again from the model. User-interface thread only.
 
+#include <QSize>
 #include <QString>
 
 #include <memory>
@@ -220,5 +221,23 @@ private:
     QLineEdit* m_nameEditor = nullptr;
     CClip* m_renaming = nullptr;
     bool m_syncingScrollBars = false;
+    // The view the cached picture shows: a change of the first row alone scrolls the picture.
+    struct SShownView {
+        tick left = 0;
+        int32_t firstRow = 0;
+        int32_t scale = 0;
+        int32_t rowHeight = 0;
+        int32_t trackCount = 0;
+        tick loopStart = 0;
+        tick loopEnd = 0;
+        QSize client;
+        // Equal in everything but the first row.
+        bool SameBut(const SShownView& o) const
+        {
+            return left == o.left && scale == o.scale && rowHeight == o.rowHeight &&
+                   trackCount == o.trackCount && loopStart == o.loopStart && loopEnd == o.loopEnd &&
+                   client == o.client;
+        }
+    } m_shown;
     std::vector<STakeShown> m_takes;
 };

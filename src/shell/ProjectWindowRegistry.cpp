@@ -107,7 +107,10 @@ void CShellProjectWindows::PlaceByDefault(CChildFrame& frame)
     const QSize area = m_area.viewport()->size();
     const int step = static_cast<int>(m_area.subWindowList().size() - 1) % kSteps * kStep;
     const QSize size(std::max(area.width() * 3 / 5, 320), std::max(area.height() * 3 / 5, 240));
-    frame.setGeometry(QRect(QPoint(step, step), size.expandedTo(frame.minimumSize())));
+    // Never below what the frame's panes need side by side (the tracks window's panel, list
+    // and canvas), so that no pane is squeezed over another on a small screen.
+    const QSize least = frame.minimumSize().expandedTo(frame.minimumSizeHint());
+    frame.setGeometry(QRect(QPoint(step, step), size.expandedTo(least)));
 }
 
 void CShellProjectWindows::BringForward(CChildFrame& frame)
