@@ -30,6 +30,7 @@
 #include "shell/DlgRecording.h"
 #include "shell/DlgSync.h"
 #include "shell/DlgSynth.h"
+#include "shell/FrameArrangement.h"
 #include "shell/SequencerApp.h"
 #include "shell/ShellArt.h"
 #include "shell/WndMixer.h"
@@ -57,33 +58,6 @@ bool IsEngineDialog(ECommand id)
         return true;
     default:
         return false;
-    }
-}
-
-// Horizontally: the frames one above the other, full width; vertically: side by side.
-void TileFrames(QMdiArea& area, bool horizontally)
-{
-    QList<QMdiSubWindow*> frames;
-    for (QMdiSubWindow* window : area.subWindowList(QMdiArea::StackingOrder))
-        if (window->isVisible() && !window->isMinimized()) frames << window;
-    if (frames.isEmpty()) return;
-    const QSize size = area.viewport()->size();
-    const int count = static_cast<int>(frames.size());
-    for (int i = 0; i < count; ++i) {
-        QMdiSubWindow* frame = frames[i];
-        if (frame->isMaximized()) frame->showNormal();
-        // Each frame gets its share; the last takes what rounding leaves.
-        QRect rect;
-        if (horizontally) {
-            const int top = size.height() * i / count;
-            const int bottom = size.height() * (i + 1) / count;
-            rect = QRect(0, top, size.width(), bottom - top);
-        } else {
-            const int left = size.width() * i / count;
-            const int right = size.width() * (i + 1) / count;
-            rect = QRect(left, 0, right - left, size.height());
-        }
-        frame->setGeometry(rect);
     }
 }
 
@@ -653,7 +627,7 @@ bool CMainFrame::OnCommand(ECommand id)
             m_app.GetUser().ShowMessage(CMidiEngineProxy::Instance().GetLastError());
         return true;
     case E::Cascade:
-        m_area->cascadeSubWindows();
+        CascadeFrames(*m_area);
         return true;
     case E::TileHorizontally:
     case E::TileVertically:
