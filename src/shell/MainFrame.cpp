@@ -387,6 +387,14 @@ void CMainFrame::RefreshTransport()
     if (m_transport != nullptr) m_transport->RefreshFromModel();
 }
 
+void CMainFrame::RefreshMixers()
+{
+    // The ports belong to the engine, so every project's mixer names their devices.
+    CProjectManager& projects = m_app.GetProjects();
+    for (int32_t i = 0; i < projects.GetProjectCount(); ++i)
+        if (CWndMixer* mixer = CWndMixer::Of(projects.GetProjectAt(i))) mixer->RefreshView();
+}
+
 void CMainFrame::PressTransportButton(int button)
 {
     // The keys act exactly as a click on the transport's button would.
@@ -652,10 +660,14 @@ bool CMainFrame::OnCommand(ECommand id)
         return true;
     case E::Devices:
         CDlgMidiDevices(CMidiEngineProxy::Instance(), this).exec();
+        RefreshMixers(); // a closed device leaves its ports without one
         return true;
-    case E::Ports:
-        CDlgPortSettings(CMidiEngineProxy::Instance(), this).exec();
+    case E::Ports: {
+        CDlgPortSettings dialog(CMidiEngineProxy::Instance(), this);
+        connect(&dialog, &CDlgPortSettings::OutputRouted, this, &CMainFrame::RefreshMixers);
+        dialog.exec();
         return true;
+    }
     case E::Sync:
         CDlgSync(CMidiEngineProxy::Instance(), this).exec();
         return true;

@@ -57,6 +57,8 @@ public:
     CWndTransport* GetTransport() const { return m_transport; }
     // Shows the active project's transport values.
     void RefreshTransport();
+    // Shows every open mixer again, for changes of the engine's ports and devices.
+    void RefreshMixers();
     bool GetBlink() const { return m_blink; }
 
     // Placement under "Main-Window".
