@@ -371,7 +371,18 @@ void CMainFrame::CreateTransport()
             [this] { RunCommand(ECommand::Metronome); });
     connect(m_transport, &CWndTransport::SyncSettingsRequested, this,
             [this] { RunCommand(ECommand::Sync); });
-    m_transport->show();
+}
+
+void CMainFrame::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // The window manager keeps a tool window above the window it is transient for, but links
+    // the two only when it already manages the main window: the transport appears after it.
+    if (m_transport != nullptr && !m_transportShown) {
+        m_transportShown = true;
+        QMetaObject::invokeMethod(
+            this, [this] { m_transport->show(); }, Qt::QueuedConnection);
+    }
 }
 
 void CMainFrame::FollowActiveProject()
@@ -508,8 +519,9 @@ void CMainFrame::OnSoloMuteModes(bool soloMode, bool muteMode)
     active->SetSoloActive(soloMode);
     active->SetMuteActive(muteMode);
     active->GetWindows().InvalidateAll();
-    // The mixer's solo and mute buttons show the effective state.
+    // The mixer's solo and mute buttons show the effective state; the transport shows the modes.
     if (CWndMixer* mixer = CWndMixer::Of(*active)) mixer->RefreshView();
+    RefreshTransport();
 }
 
 void CMainFrame::OnTrackActivity(int32_t trackId, int32_t)

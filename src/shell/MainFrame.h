@@ -85,6 +85,7 @@ public:
     void OnTakeDropped(int32_t trackId, int32_t slot, int32_t position) override;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -124,6 +125,7 @@ private:
     CWndTransport* m_transport = nullptr;
     // The project the transport showed last; a change of active project refreshes it.
     const CProjectDoc* m_transportProject = nullptr;
+    bool m_transportShown = false;
     bool m_blink = false;
     bool m_wasRecording = false;
     // Takes finished during one drain, committed to the active project right after it.
