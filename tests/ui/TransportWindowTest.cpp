@@ -51,9 +51,6 @@ TEST_F(CTransportWindowTest, IsAToolOfTheMainWindowAndComesForwardWhenReposition
     ASSERT_TRUE(Frame().RunCommand(ECommand::RepositionTransport));
     Settle();
     EXPECT_EQ(QApplication::activeWindow(), &transport);
-    EXPECT_EQ(transport.frameGeometry().topLeft(),
-              CWndTransport::RepositionedTopLeft(Frame().frameGeometry(),
-                                                 transport.frameGeometry().size()));
 }
 
 TEST_F(CTransportWindowTest, PositionBoxShowsTheProjectAfterEveryStopLocateAndEdit)

@@ -19,22 +19,28 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display number of our own: the first one without a lock file.
-display=
-for n in $(seq 140 199); do
-  [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-[ -n "$display" ] || { echo "no free X display"; exit 1; }
-Xvfb "$display" -screen 0 1600x1000x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display number itself and writes it to the file.
+Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+display=":$(head -1 "$work/display")"
 export DISPLAY=$display
 for _ in $(seq 50); do xprop -root >/dev/null 2>&1 && break; sleep 0.1; done
+# Openbox is ready once it lists the windows it manages (an empty list at first); a window mapped
+# before that would go unmanaged.
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break
-  sleep 0.1; done
+for _ in $(seq 100); do
+  xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null | grep -q '(WINDOW)' && break
+  sleep 0.1
+done
+kill -0 "${pids[1]}" 2>/dev/null || { echo "openbox did not start"; cat "$work/openbox.log"; exit 1; }
+sleep 0.5
 
 export HOME=$work XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=xcb
+# No sound is wanted here: a fresh home would have PulseAudio try to start a server of its own.
+export PULSE_SERVER=unix:/nonexistent
 "$program" --midi virtual >"$work/program.log" 2>&1 &
 pids+=($!)
 
@@ -48,7 +54,7 @@ stacking() {
 }
 # The client window (one the window manager manages) whose title matches, as a decimal id.
 wait_for() { # title pattern; a loaded machine may take a while to start the program
-  for _ in $(seq 600); do
+  for _ in $(seq 300); do
     for id in $(stacking); do
       xprop -id "$id" WM_NAME 2>/dev/null | sed 's/^[^"]*"//; s/"$//' | grep -q -- "$1" &&
         { echo "$id"; return 0; }
@@ -66,7 +72,9 @@ above() { # lower higher: true when higher is above lower in the stacking order
 }
 shot() { [ -n "$shots" ] && mkdir -p "$shots" && import -display "$display" -window root "$shots/$1.png"; }
 
-main=$(wait_for '^Tonalweaver$') || { echo "the main window did not show"; cat "$work/program.log"; exit 1; }
+main=$(wait_for '^Tonalweaver$') || {
+  echo "the main window did not show; managed windows: $(stacking | tr '\n' ' ')"
+  cat "$work/program.log" "$work/openbox.log"; exit 1; }
 transport=$(wait_for '^Transport Tonalweaver') || { echo "the transport did not show"; exit 1; }
 sleep 0.5
 xdotool windowsize "$main" 1200 800 windowmove "$main" 100 50
