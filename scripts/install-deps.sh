@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev python3 python3-mido
-          qt6-base-dev fonts-dejavu-core xvfb xauth imagemagick
+          qt6-base-dev fonts-dejavu-core xvfb xauth imagemagick openbox xdotool x11-utils
           jackd2 libjack-jackd2-dev libasound2-dev
           libfluidsynth-dev libsndfile1-dev timgm6mb-soundfont)
 missing=()

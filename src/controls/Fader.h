@@ -1,7 +1,8 @@
 #pragma once
 // A vertical fader for a 7-bit value (0..127) with an 18-pixel thumb: 127 at the top, 0 at the
 // bottom. Dragging, keys and the wheel change it and emit ValueChanged with the fader's
-// identifier; setting the value from the program only redraws. User-interface thread only.
+// identifier; setting the value from the program only redraws. Its tooltip is the value alone,
+// shown beside the pointer while dragging and on hover. User-interface thread only.
 
 #include <QWidget>
 

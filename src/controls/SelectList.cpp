@@ -150,6 +150,16 @@ QSize CSelectList::sizeHint() const
     return QSize(std::max(48, metrics.horizontalAdvance(m_text) + 22), metrics.height() + 6);
 }
 
+QRect CSelectList::TextRect() const
+{
+    return rect().adjusted(4, 1, -14, -1); // the arrow takes the right end
+}
+
+QString CSelectList::GetShownText() const
+{
+    return fontMetrics().elidedText(m_text, Qt::ElideRight, TextRect().width());
+}
+
 void CSelectList::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -158,7 +168,7 @@ void CSelectList::paintEvent(QPaintEvent*)
     p.drawRect(rect().adjusted(0, 0, -1, -1));
     const QColor text = isEnabled() ? CTheme::ValueColour() : CTheme::DisabledText();
     p.setPen(text);
-    p.drawText(rect().adjusted(4, 1, -14, -1), Qt::AlignLeft | Qt::AlignVCenter, m_text);
+    p.drawText(TextRect(), Qt::AlignLeft | Qt::AlignVCenter, GetShownText());
     // A small down arrow says the field opens a list.
     p.setRenderHint(QPainter::Antialiasing);
     const QPointF c(width() - 8.0, height() / 2.0 + 1.0);

@@ -67,6 +67,10 @@ public:
     // Shows a value with a text of the owner's choosing (NotifyOnly fields).
     void SetSelection(int32_t value, const QString& text);
     const QString& GetText() const { return m_text; }
+    // The text as painted: cut with an ellipsis where the field is too narrow (the tooltip keeps
+    // all of it), and the room it is painted in.
+    QString GetShownText() const;
+    QRect TextRect() const;
 
     // Shows `items` as a popup menu below the field and returns the chosen value, or nothing
     // when the menu was dismissed.

@@ -1,10 +1,12 @@
 #include "shell/Dialogs.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,6 +18,8 @@
 #include <QStringDecoder>
 #include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "document/ProjectDoc.h"
 
@@ -53,6 +57,22 @@ QDialogButtonBox* OkCancel(QDialog* dialog)
 
 } // namespace
 
+int TitledWindowWidth(const QString& title)
+{
+    // The window manager draws the title in its own, often bold, font and needs room for the
+    // icon and the close, minimise and maximise buttons.
+    constexpr int kTitleBarDecoration = 120;
+    QFont font = QApplication::font();
+    font.setBold(true);
+    return QFontMetrics(font).horizontalAdvance(title) + kTitleBarDecoration;
+}
+
+void SetDialogTitle(QDialog& dialog, const QString& title)
+{
+    dialog.setWindowTitle(title);
+    dialog.setMinimumWidth(std::max(dialog.minimumWidth(), TitledWindowWidth(title)));
+}
+
 QString FromModelText(const std::string& text)
 {
     const QByteArrayView bytes(text.data(), static_cast<qsizetype>(text.size()));
@@ -86,7 +106,7 @@ std::string ToModelText(const QString& text, const std::string& stored)
 
 CDlgQuestion::CDlgQuestion(const QString& question, QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("Question?"));
+    SetDialogTitle(*this, QStringLiteral("Question?"));
     auto* icon = new QLabel(this);
     const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(size));
@@ -118,7 +138,7 @@ bool CDlgQuestion::DontAskAgain() const
 CDlgProjectProperties::CDlgProjectProperties(const CProjectInfo& info, QWidget* parent)
     : QDialog(parent), m_stored(info)
 {
-    setWindowTitle(QStringLiteral("Project properties"));
+    SetDialogTitle(*this, QStringLiteral("Project properties"));
     m_title = new QLineEdit(FromModelText(info.m_title), this);
     m_author = new QLineEdit(FromModelText(info.m_author), this);
     m_copyright = new QLineEdit(FromModelText(info.m_copyright), this);
@@ -148,7 +168,7 @@ CProjectInfo CDlgProjectProperties::GetInfo() const
 CDlgEditingOptions::CDlgEditingOptions(const CEditDefaults& defaults, QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("Project Editing Options"));
+    SetDialogTitle(*this, QStringLiteral("Project Editing Options"));
     m_phraseBars = BarsSpin(defaults.m_newPhraseBars, this);
     m_clipBars = BarsSpin(defaults.m_newClipBars, this);
     m_snap = NoteValueCombo(defaults.m_pianoRollSnap, this);

@@ -17,6 +17,12 @@ class QSpinBox;
 class CProjectDoc;
 struct CEditDefaults;
 
+// Gives a dialog its title and keeps it wide enough for the window manager to show the whole
+// title beside the window's icon and buttons.
+void SetDialogTitle(QDialog& dialog, const QString& title);
+// The width that leaves room for the title in a bold title bar.
+int TitledWindowWidth(const QString& title);
+
 // "Question?": the message, "&Yes", "&No" and "Don't ask this again.".
 class CDlgQuestion : public QDialog {
     Q_OBJECT

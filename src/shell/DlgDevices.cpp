@@ -97,7 +97,7 @@ CDlgMidiDevices::CDlgMidiDevices(CMidiEngineProxy& engine, QWidget* owner)
     : QDialog(owner), m_inputs(DriverList("MIDI-IN Drivers", this)),
       m_outputs(DriverList("MIDI-OUT Drivers", this)), m_engine(engine)
 {
-    setWindowTitle(QStringLiteral("Setup MIDI devices"));
+    SetDialogTitle(*this, QStringLiteral("Setup MIDI devices"));
     auto* lists = new QHBoxLayout;
     lists->addWidget(m_inputs);
     lists->addWidget(m_outputs);
@@ -164,7 +164,7 @@ void CDlgMidiDevices::Toggle(bool outputs, int32_t driver)
 CDlgPortSettings::CDlgPortSettings(CMidiEngineProxy& engine, QWidget* owner)
     : QDialog(owner), m_engine(engine)
 {
-    setWindowTitle(QStringLiteral("Port settings"));
+    SetDialogTitle(*this, QStringLiteral("Port settings"));
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(8);
     auto combo = [this](const QString& name) {
@@ -274,4 +274,5 @@ void CDlgPortSettings::RouteOutput(int port)
 {
     m_engine.RouteOutputPort(port, m_outDrivers[static_cast<size_t>(port)]->currentData().toInt());
     ReadAll();
+    emit OutputRouted(port);
 }

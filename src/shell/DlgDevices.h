@@ -63,6 +63,10 @@ public:
     // Re-reads every choice from the engine.
     void ReadAll();
 
+signals:
+    // An output port now sends to another device (or to none): windows that name it update.
+    void OutputRouted(int port);
+
 private:
     void RouteInput(int port);
     void FilterInput(int port);

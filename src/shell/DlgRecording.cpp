@@ -14,6 +14,7 @@
 #include "model/HarmonicScale.h"
 #include "model/TimeBase.h"
 #include "shell/ChildFrames.h"
+#include "shell/Dialogs.h"
 #include "shell/ProjectWindowRegistry.h"
 
 namespace {
@@ -48,7 +49,7 @@ void FillGrid(QComboBox& box, int32_t current)
 CDlgRecording::CDlgRecording(CMidiEngineProxy& engine, QWidget* owner)
     : QDialog(owner), m_engine(engine), m_quantize(new QComboBox(this)), m_snap(new QComboBox(this))
 {
-    setWindowTitle(QStringLiteral("Recording"));
+    SetDialogTitle(*this, QStringLiteral("Recording...."));
     if (CMidiEngine* running = engine.GetEngine())
         m_settings = running->GetPlayControl().GetRecordSettings();
     const char* const names[] = {"Poly pressure",  "Control change",
@@ -112,7 +113,7 @@ CDlgHarmonicScale::CDlgHarmonicScale(const CHarmonicScale& scale, QWidget* owner
     : QDialog(owner), m_key(new QComboBox(this)), m_mode(new QComboBox(this)),
       m_keyValue(scale.GetKey())
 {
-    setWindowTitle(QStringLiteral("Select Project Harmonic Scale"));
+    SetDialogTitle(*this, QStringLiteral("Select Project Harmonic Scale"));
     for (int mode = 0; mode < CHarmonicScale::GetModeCount(); ++mode)
         m_mode->addItem(QString::fromStdString(CHarmonicScale::GetModeName(mode)), mode);
     m_mode->setCurrentIndex(m_mode->findData(static_cast<int>(scale.GetMode())));

@@ -30,7 +30,7 @@ CDlgSync::CDlgSync(CMidiEngineProxy& engine, QWidget* owner)
       m_sendWhenStopped(new QCheckBox(QStringLiteral("Send clock when stopped"), this)),
       m_send(new QTreeWidget(this))
 {
-    setWindowTitle(QStringLiteral("Sync settings"));
+    SetDialogTitle(*this, QStringLiteral("Sync settings"));
     m_mode->addItem(QStringLiteral("Master"), 1);
     m_mode->addItem(QStringLiteral("Slave (MIDI Clock)"), 0);
     m_mode->setToolTip(QStringLiteral("Sync mode"));

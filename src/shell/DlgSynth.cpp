@@ -5,6 +5,7 @@
 #include "devices/BackendChoice.h"
 #include "document/UserServices.h"
 #include "engine/DeviceSettings.h"
+#include "shell/Dialogs.h"
 
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -32,7 +33,7 @@ CDlgSynth::CDlgSynth(CProfile& profile, CUserServices& user, CMidiBackend* backe
     : QDialog(owner), m_profile(profile), m_user(user), m_backend(backend),
       m_font(new QLineEdit(this)), m_volume(new CEditNumber(this)), m_inUse(new QLabel(this))
 {
-    setWindowTitle(QStringLiteral("Synth settings"));
+    SetDialogTitle(*this, QStringLiteral("Synth settings"));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, CTheme::PanelBackground());
     palette.setColor(QPalette::WindowText, CTheme::PanelLabel());

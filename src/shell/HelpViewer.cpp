@@ -103,19 +103,24 @@ CHelpViewer::CHelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
     setWindowIcon(ApplicationIcon());
 
     m_contents = new QTreeWidget;
+    m_contents->setObjectName(QStringLiteral("contents"));
     m_contents->setHeaderHidden(true);
     for (const CHelpTopic& topic : HelpTopics()) {
         auto* item = new QTreeWidgetItem(m_contents, {QString::fromLatin1(topic.title)});
         item->setData(0, Qt::UserRole, QString::fromLatin1(topic.page));
     }
-    connect(m_contents, &QTreeWidget::itemActivated, this,
-            [this](QTreeWidgetItem* item) { ShowPage(item->data(0, Qt::UserRole).toString()); });
-    connect(m_contents, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* item) { ShowPage(item->data(0, Qt::UserRole).toString()); });
+    auto openTreeItem = [this](QTreeWidgetItem* item) {
+        if (item != nullptr) ShowPage(item->data(0, Qt::UserRole).toString());
+    };
+    connect(m_contents, &QTreeWidget::itemActivated, this, openTreeItem);
+    connect(m_contents, &QTreeWidget::itemClicked, this, openTreeItem);
+    // The page follows the highlighted entry, also when the arrow keys move it.
+    connect(m_contents, &QTreeWidget::currentItemChanged, this, openTreeItem);
 
     m_indexFilter = new QLineEdit;
     m_indexFilter->setPlaceholderText(QStringLiteral("Type a keyword"));
     m_index = new QListWidget;
+    m_index->setObjectName(QStringLiteral("index"));
     std::multimap<QString, QString> entries;
     for (const CHelpTopic& topic : HelpTopics())
         for (const QString& word :
@@ -131,23 +136,28 @@ CHelpViewer::CHelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
                 !m_index->item(i)->text().startsWith(text, Qt::CaseInsensitive));
     });
     auto openListItem = [this](QListWidgetItem* item) {
-        ShowPage(item->data(Qt::UserRole).toString());
+        if (item != nullptr) ShowPage(item->data(Qt::UserRole).toString());
     };
     connect(m_index, &QListWidget::itemActivated, this, openListItem);
     connect(m_index, &QListWidget::itemClicked, this, openListItem);
+    // The page follows the highlighted entry, also when the arrow keys move it.
+    connect(m_index, &QListWidget::currentItemChanged, this, openListItem);
     auto* indexPage = new QWidget;
     auto* indexLayout = new QVBoxLayout(indexPage);
     indexLayout->addWidget(m_indexFilter);
     indexLayout->addWidget(m_index);
 
     m_searchText = new QLineEdit;
+    m_searchText->setObjectName(QStringLiteral("words"));
     m_searchText->setPlaceholderText(QStringLiteral("Words to find"));
     auto* searchButton = new QPushButton(QStringLiteral("&List Topics"));
     m_results = new QListWidget;
+    m_results->setObjectName(QStringLiteral("results"));
     connect(m_searchText, &QLineEdit::returnPressed, this, &CHelpViewer::RunSearch);
     connect(searchButton, &QPushButton::clicked, this, &CHelpViewer::RunSearch);
     connect(m_results, &QListWidget::itemActivated, this, openListItem);
     connect(m_results, &QListWidget::itemClicked, this, openListItem);
+    connect(m_results, &QListWidget::currentItemChanged, this, openListItem);
     auto* searchPage = new QWidget;
     auto* searchLayout = new QVBoxLayout(searchPage);
     auto* searchRow = new QHBoxLayout;
@@ -188,7 +198,8 @@ CHelpViewer::CHelpViewer(QWidget* parent) : QWidget(parent, Qt::Window)
 
 void CHelpViewer::ShowPage(const QString& page)
 {
-    if (page.isEmpty()) return;
+    // The contents highlight the page on show, which would load it a second time.
+    if (page.isEmpty() || m_browser->source().fileName() == page) return;
     m_browser->setSource(QUrl(QString::fromLatin1(kResourceRoot) + page));
 }
 

@@ -36,6 +36,7 @@
 #include "shell/DlgRecording.h"
 #include "shell/DlgSync.h"
 #include "shell/DlgSynth.h"
+#include "shell/FrameArrangement.h"
 #include "shell/SequencerApp.h"
 #include "shell/ShellArt.h"
 #include "shell/WndMixer.h"
@@ -63,33 +64,6 @@ bool IsEngineDialog(ECommand id)
         return true;
     default:
         return false;
-    }
-}
-
-// Horizontally: the frames one above the other, full width; vertically: side by side.
-void TileFrames(QMdiArea& area, bool horizontally)
-{
-    QList<QMdiSubWindow*> frames;
-    for (QMdiSubWindow* window : area.subWindowList(QMdiArea::StackingOrder))
-        if (window->isVisible() && !window->isMinimized()) frames << window;
-    if (frames.isEmpty()) return;
-    const QSize size = area.viewport()->size();
-    const int count = static_cast<int>(frames.size());
-    for (int i = 0; i < count; ++i) {
-        QMdiSubWindow* frame = frames[i];
-        if (frame->isMaximized()) frame->showNormal();
-        // Each frame gets its share; the last takes what rounding leaves.
-        QRect rect;
-        if (horizontally) {
-            const int top = size.height() * i / count;
-            const int bottom = size.height() * (i + 1) / count;
-            rect = QRect(0, top, size.width(), bottom - top);
-        } else {
-            const int left = size.width() * i / count;
-            const int right = size.width() * (i + 1) / count;
-            rect = QRect(left, 0, right - left, size.height());
-        }
-        frame->setGeometry(rect);
     }
 }
 
@@ -403,7 +377,18 @@ void CMainFrame::CreateTransport()
             [this] { RunCommand(ECommand::Metronome); });
     connect(m_transport, &CWndTransport::SyncSettingsRequested, this,
             [this] { RunCommand(ECommand::Sync); });
-    m_transport->show();
+}
+
+void CMainFrame::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // The window manager keeps a tool window above the window it is transient for, but links
+    // the two only when it already manages the main window: the transport appears after it.
+    if (m_transport != nullptr && !m_transportShown) {
+        m_transportShown = true;
+        QMetaObject::invokeMethod(
+            this, [this] { m_transport->show(); }, Qt::QueuedConnection);
+    }
 }
 
 void CMainFrame::FollowActiveProject()
@@ -417,6 +402,14 @@ void CMainFrame::RefreshTransport()
 {
     m_transportProject = m_app.GetProjects().GetActiveProject();
     if (m_transport != nullptr) m_transport->RefreshFromModel();
+}
+
+void CMainFrame::RefreshMixers()
+{
+    // The ports belong to the engine, so every project's mixer names their devices.
+    CProjectManager& projects = m_app.GetProjects();
+    for (int32_t i = 0; i < projects.GetProjectCount(); ++i)
+        if (CWndMixer* mixer = CWndMixer::Of(projects.GetProjectAt(i))) mixer->RefreshView();
 }
 
 void CMainFrame::PressTransportButton(int button)
@@ -556,8 +549,9 @@ void CMainFrame::OnSoloMuteModes(bool soloMode, bool muteMode)
     active->GetWindows().InvalidateAll();
     if (auto* windows = dynamic_cast<CShellProjectWindows*>(&active->GetWindows()))
         windows->PhrasePlayStatesChanged();
-    // The mixer's solo and mute buttons show the effective state.
+    // The mixer's solo and mute buttons show the effective state; the transport shows the modes.
     if (CWndMixer* mixer = CWndMixer::Of(*active)) mixer->RefreshView();
+    RefreshTransport();
 }
 
 void CMainFrame::OnTrackActivity(int32_t trackId, int32_t)
@@ -712,7 +706,7 @@ bool CMainFrame::OnCommand(ECommand id)
             m_app.GetUser().ShowMessage(CMidiEngineProxy::Instance().GetLastError());
         return true;
     case E::Cascade:
-        m_area->cascadeSubWindows();
+        CascadeFrames(*m_area);
         return true;
     case E::TileHorizontally:
     case E::TileVertically:
@@ -737,10 +731,14 @@ bool CMainFrame::OnCommand(ECommand id)
         return true;
     case E::Devices:
         CDlgMidiDevices(CMidiEngineProxy::Instance(), this).exec();
+        RefreshMixers(); // a closed device leaves its ports without one
         return true;
-    case E::Ports:
-        CDlgPortSettings(CMidiEngineProxy::Instance(), this).exec();
+    case E::Ports: {
+        CDlgPortSettings dialog(CMidiEngineProxy::Instance(), this);
+        connect(&dialog, &CDlgPortSettings::OutputRouted, this, &CMainFrame::RefreshMixers);
+        dialog.exec();
         return true;
+    }
     case E::Sync:
         CDlgSync(CMidiEngineProxy::Instance(), this).exec();
         return true;

@@ -57,6 +57,8 @@ public:
     CWndTransport* GetTransport() const { return m_transport; }
     // Shows the active project's transport values.
     void RefreshTransport();
+    // Shows every open mixer again, for changes of the engine's ports and devices.
+    void RefreshMixers();
     bool GetBlink() const { return m_blink; }
 
     // Placement under "Main-Window".
@@ -86,6 +88,7 @@ public:
     void OnCapturedNotes(const std::vector<std::array<uint8_t, 3>>& noteOns) override;
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -125,6 +128,7 @@ private:
     CWndTransport* m_transport = nullptr;
     // The project the transport showed last; a change of active project refreshes it.
     const CProjectDoc* m_transportProject = nullptr;
+    bool m_transportShown = false;
     bool m_blink = false;
     bool m_wasRecording = false;
     // Takes finished during one drain, committed to the active project right after it.

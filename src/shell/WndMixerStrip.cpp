@@ -338,7 +338,6 @@ void CWndMixerStrip::Refresh()
     m_record->setToolTip(QStringLiteral("Record: ") + OnOff(track->GetRecord()));
     const int count = static_cast<int>(InputPhrases().size());
     m_inputPhr->SetSelection(count, InputPhrasesText());
-    m_fader->setToolTip(QStringLiteral("Volume: %1").arg(m_fader->GetValue()));
     m_panKnob->setToolTip(m_panKnob->GetToolTipText());
     m_reverb->setToolTip(QStringLiteral("Reverb: %1").arg(m_reverb->GetValue()));
     m_chorus->setToolTip(QStringLiteral("Chorus: %1").arg(m_chorus->GetValue()));
@@ -359,7 +358,6 @@ void CWndMixerStrip::ShowFeedback(int kind, int value)
     switch (kind) {
     case kFeedbackVolume:
         m_fader->SetValue(value);
-        m_fader->setToolTip(QStringLiteral("Volume: %1").arg(m_fader->GetValue()));
         break;
     case kFeedbackPan:
         m_panKnob->SetValue(value);
@@ -471,7 +469,6 @@ void CWndMixerStrip::OnLive(int id)
     case kFader:
         controller = 7;
         value = m_fader->GetValue();
-        m_fader->setToolTip(QStringLiteral("Volume: %1").arg(value));
         break;
     case kPanKnob:
         controller = 10;

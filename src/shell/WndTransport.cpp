@@ -26,16 +26,13 @@ constexpr QSize kClientSize(411, 58);
 // Value box identifiers (the buttons use their EButton value).
 enum EBox : int { kBoxTempo = 100, kBoxPosition, kBoxLoopStart, kBoxLoopEnd };
 
-struct CLabel {
-    QRect place;
-    const char* text;
-};
-// The static labels, drawn over the background, each ending just before its control.
-constexpr CLabel kLabels[] = {{{114, 6, 44, 19}, "tempo"},
-                              {{206, 6, 53, 19}, "position"},
-                              {{4, 34, 37, 16}, "loop"},
-                              {{62, 34, 33, 16}, "from:"},
-                              {{182, 34, 21, 16}, "to:"}};
+// Room between a label and its box, and between a button or box and the next label.
+constexpr int kLabelGap = 4;
+constexpr int kGroupGap = 6;
+constexpr int kTempoWidth = 50;
+// The two rows of labels and boxes: top and height.
+constexpr int kTopRow = 6, kTopRowHeight = 19;
+constexpr int kBottomRow = 34, kBottomRowHeight = 16;
 
 } // namespace
 
@@ -105,21 +102,65 @@ void CWndTransport::CreateControls()
         button->setAccessibleName(QString::fromUtf8(p.tip));
     }
 
-    auto connectBox = [this](CEditNumber* box, int id, const char* name, const QRect& place) {
+    auto connectBox = [this](CEditNumber* box, int id, const char* name) {
         box->SetId(id);
         box->SetName(QString::fromUtf8(name));
-        box->setGeometry(place);
         box->SetFocusOwner(nullptr); // keep the focus here after typing
         connect(box, &CEditValue::ValueChanged, this, &CWndTransport::OnBoxChanged);
     };
     m_tempo = new CEditTempo(this);
-    connectBox(m_tempo, kBoxTempo, "Tempo", {160, 6, 50, 19});
+    connectBox(m_tempo, kBoxTempo, "Tempo");
     m_position = new CEditTime(CEditTime::EForm::Position, this);
-    connectBox(m_position, kBoxPosition, "Song position", {262, 6, 104, 19});
+    connectBox(m_position, kBoxPosition, "Song position");
     m_loopStart = new CEditTime(CEditTime::EForm::Position, this);
-    connectBox(m_loopStart, kBoxLoopStart, "Loop start", {98, 34, 84, 16});
+    connectBox(m_loopStart, kBoxLoopStart, "Loop start");
     m_loopEnd = new CEditTime(CEditTime::EForm::Position, this);
-    connectBox(m_loopEnd, kBoxLoopEnd, "Loop end", {206, 34, 84, 16});
+    connectBox(m_loopEnd, kBoxLoopEnd, "Loop end");
+    LayOutLabelsAndBoxes();
+}
+
+void CWndTransport::LayOutLabelsAndBoxes()
+{
+    // The buttons keep their places; each label is as wide as its text in the window's font and
+    // its box takes what is left up to the next button.
+    const QFontMetrics metrics(font());
+    m_labels.clear();
+    auto label = [&](const char* text, int left, int top, int height) {
+        const QString shown = QString::fromUtf8(text);
+        const QRect place(left, top, metrics.horizontalAdvance(shown) + 1, height);
+        m_labels.emplace_back(shown, place);
+        return place.right() + 1 + kLabelGap; // where its box starts
+    };
+    auto rightOf = [](const QWidget& control) {
+        return control.geometry().right() + 1 + kGroupGap;
+    };
+
+    int x = label("tempo", rightOf(GetButton(EButton::Fwd)), kTopRow, kTopRowHeight);
+    m_tempo->setGeometry(x, kTopRow, kTempoWidth, kTopRowHeight);
+    x = label("position", rightOf(*m_tempo), kTopRow, kTopRowHeight);
+    const int topEnd = GetButton(EButton::Solo).geometry().left() - kGroupGap;
+    m_position->setGeometry(x, kTopRow, topEnd - x, kTopRowHeight);
+
+    // "loop" ends just before its button.
+    const QRect loop = GetButton(EButton::Loop).geometry();
+    const int loopWidth = metrics.horizontalAdvance(QStringLiteral("loop")) + 1;
+    label("loop", loop.left() - kLabelGap - loopWidth, kBottomRow, kBottomRowHeight);
+    x = label("from:", rightOf(GetButton(EButton::Loop)), kBottomRow, kBottomRowHeight);
+    const int bottomEnd = GetButton(EButton::Sync).geometry().left() - kGroupGap;
+    const int toWidth = metrics.horizontalAdvance(QStringLiteral("to:")) + 1;
+    const int boxWidth = (bottomEnd - x - kGroupGap - toWidth - kLabelGap) / 2;
+    m_loopStart->setGeometry(x, kBottomRow, boxWidth, kBottomRowHeight);
+    x = label("to:", rightOf(*m_loopStart), kBottomRow, kBottomRowHeight);
+    m_loopEnd->setGeometry(x, kBottomRow, bottomEnd - x, kBottomRowHeight);
+}
+
+void CWndTransport::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange && m_loopEnd != nullptr) {
+        LayOutLabelsAndBoxes();
+        update();
+    }
+    QWidget::changeEvent(event);
 }
 
 CButtonBitmap& CWndTransport::GetButton(EButton button) const
@@ -151,13 +192,24 @@ void CWndTransport::RefreshFromModel()
 
 void CWndTransport::Refresh(const CTransportEngineState& state)
 {
-    if (state.playing && m_wind == 0 && !m_position->IsEditing())
-        m_position->SetValue(state.position);
+    ShowPosition(state);
     GetButton(EButton::Play).SetLatched(state.playing);
     // While playing "Rec" shows the switch; stopped, the blink takes over while it is on.
     const bool recording = IsRecordingSwitchOn();
     if (!recording || state.playing) GetButton(EButton::Rec).SetLatched(recording);
     RefreshEngineToggles();
+}
+
+void CWndTransport::ShowPosition(const CTransportEngineState& state)
+{
+    // A wind in progress and the user's typing win over both.
+    if (m_wind != 0 || m_position->IsEditing()) return;
+    // Stopped, the project's position is the truth: a stop or locate moves it without playing.
+    const CProjectDoc* doc = m_projects.GetActiveProject();
+    if (state.playing)
+        m_position->SetValue(state.position);
+    else if (doc != nullptr)
+        m_position->SetValue(doc->GetSongPosition());
 }
 
 void CWndTransport::ToggleBlink()
@@ -372,6 +424,10 @@ QPoint CWndTransport::RepositionedTopLeft(const QRect& mainFrame, const QSize& t
 void CWndTransport::Reposition(const QRect& mainFrame)
 {
     move(RepositionedTopLeft(mainFrame, frameGeometry().size()));
+    // Brought back into view means in front and ready for keys, wherever it was.
+    show();
+    raise();
+    activateWindow();
 }
 
 void CWndTransport::ShowMetronomeDialog()
@@ -405,6 +461,6 @@ void CWndTransport::paintEvent(QPaintEvent*)
     p.setPen(QColor(255, 255, 255, 30));
     p.drawLine(6, 30, width() - 7, 30);
     p.setPen(CTheme::PanelLabel());
-    for (const CLabel& label : kLabels)
-        p.drawText(label.place, Qt::AlignRight | Qt::AlignVCenter, QString::fromUtf8(label.text));
+    for (const auto& [text, place] : m_labels)
+        p.drawText(place, Qt::AlignLeft | Qt::AlignVCenter, text);
 }

@@ -16,6 +16,8 @@
 #include <QWidget>
 
 #include <array>
+#include <utility>
+#include <vector>
 
 class CButtonBitmap;
 class CEditTempo;
@@ -62,6 +64,8 @@ public:
     void RefreshFromModel();
     // Follows the engine: while playing the position box shows the engine's position (except
     // during a wind); the play, record and engine toggles show what the engine says.
+    // Stopped, the position box shows the active project's song position, so a stop, a locate or
+    // an edit shows at the next refresh.
     void Refresh(const CTransportEngineState& state);
     // Every 500 ms: while the recording switch is on and nothing plays, "Rec" blinks.
     void ToggleBlink();
@@ -70,6 +74,7 @@ public:
 
     // "&Reposition Transport Window": keeping its size, centred horizontally on the main frame
     // with its bottom edge on the main frame's bottom edge. Both in frame (outer) geometry.
+    // Reposition also raises the window and makes it the active one.
     static QPoint RepositionedTopLeft(const QRect& mainFrame, const QSize& transportFrame);
     void Reposition(const QRect& mainFrame);
 
@@ -94,6 +99,8 @@ public:
     CEditTime& GetPositionBox() const { return *m_position; }
     CEditTime& GetLoopStartBox() const { return *m_loopStart; }
     CEditTime& GetLoopEndBox() const { return *m_loopEnd; }
+    // The static labels and where their text is painted.
+    const std::vector<std::pair<QString, QRect>>& LabelTextRects() const { return m_labels; }
 
 signals:
     // The right button on "sync" and "click": the main frame runs "&Sync..." and "&Metronome...".
@@ -103,9 +110,12 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void CreateControls();
+    // Places the labels and the value boxes between the buttons, by the width of the labels.
+    void LayOutLabelsAndBoxes();
     CButtonBitmap* AddButton(EButton id, EArtwork art, const QRect& place);
     void OnPressed(int id);
     void OnReleased(int id);
@@ -117,6 +127,7 @@ private:
     void StartWind(int direction);
     void EndWind(CProjectDoc& doc);
     void ShowLoop(bool on);
+    void ShowPosition(const CTransportEngineState& state);
     bool IsRecordingSwitchOn() const;
 
     CProjectManager& m_projects;
@@ -127,6 +138,7 @@ private:
     CEditTime* m_position = nullptr;
     CEditTime* m_loopStart = nullptr;
     CEditTime* m_loopEnd = nullptr;
+    std::vector<std::pair<QString, QRect>> m_labels;
     QTimer m_windTimer;
     int m_wind = 0;
 };

@@ -304,6 +304,27 @@ TEST_F(WndTransportTest, PlacementIsKeptAndRepositionCentresOnTheMainFrame)
     EXPECT_EQ(transport->windowTitle(), "Transport Tonalweaver ");
 }
 
+TEST_F(WndTransportTest, LabelsKeepClearOfTheControls)
+{
+    // At the usual font sizes, the labels' text keeps a gap to every button and box.
+    constexpr int kGap = 3;
+    for (const int points : {8, 9, 10}) {
+        QFont font = transport->font();
+        font.setPointSize(points);
+        transport->setFont(font);
+        const auto labels = transport->LabelTextRects();
+        ASSERT_EQ(labels.size(), 5u);
+        for (const auto& [text, drawn] : labels) {
+            const std::string name = text.toStdString() + " at " + std::to_string(points) + "pt";
+            EXPECT_GE(drawn.width(), transport->fontMetrics().horizontalAdvance(text)) << name;
+            EXPECT_TRUE(transport->rect().contains(drawn)) << name;
+            for (const QWidget* control : transport->findChildren<QWidget*>())
+                EXPECT_FALSE(drawn.adjusted(-kGap, 0, kGap, 0).intersects(control->geometry()))
+                    << name << " touches " << control->accessibleName().toStdString();
+        }
+    }
+}
+
 TEST_F(WndTransportTest, RightButtonsAskForTheSettingsDialogs)
 {
     int sync = 0, metronome = 0;

@@ -2,12 +2,14 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include "shell/Dialogs.h"
 #include "shell/HelpViewer.h"
@@ -149,6 +151,50 @@ TEST(HelpContentTest, EveryTopicLoadsAndSearchAndKeysAgree)
         for (const QKeySequence& key : info.keys)
             EXPECT_TRUE(keys.contains(key.toString(QKeySequence::NativeText).toHtmlEscaped()))
                 << info.name;
+}
+
+TEST(HelpContentTest, PageFollowsTheHighlightedEntryOnArrowKeys)
+{
+    CHelpViewer viewer;
+    viewer.ShowContents();
+    auto* contents = viewer.findChild<QTreeWidget*>(QStringLiteral("contents"));
+    auto* index = viewer.findChild<QListWidget*>(QStringLiteral("index"));
+    auto* results = viewer.findChild<QListWidget*>(QStringLiteral("results"));
+    ASSERT_TRUE(contents != nullptr && index != nullptr && results != nullptr);
+    const auto& topics = HelpTopics();
+
+    // Down through the contents and back up: every step shows the highlighted topic.
+    contents->setCurrentItem(contents->topLevelItem(0));
+    for (size_t i = 1; i < topics.size(); ++i) {
+        QTest::keyClick(contents, Qt::Key_Down);
+        EXPECT_EQ(viewer.GetCurrentTopic(), topics[i].context) << topics[i].page;
+    }
+    QTest::keyClick(contents, Qt::Key_Home);
+    EXPECT_EQ(viewer.GetCurrentTopic(), topics.front().context);
+
+    // The index and the search results follow the highlight as well.
+    const auto topicOf = [&topics](QListWidgetItem* item) {
+        const QString page = item->data(Qt::UserRole).toString();
+        for (const CHelpTopic& topic : topics)
+            if (page == QLatin1String(topic.page)) return topic.context;
+        return 0;
+    };
+    viewer.ShowIndex();
+    index->setCurrentRow(0);
+    for (int row = 1; row < std::min(index->count(), 6); ++row) {
+        QTest::keyClick(index, Qt::Key_Down);
+        EXPECT_EQ(viewer.GetCurrentTopic(), topicOf(index->item(row)))
+            << index->item(row)->text().toStdString();
+    }
+    viewer.ShowSearch();
+    auto* words = viewer.findChild<QLineEdit*>(QStringLiteral("words"));
+    ASSERT_NE(words, nullptr);
+    QTest::keyClicks(words, QStringLiteral("port"));
+    QTest::keyClick(words, Qt::Key_Return);
+    ASSERT_GE(results->count(), 2);
+    results->setCurrentRow(0);
+    QTest::keyClick(results, Qt::Key_Down);
+    EXPECT_EQ(viewer.GetCurrentTopic(), topicOf(results->item(1)));
 }
 
 TEST_F(CUiFixture, RecentEntryThatFailsIsRemovedAndDroppedFilesOpen)

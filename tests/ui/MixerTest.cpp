@@ -1,10 +1,13 @@
 // The mixer: strips that follow the tracks, the channel settings they store, the input phrases
 // they list, and live controllers that reach the output without touching the history.
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
+#include <QToolTip>
 
 #include "controls/ButtonBitmap.h"
 #include "controls/EditValue.h"
@@ -17,6 +20,7 @@
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
 #include "model/Track.h"
+#include "shell/DlgDevices.h"
 #include "shell/EditText.h"
 #include "shell/WndMixer.h"
 #include "shell/WndMixerStrip.h"
@@ -39,11 +43,7 @@ protected:
         EXPECT_NE(mixer, nullptr);
         return *mixer;
     }
-    static void Type(CEditValue& box, const QString& text)
-    {
-        box.OpenEditor(text);
-        QTest::keyClick(box.GetEditor(), Qt::Key_Return);
-    }
+    static void Type(CEditValue& box, const QString& text) { TypeInto(box, text); }
     CVirtualBackend& Backend()
     {
         return dynamic_cast<CVirtualBackend&>(
@@ -198,4 +198,72 @@ TEST_F(CMixerTest, FaderDragSendsVolumeControllersWithoutAnOperation)
     EXPECT_EQ(volumes.back(), fader.GetValue());
     EXPECT_EQ(doc.UpdateUndo().text, undo);
     EXPECT_EQ(doc.GetTracks().GetAt(0)->GetVolume(), CTrack::kNotSet);
+}
+
+TEST_F(CMixerTest, OutputFollowsPortSettingsAtOnceAndLongTextsAreElided)
+{
+    Start();
+    CProjectDoc& doc = *Projects().GetActiveProject();
+    CWndMixer& mixer = MixerOf(doc, 2);
+    CSelectList& first = mixer.GetStrip(0).GetOutput();
+    ASSERT_EQ(first.GetText(), "Out1: <no driver>");
+
+    // Routed in "Port settings", the field shows the device while the dialog is still open.
+    QString shownWhileOpen;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<CDlgPortSettings*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        Choose(dialog->GetOutputDriver(0), "Out A");
+        shownWhileOpen = first.GetText();
+        dialog->accept();
+    });
+    ASSERT_TRUE(Frame().RunCommand(ECommand::Ports));
+    EXPECT_EQ(shownWhileOpen, "Out1: Out A");
+    EXPECT_EQ(mixer.GetStrip(1).GetOutput().GetText(), "Out1: Out A");
+
+    // A name wider than the field ends in an ellipsis; the tooltip has all of it.
+    mixer.GetStrip(1).ChooseOutput(5);
+    CSelectList& narrow = mixer.GetStrip(1).GetOutput();
+    const QString whole = narrow.GetText();
+    ASSERT_EQ(whole, "Out6: <no driver>");
+    for (const int width : {40, 60, 80, 400}) {
+        narrow.setFixedWidth(width);
+        const QString shown = narrow.GetShownText();
+        const bool fits =
+            narrow.fontMetrics().horizontalAdvance(whole) <= narrow.TextRect().width();
+        EXPECT_EQ(shown == whole, fits) << width;
+        if (!fits) {
+            EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+            EXPECT_TRUE(whole.startsWith(shown.chopped(1))) << shown.toStdString();
+        }
+        EXPECT_LE(narrow.fontMetrics().horizontalAdvance(shown), narrow.TextRect().width());
+        EXPECT_TRUE(narrow.toolTip().contains(whole)) << narrow.toolTip().toStdString();
+    }
+}
+
+TEST_F(CMixerTest, FaderTooltipIsTheValueAloneWhileDraggedAndOnHover)
+{
+    Start();
+    CProjectDoc& doc = *Projects().GetActiveProject();
+    CWndMixer& mixer = MixerOf(doc, 1);
+    WindowsOf(doc).GetFrame(EWindowKind::Mixer)->resize(300, 520);
+    Settle();
+    CWndMixerStrip& strip = mixer.GetStrip(0);
+    CFader& fader = strip.GetFader();
+    EXPECT_EQ(fader.toolTip(), QString::number(fader.GetValue()));
+
+    // Dragged: the tip that follows the thumb, and the one a later hover shows.
+    const QPoint top(fader.width() / 2, CFader::ThumbTop(fader.GetValue(), fader.height()) + 4);
+    QTest::mousePress(&fader, Qt::LeftButton, {}, top);
+    QTest::mouseMove(&fader, top - QPoint(0, 40));
+    ASSERT_GT(fader.GetValue(), 0);
+    EXPECT_EQ(QToolTip::text(), QString::number(fader.GetValue()));
+    QTest::mouseRelease(&fader, Qt::LeftButton, {}, top - QPoint(0, 40));
+    EXPECT_EQ(fader.toolTip(), QString::number(fader.GetValue()));
+
+    // The engine's report and a refresh of the mixer keep it so.
+    strip.ShowFeedback(CWndMixerStrip::kFeedbackVolume, 90);
+    EXPECT_EQ(fader.toolTip(), "90");
+    mixer.RefreshView();
+    EXPECT_EQ(fader.toolTip(), "90");
 }

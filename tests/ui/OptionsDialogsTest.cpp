@@ -1,8 +1,10 @@
 // The "&Options" dialogs: they change the engine at once, and what they set is kept in the
 // profile across a restart.
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QTest>
 #include <QTreeWidget>
@@ -35,14 +37,6 @@ CMidiEngineProxy& Engine()
 CMidiDevices& Devices()
 {
     return Engine().GetEngine()->GetDevices();
-}
-
-void Choose(QComboBox& box, const QString& text)
-{
-    const int at = box.findText(text);
-    ASSERT_GE(at, 0) << text.toStdString();
-    box.setCurrentIndex(at);
-    emit box.activated(at);
 }
 
 } // namespace
@@ -150,6 +144,33 @@ TEST_F(CUiFixture, HarmonicScaleDialogShowsADashWithoutMode)
     EXPECT_EQ(doc.GetScale().GetKey(), 7);
     EXPECT_EQ(doc.GetScale().GetMode(), 2);
     EXPECT_FALSE(doc.UpdateUndo().enabled);
+}
+
+TEST_F(CUiFixture, DialogsShowTheirWholeTitles)
+{
+    Start();
+    CProjectDoc& doc = *Projects().GetActiveProject();
+    CDlgRecording recording(Engine());
+    CDlgHarmonicScale scale(doc.GetScale());
+    CDlgSync sync(Engine());
+    CDlgPortSettings ports(Engine());
+    CDlgMidiDevices devices(Engine());
+    const std::pair<QDialog*, const char*> dialogs[] = {{&recording, "Recording...."},
+                                                        {&scale, "Select Project Harmonic Scale"},
+                                                        {&sync, "Sync settings"},
+                                                        {&ports, "Port settings"},
+                                                        {&devices, "Setup MIDI devices"}};
+    // A title bar needs the title in a bold font, and room for the icon and three buttons.
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    for (const auto& [dialog, title] : dialogs) {
+        EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8(title));
+        dialog->show();
+        Settle();
+        const int needed = QFontMetrics(bold).horizontalAdvance(QString::fromUtf8(title)) + 100;
+        EXPECT_GE(dialog->width(), needed) << title;
+        dialog->hide();
+    }
 }
 
 // "Synth...": the stored settings show; the file chooser and "Automatic" fill the SoundFont field

@@ -1,7 +1,12 @@
 #include "ui/UiFixture.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include "controls/EditValue.h"
 
 #include "model/Clip.h"
 #include "model/Phrase.h"
@@ -57,6 +62,20 @@ CShellProjectWindows& CUiFixture::WindowsOf(CProjectDoc& doc)
 std::string CUiFixture::PathOf(const std::string& name) const
 {
     return m_dir.filePath(QString::fromStdString(name)).toStdString();
+}
+
+void Choose(QComboBox& box, const QString& text)
+{
+    const int at = box.findText(text);
+    ASSERT_GE(at, 0) << text.toStdString();
+    box.setCurrentIndex(at);
+    emit box.activated(at);
+}
+
+void TypeInto(CEditValue& box, const QString& text)
+{
+    box.OpenEditor(text);
+    QTest::keyClick(box.GetEditor(), Qt::Key_Return);
 }
 
 void FillSampleProject(CProjectDoc& doc)

@@ -55,6 +55,13 @@ protected:
     std::unique_ptr<CSequencerApp> m_app;
 };
 
+class CEditValue;
+class QComboBox;
+// Picks the entry with this text as a user would (the box reports it activated).
+void Choose(QComboBox& box, const QString& text);
+// Types text into a value box and confirms it with Return.
+void TypeInto(CEditValue& box, const QString& text);
+
 // Fills a project with a bank "Bank A" holding phrase "Riff" (id 1) and a track "Bass" holding a
 // clip "Line" (id 2).
 void FillSampleProject(CProjectDoc& doc);

@@ -246,3 +246,43 @@ TEST_F(CUiFixture, CloseIsRefusedWhileRecordingAndSaveIsOff)
     EXPECT_TRUE(Frame().close());
     EXPECT_EQ(Projects().GetProjectCount(), 0);
 }
+
+TEST_F(CUiFixture, CascadeKeepsFramesUsefullyLargeWithTheirTitlesInView)
+{
+    Start();
+    Frame().resize(1200, 900);
+    Frame().show();
+    QMdiArea& area = Frame().GetMdiArea();
+    // One project's three windows, then a second project's too: six frames.
+    for (int projects = 1; projects <= 2; ++projects) {
+        if (projects == 2) {
+            ASSERT_TRUE(Frame().RunCommand(ECommand::New));
+        }
+        for (ECommand open :
+             {ECommand::OpenProjectWindow, ECommand::OpenTracksWindow, ECommand::OpenMixerWindow})
+            ASSERT_TRUE(Frame().RunCommand(open));
+        Settle();
+        area.subWindowList().front()->showMaximized();
+        QMdiSubWindow* active = area.activeSubWindow();
+        ASSERT_TRUE(Frame().RunCommand(ECommand::Cascade));
+        Settle();
+
+        const QSize room = area.viewport()->size();
+        const QList<QMdiSubWindow*> stack = area.subWindowList(QMdiArea::StackingOrder);
+        ASSERT_EQ(stack.size(), 3 * projects);
+        QList<QPoint> corners;
+        for (QMdiSubWindow* frame : stack) {
+            const QRect place = frame->geometry();
+            EXPECT_FALSE(frame->isMaximized());
+            EXPECT_GE(place.width(), room.width() * 2 / 3) << frame->windowTitle().toStdString();
+            EXPECT_GE(place.height(), room.height() * 2 / 3) << frame->windowTitle().toStdString();
+            EXPECT_TRUE(QRect(QPoint(0, 0), room).contains(place))
+                << frame->windowTitle().toStdString();
+            EXPECT_FALSE(corners.contains(place.topLeft())) << "two frames share one corner";
+            corners << place.topLeft();
+        }
+        // The active frame stays in front.
+        EXPECT_EQ(area.activeSubWindow(), active);
+        EXPECT_EQ(stack.back(), active);
+    }
+}
