@@ -386,8 +386,15 @@ void CMainFrame::showEvent(QShowEvent* event)
     // the two only when it already manages the main window: the transport appears after it.
     if (m_transport != nullptr && !m_transportShown) {
         m_transportShown = true;
+        // Like any tool palette it leaves the keyboard with the main window.
+        m_transport->setAttribute(Qt::WA_ShowWithoutActivating);
         QMetaObject::invokeMethod(
-            this, [this] { m_transport->show(); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                m_transport->show();
+                activateWindow();
+            },
+            Qt::QueuedConnection);
     }
 }
 
