@@ -389,12 +389,7 @@ void CMainFrame::showEvent(QShowEvent* event)
         // Like any tool palette it leaves the keyboard with the main window.
         m_transport->setAttribute(Qt::WA_ShowWithoutActivating);
         QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_transport->show();
-                activateWindow();
-            },
-            Qt::QueuedConnection);
+            this, [this] { m_transport->show(); }, Qt::QueuedConnection);
     }
 }
 

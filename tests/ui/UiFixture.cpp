@@ -42,6 +42,11 @@ void CUiFixture::Start(const QStringList& arguments)
 {
     ASSERT_TRUE(Launch(arguments, &m_profile, TestBackend));
     Settle();
+    // The offscreen platform activates every window it shows, the transport too; a window
+    // manager leaves the keyboard with the main window, as the tests expect.
+    Frame().activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    Settle();
 }
 
 bool CUiFixture::StartFailing(const std::string& reason)

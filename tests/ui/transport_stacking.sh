@@ -26,16 +26,25 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
 display=":$(head -1 "$work/display")"
 export DISPLAY=$display
-for _ in $(seq 50); do xprop -root >/dev/null 2>&1 && break; sleep 0.1; done
+# A loaded machine may take a while before the display answers.
+for _ in $(seq 300); do xprop -root >/dev/null 2>&1 && break; sleep 0.1; done
+xprop -root >/dev/null 2>&1 || { echo "Xvfb does not answer on $display"; cat "$work/xvfb.log"; exit 1; }
 # Openbox is ready once it lists the windows it manages (an empty list at first); a window mapped
 # before that would go unmanaged.
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-  xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null | grep -q '(WINDOW)' && break
-  sleep 0.1
+# A display that has just come up may still refuse a client now and then: try again.
+for attempt in 1 2 3; do
+  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  wm=$!
+  for _ in $(seq 100); do
+    xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null | grep -q '(WINDOW)' && break
+    kill -0 "$wm" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$wm" 2>/dev/null && break
+  sleep 0.5
 done
-kill -0 "${pids[1]}" 2>/dev/null || { echo "openbox did not start"; cat "$work/openbox.log"; exit 1; }
+pids+=($wm)
+kill -0 "$wm" 2>/dev/null || { echo "openbox did not start"; cat "$work/openbox.log"; exit 1; }
 sleep 0.5
 
 export HOME=$work XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=xcb
