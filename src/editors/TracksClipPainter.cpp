@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "controls/Theme.h"
@@ -24,22 +25,30 @@ QColor ContrastText(const QColor& fill)
     return luma >= 140 ? QColor(Qt::black) : QColor(Qt::white);
 }
 
-// Laid-out names by text and room: songs repeat names and lengths, and laying out text is the
-// dearest part of drawing a clip.
+// Laid-out names by text and room (laying out text is the dearest part of drawing a clip),
+// looked up by a view of the name so that a hit makes no copy while painting.
+struct SNameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const
+    {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+using CNameTexts = std::unordered_map<std::string, QStaticText, SNameHash, std::equal_to<>>;
+
 QStaticText& NameText(const QFontMetrics& metrics, const std::string& name, int width)
 {
-    static std::unordered_map<std::string, QStaticText> cache;
-    constexpr std::size_t kMaxEntries = 8192;
-    if (cache.size() > kMaxEntries) cache.clear();
-    std::string key = name;
-    key.append(1, '\0').append(std::to_string(width));
-    const auto [it, added] = cache.try_emplace(std::move(key));
-    if (added) {
-        it->second.setText(metrics.elidedText(QString::fromStdString(name), Qt::ElideRight, width));
-        it->second.setTextFormat(Qt::PlainText);
-        it->second.setPerformanceHint(QStaticText::AggressiveCaching);
-    }
-    return it->second;
+    // One table per room in pixels; songs repeat both names and lengths.
+    static std::unordered_map<int, CNameTexts> cache;
+    constexpr std::size_t kMaxWidths = 512;
+    if (cache.size() > kMaxWidths) cache.clear();
+    CNameTexts& texts = cache[width];
+    if (const auto it = texts.find(std::string_view(name)); it != texts.end()) return it->second;
+    QStaticText& text = texts[name];
+    text.setText(metrics.elidedText(QString::fromStdString(name), Qt::ElideRight, width));
+    text.setTextFormat(Qt::PlainText);
+    text.setPerformanceHint(QStaticText::AggressiveCaching);
+    return text;
 }
 
 void DrawName(QPainter& painter, const QRect& box, const CMidiData& data, const QColor& colour)
