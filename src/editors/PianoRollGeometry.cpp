@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "editors/ViewAxis.h"
+
 namespace {
 
 int32_t FloorDiv(int32_t a, int32_t b)
@@ -76,16 +78,8 @@ bool CPianoRollGeometry::MakeVisible(tick at, int32_t pitch)
 {
     const tick origin = m_originTick;
     const int32_t low = m_originPitch;
-    const tick columns = std::max<tick>(1, VisibleTicks());
-    if (at >= m_originTick + columns)
-        m_originTick = at - columns + 1;
-    else if (at < m_originTick)
-        m_originTick = at;
-    const int32_t rows = std::max(1, VisiblePitches());
-    if (pitch >= m_originPitch + rows)
-        m_originPitch = pitch - rows + 1;
-    else if (pitch < m_originPitch)
-        m_originPitch = pitch;
+    m_originTick = FirstToShow<tick>(at, m_originTick, VisibleTicks());
+    m_originPitch = FirstToShow<int32_t>(pitch, m_originPitch, VisiblePitches());
     KeepInside();
     return origin != m_originTick || low != m_originPitch;
 }
@@ -119,10 +113,6 @@ tick CPianoRollGeometry::VisibleTicks() const
 
 void CPianoRollGeometry::KeepInside()
 {
-    const tick width = VisibleTicks();
-    if (m_originTick + width > m_contentTicks) m_originTick = m_contentTicks - width;
-    if (m_originTick < 0) m_originTick = 0;
-    const int32_t rows = VisiblePitches();
-    if (m_originPitch + rows > kPitchCount) m_originPitch = kPitchCount - rows;
-    if (m_originPitch < 0) m_originPitch = 0;
+    m_originTick = FirstInside<tick>(m_originTick, VisibleTicks(), m_contentTicks);
+    m_originPitch = FirstInside<int32_t>(m_originPitch, VisiblePitches(), kPitchCount);
 }

@@ -1,6 +1,8 @@
 #include "editors/TracksGeometry.h"
 
 #include <algorithm>
+
+#include "editors/ViewAxis.h"
 #include <array>
 
 namespace {
@@ -84,16 +86,8 @@ bool CTracksGeometry::MakeVisible(tick at, int32_t row)
 {
     const tick left = m_leftTick;
     const int32_t first = m_firstRow;
-    const tick columns = std::max<tick>(1, VisibleTicks());
-    if (at >= m_leftTick + columns)
-        m_leftTick = at - columns + 1;
-    else if (at < m_leftTick)
-        m_leftTick = at;
-    const int32_t rows = std::max(1, VisibleRows());
-    if (row >= m_firstRow + rows)
-        m_firstRow = row - rows + 1;
-    else if (row < m_firstRow)
-        m_firstRow = row;
+    m_leftTick = FirstToShow<tick>(at, m_leftTick, VisibleTicks());
+    m_firstRow = FirstToShow<int32_t>(row, m_firstRow, VisibleRows());
     KeepInside();
     return left != m_leftTick || first != m_firstRow;
 }
@@ -130,10 +124,6 @@ int32_t CTracksGeometry::RulerStride(tick ticksPerBar) const
 
 void CTracksGeometry::KeepInside()
 {
-    const tick width = VisibleTicks();
-    if (m_leftTick + width > m_contentTicks) m_leftTick = m_contentTicks - width;
-    if (m_leftTick < 0) m_leftTick = 0;
-    const int32_t rows = VisibleRows();
-    if (m_firstRow + rows > m_contentRows) m_firstRow = m_contentRows - rows;
-    if (m_firstRow < 0) m_firstRow = 0;
+    m_leftTick = FirstInside<tick>(m_leftTick, VisibleTicks(), m_contentTicks);
+    m_firstRow = FirstInside<int32_t>(m_firstRow, VisibleRows(), m_contentRows);
 }
