@@ -4,5 +4,6 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" >&2
+# scripts/test.sh builds this configuration with warnings as errors: change both together.
 "$root/scripts/build.sh" app -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF >&2
 exec "$root/build/app/src/app/tonalweaver" "$@"

@@ -18,7 +18,8 @@ CCliArgs ParseCliArgs(const CCliCommand& command, const std::vector<std::string>
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
             const auto& switches = command.switchOptions;
-            if (std::find(switches.begin(), switches.end(), arg) != switches.end()) {
+            if (arg == kVerboseOption ||
+                std::find(switches.begin(), switches.end(), arg) != switches.end()) {
                 args.options[arg].clear();
                 continue;
             }

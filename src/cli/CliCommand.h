@@ -45,8 +45,11 @@ extern const CCliCommand kDevicesCommand;
 extern const CCliCommand kPlayCommand;
 extern const CCliCommand kRecordCommand;
 
-// Splits raw arguments by the command's options; "--" ends the options. CUsageError for anything
-// the command does not take.
+// The switch every command takes: library messages go to standard error too.
+inline constexpr char kVerboseOption[] = "--verbose";
+
+// Splits raw arguments by the command's options (and kVerboseOption); "--" ends the options.
+// CUsageError for anything the command does not take.
 CCliArgs ParseCliArgs(const CCliCommand& command, const std::vector<std::string>& raw);
 
 // Loads path into doc by its extension, keeping the current directory (a load moves it to the

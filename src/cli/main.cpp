@@ -1,6 +1,7 @@
 // tonalweaver-cli: headless tools over the core (no window): files, MIDI devices, playback.
 
 #include "cli/CliCommand.h"
+#include "devices/LibraryMessages.h"
 #include "model/Errors.h"
 
 #include <algorithm>
@@ -16,7 +17,8 @@ const CCliCommand* const kCommands[] = {&kDumpCommand, &kConvertCommand, &kRende
 
 std::string Usage()
 {
-    std::string text = "Usage: tonalweaver-cli [--help] [--version] [--] <command> [<args>]\n"
+    std::string text = "Usage: tonalweaver-cli [--help] [--version] [--verbose] [--] <command> "
+                       "[<args>]\n"
                        "\n"
                        "Headless tools of the Tonalweaver MIDI sequencer.\n"
                        "\n"
@@ -30,6 +32,8 @@ std::string Usage()
             "Options:\n"
             "  --help                  show this text\n"
             "  --version               show the program version\n"
+            "  --verbose               also print what the audio and MIDI libraries (ALSA,\n"
+            "                          JACK, FluidSynth) report; every command takes it\n"
             "  --                      end of options: later arguments are names, even\n"
             "                          when they begin with \"-\"\n"
             "\n"
@@ -49,7 +53,9 @@ const CCliCommand* FindCommand(const std::string& name)
 int RunCommand(const CCliCommand& command, const std::vector<std::string>& raw)
 {
     try {
-        return command.run(ParseCliArgs(command, raw));
+        const CCliArgs args = ParseCliArgs(command, raw);
+        if (args.options.count(kVerboseOption) != 0) SetLibraryMessagesVerbose(true);
+        return command.run(args);
     } catch (const CUsageError& e) {
         std::fprintf(stderr, "tonalweaver-cli %s: %s\nUsage: tonalweaver-cli %s %s\n", command.name,
                      e.what(), command.name, command.synopsis);
@@ -69,14 +75,21 @@ int main(int argc, char** argv)
         std::fputs(Usage().c_str(), stderr);
         return 2;
     }
+    // "--verbose" may come before the command as well as among its arguments.
+    int at = 1;
+    while (at < argc && std::string(argv[at]) == kVerboseOption) {
+        SetLibraryMessagesVerbose(true);
+        ++at;
+    }
     // "--" before the command ends the program's own options; the command's own "--" is its.
-    const int at = std::string(argv[1]) == "--" ? 2 : 1;
+    const bool ended = at < argc && std::string(argv[at]) == "--";
+    if (ended) ++at;
     if (at == argc) {
         std::fputs(Usage().c_str(), stderr);
         return 2;
     }
     const std::string first = argv[at];
-    if (at == 1) {
+    if (!ended) {
         if (first == "--help" || first == "-h") {
             std::fputs(Usage().c_str(), stdout);
             return 0;

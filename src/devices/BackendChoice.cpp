@@ -9,11 +9,25 @@
 #endif
 #ifdef TW_HAVE_SYNTH
 #include "devices/synth/SynthBackend.h"
+#include "devices/synth/SynthCore.h"
 #endif
 
 #include <chrono>
 
 const char* const kMidiBackendNames = "jack|alsa|virtual";
+
+void InstallLibraryMessageHandlers()
+{
+#ifdef TW_HAVE_ALSA
+    CAlsaBackend::RouteLibraryMessages();
+#endif
+#ifdef TW_HAVE_JACK
+    CJackBackend::RouteLibraryMessages();
+#endif
+#ifdef TW_HAVE_SYNTH
+    CSynthCore::RouteLibraryMessages();
+#endif
+}
 
 bool ParseMidiBackendName(const std::string& name, EMidiBackendKind& kind)
 {
@@ -51,6 +65,7 @@ bool IsMidiBackendBuilt(EMidiBackendKind kind)
 
 EMidiBackendKind DefaultMidiBackend()
 {
+    InstallLibraryMessageHandlers();
 #ifdef TW_HAVE_JACK
     if (CJackBackend::IsServerRunning()) return EMidiBackendKind::Jack;
 #endif
@@ -135,9 +150,24 @@ bool SetSynthOptions(CMidiBackend& backend, const SSynthOptions& options)
 #endif
 }
 
+bool GetSynthState(const CMidiBackend& backend, SSynthState& state)
+{
+#ifdef TW_HAVE_SYNTH
+    const auto* synth = dynamic_cast<const CSynthBackend*>(&backend);
+    if (synth == nullptr) return false;
+    state = synth->GetState();
+    return true;
+#else
+    (void)backend;
+    (void)state;
+    return false;
+#endif
+}
+
 std::unique_ptr<CMidiBackend> CreateMidiBackend(const std::string& name, std::string& error,
                                                 const SSynthOptions& synth)
 {
+    InstallLibraryMessageHandlers();
     std::unique_ptr<CMidiBackend> backend = CreateSystemBackend(name, error);
 #ifdef TW_HAVE_SYNTH
     if (backend) return std::make_unique<CSynthBackend>(std::move(backend), synth);

@@ -14,6 +14,12 @@ enum class EMidiBackendKind { Jack, Alsa, Virtual };
 // The names the option takes, for usage texts: "jack|alsa|virtual".
 extern const char* const kMidiBackendNames;
 
+// Installs the error and log handlers of every library this build has (ALSA, JACK,
+// FluidSynth), so that nothing they say reaches the terminal unless library messages are verbose
+// (devices/LibraryMessages.h). Once per process, any thread; CreateMidiBackend and
+// DefaultMidiBackend do it first, and a program may do it earlier.
+void InstallLibraryMessageHandlers();
+
 // Parses a backend name; false for anything else.
 bool ParseMidiBackendName(const std::string& name, EMidiBackendKind& kind);
 // The default choice on this machine now (never starts a JACK server).
@@ -32,6 +38,9 @@ void WaitForSynthFont(CMidiBackend& backend);
 // Hands new options to the built-in synthesizer of backend (any thread): the volume applies at
 // once, another SoundFont loads in the background. False for a backend without it.
 bool SetSynthOptions(CMidiBackend& backend, const SSynthOptions& options);
+
+// The state of the built-in synthesizer of backend (any thread). False for a backend without it.
+bool GetSynthState(const CMidiBackend& backend, SSynthState& state);
 
 // Creates the backend `name` names, or the default one for an empty name, with the built-in
 // synthesizer as its last output device where the build has it. Null with the reason in error

@@ -206,10 +206,12 @@ int32_t CMidiDevices::HandleFaults(std::string& error)
             CMidiOutDriver* driver = GetOutDriver(fault.index);
             if (driver == nullptr || !driver->IsOpen()) continue;
             CloseOutputDriver(fault.index, ignored);
+            driver->SetProblem(fault.reason);
         } else {
             CMidiInDriver* driver = GetInDriver(fault.index);
             if (driver == nullptr || !driver->IsOpen()) continue;
             CloseInputDriver(fault.index, ignored);
+            driver->SetProblem(fault.reason);
         }
         error = fault.reason;
         ++closed;

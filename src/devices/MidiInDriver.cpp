@@ -51,7 +51,11 @@ int CMidiInDriver::Open(std::string& error)
         std::lock_guard<std::mutex> guard(InputLock());
         m_queue.clear();
     }
-    if (!m_backend.OpenInput(m_deviceIndex, this, error)) return 0;
+    if (!m_backend.OpenInput(m_deviceIndex, this, error)) {
+        m_problem.Set(error);
+        return 0;
+    }
+    m_problem.Clear();
     m_open = true;
     return 1;
 }
@@ -61,6 +65,7 @@ int CMidiInDriver::Close(std::string& error)
     if (!m_open) return 1;
     const int result = m_backend.CloseInput(m_deviceIndex, error);
     m_open = false;
+    m_problem.Clear();
     {
         std::lock_guard<std::mutex> guard(InputLock());
         m_queue.clear();

@@ -6,6 +6,7 @@
 // Threads: engine thread, except OnMidiInput (backend input thread) and IsEnabled/SetEnabled
 // (any thread).
 
+#include "devices/DeviceProblem.h"
 #include "devices/MidiBackend.h"
 #include "devices/MidiNode.h"
 #include "devices/MidiStreamParser.h"
@@ -40,13 +41,19 @@ public:
 
     ENodeKind GetKind() const override;
 
-    // Opens and starts the device. Returns 1 if open afterwards; else 0 with the reason in error.
+    // Opens and starts the device. Returns 1 if open afterwards; else 0 with the reason in error
+    // (kept as the problem until the next open).
     int Open(std::string& error);
     // Stops and closes the device; the input ports and "Rec" fed by it release their held notes.
     // Queued but unpolled input is dropped. Returns 0 with the reason in error when the backend
     // reported a failure; the driver is closed afterwards in any case.
     int Close(std::string& error);
     bool IsOpen() const { return m_open; }
+    // Any thread: why the device is not open (its last open failed, or a fault closed it);
+    // empty when it opened, or was closed on purpose.
+    std::string GetProblem() const { return m_problem.Get(); }
+    // Engine thread: a fault closed the device.
+    void SetProblem(const std::string& reason) { m_problem.Set(reason); }
 
     bool IsEnabled() const { return m_enabled.load(); } // any thread
     void SetEnabled(bool enabled) { m_enabled.store(enabled); }
@@ -83,6 +90,7 @@ private:
     int32_t m_deviceIndex;
     bool m_open = false;
     std::atomic<bool> m_enabled{false};
+    CDeviceProblem m_problem;
     std::function<void()> m_signal;
     CMidiClockSink* m_clockSink = nullptr;
     std::vector<SInputByte> m_queue;   // filled by the input thread, under InputLock

@@ -81,7 +81,11 @@ void CMidiOutDriver::ReceiveEvents(const CMidiMsgList& list, CMidiNode*)
 int CMidiOutDriver::Open(std::string& error)
 {
     if (m_open) return 1;
-    if (!m_backend.OpenOutput(m_deviceIndex, error)) return 0;
+    if (!m_backend.OpenOutput(m_deviceIndex, error)) {
+        m_problem.Set(error);
+        return 0;
+    }
+    m_problem.Clear();
     m_open = true;
     return 1;
 }
@@ -96,6 +100,7 @@ int CMidiOutDriver::Close(std::string& error)
     if (!m_noteOffs.IsEmpty()) SendNow(m_noteOffs, m_backend.GetMasterTime());
     DropQueues();
     m_open = false;
+    m_problem.Clear();
     return m_backend.CloseOutput(m_deviceIndex, error);
 }
 

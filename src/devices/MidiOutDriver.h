@@ -5,6 +5,7 @@
 //
 // Threads: engine thread, except IsEnabled/SetEnabled (the device dialog's flag, any thread).
 
+#include "devices/DeviceProblem.h"
 #include "devices/InstrumentSource.h"
 #include "devices/MidiBackend.h"
 #include "devices/MidiNode.h"
@@ -45,12 +46,18 @@ public:
     void ReceiveNoteOffs(const CMidiMsgList& list, CMidiNode* sender) override;
     void ReceiveEvents(const CMidiMsgList& list, CMidiNode* sender) override;
 
-    // Returns 1 when open afterwards, else 0 with the backend's reason in error.
+    // Returns 1 when open afterwards, else 0 with the backend's reason in error (kept as the
+    // problem until the next open).
     int Open(std::string& error);
     // Ends an audition, drops the queues and closes. Returns 0 with the reason in error when the
     // backend reported a failure; the driver is closed afterwards in any case.
     int Close(std::string& error);
     bool IsOpen() const { return m_open; }
+    // Any thread: why the device is not open (its last open failed, or a fault closed it);
+    // empty when it opened, or was closed on purpose.
+    std::string GetProblem() const { return m_problem.Get(); }
+    // Engine thread: a fault closed the device.
+    void SetProblem(const std::string& reason) { m_problem.Set(reason); }
 
     bool IsEnabled() const { return m_enabled.load(); } // any thread
     void SetEnabled(bool enabled) { m_enabled.store(enabled); }
@@ -96,6 +103,7 @@ private:
     int32_t m_deviceIndex;
     bool m_open = false;
     std::atomic<bool> m_enabled{false};
+    CDeviceProblem m_problem;
     bool m_clockSend = false;
     CMidiMsgList m_noteOns;
     CMidiMsgList m_noteOffs;

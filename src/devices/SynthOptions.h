@@ -19,6 +19,15 @@ struct SSynthOptions {
     int volume = kDefaultVolume;
 };
 
+// What the built-in synthesizer is doing, for its settings dialog.
+struct SSynthState {
+    bool open = false;    // its output device is open (it plays once its font is there)
+    bool loading = false; // a SoundFont is loading
+    // Why it could not open or stopped (no audio output, a font that failed), or, while open,
+    // why the font last asked for did not replace the one that plays. Empty when all is well.
+    std::string problem;
+};
+
 // The General MIDI fonts the system's packages install, best first.
 const std::vector<std::string>& SystemSoundFonts();
 // The font to load: options.soundFont when set, else the first system font `exists` accepts;

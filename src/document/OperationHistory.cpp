@@ -13,8 +13,14 @@ constexpr const char* kRedoKey = "Ctrl+Y";
 std::string MenuText(const char* label, const char* key, const COperation* op)
 {
     std::string text = label;
-    if (op) text += " " + op->GetName() + "  ";
-    return text + "\t" + key;
+    if (op) {
+        text += ' ';
+        text += op->GetName();
+        text += "  ";
+    }
+    text += '\t';
+    text += key;
+    return text;
 }
 
 } // namespace

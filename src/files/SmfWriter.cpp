@@ -47,13 +47,12 @@ public:
         PutVarLen(m_bytes, delta);
         m_time = std::max(time, m_time);
     }
+    // A meta event with its data; data may only be null when length is 0.
     void Meta(tick time, uint8_t type, const uint8_t* data, size_t length)
     {
-        Delta(time);
-        m_bytes.push_back(0xFF);
-        m_bytes.push_back(type);
-        PutVarLen(m_bytes, static_cast<uint32_t>(std::min<size_t>(length, kMaxDelta)));
-        m_bytes.insert(m_bytes.end(), data, data + std::min<size_t>(length, kMaxDelta));
+        const size_t kept = std::min<size_t>(length, kMaxDelta);
+        MetaHeader(time, type, kept);
+        if (kept != 0) m_bytes.insert(m_bytes.end(), data, data + kept);
     }
     void Text(uint8_t type, const std::string& text)
     {
@@ -67,11 +66,19 @@ public:
     }
     std::vector<uint8_t> Finish()
     {
-        Meta(m_time, 0x2F, nullptr, 0);
+        MetaHeader(m_time, 0x2F, 0); // end of track, no data
         return std::move(m_bytes);
     }
 
 private:
+    void MetaHeader(tick time, uint8_t type, size_t length)
+    {
+        Delta(time);
+        m_bytes.push_back(0xFF);
+        m_bytes.push_back(type);
+        PutVarLen(m_bytes, static_cast<uint32_t>(length));
+    }
+
     std::vector<uint8_t> m_bytes;
     tick m_time = 0;
 };
@@ -152,9 +159,12 @@ int PlayedChannel(uint8_t stored)
     return stored & 0x0F;
 }
 
-void PutChunk(std::vector<uint8_t>& out, const char* id, const std::vector<uint8_t>& body)
+constexpr size_t kChunkHeaderSize = 8; // four-letter id and 32-bit length
+
+void PutChunk(std::vector<uint8_t>& out, const char (&id)[5], const std::vector<uint8_t>& body)
 {
-    out.insert(out.end(), id, id + 4);
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(id[i]));
     PutBigEndian(out, static_cast<uint32_t>(body.size()), 4);
     out.insert(out.end(), body.begin(), body.end());
 }
@@ -225,7 +235,11 @@ std::vector<uint8_t> CSmfWriter::GetBytes() const
     PutBigEndian(header, 1, 2); // format 1
     PutBigEndian(header, static_cast<uint32_t>(std::min(GetMidiTrackCount(), 0xFFFF)), 2);
     PutBigEndian(header, kDivision, 2);
+    size_t size = 2 * kChunkHeaderSize + header.size() + m_firstChunk.size();
+    for (const auto& chunk : m_chunks)
+        size += kChunkHeaderSize + chunk.size();
     std::vector<uint8_t> out;
+    out.reserve(size);
     PutChunk(out, "MThd", header);
     PutChunk(out, "MTrk", m_firstChunk);
     for (const auto& chunk : m_chunks)

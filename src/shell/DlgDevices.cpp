@@ -95,8 +95,12 @@ void FillDriverChoices(QComboBox& box, const CMidiEngineProxy& engine, bool outp
 
 CDlgMidiDevices::CDlgMidiDevices(CMidiEngineProxy& engine, QWidget* owner)
     : QDialog(owner), m_inputs(DriverList("MIDI-IN Drivers", this)),
-      m_outputs(DriverList("MIDI-OUT Drivers", this)), m_engine(engine)
+      m_outputs(DriverList("MIDI-OUT Drivers", this)), m_problems(new QLabel(this)),
+      m_engine(engine)
 {
+    m_problems->setWordWrap(true);
+    m_problems->setTextFormat(Qt::PlainText);
+    m_problems->setTextInteractionFlags(Qt::TextSelectableByMouse);
     SetDialogTitle(*this, QStringLiteral("Setup MIDI devices"));
     auto* lists = new QHBoxLayout;
     lists->addWidget(m_inputs);
@@ -105,6 +109,7 @@ CDlgMidiDevices::CDlgMidiDevices(CMidiEngineProxy& engine, QWidget* owner)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(lists);
+    layout->addWidget(m_problems);
     layout->addWidget(buttons);
     for (bool outputs : {false, true}) {
         QTreeWidget* list = outputs ? m_outputs : m_inputs;
@@ -126,19 +131,36 @@ void CDlgMidiDevices::Fill()
     for (QTreeWidget* list : {m_inputs, m_outputs})
         list->clear();
     const CMidiDevices* devices = DevicesOf(m_engine);
-    if (devices == nullptr) return;
-    for (int32_t i = 0; i < devices->GetInDriverCount(); ++i) {
-        const CMidiInDriver* d = devices->GetInDriver(i);
-        new QTreeWidgetItem(m_inputs,
-                            {FromModelText(RowText(d->GetName(), d->IsEnabled(), d->IsOpen()))});
-    }
-    for (int32_t i = 0; i < devices->GetOutDriverCount(); ++i) {
-        const CMidiOutDriver* d = devices->GetOutDriver(i);
-        new QTreeWidgetItem(m_outputs,
-                            {FromModelText(RowText(d->GetName(), d->IsEnabled(), d->IsOpen()))});
-    }
+    const int32_t inputs = devices != nullptr ? devices->GetInDriverCount() : 0;
+    const int32_t outputs = devices != nullptr ? devices->GetOutDriverCount() : 0;
+    for (int32_t i = 0; i < inputs; ++i)
+        new QTreeWidgetItem(m_inputs);
+    for (int32_t i = 0; i < outputs; ++i)
+        new QTreeWidgetItem(m_outputs);
+    ShowDrivers();
     for (QTreeWidget* list : {m_inputs, m_outputs})
         if (list->topLevelItemCount() > 0) list->setCurrentItem(list->topLevelItem(0));
+}
+
+void CDlgMidiDevices::ShowDrivers()
+{
+    QStringList problems;
+    const CMidiDevices* devices = DevicesOf(m_engine);
+    auto show = [&problems](QTreeWidgetItem* item, const auto& driver) {
+        if (item == nullptr) return;
+        const bool failed = driver.IsEnabled() && !driver.IsOpen();
+        const std::string problem = failed ? driver.GetProblem() : std::string();
+        item->setText(
+            0, FromModelText(RowText(driver.GetName(), driver.IsEnabled(), driver.IsOpen())));
+        item->setToolTip(0, FromModelText(problem));
+        if (!problem.empty()) problems << FromModelText(driver.GetName() + ": " + problem);
+    };
+    for (int32_t i = 0; devices != nullptr && i < devices->GetInDriverCount(); ++i)
+        show(m_inputs->topLevelItem(i), *devices->GetInDriver(i));
+    for (int32_t i = 0; devices != nullptr && i < devices->GetOutDriverCount(); ++i)
+        show(m_outputs->topLevelItem(i), *devices->GetOutDriver(i));
+    m_problems->setText(problems.join(QLatin1Char('\n')));
+    m_problems->setVisible(!problems.isEmpty());
 }
 
 void CDlgMidiDevices::Toggle(bool outputs, int32_t driver)
@@ -147,16 +169,13 @@ void CDlgMidiDevices::Toggle(bool outputs, int32_t driver)
     QTreeWidgetItem* item = list->topLevelItem(driver);
     const CMidiDevices* devices = DevicesOf(m_engine);
     if (item == nullptr || devices == nullptr) return;
-    // A driver that fails to open keeps its enabled flag; the row says so.
+    // A driver that fails to open keeps its enabled flag; the row says so, and why.
     if (outputs) {
         m_engine.ToggleOutputDriverEnabled(driver);
-        const CMidiOutDriver* d = devices->GetOutDriver(driver);
-        item->setText(0, FromModelText(RowText(d->GetName(), d->IsEnabled(), d->IsOpen())));
     } else {
         m_engine.ToggleInputDriverEnabled(driver);
-        const CMidiInDriver* d = devices->GetInDriver(driver);
-        item->setText(0, FromModelText(RowText(d->GetName(), d->IsEnabled(), d->IsOpen())));
     }
+    ShowDrivers();
 }
 
 // ---- "Port settings" ----

@@ -14,6 +14,7 @@
 class CMidiDevices;
 class CMidiEngineProxy;
 class QComboBox;
+class QLabel;
 class QTreeWidget;
 
 // The engine's devices, or null without an engine.
@@ -31,13 +32,19 @@ public:
     // Row text: the driver name followed by " (disabled)", " (OK)" or " (failed to open)".
     static std::string RowText(const std::string& name, bool enabled, bool open);
     QTreeWidget& GetList(bool outputs) const { return outputs ? *m_outputs : *m_inputs; }
+    // Under the lists: why each enabled device that is not open failed, one "name: reason" line
+    // each (hidden when none did).
+    QLabel& GetProblems() const { return *m_problems; }
     // Toggles one driver as a double-click does, and shows its new state.
     void Toggle(bool outputs, int32_t driver);
 
 private:
     void Fill();
+    // Row text, tool tip and the problems shown under the lists, from the drivers now.
+    void ShowDrivers();
     QTreeWidget* m_inputs;
     QTreeWidget* m_outputs;
+    QLabel* m_problems;
     CMidiEngineProxy& m_engine;
 };
 

@@ -31,7 +31,8 @@ bool IsFile(const std::string& path)
 
 CDlgSynth::CDlgSynth(CProfile& profile, CUserServices& user, CMidiBackend* backend, QWidget* owner)
     : QDialog(owner), m_profile(profile), m_user(user), m_backend(backend),
-      m_font(new QLineEdit(this)), m_volume(new CEditNumber(this)), m_inUse(new QLabel(this))
+      m_font(new QLineEdit(this)), m_volume(new CEditNumber(this)), m_inUse(new QLabel(this)),
+      m_state(new QLabel(this))
 {
     SetDialogTitle(*this, QStringLiteral("Synth settings"));
     QPalette palette = this->palette();
@@ -59,6 +60,10 @@ CDlgSynth::CDlgSynth(CProfile& profile, CUserServices& user, CMidiBackend* backe
     m_volume->setFocusPolicy(Qt::StrongFocus);
     m_inUse->setFont(CTheme::SmallFont());
     m_inUse->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_state->setWordWrap(true);
+    m_state->setTextFormat(Qt::PlainText);
+    m_state->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_state->setMaximumWidth(480);
 
     auto* fontLabel = new QLabel(QStringLiteral("&SoundFont"), this);
     fontLabel->setBuddy(m_font);
@@ -85,13 +90,36 @@ CDlgSynth::CDlgSynth(CProfile& profile, CUserServices& user, CMidiBackend* backe
     volume->addWidget(new QLabel(QStringLiteral("%"), this));
     volume->addStretch(1);
     grid->addLayout(volume, 3, 1);
-    grid->addWidget(buttons, 4, 0, 1, 4);
+    auto* stateLabel = new QLabel(QStringLiteral("State"), this);
+    grid->addWidget(stateLabel, 4, 0, Qt::AlignTop);
+    grid->addWidget(m_state, 4, 1, 1, 3);
+    grid->addWidget(buttons, 5, 0, 1, 4);
     grid->setColumnStretch(1, 1);
 
     const SSynthOptions options = ReadSynthOptions(m_profile);
     m_font->setText(QString::fromStdString(options.soundFont));
     m_volume->SetValue(options.volume);
     ShowAutomaticChoice();
+    SSynthState state;
+    const bool running = m_backend != nullptr && GetSynthState(*m_backend, state);
+    m_state->setText(running ? StateText(state) : QString());
+    stateLabel->setVisible(running);
+    m_state->setVisible(running);
+}
+
+QString CDlgSynth::StateText(const SSynthState& state)
+{
+    const QString problem = QString::fromStdString(state.problem);
+    if (state.open) {
+        if (!problem.isEmpty())
+            return QStringLiteral("Playing with the previous SoundFont; the one asked for did not "
+                                  "load: %1")
+                .arg(problem);
+        return state.loading ? QStringLiteral("Open; the SoundFont is loading.")
+                             : QStringLiteral("Playing.");
+    }
+    if (!problem.isEmpty()) return QStringLiteral("Cannot play: %1").arg(problem);
+    return QStringLiteral("Not playing: it is disabled in Options > Devices.");
 }
 
 void CDlgSynth::Browse()

@@ -31,6 +31,9 @@ public:
     void ChooseAutomatic();
     // What the fields say now.
     SSynthOptions GetOptions() const;
+    // The synthesizer's state as the dialog shows it (hidden without a running synthesizer).
+    QLabel& GetStateLabel() const { return *m_state; }
+    static QString StateText(const SSynthState& state);
 
     // OK: refuses (with a message) a font file that cannot be read; else writes and applies.
     void accept() override;
@@ -44,5 +47,6 @@ private:
     QLineEdit* m_font;
     CEditNumber* m_volume;
     QLabel* m_inUse;
+    QLabel* m_state;
     QPushButton* m_automatic = nullptr;
 };

@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "devices/BackendChoice.h"
+#include "devices/LibraryMessages.h"
 #include "document/EnginePlayerLink.h"
 #include "document/ProjectManager.h"
 #include "editing/ModifierCommands.h"
@@ -56,8 +57,13 @@ bool CSequencerApp::ParseCommandLine(const QStringList& arguments, std::string& 
                                                  "a server runs, else ALSA, else virtual).")
                                       .arg(QString::fromLatin1(kMidiBackendNames)),
                                   QStringLiteral("system"));
+    const QCommandLineOption verbose(
+        QStringLiteral("verbose"),
+        QStringLiteral("Also prints what the audio and MIDI libraries (ALSA, JACK, FluidSynth) "
+                       "report, on standard error."));
     parser.addOption(help);
     parser.addOption(midi);
+    parser.addOption(verbose);
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("Project or MIDI file"),
                                  QStringLiteral("[file]"));
     std::ostream& errors = m_environment.console ? *m_environment.console : std::cerr;
@@ -83,6 +89,7 @@ bool CSequencerApp::ParseCommandLine(const QStringList& arguments, std::string& 
     }
     midiBackend = parser.value(midi).toStdString();
     files = parser.positionalArguments();
+    if (parser.isSet(verbose)) SetLibraryMessagesVerbose(true);
     return true;
 }
 

@@ -15,3 +15,17 @@ TEST(Cli, HelpAndVersionSucceedAndUnknownCommandIsAUsageError)
     EXPECT_EQ(RunCli({"frobnicate"}).status, 2);
     EXPECT_EQ(RunCli({}).status, 2);
 }
+
+TEST(Cli, VerboseIsTakenBeforeOrAfterTheCommandAndNamedInTheHelp)
+{
+    EXPECT_NE(RunCli({"--help"}).out.find("--verbose"), std::string::npos);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--verbose", "devices", "--midi", "virtual"},
+          std::vector<std::string>{"devices", "--midi", "virtual", "--verbose"},
+          std::vector<std::string>{"--verbose", "--", "devices", "--midi", "virtual"}}) {
+        const CliResult result = RunCli(args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_NE(result.out.find("Virtual Out"), std::string::npos);
+    }
+    EXPECT_EQ(RunCli({"--verbose"}).status, 2);
+}

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -194,4 +195,31 @@ TEST(CliSynth, AMissingOrBrokenSoundFontFailsClearlyAndWritesNothing)
     EXPECT_GT(std::filesystem::file_size(folder / "out.mid"), 14u);
     const CliResult rate = RunCli({"render", song, out, "--rate", "22050"});
     EXPECT_EQ(rate.status, 2);
+}
+
+// Without --out, play uses the built-in synthesizer. Where it cannot sound (no audio on this
+// machine), the tool says why once and the audio libraries print nothing of their own; with
+// --verbose they do.
+TEST(CliSynth, ASynthWithoutAudioSaysWhyOnceAndTheLibrariesOnlyWhenVerbose)
+{
+    CTempFolder folder;
+    folder.Write("notes.mid", NotesFile({0}, 24));
+    const std::string song = folder / "notes.mid";
+    setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
+    const CliResult quiet = RunCli({"play", song, "--midi", "virtual", "--soundfont", kFont});
+    const std::string kCannot = "The built-in synthesizer cannot play: ";
+    if (quiet.err.find(kCannot) == std::string::npos) GTEST_SKIP() << "this machine has audio";
+    // No line of a library's own ("ALSA lib ...") nor of verbose output ("ALSA: ...").
+    for (const char* start : {"\nALSA", "\nFluidSynth", "\nJACK", "\nCannot connect"})
+        EXPECT_EQ(("\n" + quiet.err).find(start), std::string::npos) << quiet.err;
+    EXPECT_NE(quiet.err.find(kCannot + "No audio output could be opened. PulseAudio: "),
+              std::string::npos)
+        << quiet.err;
+    EXPECT_EQ(quiet.err.find(kCannot), quiet.err.rfind(kCannot)) << "said once";
+
+    const CliResult loud =
+        RunCli({"play", song, "--midi", "virtual", "--soundfont", kFont, "--verbose"});
+    EXPECT_NE(("\n" + loud.err).find("\nFluidSynth: "), std::string::npos) << loud.err;
+    EXPECT_NE(("\n" + loud.err).find("\nALSA: "), std::string::npos) << loud.err;
+    EXPECT_NE(loud.err.find(kCannot), std::string::npos) << loud.err;
 }

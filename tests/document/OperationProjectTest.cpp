@@ -89,7 +89,8 @@ protected:
     {
         auto group = std::make_unique<CTestGroup>(order);
         for (std::size_t i = 0; i < results.size(); ++i)
-            group->Add(std::make_unique<CProjectStep>("m" + std::to_string(i), m_log, results[i]));
+            group->Add(std::make_unique<CProjectStep>(std::string("m").append(std::to_string(i)),
+                                                      m_log, results[i]));
         return group;
     }
 

@@ -345,8 +345,8 @@ private:
     }
     std::unique_ptr<CPhrase> NewPhrase()
     {
-        auto phrase = std::make_unique<CPhrase>("P" + std::to_string(m_names++), 0x10,
-                                                Int(1, 4) * kTicksPerWhole);
+        auto phrase = std::make_unique<CPhrase>(std::string("P").append(std::to_string(m_names++)),
+                                                0x10, Int(1, 4) * kTicksPerWhole);
         for (int i = Int(0, 10); i > 0; --i)
             phrase->GetNotes().Insert(Inside(*phrase));
         return phrase;
@@ -380,7 +380,8 @@ private:
         const int32_t count = m_doc.GetBankCount();
         switch (Int(0, 3)) {
         case 0: {
-            auto bank = std::make_unique<CPhraseBank>("B" + std::to_string(m_names++));
+            auto bank =
+                std::make_unique<CPhraseBank>(std::string("B").append(std::to_string(m_names++)));
             for (int i = Int(0, 3); i > 0; --i)
                 bank->InsertAt(bank->GetCount(), NewPhrase());
             return std::make_unique<COpBankCreate>(Int(-1, count), std::move(bank));

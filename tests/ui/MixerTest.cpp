@@ -34,7 +34,7 @@ protected:
     {
         for (int i = 0; i < tracks; ++i) {
             auto track = std::make_unique<CTrack>();
-            track->SetName("T" + std::to_string(i + 1));
+            track->SetName(std::string("T").append(std::to_string(i + 1)));
             EXPECT_TRUE(doc.Execute(std::make_unique<COpTrackCreate>(-1, std::move(track))));
         }
         WindowsOf(doc).OpenMixerWindow(true);
@@ -150,7 +150,7 @@ TEST_F(CMixerTest, InputPhrasesNameOneOrCountSeveral)
     auto bank = std::make_unique<CPhraseBank>("Keys");
     for (int i = 0; i < 3; ++i) {
         auto phrase = std::make_unique<CPhrase>();
-        phrase->SetName("P" + std::to_string(i));
+        phrase->SetName(std::string("P").append(std::to_string(i)));
         phrase->SetLength(384);
         bank->InsertAt(i, std::move(phrase));
     }

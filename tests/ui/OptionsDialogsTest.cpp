@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QTreeWidget>
@@ -61,6 +62,7 @@ TEST_F(CUiFixture, DeviceDialogTogglesDriversInTheEngine)
     EXPECT_EQ(outputs.topLevelItem(0)->text(0), "Out A (OK)");
     EXPECT_EQ(inputs.topLevelItem(0)->text(0), "In A (OK)");
     EXPECT_EQ(outputs.headerItem()->text(0), "MIDI-OUT Drivers");
+    EXPECT_TRUE(dialog.GetProblems().isHidden()) << "nothing failed";
 
     // Return on the row (as a double-click) closes the output; another toggle opens it again.
     outputs.setCurrentItem(outputs.topLevelItem(0));
@@ -77,6 +79,20 @@ TEST_F(CUiFixture, DeviceDialogTogglesDriversInTheEngine)
     backend.SetInputOpenFailure(0, "busy");
     dialog.Toggle(false, 0);
     EXPECT_EQ(inputs.topLevelItem(0)->text(0), "In A (failed to open)");
+    // Why it failed: under the lists and on the row.
+    EXPECT_FALSE(dialog.GetProblems().isHidden());
+    EXPECT_EQ(dialog.GetProblems().text(), "In A: busy");
+    EXPECT_EQ(inputs.topLevelItem(0)->toolTip(0), "busy");
+    EXPECT_EQ(Devices().GetInDriver(0)->GetProblem(), "busy");
+    // A new dialog says so as well; once it opens, nothing is left of it.
+    CDlgMidiDevices again(Engine());
+    EXPECT_EQ(again.GetProblems().text(), "In A: busy");
+    backend.SetInputOpenFailure(0, "");
+    dialog.Toggle(false, 0);
+    dialog.Toggle(false, 0);
+    EXPECT_EQ(inputs.topLevelItem(0)->text(0), "In A (OK)");
+    EXPECT_TRUE(dialog.GetProblems().isHidden());
+    EXPECT_EQ(inputs.topLevelItem(0)->toolTip(0), "");
 
     EXPECT_EQ(CDlgMidiDevices::RowText("X", false, true), "X (disabled)");
 }
@@ -190,6 +206,9 @@ TEST_F(CUiFixture, SynthDialogKeepsAndAppliesTheSoundFontAndVolume)
     CSynthBackend synth(TestBackend(), {});
 
     CDlgSynth dialog(m_profile, m_user, &synth);
+    // The synthesizer's state shows under the settings (here it was never started).
+    EXPECT_FALSE(dialog.GetStateLabel().isHidden());
+    EXPECT_EQ(dialog.GetStateLabel().text(), CDlgSynth::StateText({}));
     QLineEdit& field = dialog.GetFontField();
     EXPECT_EQ(field.text().toStdString(), "/nowhere/old.sf2");
     EXPECT_EQ(dialog.GetVolumeField().GetValue(), 80);
@@ -227,9 +246,30 @@ TEST_F(CUiFixture, SynthDialogKeepsAndAppliesTheSoundFontAndVolume)
         EXPECT_EQ(kept.volume, 150);
     }
 
+    CDlgSynth withoutEngine(m_profile, m_user, nullptr);
+    EXPECT_TRUE(withoutEngine.GetStateLabel().isHidden());
+
     CDlgSynth cancelled(m_profile, m_user, &synth);
     cancelled.ChooseAutomatic();
     cancelled.reject();
     EXPECT_EQ(ReadSynthOptions(m_profile).soundFont, font);
     EXPECT_EQ(synth.GetOptions().soundFont, font);
+}
+
+TEST(SynthDialogState, SaysWhetherTheSynthPlaysAndWhyNot)
+{
+    SSynthState state;
+    EXPECT_EQ(CDlgSynth::StateText(state).toStdString(),
+              "Not playing: it is disabled in Options > Devices.");
+    state.problem = "No audio output could be opened. ALSA: Unknown PCM default.";
+    EXPECT_EQ(CDlgSynth::StateText(state).toStdString(),
+              "Cannot play: No audio output could be opened. ALSA: Unknown PCM default.");
+    state.open = true;
+    EXPECT_EQ(CDlgSynth::StateText(state).toStdString(),
+              "Playing with the previous SoundFont; the one asked for did not load: No audio "
+              "output could be opened. ALSA: Unknown PCM default.");
+    state.problem.clear();
+    EXPECT_EQ(CDlgSynth::StateText(state).toStdString(), "Playing.");
+    state.loading = true;
+    EXPECT_EQ(CDlgSynth::StateText(state).toStdString(), "Open; the SoundFont is loading.");
 }

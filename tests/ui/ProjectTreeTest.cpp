@@ -102,7 +102,8 @@ TEST_F(CProjectTreeTest, FixedItemsAndBankItemsFollowOperationsUndoAndRedo)
         if (id == ECommand::AddItem && doc.GetBankCount() > 0) {
             // Give new banks distinct names, so the order is visible.
             CPhraseBank& bank = doc.GetBankAt(view.SelectedBank());
-            doc.Execute(std::make_unique<COpBankRename>(bank, "B" + std::to_string(step)));
+            doc.Execute(std::make_unique<COpBankRename>(
+                bank, std::string("B").append(std::to_string(step))));
         }
         ASSERT_EQ(TreeBanks(view), DocBanks(doc)) << "step " << step;
     }

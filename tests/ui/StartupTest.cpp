@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 
 #include "devices/InputFilterNode.h"
+#include "devices/LibraryMessages.h"
 #include "devices/MidiDevices.h"
 #include "devices/OutputPort.h"
 #include "document/RecentFileList.h"
@@ -101,6 +102,7 @@ TEST_F(CUiFixture, CommandLineMistakesEndTheStartBeforeTheEngine)
         {{"song.tnw", "--midi"}, 2, "Missing value after '--midi'"},
         {{"--frobnicate"}, 2, "Unknown option 'frobnicate'"},
         {{"--help"}, 0, "--midi <system>"},
+        {{"--help"}, 0, "--verbose"},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());
@@ -112,6 +114,17 @@ TEST_F(CUiFixture, CommandLineMistakesEndTheStartBeforeTheEngine)
         EXPECT_EQ(CMidiEngineProxy::Instance().GetEngine(), nullptr);
         EXPECT_TRUE(m_user.m_messages.empty());
     }
+}
+
+TEST_F(CUiFixture, VerboseLetsTheLibrariesMessagesThrough)
+{
+    ASSERT_TRUE(Launch({}, &m_profile, TestBackend));
+    EXPECT_FALSE(AreLibraryMessagesVerbose());
+    ASSERT_TRUE(Frame().close());
+    m_app.reset();
+    ASSERT_TRUE(Launch({"--verbose"}, &m_profile, TestBackend));
+    EXPECT_TRUE(AreLibraryMessagesVerbose());
+    SetLibraryMessagesVerbose(false);
 }
 
 TEST_F(CUiFixture, MidiOptionChoosesTheBackendUnlessOneIsGiven)

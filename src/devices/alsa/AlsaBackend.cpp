@@ -1,5 +1,6 @@
 #include "devices/alsa/AlsaBackend.h"
 
+#include "devices/LibraryMessages.h"
 #include "devices/alsa/OutputBacklog.h"
 
 #include <alsa/asoundlib.h>
@@ -8,6 +9,8 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdarg>
+#include <cstdio>
 #include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -38,6 +41,23 @@ int64_t SteadyUnits()
 bool SameAddress(const snd_seq_addr_t& a, const snd_seq_addr_t& b)
 {
     return a.client == b.client && a.port == b.port;
+}
+
+// ALSA's error handler: the library's own would print "ALSA lib file:line:(function) text".
+void AlsaMessage(const char* file, int line, const char* function, int err, const char* format, ...)
+{
+    if (!IsLibraryMessageWanted()) return;
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    SLibraryMessage message{"ALSA", ELibraryLevel::Error, text, {}};
+    if (err != 0) message.text += std::string(": ") + snd_strerror(err);
+    if (file != nullptr)
+        message.origin = std::string(file) + ":" + std::to_string(line) +
+                         (function != nullptr ? std::string(" ") + function : std::string());
+    ReportLibraryMessage(std::move(message));
 }
 
 } // namespace
@@ -112,10 +132,11 @@ int CAlsaBackend::CImpl::Start(std::string& error)
     m_steadyOffset = m_lastTime.load() - SteadyUnits();
     m_started = true;
     if (!IsSequencerPresent()) return 1; // no devices; everything else works on
-    if (snd_seq_open(&m_seq, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0) {
+    const int opened = snd_seq_open(&m_seq, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK);
+    if (opened < 0) {
         m_seq = nullptr;
         m_started = false;
-        error = "The ALSA sequencer cannot be opened.";
+        error = std::string("The ALSA sequencer cannot be opened: ") + snd_strerror(opened) + ".";
         return 0;
     }
     snd_seq_set_client_name(m_seq, kClientName);
@@ -500,6 +521,12 @@ bool CAlsaBackend::IsSequencerPresent()
     return access(kSequencerDevice, R_OK | W_OK) == 0;
 }
 
+void CAlsaBackend::RouteLibraryMessages()
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] { snd_lib_error_set_handler(AlsaMessage); });
+}
+
 std::string CAlsaBackend::GetName() const
 {
     return "alsa";
@@ -507,6 +534,7 @@ std::string CAlsaBackend::GetName() const
 
 int CAlsaBackend::Start(std::string& error)
 {
+    RouteLibraryMessages();
     return m_impl->Start(error);
 }
 

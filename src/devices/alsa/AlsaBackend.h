@@ -28,6 +28,10 @@ public:
 
     // True when this machine has the sequencer device (/dev/snd/seq).
     static bool IsSequencerPresent();
+    // Installs ALSA's error handler (process-wide, once): what the library would print goes to
+    // the program's library messages (devices/LibraryMessages.h) instead. Every user of ALSA in
+    // the process goes through it, FluidSynth's audio driver included. Any thread.
+    static void RouteLibraryMessages();
 
     std::string GetName() const override;
     int Start(std::string& error) override;

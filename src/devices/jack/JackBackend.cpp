@@ -1,5 +1,6 @@
 #include "devices/jack/JackBackend.h"
 
+#include "devices/LibraryMessages.h"
 #include "devices/jack/JackFrames.h"
 
 #include <jack/jack.h>
@@ -59,6 +60,19 @@ int64_t ThreadCpuNs()
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// JACK's error and info functions: the library's own print every line on standard error.
+void JackError(const char* text)
+{
+    if (IsLibraryMessageWanted())
+        ReportLibraryMessage({"JACK", ELibraryLevel::Error, text != nullptr ? text : "", {}});
+}
+
+void JackInfo(const char* text)
+{
+    if (IsLibraryMessageWanted())
+        ReportLibraryMessage({"JACK", ELibraryLevel::Info, text != nullptr ? text : "", {}});
 }
 
 jack_client_t* OpenClient()
@@ -743,11 +757,19 @@ CJackBackend::CJackBackend() : m_impl(std::make_unique<CImpl>())
 
 CJackBackend::~CJackBackend() = default;
 
+void CJackBackend::RouteLibraryMessages()
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        jack_set_error_function(JackError);
+        jack_set_info_function(JackInfo);
+    });
+}
+
 bool CJackBackend::IsServerRunning()
 {
-    // Our own error output would be noise when there is simply no server.
-    jack_set_error_function([](const char*) {});
-    jack_set_info_function([](const char*) {});
+    // The library's lines would be noise when there is simply no server.
+    RouteLibraryMessages();
     jack_client_t* client = OpenClient();
     if (client == nullptr) return false;
     jack_client_close(client);
@@ -761,8 +783,7 @@ std::string CJackBackend::GetName() const
 
 int CJackBackend::Start(std::string& error)
 {
-    jack_set_error_function([](const char*) {});
-    jack_set_info_function([](const char*) {});
+    RouteLibraryMessages();
     return m_impl->Start(error);
 }
 

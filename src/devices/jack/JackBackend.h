@@ -27,6 +27,10 @@ public:
 
     // True when a JACK server answers (never starts one).
     static bool IsServerRunning();
+    // Installs JACK's error and info functions (process-wide, once): what the library would
+    // print goes to the program's library messages (devices/LibraryMessages.h) instead. Any
+    // thread.
+    static void RouteLibraryMessages();
 
     std::string GetName() const override;
     int Start(std::string& error) override;

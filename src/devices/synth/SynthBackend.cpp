@@ -1,6 +1,10 @@
 #include "devices/synth/SynthBackend.h"
 
+#include "devices/LibraryMessages.h"
 #include "devices/jack/JackFrames.h"
+#ifdef TW_HAVE_ALSA
+#include "devices/alsa/AlsaBackend.h"
+#endif
 #include "devices/synth/SynthCore.h"
 #include "devices/synth/SynthLoader.h"
 #include "devices/synth/SynthQueue.h"
@@ -26,7 +30,11 @@ constexpr int64_t kFollowDivisor = 32;
 // A note more than 1/10 s overdue when its cycle comes is skipped.
 constexpr uint32_t kStaleDivisor = 10;
 constexpr auto kDrainWait = std::chrono::milliseconds(500);
-const char* const kDrivers[] = {"pulseaudio", "alsa"};
+// FluidSynth's audio drivers, tried in this order, with the names a reason gives them.
+const struct {
+    const char* driver;
+    const char* name;
+} kDrivers[] = {{"pulseaudio", "PulseAudio"}, {"alsa", "ALSA"}};
 
 bool FileExists(const std::string& path)
 {
@@ -172,15 +180,31 @@ private:
         fluid_settings_setint(m_settings, "audio.period-size", kDriverPeriodFrames);
         fluid_settings_setint(m_settings, "audio.periods", kDriverPeriods);
         fluid_settings_setstr(m_settings, "audio.pulseaudio.media-role", "music");
-        for (const char* driver : kDrivers) {
+        // What each driver said is the reason; the libraries print nothing themselves.
+        std::string reasons;
+        for (const auto& [driver, name] : kDrivers) {
+            CLibraryMessageCollector said;
             fluid_settings_setstr(m_settings, "audio.driver", driver);
             m_driver = new_fluid_audio_driver2(m_settings, DriverThunk, this);
             if (m_driver != nullptr) return 1;
+            reasons += std::string(" ") + name + ": " + DriverFailure(said) + ".";
         }
         delete_fluid_settings(m_settings);
         m_settings = nullptr;
-        error = "No audio output could be opened (PulseAudio or ALSA).";
+        error = "No audio output could be opened." + reasons;
         return 0;
+    }
+
+    // Why a driver did not open, from what FluidSynth and ALSA said meanwhile.
+    static std::string DriverFailure(const CLibraryMessageCollector& said)
+    {
+        std::string why = said.LastError("FluidSynth");
+        if (why.empty()) why = "it cannot start";
+        const std::string alsa = said.LastError("ALSA");
+        if (!alsa.empty()) why += " (" + alsa + ")";
+        while (!why.empty() && why.back() == '.')
+            why.pop_back();
+        return why;
     }
 
     static int DriverThunk(void* data, int len, int, float*[], int nout, float* out[])
@@ -236,6 +260,11 @@ CSynthBackend::CSynthBackend(std::unique_ptr<CMidiBackend> inner, SSynthOptions 
     : m_inner(std::move(inner)), m_options(std::move(options)),
       m_loader(std::make_unique<CSynthLoader>(load ? std::move(load) : LoadFn(LoadSynthCore)))
 {
+    // What FluidSynth, and ALSA under its ALSA audio driver, say goes to the library messages.
+    CSynthCore::RouteLibraryMessages();
+#ifdef TW_HAVE_ALSA
+    CAlsaBackend::RouteLibraryMessages();
+#endif
     m_shared.gain = SynthGain(m_options.volume);
 }
 
@@ -258,6 +287,26 @@ SSynthOptions CSynthBackend::GetOptions() const
 {
     std::lock_guard<std::mutex> guard(m_optionsLock);
     return m_options;
+}
+
+SSynthState CSynthBackend::GetState() const
+{
+    SSynthState state;
+    {
+        std::lock_guard<std::mutex> guard(m_optionsLock);
+        state = m_state;
+    }
+    state.loading = m_loader->IsBusy();
+    return state;
+}
+
+void CSynthBackend::PublishState()
+{
+    // Open, only a font that did not load is worth telling; closed, why it did not open.
+    const std::string& problem = m_synth || m_openError.empty() ? m_fontError : m_openError;
+    std::lock_guard<std::mutex> guard(m_optionsLock);
+    m_state.open = m_synth != nullptr;
+    m_state.problem = problem;
 }
 
 bool CSynthBackend::WaitForFont(std::chrono::milliseconds timeout) const
@@ -289,9 +338,11 @@ void CSynthBackend::CollectFont()
         // A font that fails to replace a working one leaves that one playing; the device fails
         // only when it has nothing to play with.
         m_faulted = m_synth != nullptr && !m_synth->HasFont();
+        PublishState();
         return;
     }
     m_fontError.clear();
+    PublishState();
     if (m_synth) {
         m_synth->Install(result.core);
     } else {
@@ -348,15 +399,23 @@ int CSynthBackend::OpenOutput(int32_t index, std::string& error)
     CollectFont();
     if (!m_idle && !m_loader->IsBusy()) {
         error = m_fontError.empty() ? "The synthesizer has no SoundFont." : m_fontError;
+        m_openError = error;
+        PublishState();
         // The file may be mended by the next try: it loads again meanwhile.
         RequestFont(true);
         return 0;
     }
     auto synth = std::make_unique<CSynthOutput>(*m_inner, m_inner->GetAudio(), m_shared, m_rate);
-    if (!synth->Open(error)) return 0;
+    if (!synth->Open(error)) {
+        m_openError = error;
+        PublishState();
+        return 0;
+    }
     if (m_idle) synth->Install(m_idle);
     m_faulted = false;
     m_synth = std::move(synth);
+    m_openError.clear();
+    PublishState();
     return 1;
 }
 
@@ -369,6 +428,8 @@ int CSynthBackend::CloseOutput(int32_t index, std::string& error)
     std::unique_ptr<CSynthCore> core = m_synth->Release(retired);
     m_synth.reset();
     m_faulted = false;
+    // Closed on purpose or after a fault: a font that failed is still the reason it cannot play.
+    PublishState();
     m_loader->Dispose(std::move(retired));
     // Kept for the next open, unless its font has since been replaced by one that failed.
     if (core && m_fontError.empty()) {

@@ -50,6 +50,8 @@ public:
     // from its first note or fails at once with the reason. True when it has, false after
     // timeout. Never on the music thread.
     bool WaitForFont(std::chrono::milliseconds timeout) const;
+    // Whether the device is open, a font loading, and why it cannot play (any thread).
+    SSynthState GetState() const;
     // The index of the synthesizer among the outputs (after Start).
     int32_t GetSynthIndex() const { return m_synthIndex; }
     CMidiBackend& GetInner() { return *m_inner; }
@@ -84,17 +86,22 @@ private:
     void RequestFont(bool again = false);
     // Engine thread: takes a finished load into the open device, or keeps it for the next open.
     void CollectFont();
+    // Engine thread: what GetState answers from now on (from m_synth, m_openError, m_fontError).
+    void PublishState();
 
     std::unique_ptr<CMidiBackend> m_inner;
-    mutable std::mutex m_optionsLock; // m_options, m_requestedFont (any thread, for a moment)
+    // m_options, m_requestedFont, m_state (any thread, for a moment)
+    mutable std::mutex m_optionsLock;
     SSynthOptions m_options;
     std::string m_requestedFont;
+    SSynthState m_state;             // as the engine thread last published it (loading aside)
     std::atomic<uint32_t> m_rate{0}; // the synthesizer's, once started
     int32_t m_synthIndex = -1;
     SShared m_shared;
     std::unique_ptr<CSynthLoader> m_loader;
     std::unique_ptr<CSynthCore> m_idle;    // engine thread: the loaded font while closed
     std::string m_fontError;               // engine thread: why the last load failed
+    std::string m_openError;               // engine thread: why the last open failed
     bool m_faulted = false;                // engine thread: the open device's font failed
     std::unique_ptr<CSynthOutput> m_synth; // while the device is open
 };

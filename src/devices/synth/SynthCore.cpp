@@ -1,11 +1,15 @@
 #include "devices/synth/SynthCore.h"
 
+#include "devices/LibraryMessages.h"
+#include "devices/SynthOptions.h"
+
 #include <fluidsynth.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 
 namespace {
 
@@ -13,20 +17,32 @@ constexpr int kPolyphony = 256;
 // Controllers from here on are channel modes (all notes off, reset, ...), not settings to copy.
 constexpr int kFirstModeController = 120;
 
-// FluidSynth's own log lines would reach the user's terminal: the reasons we give are enough.
-void QuietLog()
+// FluidSynth's log function: the library's own prints every line on the terminal.
+void FluidLog(int level, const char* text, void*)
 {
-    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
-        fluid_set_log_function(level, nullptr, nullptr);
+    if (!IsLibraryMessageWanted()) return;
+    const ELibraryLevel ours = level <= FLUID_ERR    ? ELibraryLevel::Error
+                               : level == FLUID_WARN ? ELibraryLevel::Warning
+                                                     : ELibraryLevel::Info;
+    ReportLibraryMessage({"FluidSynth", ours, text != nullptr ? text : "", {}});
 }
 
 } // namespace
+
+void CSynthCore::RouteLibraryMessages()
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
+            fluid_set_log_function(level, FluidLog, nullptr);
+    });
+}
 
 class CSynthCore::CImpl {
 public:
     explicit CImpl(uint32_t rate)
     {
-        QuietLog();
+        RouteLibraryMessages();
         m_settings = new_fluid_settings();
         fluid_settings_setnum(m_settings, "synth.sample-rate", rate);
         fluid_settings_setint(m_settings, "synth.polyphony", kPolyphony);
@@ -66,9 +82,20 @@ int CSynthCore::Load(const std::string& path, std::string& error)
         error = "The SoundFont " + path + " cannot be read: " + std::strerror(errno) + ".";
         return 0;
     }
+    // Only a SoundFont goes to FluidSynth: its DLS reader (libinstpatch) would print a GLib
+    // warning of its own on the terminal for any other file.
+    if (!IsSoundFontFile(path)) {
+        error =
+            "The SoundFont " + path + " is damaged or not a SoundFont (it does not begin as one).";
+        return 0;
+    }
+    CLibraryMessageCollector said;
     const int font = fluid_synth_sfload(m_impl->m_synth, path.c_str(), 1);
     if (font == FLUID_FAILED) {
-        error = "The SoundFont " + path + " is damaged or not a SoundFont.";
+        // FluidSynth's first complaint is the most precise, its last a summary.
+        const std::string why = said.FirstError("FluidSynth");
+        error = "The SoundFont " + path + " is damaged or not a SoundFont" +
+                (why.empty() ? std::string() : " (" + why + ")") + ".";
         return 0;
     }
     if (m_impl->m_font >= 0) fluid_synth_sfunload(m_impl->m_synth, m_impl->m_font, 1);

@@ -16,6 +16,11 @@ public:
     // Frames FluidSynth renders at once: a message takes effect at the next multiple of this.
     static constexpr int32_t kBlockFrames = 64;
 
+    // Installs FluidSynth's log functions (process-wide, once): what the library would print
+    // goes to the program's library messages (devices/LibraryMessages.h) instead. Any thread;
+    // every synthesizer does it before it starts.
+    static void RouteLibraryMessages();
+
     explicit CSynthCore(uint32_t sampleRate);
     ~CSynthCore();
     CSynthCore(const CSynthCore&) = delete;
