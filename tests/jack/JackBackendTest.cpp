@@ -163,6 +163,60 @@ TEST_F(JackBackendTest, PassedStampsGoOutAtOnceInOrderAndCountAsLate)
     EXPECT_EQ(backend.GetOutputStats().refused, 0);
 }
 
+// More than the output queue holds at once: what found no room is lost and counted, but no note
+// is left hanging. Every channel and key starts a note, controllers fill the queue, and the
+// note-offs that no longer fit still reach the listener after their note-ons.
+TEST_F(JackBackendTest, AnOverfullQueueStillEndsEveryNoteItStarted)
+{
+    ASSERT_EQ(backend.OpenOutput(out, error), 1) << error;
+    constexpr int kNotes = 16 * 128;
+    constexpr int kFill = 16384;
+    const int64_t start = backend.GetMasterTime() + 2000000; // 200 ms ahead: nothing leaves yet
+    CMidiSendBuffer buffer;
+    int overflows = 0;
+    const auto pack = [&](int64_t time, uint8_t status, uint8_t data1, uint8_t data2) {
+        const uint8_t bytes[3] = {status, data1, data2};
+        buffer.Pack(time, bytes, 3);
+        if (!buffer.IsFull()) return;
+        overflows += backend.PlayBuffer(out, buffer, error) == 0;
+        buffer.Flush();
+    };
+    for (int i = 0; i < kNotes; ++i)
+        pack(start, static_cast<uint8_t>(0x90 | i / 128), static_cast<uint8_t>(i % 128), 100);
+    for (int i = 0; i < kFill; ++i)
+        pack(start + 10 + i, 0xb0, 1, static_cast<uint8_t>(i % 128));
+    for (int i = 0; i < kNotes; ++i) {
+        // Half of them as note-ons of velocity 0, which end a note as well.
+        pack(start + 20000, static_cast<uint8_t>((i % 2 ? 0x80 : 0x90) | i / 128),
+             static_cast<uint8_t>(i % 128), 0);
+    }
+    overflows += backend.PlayBuffer(out, buffer, error) == 0;
+    EXPECT_GT(overflows, 0);
+    EXPECT_GT(backend.GetOutputStats().refused, kNotes);
+
+    ASSERT_TRUE(WaitUntil([&] { return backend.IsOutputIdle(out); }, kWait));
+    std::vector<SReceivedEvent> received;
+    for (size_t count = 0;; count = received.size()) {
+        received = peer->WaitFor(count + 1, 500ms);
+        if (received.size() == count) break;
+    }
+    std::vector<int> sounding(kNotes, 0);
+    int ons = 0;
+    for (const SReceivedEvent& event : received) {
+        const uint8_t kind = event.bytes[0] & 0xf0;
+        const int key = (event.bytes[0] & 0x0f) * 128 + event.bytes[1];
+        if (kind == 0x90 && event.bytes[2] > 0) {
+            EXPECT_EQ(sounding[static_cast<size_t>(key)]++, 0) << "key " << key << " started twice";
+            ++ons;
+        } else if (kind == 0x80 || kind == 0x90) {
+            EXPECT_EQ(sounding[static_cast<size_t>(key)], 1) << "key " << key << " ended unstarted";
+            sounding[static_cast<size_t>(key)] = 0;
+        }
+    }
+    EXPECT_EQ(ons, kNotes);
+    EXPECT_EQ(std::count(sounding.begin(), sounding.end(), 0), kNotes) << "notes left hanging";
+}
+
 TEST_F(JackBackendTest, InputReachesTheSinkWithMasterClockMilliseconds)
 {
     CCollectingSink sink;

@@ -1,6 +1,7 @@
 #include "devices/jack/JackBackend.h"
 
 #include "devices/LibraryMessages.h"
+#include "devices/NoteDebt.h"
 #include "devices/jack/JackFrames.h"
 
 #include <jack/jack.h>
@@ -102,6 +103,9 @@ public:
         jack_ringbuffer_t* ring = nullptr;
         CMidiInputSink* sink = nullptr; // inputs only
         std::string target;             // the device's full port name
+        mutable CNoteDebt debt;         // outputs only: note-offs that could not be sent
+        mutable uint64_t queued = 0;    // outputs: messages put into the ring (writer thread)
+        uint64_t sent = 0;              // outputs: messages taken from it (process callback)
     };
     struct SDevice {
         std::string name;
@@ -373,13 +377,18 @@ void CJackBackend::CImpl::WriteOutput(SOpenPort& open, jack_nframes_t frames, in
         const int result = jack_midi_event_write(buffer, place.offset, msg.bytes, msg.length);
         if (result == -ENOBUFS) break; // the port is full: the rest goes next cycle, late
         jack_ringbuffer_read_advance(open.ring, sizeof msg);
+        ++open.sent;
         if (result != 0) {
             m_refused.fetch_add(1, std::memory_order_relaxed);
+            open.debt.Owe(msg.bytes, msg.length, open.sent);
             continue;
         }
         if (place.late) m_late.fetch_add(1, std::memory_order_relaxed);
         minOffset = place.offset;
     }
+    open.debt.TakeAll(open.sent, [&](const uint8_t* off) {
+        return jack_midi_event_write(buffer, minOffset, off, 3) == 0;
+    });
 }
 
 void CJackBackend::CImpl::ReadInput(SOpenPort& open, jack_nframes_t frames, int64_t cycleStart)
@@ -688,11 +697,13 @@ int CJackBackend::CImpl::Play(int32_t index, const CMidiSendBuffer& buffer, std:
         std::memcpy(msg.bytes, record.bytes.data(), sizeof msg.bytes);
         if (jack_ringbuffer_write_space(open->ring) < sizeof msg) {
             m_refused.fetch_add(1, std::memory_order_relaxed);
+            open->debt.Owe(msg.bytes, msg.length, open->queued);
             error = kOverflow;
             result = 0;
             continue;
         }
         jack_ringbuffer_write(open->ring, reinterpret_cast<const char*>(&msg), sizeof msg);
+        ++open->queued;
     }
     return result;
 }
