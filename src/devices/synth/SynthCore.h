@@ -16,7 +16,9 @@ public:
     // Frames FluidSynth renders at once: a message takes effect at the next multiple of this.
     static constexpr int32_t kBlockFrames = 64;
 
-    explicit CSynthCore(uint32_t sampleRate);
+    // `renderThreads` above 1 lets FluidSynth render the voices of each block on that many
+    // threads (for an offline render: a live one keeps its one audio thread).
+    explicit CSynthCore(uint32_t sampleRate, int renderThreads = 1);
     ~CSynthCore();
     CSynthCore(const CSynthCore&) = delete;
     CSynthCore& operator=(const CSynthCore&) = delete;
