@@ -3,7 +3,8 @@
 // voices that sounded, the peak level and the share of samples at full scale, and the peak memory
 // of the process. Nearly all the time goes into the synthesizer's voices, so the figure follows
 // the voice count. Beside each bounce, FluidSynth's own fast render of the same song as a MIDI
-// file runs on the same machine; x_fluidsynth is its wall time over ours. The songs: a light song (4 tracks, a note every eighth: 2,048 notes) and a dense one (16
+// file runs on the same machine; x_fluidsynth is its wall time over ours. The dense song renders
+// once on every core (threads 0) and once on one, to show what the render threads bring. The songs: a light song (4 tracks, a note every eighth: 2,048 notes) and a dense one (16
 // tracks, a note every 32nd triplet held an eighth: 49,152 notes).
 
 #include "cli/WavRender.h"
@@ -86,6 +87,7 @@ void BM_BounceToWav(benchmark::State& state)
     writer.WriteFile(midi);
     SWavOptions wav;
     wav.soundFont = kFont;
+    wav.renderThreads = static_cast<int>(state.range(3));
     double cpu = 0;
     double wall = 0;
     double fluidWall = 0;
@@ -117,9 +119,10 @@ void BM_BounceToWav(benchmark::State& state)
     state.counters["peak_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 BENCHMARK(BM_BounceToWav)
-    ->ArgNames({"tracks", "step", "length"})
-    ->Args({4, 48, 48})
-    ->Args({16, 8, 48})
+    ->ArgNames({"tracks", "step", "length", "threads"})
+    ->Args({4, 48, 48, 0})
+    ->Args({16, 8, 48, 0})
+    ->Args({16, 8, 48, 1})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(2);
 
