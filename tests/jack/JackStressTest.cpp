@@ -24,9 +24,6 @@ namespace {
 using namespace std::chrono_literals;
 using CMessage = std::array<uint8_t, 3>;
 
-    std::vector<std::thread> m_threads;
-};
-
 // Eight tracks of sixteenth notes on their own channels: about 64 notes a second at the
 // default 120 BPM.
 void WriteBusySong(const std::string& path, uint32_t seed)
