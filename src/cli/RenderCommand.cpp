@@ -14,6 +14,8 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <iomanip>
+#include <iostream>
 #include <vector>
 
 namespace {
@@ -86,7 +88,21 @@ SWavOptions ReadWavOptions(const CCliArgs& args)
     }
     if (const auto it = args.options.find("--soundfont"); it != args.options.end())
         wav.soundFont = it->second;
+    wav.normalize = args.options.contains("--normalize");
     return wav;
+}
+
+// Clipping is said out loud: a bounce that clips sounds broken, and nothing else would tell. A
+// normalized file does not clip, whatever the synthesizer's own output did.
+void ReportClipping(const SWavOptions& wav, const SWavRenderStats& stats, std::ostream& out)
+{
+    if (wav.normalize || stats.fullScaleSamples == 0 || stats.samples == 0) return;
+    const double percent =
+        100.0 * static_cast<double>(stats.fullScaleSamples) / static_cast<double>(stats.samples);
+    out << "render: " << stats.fullScaleSamples << " of " << stats.samples << " samples ("
+        << std::fixed << std::setprecision(percent < 0.01 ? 4 : 2) << percent
+        << " %) reached full scale and clip; add --normalize to scale the whole file to a peak "
+           "of -1 dBFS\n";
 }
 
 int RunRender(const CCliArgs& args)
@@ -101,7 +117,7 @@ int RunRender(const CCliArgs& args)
     CProjectDoc doc;
     LoadForCli(doc, args.positional[0], *user);
     if (wav) {
-        RenderProjectToWav(doc, options, wavOptions, out);
+        ReportClipping(wavOptions, RenderProjectToWav(doc, options, wavOptions, out), std::cerr);
         return 0;
     }
     CSmfCapture capture;
@@ -118,9 +134,10 @@ int RunRender(const CCliArgs& args)
 const CCliCommand kRenderCommand{
     "render",
     "FILE OUT.mid|OUT.wav [--from TICK] [--to TICK] [--rate 44100|48000] [--format 16|float] "
-    "[--soundfont PATH] [--split-channels yes|no]",
+    "[--soundfont PATH] [--normalize] [--split-channels yes|no]",
     "play FILE through the engine and write what every output port sent as a MIDI file, or as "
     "the built-in synthesizer plays it as a WAV file",
     {"--from", "--to", "--rate", "--format", "--soundfont", kSplitChannelsOption},
     2,
-    RunRender};
+    RunRender,
+    {"--normalize"}};

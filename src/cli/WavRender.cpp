@@ -5,6 +5,12 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -13,6 +19,8 @@ constexpr double kMaxTailSeconds = 10.0;
 // Audio is handed to the file in pieces this big: a write per engine tick would cost a system
 // call every few milliseconds of music.
 constexpr size_t kWriteFrames = 1 << 16;
+// The largest 16-bit sample as a float: at or past it a sample is at full scale.
+constexpr float kFullScale = 32767.0f / 32768.0f;
 
 // A WAV file open for writing, closed when it goes.
 class CWavFile {
@@ -58,10 +66,72 @@ private:
     SNDFILE* m_file = nullptr;
 };
 
+// The level of everything that passes: the peak and the samples at full scale.
+class CLevelMeter {
+public:
+    void Measure(const std::vector<float>& samples)
+    {
+        for (const float sample : samples) {
+            const float magnitude = std::fabs(sample);
+            m_peak = std::max(m_peak, magnitude);
+            m_fullScale += magnitude >= kFullScale ? 1 : 0;
+        }
+        m_samples += static_cast<int64_t>(samples.size());
+    }
+    float GetPeak() const { return m_peak; }
+    int64_t GetFullScaleCount() const { return m_fullScale; }
+    int64_t GetSampleCount() const { return m_samples; }
+
+private:
+    float m_peak = 0;
+    int64_t m_fullScale = 0;
+    int64_t m_samples = 0;
+};
+
+// The whole render in float, kept in an anonymous temporary file until its peak is known: a long
+// song would not fit in memory.
+class CSampleSpool {
+public:
+    CSampleSpool() : m_file(std::tmpfile(), &std::fclose)
+    {
+        if (!m_file) throw CFileError("Cannot make a temporary file for normalizing.");
+    }
+    void Append(const std::vector<float>& samples)
+    {
+        if (std::fwrite(samples.data(), sizeof(float), samples.size(), m_file.get()) !=
+            samples.size())
+            throw CFileError("Cannot write the temporary file for normalizing.");
+    }
+    // Writes everything spooled to `file`, every sample multiplied by `gain`.
+    template <class TFile> void CopyScaled(TFile& file, float gain)
+    {
+        std::rewind(m_file.get());
+        std::vector<float> samples(2 * kWriteFrames);
+        for (;;) {
+            samples.resize(2 * kWriteFrames);
+            const size_t read = std::fread(samples.data(), sizeof(float), samples.size(),
+                                           m_file.get());
+            if (read == 0) break;
+            samples.resize(read);
+            for (float& sample : samples)
+                sample *= gain;
+            file.Write(samples);
+        }
+        if (std::ferror(m_file.get()))
+            throw CFileError("Cannot read the temporary file for normalizing.");
+    }
+
+private:
+    std::unique_ptr<std::FILE, decltype(&std::fclose)> m_file;
+};
+
 // Plays every output port's messages into the one synthesizer and writes as it goes.
 class CWavCapture : public CRenderSink {
 public:
-    CWavCapture(CSynthBounce& synth, CWavFile& file) : m_synth(synth), m_file(file) {}
+    // With a spool, the audio goes there instead of into the file.
+    CWavCapture(CSynthBounce& synth, CWavFile& file, CSampleSpool* spool)
+        : m_synth(synth), m_file(file), m_spool(spool)
+    {}
 
     void OnTickStart(tick, int64_t time) override
     {
@@ -70,7 +140,7 @@ public:
             m_started = true;
         }
         m_synth.RenderUntil(time, m_samples);
-        if (m_samples.size() >= 2 * kWriteFrames) m_file.Write(m_samples);
+        if (m_samples.size() >= 2 * kWriteFrames) Flush();
     }
     void OnMessages(int32_t, tick, std::span<const SMidiOutRecord> records) override
     {
@@ -80,12 +150,26 @@ public:
     void Finish(uint32_t rate)
     {
         m_synth.RenderTail(m_samples, static_cast<int64_t>(kMaxTailSeconds * rate));
-        m_file.Write(m_samples);
+        Flush();
     }
+    const CLevelMeter& GetLevel() const { return m_level; }
 
 private:
+    void Flush()
+    {
+        m_level.Measure(m_samples);
+        if (m_spool != nullptr) {
+            m_spool->Append(m_samples);
+            m_samples.clear();
+        } else {
+            m_file.Write(m_samples);
+        }
+    }
+
     CSynthBounce& m_synth;
     CWavFile& m_file;
+    CSampleSpool* m_spool;
+    CLevelMeter m_level;
     std::vector<float> m_samples;
     bool m_started = false;
 };
@@ -95,15 +179,28 @@ private:
 SWavRenderStats RenderProjectToWav(CProjectDoc& doc, const SRenderOptions& render,
                                    const SWavOptions& wav, const std::string& path)
 {
-    CSynthBounce synth(wav.rate);
+    const int threads = wav.renderThreads > 0
+                            ? wav.renderThreads
+                            : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    CSynthBounce synth(wav.rate, threads);
     SSynthOptions options;
     options.soundFont = wav.soundFont;
     std::string error;
     if (!synth.Load(options, error)) throw CTwError(error);
     CWavFile file(path, wav);
-    CWavCapture capture(synth, file);
+    std::optional<CSampleSpool> spool;
+    if (wav.normalize) spool.emplace();
+    CWavCapture capture(synth, file, spool ? &*spool : nullptr);
     if (RenderProject(doc, render, capture, error) == 0) throw CFileError(error);
     capture.Finish(wav.rate);
+    const CLevelMeter& level = capture.GetLevel();
+    SWavRenderStats stats{synth.GetFrame(), synth.GetPeakVoices(), level.GetSampleCount(),
+                          level.GetPeak(), level.GetFullScaleCount()};
+    if (spool) {
+        // A silent render stays silent rather than being blown up to nothing but noise.
+        if (level.GetPeak() > 0) stats.normalizeGain = kNormalizedPeak / level.GetPeak();
+        spool->CopyScaled(file, stats.normalizeGain);
+    }
     file.Close();
-    return {synth.GetFrame(), synth.GetPeakVoices()};
+    return stats;
 }

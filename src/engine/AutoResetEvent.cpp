@@ -1,5 +1,21 @@
 #include "engine/AutoResetEvent.h"
 
+#include <algorithm>
+
+namespace {
+
+// Tells the core that this is a spin-wait loop (it yields to a sibling hyper-thread).
+inline void CpuRelax()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
+
+} // namespace
+
 void CAutoResetEvent::Set()
 {
     {
@@ -25,8 +41,8 @@ int CAutoResetEvent::TakeFirst(std::initializer_list<CAutoResetEvent*> events)
 {
     int index = 0;
     for (CAutoResetEvent* event : events) {
-        if (event->m_signalled) {
-            event->m_signalled = false;
+        if (event->m_signalled.load(std::memory_order_relaxed)) {
+            event->m_signalled.store(false, std::memory_order_relaxed);
             return index;
         }
         ++index;
@@ -57,4 +73,20 @@ int CAutoResetEvent::WaitAnyForever(std::initializer_list<CAutoResetEvent*> even
     int taken = kTimedOut;
     group.m_wake.wait(lock, [&] { return (taken = TakeFirst(events)) != kTimedOut; });
     return taken;
+}
+
+bool CAutoResetEvent::SpinUntilAny(std::initializer_list<CAutoResetEvent*> events,
+                                   std::chrono::nanoseconds limit)
+{
+    const auto anySignalled = [&] {
+        return std::any_of(events.begin(), events.end(), [](const CAutoResetEvent* event) {
+            return event->m_signalled.load(std::memory_order_acquire);
+        });
+    };
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!anySignalled()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        for (int i = 0; i < 16 && !anySignalled(); ++i) CpuRelax();
+    }
+    return true;
 }

@@ -24,6 +24,10 @@ namespace {
 constexpr std::chrono::microseconds kWaitTimeout = std::chrono::milliseconds(2);
 constexpr int64_t kPassInterval = 20000; // master-clock time between time-out passes (2 ms)
 constexpr auto kQuitTimeout = std::chrono::milliseconds(4000);
+// After a command, how long the music thread stays awake for the next one: the user interface
+// sends commands in bursts (loading a project, an edit of many objects), and a command that
+// arrives while the thread is awake costs no wake-up on a possibly busy core.
+constexpr std::chrono::microseconds kNextCommandSpin{20};
 constexpr const char* kBadArguments = "Invalid command arguments.";
 // Takes that can finish between two commands without any container growing.
 constexpr std::size_t kTakeRoom = 64;
@@ -908,12 +912,17 @@ void CMidiEngine::ThreadMain()
     // The time-out pass is due 2 ms after the previous one however often commands or input wake
     // the thread; otherwise a steady stream of them would hold the clock still.
     int64_t lastPass = m_backend.GetMasterTime();
+    int woken = CAutoResetEvent::kTimedOut;
     for (;;) {
         const int64_t untilPass = lastPass + kPassInterval - m_backend.GetMasterTime();
         const auto timeout = std::clamp(std::chrono::microseconds(untilPass / 10),
                                         std::chrono::microseconds(0), kWaitTimeout);
-        const int woken =
-            CAutoResetEvent::WaitAny({&m_commandReady, &m_inputArrived, &m_quit}, timeout);
+        if (woken == 0 && m_callerCpu.load(std::memory_order_relaxed) != sched_getcpu())
+            CAutoResetEvent::SpinUntilAny({&m_commandReady, &m_inputArrived, &m_quit},
+                                          std::min<std::chrono::microseconds>(kNextCommandSpin,
+                                                                              timeout));
+        woken = CAutoResetEvent::WaitAny({&m_commandReady, &m_inputArrived, &m_quit}, timeout);
+        m_musicCpu.store(sched_getcpu(), std::memory_order_relaxed);
         if (woken == 2) {
             m_commandSucceeded.Set();
             return;

@@ -227,6 +227,12 @@ private:
     CAutoResetEvent m_commandSucceeded{m_eventGroup};
     CAutoResetEvent m_commandFailed{m_eventGroup};
 
+    // The cores the proxy's caller and the music thread last ran on: each side spins briefly for
+    // the other only while they run on different cores (on one core, spinning would only keep
+    // the other from running).
+    std::atomic<int> m_callerCpu{-1};
+    std::atomic<int> m_musicCpu{-1};
+
     // The command slot: the proxy fills it, the music thread runs and clears it. Guarded by the
     // event hand-shake (the proxy waits while the command runs).
     CEngineCommand m_command;

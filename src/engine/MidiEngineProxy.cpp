@@ -11,11 +11,17 @@
 #include "model/Phrase.h"
 #include "model/Track.h"
 
+#include <sched.h>
+
+#include <chrono>
 #include <exception>
 
 namespace {
 
 using E = EEngineCommand;
+
+// How long the caller stays awake for an answer before it sleeps.
+constexpr std::chrono::microseconds kAnswerSpin{50};
 
 // A command whose arguments are numbers.
 template <class... TNumbers> CEngineCommand Numbers(E code, TNumbers... numbers)
@@ -72,7 +78,14 @@ int CMidiEngineProxy::Run(const CEngineCommand& command)
     CMidiEngine& engine = *m_engine;
     if (!engine.IsThreadRunning()) return engine.RunCommand(command);
     engine.m_command = command;
+    const int cpu = sched_getcpu();
+    engine.m_callerCpu.store(cpu, std::memory_order_relaxed);
     engine.m_commandReady.Set();
+    // Most commands take microseconds: waiting for the answer awake on our own core spares the
+    // music thread a wake-up of this thread on a core that may be busy with something else.
+    if (engine.m_musicCpu.load(std::memory_order_relaxed) != cpu)
+        CAutoResetEvent::SpinUntilAny({&engine.m_commandSucceeded, &engine.m_commandFailed},
+                                      kAnswerSpin);
     const int answer =
         CAutoResetEvent::WaitAnyForever({&engine.m_commandSucceeded, &engine.m_commandFailed});
     engine.m_command.Clear();

@@ -28,8 +28,11 @@ constexpr float kOnsetLevel = 0.002f; // |L| + |R|
 constexpr float kSilentLevel = 1e-4f; // below this the signal counts as silence
 constexpr int64_t kSilentRun = 2000;  // frames of silence before an onset counts
 
-// A format-0 Standard MIDI File at 96 per quarter and 120 BPM with one short middle C per start.
-std::vector<uint8_t> NotesFile(const std::vector<int>& starts, int length)
+// A format-0 Standard MIDI File at 96 per quarter and 120 BPM: at each start, every key of
+// `keys` on every channel below `channels`, at `velocity`, held for `length` ticks.
+std::vector<uint8_t> NotesFile(const std::vector<int>& starts, int length,
+                               const std::vector<uint8_t>& keys = {60}, int channels = 1,
+                               uint8_t velocity = 100)
 {
     std::vector<uint8_t> track{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};
     auto delta = [&track](int value) {
@@ -44,15 +47,20 @@ std::vector<uint8_t> NotesFile(const std::vector<int>& starts, int length)
             track.push_back(static_cast<uint8_t>(bytes[count] | (count > 0 ? 0x80 : 0)));
         }
     };
+    // Every key on every channel, the first after `wait` ticks and the rest at once.
+    auto all = [&](int wait, uint8_t status, uint8_t value) {
+        for (int channel = 0; channel < channels; ++channel)
+            for (const uint8_t key : keys) {
+                delta(wait);
+                wait = 0;
+                track.insert(track.end(), {static_cast<uint8_t>(status | channel), key, value});
+            }
+    };
     int now = 0;
-    for (size_t i = 0; i < starts.size(); ++i) {
-        // One key throughout: the sample's own attack is then the same for every note.
-        constexpr uint8_t pitch = 60;
-        delta(starts[i] - now);
-        track.insert(track.end(), {0x90, pitch, 100});
-        delta(length);
-        track.insert(track.end(), {0x80, pitch, 0});
-        now = starts[i] + length;
+    for (const int start : starts) {
+        all(start - now, 0x90, velocity);
+        all(length, 0x80, 0);
+        now = start + length;
     }
     track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
     std::vector<uint8_t> file{'M', 'T', 'h', 'd', 0,  0,   0,   6,   0,
@@ -167,6 +175,53 @@ TEST(CliSynth, RendersEachNoteAtTheFrameOfItsTickAndTheSameSamplesEveryTime)
         ASSERT_EQ(RunCli(args).status, 0);
         EXPECT_TRUE(Bytes(out) == bytes) << "a second render differs";
     }
+}
+
+// Five channels play the same 48-key chord: the synthesizer's output goes far past full scale.
+// The plain bounce says how many samples clip (as many as the float file holds at full scale);
+// the normalized one is the same render scaled to a peak of -1 dBFS and says nothing.
+TEST(CliSynth, ClippingIsCountedAndReportedAndNormalizingScalesTheWholeRender)
+{
+    CTempFolder folder;
+    std::vector<uint8_t> keys;
+    for (uint8_t key = 36; key < 84; ++key)
+        keys.push_back(key);
+    folder.Write("loud.mid", NotesFile({0, 96, 192}, 90, keys, 5, 127));
+    const std::string song = folder / "loud.mid";
+    auto render = [&](const std::string& name, const std::string& format, bool normalize) {
+        std::vector<std::string> args{"render",   song,   folder / name, "--format",
+                                      format,     "--soundfont", kFont};
+        if (normalize) args.push_back("--normalize");
+        const CliResult result = RunCli(args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        return std::make_pair(result.err, ReadWav(folder / name));
+    };
+    const auto [plainReport, plain] = render("plain.wav", "float", false);
+    const auto [normalReport, normal] = render("normal.wav", "float", true);
+    const auto [normal16Report, normal16] = render("normal16.wav", "16", true);
+
+    const auto fullScale = std::count_if(plain.samples.begin(), plain.samples.end(),
+                                         [](float v) { return std::fabs(v) >= 32767.0f / 32768; });
+    ASSERT_GT(fullScale, 0) << "the chord no longer clips";
+    EXPECT_NE(plainReport.find("render: " + std::to_string(fullScale) + " of " +
+                               std::to_string(plain.samples.size()) + " samples"),
+              std::string::npos)
+        << plainReport;
+    EXPECT_NE(plainReport.find("--normalize"), std::string::npos);
+    EXPECT_EQ(normalReport, "");
+    EXPECT_EQ(normal16Report, "");
+
+    ASSERT_EQ(normal.samples.size(), plain.samples.size());
+    float peak = 0;
+    for (const float v : plain.samples)
+        peak = std::max(peak, std::fabs(v));
+    const float gain = 0.891251f / peak;
+    for (size_t i = 0; i < plain.samples.size(); ++i)
+        ASSERT_NEAR(normal.samples[i], plain.samples[i] * gain, 1e-6f) << "sample " << i;
+    float normal16Peak = 0;
+    for (const float v : normal16.samples)
+        normal16Peak = std::max(normal16Peak, std::fabs(v));
+    EXPECT_NEAR(normal16Peak, 0.891251f, 1.0f / 32768);
 }
 
 TEST(CliSynth, AMissingOrBrokenSoundFontFailsClearlyAndWritesNothing)

@@ -4,6 +4,7 @@
 #include "BackgroundCli.h"
 #include "JackTestServer.h"
 #include "document/ProjectDoc.h"
+#include "fakes/BusyCores.h"
 #include "files/ProjectFile.h"
 #include "files/TempFolder.h"
 #include "model/Clip.h"
@@ -22,30 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using CMessage = std::array<uint8_t, 3>;
-
-// One spinning thread per core for as long as it lives.
-class CBusyCores {
-public:
-    CBusyCores()
-    {
-        for (unsigned i = 0; i < std::max(1u, std::thread::hardware_concurrency()); ++i)
-            m_threads.emplace_back([this] {
-                volatile uint64_t spin = 0;
-                while (!m_quit.load(std::memory_order_relaxed))
-                    spin = spin + 1;
-            });
-    }
-    ~CBusyCores()
-    {
-        m_quit = true;
-        for (std::thread& thread : m_threads)
-            thread.join();
-    }
-
-private:
-    std::atomic<bool> m_quit{false};
-    std::vector<std::thread> m_threads;
-};
 
 // Eight tracks of sixteenth notes on their own channels: about 64 notes a second at the
 // default 120 BPM.

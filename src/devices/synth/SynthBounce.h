@@ -3,7 +3,7 @@
 // audio out, on the same render loop as live playback, as fast as the machine allows. Frame 0 is
 // the master-clock time given as the origin; a message sounds at the frame its stamp maps to.
 //
-// Threads: one thread (the caller's).
+// Threads: one thread (the caller's), with the synthesizer's render threads under it.
 
 #include "devices/MidiBackend.h"
 #include "devices/SynthOptions.h"
@@ -16,7 +16,11 @@
 
 class CSynthBounce {
 public:
-    explicit CSynthBounce(uint32_t sampleRate) : m_core(sampleRate) {}
+    // The voices render on `renderThreads` threads (FluidSynth's own; the result does not depend
+    // on their number).
+    explicit CSynthBounce(uint32_t sampleRate, int renderThreads = 1)
+        : m_core(sampleRate, renderThreads)
+    {}
 
     // Loads the font the options choose. Returns 1, or 0 with the reason in error.
     int Load(const SSynthOptions& options, std::string& error);

@@ -40,7 +40,7 @@ void CSynthCore::RouteLibraryMessages()
 
 class CSynthCore::CImpl {
 public:
-    explicit CImpl(uint32_t rate)
+    CImpl(uint32_t rate, int renderThreads)
     {
         RouteLibraryMessages();
         m_settings = new_fluid_settings();
@@ -48,6 +48,7 @@ public:
         fluid_settings_setint(m_settings, "synth.polyphony", kPolyphony);
         // One thread renders and applies: FluidSynth's own lock would only cost time.
         fluid_settings_setint(m_settings, "synth.threadsafe-api", 0);
+        fluid_settings_setint(m_settings, "synth.cpu-cores", std::max(1, renderThreads));
         m_synth = new_fluid_synth(m_settings);
     }
     ~CImpl()
@@ -61,8 +62,8 @@ public:
     int m_font = -1;
 };
 
-CSynthCore::CSynthCore(uint32_t sampleRate)
-    : m_rate(sampleRate), m_impl(std::make_unique<CImpl>(sampleRate))
+CSynthCore::CSynthCore(uint32_t sampleRate, int renderThreads)
+    : m_rate(sampleRate), m_impl(std::make_unique<CImpl>(sampleRate, renderThreads))
 {}
 
 CSynthCore::~CSynthCore() = default;

@@ -21,7 +21,9 @@ public:
     // every synthesizer does it before it starts.
     static void RouteLibraryMessages();
 
-    explicit CSynthCore(uint32_t sampleRate);
+    // `renderThreads` above 1 lets FluidSynth render the voices of each block on that many
+    // threads (for an offline render: a live one keeps its one audio thread).
+    explicit CSynthCore(uint32_t sampleRate, int renderThreads = 1);
     ~CSynthCore();
     CSynthCore(const CSynthCore&) = delete;
     CSynthCore& operator=(const CSynthCore&) = delete;
