@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScrollBar>
 #include <QToolButton>
 
 #include <algorithm>
@@ -15,9 +16,11 @@
 #include "editing/ClipOperations.h"
 #include "editing/PhraseOperations.h"
 #include "editors/CanvasChrome.h"
+#include "editors/EventLaneBar.h"
 #include "editors/PianoRollContext.h"
 #include "editors/ViewPianoKeys.h"
 #include "editors/ViewPianoRoll.h"
+#include "editors/ViewEvents.h"
 #include "editors/ViewPianoRuler.h"
 #include "editors/ViewStateBytes.h"
 #include "model/Clip.h"
@@ -84,6 +87,7 @@ CPianoRollEditor::CPianoRollEditor(CProjectDoc& doc, CMidiData& data, QWidget* p
     outer->addLayout(grid, 1);
     outer->addLayout(m_laneSlot);
     outer->addWidget(m_status);
+    BuildLane();
 
     connect(m_canvas, &CViewPianoRoll::StatusChanged, m_status, &CWndStatusDisplay::SetText);
     connect(m_keys, &CViewPianoKeys::PitchClicked, this, [this](int32_t pitch) {
@@ -167,6 +171,29 @@ QWidget* CPianoRollEditor::BuildBar()
     row->addWidget(m_follow);
     row->addStretch(1);
     return bar;
+}
+
+void CPianoRollEditor::BuildLane()
+{
+    m_laneBar = new CEventLaneBar(this);
+    m_lane = new CViewEvents(*m_context, *m_canvas, this);
+    m_lane->setMinimumHeight(90);
+    // The lane ends where the note canvas's bars end, so that both share one time axis.
+    m_laneSlot->setContentsMargins(m_keys->sizeHint().width(), 0,
+                                   m_canvas->verticalScrollBar()->sizeHint().width(), 0);
+    m_laneSlot->addWidget(m_laneBar);
+    m_laneSlot->addWidget(m_lane);
+    m_laneBar->ShowKind(m_lane->Kind());
+    connect(m_laneBar, &CEventLaneBar::KindChosen, m_lane, &CViewEvents::SetKind);
+    connect(m_laneBar, &CEventLaneBar::ToolChosen, m_lane, &CViewEvents::SetTool);
+    connect(m_lane, &CViewEvents::KindChanged, this,
+            [this] { m_laneBar->ShowKind(m_lane->Kind()); });
+    connect(m_lane, &CViewEvents::StatusChanged, m_status, &CWndStatusDisplay::SetText);
+}
+
+bool CPianoRollEditor::LaneHasKeys() const
+{
+    return m_context->GetFocusSide() == CPianoRollContext::kFocusEvents;
 }
 
 void CPianoRollEditor::AddZoomButtons()
@@ -300,7 +327,9 @@ void CPianoRollEditor::RestoreViewState(const std::vector<uint8_t>& bytes)
                                                  : ENoteEditType::Start);
     c.SetDefaultEventValues(std::min<uint8_t>(eventValue, 127),
                             std::min<uint8_t>(secondValue, 127));
-    c.SetLaneKind(std::max<int16_t>(laneKind, 0));
+    c.SetLaneKind(static_cast<int16_t>(ValidLaneKind(static_cast<uint16_t>(laneKind))));
+    m_laneBar->ShowKind(m_lane->Kind());
+    m_lane->ModelChanged();
     c.SetFollowing(follow != 0);
     m_follow->setChecked(c.IsFollowing());
     c.SetEventEditType(eventEditType);
@@ -310,6 +339,7 @@ void CPianoRollEditor::RestoreViewState(const std::vector<uint8_t>& bytes)
 
 bool CPianoRollEditor::OnCommand(ECommand id)
 {
+    if (LaneHasKeys()) return OnLaneCommand(id);
     switch (id) {
     case ECommand::Cut:
         m_canvas->CutNotes();
@@ -334,8 +364,61 @@ bool CPianoRollEditor::OnCommand(ECommand id)
     }
 }
 
+bool CPianoRollEditor::OnLaneCommand(ECommand id)
+{
+    switch (id) {
+    case ECommand::Cut:
+        m_lane->Cut();
+        return true;
+    case ECommand::Copy:
+        m_lane->Copy();
+        return true;
+    case ECommand::Paste:
+        m_lane->Paste();
+        return true;
+    case ECommand::Delete:
+        m_lane->Delete();
+        return true;
+    case ECommand::SelectAll:
+        m_lane->SelectAll();
+        return true;
+    case ECommand::InsertItem:
+        m_lane->Insert();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CPianoRollEditor::OnUpdateLaneCommand(ECommand id, CCommandUi& ui)
+{
+    const bool velocity = m_lane->IsVelocityLane();
+    switch (id) {
+    case ECommand::Cut:
+    case ECommand::Copy:
+        ui.enabled = !velocity && !m_lane->GetSelection().IsEmpty();
+        return true;
+    case ECommand::Paste:
+        ui.enabled = m_lane->CanPaste();
+        return true;
+    case ECommand::Delete:
+        ui.enabled = !velocity && (!m_lane->GetSelection().IsEmpty() ||
+                                   m_lane->CurrentEvent().has_value());
+        return true;
+    case ECommand::InsertItem:
+        ui.enabled = !velocity;
+        return true;
+    case ECommand::SelectAll:
+        ui.enabled = true;
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool CPianoRollEditor::OnUpdateCommand(ECommand id, CCommandUi& ui)
 {
+    if (LaneHasKeys()) return OnUpdateLaneCommand(id, ui);
     switch (id) {
     case ECommand::Cut:
     case ECommand::Copy:
@@ -376,6 +459,7 @@ void CPianoRollEditor::EndUpdate()
 void CPianoRollEditor::RefreshNotes(const CNoteArea& area)
 {
     m_canvas->RefreshNotes(area);
+    if (m_lane->IsVelocityLane()) m_lane->RefreshRange({area.m_from, TickSum(area.m_to, 1)});
 }
 
 void CPianoRollEditor::LengthChanged()
@@ -393,6 +477,17 @@ void CPianoRollEditor::SelectNotes(const CNoteList& notes, const CNoteArea& area
         m_canvas->SetSelection(notes, CNoteArea{});
     else
         m_canvas->SetSelection(notes, area);
+}
+
+void CPianoRollEditor::RefreshEvents(const CTimeRange& range)
+{
+    m_lane->RefreshRange(range);
+}
+
+void CPianoRollEditor::SelectEvents(const CEventList&, const CTimeRange& range)
+{
+    // The lane's selection is its events inside the range.
+    m_lane->SelectRange(range);
 }
 
 void CPianoRollEditor::DataChanged()
