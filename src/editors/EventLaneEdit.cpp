@@ -378,6 +378,20 @@ bool CViewEvents::HandleKey(int key, Qt::KeyboardModifiers modifiers)
     }
 }
 
+bool CViewEvents::event(QEvent* event)
+{
+    // Control+R repeats the last modifier here, before the window's recording switch takes it.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_R &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+            event->accept();
+            return true;
+        }
+    }
+    return CCanvasView::event(event);
+}
+
 void CViewEvents::keyPressEvent(QKeyEvent* event)
 {
     if (HandleKey(event->key(), event->modifiers())) {

@@ -484,10 +484,14 @@ void CPianoRollEditor::RefreshEvents(const CTimeRange& range)
     m_lane->RefreshRange(range);
 }
 
-void CPianoRollEditor::SelectEvents(const CEventList&, const CTimeRange& range)
+void CPianoRollEditor::SelectEvents(const CEventList& events, const CTimeRange& range)
 {
-    // The lane's selection is its events inside the range.
-    m_lane->SelectRange(range);
+    // One event in its own tick is what the single-event operations leave: it stays the current
+    // event, with no range. Else the lane's selection is its events inside the range.
+    if (events.GetCount() == 1 && range.m_to - range.m_from <= 1)
+        m_lane->SelectRange({});
+    else
+        m_lane->SelectRange(range);
 }
 
 void CPianoRollEditor::DataChanged()

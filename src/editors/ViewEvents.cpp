@@ -95,7 +95,8 @@ CViewEvents::CViewEvents(CPianoRollContext& context, CViewPianoRoll& notes, QWid
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
-    setMouseTracking(false);
+    // A new window's record holds no kind yet: it shows the default lane from the start.
+    m_context.SetLaneKind(static_cast<int16_t>(Kind()));
     connect(&context, &CPianoRollContext::ViewChanged, this, [this] { InvalidateContent(); });
     connect(&context, &CPianoRollContext::CursorMoved, this, &CViewEvents::OnCursorMoved);
     connect(&context, &CPianoRollContext::ShownPositionChanged, this, [this](tick from, tick to) {

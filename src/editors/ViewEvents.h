@@ -107,6 +107,7 @@ protected:
     void PaintContent(QPainter& painter, const QRect& exposed) override;
     void PaintOverlays(QPainter& painter, const QRect& exposed) override;
 
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -265,6 +265,17 @@ TEST_F(CEventLaneTest, KeysNudgeAndInsertByKind)
     EXPECT_TRUE(events[2].IsKind(kKindControlChange, 7));
     EXPECT_EQ(events[2].GetValue(), 16);
     EXPECT_TRUE(Lane().StatusText().contains("ControlChange <<Text>>Ctrl <<Value>>Volume"));
+
+    // The window record keeps the kind and the default values.
+    ChooseKind("Pitch Bender");
+    const std::vector<uint8_t> saved = Editor().SaveViewState();
+    ChooseKind("Velocity (Off)");
+    Context().SetDefaultEventValues(5, 6);
+    Editor().RestoreViewState(saved);
+    EXPECT_EQ(Lane().Kind(), kLanePitchBend);
+    EXPECT_EQ(Editor().LaneBar().KindField().text(), "Bender");
+    EXPECT_EQ(Context().GetDefaultEventValue(), 0);
+    EXPECT_EQ(Editor().SaveViewState(), saved);
 }
 
 TEST_F(CEventLaneTest, SelectionCommandsModifiersAndMenus)
@@ -365,7 +376,7 @@ TEST_F(CEventLaneTest, RandomEditsUndoToTheStart)
         {Qt::Key_T, {}},     {Qt::Key_R, Qt::ControlModifier}, {Qt::Key_X, Qt::ControlModifier},
         {Qt::Key_V, Qt::ControlModifier}, {Qt::Key_Tab, {}},
     };
-    for (int step = 0; step < 160; ++step) {
+    for (int step = 0; step < 260; ++step) {
         SState state{Events(), Notes()};
         const int what = static_cast<int>(random() % 20);
         if (what == 0) {
