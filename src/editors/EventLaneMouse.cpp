@@ -174,7 +174,7 @@ QRect CViewEvents::StrokeRect() const
     return QRect(m_lineFrom, m_lineTo).normalized().adjusted(-2, -2, 2, 2);
 }
 
-void CViewEvents::PaintStroke(QPainter& painter) const
+void CViewEvents::PaintStroke(QPainter& painter, const QRect& exposed) const
 {
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(QPen(Qt::white, 1.5));
@@ -182,11 +182,17 @@ void CViewEvents::PaintStroke(QPainter& painter) const
         painter.drawLine(m_lineFrom, m_lineTo);
         return;
     }
+    // Only the part over the exposed strip: a long stroke repaints one segment at a time.
     const CPianoRollGeometry& g = m_context.Geometry();
+    const auto& points = m_stroke.Points();
+    auto it = points.lower_bound(g.XToTick(exposed.left() - 2));
+    if (it != points.begin()) --it;
+    const tick last = g.XToTick(exposed.right() + 2);
     QPolygon line;
-    line.reserve(m_stroke.GetCount());
-    for (const auto& [t, value] : m_stroke.Points())
-        line.append(QPoint(g.TickToX(t), YOfValue(value)));
+    for (; it != points.end(); ++it) {
+        line.append(QPoint(g.TickToX(it->first), YOfValue(it->second)));
+        if (it->first > last) break;
+    }
     painter.drawPolyline(line);
 }
 

@@ -144,7 +144,7 @@ private:
     bool FinishFreehand();
     bool FinishLine();
     QRect StrokeRect() const;
-    void PaintStroke(QPainter& painter) const;
+    void PaintStroke(QPainter& painter, const QRect& exposed) const;
     // Dragging events out and in.
     void StartEventDrag(const QPoint& pos);
     std::optional<tick> DropTick(const CDragEvents& payload, const QPoint& pos) const;
