@@ -67,6 +67,9 @@ QToolButton* Field(QWidget* parent, const QString& tip)
     button->setFont(CTheme::SmallFont());
     button->setFocusPolicy(Qt::NoFocus);
     button->setToolTip(tip);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::ButtonText, CTheme::ValueColour());
+    button->setPalette(palette);
     return button;
 }
 

@@ -89,7 +89,10 @@ CPianoRollEditor::CPianoRollEditor(CProjectDoc& doc, CMidiData& data, QWidget* p
     outer->addWidget(m_status);
     BuildLane();
 
-    connect(m_canvas, &CViewPianoRoll::StatusChanged, m_status, &CWndStatusDisplay::SetText);
+    // The status display shows the pane that has the keys.
+    connect(m_canvas, &CViewPianoRoll::StatusChanged, this, [this](const QString& text) {
+        if (m_lane == nullptr || !m_lane->hasFocus()) m_status->SetText(text);
+    });
     connect(m_keys, &CViewPianoKeys::PitchClicked, this, [this](int32_t pitch) {
         m_canvas->setFocus();
         const tick at = m_context->GetCursor().m_tick;
@@ -177,7 +180,8 @@ void CPianoRollEditor::BuildLane()
 {
     m_laneBar = new CEventLaneBar(this);
     m_lane = new CViewEvents(*m_context, *m_canvas, this);
-    m_lane->setMinimumHeight(90);
+    // The lane keeps its height; the note canvas takes what the window gains.
+    m_lane->setFixedHeight(110);
     // The lane ends where the note canvas's bars end, so that both share one time axis.
     m_laneSlot->setContentsMargins(m_keys->sizeHint().width(), 0,
                                    m_canvas->verticalScrollBar()->sizeHint().width(), 0);
