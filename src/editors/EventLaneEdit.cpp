@@ -371,8 +371,11 @@ bool CViewEvents::HandleKey(int key, Qt::KeyboardModifiers modifiers)
     case Qt::Key_Delete: Delete(); return true;
     case Qt::Key_T: CopyToDefault(); return true;
     case Qt::Key_Q: Quantize(); return true;
-    case Qt::Key_S: m_context.SetEventEditType(kEditStart); return true;
-    case Qt::Key_V: m_context.SetEventEditType(kEditValue); return true;
+    case Qt::Key_S:
+    case Qt::Key_V:
+        m_context.SetEventEditType(key == Qt::Key_S ? kEditStart : kEditValue);
+        emit EditTypeChanged();
+        return true;
     case Qt::Key_Escape: ClearSelection(); return true;
     default: return false;
     }

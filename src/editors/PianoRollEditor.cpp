@@ -2,6 +2,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QApplication>
 #include <QLabel>
 #include <QScrollBar>
 #include <QToolButton>
@@ -103,14 +104,13 @@ CPianoRollEditor::CPianoRollEditor(CProjectDoc& doc, CMidiData& data, QWidget* p
                           def.m_velocity, def.m_offVelocity));
         m_canvas->Audition(note);
     });
-    connect(m_context.get(), &CPianoRollContext::EditTypeChanged, this,
-            [this] { m_mode->SetValue(static_cast<int32_t>(m_context->GetEditType())); });
+    connect(m_context.get(), &CPianoRollContext::EditTypeChanged, this, [this] { ShowMode(); });
     connect(m_context.get(), &CPianoRollContext::SnapChanged, this,
             [this] { m_snap->SetValue(m_context->GetSnap().GetTicks()); });
     connect(m_context.get(), &CPianoRollContext::GridChanged, this,
             [this] { m_grid->SetValue(m_context->GetGrid().GetTicks()); });
     setFocusProxy(m_canvas);
-    m_mode->SetValue(static_cast<int32_t>(m_context->GetEditType()));
+    ShowMode();
     m_snap->SetValue(m_context->GetSnap().GetTicks());
     m_grid->SetValue(m_context->GetGrid().GetTicks());
     ShowLength();
@@ -139,13 +139,14 @@ QWidget* CPianoRollEditor::BuildBar()
     m_mode = new CSelectList(CSelectList::EMode::OwnList, bar);
     m_mode->SetName(tr("Edit type"));
     m_mode->setMinimumWidth(70);
-    const char* const types[] = {"Start", "Pitch", "Length", "Vel.On", "Vel.Off"};
-    for (int i = 0; i < 5; ++i)
-        m_mode->AddItem(i + 1, QString::fromLatin1(types[i]));
     m_mode->setToolTip(tr("What + - ] [ change: Start (S), Pitch (P), Length (L), note-on "
                           "velocity (V) or note-off velocity (F)"));
-    connect(m_mode, &CSelectList::ValueChanged, this,
-            [this] { m_context->SetEditType(static_cast<ENoteEditType>(m_mode->GetValue())); });
+    connect(m_mode, &CSelectList::ValueChanged, this, [this] {
+        if (m_modeForLane)
+            m_context->SetEventEditType(static_cast<uint8_t>(m_mode->GetValue()));
+        else
+            m_context->SetEditType(static_cast<ENoteEditType>(m_mode->GetValue()));
+    });
     row->addWidget(m_mode);
 
     row->addWidget(BarLabel(tr("snap"), bar));
@@ -193,6 +194,37 @@ void CPianoRollEditor::BuildLane()
     connect(m_lane, &CViewEvents::KindChanged, this,
             [this] { m_laneBar->ShowKind(m_lane->Kind()); });
     connect(m_lane, &CViewEvents::StatusChanged, m_status, &CWndStatusDisplay::SetText);
+    connect(m_lane, &CViewEvents::KindChanged, this, [this] { ShowMode(); });
+    connect(m_lane, &CViewEvents::EditTypeChanged, this, [this] { ShowMode(); });
+    // The mode selector offers the edit types of the pane that has the keys.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now == m_lane || now == m_canvas) ShowMode();
+    });
+}
+
+void CPianoRollEditor::ShowMode()
+{
+    const bool lane = m_lane != nullptr && LaneHasKeys();
+    const bool velocity = lane && m_lane->IsVelocityLane();
+    const int kind = !lane ? 0 : velocity ? 2 : 1;
+    if (kind != m_modeItems) {
+        m_modeItems = kind;
+        std::vector<CSelectItem> items;
+        if (kind == 0) {
+            const char* const types[] = {"Start", "Pitch", "Length", "Vel.On", "Vel.Off"};
+            for (int i = 0; i < 5; ++i)
+                items.push_back({i + 1, QString::fromLatin1(types[i]), {}, false, {}});
+        } else {
+            if (kind == 1) items.push_back({1, QStringLiteral("Start"), {}, false, {}});
+            items.push_back({2, QStringLiteral("Value"), {}, false, {}});
+        }
+        m_mode->SetItems(std::move(items));
+    }
+    m_modeForLane = lane;
+    if (!lane)
+        m_mode->SetValue(static_cast<int32_t>(m_context->GetEditType()));
+    else
+        m_mode->SetValue(velocity ? 2 : m_context->GetEventEditType());
 }
 
 bool CPianoRollEditor::LaneHasKeys() const

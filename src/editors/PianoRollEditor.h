@@ -81,6 +81,8 @@ private:
     void BuildLane();
     // The view the edit commands go to: the lane while it has the keys, else the note canvas.
     bool LaneHasKeys() const;
+    // The mode selector's entries and value for the pane that has the keys.
+    void ShowMode();
     bool OnLaneCommand(ECommand id);
     bool OnUpdateLaneCommand(ECommand id, CCommandUi& ui);
 
@@ -97,4 +99,7 @@ private:
     QVBoxLayout* m_laneSlot = nullptr;
     CViewEvents* m_lane = nullptr;
     CEventLaneBar* m_laneBar = nullptr;
+    // Which entries the mode selector holds: -1 none yet, 0 notes, 1 events, 2 velocities.
+    int m_modeItems = -1;
+    bool m_modeForLane = false;
 };

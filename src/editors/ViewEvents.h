@@ -102,6 +102,8 @@ public:
 signals:
     void StatusChanged(const QString& text);
     void KindChanged();
+    // S or V chose the event edit type.
+    void EditTypeChanged();
 
 protected:
     void PaintContent(QPainter& painter, const QRect& exposed) override;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <random>
 
+#include "controls/SelectList.h"
 #include "editing/EventOperations.h"
 #include "editing/ValueModifiers.h"
 #include "editors/EventLaneBar.h"
@@ -230,7 +231,9 @@ TEST_F(CEventLaneTest, KeysNudgeAndInsertByKind)
     EXPECT_EQ(Events()[0].GetValue(), 8192);
     EXPECT_TRUE(Lane().StatusText().contains("<<Desc>>Current "));
     EXPECT_TRUE(Lane().StatusText().contains("PitchBender <<Text>>Value <<Value>>0"));
+    EXPECT_EQ(Editor().ModeBox().GetValue(), 1) << "the events' Start";
     LaneKey(Qt::Key_V); // the value edit type
+    EXPECT_EQ(Editor().ModeBox().GetValue(), 2);
     LaneKey(Qt::Key_BracketRight);
     EXPECT_EQ(Events()[0].GetValue(), 8192 + 1024);
     EXPECT_EQ(LastOperation(), "Modify Event Value");
