@@ -94,6 +94,11 @@ TEST(EventLaneRules, StrokesMakeOneEventPerGridStepInsideTheRange)
 
 // ---- the real lane ----
 
+constexpr LaneKind Kind7()
+{
+    return ControllerLane(7);
+}
+
 class CEventLaneTest : public CPianoRollFixture {
 protected:
     CViewEvents& Lane() { return Editor().Lane(); }
@@ -353,6 +358,43 @@ TEST_F(CEventLaneTest, SelectionCommandsModifiersAndMenus)
     EXPECT_EQ(LastOperation(), "Edit Note-On Velocities");
     for (const CNote& note : Notes())
         EXPECT_EQ(note.m_velocity, 1);
+    // A freehand stroke sets the selected notes' velocities along it.
+    Lane().SetTool(EDrawTool::Freehand);
+    Stroke(0, 300, [](tick) { return 100; });
+    EXPECT_EQ(LastOperation(), "Edit Note-On Velocities");
+    for (const CNote& note : Notes())
+        EXPECT_NEAR(note.m_velocity, 100, 1);
+}
+
+TEST_F(CEventLaneTest, DroppedEventsMoveOrCopyToTheSnappedTick)
+{
+    Open(4 * 384);
+    Context().SetSnap(CNoteValue(96));
+    ChooseKind("Controller/Volume");
+    CEventList events;
+    for (tick t : {0, 30, 60})
+        events.Append(CMidiEvent(t, kKindControlChange, 7, 50));
+    for (const CMidiEvent& event : events)
+        ASSERT_TRUE(Doc().Execute(std::make_unique<COpEventInsert>(Phrase(), event)));
+    // Grabbed at tick 10, let go over tick 215: the range's start lands on 205, snapped to 192.
+    const CDragEvents payload(Doc(), Phrase(), events, {0, 96}, 10);
+    const QPoint over = LanePoint(215, 50);
+    EXPECT_EQ(Lane().DragOver(payload, {over.x(), over.y(), false}), EDropEffect::Move);
+    EXPECT_TRUE(Lane().DragText().startsWith("<<Desc>>Dragging (3 events) "));
+    EXPECT_TRUE(Lane().Drop(payload, {over.x(), over.y(), false}));
+    EXPECT_EQ(LastOperation(), "Move Events");
+    ASSERT_EQ(Events().size(), 3u);
+    EXPECT_EQ(Events()[0].m_time, 192);
+    EXPECT_EQ(Events()[2].m_time, 252);
+    // With Control a copy; over the grab point nothing moves.
+    const CDragEvents moved(Doc(), Phrase(), LaneEventsIn(Phrase().GetEvents(), Kind7(), 0, 400),
+                            {192, 288}, 200);
+    const QPoint back = LanePoint(10, 50);
+    EXPECT_TRUE(Lane().Drop(moved, {back.x(), back.y(), true}));
+    EXPECT_EQ(LastOperation(), "Copy Events");
+    EXPECT_EQ(Events().size(), 6u);
+    const QPoint same = LanePoint(201, 50);
+    EXPECT_FALSE(Lane().Drop(moved, {same.x(), same.y(), false}));
 }
 
 // ---- a seeded random user ----
