@@ -5,6 +5,7 @@
 #include <QDragEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -116,6 +117,26 @@ void CViewEvents::mouseDoubleClickEvent(QMouseEvent* event)
     }
     MoveCursor(TickAt(pos.x()), false);
     Insert();
+}
+
+void CViewEvents::wheelEvent(QWheelEvent* event)
+{
+    // The lane has no pitches: either wheel scrolls in time, Control zooms the shared axis.
+    const QPoint angle = event->angleDelta();
+    const int delta = angle.x() != 0 ? angle.x() : angle.y();
+    if (delta == 0) {
+        CCanvasView::wheelEvent(event);
+        return;
+    }
+    if (event->modifiers() & Qt::ControlModifier) {
+        m_context.ZoomHorizontalAt(delta > 0 ? 1 : -1, event->position().toPoint().x());
+    } else {
+        const CPianoRollGeometry& g = m_context.Geometry();
+        const tick step = std::max<tick>(1, g.VisibleTicks() / 8);
+        m_context.SetOriginTick(
+            std::max<tick>(0, g.GetOriginTick() - static_cast<tick>(int64_t{delta} * step / 120)));
+    }
+    event->accept();
 }
 
 void CViewEvents::contextMenuEvent(QContextMenuEvent* event)
