@@ -92,7 +92,7 @@ CNoteProperties CDlgNoteProperties::GetValues() const
 
 // ---- "Quantize..." ----
 
-CDlgQuantize::CDlgQuantize(CNoteValue start, CNoteValue end, QWidget* parent)
+CDlgQuantize::CDlgQuantize(CNoteValue start, CNoteValue end, QWidget* parent, bool withEnd)
     : QDialog(parent), m_start(new CSelectList(CSelectList::EMode::OwnList, this)),
       m_end(new CSelectList(CSelectList::EMode::OwnList, this))
 {
@@ -110,9 +110,34 @@ CDlgQuantize::CDlgQuantize(CNoteValue start, CNoteValue end, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Start Q"), m_start);
-    form->addRow(QStringLiteral("End Q"), m_end);
+    if (withEnd)
+        form->addRow(QStringLiteral("End Q"), m_end);
+    else
+        m_end->hide();
     layout->addLayout(form);
     AddButtons(*this, *layout);
+}
+
+CDlgChangeDefaultValue::CDlgChangeDefaultValue(const QString& label, int32_t percent,
+                                               QWidget* parent)
+    : QDialog(parent), m_value(new CEditNumber(this))
+{
+    setWindowTitle(QStringLiteral("Change Default Value"));
+    m_value->SetName(label);
+    m_value->SetLimits(1, 50);
+    m_value->SetSteps(1, 10);
+    m_value->SetValue(percent);
+    m_value->setMinimumWidth(60);
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    form->addRow(label, m_value);
+    layout->addLayout(form);
+    AddButtons(*this, *layout);
+}
+
+int32_t CDlgChangeDefaultValue::GetValue() const
+{
+    return m_value->GetValue();
 }
 
 CNoteValue CDlgQuantize::GetStart() const

@@ -10,6 +10,7 @@
 #include "model/TimeBase.h"
 
 class CEditByte;
+class CEditNumber;
 class CEditTime;
 class CSelectList;
 
@@ -42,7 +43,8 @@ private:
 class CDlgQuantize : public QDialog {
     Q_OBJECT
 public:
-    CDlgQuantize(CNoteValue start, CNoteValue end, QWidget* parent = nullptr);
+    // Without an end grid (the event lane's) the dialog has the one field "Start Q".
+    CDlgQuantize(CNoteValue start, CNoteValue end, QWidget* parent = nullptr, bool withEnd = true);
     CNoteValue GetStart() const;
     CNoteValue GetEnd() const;
 
@@ -52,4 +54,17 @@ public:
 private:
     CSelectList* m_start;
     CSelectList* m_end;
+};
+
+// "Change Default Value": the percentage of the event lane's "Increase by" or "Reduce by"
+// (1..50), under the label "Increase %" or "Reduce %".
+class CDlgChangeDefaultValue : public QDialog {
+    Q_OBJECT
+public:
+    CDlgChangeDefaultValue(const QString& label, int32_t percent, QWidget* parent = nullptr);
+    int32_t GetValue() const;
+    CEditNumber& ValueBox() const { return *m_value; }
+
+private:
+    CEditNumber* m_value;
 };

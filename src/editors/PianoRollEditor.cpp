@@ -2,7 +2,9 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QApplication>
 #include <QLabel>
+#include <QScrollBar>
 #include <QToolButton>
 
 #include <algorithm>
@@ -15,9 +17,11 @@
 #include "editing/ClipOperations.h"
 #include "editing/PhraseOperations.h"
 #include "editors/CanvasChrome.h"
+#include "editors/EventLaneBar.h"
 #include "editors/PianoRollContext.h"
 #include "editors/ViewPianoKeys.h"
 #include "editors/ViewPianoRoll.h"
+#include "editors/ViewEvents.h"
 #include "editors/ViewPianoRuler.h"
 #include "editors/ViewStateBytes.h"
 #include "model/Clip.h"
@@ -84,8 +88,12 @@ CPianoRollEditor::CPianoRollEditor(CProjectDoc& doc, CMidiData& data, QWidget* p
     outer->addLayout(grid, 1);
     outer->addLayout(m_laneSlot);
     outer->addWidget(m_status);
+    BuildLane();
 
-    connect(m_canvas, &CViewPianoRoll::StatusChanged, m_status, &CWndStatusDisplay::SetText);
+    // The status display shows the pane that has the keys.
+    connect(m_canvas, &CViewPianoRoll::StatusChanged, this, [this](const QString& text) {
+        if (m_lane == nullptr || !m_lane->hasFocus()) m_status->SetText(text);
+    });
     connect(m_keys, &CViewPianoKeys::PitchClicked, this, [this](int32_t pitch) {
         m_canvas->setFocus();
         const tick at = m_context->GetCursor().m_tick;
@@ -96,14 +104,13 @@ CPianoRollEditor::CPianoRollEditor(CProjectDoc& doc, CMidiData& data, QWidget* p
                           def.m_velocity, def.m_offVelocity));
         m_canvas->Audition(note);
     });
-    connect(m_context.get(), &CPianoRollContext::EditTypeChanged, this,
-            [this] { m_mode->SetValue(static_cast<int32_t>(m_context->GetEditType())); });
+    connect(m_context.get(), &CPianoRollContext::EditTypeChanged, this, [this] { ShowMode(); });
     connect(m_context.get(), &CPianoRollContext::SnapChanged, this,
             [this] { m_snap->SetValue(m_context->GetSnap().GetTicks()); });
     connect(m_context.get(), &CPianoRollContext::GridChanged, this,
             [this] { m_grid->SetValue(m_context->GetGrid().GetTicks()); });
     setFocusProxy(m_canvas);
-    m_mode->SetValue(static_cast<int32_t>(m_context->GetEditType()));
+    ShowMode();
     m_snap->SetValue(m_context->GetSnap().GetTicks());
     m_grid->SetValue(m_context->GetGrid().GetTicks());
     ShowLength();
@@ -132,13 +139,14 @@ QWidget* CPianoRollEditor::BuildBar()
     m_mode = new CSelectList(CSelectList::EMode::OwnList, bar);
     m_mode->SetName(tr("Edit type"));
     m_mode->setMinimumWidth(70);
-    const char* const types[] = {"Start", "Pitch", "Length", "Vel.On", "Vel.Off"};
-    for (int i = 0; i < 5; ++i)
-        m_mode->AddItem(i + 1, QString::fromLatin1(types[i]));
     m_mode->setToolTip(tr("What + - ] [ change: Start (S), Pitch (P), Length (L), note-on "
                           "velocity (V) or note-off velocity (F)"));
-    connect(m_mode, &CSelectList::ValueChanged, this,
-            [this] { m_context->SetEditType(static_cast<ENoteEditType>(m_mode->GetValue())); });
+    connect(m_mode, &CSelectList::ValueChanged, this, [this] {
+        if (m_modeForLane)
+            m_context->SetEventEditType(static_cast<uint8_t>(m_mode->GetValue()));
+        else
+            m_context->SetEditType(static_cast<ENoteEditType>(m_mode->GetValue()));
+    });
     row->addWidget(m_mode);
 
     row->addWidget(BarLabel(tr("snap"), bar));
@@ -167,6 +175,61 @@ QWidget* CPianoRollEditor::BuildBar()
     row->addWidget(m_follow);
     row->addStretch(1);
     return bar;
+}
+
+void CPianoRollEditor::BuildLane()
+{
+    m_laneBar = new CEventLaneBar(this);
+    m_lane = new CViewEvents(*m_context, *m_canvas, this);
+    // The lane keeps its height; the note canvas takes what the window gains.
+    m_lane->setFixedHeight(110);
+    // The lane ends where the note canvas's bars end, so that both share one time axis.
+    m_laneSlot->setContentsMargins(m_keys->sizeHint().width(), 0,
+                                   m_canvas->verticalScrollBar()->sizeHint().width(), 0);
+    m_laneSlot->addWidget(m_laneBar);
+    m_laneSlot->addWidget(m_lane);
+    m_laneBar->ShowKind(m_lane->Kind());
+    connect(m_laneBar, &CEventLaneBar::KindChosen, m_lane, &CViewEvents::SetKind);
+    connect(m_laneBar, &CEventLaneBar::ToolChosen, m_lane, &CViewEvents::SetTool);
+    connect(m_lane, &CViewEvents::KindChanged, this,
+            [this] { m_laneBar->ShowKind(m_lane->Kind()); });
+    connect(m_lane, &CViewEvents::StatusChanged, m_status, &CWndStatusDisplay::SetText);
+    connect(m_lane, &CViewEvents::KindChanged, this, [this] { ShowMode(); });
+    connect(m_lane, &CViewEvents::EditTypeChanged, this, [this] { ShowMode(); });
+    // The mode selector offers the edit types of the pane that has the keys.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now == m_lane || now == m_canvas) ShowMode();
+    });
+}
+
+void CPianoRollEditor::ShowMode()
+{
+    const bool lane = m_lane != nullptr && LaneHasKeys();
+    const bool velocity = lane && m_lane->IsVelocityLane();
+    const int kind = !lane ? 0 : velocity ? 2 : 1;
+    if (kind != m_modeItems) {
+        m_modeItems = kind;
+        std::vector<CSelectItem> items;
+        if (kind == 0) {
+            const char* const types[] = {"Start", "Pitch", "Length", "Vel.On", "Vel.Off"};
+            for (int i = 0; i < 5; ++i)
+                items.push_back({i + 1, QString::fromLatin1(types[i]), {}, false, {}});
+        } else {
+            if (kind == 1) items.push_back({1, QStringLiteral("Start"), {}, false, {}});
+            items.push_back({2, QStringLiteral("Value"), {}, false, {}});
+        }
+        m_mode->SetItems(std::move(items));
+    }
+    m_modeForLane = lane;
+    if (!lane)
+        m_mode->SetValue(static_cast<int32_t>(m_context->GetEditType()));
+    else
+        m_mode->SetValue(velocity ? 2 : m_context->GetEventEditType());
+}
+
+bool CPianoRollEditor::LaneHasKeys() const
+{
+    return m_context->GetFocusSide() == CPianoRollContext::kFocusEvents;
 }
 
 void CPianoRollEditor::AddZoomButtons()
@@ -300,7 +363,9 @@ void CPianoRollEditor::RestoreViewState(const std::vector<uint8_t>& bytes)
                                                  : ENoteEditType::Start);
     c.SetDefaultEventValues(std::min<uint8_t>(eventValue, 127),
                             std::min<uint8_t>(secondValue, 127));
-    c.SetLaneKind(std::max<int16_t>(laneKind, 0));
+    c.SetLaneKind(static_cast<int16_t>(ValidLaneKind(static_cast<uint16_t>(laneKind))));
+    m_laneBar->ShowKind(m_lane->Kind());
+    m_lane->ModelChanged();
     c.SetFollowing(follow != 0);
     m_follow->setChecked(c.IsFollowing());
     c.SetEventEditType(eventEditType);
@@ -310,6 +375,7 @@ void CPianoRollEditor::RestoreViewState(const std::vector<uint8_t>& bytes)
 
 bool CPianoRollEditor::OnCommand(ECommand id)
 {
+    if (LaneHasKeys()) return OnLaneCommand(id);
     switch (id) {
     case ECommand::Cut:
         m_canvas->CutNotes();
@@ -334,8 +400,61 @@ bool CPianoRollEditor::OnCommand(ECommand id)
     }
 }
 
+bool CPianoRollEditor::OnLaneCommand(ECommand id)
+{
+    switch (id) {
+    case ECommand::Cut:
+        m_lane->Cut();
+        return true;
+    case ECommand::Copy:
+        m_lane->Copy();
+        return true;
+    case ECommand::Paste:
+        m_lane->Paste();
+        return true;
+    case ECommand::Delete:
+        m_lane->Delete();
+        return true;
+    case ECommand::SelectAll:
+        m_lane->SelectAll();
+        return true;
+    case ECommand::InsertItem:
+        m_lane->Insert();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CPianoRollEditor::OnUpdateLaneCommand(ECommand id, CCommandUi& ui)
+{
+    const bool velocity = m_lane->IsVelocityLane();
+    switch (id) {
+    case ECommand::Cut:
+    case ECommand::Copy:
+        ui.enabled = !velocity && !m_lane->GetSelection().IsEmpty();
+        return true;
+    case ECommand::Paste:
+        ui.enabled = m_lane->CanPaste();
+        return true;
+    case ECommand::Delete:
+        ui.enabled = !velocity && (!m_lane->GetSelection().IsEmpty() ||
+                                   m_lane->CurrentEvent().has_value());
+        return true;
+    case ECommand::InsertItem:
+        ui.enabled = !velocity;
+        return true;
+    case ECommand::SelectAll:
+        ui.enabled = true;
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool CPianoRollEditor::OnUpdateCommand(ECommand id, CCommandUi& ui)
 {
+    if (LaneHasKeys()) return OnUpdateLaneCommand(id, ui);
     switch (id) {
     case ECommand::Cut:
     case ECommand::Copy:
@@ -376,6 +495,7 @@ void CPianoRollEditor::EndUpdate()
 void CPianoRollEditor::RefreshNotes(const CNoteArea& area)
 {
     m_canvas->RefreshNotes(area);
+    if (m_lane->IsVelocityLane()) m_lane->RefreshRange({area.m_from, TickSum(area.m_to, 1)});
 }
 
 void CPianoRollEditor::LengthChanged()
@@ -393,6 +513,21 @@ void CPianoRollEditor::SelectNotes(const CNoteList& notes, const CNoteArea& area
         m_canvas->SetSelection(notes, CNoteArea{});
     else
         m_canvas->SetSelection(notes, area);
+}
+
+void CPianoRollEditor::RefreshEvents(const CTimeRange& range)
+{
+    m_lane->RefreshRange(range);
+}
+
+void CPianoRollEditor::SelectEvents(const CEventList& events, const CTimeRange& range)
+{
+    // One event in its own tick is what the single-event operations leave: it stays the current
+    // event, with no range. Else the lane's selection is its events inside the range.
+    if (events.GetCount() == 1 && range.m_to - range.m_from <= 1)
+        m_lane->SelectRange({});
+    else
+        m_lane->SelectRange(range);
 }
 
 void CPianoRollEditor::DataChanged()

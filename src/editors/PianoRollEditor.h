@@ -13,6 +13,9 @@
 #include "model/TimeBase.h"
 
 class CEditTime;
+class CEventLaneBar;
+class CEventList;
+class CViewEvents;
 class CMidiData;
 class CModifierSettings;
 class CNoteList;
@@ -41,8 +44,10 @@ public:
     CSelectList& ModeBox() const { return *m_mode; }
     CSelectList& SnapBox() const { return *m_snap; }
     CSelectList& GridBox() const { return *m_grid; }
-    // Where the event lane goes, under the note canvas.
+    // The event lane under the note canvas, and its bar.
     QVBoxLayout& LaneSlot() const { return *m_laneSlot; }
+    CViewEvents& Lane() const { return *m_lane; }
+    CEventLaneBar& LaneBar() const { return *m_laneBar; }
 
     // Another object (a replaced clip) is shown from now on.
     void SetData(CMidiData& data);
@@ -62,6 +67,8 @@ public:
     void RefreshNotes(const CNoteArea& area);
     void LengthChanged();
     void SelectNotes(const CNoteList& notes, const CNoteArea& area);
+    void RefreshEvents(const CTimeRange& range);
+    void SelectEvents(const CEventList& events, const CTimeRange& range);
     void DataChanged();
     // A chord captured for step entry (pitches); false when the notes side does not take it.
     bool StepRecord(const std::vector<uint8_t>& pitches);
@@ -71,6 +78,13 @@ private:
     void AddZoomButtons();
     void ShowLength();
     void OnLengthEntered();
+    void BuildLane();
+    // The view the edit commands go to: the lane while it has the keys, else the note canvas.
+    bool LaneHasKeys() const;
+    // The mode selector's entries and value for the pane that has the keys.
+    void ShowMode();
+    bool OnLaneCommand(ECommand id);
+    bool OnUpdateLaneCommand(ECommand id, CCommandUi& ui);
 
     std::unique_ptr<CPianoRollContext> m_context;
     CViewPianoRoll* m_canvas = nullptr;
@@ -83,4 +97,9 @@ private:
     CSelectList* m_grid = nullptr;
     QToolButton* m_follow = nullptr;
     QVBoxLayout* m_laneSlot = nullptr;
+    CViewEvents* m_lane = nullptr;
+    CEventLaneBar* m_laneBar = nullptr;
+    // Which entries the mode selector holds: -1 none yet, 0 notes, 1 events, 2 velocities.
+    int m_modeItems = -1;
+    bool m_modeForLane = false;
 };

@@ -308,6 +308,23 @@ void CShellProjectWindows::PianoRollRefreshNotes(const CMidiData& data, const CN
     if (CPianoRollEditor* editor = GetPianoRollEditor(data)) editor->RefreshNotes(area);
 }
 
+void CShellProjectWindows::PianoRollRefreshEvents(const CMidiData& data, const CTimeRange& range)
+{
+    if (CPianoRollEditor* editor = GetPianoRollEditor(data)) editor->RefreshEvents(range);
+}
+
+void CShellProjectWindows::PianoRollRefreshVelocities(const CMidiData& data, uint8_t,
+                                                      const CTimeRange& range)
+{
+    if (CPianoRollEditor* editor = GetPianoRollEditor(data)) editor->RefreshEvents(range);
+}
+
+void CShellProjectWindows::PianoRollSelectEvents(const CMidiData& data, const CEventList& events,
+                                                 const CTimeRange& range)
+{
+    if (CPianoRollEditor* editor = GetPianoRollEditor(data)) editor->SelectEvents(events, range);
+}
+
 void CShellProjectWindows::PianoRollLengthChanged(const CMidiData& data)
 {
     if (CPianoRollEditor* editor = GetPianoRollEditor(data)) editor->LengthChanged();

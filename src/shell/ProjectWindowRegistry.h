@@ -88,6 +88,11 @@ public:
     void PianoRollBeginUpdate(const CMidiData& data) override;
     void PianoRollEndUpdate(const CMidiData& data) override;
     void PianoRollRefreshNotes(const CMidiData& data, const CNoteArea& area) override;
+    void PianoRollRefreshEvents(const CMidiData& data, const CTimeRange& range) override;
+    void PianoRollRefreshVelocities(const CMidiData& data, uint8_t status,
+                                    const CTimeRange& range) override;
+    void PianoRollSelectEvents(const CMidiData& data, const CEventList& events,
+                               const CTimeRange& range) override;
     void PianoRollLengthChanged(const CMidiData& data) override;
     void PianoRollSelectNotes(const CMidiData& data, const CNoteList& notes,
                               const CNoteArea& area) override;
