@@ -812,6 +812,11 @@ void CMainFrame::RestorePlacement()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    if (m_app.HidesOnClose()) {
+        event->ignore();
+        hide();
+        return;
+    }
     if (!m_app.CloseAllProjects()) {
         event->ignore();
         return;
