@@ -11,8 +11,9 @@ constexpr const char* kSave = "/nsm/client/save";
 constexpr int32_t kApiMajor = 1;
 constexpr int32_t kApiMinor = 2;
 
-// Creates the folder a new project goes into; false with the reason.
-bool MakeParentFolder(const std::string& path, std::string& error)
+} // namespace
+
+bool MakeProjectFolder(const std::string& path, std::string& error)
 {
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
     if (parent.empty()) return true;
@@ -22,8 +23,6 @@ bool MakeParentFolder(const std::string& path, std::string& error)
     error = "Cannot create the folder " + parent.string() + ": " + code.message();
     return false;
 }
-
-} // namespace
 
 std::string SOscMessage::Types() const
 {
@@ -79,9 +78,7 @@ void CSessionClient::OnOpen(const SOscMessage& message)
     std::error_code code;
     const bool create = !std::filesystem::exists(path, code);
     std::string error;
-    const bool opened = (!create || MakeParentFolder(path, error)) &&
-                        m_host.OpenSessionProject(path, create, message.args[2].s, error);
-    if (!opened) {
+    if (!m_host.OpenSessionProject(path, create, message.args[2].s, error)) {
         Error(kOpen, create ? ESessionError::CreateFailed : ESessionError::BadProject, error);
         return;
     }

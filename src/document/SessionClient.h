@@ -42,7 +42,7 @@ class CSessionHost {
 public:
     virtual ~CSessionHost() = default;
     // Opens the project file at path (it exists) or creates a new project saved there (it does
-    // not), replacing the session's project; clientId is the name to use towards JACK. False with
+    // not; its folder may have to be made), replacing the session's project; clientId is the name to use towards JACK. False with
     // the reason in error; the program then keeps what it had.
     virtual bool OpenSessionProject(const std::string& path, bool create,
                                     const std::string& clientId, std::string& error) = 0;
@@ -50,6 +50,9 @@ public:
     virtual bool SaveSessionProject(std::string& error) = 0;
     virtual void ShowGui(bool show) = 0;
 };
+
+// Creates the folder a new project file goes into; false with the reason.
+bool MakeProjectFolder(const std::string& path, std::string& error);
 
 // The protocol's error codes that a client answers with.
 enum class ESessionError : int32_t {

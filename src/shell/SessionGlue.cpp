@@ -185,6 +185,7 @@ bool CSessionGlue::OpenSessionProject(const std::string& path, bool create,
     }
     CProjectDoc* project = nullptr;
     if (create) {
+        if (!MakeProjectFolder(path, error)) return false;
         project = &projects.NewProject();
         project->SetPath(path);
         if (!projects.Save(*project)) {

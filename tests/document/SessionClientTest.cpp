@@ -34,6 +34,7 @@ public:
             error = "cannot";
             return false;
         }
+        if (create && !MakeProjectFolder(path, error)) return false;
         if (create) std::ofstream(path) << "new";
         m_path = path;
         return true;
