@@ -812,9 +812,8 @@ void CMainFrame::RestorePlacement()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    if (m_app.HidesOnClose()) {
+    if (m_app.HideForSession()) {
         event->ignore();
-        hide();
         return;
     }
     if (!m_app.CloseAllProjects()) {

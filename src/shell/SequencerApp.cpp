@@ -149,9 +149,11 @@ int CSequencerApp::ExitInstance()
     return 0;
 }
 
-bool CSequencerApp::HidesOnClose() const
+bool CSequencerApp::HideForSession()
 {
-    return m_session != nullptr && m_session->IsDriving();
+    if (m_session == nullptr || !m_session->IsDriving()) return false;
+    m_session->ShowGui(false);
+    return true;
 }
 
 CProjectDoc* CSequencerApp::OpenDocumentFile(const std::string& path)

@@ -66,8 +66,9 @@ public:
     CMainFrame* GetMainFrame() const { return m_mainFrame.get(); }
     // The session manager's link when NSM_URL named one at start, else null.
     CSessionGlue* GetSession() const { return m_session.get(); }
-    // In a session the manager ends the program: closing the main window only hides it.
-    bool HidesOnClose() const;
+    // In a session the manager ends the program: closing the main window only hides it. True
+    // when it did.
+    bool HideForSession();
     // The player link the projects share (owned by the application).
     CEnginePlayerLink& GetPlayerLink() const { return *m_player; }
     CProjectManager& GetProjects() const { return *m_projects; }

@@ -13,6 +13,7 @@
 #include "document/ProjectManager.h"
 #include "shell/MainFrame.h"
 #include "shell/SequencerApp.h"
+#include "shell/WndTransport.h"
 #ifdef TW_HAVE_NSM
 #include "session/OscLink.h"
 #endif
@@ -227,11 +228,17 @@ void CSessionGlue::ShowGui(bool show)
 {
     CMainFrame* frame = m_app.GetMainFrame();
     if (frame == nullptr) return;
+    // The transport is a window of its own: it goes and comes back with the main window.
+    QWidget* transport = frame->GetTransport();
     if (!show) {
+        m_transportHidden = transport != nullptr && transport->isVisible();
+        if (m_transportHidden) transport->hide();
         frame->hide();
         return;
     }
     frame->show();
     frame->raise();
     frame->activateWindow();
+    if (m_transportHidden && transport != nullptr) transport->show();
+    m_transportHidden = false;
 }

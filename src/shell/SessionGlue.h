@@ -109,6 +109,8 @@ private:
     CSessionClient m_client;
     std::vector<SOscMessage> m_pending;
     CProjectDoc* m_project = nullptr;
+    // The transport was hidden with the main window.
+    bool m_transportHidden = false;
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_stateTimer;
 };

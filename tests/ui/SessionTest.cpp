@@ -12,6 +12,7 @@
 #include "UiFixture.h"
 #include "editing/BankOperations.h"
 #include "shell/SessionGlue.h"
+#include "shell/WndTransport.h"
 
 namespace {
 
@@ -78,13 +79,16 @@ TEST_F(SessionTest, ManagerDrivesTheProgramWithoutAQuestion)
     server.Send("/nsm/client/hide_optional_gui");
     ASSERT_TRUE(server.WaitFor("/nsm/client/gui_is_hidden"));
     EXPECT_FALSE(Frame().isVisible());
+    EXPECT_FALSE(Frame().GetTransport()->isVisible());
     server.Send("/nsm/client/show_optional_gui");
     ASSERT_TRUE(server.WaitFor("/nsm/client/gui_is_shown", {}, 2));
     EXPECT_TRUE(Frame().isVisible());
+    EXPECT_TRUE(Frame().GetTransport()->isVisible());
     AddBank();
     ASSERT_TRUE(server.WaitFor("/nsm/client/is_dirty", {}, 2));
     Frame().close();
     ASSERT_TRUE(server.WaitFor("/nsm/client/gui_is_hidden", {}, 2));
+    EXPECT_FALSE(Frame().GetTransport()->isVisible());
     EXPECT_EQ(Projects().GetProjectCount(), 1);
 
     // A switch to an existing project saves the one it leaves; the same open twice keeps it.
@@ -128,7 +132,9 @@ TEST_F(SessionTest, RefusedAnnounceStartsAsAlone)
     EXPECT_FALSE(App().GetSession()->IsDriving());
     EXPECT_EQ(App().GetSession()->GetClient().GetLastError(), "Incompatible API");
     EXPECT_EQ(Projects().GetProjectCount(), 1);
-    EXPECT_FALSE(App().HidesOnClose());
+    Frame().close();
+    EXPECT_FALSE(App().GetSession()->IsDriving());
+    EXPECT_FALSE(Frame().isVisible());
 }
 
 } // namespace
