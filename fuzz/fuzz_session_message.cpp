@@ -24,7 +24,8 @@ public:
         const std::string types = message.Types();
         const bool ok = (message.path == "/reply" && types == "ss") ||
                         (message.path == "/error" && types == "sis" && message.args[1].i < 0) ||
-                        (states.count(message.path) == 1 && types.empty());
+                        (states.count(message.path) == 1 && types.empty()) ||
+                        (message.path == "/nsm/server/announce" && types == "sssiii");
         if (!ok) std::abort();
     }
 };

@@ -13,11 +13,14 @@ SOscMessage Decode(const char* path, const char* types, lo_arg** argv, int argc)
     for (int i = 0; i < argc && types != nullptr && types[i] != '\0'; ++i) {
         SOscArg arg;
         arg.type = types[i];
+        // liblo's arguments point into the packet, aligned to 4 only: read the bytes, not the
+        // union (whose 64-bit members want 8).
+        const char* bytes = reinterpret_cast<const char*>(argv[i]);
         switch (types[i]) {
-        case 'i': arg.i = argv[i]->i; break;
-        case 'f': arg.f = argv[i]->f; break;
+        case 'i': std::memcpy(&arg.i, bytes, sizeof arg.i); break;
+        case 'f': std::memcpy(&arg.f, bytes, sizeof arg.f); break;
         case 's':
-        case 'S': arg.type = 's'; arg.s = &argv[i]->s; break;
+        case 'S': arg.type = 's'; arg.s = bytes; break;
         default: break; // kept as a tag only: no request of the protocol uses it
         }
         message.args.push_back(std::move(arg));
