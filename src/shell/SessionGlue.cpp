@@ -5,8 +5,12 @@
 #include <QSocketNotifier>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <ostream>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "devices/BackendChoice.h"
 #include "document/ProjectDoc.h"
@@ -22,6 +26,15 @@ namespace {
 
 // How often the unsaved-changes flag and the window's visibility are looked at.
 constexpr int kStatePeriodMs = 100;
+
+// The pipe SIGTERM writes to; the handler may do nothing else.
+int g_termPipe[2] = {-1, -1};
+
+void OnTerminate(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_termPipe[1], &byte, 1);
+}
 
 } // namespace
 
@@ -110,12 +123,40 @@ CSessionGlue::CSessionGlue(CSequencerApp& app, CUserServices& user,
       m_socket(socket), m_client(*m_link, *this)
 {
     connect(&m_stateTimer, &QTimer::timeout, this, &CSessionGlue::ReportState);
+    // Not quit(): that closes the windows first, and a closed main window only hides here.
+    connect(this, &CSessionGlue::TerminateRequested, qApp, [] { QCoreApplication::exit(0); },
+            Qt::QueuedConnection);
 }
 
 CSessionGlue::~CSessionGlue()
 {
-    // The notifier goes before the socket it watches.
+    // The notifiers go before what they watch.
     delete m_notifier;
+    if (m_termNotifier == nullptr) return;
+    std::signal(SIGTERM, SIG_DFL);
+    delete m_termNotifier;
+    ::close(g_termPipe[0]);
+    ::close(g_termPipe[1]);
+    g_termPipe[0] = g_termPipe[1] = -1;
+}
+
+void CSessionGlue::CatchTerminate()
+{
+    // The manager stops its clients with SIGTERM; ending through the event loop closes the JACK
+    // client and writes the settings, and a project with unsaved changes is left as it is.
+    if (g_termPipe[0] >= 0 || ::pipe2(g_termPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    m_termNotifier = new QSocketNotifier(static_cast<qintptr>(g_termPipe[0]), QSocketNotifier::Read);
+    connect(m_termNotifier, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        while (::read(g_termPipe[0], &byte, 1) > 0) {
+        }
+        emit TerminateRequested();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminate;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
 }
 
 void CSessionGlue::AwaitFirstOpen(int timeoutMs)
@@ -147,6 +188,7 @@ void CSessionGlue::Start()
     m_notifier = new QSocketNotifier(static_cast<qintptr>(m_socket), QSocketNotifier::Read);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] { Deliver(m_receive(0)); });
     m_stateTimer.start(kStatePeriodMs);
+    CatchTerminate();
 }
 
 void CSessionGlue::Deliver(const std::vector<SOscMessage>& messages)

@@ -87,6 +87,12 @@ public:
 
     bool OpenSessionProject(const std::string& path, bool create, const std::string& clientId,
                             std::string& error) override;
+signals:
+    // The manager sent SIGTERM: the program ends without saving or asking (the application
+    // quits).
+    void TerminateRequested();
+
+public:
     bool SaveSessionProject(std::string& error) override;
     void ShowGui(bool show) override;
 
@@ -96,6 +102,7 @@ private:
                  Receiver receive, int socket);
 
     void Deliver(const std::vector<SOscMessage>& messages);
+    void CatchTerminate();
     // Reports the project's flag and the window's visibility when they changed.
     void ReportState();
     // The project the session opened, while it is open.
@@ -112,5 +119,7 @@ private:
     // The transport was hidden with the main window.
     bool m_transportHidden = false;
     QSocketNotifier* m_notifier = nullptr;
+    // SIGTERM reaches the event loop through a pipe.
+    QSocketNotifier* m_termNotifier = nullptr;
     QTimer m_stateTimer;
 };

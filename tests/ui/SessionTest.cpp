@@ -2,8 +2,10 @@
 // the whole program, and nothing may ask the user anything.
 
 #include <QCoreApplication>
+#include <QSignalSpy>
 #include <QTest>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -119,6 +121,12 @@ TEST_F(SessionTest, ManagerDrivesTheProgramWithoutAQuestion)
     Settle();
     QTest::qWait(250);
     EXPECT_TRUE(Active().IsModified());
+
+    // The manager ends its clients with SIGTERM: the program quits through its event loop,
+    // and still asks nothing.
+    QSignalSpy terminate(App().GetSession(), &CSessionGlue::TerminateRequested);
+    std::raise(SIGTERM);
+    EXPECT_TRUE(terminate.wait(2000));
 
     EXPECT_TRUE(m_user.m_questions.empty());
     EXPECT_TRUE(m_user.m_messages.empty());
