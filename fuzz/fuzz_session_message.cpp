@@ -18,9 +18,9 @@ class CCheckedTransport : public CSessionTransport {
 public:
     void Send(const SOscMessage& message) override
     {
-        static const std::set<std::string> states = {
-            "/nsm/client/is_dirty", "/nsm/client/is_clean", "/nsm/client/gui_is_shown",
-            "/nsm/client/gui_is_hidden"};
+        static const std::set<std::string> states = {"/nsm/client/is_dirty", "/nsm/client/is_clean",
+                                                     "/nsm/client/gui_is_shown",
+                                                     "/nsm/client/gui_is_hidden"};
         const std::string types = message.Types();
         const bool ok = (message.path == "/reply" && types == "ss") ||
                         (message.path == "/error" && types == "sis" && message.args[1].i < 0) ||
@@ -34,7 +34,8 @@ public:
 class CFuzzHost : public CSessionHost {
 public:
     explicit CFuzzHost(uint8_t flags) : m_flags(flags) {}
-    bool OpenSessionProject(const std::string&, bool, const std::string&, std::string& error) override
+    bool OpenSessionProject(const std::string&, bool, const std::string&,
+                            std::string& error) override
     {
         error = "no";
         return (m_flags & 1) != 0;
@@ -62,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     client.Announce("Tonalweaver", "tonalweaver", 1);
     size_t at = 1;
     while (at + 2 <= size) {
-        const size_t length = std::min<size_t>((size_t{data[at]} << 8) | data[at + 1], size - at - 2);
+        const size_t length =
+            std::min<size_t>((size_t{data[at]} << 8) | data[at + 1], size - at - 2);
         at += 2;
         SOscMessage message;
         if (DecodeOscPacket(data + at, length, message)) client.Receive(message);

@@ -27,7 +27,8 @@ bool MakeProjectFolder(const std::string& path, std::string& error)
 std::string SOscMessage::Types() const
 {
     std::string types;
-    for (const SOscArg& arg : args) types += arg.type;
+    for (const SOscArg& arg : args)
+        types += arg.type;
     return types;
 }
 
@@ -114,8 +115,7 @@ void CSessionClient::OnReply(const SOscMessage& message)
         return;
     m_announced = true;
     m_refused = false;
-    if (message.args.size() >= 3 && message.args[2].type == 's')
-        m_serverName = message.args[2].s;
+    if (message.args.size() >= 3 && message.args[2].type == 's') m_serverName = message.args[2].s;
     SendState(m_dirty, true);
 }
 
@@ -146,7 +146,8 @@ void CSessionClient::SendState(bool dirtyChanged, bool guiChanged)
         m_reportedDirty = m_dirty;
     }
     if (guiChanged) {
-        m_transport.Send({m_guiShown ? "/nsm/client/gui_is_shown" : "/nsm/client/gui_is_hidden", {}});
+        m_transport.Send(
+            {m_guiShown ? "/nsm/client/gui_is_shown" : "/nsm/client/gui_is_hidden", {}});
         m_reportedGuiShown = m_guiShown;
     }
 }
@@ -159,6 +160,6 @@ void CSessionClient::Reply(const std::string& request, const std::string& text)
 void CSessionClient::Error(const std::string& request, ESessionError code, const std::string& text)
 {
     m_transport.Send(
-        {"/error", {SOscArg::Str(request), SOscArg::Int(static_cast<int32_t>(code)),
-                    SOscArg::Str(text)}});
+        {"/error",
+         {SOscArg::Str(request), SOscArg::Int(static_cast<int32_t>(code)), SOscArg::Str(text)}});
 }

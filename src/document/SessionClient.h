@@ -42,8 +42,8 @@ class CSessionHost {
 public:
     virtual ~CSessionHost() = default;
     // Opens the project file at path (it exists) or creates a new project saved there (it does
-    // not; its folder may have to be made), replacing the session's project; clientId is the name to use towards JACK. False with
-    // the reason in error; the program then keeps what it had.
+    // not; its folder may have to be made), replacing the session's project; clientId is the name
+    // to use towards JACK. False with the reason in error; the program then keeps what it had.
     virtual bool OpenSessionProject(const std::string& path, bool create,
                                     const std::string& clientId, std::string& error) = 0;
     // Saves the session's project to its path; false with the reason.

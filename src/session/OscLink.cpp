@@ -17,11 +17,19 @@ SOscMessage Decode(const char* path, const char* types, lo_arg** argv, int argc)
         // union (whose 64-bit members want 8).
         const char* bytes = reinterpret_cast<const char*>(argv[i]);
         switch (types[i]) {
-        case 'i': std::memcpy(&arg.i, bytes, sizeof arg.i); break;
-        case 'f': std::memcpy(&arg.f, bytes, sizeof arg.f); break;
+        case 'i':
+            std::memcpy(&arg.i, bytes, sizeof arg.i);
+            break;
+        case 'f':
+            std::memcpy(&arg.f, bytes, sizeof arg.f);
+            break;
         case 's':
-        case 'S': arg.type = 's'; arg.s = bytes; break;
-        default: break; // kept as a tag only: no request of the protocol uses it
+        case 'S':
+            arg.type = 's';
+            arg.s = bytes;
+            break;
+        default:
+            break; // kept as a tag only: no request of the protocol uses it
         }
         message.args.push_back(std::move(arg));
     }
@@ -29,15 +37,15 @@ SOscMessage Decode(const char* path, const char* types, lo_arg** argv, int argc)
 }
 
 // Every message lands here while Receive polls.
-int Collect(const char* path, const char* types, lo_arg** argv, int argc, lo_message,
-            void* user)
+int Collect(const char* path, const char* types, lo_arg** argv, int argc, lo_message, void* user)
 {
     static_cast<std::vector<SOscMessage>*>(user)->push_back(Decode(path, types, argv, argc));
     return 0;
 }
 
 // liblo would print its socket errors; the reason reaches the caller instead.
-void QuietError(int, const char*, const char*) {}
+void QuietError(int, const char*, const char*)
+{}
 
 } // namespace
 
@@ -54,7 +62,8 @@ public:
     std::vector<SOscMessage> m_received;
 };
 
-COscLink::COscLink(std::unique_ptr<CImpl> impl) : m_impl(std::move(impl)) {}
+COscLink::COscLink(std::unique_ptr<CImpl> impl) : m_impl(std::move(impl))
+{}
 COscLink::~COscLink() = default;
 
 std::unique_ptr<COscLink> COscLink::Connect(const std::string& url, std::string& error)
@@ -78,9 +87,12 @@ void COscLink::Send(const SOscMessage& message)
 {
     lo_message out = lo_message_new();
     for (const SOscArg& arg : message.args) {
-        if (arg.type == 'i') lo_message_add_int32(out, arg.i);
-        else if (arg.type == 'f') lo_message_add_float(out, arg.f);
-        else if (arg.type == 's') lo_message_add_string(out, arg.s.c_str());
+        if (arg.type == 'i')
+            lo_message_add_int32(out, arg.i);
+        else if (arg.type == 'f')
+            lo_message_add_float(out, arg.f);
+        else if (arg.type == 's')
+            lo_message_add_string(out, arg.s.c_str());
     }
     lo_send_message_from(m_impl->m_address, m_impl->m_server, message.path.c_str(), out);
     lo_message_free(out);
@@ -89,7 +101,8 @@ void COscLink::Send(const SOscMessage& message)
 std::vector<SOscMessage> COscLink::Receive(int timeoutMs)
 {
     int wait = timeoutMs;
-    while (lo_server_recv_noblock(m_impl->m_server, wait) > 0) wait = 0;
+    while (lo_server_recv_noblock(m_impl->m_server, wait) > 0)
+        wait = 0;
     return std::exchange(m_impl->m_received, {});
 }
 

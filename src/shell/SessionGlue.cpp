@@ -82,7 +82,8 @@ ESaveAnswer CSessionUserServices::AskSaveChanges(const std::string& projectName)
 std::string CSessionUserServices::TakeMessages(const std::string& fallback)
 {
     std::string text;
-    for (const std::string& message : m_kept) text += (text.empty() ? "" : " ") + message;
+    for (const std::string& message : m_kept)
+        text += (text.empty() ? "" : " ") + message;
     m_kept.clear();
     return text.empty() ? fallback : text;
 }
@@ -124,8 +125,9 @@ CSessionGlue::CSessionGlue(CSequencerApp& app, CUserServices& user,
 {
     connect(&m_stateTimer, &QTimer::timeout, this, &CSessionGlue::ReportState);
     // Not quit(): that closes the windows first, and a closed main window only hides here.
-    connect(this, &CSessionGlue::TerminateRequested, qApp, [] { QCoreApplication::exit(0); },
-            Qt::QueuedConnection);
+    connect(
+        this, &CSessionGlue::TerminateRequested, qApp, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
 }
 
 CSessionGlue::~CSessionGlue()
@@ -145,7 +147,8 @@ void CSessionGlue::CatchTerminate()
     // The manager stops its clients with SIGTERM; ending through the event loop closes the JACK
     // client and writes the settings, and a project with unsaved changes is left as it is.
     if (g_termPipe[0] >= 0 || ::pipe2(g_termPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    m_termNotifier = new QSocketNotifier(static_cast<qintptr>(g_termPipe[0]), QSocketNotifier::Read);
+    m_termNotifier =
+        new QSocketNotifier(static_cast<qintptr>(g_termPipe[0]), QSocketNotifier::Read);
     connect(m_termNotifier, &QSocketNotifier::activated, this, [this] {
         char byte = 0;
         while (::read(g_termPipe[0], &byte, 1) > 0) {

@@ -10,8 +10,14 @@
 namespace {
 
 using Msg = SOscMessage;
-SOscArg S(std::string value) { return SOscArg::Str(std::move(value)); }
-SOscArg I(int32_t value) { return SOscArg::Int(value); }
+SOscArg S(std::string value)
+{
+    return SOscArg::Str(std::move(value));
+}
+SOscArg I(int32_t value)
+{
+    return SOscArg::Int(value);
+}
 
 class CSentLog : public CSessionTransport {
 public:
@@ -63,8 +69,11 @@ protected:
     }
     ~SessionClientTest() override { std::filesystem::remove_all(m_dir); }
 
-    void Accept() { m_client.Receive({"/reply", {S("/nsm/server/announce"), S("hi"), S("nsmd"),
-                                                  S(":server-control:")}}); }
+    void Accept()
+    {
+        m_client.Receive(
+            {"/reply", {S("/nsm/server/announce"), S("hi"), S("nsmd"), S(":server-control:")}});
+    }
     Msg Open(const std::string& name, const std::string& id = "Tonalweaver.nABC")
     {
         return {"/nsm/client/open", {S((m_dir / "song" / name).string()), S("Song"), S(id)}};
@@ -87,9 +96,9 @@ protected:
 TEST_F(SessionClientTest, ConversationFromAnnounceToSwitch)
 {
     m_client.Announce("Tonalweaver", "tonalweaver", 4242);
-    EXPECT_EQ(m_sent.Take(), (std::vector<Msg>{
-        {"/nsm/server/announce", {S("Tonalweaver"), S(":switch:dirty:optional-gui:"),
-                                  S("tonalweaver"), I(1), I(2), I(4242)}}}));
+    EXPECT_EQ(m_sent.Take(), (std::vector<Msg>{{"/nsm/server/announce",
+                                                {S("Tonalweaver"), S(":switch:dirty:optional-gui:"),
+                                                 S("tonalweaver"), I(1), I(2), I(4242)}}}));
     // Nothing is reported before the manager has accepted us.
     m_client.SetDirty(true);
     m_client.SetGuiShown(true);
@@ -97,8 +106,8 @@ TEST_F(SessionClientTest, ConversationFromAnnounceToSwitch)
     Accept();
     EXPECT_TRUE(m_client.IsAnnounced());
     EXPECT_EQ(m_client.GetServerName(), "nsmd");
-    EXPECT_EQ(m_sent.Take(), (std::vector<Msg>{{"/nsm/client/is_dirty", {}},
-                                               {"/nsm/client/gui_is_shown", {}}}));
+    EXPECT_EQ(m_sent.Take(),
+              (std::vector<Msg>{{"/nsm/client/is_dirty", {}}, {"/nsm/client/gui_is_shown", {}}}));
 
     // A new path: created, and counted clean. The same open again keeps the project.
     const std::string first = (m_dir / "song" / "Tonalweaver.nABC.tnw").string();
@@ -134,8 +143,9 @@ TEST_F(SessionClientTest, ConversationFromAnnounceToSwitch)
     m_sent.Take();
     m_host.m_calls.clear();
     m_client.Receive(Open("Other", "Other"));
-    EXPECT_EQ(m_host.m_calls, (std::vector<std::string>{
-        "open " + (m_dir / "song" / "Other.tnw").string() + " as Other"}));
+    EXPECT_EQ(m_host.m_calls,
+              (std::vector<std::string>{"open " + (m_dir / "song" / "Other.tnw").string() +
+                                        " as Other"}));
     EXPECT_EQ(m_sent.Take(), (std::vector<Msg>{Reply("/nsm/client/open", "Opened.")}));
     m_client.SetDirty(false);
     EXPECT_TRUE(m_sent.Take().empty());
@@ -158,7 +168,8 @@ TEST_F(SessionClientTest, BadRequestsAreAnsweredWithErrorsAndChangeNothing)
         {{open, {S("/a"), S("b")}}, {Error(open, ESessionError::General, expectOpen)}},
         {{open, {S("/a"), S("b"), I(3)}}, {Error(open, ESessionError::General, expectOpen)}},
         {{open, {S(""), S("b"), S("c")}}, {Error(open, ESessionError::General, expectOpen)}},
-        {{open, {S("/a"), S("b"), S("c"), S("d")}}, {Error(open, ESessionError::General, expectOpen)}},
+        {{open, {S("/a"), S("b"), S("c"), S("d")}},
+         {Error(open, ESessionError::General, expectOpen)}},
         {{save, {I(1)}}, {Error(save, ESessionError::General, "Save takes no arguments.")}},
         // Answers and messages we do not know are left alone.
         {{"/reply", {}}, {}},

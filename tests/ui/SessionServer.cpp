@@ -10,7 +10,8 @@
 
 namespace {
 
-void QuietError(int, const char*, const char*) {}
+void QuietError(int, const char*, const char*)
+{}
 
 } // namespace
 
@@ -63,7 +64,8 @@ int CSessionServer::Collect(const char* path, const char* types, lo_arg** argv, 
         if (decoded.path != "/nsm/server/announce") return 0;
         lo_address source = lo_message_get_source(message);
         if (self.m_client != nullptr) lo_address_free(self.m_client);
-        self.m_client = lo_address_new(lo_address_get_hostname(source), lo_address_get_port(source));
+        self.m_client =
+            lo_address_new(lo_address_get_hostname(source), lo_address_get_port(source));
     }
     lo_server server = lo_server_thread_get_server(self.m_thread);
     if (self.m_refuse) {
@@ -86,7 +88,8 @@ void CSessionServer::SendOpen(const std::string& path)
 void CSessionServer::Send(const std::string& path, const std::vector<std::string>& strings)
 {
     lo_message message = lo_message_new();
-    for (const std::string& text : strings) lo_message_add_string(message, text.c_str());
+    for (const std::string& text : strings)
+        lo_message_add_string(message, text.c_str());
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         lo_send_message_from(m_client, lo_server_thread_get_server(m_thread), path.c_str(),
@@ -111,8 +114,7 @@ size_t CSessionServer::Count(const std::string& path, const std::string& first) 
     return count;
 }
 
-bool CSessionServer::WaitFor(const std::string& path, const std::string& first,
-                             size_t count) const
+bool CSessionServer::WaitFor(const std::string& path, const std::string& first, size_t count) const
 {
     QElapsedTimer timer;
     timer.start();

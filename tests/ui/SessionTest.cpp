@@ -33,8 +33,11 @@ protected:
         Settle();
     }
     CProjectDoc& Active() { return *Projects().GetActiveProject(); }
-    void AddBank() { ASSERT_TRUE(Active().Execute(std::make_unique<COpBankCreate>(
-                         -1, std::make_unique<CPhraseBank>("Session bank")))); }
+    void AddBank()
+    {
+        ASSERT_TRUE(Active().Execute(
+            std::make_unique<COpBankCreate>(-1, std::make_unique<CPhraseBank>("Session bank"))));
+    }
     static int32_t BanksOnDisk(const std::string& path)
     {
         CHeadlessUserServices user;
