@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Fails when an include points up the layer order, or when the core includes UI or platform
 # headers: Qt nowhere in the core, JACK and ALSA only in their own backend folders, FluidSynth and
-# libsndfile only in the synthesizer's.
+# libsndfile only in the synthesizer's, liblo only in the session manager's link.
 #
 # The order, lowest first; a folder may include itself and the folders below it, nothing else.
 set -u
 root=${1:-$(dirname "$0")/..}
 cd "$root/src" || exit 2
-order=(model devices engine document files editing settings controls editors "shell cli" app)
+order=(model devices engine document files editing session settings controls editors "shell cli" app)
 core="model devices engine document files editing"
 status=0
 
@@ -37,5 +37,7 @@ if [ -n "$plat" ]; then echo "JACK/ALSA include outside its backend:"; echo "$pl
 synth=$(grep -rnE '#\s*include\s*[<"](fluidsynth|sndfile)' $core 2>/dev/null |
         grep -vE '^devices/synth/')
 if [ -n "$synth" ]; then echo "FluidSynth include outside the synthesizer:"; echo "$synth"; status=1; fi
+osc=$(grep -rnE '#\s*include\s*<lo/' . 2>/dev/null | grep -vE '^\./session/')
+if [ -n "$osc" ]; then echo "liblo include outside session/:"; echo "$osc"; status=1; fi
 [ $status -eq 0 ] && echo "layering ok"
 exit $status

@@ -5,7 +5,7 @@ packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
           clang libclang-rt-14-dev python3 python3-mido
           qt6-base-dev fonts-dejavu-core xvfb xauth imagemagick openbox xdotool x11-utils
           jackd2 libjack-jackd2-dev libasound2-dev
-          libfluidsynth-dev libsndfile1-dev timgm6mb-soundfont
+          libfluidsynth-dev libsndfile1-dev timgm6mb-soundfont liblo-dev
           fluidsynth)  # the synth bench's yardstick
 missing=()
 for p in "${packages[@]}"; do

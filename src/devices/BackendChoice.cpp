@@ -75,6 +75,15 @@ EMidiBackendKind DefaultMidiBackend()
     return EMidiBackendKind::Virtual;
 }
 
+void SetMidiClientName(const std::string& name)
+{
+#ifdef TW_HAVE_JACK
+    CJackBackend::SetClientName(name);
+#else
+    (void)name;
+#endif
+}
+
 bool IsSynthBuilt()
 {
 #ifdef TW_HAVE_SYNTH

@@ -27,6 +27,10 @@ EMidiBackendKind DefaultMidiBackend();
 // Whether this build has the backend (JACK and ALSA need their libraries at build time).
 bool IsMidiBackendBuilt(EMidiBackendKind kind);
 
+// The name the JACK client of the backends made from now on takes (a session manager's client
+// id); empty keeps the one set before. Before the backend is created.
+void SetMidiClientName(const std::string& name);
+
 // Whether this build has the built-in synthesizer.
 bool IsSynthBuilt();
 

@@ -812,6 +812,10 @@ void CMainFrame::RestorePlacement()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    if (m_app.HideForSession()) {
+        event->ignore();
+        return;
+    }
     if (!m_app.CloseAllProjects()) {
         event->ignore();
         return;

@@ -20,6 +20,7 @@
 #include "shell/ChildFrames.h"
 #include "shell/HelpViewer.h"
 #include "shell/MainFrame.h"
+#include "shell/SessionGlue.h"
 
 CSequencerApp::CSequencerApp(CAppEnvironment environment)
     : m_environment(std::move(environment)), m_profile(m_environment.profile),
@@ -39,6 +40,8 @@ CSequencerApp::~CSequencerApp()
 {
     // The frame may go after the projects; it must not be asked to drain for them any more.
     if (m_player) m_player->SetAfterStop(nullptr);
+    // The session's link looks at projects and the frame: it goes before them.
+    m_session.reset();
     // Projects first: their windows live in the main frame's area.
     m_projects.reset();
     delete m_help.data();
@@ -98,6 +101,9 @@ bool CSequencerApp::InitInstance(const QStringList& arguments)
     std::string midiBackend;
     QStringList files;
     if (!ParseCommandLine(arguments, midiBackend, files)) return false;
+    m_session = CSessionGlue::Join(*this, *m_user,
+                                   m_environment.console ? *m_environment.console : std::cerr);
+    if (m_session) m_user = &m_session->GetUser();
 
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     // The object palette picks its random start now, before any object takes a colour.
@@ -116,6 +122,8 @@ bool CSequencerApp::InitInstance(const QStringList& arguments)
         });
     m_projects->LoadOptions();
     m_editorSettings = std::make_unique<CModifierSettings>(m_projects->GetOptions(), *m_profile);
+    // The manager names the JACK client in its first open, so it comes before the engine.
+    if (m_session) m_session->AwaitFirstOpen();
 
     m_mainFrame = std::make_unique<CMainFrame>(*this, m_environment.backend, midiBackend,
                                                m_environment.startMusicThread);
@@ -127,7 +135,10 @@ bool CSequencerApp::InitInstance(const QStringList& arguments)
     }
     m_mainFrame->RestorePlacement();
 
-    m_projects->OpenAtStartup(files.isEmpty() ? std::string() : files.front().toStdString());
+    if (m_session)
+        m_session->Start();
+    else
+        m_projects->OpenAtStartup(files.isEmpty() ? std::string() : files.front().toStdString());
     m_mainFrame->UpdateActions();
     return true;
 }
@@ -136,6 +147,13 @@ int CSequencerApp::ExitInstance()
 {
     if (m_projects) m_projects->SaveOptions();
     return 0;
+}
+
+bool CSequencerApp::HideForSession()
+{
+    if (m_session == nullptr || !m_session->IsDriving()) return false;
+    m_session->ShowGui(false);
+    return true;
 }
 
 CProjectDoc* CSequencerApp::OpenDocumentFile(const std::string& path)

@@ -23,6 +23,7 @@ class CProfile;
 class CProjectDoc;
 class CModifierSettings;
 class CProjectManager;
+class CSessionGlue;
 
 // What the application is started with; tests replace the parts that would reach the user or
 // the system.
@@ -63,6 +64,11 @@ public:
     bool CloseAllProjects();
 
     CMainFrame* GetMainFrame() const { return m_mainFrame.get(); }
+    // The session manager's link when NSM_URL named one at start, else null.
+    CSessionGlue* GetSession() const { return m_session.get(); }
+    // In a session the manager ends the program: closing the main window only hides it. True
+    // when it did.
+    bool HideForSession();
     // The player link the projects share (owned by the application).
     CEnginePlayerLink& GetPlayerLink() const { return *m_player; }
     CProjectManager& GetProjects() const { return *m_projects; }
@@ -93,6 +99,7 @@ private:
     CProfile* m_profile;
     std::unique_ptr<CQtUserServices> m_ownUser;
     CUserServices* m_user;
+    std::unique_ptr<CSessionGlue> m_session;
     std::unique_ptr<CEnginePlayerLink> m_player;
     CObjectWindowStore m_objectStore;
     std::unique_ptr<CProjectManager> m_projects;

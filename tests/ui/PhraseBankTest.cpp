@@ -55,7 +55,9 @@ protected:
         m_doc = Projects().GetActiveProject();
         auto bank = std::make_unique<CPhraseBank>("Bank");
         for (int i = 0; i < phrases; ++i) {
-            auto phrase = std::make_unique<CPhrase>("P" + std::to_string(i + 1), 0x3366CC, 384);
+            std::string name = "P"; // appended: GCC 12 at -O3 misreads "P" + to_string (-Wrestrict)
+            name += std::to_string(i + 1);
+            auto phrase = std::make_unique<CPhrase>(name, 0x3366CC, 384);
             phrase->SetId(m_doc->NewObjectId());
             bank->InsertAt(i, std::move(phrase));
         }

@@ -76,10 +76,17 @@ void JackInfo(const char* text)
         ReportLibraryMessage({"JACK", ELibraryLevel::Info, text != nullptr ? text : "", {}});
 }
 
+// The name our client asks for: a session manager may hand us another one.
+std::string& ClientName()
+{
+    static std::string name = CJackBackend::kClientName;
+    return name;
+}
+
 jack_client_t* OpenClient()
 {
     jack_status_t status{};
-    return jack_client_open(CJackBackend::kClientName, JackNoStartServer, &status);
+    return jack_client_open(ClientName().c_str(), JackNoStartServer, &status);
 }
 
 // A port name of ours for a device: JACK splits full names at ':', so the target's is replaced.
@@ -88,7 +95,7 @@ std::string OwnPortName(const char* prefix, const std::string& target)
     std::string name = prefix + target;
     std::replace(name.begin(), name.end(), ':', '.');
     const size_t room = static_cast<size_t>(jack_port_name_size()) -
-                        std::strlen(CJackBackend::kClientName) - 8; // client, ':', renaming room
+                        ClientName().size() - 8; // client, ':', renaming room
     if (name.size() > room) name.resize(room);
     return name;
 }
@@ -762,6 +769,11 @@ bool CJackBackend::CImpl::CollectFaults(std::vector<SMidiFault>& faults)
 }
 
 // ---- The backend ----
+
+void CJackBackend::SetClientName(const std::string& name)
+{
+    if (!name.empty()) ClientName() = name;
+}
 
 CJackBackend::CJackBackend() : m_impl(std::make_unique<CImpl>())
 {}

@@ -31,6 +31,9 @@ public:
     // print goes to the program's library messages (devices/LibraryMessages.h) instead. Any
     // thread.
     static void RouteLibraryMessages();
+    // The client name of the backends made from now on (empty keeps the one set before); for a
+    // session manager that names its clients. Before any backend starts.
+    static void SetClientName(const std::string& name);
 
     std::string GetName() const override;
     int Start(std::string& error) override;
