@@ -26,6 +26,7 @@
 #include "editors/ViewPhraseList.h"
 #include "engine/MidiEngine.h"
 #include "engine/PhrasePlayer.h"
+#include "fakes/NumberedName.h"
 #include "model/Clip.h"
 #include "model/NodeAddress.h"
 #include "model/Phrase.h"
@@ -55,9 +56,7 @@ protected:
         m_doc = Projects().GetActiveProject();
         auto bank = std::make_unique<CPhraseBank>("Bank");
         for (int i = 0; i < phrases; ++i) {
-            std::string name = "P"; // appended: GCC 12 at -O3 misreads "P" + to_string (-Wrestrict)
-            name += std::to_string(i + 1);
-            auto phrase = std::make_unique<CPhrase>(name, 0x3366CC, 384);
+            auto phrase = std::make_unique<CPhrase>(NumberedName("P", i + 1), 0x3366CC, 384);
             phrase->SetId(m_doc->NewObjectId());
             bank->InsertAt(i, std::move(phrase));
         }
@@ -164,13 +163,13 @@ TEST(PhraseLive, VoiceRecordsGiveStoppedWaitingAndPlaying)
         bool playing;
         bool waiting;
     } cases[] = {
-        {{{0, 1}}, false, true},                                // a start waits for its beat
-        {{{0, 1}, {2, 1}}, true, false},                        // started
-        {{{0, 1}, {2, 1}, {3, 1}, {1, 1}}, false, false},       // stopped and gone
-        {{{0, 1}, {1, 1}}, false, false},                       // removed before it started
-        {{{0, 1}, {2, 1}, {0, 2}}, true, true},                 // a second key waits
-        {{{0, 1}, {2, 1}, {3, 1}}, false, false},               // kept for continue, not waiting
-        {{{3, 9}, {1, 9}}, false, false},                       // stray records change nothing
+        {{{0, 1}}, false, true},                          // a start waits for its beat
+        {{{0, 1}, {2, 1}}, true, false},                  // started
+        {{{0, 1}, {2, 1}, {3, 1}, {1, 1}}, false, false}, // stopped and gone
+        {{{0, 1}, {1, 1}}, false, false},                 // removed before it started
+        {{{0, 1}, {2, 1}, {0, 2}}, true, true},           // a second key waits
+        {{{0, 1}, {2, 1}, {3, 1}}, false, false},         // kept for continue, not waiting
+        {{{3, 9}, {1, 9}}, false, false},                 // stray records change nothing
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         CPhraseLive live;
@@ -211,8 +210,8 @@ TEST_F(CPhraseBankTest, KeyboardCommandsEditTheBankWithTheirHistoryNames)
     struct SStep {
         int key;
         Qt::KeyboardModifiers mods;
-        const char* undo;                  // the entry it leaves, null: none new
-        std::vector<std::string> names;    // the bank afterwards
+        const char* undo;               // the entry it leaves, null: none new
+        std::vector<std::string> names; // the bank afterwards
         int current;
     } steps[] = {
         // Insert with no current row appends like Add, and the new phrase becomes current.
@@ -265,15 +264,16 @@ TEST_F(CPhraseBankTest, ContextMenusCarryTheirTextsAndTheDrumMark)
         delete menu;
         return out;
     };
-    EXPECT_EQ(texts(list.BuildMenu(false)),
-              (std::vector<std::string>{"&Paste\tCtrl+V", "&Add\tCtrl +", "&Import from MIDI file"}));
+    EXPECT_EQ(
+        texts(list.BuildMenu(false)),
+        (std::vector<std::string>{"&Paste\tCtrl+V", "&Add\tCtrl +", "&Import from MIDI file"}));
     list.SetCurrentRow(1);
     EXPECT_EQ(texts(list.BuildMenu(true)),
-              (std::vector<std::string>{
-                  "&Open Editor\tRet", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V",
-                  "&Insert\tIns", "&Delete\tDel", "&Play\tCtrl+Space", "Stop &Now", "&Mute\tM",
-                  "So&lo\t/", "Drum Phrase", "&Rename\tF2", "&Select Color",
-                  "E&xport to MIDI file"}));
+              (std::vector<std::string>{"&Open Editor\tRet", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
+                                        "&Paste\tCtrl+V", "&Insert\tIns", "&Delete\tDel",
+                                        "&Play\tCtrl+Space", "Stop &Now", "&Mute\tM", "So&lo\t/",
+                                        "Drum Phrase", "&Rename\tF2", "&Select Color",
+                                        "E&xport to MIDI file"}));
     // Drum Phrase toggles the flag; the menu then shows the check mark.
     for (bool drum : {true, false}) {
         ASSERT_TRUE(list.Run(EPhraseCommand::DrumPhrase));
@@ -347,8 +347,8 @@ TEST_F(CPhraseBankTest, DropsFollowTheTableOfPayloadsAndProjects)
     CClip& clip = m_doc->GetTracks().GetAt(0)->GetClipAt(0);
     CProjectDoc other;
     auto foreign = std::make_unique<CTrack>();
-    CClip& far = foreign->GetClipAt(
-        foreign->AddClip(std::make_unique<CClip>(0, 192, "Far", 0x0000FF)));
+    CClip& far =
+        foreign->GetClipAt(foreign->AddClip(std::make_unique<CClip>(0, 192, "Far", 0x0000FF)));
     other.InsertTrack(-1, std::move(foreign));
     struct SCase {
         CProjectDoc* source;
@@ -473,7 +473,9 @@ TEST_F(CPhraseBankTest, PlaysFromItsRowAndFollowsTheInputKeys)
     struct SStep {
         int row;
         bool first, second, mode;
-    } steps[] = {{1, false, true, true}, {0, true, true, true}, {0, false, true, true},
+    } steps[] = {{1, false, true, true},
+                 {0, true, true, true},
+                 {0, false, true, true},
                  {1, false, false, false}};
     for (const SStep& step : steps) {
         list.SetCurrentRow(step.row);

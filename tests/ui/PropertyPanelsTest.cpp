@@ -19,6 +19,7 @@
 #include "editors/BarTrackProperties.h"
 #include "editors/TracksContext.h"
 #include "editors/TracksEditor.h"
+#include "fakes/NumberedName.h"
 #include "model/Phrase.h"
 #include "model/PhraseBank.h"
 #include "model/Track.h"
@@ -34,7 +35,7 @@ protected:
         CProjectDoc& doc = *Projects().GetActiveProject();
         for (int i = 0; i < tracks; ++i) {
             auto track = std::make_unique<CTrack>();
-            track->SetName("T" + std::to_string(i + 1));
+            track->SetName(NumberedName("T", i + 1));
             EXPECT_TRUE(doc.Execute(std::make_unique<COpTrackCreate>(-1, std::move(track))));
         }
         return doc;

@@ -14,6 +14,7 @@
 #include "editors/TracksEditor.h"
 #include "editors/ViewTrackList.h"
 #include "editors/ViewTracks.h"
+#include "fakes/NumberedName.h"
 #include "model/Clip.h"
 #include "model/Track.h"
 #include "ui/UiFixture.h"
@@ -29,7 +30,7 @@ protected:
         m_doc = Projects().GetActiveProject();
         for (int i = 0; i < tracks; ++i) {
             auto track = std::make_unique<CTrack>();
-            track->SetName("T" + std::to_string(i + 1));
+            track->SetName(NumberedName("T", i + 1));
             EXPECT_TRUE(m_doc->Execute(std::make_unique<COpTrackCreate>(-1, std::move(track))));
         }
         WindowsOf(*m_doc).OpenTracksWindow(true);

@@ -14,6 +14,7 @@
 #include "editors/TracksEditor.h"
 #include "editors/ViewStateBytes.h"
 #include "editors/ViewTracks.h"
+#include "fakes/NumberedName.h"
 #include "files/ProjectJson.h"
 #include "model/Clip.h"
 #include "model/Phrase.h"
@@ -38,7 +39,7 @@ protected:
     {
         for (int i = 0; i < tracks; ++i) {
             auto track = std::make_unique<CTrack>();
-            track->SetName("T" + std::to_string(i + 1));
+            track->SetName(NumberedName("T", i + 1));
             track->SetId(m_doc->NewTrackId());
             m_doc->InsertTrack(-1, std::move(track));
         }
