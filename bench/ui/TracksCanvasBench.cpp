@@ -59,10 +59,13 @@ struct SSong {
     CViewTracks& Canvas() { return editor->Canvas(); }
 };
 
+// Made on first use and destroyed before the application object (its widgets need it).
+std::unique_ptr<SSong> g_song;
+
 SSong& Song()
 {
-    static SSong song;
-    return song;
+    if (!g_song) g_song = std::make_unique<SSong>();
+    return *g_song;
 }
 
 void BM_TracksFullFrame(benchmark::State& state)
@@ -120,5 +123,6 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    g_song.reset();
     return 0;
 }
