@@ -285,10 +285,7 @@ template <class TTraits>
 bool COpElements<TTraits>::Build(const List& current, const List& remove, const List& add,
                                  List& out, std::vector<int>* removedAt)
 {
-    out = current;
-    if (out.RemoveAllOf(remove, removedAt) != remove.GetCount()) return false;
-    out.MergeFrom(add);
-    return true;
+    return out.AssignEdited(current, remove, add, removedAt);
 }
 
 template <class TTraits> bool COpElements<TTraits>::Do(CProjectDoc& doc)

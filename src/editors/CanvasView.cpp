@@ -4,7 +4,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 CCanvasView::CCanvasView(QWidget* parent) : QAbstractScrollArea(parent)
 {
@@ -27,22 +29,29 @@ void CCanvasView::ScrollContent(int dy)
 {
     const QRect all = viewport()->rect();
     if (dy == 0) return;
-    if (m_cache.isNull() || std::abs(dy) >= all.height() || !m_dirty.isEmpty()) {
+    // The screen holds the current picture only when nothing waits to be painted; a child (the
+    // rename editor) would be dragged along with it.
+    const bool childShown = std::any_of(
+        viewport()->children().begin(), viewport()->children().end(), [](const QObject* child) {
+            return child->isWidgetType() && static_cast<const QWidget*>(child)->isVisible();
+        });
+    if (std::abs(dy) >= all.height() || m_batch > 0 || !m_unpainted.isEmpty() || childShown ||
+        !viewport()->isVisible()) {
         InvalidateContent();
         return;
     }
-    const qreal ratio = m_cache.devicePixelRatio();
-    const QRect pixels(QPoint(0, 0), m_cache.size());
-    m_cache.scroll(0, qRound(dy * ratio), pixels);
-    m_dirty +=
-        dy > 0 ? QRect(0, 0, all.width(), dy) : QRect(0, all.height() + dy, all.width(), -dy);
-    Schedule(all);
+    // Moving the picture already on screen costs one copy; the cache would cost two, so it is
+    // dropped and drawn again piece by piece where overlays need it.
+    m_dirty = QRegion(all);
+    viewport()->scroll(0, dy);
 }
 
 void CCanvasView::RepaintStrip(const QRect& rect)
 {
     const QRect area = rect & viewport()->rect();
-    if (!area.isEmpty()) Schedule(area);
+    if (area.isEmpty()) return;
+    m_overlayMoved = true;
+    Schedule(area);
 }
 
 void CCanvasView::EndBatch()
@@ -55,6 +64,7 @@ void CCanvasView::EndBatch()
 
 void CCanvasView::Schedule(const QRect& rect)
 {
+    m_unpainted += rect;
     if (m_batch > 0)
         m_pending += rect;
     else
@@ -68,39 +78,68 @@ QPoint CCanvasView::EdgeDirection(const QPoint& pos, const QSize& client)
     return {dx, dy};
 }
 
-void CCanvasView::EnsureCache()
+bool CCanvasView::CacheFits() const
 {
     const qreal ratio = viewport()->devicePixelRatioF();
-    const QSize pixels = viewport()->size() * ratio;
-    if (m_cache.size() == pixels && m_cache.devicePixelRatio() == ratio) return;
-    m_cache = QPixmap(pixels);
+    return m_cache.size() == viewport()->size() * ratio && m_cache.devicePixelRatio() == ratio;
+}
+
+void CCanvasView::EnsureCache()
+{
+    if (CacheFits()) return;
+    const qreal ratio = viewport()->devicePixelRatioF();
+    m_cache = QPixmap(viewport()->size() * ratio);
     m_cache.setDevicePixelRatio(ratio);
     m_dirty = QRegion(viewport()->rect());
+}
+
+void CCanvasView::PaintContentRects(QPainter& painter, const QRegion& region)
+{
+    for (const QRect& rect : region) {
+        painter.save();
+        painter.setClipRect(rect);
+        PaintContent(painter, rect);
+        painter.restore();
+        ++m_contentPaints;
+        m_contentPixels += int64_t{rect.width()} * rect.height();
+    }
+}
+
+void CCanvasView::CopyFromCache(QPainter& painter, const QRegion& region) const
+{
+    const qreal ratio = m_cache.devicePixelRatio();
+    for (const QRect& rect : region) {
+        const QRectF source(rect.topLeft() * ratio, rect.size() * ratio);
+        painter.drawPixmap(QRectF(rect), m_cache, source);
+    }
 }
 
 void CCanvasView::paintEvent(QPaintEvent* event)
 {
     if (viewport()->width() <= 0 || viewport()->height() <= 0) return;
-    EnsureCache();
-    const QRegion stale = m_dirty & event->region();
-    if (!stale.isEmpty()) {
-        QPainter cache(&m_cache);
-        for (const QRect& rect : stale) {
-            cache.save();
-            cache.setClipRect(rect);
-            PaintContent(cache, rect);
-            cache.restore();
-            ++m_contentPaints;
-        }
-        m_dirty -= stale;
-    }
+    const QRegion& region = event->region();
+    m_unpainted -= region;
+    const bool overlayMoved = std::exchange(m_overlayMoved, false);
     QPainter painter(viewport());
-    for (const QRect& rect : event->region()) {
-        const qreal ratio = m_cache.devicePixelRatio();
-        const QRectF source(rect.topLeft() * ratio, rect.size() * ratio);
-        painter.drawPixmap(QRectF(rect), m_cache, source);
+    const QRegion stale = CacheFits() ? m_dirty & region : region;
+    if (!overlayMoved && !stale.isEmpty()) {
+        // The content changed: it goes straight to the screen, which saves a copy of every pixel.
+        // The cache catches up later, and only where an overlay moves over it.
+        PaintContentRects(painter, stale);
+        m_dirty += stale;
+        if (stale != region) CopyFromCache(painter, region - stale);
+    } else {
+        // An overlay moved: the content under it comes from the cache, drawn first where stale.
+        EnsureCache();
+        const QRegion missing = m_dirty & region;
+        if (!missing.isEmpty()) {
+            QPainter cache(&m_cache);
+            PaintContentRects(cache, missing);
+            m_dirty -= missing;
+        }
+        CopyFromCache(painter, region);
     }
-    painter.setClipRegion(event->region());
+    painter.setClipRegion(region);
     PaintOverlays(painter, event->rect());
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // The base of the timeline canvases (tracks canvas, note canvas, event lane): a scroll area whose
-// viewport paints opaquely from a cached picture of the content, sized by the device-pixel
-// ratio. Only what changed is drawn again into the cache; overlays (song-position line, rubber
-// band, cut line, previews) are painted over the cache on every paint and repaint only the strips
-// they cover. A batch counter holds repaints back until the outermost batch ends.
+// viewport paints opaquely. Changed content is drawn straight onto the screen; a picture of the
+// content cached at the device-pixel ratio is filled only where overlays (song-position line,
+// rubber band, cut line, previews) move, so an overlay repaints only the strips it covers and
+// draws no content once the cache holds them. A batch counter holds repaints back until the
+// outermost batch ends.
 // User-interface thread only.
 
 #include <QAbstractScrollArea>
@@ -19,8 +20,9 @@ public:
 
     // The content under rect (client pixels; null: everything) is drawn again at the next paint.
     void InvalidateContent(const QRect& rect = QRect());
-    // The content moved by dy pixels (a scroll by whole rows): the cached picture is shifted and
-    // only the uncovered band is drawn again.
+    // The content moved by dy pixels (a scroll by whole rows): the picture on screen is shifted
+    // and only the uncovered band is drawn again. The overlays shown must not depend on the
+    // vertical scroll (a full-height line), since they move with the picture.
     void ScrollContent(int dy);
     // Repaints a strip from the cache and the overlays only (an overlay moved).
     void RepaintStrip(const QRect& rect);
@@ -29,9 +31,10 @@ public:
     void EndBatch();
     bool InBatch() const { return m_batch > 0; }
 
-    // How many rectangles of content were drawn into the cache (for tests and benchmarks that
-    // check that overlays leave the content alone).
+    // How many rectangles of content were drawn, and how many client pixels they covered (for
+    // tests and benchmarks that check that overlays leave the content alone).
     int64_t GetContentPaints() const { return m_contentPaints; }
+    int64_t GetContentPixels() const { return m_contentPixels; }
 
 protected:
     // Draws the content under exposed (client pixels) into painter; the painter is clipped to it.
@@ -52,11 +55,17 @@ protected:
 
 private:
     void Schedule(const QRect& rect);
+    bool CacheFits() const;
     void EnsureCache();
+    void PaintContentRects(QPainter& painter, const QRegion& region);
+    void CopyFromCache(QPainter& painter, const QRegion& region) const;
 
     QPixmap m_cache;
-    QRegion m_dirty;   // client pixels whose cached picture is stale
-    QRegion m_pending; // client pixels to repaint when the batch ends
+    QRegion m_dirty;     // client pixels whose cached picture is stale
+    QRegion m_pending;   // client pixels to repaint when the batch ends
+    QRegion m_unpainted; // client pixels asked for and not painted yet
+    bool m_overlayMoved = false;
     int m_batch = 0;
     int64_t m_contentPaints = 0;
+    int64_t m_contentPixels = 0;
 };

@@ -88,12 +88,15 @@ void CTracksClipPainter::Draw(const CClip& clip, int32_t row)
         m_painter.drawRect(box.adjusted(0, 0, -1, -1));
         text = kSelectedText;
     } else {
-        m_painter.fillRect(box, own);
-        // A raised border: light above and left, dark below and right.
-        m_painter.fillRect(QRect(box.left(), box.top(), box.width(), 1), kLightEdge);
-        m_painter.fillRect(QRect(box.left(), box.top(), 1, box.height()), kLightEdge);
-        m_painter.fillRect(QRect(box.left(), box.bottom(), box.width(), 1), kDarkEdge);
-        m_painter.fillRect(QRect(box.right(), box.top(), 1, box.height()), kDarkEdge);
+        // A raised border: light above and left, dark below and right (the dark edges own the
+        // two corners they share with the light ones); each pixel is filled once.
+        const int w = box.width();
+        const int h = box.height();
+        m_painter.fillRect(box.adjusted(1, 1, -1, -1), own);
+        m_painter.fillRect(QRect(box.left(), box.top(), std::max(0, w - 1), 1), kLightEdge);
+        m_painter.fillRect(QRect(box.left(), box.top() + 1, 1, std::max(0, h - 2)), kLightEdge);
+        m_painter.fillRect(QRect(box.left(), box.bottom(), w, 1), kDarkEdge);
+        m_painter.fillRect(QRect(box.right(), box.top(), 1, std::max(0, h - 1)), kDarkEdge);
         text = ContrastText(own);
     }
     if (selected || current) {

@@ -305,19 +305,19 @@ void CViewTracks::PaintContent(QPainter& painter, const QRect& exposed)
     const CTracksGeometry& g = m_context.Geometry();
     const CProjectDoc& doc = m_context.GetDoc();
     const CTrackList& tracks = doc.GetTracks();
-    painter.fillRect(exposed, kCanvasBackground);
     const int32_t firstRow = std::max(0, g.YToRow(exposed.top()));
     const int32_t lastRow = std::min(tracks.GetCount() - 1, g.YToRow(exposed.bottom()));
-    for (int32_t row = firstRow; row <= lastRow; ++row) {
-        const QRect line(exposed.left(), g.RowToY(row), exposed.width(), g.GetRowHeight());
-        if (row % 2 == 1) painter.fillRect(line, kAlternateRow);
-        painter.fillRect(QRect(line.left(), line.bottom(), line.width(), 1), kRowLine);
-    }
+    const tick left = g.XToTick(exposed.left());
+    const tick right = g.XToTick(exposed.right() + 1) + 1;
+    for (int32_t row = firstRow; row <= lastRow; ++row)
+        PaintRowBackground(painter, exposed, row, left, right);
+    const int below = lastRow >= firstRow ? g.RowToY(lastRow + 1) : exposed.top();
+    if (below <= exposed.bottom())
+        painter.fillRect(QRect(exposed.left(), below, exposed.width(), exposed.bottom() + 1 - below),
+                         kCanvasBackground);
     // Bar lines where they are at least 6 pixels apart, else every ruler label.
     const tick bar = std::max<tick>(1, m_context.TicksPerBar());
     const int64_t step = g.GetScale() * bar / kTicksPerWhole >= 6 ? 1 : g.RulerStride(bar);
-    const tick left = g.XToTick(exposed.left());
-    const tick right = g.XToTick(exposed.right() + 1) + 1;
     for (int64_t index = left / bar / step * step; index * bar <= right; index += step) {
         const int x = g.TickToX(static_cast<tick>(index * bar));
         painter.fillRect(QRect(x, exposed.top(), 1, exposed.height()), kBarLine);
@@ -340,6 +340,38 @@ void CViewTracks::PaintContent(QPainter& painter, const QRect& exposed)
         }
     }
     if (!m_takes.empty()) PaintTakes(painter, exposed);
+}
+
+// Filling is most of the cost of a frame, so every pixel is filled once where it can be: the row's
+// background goes only between the clips that will cover the rest.
+void CViewTracks::PaintRowBackground(QPainter& painter, const QRect& exposed, int32_t row,
+                                     tick left, tick right) const
+{
+    const CTracksGeometry& g = m_context.Geometry();
+    const QRect line(exposed.left(), g.RowToY(row), exposed.width(), g.GetRowHeight());
+    const QColor& fill = row % 2 == 1 ? kAlternateRow : kCanvasBackground;
+    // Clip boxes leave the row's top pixel free; its bottom pixel is the row line.
+    painter.fillRect(QRect(line.left(), line.top(), line.width(), 1), fill);
+    painter.fillRect(QRect(line.left(), line.bottom(), line.width(), 1), kRowLine);
+    const int top = line.top() + 1;
+    const int height = line.height() - 2;
+    if (height <= 0) return;
+    const auto gap = [&](int from, int to) {
+        from = std::max(from, line.left());
+        to = std::min(to, line.right() + 1);
+        if (to > from) painter.fillRect(QRect(from, top, to - from, height), fill);
+    };
+    const CTrack& track = *m_context.GetDoc().GetTracks().GetAt(row);
+    const auto [first, last] = track.ClipRangeNear(left, right);
+    int x = line.left();
+    for (int32_t i = first; i < last && x <= line.right(); ++i) {
+        const CClip& clip = track.GetClipAt(i);
+        if (clip.GetEnd() <= left || !m_tool->DrawsNormally(clip)) continue;
+        const QRect box = ClipRect(clip, row);
+        gap(x, box.left());
+        x = std::max(x, box.right() + 1);
+    }
+    gap(x, line.right() + 1);
 }
 
 // ---- the recording display ----
@@ -537,7 +569,8 @@ void CViewTracks::OnViewChanged()
     const SShownView before = m_shown;
     m_shown = now;
     // Only the rows moved (the wheel, the scroll bar): shift the picture, draw the new rows.
-    if (now.SameBut(before) && m_takes.empty() && !m_tool->OverlayRect().isValid()) {
+    if (now.SameBut(before) && m_takes.empty() && !m_tool->OverlayRect().isValid() &&
+        m_dragPayload == nullptr) {
         ScrollContent((before.firstRow - now.firstRow) * now.rowHeight);
         return;
     }

@@ -175,6 +175,8 @@ private:
     };
     STakeShown* FindTake(int32_t trackId);
     void PaintTakes(QPainter& painter, const QRect& exposed);
+    void PaintRowBackground(QPainter& painter, const QRect& exposed, int32_t row, tick left,
+                            tick right) const;
     QRect TakeRect(const STakeShown& take) const;
     void InvalidateTake(const STakeShown& take);
 

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstddef>
 #include <iterator>
+#include <limits>
 #include <new>
 #include <stdexcept>
 #include <unordered_map>
@@ -197,6 +198,43 @@ public:
                    std::back_inserter(merged),
                    [](const T& a, const T& b) { return a.*Time < b.*Time; });
         m_items.swap(merged);
+    }
+    // Refills this list with src less remove (as RemoveAllOf) merged with add (as MergeFrom).
+    // Only the span of times the two sets reach is rebuilt; the rest of src is copied in two
+    // blocks, so a small edit of a long list costs a copy, not a sort or a merge of everything.
+    // removedAt as for RemoveAllOf. False, with this list unchanged, when src lacks some of
+    // remove. src must not be this list.
+    bool AssignEdited(const CSortedList& src, const CSortedList& remove, const CSortedList& add,
+                      std::vector<int>* removedAt = nullptr)
+    {
+        if (removedAt != nullptr) removedAt->clear();
+        tick lo = std::numeric_limits<tick>::max();
+        tick hi = std::numeric_limits<tick>::min();
+        for (const CSortedList* set : {&remove, &add}) {
+            if (set->m_items.empty()) continue;
+            lo = std::min(lo, set->m_items.front().*Time);
+            hi = std::max(hi, set->m_items.back().*Time);
+        }
+        const auto& items = src.m_items;
+        const auto first = std::lower_bound(items.begin(), items.end(), lo, TimeLess{});
+        const auto last = lo > hi ? first : std::upper_bound(first, items.end(), hi, TimeLess{});
+        CSortedList span;
+        GuardAlloc([&] { span.m_items.assign(first, last); });
+        if (span.RemoveAllOf(remove, removedAt) != remove.GetCount()) return false;
+        const auto offset = static_cast<int>(first - items.begin());
+        if (removedAt != nullptr)
+            for (int& index : *removedAt)
+                index += offset;
+        span.MergeFrom(add);
+        std::vector<T> out;
+        GuardAlloc([&] {
+            out.reserve(items.size() - static_cast<size_t>(last - first) + span.m_items.size());
+            out.insert(out.end(), items.begin(), first);
+            out.insert(out.end(), span.m_items.begin(), span.m_items.end());
+            out.insert(out.end(), last, items.end());
+        });
+        m_items.swap(out);
+        return true;
     }
     // Same count and equal element by element.
     bool SameAs(const CSortedList& other) const { return m_items == other.m_items; }

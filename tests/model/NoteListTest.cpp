@@ -162,6 +162,43 @@ TEST(NoteList, RemoveAllOfMatchesTheOneByOneRuleInLongRunsOfEqualStarts)
     }
 }
 
+TEST(NoteList, AssignEditedMatchesRemovingAndMergingTheWholeList)
+{
+    // Sets taken from and put into random places of a list with runs of equal starts: rebuilding
+    // only the span they reach must give what the whole-list removal and merge give, indices too.
+    std::mt19937 random(20261207);
+    auto pick = [&](int hi) { return std::uniform_int_distribution<int>(0, hi)(random); };
+    for (int round = 0; round < 200; ++round) {
+        std::vector<CNote> mine;
+        for (int i = pick(300); i > 0; --i)
+            mine.push_back(N(pick(40) * 12, 96, static_cast<uint8_t>(60 + pick(3))));
+        CNoteList current;
+        current.Assign(mine);
+        CNoteList remove;
+        for (const CNote& note : current)
+            if (pick(5) == 0) remove.Append(note);
+        if (round % 7 == 0) remove.Append(N(pick(40) * 12, 96, 90)); // not in the list
+        CNoteList add;
+        for (int i = pick(20); i > 0; --i)
+            add.Append(N(pick(50) * 12, 48, static_cast<uint8_t>(60 + pick(3))));
+
+        CNoteList expected = current;
+        std::vector<int> expectedAt;
+        const bool held = expected.RemoveAllOf(remove, &expectedAt) == remove.GetCount();
+        expected.MergeFrom(add);
+
+        CNoteList built = ListOf({N(1, 2)});
+        std::vector<int> at;
+        ASSERT_EQ(built.AssignEdited(current, remove, add, &at), held);
+        if (!held) {
+            EXPECT_EQ(Items(built), (std::vector<CNote>{N(1, 2)}));
+            continue;
+        }
+        EXPECT_EQ(Items(built), Items(expected));
+        EXPECT_EQ(at, expectedAt);
+    }
+}
+
 TEST(NoteList, MergeFromPutsReceiverFirstOnEqualStarts)
 {
     CNoteList list = ListOf({N(0, 1, 1), N(96, 97, 1)});

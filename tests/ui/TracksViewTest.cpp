@@ -313,15 +313,35 @@ TEST_F(CTracksViewTest, WindowRecordRoundTripsAndOutOfRangeValuesAreClamped)
     EXPECT_EQ(fresh.Context().GetSnap().GetTicks(), 96);
 }
 
+// Content reaches the screen two ways: painted straight onto it, or through the cache when an
+// overlay moves. Both must give the same picture, at any pixel ratio, with clips that touch,
+// overlap, are selected or are narrower than their border.
+TEST_F(CTracksViewTest, ContentPaintedDirectlyMatchesTheCachedPicture)
+{
+    MakeSong(6, {{0, 0, 384}, {0, 384, 768}, {1, 100, 101}, {1, 200, 900}, {2, 300, 700},
+                 {2, 500, 1200}, {4, 0, 3840}});
+    Canvas().SelectOnly({&ClipAt(1, 1), 1});
+    Canvas().InvalidateContent();
+    const QImage direct = Canvas().viewport()->grab().toImage();
+    Canvas().RepaintStrip(Canvas().viewport()->rect());
+    const QImage cached = Canvas().viewport()->grab().toImage();
+    ASSERT_FALSE(direct.isNull());
+    EXPECT_EQ(direct, cached);
+}
+
 TEST_F(CTracksViewTest, PlayingPositionRepaintsStripsNotTheContent)
 {
     MakeSong(4, {{0, 0, 3840}, {1, 0, 3840}});
     Canvas().repaint();
+    // A full frame goes straight to the screen; the first overlay move fills the cache.
+    m_doc->FollowPlayerPosition(960);
+    m_editor->SongPositionChanged();
+    Canvas().viewport()->repaint();
     const int64_t paints = Canvas().GetContentPaints();
     for (tick t = 0; t < 384; t += 24) {
         m_doc->FollowPlayerPosition(t);
         m_editor->SongPositionChanged();
-        Canvas().repaint(Canvas().viewport()->rect());
+        Canvas().viewport()->repaint();
         QApplication::processEvents();
     }
     // The whole viewport was exposed each time, but its picture came from the cache.
