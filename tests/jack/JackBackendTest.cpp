@@ -171,7 +171,8 @@ TEST_F(JackBackendTest, AnOverfullQueueStillEndsEveryNoteItStarted)
     ASSERT_EQ(backend.OpenOutput(out, error), 1) << error;
     constexpr int kNotes = 16 * 128;
     constexpr int kFill = 16384;
-    const int64_t start = backend.GetMasterTime() + 2000000; // 200 ms ahead: nothing leaves yet
+    // A second ahead: nothing leaves while the queue fills, even on a loaded machine.
+    const int64_t start = backend.GetMasterTime() + 10000000;
     CMidiSendBuffer buffer;
     int overflows = 0;
     const auto pack = [&](int64_t time, uint8_t status, uint8_t data1, uint8_t data2) {
