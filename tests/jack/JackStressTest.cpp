@@ -138,7 +138,9 @@ TEST(JackStressTest, AListenerOnALoadedMachineHearsWhatTheRenderWrites)
             if ((kind == 0x80 || kind == 0x90) && event.bytes.size() == 3)
                 heard.push_back({event.bytes[0], event.bytes[1], event.bytes[2]});
         }
-        EXPECT_EQ(error.find("were lost"), std::string::npos) << error;
+        // Late is allowed under this load (the server may miss cycles); lost is not.
+        const size_t lost = error.find(" were lost");
+        EXPECT_TRUE(lost == std::string::npos || error.compare(lost - 3, 3, ", 0") == 0) << error;
         EXPECT_EQ(heard.size(), expected.size());
         const CKeyStories want = KeyStories(expected);
         const CKeyStories got = KeyStories(heard);
