@@ -85,6 +85,12 @@ void ForwardDragMove(CDropTarget& target, QDragMoveEvent* event)
     });
 }
 
+void ForwardDragLeave(CDropTarget& target)
+{
+    if (const CDragPayload* payload = CDragContext::Instance().GetPayload())
+        target.DragLeave(*payload);
+}
+
 void ForwardDrop(CDropTarget& target, QDropEvent* event)
 {
     Forward(event, [&target](const CDragPoint& point) {

@@ -34,3 +34,5 @@ Qt::DropAction RunDrag(QWidget* source, std::unique_ptr<CDragPayload> payload,
 void ForwardDragEnter(CDropTarget& target, QDragEnterEvent* event);
 void ForwardDragMove(CDropTarget& target, QDragMoveEvent* event);
 void ForwardDrop(CDropTarget& target, QDropEvent* event);
+// Tells target that the drag in progress (if ours) left it.
+void ForwardDragLeave(CDropTarget& target);

@@ -351,7 +351,7 @@ void CViewEvents::dragMoveEvent(QDragMoveEvent* event)
 
 void CViewEvents::dragLeaveEvent(QDragLeaveEvent*)
 {
-    if (const CDragPayload* payload = CDragContext::Instance().GetPayload()) DragLeave(*payload);
+    ForwardDragLeave(*this);
 }
 
 void CViewEvents::dropEvent(QDropEvent* event)

@@ -248,7 +248,7 @@ void CViewPianoRoll::dragMoveEvent(QDragMoveEvent* event)
 
 void CViewPianoRoll::dragLeaveEvent(QDragLeaveEvent*)
 {
-    if (const CDragPayload* payload = CDragContext::Instance().GetPayload()) DragLeave(*payload);
+    ForwardDragLeave(*this);
 }
 
 void CViewPianoRoll::dropEvent(QDropEvent* event)

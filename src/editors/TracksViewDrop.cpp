@@ -220,7 +220,7 @@ void CViewTracks::dragMoveEvent(QDragMoveEvent* event)
 
 void CViewTracks::dragLeaveEvent(QDragLeaveEvent*)
 {
-    if (const CDragPayload* payload = CDragContext::Instance().GetPayload()) DragLeave(*payload);
+    ForwardDragLeave(*this);
 }
 
 void CViewTracks::dropEvent(QDropEvent* event)

@@ -306,7 +306,7 @@ void CViewPhraseList::dragMoveEvent(QDragMoveEvent* event)
 
 void CViewPhraseList::dragLeaveEvent(QDragLeaveEvent*)
 {
-    if (const CDragPayload* payload = CDragContext::Instance().GetPayload()) DragLeave(*payload);
+    ForwardDragLeave(*this);
 }
 
 void CViewPhraseList::dropEvent(QDropEvent* event)
