@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "RoundTimes.h"
 #include "devices/virtual/VirtualBackend.h"
 #include "document/ProjectDoc.h"
 #include "editors/PianoRollContext.h"
@@ -30,13 +31,6 @@ namespace {
 
 constexpr int kEvents = 200000;
 constexpr int kStrokePoints = 2000;
-
-using Clock = std::chrono::steady_clock;
-
-double MsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // The project's calls reach the one editor, as the shell's registry passes them on.
 class CBenchWindows : public CHeadlessWindows {
@@ -55,29 +49,10 @@ public:
     }
 };
 
-// The best round shows the cost on a quiet machine; the median and the worst what a loaded one
-// adds.
-struct SStats {
-    double best = 0;
-    double median = 0;
-    double worst = 0;
-};
-
-SStats Measure(int rounds, const std::function<void()>& step)
-{
-    std::vector<double> times;
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
-        step();
-        times.push_back(MsSince(start));
-    }
-    std::sort(times.begin(), times.end());
-    return {times.front(), times[times.size() / 2], times.back()};
-}
-
 void SendMouse(QWidget* target, QEvent::Type type, const QPoint& pos)
 {
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
     QMouseEvent event(type, pos, target->mapToGlobal(pos), Qt::LeftButton, held, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
@@ -126,7 +101,7 @@ int main(int argc, char** argv)
     std::printf("lane %dx%d at ratio %.1f, %d events\n", lane.viewport()->width(),
                 lane.viewport()->height(), lane.viewport()->devicePixelRatioF(), kEvents);
 
-    const SStats frame = Measure(rounds, [&] {
+    const SRoundTimes frame = MeasureRounds(rounds, [&] {
         lane.InvalidateContent();
         lane.viewport()->repaint();
     });
@@ -135,12 +110,12 @@ int main(int argc, char** argv)
     // The parts of a frame: without the grid lines, and without bars (a lane with no events).
     const CNoteValue grid = editor.Context().GetGrid();
     editor.Context().SetGrid(CNoteValue(0));
-    const SStats gridless = Measure(rounds, [&] {
+    const SRoundTimes gridless = MeasureRounds(rounds, [&] {
         lane.InvalidateContent();
         lane.viewport()->repaint();
     });
     lane.SetKind(kLanePitchBend);
-    const SStats empty = Measure(rounds, [&] {
+    const SRoundTimes empty = MeasureRounds(rounds, [&] {
         lane.InvalidateContent();
         lane.viewport()->repaint();
     });
@@ -159,13 +134,13 @@ int main(int argc, char** argv)
         lane.SelectRange({0, g.XToTick(kStrokePoints)});
         QApplication::processEvents();
         const int lift = round % 2 == 0 ? 0 : 40;
-        const auto start = Clock::now();
+        const auto start = BenchClock::now();
         SendMouse(viewport, QEvent::MouseButtonPress, QPoint(0, 250 - lift));
         for (int x = 1; x < kStrokePoints; ++x)
             SendMouse(viewport, QEvent::MouseMove, QPoint(x, 150 + (x * 7) % 120 - lift));
         QApplication::processEvents();
         movesWorst = std::max(movesWorst, MsSince(start));
-        const auto finish = Clock::now();
+        const auto finish = BenchClock::now();
         SendMouse(viewport, QEvent::MouseButtonRelease, QPoint(kStrokePoints, 200));
         viewport->repaint();
         finishes.push_back(MsSince(finish));

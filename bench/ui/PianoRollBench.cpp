@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "RoundTimes.h"
 #include "devices/virtual/VirtualBackend.h"
 #include "document/ProjectDoc.h"
 #include "editors/PianoRollContext.h"
@@ -30,13 +31,6 @@ namespace {
 
 constexpr int kNotes = 500000;
 constexpr int kNudged = 10000;
-
-using Clock = std::chrono::steady_clock;
-
-double MsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // The project's calls reach the one editor, as the shell's registry passes them on.
 class CBenchWindows : public CHeadlessWindows {
@@ -55,23 +49,6 @@ public:
         editor->SelectNotes(notes, area);
     }
 };
-
-struct SStats {
-    double median = 0;
-    double worst = 0;
-};
-
-SStats Measure(int rounds, const std::function<void()>& step)
-{
-    std::vector<double> times;
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
-        step();
-        times.push_back(MsSince(start));
-    }
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.back()};
-}
 
 } // namespace
 
@@ -124,7 +101,7 @@ int main(int argc, char** argv)
     std::printf("canvas %dx%d at ratio %.1f, %d notes\n", canvas.viewport()->width(),
                 canvas.viewport()->height(), canvas.viewport()->devicePixelRatioF(), kNotes);
 
-    const SStats frame = Measure(rounds, [&] {
+    const SRoundTimes frame = MeasureRounds(rounds, [&] {
         canvas.InvalidateContent();
         canvas.viewport()->repaint();
     });
@@ -134,7 +111,7 @@ int main(int argc, char** argv)
     canvas.MoveCursor(3000, 64, false);
     QApplication::processEvents();
     int direction = 1;
-    const SStats cursor = Measure(rounds, [&] {
+    const SRoundTimes cursor = MeasureRounds(rounds, [&] {
         QKeyEvent key(QEvent::KeyPress, direction > 0 ? Qt::Key_Right : Qt::Key_Left,
                       Qt::NoModifier);
         direction = -direction;
@@ -152,7 +129,7 @@ int main(int argc, char** argv)
     QApplication::processEvents();
     std::printf("selected          %d notes\n", canvas.GetSelection().GetCount());
     direction = 1;
-    const SStats nudge = Measure(rounds, [&] {
+    const SRoundTimes nudge = MeasureRounds(rounds, [&] {
         canvas.Nudge(direction, false);
         direction = -direction;
         QApplication::processEvents();

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "RoundTimes.h"
 #include "devices/virtual/VirtualBackend.h"
 #include "document/ProjectManager.h"
 #include "document/UserServices.h"
@@ -26,12 +27,6 @@
 namespace {
 
 constexpr int kNotes = 100000;
-
-double MsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
 
 CAppEnvironment Environment(CProfile& profile, CUserServices& user)
 {
