@@ -9,6 +9,14 @@ QKeySequence Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
     return QKeySequence(QKeyCombination(modifiers, key));
 }
 
+// A key of the numeric keypad with modifiers. X11 reports the keypad key to the shortcut map
+// without the keypad modifier, so a shortcut bound only with it never fires there: bind the plain
+// form too (the same key on the main keyboard then acts alike).
+QList<QKeySequence> KeypadKey(Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    return {Key(key, modifiers | Qt::KeypadModifier), Key(key, modifiers)};
+}
+
 std::vector<CCommandInfo> BuildTable()
 {
     const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
@@ -81,11 +89,8 @@ std::vector<CCommandInfo> BuildTable()
         {ECommand::HelpSupport, "Su&pport and contact", "Support and contact", {}},
         {ECommand::About, "&About Tonalweaver...", "About", {}},
         {ECommand::OpenItem, "", "Open the editor of the current item", {Key(Qt::Key_Return)}},
-        {ECommand::AddItem, "", "Add an item", {Key(Qt::Key_Plus, ctrl | Qt::KeypadModifier)}},
-        {ECommand::RemoveItem,
-         "",
-         "Remove an item",
-         {Key(Qt::Key_Minus, ctrl | Qt::KeypadModifier)}},
+        {ECommand::AddItem, "", "Add an item", KeypadKey(Qt::Key_Plus, ctrl)},
+        {ECommand::RemoveItem, "", "Remove an item", KeypadKey(Qt::Key_Minus, ctrl)},
         {ECommand::InsertItem, "", "Insert an item", {Key(Qt::Key_Insert)}},
         {ECommand::Rename, "", "Rename", {Key(Qt::Key_F2)}},
         {ECommand::SelectAll, "", "Select all", {Key(Qt::Key_A, ctrl)}},
