@@ -117,11 +117,13 @@ CViewEvents::CViewEvents(CPianoRollContext& context, CViewPianoRoll& notes, QWid
     connect(&context, &CPianoRollContext::GridChanged, this, [this] { InvalidateContent(); });
     connect(&context, &CPianoRollContext::BatchBegun, this, [this] { BeginBatch(); });
     connect(&context, &CPianoRollContext::BatchEnded, this, [this] { EndBatch(); });
-    // The velocity lanes show the note canvas's selection.
+    // The velocity lanes show the note canvas's selection; the others its rectangle's time range.
     connect(&notes, &CViewPianoRoll::StatusChanged, this, [this] {
         if (IsVelocityLane()) {
             InvalidateContent();
             if (hasFocus()) UpdateStatus();
+        } else {
+            SyncRange();
         }
     });
 }
@@ -140,6 +142,7 @@ void CViewEvents::SetKind(LaneKind kind)
     kind = ValidLaneKind(kind);
     if (kind == Kind()) return;
     m_context.SetLaneKind(static_cast<int16_t>(kind));
+    m_range = IsVelocityLane() ? CTimeRange{} : Range();
     Reselect();
     InvalidateContent();
     UpdateStatus();
@@ -162,7 +165,12 @@ EVelocityLane CViewEvents::VelocityLane() const
 
 CTimeRange CViewEvents::Range() const
 {
-    if (!IsVelocityLane()) return m_range;
+    if (!IsVelocityLane()) {
+        // One range for the window: the time span of the note canvas's rectangle.
+        const CNoteArea& area = m_notes.GetSelectionArea();
+        if (IsEmptyArea(area)) return {};
+        return {area.m_from, area.m_to};
+    }
     if (m_notes.GetSelection().IsEmpty()) return {};
     const CNoteArea area = VelocityArea();
     return {area.m_from, area.m_to};
@@ -187,16 +195,29 @@ void CViewEvents::Reselect()
 
 void CViewEvents::SelectRange(const CTimeRange& range)
 {
-    if (IsVelocityLane()) {
-        // Every note starting inside the range, whatever its pitch.
-        m_notes.SelectArea({range.m_from, 0, range.m_to, 128});
-        return;
-    }
+    // The range is the note canvas's rectangle in time. A rectangle it already has keeps its
+    // pitches; a new one takes every pitch, so that both views select the same stretch of time.
+    const CNoteArea& area = m_notes.GetSelectionArea();
+    const bool pitched = !IsVelocityLane() && !IsEmptyArea(area);
+    if (range.m_to <= range.m_from)
+        m_notes.ClearSelection();
+    else
+        m_notes.SelectArea({range.m_from, pitched ? area.m_pitchA : 0, range.m_to,
+                            pitched ? area.m_pitchB : 128});
+    if (IsVelocityLane()) return;
+    SyncRange();
+    UpdateStatus();
+}
+
+void CViewEvents::SyncRange()
+{
+    const CTimeRange now = Range();
+    if (now == m_range) return;
     InvalidateContent(RangeRect(m_range));
-    m_range = range.m_to > range.m_from ? range : CTimeRange{};
+    m_range = now;
     Reselect();
     InvalidateContent(RangeRect(m_range));
-    UpdateStatus();
+    if (hasFocus()) UpdateStatus();
 }
 
 void CViewEvents::ClearSelection()

@@ -2,8 +2,8 @@
 // The event lane under the note canvas of the piano-roll window: one kind of event of the
 // phrase or clip (a controller, poly pressure of one key, program changes, channel aftertouch,
 // pitch bend) or the notes' on- or off-velocities, as bars from the lane's bottom. It shares the
-// window's time axis, cursor tick, snap and grid with the note canvas; in the velocity lanes the
-// selection is the note canvas's. Every change runs as one named operation through the project.
+// window's time axis, cursor tick, selection time range, snap and grid with the note canvas; in
+// the velocity lanes the selection is the note canvas's notes. Every change runs as one named operation through the project.
 // User-interface thread only.
 
 #include <QString>
@@ -129,6 +129,8 @@ protected:
 private:
     void OnCursorMoved(const CPianoRollCursor& from);
     void Reselect();
+    // Takes the window's range from the note canvas when it changed there.
+    void SyncRange();
     void UpdateStatus();
     QRect RangeRect(const CTimeRange& range) const;
     QRect TickStrip(tick t) const;
@@ -154,6 +156,7 @@ private:
 
     CPianoRollContext& m_context;
     CViewPianoRoll& m_notes;
+    // The range the lane's selection was taken from (the note canvas's rectangle in time).
     CTimeRange m_range;
     CEventList m_selected;
     bool m_anchored = false;

@@ -5,8 +5,10 @@
 #include <QMenu>
 #include <QToolButton>
 
+#include <algorithm>
 #include <functional>
 #include <random>
+#include <tuple>
 
 #include "controls/SelectList.h"
 #include "editing/EventOperations.h"
@@ -164,6 +166,24 @@ protected:
     {
         const CEventList& events = m_phrase->GetEvents();
         return {events.begin(), events.end()};
+    }
+
+    // The lane's range is the note canvas's rectangle in time, and outside the velocity lanes
+    // its selection is every event of its kind inside that range.
+    void ExpectOneRange(int step)
+    {
+        if (Lane().IsVelocityLane()) return;
+        const CNoteArea& area = Canvas().GetSelectionArea();
+        const CTimeRange range = Lane().Range();
+        if (area.m_to > area.m_from && area.m_pitchB > area.m_pitchA)
+            ASSERT_EQ(range, (CTimeRange{area.m_from, area.m_to})) << "step " << step;
+        else
+            ASSERT_EQ(range, CTimeRange{}) << "step " << step;
+        const CEventList inside =
+            LaneEventsIn(Phrase().GetEvents(), Lane().Kind(), range.m_from, range.m_to);
+        ASSERT_EQ(std::vector<CMidiEvent>(Lane().GetSelection().begin(), Lane().GetSelection().end()),
+                  std::vector<CMidiEvent>(inside.begin(), inside.end()))
+            << "step " << step;
     }
 
     void SelectWithMouse(tick from, tick to)
@@ -397,18 +417,68 @@ TEST_F(CEventLaneTest, DroppedEventsMoveOrCopyToTheSnappedTick)
     EXPECT_FALSE(Lane().Drop(moved, {same.x(), same.y(), false}));
 }
 
+TEST_F(CEventLaneTest, NotesAndEventsShareOneSelectionRange)
+{
+    Open(4 * 384, {N(0, 48, 60), N(96, 144, 62), N(400, 460, 64)});
+    Context().SetGrid(CNoteValue(24));
+    for (tick t = 0; t < 768; t += 48)
+        Phrase().GetEvents().Insert(CMidiEvent(t, kKindControlChange, 7, 64));
+    ChooseKind("Controller/Volume");
+    // A band over two notes in the note canvas: the lane selects the volume events in its time.
+    Band(0, 60, 150, 62);
+    EXPECT_EQ(Canvas().GetSelection().GetCount(), 2);
+    EXPECT_EQ(Lane().Range(), (CTimeRange{0, 168}));
+    EXPECT_EQ(Lane().SelectionCount(), 4);
+    // A nudge in the lane moves the range, and with it the rectangle in time; its pitches stay.
+    Lane().setFocus();
+    LaneKey(Qt::Key_BracketRight);
+    CNoteArea area = Canvas().GetSelectionArea();
+    EXPECT_EQ((std::pair{area.m_from, area.m_to}), (std::pair<tick, tick>{96, 264}));
+    EXPECT_EQ((std::pair{area.m_pitchA, area.m_pitchB}), (std::pair{60, 63}));
+    EXPECT_EQ(Lane().SelectionCount(), 6) << "the moved events and those already there";
+    // A range dragged out in the lane is a rectangle over every pitch, as in the velocity lanes.
+    SelectWithMouse(384, 480);
+    area = Canvas().GetSelectionArea();
+    EXPECT_EQ((std::pair{area.m_from, area.m_to}), (std::pair<tick, tick>{384, 504}));
+    EXPECT_EQ((std::pair{area.m_pitchA, area.m_pitchB}), (std::pair{0, 128}));
+    EXPECT_EQ(Lane().SelectionCount(), 3);
+    EXPECT_EQ(Canvas().GetSelection().GetCount(), 1);
+    // Moving the lane's cursor without Shift ends the selection in both views.
+    Lane().setFocus();
+    LaneKey(Qt::Key_Right);
+    EXPECT_EQ(Lane().Range(), CTimeRange{});
+    EXPECT_TRUE(IsEmptyArea(Canvas().GetSelectionArea()));
+    EXPECT_EQ(Lane().SelectionCount(), 0);
+}
+
 // ---- a seeded random user ----
 
 TEST_F(CEventLaneTest, RandomEditsUndoToTheStart)
 {
     Open(4 * 384, {N(0, 48, 60), N(96, 144, 62), N(200, 260, 64)});
     Context().SetGrid(CNoteValue(24));
-    for (tick t = 0; t < 1536; t += 40)
+    // Something to edit in every lane the user may choose.
+    for (tick t = 0; t < 1536; t += 40) {
         Phrase().GetEvents().Insert(CMidiEvent(t, kKindControlChange, 7, uint8_t(t % 128)));
+        if (t % 120 == 0) {
+            Phrase().GetEvents().Insert(CMidiEvent(t, kKindProgramChange, uint8_t(t % 128), 0));
+            Phrase().GetEvents().Insert(CMidiEvent(t + 7, kKindPitchBender, 0, uint8_t(t % 128)));
+        }
+    }
     // Every step that changes the phrase is undone and redone at once: the undo gives back the
-    // phrase before the step, or before the entry it folded into.
+    // phrase before the step, or before the entry it folded into. An undone move inserts the
+    // event again after the others at its tick, so events compare in one order within a tick.
     using SState = std::pair<std::vector<CMidiEvent>, std::vector<CNote>>;
-    SState entryStart{Events(), Notes()};
+    const auto state = [&] {
+        std::vector<CMidiEvent> events = Events();
+        const auto key = [](const CMidiEvent& e) {
+            return std::tuple(e.m_time, e.m_kind, e.m_data1, e.m_data2);
+        };
+        std::sort(events.begin(), events.end(),
+                  [&](const CMidiEvent& a, const CMidiEvent& b) { return key(a) < key(b); });
+        return SState{events, Notes()};
+    };
+    SState entryStart = state();
     int changes = 0;
     std::mt19937 random(2412);
     const char* const kinds[] = {"Controller/Volume", "Pitch Bender", "Program Change",
@@ -422,7 +492,7 @@ TEST_F(CEventLaneTest, RandomEditsUndoToTheStart)
         {Qt::Key_V, Qt::ControlModifier}, {Qt::Key_Tab, {}},
     };
     for (int step = 0; step < 260; ++step) {
-        SState state{Events(), Notes()};
+        const SState before = state();
         const int what = static_cast<int>(random() % 20);
         if (what == 0) {
             ChooseKind(kinds[random() % 4]);
@@ -438,21 +508,27 @@ TEST_F(CEventLaneTest, RandomEditsUndoToTheStart)
         } else if (what == 3) {
             const tick from = static_cast<tick>(random() % 1400);
             SelectWithMouse(from, from + static_cast<tick>(random() % 200));
+        } else if (what == 4) {
+            // A rectangle chosen in the note canvas is the lane's range too.
+            const tick from = static_cast<tick>(random() % 1400);
+            const int32_t low = 50 + static_cast<int32_t>(random() % 20);
+            Canvas().SelectArea({from, low, from + static_cast<tick>(random() % 200), low + 8});
         } else {
             const auto& [key, mods] = keys[random() % std::size(keys)];
             LaneKey(key, mods);
         }
         for (const CMidiEvent& event : Lane().GetSelection())
             ASSERT_GE(Phrase().GetEvents().FindEqual(event), 0) << "step " << step;
-        const SState after{Events(), Notes()};
-        if (state == after) continue;
+        ExpectOneRange(step);
+        const SState after = state();
+        if (before == after) continue;
         ++changes;
         ASSERT_TRUE(Doc().Undo()) << "step " << step;
-        const SState undone{Events(), Notes()};
-        ASSERT_TRUE(undone == state || undone == entryStart) << "step " << step;
-        if (undone == state) entryStart = state;
+        const SState undone = state();
+        ASSERT_TRUE(undone == before || undone == entryStart) << "step " << step;
+        if (undone == before) entryStart = before;
         ASSERT_TRUE(Doc().Redo());
-        ASSERT_EQ(SState(Events(), Notes()), after) << "step " << step;
+        ASSERT_EQ(state(), after) << "step " << step;
         Lane().ModelChanged();
     }
     EXPECT_GT(changes, 40) << "the user did too little";
