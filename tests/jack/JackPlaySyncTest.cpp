@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <iostream>
 #include <thread>
 
@@ -22,6 +24,34 @@ bool ServerMissedCycles(const CBackgroundCli& play)
     const bool missed = play.Error().find("(xruns)") != std::string::npos;
     if (missed) std::cout << "the server missed cycles: " << play.Error() << "\n";
     return missed;
+}
+
+// How many messages `play` reports it handed over after their frame had passed. On a loaded
+// machine the music thread can miss its look-ahead; such a message leaves with the next cycle
+// and is counted, so the spacing checks below excuse exactly that many, and no more.
+int64_t LateMessages(const CBackgroundCli& play)
+{
+    const std::string& error = play.Error();
+    const size_t at = error.find(" MIDI messages went out late");
+    if (at == std::string::npos) return 0;
+    size_t begin = at;
+    while (begin > 0 && std::isdigit(static_cast<unsigned char>(error[begin - 1]))) --begin;
+    return std::stoll(error.substr(begin, at - begin));
+}
+
+// Every gap between neighbouring clocks is one clock period to the frame, except the two gaps
+// on either side of each message the program itself reported as late.
+void ExpectEvenClocks(const std::vector<int64_t>& clocks, double period, const CBackgroundCli& play)
+{
+    const int64_t late = LateMessages(play);
+    int64_t uneven = 0;
+    for (size_t i = 1; i < clocks.size(); ++i) {
+        if (std::abs(static_cast<double>(clocks[i] - clocks[i - 1]) - period) > 1) {
+            ++uneven;
+            if (late == 0) ADD_FAILURE() << "clock " << i << " after " << clocks[i] - clocks[i - 1];
+        }
+    }
+    EXPECT_LE(uneven, 2 * late) << play.Error();
 }
 
 constexpr uint8_t kTimingClock = 0xF8;
@@ -84,9 +114,7 @@ TEST_F(JackPlaySyncTest, ClockOutSendsATimingClockEveryFourTicksBetweenStartAndS
     EXPECT_GE(clocks.front(), all[start].frame);
     if (ServerMissedCycles(play)) return;
     EXPECT_LE(clocks.front() - all[start].frame, kClockFrames + 1);
-    for (size_t i = 1; i < clocks.size(); ++i)
-        ASSERT_NEAR(static_cast<double>(clocks[i] - clocks[i - 1]), kClockFrames, 1)
-            << "clock " << i << "\n" << play.Error();
+    ExpectEvenClocks(clocks, kClockFrames, play);
 }
 
 TEST_F(JackPlaySyncTest, FollowingAMasterPlaysOnItsClockAndEndsWhenItStopsAndGoesQuiet)
@@ -145,9 +173,7 @@ TEST_F(JackPlaySyncTest, AMetronomeOnASecondDeviceClicksOnTheFrameOfItsTick)
     for (const SReceivedEvent& event : all)
         if (event.bytes[0] == kTimingClock) clocks.push_back(event.frame);
     ASSERT_GE(clocks.size(), 1152u / 4 + 1);
-    for (size_t i = 1; i < clocks.size() && !ServerMissedCycles(play); ++i)
-        EXPECT_NEAR(static_cast<double>(clocks[i] - clocks[i - 1]), kClockFrames, 1)
-            << "clock " << i << "\n" << play.Error();
+    if (!ServerMissedCycles(play)) ExpectEvenClocks(clocks, kClockFrames, play);
     size_t onTime = 0;
     size_t clickCount = 0;
     for (const SReceivedEvent& event : clicks) {
@@ -156,5 +182,7 @@ TEST_F(JackPlaySyncTest, AMetronomeOnASecondDeviceClicksOnTheFrameOfItsTick)
         if (std::binary_search(clocks.begin(), clocks.end(), event.frame)) ++onTime;
     }
     EXPECT_GE(clickCount, 12u) << "a click on every beat";
-    EXPECT_EQ(onTime, clickCount) << "clicks off the frames of their ticks' clocks";
+    // A late click leaves on the next cycle, apart from its clock if that one was on time.
+    EXPECT_LE(static_cast<int64_t>(clickCount - onTime), LateMessages(play))
+        << "clicks off the frames of their ticks' clocks\n" << play.Error();
 }
