@@ -260,7 +260,7 @@ TEST(DeviceSettings, RenamedDeviceStartsFreshAndItsOldNameIsKept)
     EXPECT_EQ(profile.GetInt(kOutDrivers, "Old Synth", -1), 0);
     EXPECT_EQ(profile.GetInt(kOutDriversClockSend, "Old Synth", -1), 1);
     EXPECT_EQ(profile.GetInt(kOutDrivers, "New Synth", -1), 1);
-    EXPECT_EQ(profile.GetString(kPortDrivers, "Out1", "?"), kNoDriver);
+    EXPECT_EQ(profile.GetString(kPortDrivers, "Out1", "?"), "Old Synth");
 }
 
 TEST(DeviceSettings, ClosedDriverKeepsItsPortRoutingByName)
