@@ -112,6 +112,10 @@ public:
         (void)faults;
         return false;
     }
+    // Engine thread: true while the whole system is gone (a JACK server that stopped), and the
+    // reason to show then. One atomic read.
+    virtual bool IsServerLost() const { return false; }
+    virtual std::string GetServerLostReason() const { return {}; }
     // Engine thread: true when the system reported ports that came or went since the last call.
     // Costs one atomic read when nothing happened, so the engine asks on every pass.
     virtual bool TakeDeviceChanges() { return false; }

@@ -237,11 +237,19 @@ int CMidiDevices::RouteOutputPort(int32_t port, int32_t driver, std::string& err
 int32_t CMidiDevices::HandleFaults(std::string& error)
 {
     if (!m_backend) return 0;
+    // The server is noticed going even when no device was open on it (or its clients' ports
+    // went first, as they do when it shuts down politely).
+    const bool lostNow = m_backend->IsServerLost();
+    bool serverLost = lostNow && !m_serverWasLost;
+    m_serverWasLost = lostNow;
     m_faults.clear();
-    if (!m_backend->TakeFaults(m_faults)) return 0;
+    if (!m_backend->TakeFaults(m_faults) && !serverLost) return 0;
+    const bool wasOut = !m_lost.empty();
     int32_t closed = 0;
-    bool serverLost = false;
+    std::string serverReason = m_backend->GetServerLostReason();
     for (const SMidiFault& fault : m_faults) {
+        if (fault.serverLost && serverReason.empty()) serverReason = fault.reason;
+        serverLost = serverLost || fault.serverLost;
         std::string ignored;
         const CMidiNode* closedDriver = nullptr;
         if (fault.output) {
@@ -258,7 +266,6 @@ int32_t CMidiDevices::HandleFaults(std::string& error)
             closedDriver = driver;
         }
         m_lost.push_back(closedDriver); // room reserved at Start
-        serverLost = serverLost || fault.serverLost;
         error = fault.reason;
         ++closed;
         {
@@ -267,11 +274,25 @@ int32_t CMidiDevices::HandleFaults(std::string& error)
         }
         m_faultCount.fetch_add(1);
     }
-    if (closed != 0) {
-        m_serverLost = serverLost;
-        m_allBack = false;
+    if (serverLost) {
+        error = serverReason;
+        std::lock_guard<std::mutex> guard(m_faultLock);
+        m_lastFault = serverReason;
     }
+    m_serverLost = m_serverLost || serverLost;
+    m_outageStarted = m_outageStarted || (!wasOut && closed != 0);
+    if (closed != 0) m_allBack = false;
     return closed;
+}
+
+bool CMidiDevices::TakeServerLost()
+{
+    return std::exchange(m_serverLost, false);
+}
+
+bool CMidiDevices::TakeOutageStarted()
+{
+    return std::exchange(m_outageStarted, false);
 }
 
 int32_t CMidiDevices::FollowDevices(bool force)

@@ -94,8 +94,11 @@ public:
     // puts the reason in error and returns how many closed. One atomic read when nothing failed.
     // The drivers it closes are reopened by FollowDevices when their devices are back.
     int32_t HandleFaults(std::string& error);
-    // Whether the latest faults that closed drivers came with the loss of the whole system.
-    bool WasServerLost() const { return m_serverLost; }
+    // True once after HandleFaults found the whole system gone (a JACK server that stopped):
+    // the last fault then names that reason.
+    bool TakeServerLost();
+    // True once after HandleFaults closed the first drivers of an outage (none was lost before).
+    bool TakeOutageStarted();
 
     // Music thread: when the backend reported ports that came or went (or when forced): lists the
     // devices that appeared (opened and routed as the wishes say, once they are set) and reopens
@@ -161,7 +164,9 @@ private:
     std::atomic<int64_t> m_faultCount{0};
     mutable std::mutex m_faultLock; // guards m_lastFault; taken only when a device failed
     std::string m_lastFault;
-    bool m_serverLost = false;
+    bool m_serverLost = false;    // not yet taken
+    bool m_serverWasLost = false; // the backend's answer at the last look
+    bool m_outageStarted = false; // not yet taken
     std::vector<const CMidiNode*> m_lost; // drivers closed by a fault and not opened since
     bool m_allBack = false;
     bool m_wishesSet = false;

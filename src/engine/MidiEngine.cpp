@@ -819,12 +819,16 @@ void CMidiEngine::HandleDeviceFaults()
 {
     // A lost server or a vanished port closes its drivers; the last error says why. It ends the
     // takes as a stop does, so what was played is handed over whole, whatever follows.
-    if (m_devices.HandleFaults(m_lastError) == 0) return;
+    const int32_t closed = m_devices.HandleFaults(m_lastError);
+    const bool serverLost = m_devices.TakeServerLost();
+    if (closed == 0 && !serverLost) return;
     m_playControl.SetRecording(false);
-    const bool serverLost = m_devices.WasServerLost();
     // Without its server nothing is heard: the song would run on in silence.
     if (serverLost && m_clock.IsPlaying()) m_clock.Stop();
-    m_mailbox.PostKept<CDeviceNotification>(CDeviceNotification::kLost, serverLost);
+    // The window hears when devices start to go, and once more when it was the server: not of
+    // each driver.
+    if (m_devices.TakeOutageStarted() || serverLost)
+        m_mailbox.PostKept<CDeviceNotification>(CDeviceNotification::kLost, serverLost);
 }
 
 void CMidiEngine::FollowDevices(bool force)

@@ -478,7 +478,8 @@ TEST(DeviceFollowing, DevicesComeBackSeparatelyAndTheNoticeWaitsForTheLast)
     rig.backend.SetPresent(true, 1, true);
     rig.engine.TimeoutPass();
     EXPECT_TRUE(rig.backend.IsOutputOpen(1));
-    EXPECT_EQ(DrainNotices(rig), (std::vector<std::string>{"lost", "back"}));
+    // The keys went again while Synth B was still away: the same outage, no second notice.
+    EXPECT_EQ(DrainNotices(rig), std::vector<std::string>{"back"});
     rig.backend.SetPresent(false, 0, true);
     rig.engine.TimeoutPass();
     EXPECT_FALSE(rig.backend.IsInputOpen(0)) << "switched off stays off";

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <semaphore.h>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -117,6 +118,10 @@ public:
     struct SDevice {
         std::string name;
         int32_t slot = -1; // index into the slot array while open
+        // Its port went away while open: closing leaves our port registered (the server may be
+        // shutting down, and libjack does not survive a call into it then) for the next open.
+        bool vanished = false;
+        jack_port_t* kept = nullptr;
     };
     using CSlots = std::array<std::atomic<SOpenPort*>, kMaxOpenPorts>;
 
@@ -142,6 +147,7 @@ public:
     bool Rescan();
     bool IsPresent(bool output, int32_t index) const;
     std::atomic<bool> m_devicesChanged{false}; // ports came or went, or a new server answered
+    std::atomic<bool> m_lost{false};           // the server went away (until a new one answers)
 
     std::vector<SDevice> m_outputs;
     std::vector<SDevice> m_inputs;
@@ -182,7 +188,6 @@ private:
 
     jack_client_t* m_client = nullptr;
     bool m_started = false;
-    std::atomic<bool> m_lost{false};
     std::atomic<bool> m_portsChanged{false};
     std::chrono::steady_clock::time_point m_nextPortCheck{}; // engine thread
     bool m_lostReported = false;
@@ -253,10 +258,21 @@ int CJackBackend::CImpl::Connect(std::string& error)
     jack_set_port_connect_callback(m_client, ConnectThunk, this);
     jack_set_buffer_size_callback(m_client, BufferSizeThunk, this);
     jack_set_xrun_callback(m_client, XrunThunk, this);
+    const uint64_t cycles = m_cycles.load();
     if (jack_activate(m_client) != 0) {
         jack_client_close(m_client);
         m_client = nullptr;
         error = "The JACK server refused to activate the client.";
+        return 0;
+    }
+    // A server that is shutting down may still take a client, and then runs no cycle for it and
+    // never says it went: only a server that runs counts as found.
+    WaitCycles(2);
+    if (m_cycles.load() == cycles) {
+        m_lost = true; // nothing of it is touched again but the client's handle
+        jack_client_close(m_client);
+        m_client = nullptr;
+        error = kNoServer;
         return 0;
     }
     // The synthesizer's outputs went with the old server: they come back with the new one (a
@@ -277,6 +293,10 @@ void CJackBackend::CImpl::Disconnect()
     if (!m_lost) jack_deactivate(m_client);
     jack_client_close(m_client);
     m_client = nullptr;
+    // Kept ports went with the client.
+    for (std::vector<SDevice>* devices : {&m_outputs, &m_inputs})
+        for (SDevice& device : *devices)
+            device.kept = nullptr;
 }
 
 int CJackBackend::CImpl::Start(std::string& error)
@@ -677,8 +697,10 @@ int CJackBackend::CImpl::Open(bool output, int32_t index, CMidiInputSink* sink, 
     open->target = device.name;
     open->sink = sink;
     const std::string own = OwnPortName(output ? "to " : "from ", device.name);
-    open->port = jack_port_register(m_client, own.c_str(), JACK_DEFAULT_MIDI_TYPE,
-                                    output ? JackPortIsOutput : JackPortIsInput, 0);
+    open->port = device.kept != nullptr
+                     ? std::exchange(device.kept, nullptr)
+                     : jack_port_register(m_client, own.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                          output ? JackPortIsOutput : JackPortIsInput, 0);
     if (open->port == nullptr) {
         error = "JACK refused to make the port " + own + ".";
         return 0;
@@ -730,15 +752,18 @@ int CJackBackend::CImpl::Close(bool output, int32_t index, std::string& error)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         WaitCycles(2);
     }
+    const bool keep = std::exchange(device.vanished, false);
+    const bool talk = m_client != nullptr && !m_lost && !keep;
     // Disconnected before the callback lets go of it, so no one reads a stale buffer.
-    if (m_client != nullptr && !m_lost) jack_port_disconnect(m_client, open.port);
+    if (talk) jack_port_disconnect(m_client, open.port);
     slots[slot].store(nullptr, std::memory_order_release);
     WaitCycles(2);
     if (!output) {
         std::lock_guard<std::mutex> guard(m_deliverLock); // no sink call after this
         open.sink = nullptr;
     }
-    if (m_client != nullptr && !m_lost) jack_port_unregister(m_client, open.port);
+    if (talk) jack_port_unregister(m_client, open.port);
+    if (keep) device.kept = open.port;
     jack_ringbuffer_free(open.ring);
     owned[slot].reset();
     device.slot = -1;
@@ -814,6 +839,7 @@ bool CJackBackend::CImpl::CollectFaults(std::vector<SMidiFault>& faults)
             if (lost) {
                 faults.push_back({output, static_cast<int32_t>(i), kServerStopped, true});
             } else if (!PortExists(devices[i].name)) {
+                devices[i].vanished = true;
                 faults.push_back({output, static_cast<int32_t>(i),
                                   "The MIDI port " + devices[i].name + " has disappeared."});
             } else {
@@ -923,6 +949,16 @@ int CJackBackend::CloseInput(int32_t index, std::string& error)
 bool CJackBackend::TakeFaults(std::vector<SMidiFault>& faults)
 {
     return m_impl->TakeFaults(faults);
+}
+
+bool CJackBackend::IsServerLost() const
+{
+    return m_impl->m_lost.load();
+}
+
+std::string CJackBackend::GetServerLostReason() const
+{
+    return kServerStopped;
 }
 
 bool CJackBackend::TakeDeviceChanges()

@@ -49,6 +49,8 @@ public:
     int OpenInput(int32_t index, CMidiInputSink* sink, std::string& error) override;
     int CloseInput(int32_t index, std::string& error) override;
     bool TakeFaults(std::vector<SMidiFault>& faults) override;
+    bool IsServerLost() const override;
+    std::string GetServerLostReason() const override;
     // Ports that registered or went away, and a new server that answered after a loss.
     bool TakeDeviceChanges() override;
     bool Rescan() override;

@@ -473,6 +473,16 @@ int32_t CSynthBackend::InnerOutput(int32_t index) const
     return m_synthIndex >= 0 && index > m_synthIndex ? index - 1 : index;
 }
 
+bool CSynthBackend::IsServerLost() const
+{
+    return m_inner->IsServerLost();
+}
+
+std::string CSynthBackend::GetServerLostReason() const
+{
+    return m_inner->GetServerLostReason();
+}
+
 bool CSynthBackend::TakeDeviceChanges()
 {
     return m_inner->TakeDeviceChanges();

@@ -69,6 +69,8 @@ public:
     int CloseInput(int32_t index, std::string& error) override;
     void OnPass() override;
     bool TakeFaults(std::vector<SMidiFault>& faults) override;
+    bool IsServerLost() const override;
+    std::string GetServerLostReason() const override;
     bool TakeDeviceChanges() override;
     // Outputs that appear come after the synthesizer; the inner backend's indices are mapped.
     bool Rescan() override;
