@@ -176,6 +176,8 @@ CJackPeer::CJackPeer(const std::string& name) : m_name(name)
             return 0;
         },
         this);
+    jack_on_shutdown(
+        m_client, [](void* arg) { static_cast<CJackPeer*>(arg)->m_serverGone = true; }, this);
     jack_activate(m_client);
 }
 
@@ -189,8 +191,12 @@ CJackPeer::~CJackPeer()
 void CJackPeer::Close()
 {
     if (m_client == nullptr) return;
-    jack_deactivate(m_client);
-    jack_client_close(m_client);
+    // A client whose server went away is left alone: libjack keeps one view of the server per
+    // process, and once the backend has reached for a new server, closing the old client crashes.
+    if (!m_serverGone) {
+        jack_deactivate(m_client);
+        jack_client_close(m_client);
+    }
     m_client = nullptr;
 }
 
