@@ -58,6 +58,7 @@ struct SMidiFault {
     bool output = true; // an output device, else an input device
     int32_t index = 0;  // the device's index
     std::string reason; // one line for the user
+    bool serverLost = false; // the whole system went away with it (a JACK server that stopped)
 };
 
 // What went wrong on the way out since Start. Any thread.
@@ -110,6 +111,22 @@ public:
     {
         (void)faults;
         return false;
+    }
+    // Engine thread: true while the whole system is gone (a JACK server that stopped), and the
+    // reason to show then. One atomic read.
+    virtual bool IsServerLost() const { return false; }
+    virtual std::string GetServerLostReason() const { return {}; }
+    // Engine thread: true when the system reported ports that came or went since the last call.
+    // Costs one atomic read when nothing happened, so the engine asks on every pass.
+    virtual bool TakeDeviceChanges() { return false; }
+    // Engine thread: enumerates again and appends the devices that appeared since; the devices
+    // already listed keep their indices (and their names, even while gone). True when it grew.
+    virtual bool Rescan() { return false; }
+    // Engine thread: true when the device is there to be opened now, looked up by its name.
+    virtual bool IsDevicePresent(bool output, int32_t index) const
+    {
+        (void)output, (void)index;
+        return true;
     }
     // Any thread: counts of late and lost output since Start.
     virtual SMidiOutputStats GetOutputStats() const { return {}; }

@@ -114,17 +114,6 @@ void LoadChannelFilter(const CProfile& profile, CMidiEngineProxy& proxy, const s
     proxy.SetNodeParameter(port, CInputFilterNode::kParamChannelFilter, channel);
 }
 
-void LoadInputPorts(const CProfile& profile, CMidiEngineProxy& proxy)
-{
-    for (int32_t port = 0; port < CInputPort::kCount; ++port) {
-        const std::string key = PortKey("In", port);
-        const int32_t driver =
-            FindInDriver(DevicesOf(proxy), profile.GetString(kPortDrivers, key, ""));
-        if (driver >= 0) proxy.RouteInputPort(port, driver);
-        LoadChannelFilter(profile, proxy, key, {kInputPortKind, port});
-    }
-}
-
 // True when no output port's routing was ever stored (a new installation).
 bool HasNoOutputRouting(const CProfile& profile)
 {
@@ -134,23 +123,59 @@ bool HasNoOutputRouting(const CProfile& profile)
     return true;
 }
 
-void LoadOutputPorts(const CProfile& profile, CMidiEngineProxy& proxy)
+// The names a section stores as 0: the devices switched off, listed or not.
+std::vector<std::string> DisabledNames(const CProfile& profile, const char* section)
+{
+    std::vector<std::string> names;
+    for (const std::string& key : profile.GetKeys(section))
+        if (profile.GetInt(section, key, 1) == 0) names.push_back(key);
+    return names;
+}
+
+// What the settings say of devices by name: the routing applied now, and kept by the engine for
+// devices that come while it runs.
+SDeviceWishes ReadWishes(const CProfile& profile)
+{
+    SDeviceWishes wishes;
+    wishes.disabledOutputs = DisabledNames(profile, kOutDrivers);
+    wishes.disabledInputs = DisabledNames(profile, kInDrivers);
+    for (int32_t port = 0; port < CInputPort::kCount; ++port)
+        wishes.inputPorts[static_cast<size_t>(port)] =
+            profile.GetString(kPortDrivers, PortKey("In", port), "");
+    for (int32_t port = 0; port < COutputPort::kCount; ++port) {
+        std::string name = profile.GetString(kPortDrivers, PortKey("Out", port), "");
+        wishes.outputPorts[static_cast<size_t>(port)] = name == kNoDriver ? std::string() : name;
+    }
+    wishes.record = profile.GetString(kPortDrivers, "Rec", "");
+    return wishes;
+}
+
+void LoadInputPorts(const CProfile& profile, const SDeviceWishes& wishes, CMidiEngineProxy& proxy)
+{
+    for (int32_t port = 0; port < CInputPort::kCount; ++port) {
+        const int32_t driver =
+            FindInDriver(DevicesOf(proxy), wishes.inputPorts[static_cast<size_t>(port)]);
+        if (driver >= 0) proxy.RouteInputPort(port, driver);
+        LoadChannelFilter(profile, proxy, PortKey("In", port), {kInputPortKind, port});
+    }
+}
+
+void LoadOutputPorts(const CProfile& profile, const SDeviceWishes& wishes,
+                     CMidiEngineProxy& proxy)
 {
     // Until the user routes anything, a new project is heard through the built-in synthesizer.
     const bool toSynth = HasNoOutputRouting(profile);
     for (int32_t port = 0; port < COutputPort::kCount; ++port) {
-        const std::string name = toSynth
-                                     ? std::string(kSynthDeviceName)
-                                     : profile.GetString(kPortDrivers, PortKey("Out", port), "");
+        const std::string name =
+            toSynth ? kSynthDeviceName : wishes.outputPorts[static_cast<size_t>(port)];
         const int32_t driver = FindOutDriver(DevicesOf(proxy), name);
         if (driver >= 0) proxy.RouteOutputPort(port, driver);
     }
 }
 
-void LoadRecordNode(const CProfile& profile, CMidiEngineProxy& proxy)
+void LoadRecordNode(const CProfile& profile, const SDeviceWishes& wishes, CMidiEngineProxy& proxy)
 {
-    const int32_t driver =
-        FindInDriver(DevicesOf(proxy), profile.GetString(kPortDrivers, "Rec", ""));
+    const int32_t driver = FindInDriver(DevicesOf(proxy), wishes.record);
     if (driver >= 0) proxy.RouteRecordNode(driver);
     LoadChannelFilter(profile, proxy, "Rec", kRecordNodeAddress);
 }
@@ -214,22 +239,28 @@ void SaveDrivers(CProfile& profile, const CMidiDevices& devices)
     }
 }
 
-void SaveInputNode(CProfile& profile, const std::string& key, const CInputFilterNode& node)
+// A port keeps the device it wants while that device is away, so it finds it next time.
+void SaveInputNode(CProfile& profile, const std::string& key, const CInputFilterNode& node,
+                   const std::string& wish)
 {
-    profile.SetString(kPortDrivers, key, FirstName(node.GetFirstInput()));
+    const std::string routed = FirstName(node.GetFirstInput());
+    profile.SetString(kPortDrivers, key, routed.empty() ? wish : routed);
     profile.SetInt(kPortChannel, key, node.GetChannelFilter());
 }
 
 void SavePorts(CProfile& profile, CMidiDevices& devices)
 {
+    const SDeviceWishes& wishes = devices.GetWishes();
     for (int32_t port = 0; port < CInputPort::kCount; ++port)
-        SaveInputNode(profile, PortKey("In", port), *devices.GetInputPort(port));
+        SaveInputNode(profile, PortKey("In", port), *devices.GetInputPort(port),
+                      wishes.inputPorts[static_cast<size_t>(port)]);
     for (int32_t port = 0; port < COutputPort::kCount; ++port) {
         const CMidiNode* driver = devices.GetOutputPort(port)->GetFirstOutput();
-        profile.SetString(kPortDrivers, PortKey("Out", port),
-                          driver != nullptr ? FirstName(driver) : std::string(kNoDriver));
+        const std::string& wish = wishes.outputPorts[static_cast<size_t>(port)];
+        const std::string name = driver != nullptr ? FirstName(driver) : wish;
+        profile.SetString(kPortDrivers, PortKey("Out", port), name.empty() ? kNoDriver : name);
     }
-    SaveInputNode(profile, "Rec", devices.GetRecordNode());
+    SaveInputNode(profile, "Rec", devices.GetRecordNode(), wishes.record);
 }
 
 void SaveRecordSettings(CProfile& profile, const CRecordSettings& settings)
@@ -279,11 +310,13 @@ CRecordSettings ReadRecordSettings(const CProfile& profile)
 void LoadDeviceSettings(const CProfile& profile, CMidiEngineProxy& proxy)
 {
     if (proxy.GetEngine() == nullptr) return;
+    const SDeviceWishes wishes = ReadWishes(profile);
+    proxy.SetDeviceWishes(wishes);
     LoadOutDrivers(profile, proxy);
     LoadInDrivers(profile, proxy);
-    LoadInputPorts(profile, proxy);
-    LoadOutputPorts(profile, proxy);
-    LoadRecordNode(profile, proxy);
+    LoadInputPorts(profile, wishes, proxy);
+    LoadOutputPorts(profile, wishes, proxy);
+    LoadRecordNode(profile, wishes, proxy);
     LoadTransport(profile, proxy);
     LoadMetronome(profile, proxy);
     proxy.SetRecordSettings(ReadRecordSettings(profile));

@@ -19,6 +19,7 @@ class CNoteList;
 class CEventList;
 struct CEngineProjectView;
 struct CRecordSettings;
+struct SDeviceWishes;
 
 // Command codes. Codes 2, 3 and 17..26 have no command and succeed without effect.
 enum class EEngineCommand : int16_t {
@@ -56,13 +57,15 @@ enum class EEngineCommand : int16_t {
     LoadProject = 42,        // project view
     Clear = 43,
     CommitRecordedClip = 44, // clip, track, start (ticks)
+    RescanDevices = 45,      // lists new devices, reopens those that are back
+    SetDeviceWishes = 46,    // wishes
 };
 
 // One argument word. Pointers are borrowed: the UI keeps the object alive while the command runs.
 using CEngineArg =
     std::variant<std::monostate, int64_t, CNodeAddress, CMidiData*, CPhrase*, CTrack*, CClip*,
                  const CNote*, const CMidiEvent*, const CNoteList*, const CEventList*,
-                 const CEngineProjectView*, const CRecordSettings*>;
+                 const CEngineProjectView*, const CRecordSettings*, const SDeviceWishes*>;
 
 struct CEngineCommand {
     static constexpr int kArgCount = 4;

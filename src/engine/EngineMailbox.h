@@ -87,6 +87,11 @@ public:
     {
         (void)noteOns;
     }
+    // Devices failed and their drivers closed (the devices' last fault says why); serverLost when
+    // the whole system went with them, which also stopped playback.
+    virtual void OnDevicesLost(bool serverLost) { (void)serverLost; }
+    // Every driver a fault had closed is open again.
+    virtual void OnDevicesBack() {}
 };
 
 // One record in the mailbox. Records are small (at most CEngineMailbox::kRecordSize bytes) and
@@ -135,6 +140,26 @@ private:
     int32_t m_slot;
     int32_t m_kind;
     int32_t m_value;
+};
+
+// Devices were lost (kLost, value: 1 with the whole system) or are all back (kBack).
+class CDeviceNotification : public CEngineNotification {
+public:
+    static constexpr int32_t kLost = 0;
+    static constexpr int32_t kBack = 1;
+
+    CDeviceNotification(int32_t kind, bool serverLost) : m_kind(kind), m_serverLost(serverLost) {}
+    void Apply(CEngineNotificationSink& sink) override
+    {
+        if (m_kind == kLost)
+            sink.OnDevicesLost(m_serverLost);
+        else
+            sink.OnDevicesBack();
+    }
+
+private:
+    int32_t m_kind;
+    bool m_serverLost;
 };
 
 // The play control's solo and mute modes after a change.

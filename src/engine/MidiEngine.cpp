@@ -161,6 +161,15 @@ int CMidiEngine::Dispatch(const CEngineCommand& command)
         return Clear();
     case E::CommitRecordedClip:
         return CommitRecordedClip(command);
+    case E::RescanDevices:
+        FollowDevices(true);
+        return 1;
+    case E::SetDeviceWishes: {
+        const auto* wishes = command.Get<const SDeviceWishes*>(0);
+        if (wishes == nullptr || *wishes == nullptr) return Fail(kBadArguments);
+        m_devices.SetWishes(**wishes);
+        return 1;
+    }
     default:
         if (IsModelEdit(command.code)) return ModelEdit(command);
         return 1; // codes without a command
@@ -799,12 +808,34 @@ void CMidiEngine::TimeoutPass()
 {
     if (!m_initialised) return;
     m_backend.OnPass();
-    // A lost server or a vanished port closes its drivers; the last error says why. It ends the
-    // takes as a stop does, so what was played is handed over whole, whatever follows.
-    if (m_devices.HandleFaults(m_lastError) != 0) m_playControl.SetRecording(false);
+    HandleDeviceFaults();
+    FollowDevices(false);
     PollInputs();
     DrainUiEvents();
     ClockPass(m_backend.GetMasterTime());
+}
+
+void CMidiEngine::HandleDeviceFaults()
+{
+    // A lost server or a vanished port closes its drivers; the last error says why. It ends the
+    // takes as a stop does, so what was played is handed over whole, whatever follows.
+    const int32_t closed = m_devices.HandleFaults(m_lastError);
+    const bool serverLost = m_devices.TakeServerLost();
+    if (closed == 0 && !serverLost) return;
+    m_playControl.SetRecording(false);
+    // Without its server nothing is heard: the song would run on in silence.
+    if (serverLost && m_clock.IsPlaying()) m_clock.Stop();
+    // The window hears when devices start to go, and once more when it was the server: not of
+    // each driver.
+    if (m_devices.TakeOutageStarted() || serverLost)
+        m_mailbox.PostKept<CDeviceNotification>(CDeviceNotification::kLost, serverLost);
+}
+
+void CMidiEngine::FollowDevices(bool force)
+{
+    m_devices.FollowDevices(force);
+    if (m_devices.TakeAllBack())
+        m_mailbox.PostKept<CDeviceNotification>(CDeviceNotification::kBack, false);
 }
 
 void CMidiEngine::ClockPass(int64_t now)

@@ -56,13 +56,18 @@ public:
     // in the last error. Codes without a command succeed.
     int RunCommand(const CEngineCommand& command);
     // The thread's time-out work: close the drivers of failed devices (the reason becomes the
-    // last error), poll the inputs, drain the UI events, run a clock pass at the backend's
+    // last error; a lost server stops playback), follow the devices that came or went, poll the
+    // inputs, drain the UI events, run a clock pass at the backend's
     // master-clock time. Only when initialised. Real-time safe while no device fails.
     void TimeoutPass();
     // One clock pass at master-clock time `now` (100 ns). Only when initialised. Real-time safe.
     void ClockPass(int64_t now);
     // Polls every open input driver. Only when initialised. Real-time safe.
     void PollInputs();
+    // Lists devices that appeared and reopens the drivers whose devices came back, when the
+    // backend reported a change or when forced; tells the UI once all that faults closed are
+    // back. Allocates only when a device appeared.
+    void FollowDevices(bool force);
     // Hands the queued mixer events to their track players. Real-time safe.
     void DrainUiEvents();
 
@@ -217,6 +222,8 @@ private:
     void RunPendingCommand();
 
     CMidiBackend& m_backend;
+    // Closes the drivers of failed devices and tells the UI once per batch.
+    void HandleDeviceFaults();
     CEngineMailbox& m_mailbox;
 
     // The five events; the music thread waits on the first three, the proxy on the last two.

@@ -198,6 +198,16 @@ int CMidiEngineProxy::ToggleInputDriverEnabled(int32_t driver)
     return ToggleEnabled(*this, node, E::OpenInputDriver, E::CloseInputDriver, driver);
 }
 
+int CMidiEngineProxy::RescanDevices()
+{
+    return Send(CEngineCommand(E::RescanDevices));
+}
+
+int CMidiEngineProxy::SetDeviceWishes(const SDeviceWishes& wishes)
+{
+    return Send(CEngineCommand(E::SetDeviceWishes, &wishes));
+}
+
 // ---- Node parameters ----
 
 int CMidiEngineProxy::SetNodeParameter(const CNodeAddress& address, int32_t code, int64_t value,

@@ -32,6 +32,8 @@ class CEventList;
 struct CEngineProjectView;
 struct CRecordSettings;
 
+struct SDeviceWishes;
+
 class CMidiEngineProxy {
 public:
     // A proxy with its own mailbox and no engine yet.
@@ -81,6 +83,11 @@ public:
     // inverts the enabled flag. Returns the command's answer (1 when no command was needed).
     int ToggleOutputDriverEnabled(int32_t driver);
     int ToggleInputDriverEnabled(int32_t driver);
+    // Lists the devices that appeared since and reopens the enabled drivers whose devices are
+    // back (the device dialog asks when it opens).
+    int RescanDevices();
+    // What the stored settings say of devices that may appear later (copied by the engine).
+    int SetDeviceWishes(const SDeviceWishes& wishes);
 
     // ---- Node parameters ----
 

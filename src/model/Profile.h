@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 class CProfile {
 public:
@@ -17,6 +18,8 @@ public:
                                   const std::string& def) const = 0;
     virtual void SetString(const std::string& section, const std::string& key,
                            const std::string& value) = 0;
+    // The keys of a section that hold a value, as they were given.
+    virtual std::vector<std::string> GetKeys(const std::string& section) const = 0;
 };
 
 // A profile kept in memory: used by headless tools and tests.
@@ -41,6 +44,15 @@ public:
                    const std::string& value) override
     {
         m_strings[{section, key}] = value;
+    }
+    std::vector<std::string> GetKeys(const std::string& section) const override
+    {
+        std::vector<std::string> keys;
+        for (const auto& entry : m_ints)
+            if (entry.first.first == section) keys.push_back(entry.first.second);
+        for (const auto& entry : m_strings)
+            if (entry.first.first == section) keys.push_back(entry.first.second);
+        return keys;
     }
 
 private:

@@ -35,7 +35,7 @@ public:
                    const std::string& value) override;
 
     // The keys of a section as they were given, sorted by their stored form.
-    std::vector<std::string> GetKeys(const std::string& section) const;
+    std::vector<std::string> GetKeys(const std::string& section) const override;
     // Writes pending changes to the file. False when the file cannot be written or read.
     bool Sync();
     // The file the profile lives in.

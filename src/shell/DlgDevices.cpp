@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -26,6 +27,8 @@ namespace {
 
 constexpr uint16_t kInputPortKind = static_cast<uint16_t>(ENodeKind::InputPort);
 constexpr uint16_t kRecordKind = static_cast<uint16_t>(ENodeKind::RecordNode);
+// How often "Setup MIDI devices" looks whether the engine's devices changed.
+constexpr int kFollowPeriodMs = 200;
 
 QTreeWidget* DriverList(const char* title, QWidget* parent)
 {
@@ -117,7 +120,30 @@ CDlgMidiDevices::CDlgMidiDevices(CMidiEngineProxy& engine, QWidget* owner)
             Toggle(outputs, list->indexOfTopLevelItem(list->currentItem()));
         });
     }
+    // Devices that came since the engine last looked are listed before the dialog shows.
+    m_engine.RescanDevices();
     Fill();
+    auto* follow = new QTimer(this);
+    connect(follow, &QTimer::timeout, this, &CDlgMidiDevices::FollowEngine);
+    follow->start(kFollowPeriodMs);
+}
+
+void CDlgMidiDevices::FollowEngine()
+{
+    const CMidiDevices* devices = DevicesOf(m_engine);
+    if (devices == nullptr || devices->GetStateSerial() == m_shownSerial) return;
+    const bool grew = devices->GetInDriverCount() != m_inputs->topLevelItemCount() ||
+                      devices->GetOutDriverCount() != m_outputs->topLevelItemCount();
+    if (!grew) {
+        ShowDrivers();
+        return;
+    }
+    // New rows go at the end: the current rows and their selection stay where they are.
+    for (int32_t i = m_inputs->topLevelItemCount(); i < devices->GetInDriverCount(); ++i)
+        new QTreeWidgetItem(m_inputs);
+    for (int32_t i = m_outputs->topLevelItemCount(); i < devices->GetOutDriverCount(); ++i)
+        new QTreeWidgetItem(m_outputs);
+    ShowDrivers();
 }
 
 std::string CDlgMidiDevices::RowText(const std::string& name, bool enabled, bool open)
@@ -146,6 +172,7 @@ void CDlgMidiDevices::ShowDrivers()
 {
     QStringList problems;
     const CMidiDevices* devices = DevicesOf(m_engine);
+    m_shownSerial = devices != nullptr ? devices->GetStateSerial() : 0;
     auto show = [&problems](QTreeWidgetItem* item, const auto& driver) {
         if (item == nullptr) return;
         const bool failed = driver.IsEnabled() && !driver.IsOpen();
@@ -176,6 +203,13 @@ void CDlgMidiDevices::Toggle(bool outputs, int32_t driver)
         m_engine.ToggleInputDriverEnabled(driver);
     }
     ShowDrivers();
+}
+
+std::string DevicesLostText(const std::string& reason, bool serverLost)
+{
+    if (serverLost)
+        return reason + " Playback has stopped; the MIDI devices reconnect when the server is back.";
+    return reason + " It reconnects when it is back.";
 }
 
 // ---- "Port settings" ----

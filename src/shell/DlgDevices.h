@@ -17,6 +17,11 @@ class QComboBox;
 class QLabel;
 class QTreeWidget;
 
+// The window's line when devices were lost: the reason, and what happens now.
+std::string DevicesLostText(const std::string& reason, bool serverLost);
+// The window's line when every lost device is connected again.
+inline constexpr char kDevicesBackText[] = "The MIDI devices are connected again.";
+
 // The engine's devices, or null without an engine.
 const CMidiDevices* DevicesOf(const CMidiEngineProxy& engine);
 // "<none>" (-1), then the open drivers by index and name.
@@ -38,6 +43,10 @@ public:
     // Toggles one driver as a double-click does, and shows its new state.
     void Toggle(bool outputs, int32_t driver);
 
+    // Shows the drivers again when the engine's devices changed since the last look (a device
+    // came, went or came back); the dialog's timer calls it.
+    void FollowEngine();
+
 private:
     void Fill();
     // Row text, tool tip and the problems shown under the lists, from the drivers now.
@@ -46,6 +55,7 @@ private:
     QTreeWidget* m_outputs;
     QLabel* m_problems;
     CMidiEngineProxy& m_engine;
+    uint64_t m_shownSerial = 0;
 };
 
 class CDlgPortSettings : public QDialog {

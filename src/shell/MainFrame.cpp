@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <QStatusBar>
 
 #include <optional>
 
@@ -518,6 +519,19 @@ void CMainFrame::OnCapturedNotes(const std::vector<std::array<uint8_t, 3>>& note
     for (const auto& message : noteOns)
         pitches.push_back(message[1]);
     roll->GetEditor().StepRecord(pitches);
+}
+
+void CMainFrame::OnDevicesLost(bool serverLost)
+{
+    const CMidiEngine* engine = CMidiEngineProxy::Instance().GetEngine();
+    const std::string reason = engine != nullptr ? engine->GetDevices().GetLastFault() : "";
+    statusBar()->showMessage(FromModelText(DevicesLostText(reason, serverLost)));
+    UpdateActions();
+}
+
+void CMainFrame::OnDevicesBack()
+{
+    statusBar()->showMessage(QString::fromUtf8(kDevicesBackText));
 }
 
 void CMainFrame::OnEngineTimer()

@@ -86,6 +86,9 @@ public:
     void OnRecordingFinished(int32_t trackId, int32_t slot, std::unique_ptr<CClip> clip) override;
     void OnTakeDropped(int32_t trackId, int32_t slot, int32_t position) override;
     void OnCapturedNotes(const std::vector<std::array<uint8_t, 3>>& noteOns) override;
+    // One status line for a loss however many drivers went with it, and one when all are back.
+    void OnDevicesLost(bool serverLost) override;
+    void OnDevicesBack() override;
 
 protected:
     void showEvent(QShowEvent* event) override;

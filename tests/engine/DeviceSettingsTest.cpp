@@ -260,7 +260,7 @@ TEST(DeviceSettings, RenamedDeviceStartsFreshAndItsOldNameIsKept)
     EXPECT_EQ(profile.GetInt(kOutDrivers, "Old Synth", -1), 0);
     EXPECT_EQ(profile.GetInt(kOutDriversClockSend, "Old Synth", -1), 1);
     EXPECT_EQ(profile.GetInt(kOutDrivers, "New Synth", -1), 1);
-    EXPECT_EQ(profile.GetString(kPortDrivers, "Out1", "?"), kNoDriver);
+    EXPECT_EQ(profile.GetString(kPortDrivers, "Out1", "?"), "Old Synth");
 }
 
 TEST(DeviceSettings, ClosedDriverKeepsItsPortRoutingByName)
@@ -386,4 +386,137 @@ TEST(DeviceSettings, SynthOptionsRoundTripAndKeepTheVolumeInRange)
     const SSynthOptions fresh = ReadSynthOptions(CMemoryProfile());
     EXPECT_EQ(fresh.volume, SSynthOptions::kDefaultVolume);
     EXPECT_EQ(fresh.soundFont, "");
+}
+
+namespace {
+
+// The engine's device notices as the window gets them.
+class CNoticeSink : public CEngineNotificationSink {
+public:
+    void OnDevicesLost(bool serverLost) override
+    {
+        notices.push_back(serverLost ? "server lost" : "lost");
+    }
+    void OnDevicesBack() override { notices.push_back("back"); }
+    std::vector<std::string> notices;
+};
+
+std::vector<std::string> DrainNotices(SRig& rig)
+{
+    CNoticeSink sink;
+    rig.proxy.GetMailbox().Drain(sink);
+    return sink.notices;
+}
+
+CMemoryProfile RoutedProfile()
+{
+    CMemoryProfile profile;
+    profile.SetString(kPortDrivers, "Out1", "Synth A");
+    profile.SetString(kPortDrivers, "Out2", "Synth B");
+    profile.SetString(kPortDrivers, "In1", "Keys");
+    profile.SetString(kPortDrivers, "Rec", "Keys");
+    return profile;
+}
+
+} // namespace
+
+// A server that goes takes every device with it: playback stops, the window hears of it once,
+// and once the devices are back every driver opens again on its own, its routing as it was.
+TEST(DeviceFollowing, ALostServerStopsPlaybackAndEveryDriverComesBackByName)
+{
+    SRig rig({"Synth A", "Synth B"}, {"Keys"});
+    ASSERT_TRUE(rig.Start(RoutedProfile()));
+    ASSERT_EQ(rig.proxy.Play(), 1);
+    DrainNotices(rig);
+    for (const auto& [output, index] : {std::pair{true, 0}, {true, 1}, {false, 0}}) {
+        rig.backend.InjectFault(output, index, "The JACK server has stopped.", true);
+        rig.backend.SetPresent(output, index, false);
+    }
+    rig.engine.TimeoutPass();
+    EXPECT_FALSE(rig.engine.GetClock().IsPlaying());
+    EXPECT_TRUE(rig.Devices().GetOpenOutDrivers().empty());
+    EXPECT_TRUE(rig.Devices().GetOpenInDrivers().empty());
+    EXPECT_EQ(DrainNotices(rig), std::vector<std::string>{"server lost"}) << "said once";
+    EXPECT_EQ(rig.Devices().GetOutDriver(0)->GetProblem(), "The JACK server has stopped.");
+
+    rig.engine.TimeoutPass();
+    EXPECT_TRUE(DrainNotices(rig).empty()) << "nothing back, nothing said";
+    for (const auto& [output, index] : {std::pair{true, 0}, {true, 1}, {false, 0}})
+        rig.backend.SetPresent(output, index, true);
+    rig.engine.TimeoutPass();
+    EXPECT_EQ(rig.Devices().GetOpenOutDrivers().size(), 2u);
+    EXPECT_TRUE(rig.backend.IsInputOpen(0));
+    EXPECT_EQ(rig.OutputPortDriver(0), rig.Devices().GetOutDriver(0));
+    EXPECT_EQ(rig.OutputPortDriver(1), rig.Devices().GetOutDriver(1));
+    EXPECT_EQ(rig.InputPortDriver(0), "Keys");
+    EXPECT_EQ(rig.Devices().GetRecordNode().GetFirstInput(), rig.Devices().GetInDriver(0));
+    EXPECT_EQ(rig.Devices().GetOutDriver(0)->GetProblem(), "");
+    EXPECT_EQ(DrainNotices(rig), std::vector<std::string>{"back"});
+}
+
+// Devices that leave one by one come back one by one; the window hears "back" only when the last
+// is, playback goes on meanwhile, and a driver switched off while away is not waited for.
+TEST(DeviceFollowing, DevicesComeBackSeparatelyAndTheNoticeWaitsForTheLast)
+{
+    SRig rig({"Synth A", "Synth B"}, {"Keys"});
+    ASSERT_TRUE(rig.Start(RoutedProfile()));
+    ASSERT_EQ(rig.proxy.Play(), 1);
+    rig.backend.SetPresent(false, 0, false);
+    rig.backend.SetPresent(true, 1, false);
+    rig.engine.TimeoutPass();
+    EXPECT_TRUE(rig.engine.GetClock().IsPlaying()) << "one device gone is no reason to stop";
+    EXPECT_EQ(DrainNotices(rig), std::vector<std::string>{"lost"});
+
+    rig.backend.SetPresent(false, 0, true);
+    rig.engine.TimeoutPass();
+    EXPECT_TRUE(rig.backend.IsInputOpen(0));
+    EXPECT_TRUE(DrainNotices(rig).empty()) << "Synth B is still away";
+
+    rig.backend.SetPresent(false, 0, false);
+    rig.engine.TimeoutPass();
+    ASSERT_EQ(rig.proxy.ToggleInputDriverEnabled(0), 1); // the user gives up on the keys
+    rig.backend.SetPresent(true, 1, true);
+    rig.engine.TimeoutPass();
+    EXPECT_TRUE(rig.backend.IsOutputOpen(1));
+    // The keys went again while Synth B was still away: the same outage, no second notice.
+    EXPECT_EQ(DrainNotices(rig), std::vector<std::string>{"back"});
+    rig.backend.SetPresent(false, 0, true);
+    rig.engine.TimeoutPass();
+    EXPECT_FALSE(rig.backend.IsInputOpen(0)) << "switched off stays off";
+}
+
+// A device that appears while the engine runs is listed; it opens unless the settings switched
+// it off, and the ports that name it are routed to it. Without stored settings (the command
+// line's own choices) it is only listed.
+TEST(DeviceFollowing, DevicesThatAppearAreOpenedAndRoutedAsTheSettingsSay)
+{
+    for (const bool withSettings : {true, false}) {
+        SCOPED_TRACE(withSettings ? "with settings" : "without");
+        SRig rig({"Synth A"}, {"Keys"});
+        CMemoryProfile profile;
+        profile.SetString(kPortDrivers, "Out3", "Late Synth");
+        profile.SetString(kPortDrivers, "In2", "Late Keys");
+        profile.SetString(kPortDrivers, "Rec", "Late Keys");
+        profile.SetInt(kOutDrivers, "Off Synth", 0);
+        if (withSettings)
+            ASSERT_TRUE(rig.Start(profile));
+        else
+            ASSERT_EQ(rig.proxy.Initialise(false), 1);
+        rig.backend.AddDevice(true, "Off Synth");
+        rig.backend.AddDevice(true, "Late Synth");
+        rig.backend.AddDevice(false, "Late Keys");
+        rig.engine.TimeoutPass();
+        ASSERT_EQ(rig.Devices().GetOutDriverCount(), 3);
+        ASSERT_EQ(rig.Devices().GetInDriverCount(), 2);
+        EXPECT_EQ(rig.Devices().GetOutDriver(2)->GetNodeName(), "Late Synth");
+        EXPECT_FALSE(rig.backend.IsOutputOpen(1)) << "switched off, or never asked for";
+        EXPECT_EQ(rig.backend.IsOutputOpen(2), withSettings);
+        EXPECT_EQ(rig.backend.IsInputOpen(1), withSettings);
+        EXPECT_EQ(rig.OutputPortDriver(2),
+                  withSettings ? rig.Devices().GetOutDriver(2) : nullptr);
+        EXPECT_EQ(rig.InputPortDriver(1), withSettings ? "Late Keys" : "");
+        EXPECT_EQ(rig.Devices().GetRecordNode().GetFirstInput(),
+                  withSettings ? rig.Devices().GetInDriver(1) : nullptr);
+        EXPECT_EQ(rig.OutputPortDriver(0), nullptr) << "no other port is touched";
+    }
 }

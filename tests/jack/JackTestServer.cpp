@@ -5,6 +5,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -17,6 +18,40 @@
 namespace {
 
 constexpr size_t kHeaderBytes = sizeof(int64_t) + sizeof(uint32_t);
+
+// JACK's registry of servers (/dev/shm/jack-shm-registry) has room for eight. A server that dies
+// without taking its entry out (killed, or when its clients hang) holds a place until a server of
+// the same name starts, which a test's unique name never does: after eight such runs no server
+// starts on the machine. Frees the entries of servers called `name` whose process is gone.
+void FreeDeadRegistryEntries(const std::string& name)
+{
+    constexpr uint32_t kMagic = 0x4a41434b; // "JACK"
+    constexpr size_t kFirst = 24;           // header: magic, protocol, type, size, lengths
+    constexpr size_t kEntry = 264;          // pid, then the name
+    constexpr size_t kServers = 8;
+    const int fd = open("/dev/shm/jack-shm-registry", O_RDWR);
+    if (fd < 0) return;
+    uint8_t header[kFirst + kServers * kEntry];
+    uint32_t magic = 0;
+    uint32_t headerLength = 0;
+    if (pread(fd, header, sizeof header, 0) == static_cast<ssize_t>(sizeof header)) {
+        std::memcpy(&magic, header, sizeof magic);
+        std::memcpy(&headerLength, header + 16, sizeof headerLength);
+    }
+    for (size_t i = 0; magic == kMagic && headerLength == sizeof header && i < kServers; ++i) {
+        uint8_t* entry = header + kFirst + i * kEntry;
+        pid_t pid = 0;
+        std::memcpy(&pid, entry, sizeof pid);
+        const std::string entryName(reinterpret_cast<const char*>(entry + sizeof pid),
+                                    strnlen(reinterpret_cast<const char*>(entry + sizeof pid),
+                                            kEntry - sizeof pid));
+        const bool ours = entryName.find(":" + name + ":") != std::string::npos;
+        if (pid <= 0 || !ours || kill(pid, 0) == 0 || errno != ESRCH) continue;
+        std::memset(entry, 0, kEntry);
+        pwrite(fd, entry, kEntry, static_cast<off_t>(kFirst + i * kEntry));
+    }
+    close(fd);
+}
 
 bool ServerAnswers()
 {
@@ -61,6 +96,7 @@ CJackTestServer::CJackTestServer(bool realtime, int clientTimeoutMs)
 CJackTestServer::~CJackTestServer()
 {
     Kill();
+    FreeDeadRegistryEntries(m_name);
     // Clients of a server that went away leave their semaphores behind.
     std::error_code ignored;
     for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", ignored)) {
@@ -176,6 +212,8 @@ CJackPeer::CJackPeer(const std::string& name) : m_name(name)
             return 0;
         },
         this);
+    jack_on_shutdown(
+        m_client, [](void* arg) { static_cast<CJackPeer*>(arg)->m_serverGone = true; }, this);
     jack_activate(m_client);
 }
 
@@ -189,8 +227,12 @@ CJackPeer::~CJackPeer()
 void CJackPeer::Close()
 {
     if (m_client == nullptr) return;
-    jack_deactivate(m_client);
-    jack_client_close(m_client);
+    // A client whose server went away is left alone: libjack keeps one view of the server per
+    // process, and once the backend has reached for a new server, closing the old client crashes.
+    if (!m_serverGone) {
+        jack_deactivate(m_client);
+        jack_client_close(m_client);
+    }
     m_client = nullptr;
 }
 

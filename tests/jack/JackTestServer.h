@@ -69,6 +69,8 @@ public:
     std::vector<SReceivedEvent> WaitFor(size_t count, std::chrono::milliseconds timeout);
     // Queues bytes that the output port sends in its next cycle, at offset 0.
     void Send(const std::vector<uint8_t>& bytes);
+    // True once the server told the peer it went away.
+    bool IsServerGone() const { return m_serverGone.load(); }
     // Cycles the server reported as overrun since the peer started.
     int64_t GetXruns() const { return m_xruns.load(); }
 
@@ -84,6 +86,7 @@ private:
     jack_ringbuffer_t* m_toSend = nullptr;   // test -> callback
     std::vector<SReceivedEvent> m_events;
     std::atomic<int64_t> m_xruns{0};
+    std::atomic<bool> m_serverGone{false};
 };
 
 // A JACK example tool (jack_midi_dump, jack_midiseq...) running as a client of its own process,

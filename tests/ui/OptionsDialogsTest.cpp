@@ -7,6 +7,8 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -18,6 +20,7 @@
 #include "devices/MidiOutDriver.h"
 #include "devices/OutputPort.h"
 #include "devices/synth/SynthBackend.h"
+#include "devices/virtual/VirtualBackend.h"
 #include "engine/DeviceSettings.h"
 #include "engine/MidiEngine.h"
 #include "engine/PlayControl.h"
@@ -95,6 +98,56 @@ TEST_F(CUiFixture, DeviceDialogTogglesDriversInTheEngine)
     EXPECT_EQ(inputs.topLevelItem(0)->toolTip(0), "");
 
     EXPECT_EQ(CDlgMidiDevices::RowText("X", false, true), "X (disabled)");
+}
+
+// A server that stops takes every device: the window says so in one line, however many drivers
+// went; "Setup MIDI devices" shows each one's state as it changes; the devices come back by
+// themselves and the window says that too. A device that appears is listed when the dialog opens.
+TEST_F(CUiFixture, ALostServerIsSaidOnceAndTheDeviceDialogFollowsTheDevices)
+{
+    Start();
+    CMidiEngine& engine = *Engine().GetEngine();
+    auto& backend = dynamic_cast<CVirtualBackend&>(engine.GetBackend());
+    QStatusBar& status = *Frame().statusBar();
+    QSignalSpy said(&status, &QStatusBar::messageChanged);
+    CDlgMidiDevices dialog(Engine());
+    QTreeWidget& outputs = dialog.GetList(true);
+    QTreeWidget& inputs = dialog.GetList(false);
+
+    for (const bool output : {true, false}) {
+        backend.InjectFault(output, 0, "The JACK server has stopped.", true);
+        backend.SetPresent(output, 0, false);
+    }
+    engine.TimeoutPass();
+    Frame().OnDrainTimer();
+    ASSERT_EQ(said.count(), 1) << "one line, not one per driver";
+    EXPECT_EQ(status.currentMessage(), "The JACK server has stopped. Playback has stopped; the MIDI "
+                                       "devices reconnect when the server is back.");
+    dialog.FollowEngine();
+    EXPECT_EQ(outputs.topLevelItem(0)->text(0), "Out A (failed to open)");
+    EXPECT_EQ(dialog.GetProblems().text(),
+              "In A: The JACK server has stopped.\nOut A: The JACK server has stopped.");
+
+    for (const bool output : {true, false})
+        backend.SetPresent(output, 0, true);
+    engine.TimeoutPass();
+    Frame().OnDrainTimer();
+    EXPECT_EQ(said.count(), 2);
+    EXPECT_EQ(status.currentMessage(), "The MIDI devices are connected again.");
+    dialog.FollowEngine();
+    EXPECT_EQ(outputs.topLevelItem(0)->text(0), "Out A (OK)");
+    EXPECT_EQ(inputs.topLevelItem(0)->text(0), "In A (OK)");
+    EXPECT_TRUE(dialog.GetProblems().isHidden());
+
+    // Announced but not yet looked at by the engine: the dialog asks when it opens, and an
+    // open dialog adds rows once the engine has listed what came.
+    backend.AddDevice(false, "In B");
+    CDlgMidiDevices opened(Engine());
+    ASSERT_EQ(opened.GetList(false).topLevelItemCount(), 2);
+    EXPECT_EQ(opened.GetList(false).topLevelItem(1)->text(0), "In B (OK)");
+    dialog.FollowEngine();
+    ASSERT_EQ(inputs.topLevelItemCount(), 2);
+    EXPECT_EQ(inputs.topLevelItem(1)->text(0), "In B (OK)");
 }
 
 TEST_F(CUiFixture, PortRoutingSurvivesARestart)

@@ -84,6 +84,10 @@ public:
     void Pump();
     bool TakeFaults(std::vector<SMidiFault>& faults);
     bool IsIdle(int32_t index) const;
+    // Appends the ports that appeared since, keeping the indices of those listed.
+    bool Rescan();
+    bool IsPresent(bool output, int32_t index) const;
+    std::atomic<bool> m_devicesChanged{false}; // the system announced a port or client
 
     std::vector<SDevice> m_outputs;
     std::vector<SDevice> m_inputs;
@@ -432,6 +436,36 @@ bool CAlsaBackend::CImpl::TakeFaults(std::vector<SMidiFault>& faults)
     return faults.size() > before;
 }
 
+bool CAlsaBackend::CImpl::Rescan()
+{
+    if (m_seq == nullptr) return false;
+    bool grew = false;
+    auto append = [&](std::vector<SDevice>& devices, unsigned int caps) {
+        for (SDevice& device : Enumerate(caps)) {
+            const bool known = std::any_of(devices.begin(), devices.end(),
+                                           [&](const SDevice& d) { return d.name == device.name; });
+            if (known) continue;
+            std::lock_guard<std::mutex> guard(m_lock); // the input thread reads the lists
+            devices.push_back(std::move(device));
+            grew = true;
+        }
+    };
+    append(m_outputs, SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE);
+    append(m_inputs, SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ);
+    return grew;
+}
+
+bool CAlsaBackend::CImpl::IsPresent(bool output, int32_t index) const
+{
+    const std::vector<SDevice>& devices = output ? m_outputs : m_inputs;
+    if (m_seq == nullptr || index < 0 || index >= static_cast<int32_t>(devices.size()))
+        return false;
+    const unsigned int caps = output ? SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE
+                                     : SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ;
+    snd_seq_addr_t address{};
+    return Find(devices[static_cast<size_t>(index)].name, caps, address);
+}
+
 // ---- Input thread ----
 
 void CAlsaBackend::CImpl::InputLoop()
@@ -456,19 +490,26 @@ void CAlsaBackend::CImpl::InputLoop()
 void CAlsaBackend::CImpl::HandleEvent(const snd_seq_event_t& event, unsigned char* bytes,
                                       size_t room)
 {
+    // Our own ports are announced too: they change nothing in the device lists.
+    const bool others = event.data.addr.client != m_client;
     switch (event.type) {
     case SND_SEQ_EVENT_PORT_EXIT:
         DeviceGone(event.data.addr, false);
+        m_devicesChanged = m_devicesChanged || others;
         return;
     case SND_SEQ_EVENT_CLIENT_EXIT:
         DeviceGone(event.data.addr, true);
+        m_devicesChanged = m_devicesChanged || others;
         return;
     case SND_SEQ_EVENT_PORT_START:
     case SND_SEQ_EVENT_CLIENT_START:
     case SND_SEQ_EVENT_PORT_CHANGE:
+        // The engine lists what is new and reopens, by name, what came back.
+        m_devicesChanged = m_devicesChanged || others;
+        return;
     case SND_SEQ_EVENT_PORT_SUBSCRIBED:
     case SND_SEQ_EVENT_PORT_UNSUBSCRIBED:
-        return; // a device that comes back is found by name when it is opened again
+        return;
     default:
         break;
     }
@@ -597,6 +638,21 @@ void CAlsaBackend::OnPass()
 bool CAlsaBackend::TakeFaults(std::vector<SMidiFault>& faults)
 {
     return m_impl->TakeFaults(faults);
+}
+
+bool CAlsaBackend::TakeDeviceChanges()
+{
+    return m_impl->m_devicesChanged.exchange(false);
+}
+
+bool CAlsaBackend::Rescan()
+{
+    return m_impl->Rescan();
+}
+
+bool CAlsaBackend::IsDevicePresent(bool output, int32_t index) const
+{
+    return m_impl->IsPresent(output, index);
 }
 
 SMidiOutputStats CAlsaBackend::GetOutputStats() const

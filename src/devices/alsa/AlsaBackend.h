@@ -48,6 +48,10 @@ public:
     bool TakeFaults(std::vector<SMidiFault>& faults) override;
     SMidiOutputStats GetOutputStats() const override;
     bool IsOutputIdle(int32_t index) const override;
+    // Ports and clients of others that the system announced as come or gone.
+    bool TakeDeviceChanges() override;
+    bool Rescan() override;
+    bool IsDevicePresent(bool output, int32_t index) const override;
 
     // Our client number, -1 without a sequencer.
     int GetClientId() const;

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <semaphore.h>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -117,6 +118,10 @@ public:
     struct SDevice {
         std::string name;
         int32_t slot = -1; // index into the slot array while open
+        // Its port went away while open: closing leaves our port registered (the server may be
+        // shutting down, and libjack does not survive a call into it then) for the next open.
+        bool vanished = false;
+        jack_port_t* kept = nullptr;
     };
     using CSlots = std::array<std::atomic<SOpenPort*>, kMaxOpenPorts>;
 
@@ -138,6 +143,11 @@ public:
     // then to reach a new one.
     void RetryLostServer();
     const SOpenPort* FindOpen(bool output, int32_t index) const;
+    // Appends the ports that appeared since, keeping the indices of those listed.
+    bool Rescan();
+    bool IsPresent(bool output, int32_t index) const;
+    std::atomic<bool> m_devicesChanged{false}; // ports came or went, or a new server answered
+    std::atomic<bool> m_lost{false};           // the server went away (until a new one answers)
 
     std::vector<SDevice> m_outputs;
     std::vector<SDevice> m_inputs;
@@ -152,6 +162,7 @@ private:
     static int ProcessThunk(jack_nframes_t frames, void* arg);
     static void ShutdownThunk(jack_status_t, const char*, void* arg);
     static void PortThunk(jack_port_id_t, int, void* arg);
+    static void ConnectThunk(jack_port_id_t, jack_port_id_t, int, void* arg);
     static int BufferSizeThunk(jack_nframes_t frames, void* arg);
     static int XrunThunk(void* arg);
 
@@ -169,10 +180,14 @@ private:
     // Waits until every process cycle that may have seen a slot before it was emptied is over.
     void WaitCycles(uint64_t cycles) const;
     bool PortExists(const std::string& name) const;
+    // The other clients' MIDI ports with flags, by full name.
+    std::vector<std::string> Collect(unsigned long flags) const;
+    // Connects our port of an open device to it again where the connection is gone (the port went
+    // and came back between two looks, or someone took the connection away).
+    void RestoreConnection(const SOpenPort& open, bool output) const;
 
     jack_client_t* m_client = nullptr;
     bool m_started = false;
-    std::atomic<bool> m_lost{false};
     std::atomic<bool> m_portsChanged{false};
     std::chrono::steady_clock::time_point m_nextPortCheck{}; // engine thread
     bool m_lostReported = false;
@@ -240,18 +255,31 @@ int CJackBackend::CImpl::Connect(std::string& error)
     jack_set_process_callback(m_client, ProcessThunk, this);
     jack_on_info_shutdown(m_client, ShutdownThunk, this);
     jack_set_port_registration_callback(m_client, PortThunk, this);
+    jack_set_port_connect_callback(m_client, ConnectThunk, this);
     jack_set_buffer_size_callback(m_client, BufferSizeThunk, this);
     jack_set_xrun_callback(m_client, XrunThunk, this);
+    const uint64_t cycles = m_cycles.load();
     if (jack_activate(m_client) != 0) {
         jack_client_close(m_client);
         m_client = nullptr;
         error = "The JACK server refused to activate the client.";
         return 0;
     }
+    // A server that is shutting down may still take a client, and then runs no cycle for it and
+    // never says it went: only a server that runs counts as found.
+    WaitCycles(2);
+    if (m_cycles.load() == cycles) {
+        m_lost = true; // nothing of it is touched again but the client's handle
+        jack_client_close(m_client);
+        m_client = nullptr;
+        error = kNoServer;
+        return 0;
+    }
     // The synthesizer's outputs went with the old server: they come back with the new one (a
     // refusal leaves it silent, not the MIDI devices closed).
     std::string ignored;
     if (m_audioOwned.renderer != nullptr) RegisterAudio(ignored);
+    m_devicesChanged = true; // what was there may be back, and more besides
     return 1;
 }
 
@@ -265,6 +293,10 @@ void CJackBackend::CImpl::Disconnect()
     if (!m_lost) jack_deactivate(m_client);
     jack_client_close(m_client);
     m_client = nullptr;
+    // Kept ports went with the client.
+    for (std::vector<SDevice>* devices : {&m_outputs, &m_inputs})
+        for (SDevice& device : *devices)
+            device.kept = nullptr;
 }
 
 int CJackBackend::CImpl::Start(std::string& error)
@@ -272,19 +304,9 @@ int CJackBackend::CImpl::Start(std::string& error)
     Stop();
     if (!Connect(error)) return 0;
     m_steadyOffset = MasterTime() - SteadyUnits();
-    auto collect = [this](unsigned long flags) {
-        std::vector<SDevice> devices;
-        const char** names = jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
-        for (const char** name = names; name != nullptr && *name != nullptr; ++name) {
-            jack_port_t* port = jack_port_by_name(m_client, *name);
-            if (port != nullptr && jack_port_is_mine(m_client, port)) continue;
-            devices.push_back(SDevice{*name, -1});
-        }
-        if (names != nullptr) jack_free(names);
-        return devices;
-    };
-    m_outputs = collect(JackPortIsInput);
-    m_inputs = collect(JackPortIsOutput);
+    m_outputs.clear();
+    m_inputs.clear();
+    Rescan();
     sem_init(&m_inputReady, 0, 0);
     m_quit = false;
     m_delivery = std::thread([this] { DeliveryLoop(); });
@@ -309,6 +331,44 @@ void CJackBackend::CImpl::Stop()
     m_outputs.clear();
     m_inputs.clear();
     m_started = false;
+}
+
+std::vector<std::string> CJackBackend::CImpl::Collect(unsigned long flags) const
+{
+    std::vector<std::string> found;
+    const char** names = jack_get_ports(m_client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+    for (const char** name = names; name != nullptr && *name != nullptr; ++name) {
+        jack_port_t* port = jack_port_by_name(m_client, *name);
+        if (port != nullptr && jack_port_is_mine(m_client, port)) continue;
+        found.emplace_back(*name);
+    }
+    if (names != nullptr) jack_free(names);
+    return found;
+}
+
+bool CJackBackend::CImpl::Rescan()
+{
+    if (m_client == nullptr || m_lost.load()) return false;
+    bool grew = false;
+    auto append = [&](std::vector<SDevice>& devices, unsigned long flags) {
+        for (std::string& name : Collect(flags)) {
+            const bool known = std::any_of(devices.begin(), devices.end(),
+                                           [&](const SDevice& d) { return d.name == name; });
+            if (known) continue;
+            devices.push_back(SDevice{std::move(name), -1});
+            grew = true;
+        }
+    };
+    append(m_outputs, JackPortIsInput);
+    append(m_inputs, JackPortIsOutput);
+    return grew;
+}
+
+bool CJackBackend::CImpl::IsPresent(bool output, int32_t index) const
+{
+    const std::vector<SDevice>& devices = output ? m_outputs : m_inputs;
+    if (index < 0 || index >= static_cast<int32_t>(devices.size()) || m_lost.load()) return false;
+    return PortExists(devices[static_cast<size_t>(index)].name);
 }
 
 // ---- Clock ----
@@ -457,6 +517,13 @@ void CJackBackend::CImpl::ShutdownThunk(jack_status_t, const char*, void* arg)
 
 void CJackBackend::CImpl::PortThunk(jack_port_id_t, int, void* arg)
 {
+    auto* impl = static_cast<CImpl*>(arg);
+    impl->m_portsChanged = true;
+    impl->m_devicesChanged = true;
+}
+
+void CJackBackend::CImpl::ConnectThunk(jack_port_id_t, jack_port_id_t, int, void* arg)
+{
     static_cast<CImpl*>(arg)->m_portsChanged = true;
 }
 
@@ -511,8 +578,7 @@ int CJackBackend::CImpl::Reconnect(std::string& error)
 void CJackBackend::CImpl::RetryLostServer()
 {
     constexpr auto kRetryInterval = std::chrono::seconds(1);
-    if (!m_started || m_audioOwned.renderer == nullptr || (m_client != nullptr && !m_lost.load()))
-        return;
+    if (!m_started || (m_client != nullptr && !m_lost.load())) return;
     const auto now = std::chrono::steady_clock::now();
     if (now < m_nextRetry) return;
     m_nextRetry = now + kRetryInterval;
@@ -585,6 +651,16 @@ bool CJackBackend::CImpl::PortExists(const std::string& name) const
     return m_client != nullptr && jack_port_by_name(m_client, name.c_str()) != nullptr;
 }
 
+void CJackBackend::CImpl::RestoreConnection(const SOpenPort& open, bool output) const
+{
+    if (jack_port_connected_to(open.port, open.target.c_str())) return;
+    const char* ours = jack_port_name(open.port);
+    if (output)
+        jack_connect(m_client, ours, open.target.c_str());
+    else
+        jack_connect(m_client, open.target.c_str(), ours);
+}
+
 void CJackBackend::CImpl::WaitCycles(uint64_t cycles) const
 {
     const uint64_t until = m_cycles.load(std::memory_order_acquire) + cycles;
@@ -621,8 +697,10 @@ int CJackBackend::CImpl::Open(bool output, int32_t index, CMidiInputSink* sink, 
     open->target = device.name;
     open->sink = sink;
     const std::string own = OwnPortName(output ? "to " : "from ", device.name);
-    open->port = jack_port_register(m_client, own.c_str(), JACK_DEFAULT_MIDI_TYPE,
-                                    output ? JackPortIsOutput : JackPortIsInput, 0);
+    open->port = device.kept != nullptr
+                     ? std::exchange(device.kept, nullptr)
+                     : jack_port_register(m_client, own.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                          output ? JackPortIsOutput : JackPortIsInput, 0);
     if (open->port == nullptr) {
         error = "JACK refused to make the port " + own + ".";
         return 0;
@@ -674,15 +752,18 @@ int CJackBackend::CImpl::Close(bool output, int32_t index, std::string& error)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         WaitCycles(2);
     }
+    const bool keep = std::exchange(device.vanished, false);
+    const bool talk = m_client != nullptr && !m_lost && !keep;
     // Disconnected before the callback lets go of it, so no one reads a stale buffer.
-    if (m_client != nullptr && !m_lost) jack_port_disconnect(m_client, open.port);
+    if (talk) jack_port_disconnect(m_client, open.port);
     slots[slot].store(nullptr, std::memory_order_release);
     WaitCycles(2);
     if (!output) {
         std::lock_guard<std::mutex> guard(m_deliverLock); // no sink call after this
         open.sink = nullptr;
     }
-    if (m_client != nullptr && !m_lost) jack_port_unregister(m_client, open.port);
+    if (talk) jack_port_unregister(m_client, open.port);
+    if (keep) device.kept = open.port;
     jack_ringbuffer_free(open.ring);
     owned[slot].reset();
     device.slot = -1;
@@ -756,10 +837,14 @@ bool CJackBackend::CImpl::CollectFaults(std::vector<SMidiFault>& faults)
         for (size_t i = 0; i < devices.size(); ++i) {
             if (devices[i].slot < 0) continue;
             if (lost) {
-                faults.push_back({output, static_cast<int32_t>(i), kServerStopped});
+                faults.push_back({output, static_cast<int32_t>(i), kServerStopped, true});
             } else if (!PortExists(devices[i].name)) {
+                devices[i].vanished = true;
                 faults.push_back({output, static_cast<int32_t>(i),
                                   "The MIDI port " + devices[i].name + " has disappeared."});
+            } else {
+                const auto slot = static_cast<size_t>(devices[i].slot);
+                RestoreConnection(*(output ? m_outOwned : m_inOwned)[slot], output);
             }
         }
     };
@@ -864,6 +949,31 @@ int CJackBackend::CloseInput(int32_t index, std::string& error)
 bool CJackBackend::TakeFaults(std::vector<SMidiFault>& faults)
 {
     return m_impl->TakeFaults(faults);
+}
+
+bool CJackBackend::IsServerLost() const
+{
+    return m_impl->m_lost.load();
+}
+
+std::string CJackBackend::GetServerLostReason() const
+{
+    return kServerStopped;
+}
+
+bool CJackBackend::TakeDeviceChanges()
+{
+    return m_impl->m_devicesChanged.exchange(false);
+}
+
+bool CJackBackend::Rescan()
+{
+    return m_impl->Rescan();
+}
+
+bool CJackBackend::IsDevicePresent(bool output, int32_t index) const
+{
+    return m_impl->IsPresent(output, index);
 }
 
 void CJackBackend::OnPass()

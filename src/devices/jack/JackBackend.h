@@ -10,7 +10,9 @@
 // of ours, stamped with the frame it arrived at.
 //
 // Threads: as CMidiBackend. The process callback never blocks, allocates, locks or logs; the
-// shutdown and port callbacks only raise flags that TakeFaults turns into faults.
+// shutdown, port and connection callbacks only raise flags that TakeFaults turns into faults
+// and TakeDeviceChanges reports. An open device whose connection went missing while its port
+// stayed (or came back between two looks) is connected again.
 
 #include "devices/MidiBackend.h"
 
@@ -47,8 +49,15 @@ public:
     int OpenInput(int32_t index, CMidiInputSink* sink, std::string& error) override;
     int CloseInput(int32_t index, std::string& error) override;
     bool TakeFaults(std::vector<SMidiFault>& faults) override;
-    // While the server is gone and the synthesizer's audio is attached, tries once a second to
-    // reach a new one; the audio outputs come back (and to the playback ports) when it answers.
+    bool IsServerLost() const override;
+    std::string GetServerLostReason() const override;
+    // Ports that registered or went away, and a new server that answered after a loss.
+    bool TakeDeviceChanges() override;
+    bool Rescan() override;
+    bool IsDevicePresent(bool output, int32_t index) const override;
+    // While the server is gone, tries once a second to reach a new one; the synthesizer's audio
+    // outputs come back (and to the playback ports) when it answers, and the devices are there
+    // to be opened again by name.
     void OnPass() override;
     SMidiOutputStats GetOutputStats() const override;
     bool IsOutputIdle(int32_t index) const override;

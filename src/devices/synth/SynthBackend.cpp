@@ -383,7 +383,7 @@ int64_t CSynthBackend::GetMasterTime() const
 std::vector<std::string> CSynthBackend::GetOutputNames() const
 {
     std::vector<std::string> names = m_inner->GetOutputNames();
-    if (m_synthIndex >= 0) names.push_back(kSynthDeviceName);
+    if (m_synthIndex >= 0) names.insert(names.begin() + m_synthIndex, kSynthDeviceName);
     return names;
 }
 
@@ -394,7 +394,7 @@ std::vector<std::string> CSynthBackend::GetInputNames() const
 
 int CSynthBackend::OpenOutput(int32_t index, std::string& error)
 {
-    if (index != m_synthIndex || index < 0) return m_inner->OpenOutput(index, error);
+    if (index != m_synthIndex || index < 0) return m_inner->OpenOutput(InnerOutput(index), error);
     if (m_synth) return 1;
     CollectFont();
     if (!m_idle && !m_loader->IsBusy()) {
@@ -421,7 +421,7 @@ int CSynthBackend::OpenOutput(int32_t index, std::string& error)
 
 int CSynthBackend::CloseOutput(int32_t index, std::string& error)
 {
-    if (index != m_synthIndex || index < 0) return m_inner->CloseOutput(index, error);
+    if (index != m_synthIndex || index < 0) return m_inner->CloseOutput(InnerOutput(index), error);
     if (!m_synth) return 1;
     m_synth->Drain();
     std::unique_ptr<CSynthCore> retired;
@@ -443,7 +443,8 @@ int CSynthBackend::CloseOutput(int32_t index, std::string& error)
 
 int CSynthBackend::PlayBuffer(int32_t index, const CMidiSendBuffer& buffer, std::string& error)
 {
-    if (index != m_synthIndex || index < 0) return m_inner->PlayBuffer(index, buffer, error);
+    if (index != m_synthIndex || index < 0)
+        return m_inner->PlayBuffer(InnerOutput(index), buffer, error);
     if (!m_synth) {
         error = "The MIDI device is not open.";
         return 0;
@@ -467,9 +468,46 @@ void CSynthBackend::OnPass()
     CollectFont();
 }
 
+int32_t CSynthBackend::InnerOutput(int32_t index) const
+{
+    return m_synthIndex >= 0 && index > m_synthIndex ? index - 1 : index;
+}
+
+bool CSynthBackend::IsServerLost() const
+{
+    return m_inner->IsServerLost();
+}
+
+std::string CSynthBackend::GetServerLostReason() const
+{
+    return m_inner->GetServerLostReason();
+}
+
+bool CSynthBackend::TakeDeviceChanges()
+{
+    return m_inner->TakeDeviceChanges();
+}
+
+bool CSynthBackend::Rescan()
+{
+    return m_inner->Rescan();
+}
+
+bool CSynthBackend::IsDevicePresent(bool output, int32_t index) const
+{
+    if (output && index == m_synthIndex) return true;
+    return m_inner->IsDevicePresent(output, output ? InnerOutput(index) : index);
+}
+
 bool CSynthBackend::TakeFaults(std::vector<SMidiFault>& faults)
 {
+    const size_t first = faults.size();
     bool any = m_inner->TakeFaults(faults);
+    // The inner backend counts its outputs without the synthesizer's place among them.
+    for (size_t i = first; i < faults.size(); ++i) {
+        SMidiFault& fault = faults[i];
+        if (fault.output && m_synthIndex >= 0 && fault.index >= m_synthIndex) ++fault.index;
+    }
     if (m_faulted && m_synth) {
         faults.push_back({true, m_synthIndex, m_fontError});
         any = true;
@@ -488,6 +526,6 @@ SMidiOutputStats CSynthBackend::GetOutputStats() const
 
 bool CSynthBackend::IsOutputIdle(int32_t index) const
 {
-    if (index != m_synthIndex || index < 0) return m_inner->IsOutputIdle(index);
+    if (index != m_synthIndex || index < 0) return m_inner->IsOutputIdle(InnerOutput(index));
     return !m_synth || m_synth->IsIdle();
 }

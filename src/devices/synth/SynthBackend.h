@@ -69,6 +69,12 @@ public:
     int CloseInput(int32_t index, std::string& error) override;
     void OnPass() override;
     bool TakeFaults(std::vector<SMidiFault>& faults) override;
+    bool IsServerLost() const override;
+    std::string GetServerLostReason() const override;
+    bool TakeDeviceChanges() override;
+    // Outputs that appear come after the synthesizer; the inner backend's indices are mapped.
+    bool Rescan() override;
+    bool IsDevicePresent(bool output, int32_t index) const override;
     SMidiOutputStats GetOutputStats() const override;
     bool IsOutputIdle(int32_t index) const override;
 
@@ -86,6 +92,8 @@ private:
     void RequestFont(bool again = false);
     // Engine thread: takes a finished load into the open device, or keeps it for the next open.
     void CollectFont();
+    // The inner backend's index of an output other than the synthesizer.
+    int32_t InnerOutput(int32_t index) const;
     // Engine thread: what GetState answers from now on (from m_synth, m_openError, m_fontError).
     void PublishState();
 

@@ -240,11 +240,62 @@ bool CVirtualBackend::InjectInput(int32_t index, const std::vector<uint8_t>& byt
     return true;
 }
 
-void CVirtualBackend::InjectFault(bool output, int32_t index, std::string reason)
+void CVirtualBackend::InjectFault(bool output, int32_t index, std::string reason, bool serverLost)
 {
     std::lock_guard<std::mutex> guard(m_outputLock);
-    m_faults.push_back({output, index, std::move(reason)});
+    m_faults.push_back({output, index, std::move(reason), serverLost});
     m_faultPending = true;
+}
+
+void CVirtualBackend::SetPresent(bool output, int32_t index, bool present)
+{
+    if (output ? !ValidOutput(index) : !ValidInput(index)) return;
+    const auto i = static_cast<size_t>(index);
+    const std::string name = output ? m_outputs[i].name : m_inputs[i].name;
+    const std::string absent = present ? std::string() : "The MIDI port " + name + " is not there.";
+    const bool open = output ? IsOutputOpen(index) : IsInputOpen(index);
+    if (output)
+        SetOutputOpenFailure(index, absent);
+    else
+        SetInputOpenFailure(index, absent);
+    if (!present && open) InjectFault(output, index, "The MIDI port " + name + " has disappeared.");
+    m_changed = true;
+}
+
+void CVirtualBackend::AddDevice(bool output, std::string name)
+{
+    std::lock_guard<std::mutex> guard(m_outputLock);
+    m_appeared.emplace_back(output, std::move(name));
+    m_changed = true;
+}
+
+bool CVirtualBackend::TakeDeviceChanges()
+{
+    return m_changed.exchange(false);
+}
+
+bool CVirtualBackend::Rescan()
+{
+    std::scoped_lock guard(m_outputLock, m_inputLock);
+    const bool grew = !m_appeared.empty();
+    for (auto& [output, name] : m_appeared) {
+        if (output)
+            m_outputs.push_back(SOutput{std::move(name), false, {}, {}, 0});
+        else
+            m_inputs.push_back(SInput{std::move(name), nullptr, {}});
+    }
+    m_appeared.clear();
+    return grew;
+}
+
+bool CVirtualBackend::IsDevicePresent(bool output, int32_t index) const
+{
+    if (output) {
+        std::lock_guard<std::mutex> guard(m_outputLock);
+        return ValidOutput(index) && m_outputs[static_cast<size_t>(index)].openFailure.empty();
+    }
+    std::lock_guard<std::mutex> guard(m_inputLock);
+    return ValidInput(index) && m_inputs[static_cast<size_t>(index)].openFailure.empty();
 }
 
 bool CVirtualBackend::TakeFaults(std::vector<SMidiFault>& faults)

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CVirtualBackend : public CMidiBackend {
@@ -34,6 +35,9 @@ public:
     int OpenInput(int32_t index, CMidiInputSink* sink, std::string& error) override;
     int CloseInput(int32_t index, std::string& error) override;
     bool TakeFaults(std::vector<SMidiFault>& faults) override;
+    bool TakeDeviceChanges() override;
+    bool Rescan() override;
+    bool IsDevicePresent(bool output, int32_t index) const override;
 
     // Manual clock only: the master-clock time in 100 ns units.
     void SetTime(int64_t time);
@@ -45,7 +49,12 @@ public:
     // Makes Start fail with text (empty: succeed).
     void SetStartFailure(std::string text);
     // Reports a device as failed at the next TakeFaults, as a vanished port would be.
-    void InjectFault(bool output, int32_t index, std::string reason);
+    void InjectFault(bool output, int32_t index, std::string reason, bool serverLost = false);
+    // A device unplugged (its open fails and an open one fails at the next TakeFaults) or
+    // plugged in again; announced as the system would.
+    void SetPresent(bool output, int32_t index, bool present);
+    // A device that appears after Start: listed at the next Rescan, announced now.
+    void AddDevice(bool output, std::string name);
     // Stops keeping what is sent (a long headless run would otherwise grow without bound).
     void SetCapture(bool capture);
 
@@ -90,6 +99,8 @@ private:
     std::vector<SInput> m_inputs;
     std::atomic<bool> m_faultPending{false};
     std::vector<SMidiFault> m_faults; // under m_outputLock
+    std::atomic<bool> m_changed{false};
+    std::vector<std::pair<bool, std::string>> m_appeared; // under m_outputLock: output?, name
     mutable std::mutex m_outputLock;  // captures: written by the engine, read by anyone
     mutable std::mutex m_inputLock;   // held while a sink runs, so close waits for it
 };
