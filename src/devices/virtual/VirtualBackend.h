@@ -34,6 +34,11 @@ public:
     int OpenInput(int32_t index, CMidiInputSink* sink, std::string& error) override;
     int CloseInput(int32_t index, std::string& error) override;
     bool TakeFaults(std::vector<SMidiFault>& faults) override;
+    int64_t GetOutputLatency() const override { return m_outputLatency.load(); }
+
+    // How long after its stamp output sounds (100 ns, 0 at first), as a backend that writes
+    // ahead or a slow instrument would report it.
+    void SetOutputLatency(int64_t latency) { m_outputLatency.store(latency); }
 
     // Manual clock only: the master-clock time in 100 ns units.
     void SetTime(int64_t time);
@@ -64,6 +69,7 @@ public:
     bool InjectInput(int32_t index, const std::vector<uint8_t>& bytes, int32_t msStamp);
 
 private:
+    std::atomic<int64_t> m_outputLatency{0};
     struct SOutput {
         std::string name;
         bool open = false;
