@@ -69,8 +69,8 @@ inline int64_t InputStampTime(int32_t msStamp, int64_t near)
 {
     constexpr int64_t kUnitsPerMs = 10000;
     const int64_t nearMs = near / kUnitsPerMs;
-    const auto delta = static_cast<int32_t>(static_cast<uint32_t>(msStamp) -
-                                            static_cast<uint32_t>(nearMs));
+    const auto delta =
+        static_cast<int32_t>(static_cast<uint32_t>(msStamp) - static_cast<uint32_t>(nearMs));
     return (nearMs + delta) * kUnitsPerMs;
 }
 

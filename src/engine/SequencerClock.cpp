@@ -169,7 +169,8 @@ int64_t CSequencerClock::TicksSinceInput(int32_t msStamp) const
 {
     if (msStamp == kInputStampNow) return 0;
     const int64_t time = InputStampTime(msStamp, m_lastTickTime);
-    return TicksSinceHeard(time, m_lastTickTime, m_tickPeriod, m_engine.GetBackend().GetOutputLatency());
+    return TicksSinceHeard(time, m_lastTickTime, m_tickPeriod,
+                           m_engine.GetBackend().GetOutputLatency());
 }
 
 bool CSequencerClock::SetTempo(int32_t hundredths)

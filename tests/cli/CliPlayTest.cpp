@@ -19,7 +19,8 @@ TEST(CliPlay, PlaysOnTheVirtualBackendAndRefusesBadArguments)
         RunCli({"play", song, "--midi", "virtual", "--out", "0", "--from", "1100"});
     EXPECT_EQ(played.status, 0) << played.err;
     EXPECT_EQ(played.err, "");
-    EXPECT_EQ(RunCli({"play", song, "--midi", "virtual", "--out", "0", "--from", "99999"}).status, 0)
+    EXPECT_EQ(RunCli({"play", song, "--midi", "virtual", "--out", "0", "--from", "99999"}).status,
+              0)
         << "a start past the end has nothing to play";
 
     const struct {

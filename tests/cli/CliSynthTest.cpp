@@ -282,14 +282,13 @@ TEST(CliSynth, ASynthWithoutAudioEndsPlayWithTheReasonAndDevicesSayIt)
 
     const CliResult devices = RunCli({"devices", "--midi", "virtual"});
     ASSERT_EQ(devices.status, 0) << devices.err;
-    EXPECT_NE(devices.out.find("  Tonalweaver Synth  (cannot sound: " + reason),
-              std::string::npos)
+    EXPECT_NE(devices.out.find("  Tonalweaver Synth  (cannot sound: " + reason), std::string::npos)
         << devices.out;
     EXPECT_NE(devices.out.find("  Virtual Out\n"), std::string::npos) << "others unmarked";
     EXPECT_EQ(devices.err, "") << "the libraries print nothing";
 
-    const CliResult record = RunCli({"record", folder / "take.tnw", "--midi", "virtual", "--in",
-                                     "0", "--seconds", "0.1"});
+    const CliResult record = RunCli(
+        {"record", folder / "take.tnw", "--midi", "virtual", "--in", "0", "--seconds", "0.1"});
     EXPECT_EQ(record.status, 0) << record.err;
     EXPECT_NE(record.err.find(kCannot), std::string::npos) << record.err;
     EXPECT_EQ(record.err.find(kCannot), record.err.rfind(kCannot)) << record.err;

@@ -149,8 +149,9 @@ TEST_F(MidiInputTest, HeldNotesAreReleasedWhenTheInputGoesOrTheFilterChanges)
     EXPECT_EQ(port.GetHeldCount(), 0);
     // A release keeps the note-on's velocity, as the filter node records it; made up here, it
     // has no stamp of its own.
-    EXPECT_EQ(probe.All(EList::NoteOffs), (std::vector<CMidiMsg>{{kInputStampNow, 3, 0x80, 60, 100},
-                                                                 {kInputStampNow, 3, 0x80, 62, 80}}));
+    EXPECT_EQ(probe.All(EList::NoteOffs),
+              (std::vector<CMidiMsg>{{kInputStampNow, 3, 0x80, 60, 100},
+                                     {kInputStampNow, 3, 0x80, 62, 80}}));
     port.SetParameter(CInputFilterNode::kParamChannelFilter, 0, 0); // no change, nothing sent
     EXPECT_EQ(probe.All(EList::NoteOffs).size(), 2u);
 

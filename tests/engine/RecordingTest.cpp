@@ -195,9 +195,9 @@ TEST_F(RecordingTest, InputLandsOnTheTickThatWasSoundingWhenItWasPlayed)
         ASSERT_EQ(notes.size(), expected.size());
         for (size_t i = 0; i < notes.size(); ++i) {
             const auto same = std::find(notes.begin(), notes.end(), expected[i]);
-            EXPECT_NE(same, notes.end()) << "no note {" << expected[i].m_start << ", "
-                                         << expected[i].m_end << ", key "
-                                         << int(expected[i].m_pitch) << "}";
+            EXPECT_NE(same, notes.end())
+                << "no note {" << expected[i].m_start << ", " << expected[i].m_end << ", key "
+                << int(expected[i].m_pitch) << "}";
         }
         proxy.RemoveClipPlayer(*takes[0].clip);
     }
@@ -210,11 +210,11 @@ TEST(HeardTickTest, CountsBackToTheNearestTickSoundingThen)
         int64_t input;
         int64_t expected;
     } const cases[] = {
-        {1030, 1},     // exactly when the last tick sounded
-        {1079, 1},     // just under half a tick after it
-        {1080, 0},     // half a tick: the nearer one is the tick about to play
-        {5000, 0},     // later than any played tick: now
-        {981, 1},      {979, 2}, // either side of half a tick before it
+        {1030, 1},                 // exactly when the last tick sounded
+        {1079, 1},                 // just under half a tick after it
+        {1080, 0},                 // half a tick: the nearer one is the tick about to play
+        {5000, 0},                 // later than any played tick: now
+        {981, 1},        {979, 2}, // either side of half a tick before it
         {1030 - 700, 8},
     };
     for (const auto& c : cases)
@@ -229,7 +229,8 @@ TEST(InputStampTest, RoundsToTheNearestMillisecondAndUnwrapsNearTheClock)
     EXPECT_EQ(InputStampOf(-14999), -1);
     const int64_t wrap = int64_t{1} << 32; // milliseconds the stamp wraps after
     EXPECT_EQ(InputStampOf(wrap * 10000 + 30000), 3);
-    for (const int64_t near : {int64_t{0}, int64_t{123456789}, wrap * 10000 + 5000, 3 * wrap * 10000 - 1}) {
+    for (const int64_t near :
+         {int64_t{0}, int64_t{123456789}, wrap * 10000 + 5000, 3 * wrap * 10000 - 1}) {
         for (const int64_t delta : {int64_t{-20000000}, int64_t{0}, int64_t{70000}}) {
             const int64_t time = near + delta;
             const int64_t back = InputStampTime(InputStampOf(time), near);

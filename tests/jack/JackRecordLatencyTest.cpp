@@ -18,17 +18,17 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <iostream>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr uint8_t kSongChannel = 2;  // the song's notes; the take echoes on channel 0
-constexpr uint8_t kFirstKey = 40;    // the song's note k is key 40 + k, at tick 96 k
-constexpr int kSongNotes = 14;       // 7 s at 120 BPM
+constexpr uint8_t kSongChannel = 2; // the song's notes; the take echoes on channel 0
+constexpr uint8_t kFirstKey = 40;   // the song's note k is key 40 + k, at tick 96 k
+constexpr int kSongNotes = 14;      // 7 s at 120 BPM
 constexpr int64_t kBeatFrames = CJackTestServer::kRate / 2; // 120 BPM
 
 // Plays in time with what it hears. A listener client hears the song's notes; a player client,

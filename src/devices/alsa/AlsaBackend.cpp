@@ -484,8 +484,7 @@ void CAlsaBackend::CImpl::HandleEvent(const snd_seq_event_t& event, unsigned cha
     const int32_t index = m_portToInput[static_cast<size_t>(port)];
     if (index < 0) return;
     CMidiInputSink* sink = m_inputs[static_cast<size_t>(index)].sink;
-    if (sink != nullptr)
-        sink->OnMidiInput(bytes, static_cast<int32_t>(length), InputStampOf(time));
+    if (sink != nullptr) sink->OnMidiInput(bytes, static_cast<int32_t>(length), InputStampOf(time));
 }
 
 void CAlsaBackend::CImpl::DeviceGone(const snd_seq_addr_t& address, bool wholeClient)

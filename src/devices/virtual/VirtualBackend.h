@@ -69,7 +69,6 @@ public:
     bool InjectInput(int32_t index, const std::vector<uint8_t>& bytes, int32_t msStamp);
 
 private:
-    std::atomic<int64_t> m_outputLatency{0};
     struct SOutput {
         std::string name;
         bool open = false;
@@ -89,6 +88,7 @@ private:
     EClock m_clock;
     std::chrono::steady_clock::time_point m_epoch;
     std::atomic<int64_t> m_manualTime{0};
+    std::atomic<int64_t> m_outputLatency{0};
     bool m_started = false;
     bool m_capture = true;
     std::string m_startFailure;
