@@ -25,9 +25,10 @@ done
   export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp"
   "$root/build/tsan/tests/tw_tests" --gtest_brief=1
   "$root/build/tsan/tests/tw_settings_tests" --gtest_brief=1
-  # Left out: it compares recorded ticks with the wall clock, which the sanitizer slows too far.
+  # Left out: they compare recorded ticks with the wall clock and with the frames a player
+  # heard, which the sanitizer slows too far for the program to keep its cycles.
   "$root/build/tsan/tests/tw_jack_tests" --gtest_brief=1 \
-    --gtest_filter=-JackPlayTest.RecordKeepsAPlayedPhraseAtItsTicks
+    --gtest_filter=-JackPlayTest.RecordKeepsAPlayedPhraseAtItsTicks:JackRecordLatencyTest.*
 )
 "$root/scripts/fuzz-smoke.sh" "${TW_FUZZ_SECONDS:-30}"
 ctest --test-dir "$root/build/ci" --output-on-failure -j2

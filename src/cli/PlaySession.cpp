@@ -31,15 +31,17 @@ constexpr auto kFailedShutDownLimit = std::chrono::seconds(5);
 // the first device there is.
 namespace {
 
-// Without --out: every port to the built-in synthesizer, so the song is heard as it is; where it
-// cannot play (no audio output), false, with the reason on the way.
-bool RouteToSynth(CMidiEngineProxy& proxy, const std::vector<std::string>& names)
+// Without --out: every port to the built-in synthesizer, so the song is heard as it is. Where it
+// cannot play (no audio output), the reason ends the run, or is said before falling back (false).
+bool RouteToSynth(CMidiEngineProxy& proxy, const std::vector<std::string>& names,
+                  ESilentSynth silent)
 {
     const int32_t synth = FindDevice(names, kSynthDeviceName);
     if (synth < 0) return false;
     if (!proxy.OpenOutputDriver(synth)) {
-        std::fprintf(stderr, "The built-in synthesizer cannot play: %s\n",
-                     proxy.GetLastError().c_str());
+        const std::string why = "The built-in synthesizer cannot play: " + proxy.GetLastError();
+        if (silent == ESilentSynth::Fail) throw CTwError(why);
+        std::fprintf(stderr, "%s\n", why.c_str());
         return false;
     }
     for (int32_t port = 0; port < COutputPort::kCount; ++port)
@@ -51,7 +53,7 @@ bool RouteToSynth(CMidiEngineProxy& proxy, const std::vector<std::string>& names
 } // namespace
 
 std::vector<int32_t> RouteOutputs(CMidiEngineProxy& proxy, CMidiBackend& backend,
-                                  const std::vector<std::string>& wanted)
+                                  const std::vector<std::string>& wanted, ESilentSynth silent)
 {
     std::vector<int32_t> devices;
     const std::vector<std::string> names = backend.GetOutputNames();
@@ -61,7 +63,7 @@ std::vector<int32_t> RouteOutputs(CMidiEngineProxy& proxy, CMidiBackend& backend
     const auto isSynth = [&](const std::string& name) { return FindDevice(names, name) == synth; };
     if (synth >= 0 && (outputs.empty() || std::any_of(outputs.begin(), outputs.end(), isSynth)))
         WaitForSynthFont(backend);
-    if (outputs.empty() && RouteToSynth(proxy, names)) return devices;
+    if (outputs.empty() && RouteToSynth(proxy, names, silent)) return devices;
     if (outputs.empty() && !names.empty()) outputs.push_back("0");
     for (size_t port = 0; port < outputs.size(); ++port) {
         const int32_t device = FindDevice(names, outputs[port]);

@@ -73,11 +73,19 @@ private:
     CMidiEngine m_engine;
 };
 
+// What routing without names does when the built-in synthesizer cannot sound.
+enum class ESilentSynth {
+    Fail,     // CTwError with the reason: nothing would be heard (play)
+    FallBack, // "Out1" to the first device there is, after saying why (record: the take matters)
+};
+
 // Opens the named devices and routes "Out1", "Out2", ... to them; without names, every port goes
-// to the built-in synthesizer, or "Out1" to the first device there is. Returns the indices of the
-// devices opened for --out (none when the built-in synthesizer took every port).
+// to the built-in synthesizer, or "Out1" to the first device there is when the build has none.
+// Returns the indices of the devices opened for --out (none when the built-in synthesizer took
+// every port).
 std::vector<int32_t> RouteOutputs(CMidiEngineProxy& proxy, CMidiBackend& backend,
-                                  const std::vector<std::string>& wanted);
+                                  const std::vector<std::string>& wanted,
+                                  ESilentSynth silent = ESilentSynth::Fail);
 
 // Tells standard error how many messages went out late or were lost, and how many cycles the
 // MIDI system missed, if any.

@@ -181,7 +181,7 @@ int RunRecord(const CCliArgs& args)
     const std::unique_ptr<CMidiBackend> backend = CreateCliBackend(args);
     const CStopSignals stopSignals;
     CPlayEngine play(*backend);
-    RouteOutputs(play.Proxy(), *backend, options.outputs);
+    RouteOutputs(play.Proxy(), *backend, options.outputs, ESilentSynth::FallBack);
     OpenInput(play.Proxy(), *backend, options.input);
 
     CEnginePlayerLink link(play.Proxy());

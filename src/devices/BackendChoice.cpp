@@ -145,6 +145,17 @@ void WaitForSynthFont(CMidiBackend& backend)
 #endif
 }
 
+std::string SynthSoundProblem(CMidiBackend& backend)
+{
+    std::string error;
+#ifdef TW_HAVE_SYNTH
+    if (auto* synth = dynamic_cast<CSynthBackend*>(&backend)) synth->ProbeAudio(error);
+#else
+    (void)backend;
+#endif
+    return error;
+}
+
 bool SetSynthOptions(CMidiBackend& backend, const SSynthOptions& options)
 {
 #ifdef TW_HAVE_SYNTH

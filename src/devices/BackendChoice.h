@@ -39,6 +39,11 @@ bool IsSynthBuilt();
 // once with the reason. Returns at once for a backend without it.
 void WaitForSynthFont(CMidiBackend& backend);
 
+// Why the built-in synthesizer of a started backend cannot sound (no audio output opens: tried
+// and let go at once); empty when it can, or for a backend without it. Never on the music thread
+// while the engine runs.
+std::string SynthSoundProblem(CMidiBackend& backend);
+
 // Hands new options to the built-in synthesizer of backend (any thread): the volume applies at
 // once, another SoundFont loads in the background. False for a backend without it.
 bool SetSynthOptions(CMidiBackend& backend, const SSynthOptions& options);

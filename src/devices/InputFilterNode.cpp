@@ -58,8 +58,9 @@ void CInputFilterNode::ReceiveNoteOns(const CMidiMsgList& list, CMidiNode*)
     if (CaptureNoteOns(pass)) return;
     ForwardNoteOns(pass);
     for (const CMidiMsg& on : pass) {
-        m_held.Append(CMidiMsg{on.time, 3, static_cast<uint8_t>(kNoteOff | (on.status & 0x0F)),
-                               on.data1, on.data2});
+        m_held.Append(CMidiMsg{kInputStampNow, 3,
+                               static_cast<uint8_t>(kNoteOff | (on.status & 0x0F)), on.data1,
+                               on.data2});
     }
 }
 

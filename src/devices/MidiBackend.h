@@ -49,9 +49,30 @@ class CMidiInputSink {
 public:
     virtual ~CMidiInputSink() = default;
     // bytes: raw MIDI as it came off the wire (may split or join messages); msStamp: milliseconds
-    // on the master clock (master time / 10000), wrapping at 32 bits.
+    // on the master clock when the device received them (InputStampOf), wrapping at 32 bits.
     virtual void OnMidiInput(const uint8_t* bytes, int32_t count, int32_t msStamp) = 0;
 };
+
+// The millisecond stamp of input received at master time `time` (100 ns), to the nearest
+// millisecond: a truncated stamp would place every input up to a millisecond early.
+inline int32_t InputStampOf(int64_t time)
+{
+    constexpr int64_t kUnitsPerMs = 10000;
+    const int64_t ms = time >= 0 ? (time + kUnitsPerMs / 2) / kUnitsPerMs
+                                 : -((-time + kUnitsPerMs / 2) / kUnitsPerMs);
+    return static_cast<int32_t>(static_cast<uint32_t>(ms)); // wraps, as the stamp does
+}
+
+// The master time (100 ns) of a millisecond stamp, taken as the one nearest to master time
+// `near` (the stamp wraps every 49 days).
+inline int64_t InputStampTime(int32_t msStamp, int64_t near)
+{
+    constexpr int64_t kUnitsPerMs = 10000;
+    const int64_t nearMs = near / kUnitsPerMs;
+    const auto delta =
+        static_cast<int32_t>(static_cast<uint32_t>(msStamp) - static_cast<uint32_t>(nearMs));
+    return (nearMs + delta) * kUnitsPerMs;
+}
 
 // A device that stopped working while open: its server went away or its port vanished.
 struct SMidiFault {
@@ -128,6 +149,10 @@ public:
         (void)output, (void)index;
         return true;
     }
+    // Engine thread: how long after its stamp a message sounds where the outputs lead (100 ns):
+    // the backend's own write-ahead plus the latency it knows beyond its ports. Input is placed
+    // by what was sounding when it was played, so this is taken off its stamp.
+    virtual int64_t GetOutputLatency() const { return 0; }
     // Any thread: counts of late and lost output since Start.
     virtual SMidiOutputStats GetOutputStats() const { return {}; }
     // Audio output in the backend's own cycle, or null when it has none (only JACK has).

@@ -8,6 +8,7 @@
 // to other threads as plain vectors. The input callback thread never touches lists.
 
 #include <atomic>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -29,6 +30,10 @@ struct CMidiMsg {
 
     bool operator==(const CMidiMsg&) const = default;
 };
+
+// The time word of input without a stamp of its own (the releases a node makes up for the notes
+// still held when its input goes): it counts as received now.
+inline constexpr int32_t kInputStampNow = INT32_MIN;
 
 // A pooled list node; only CMidiMsgList and CMidiMsgPool handle these.
 struct SMidiMsgNode {

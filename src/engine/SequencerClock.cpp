@@ -3,6 +3,8 @@
 #include "engine/EngineMailbox.h"
 #include "engine/MidiEngine.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr uint8_t kTimingClock = 0xF8;
@@ -15,6 +17,17 @@ constexpr int32_t kTicksPerSongPosition = 24; // one sixteenth note
 constexpr int32_t kMaxSongPosition = 0x3FFF;
 
 } // namespace
+
+int64_t TicksSinceHeard(int64_t inputTime, int64_t lastTickTime, int64_t period, int64_t latency)
+{
+    if (period <= 0) return 0;
+    // The tick before the position sounded at lastTickTime + latency; the input came `behind`
+    // after that, so it heard the tick behind / period later, rounded to the nearest.
+    const int64_t behind = inputTime - latency - lastTickTime;
+    const int64_t shifted = behind + period / 2;
+    const int64_t heard = shifted >= 0 ? shifted / period : -((-shifted + period - 1) / period);
+    return std::max<int64_t>(1 - heard, 0);
+}
 
 CSequencerClock::CSequencerClock(CMidiEngine& engine) : m_engine(engine)
 {
@@ -150,6 +163,14 @@ void CSequencerClock::OnPulse(int32_t msStamp)
         return;
     }
     FollowingPass(now, now + kLookAhead - m_lastTickTime, true);
+}
+
+int64_t CSequencerClock::TicksSinceInput(int32_t msStamp) const
+{
+    if (msStamp == kInputStampNow) return 0;
+    const int64_t time = InputStampTime(msStamp, m_lastTickTime);
+    return TicksSinceHeard(time, m_lastTickTime, m_tickPeriod,
+                           m_engine.GetBackend().GetOutputLatency());
 }
 
 bool CSequencerClock::SetTempo(int32_t hundredths)

@@ -18,6 +18,12 @@
 
 class CMidiEngine;
 
+// How many ticks before the tick about to play an input at master time `inputTime` (100 ns) was
+// played against: the tick before it was stamped lastTickTime, ticks are period apart and sound
+// latency after their stamps. The nearest tick to what was sounding; never below 0 (an input
+// cannot have heard a tick not yet played).
+int64_t TicksSinceHeard(int64_t inputTime, int64_t lastTickTime, int64_t period, int64_t latency);
+
 class CSequencerClock : public CMidiNode, public CMidiClockSink {
 public:
     static constexpr int64_t kDefaultTickPeriod = 52083; // 100 ns, at 120 BPM
@@ -68,6 +74,10 @@ public:
     void Start();
     void Stop();
     void Locate(tick position);
+
+    // While playing: how many ticks before the position the song was at, where the outputs lead,
+    // when input stamped msStamp (ms) was played, the backend's output latency counted.
+    int64_t TicksSinceInput(int32_t msStamp) const;
 
     // Whole beats per minute, as stored.
     double GetTempo() const { return m_tempo; }

@@ -5,11 +5,14 @@
 #include "engine/EngineMailbox.h"
 #include "engine/PlayerNotifications.h"
 #include "engine/PlayerSupport.h"
+#include "engine/SequencerClock.h"
 #include "engine/TrackRecorder.h"
 #include "model/Clip.h"
 #include "model/NoteList.h"
 #include "model/Track.h"
 
+#include <algorithm>
+#include <climits>
 #include <vector>
 
 namespace {
@@ -64,17 +67,26 @@ void CTrackPlayer::AdvanceRecorderTick()
     if (m_recorder->IsOpen()) m_recorder->AdvanceTick();
 }
 
-void CTrackPlayer::RecordIncoming(const CMidiMsgList& list, EList kind)
+void CTrackPlayer::RecordIncoming(const CMidiMsgList& list, EList kind, bool fromInput)
 {
+    // The recorder counts back from now: live input by what was sounding when it was played,
+    // the rest (phrases, the mixer) sounds now.
+    CMidiMsgList placed;
+    for (CMidiMsg msg : list) {
+        msg.time = fromInput ? static_cast<int32_t>(std::min<int64_t>(
+                                   m_context.clock.TicksSinceInput(msg.time), INT32_MAX))
+                             : 0;
+        placed.Append(msg);
+    }
     switch (kind) {
     case EList::NoteOns:
-        m_recorder->RecordNoteOns(list);
+        m_recorder->RecordNoteOns(placed);
         break;
     case EList::NoteOffs:
-        m_recorder->RecordNoteOffs(list);
+        m_recorder->RecordNoteOffs(placed);
         break;
     case EList::Events:
-        m_recorder->RecordEvents(list);
+        m_recorder->RecordEvents(placed);
         break;
     }
 }
@@ -194,7 +206,8 @@ void CTrackPlayer::Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind)
         break;
     }
     PostActivity();
-    if (!fromClip && IsRecording()) RecordIncoming(channelled, kind);
+    if (!fromClip && IsRecording())
+        RecordIncoming(list, kind, sender != nullptr && sender->GetKind() == ENodeKind::RecordNode);
 }
 
 void CTrackPlayer::CountForeign(CMidiMsgList& channelled, EList kind, CMidiNode* sender)

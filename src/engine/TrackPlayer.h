@@ -102,7 +102,9 @@ private:
     void ReleaseForeignNotes();
     void PostActivity();
     void PostMixerFeedback(const CMidiMsgList& events);
-    void RecordIncoming(const CMidiMsgList& list, EList kind);
+    // Records list (time words: the input's ms stamps when fromInput, else nothing) at the ticks
+    // it was played against.
+    void RecordIncoming(const CMidiMsgList& list, EList kind, bool fromInput);
 
     CTrack& m_track;
     SPlayerContext& m_context;

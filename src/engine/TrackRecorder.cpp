@@ -90,43 +90,47 @@ bool CTrackRecorder::IsNearlyFull() const
            Clip().GetEvents().GetCount() > STakeKit::kEventCapacity / 4 * 3;
 }
 
+int32_t CTrackRecorder::TickOf(const CMidiMsg& msg) const
+{
+    return std::max(m_tickCounter - std::max(msg.time, 0), 0);
+}
+
 void CTrackRecorder::RecordNoteOns(const CMidiMsgList& list)
 {
     for (const CMidiMsg& msg : list) {
         if ((msg.status & 0xF0) != kNoteOn) continue;
         if (msg.data2 == 0)
-            NoteOff(msg.data1 & 0x7F, 64);
+            NoteOff(msg.data1 & 0x7F, 64, TickOf(msg));
         else
-            NoteOn(msg.data1 & 0x7F, msg.data2 & 0x7F);
+            NoteOn(msg.data1 & 0x7F, msg.data2 & 0x7F, TickOf(msg));
     }
 }
 
 void CTrackRecorder::RecordNoteOffs(const CMidiMsgList& list)
 {
     for (const CMidiMsg& msg : list)
-        NoteOff(msg.data1 & 0x7F, msg.data2 & 0x7F);
+        NoteOff(msg.data1 & 0x7F, msg.data2 & 0x7F, TickOf(msg));
 }
 
-void CTrackRecorder::NoteOn(uint8_t key, uint8_t velocity)
+void CTrackRecorder::NoteOn(uint8_t key, uint8_t velocity, int32_t at)
 {
     if (m_openCount == kMaxOpenNotes) {
         // Only a stuck source holds this many: the oldest held note ends here.
-        InsertNote(m_open[0], kReleaseVelocityAtFinish);
+        InsertNote(m_open[0], kReleaseVelocityAtFinish, at);
         RemoveOpen(0);
     }
-    m_open[static_cast<size_t>(m_openCount++)] = {m_tickCounter, key, velocity};
-    m_mailbox.Post<CNoteRecordedNotification>(
-        m_track.GetId(), m_track.GetPlayerSlot(),
-        CNote(m_tickCounter, m_tickCounter, key, velocity, 0));
+    m_open[static_cast<size_t>(m_openCount++)] = {at, key, velocity};
+    m_mailbox.Post<CNoteRecordedNotification>(m_track.GetId(), m_track.GetPlayerSlot(),
+                                              CNote(at, at, key, velocity, 0));
 }
 
-void CTrackRecorder::NoteOff(uint8_t key, uint8_t velocity)
+void CTrackRecorder::NoteOff(uint8_t key, uint8_t velocity, int32_t at)
 {
     for (int32_t i = 0; i < m_openCount; ++i) {
         if (m_open[static_cast<size_t>(i)].key != key) continue;
         const SOpenNote open = m_open[static_cast<size_t>(i)];
         RemoveOpen(i);
-        InsertNote(open, velocity);
+        InsertNote(open, velocity, at);
         return;
     }
     // Its note-on was never recorded.
@@ -138,7 +142,7 @@ void CTrackRecorder::RemoveOpen(int32_t index)
     --m_openCount;
 }
 
-void CTrackRecorder::InsertNote(const SOpenNote& open, uint8_t offVelocity)
+void CTrackRecorder::InsertNote(const SOpenNote& open, uint8_t offVelocity, int32_t end)
 {
     CNoteList& notes = Clip().GetNotes();
     if (notes.GetCount() >= STakeKit::kNoteCapacity) {
@@ -147,9 +151,9 @@ void CTrackRecorder::InsertNote(const SOpenNote& open, uint8_t offVelocity)
     }
     const tick grid = m_settings.quantizeGrid;
     const tick start = NearestOnGrid(open.tick, grid);
-    tick end = NearestOnGrid(m_tickCounter, grid);
-    if (end <= start) end = start + std::max<tick>(grid, 0);
-    notes.Insert(CNote(start, end, open.key, open.velocity, offVelocity));
+    tick last = NearestOnGrid(end, grid);
+    if (last <= start) last = start + std::max<tick>(grid, 0);
+    notes.Insert(CNote(start, last, open.key, open.velocity, offVelocity));
 }
 
 bool CTrackRecorder::RecordsKind(uint8_t kind) const
@@ -175,7 +179,7 @@ void CTrackRecorder::RecordEvents(const CMidiMsgList& list)
     for (const CMidiMsg& msg : list) {
         const auto kind = static_cast<uint8_t>(msg.status & 0xF0);
         if (!RecordsKind(kind)) continue;
-        StageEvent(CMidiEvent(NearestOnGrid(m_tickCounter, m_settings.quantizeGrid), kind,
+        StageEvent(CMidiEvent(NearestOnGrid(TickOf(msg), m_settings.quantizeGrid), kind,
                               msg.data1 & 0x7F, SecondByte(msg)));
     }
     MoveStagedToClip();
@@ -282,7 +286,7 @@ std::unique_ptr<STakeKit> CTrackRecorder::Close(bool closeOpen)
     MoveStagedToClip();
     if (closeOpen) {
         for (int32_t i = 0; i < m_openCount; ++i)
-            InsertNote(m_open[static_cast<size_t>(i)], kReleaseVelocityAtFinish);
+            InsertNote(m_open[static_cast<size_t>(i)], kReleaseVelocityAtFinish, m_tickCounter);
         m_openCount = 0;
     }
     CClip& clip = Clip();

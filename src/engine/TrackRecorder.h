@@ -47,9 +47,11 @@ public:
     int32_t GetTickCounter() const { return m_tickCounter; }
     tick GetClipStart() const;
 
-    // What reached the track player (statuses with their channel). Note-ons of velocity 0 are
-    // taken as releases. Real-time safe: a message that finds the Clip full is counted and lost
-    // (IsNearlyFull lets the engine move on to a fresh Clip long before that).
+    // What reached the track player (statuses with their channel). Each time word is how many
+    // ticks before the current tick the message was played (0: now); none lands before the
+    // Clip's start. Note-ons of velocity 0 are taken as releases. Real-time safe: a message that
+    // finds the Clip full is counted and lost (IsNearlyFull lets the engine move on to a fresh
+    // Clip long before that).
     void RecordNoteOns(const CMidiMsgList& list);
     void RecordNoteOffs(const CMidiMsgList& list);
     void RecordEvents(const CMidiMsgList& list);
@@ -84,10 +86,12 @@ private:
     void Begin(std::unique_ptr<STakeKit> kit, tick clipStart, tick position);
     // Closes the Clip: staged events and, when closeOpen, held notes go in; the length is set.
     std::unique_ptr<STakeKit> Close(bool closeOpen);
-    void NoteOn(uint8_t key, uint8_t velocity);
-    void NoteOff(uint8_t key, uint8_t velocity);
-    // Inserts the note from its opening tick to the current tick, quantized.
-    void InsertNote(const SOpenNote& open, uint8_t offVelocity);
+    // The tick of the Clip a message was played at (its time word counts back from now).
+    int32_t TickOf(const CMidiMsg& msg) const;
+    void NoteOn(uint8_t key, uint8_t velocity, int32_t at);
+    void NoteOff(uint8_t key, uint8_t velocity, int32_t at);
+    // Inserts the note from its opening tick to tick end, quantized.
+    void InsertNote(const SOpenNote& open, uint8_t offVelocity, int32_t end);
     void RemoveOpen(int32_t index);
     bool RecordsKind(uint8_t kind) const;
     void StageEvent(const CMidiEvent& event);

@@ -2,14 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <unistd.h>
 
 TEST(CliDevices, ListsTheVirtualDevicesUnderTheirHeadingsAndRefusesUnknownBackends)
 {
     const CliResult listed = RunCli({"devices", "--midi", "virtual"});
     EXPECT_EQ(listed.status, 0) << listed.err;
-    EXPECT_EQ(listed.out, "Outputs:\n  0  Virtual Out\n  1  Tonalweaver Synth\nInputs:\n  0  "
-                          "Virtual In\n");
+    // The synthesizer's line may say why it cannot sound (CliSynth tests that).
+    const std::string head = "Outputs:\n  0  Virtual Out\n  1  Tonalweaver Synth";
+    const std::string tail = "\nInputs:\n  0  Virtual In\n";
+    EXPECT_EQ(listed.out.substr(0, head.size()), head) << listed.out;
+    ASSERT_GE(listed.out.size(), head.size() + tail.size());
+    EXPECT_EQ(listed.out.substr(listed.out.size() - tail.size()), tail) << listed.out;
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 5) << listed.out;
 
     const CliResult unknown = RunCli({"devices", "--midi", "coreaudio"});
     EXPECT_EQ(unknown.status, 2);

@@ -19,7 +19,8 @@ TEST(CliPlay, PlaysOnTheVirtualBackendAndRefusesBadArguments)
         RunCli({"play", song, "--midi", "virtual", "--out", "0", "--from", "1100"});
     EXPECT_EQ(played.status, 0) << played.err;
     EXPECT_EQ(played.err, "");
-    EXPECT_EQ(RunCli({"play", song, "--midi", "virtual", "--from", "99999"}).status, 0)
+    EXPECT_EQ(RunCli({"play", song, "--midi", "virtual", "--out", "0", "--from", "99999"}).status,
+              0)
         << "a start past the end has nothing to play";
 
     const struct {
@@ -42,10 +43,10 @@ TEST(CliPlay, PlaysOnTheVirtualBackendAndRefusesBadArguments)
         {{"play", song, "--midi", "virtual", "--follow-clock", ""},
          2,
          "--follow-clock needs a device"},
-        {{"play", song, "--midi", "virtual", "--metronome", "nosuch"},
+        {{"play", song, "--midi", "virtual", "--out", "0", "--metronome", "nosuch"},
          1,
          "There is no MIDI output 'nosuch'."},
-        {{"play", song, "--midi", "virtual", "--follow-clock", "nosuch"},
+        {{"play", song, "--midi", "virtual", "--out", "0", "--follow-clock", "nosuch"},
          1,
          "There is no MIDI input 'nosuch'."},
         {{"play", song, "--clock-out", "--midi", "virtual", "extra"},
@@ -53,7 +54,8 @@ TEST(CliPlay, PlaysOnTheVirtualBackendAndRefusesBadArguments)
          "wrong number of arguments"},
         {{"play", song, "--clock-out=1", "--midi", "virtual"}, 2, "unknown option '--clock-out=1'"},
         // The switch takes no value: what follows it is the next argument.
-        {{"play", "--clock-out", song, "--midi", "virtual", "--from", "1100", "--metronome", "0"},
+        {{"play", "--clock-out", song, "--midi", "virtual", "--out", "0", "--from", "1100",
+          "--metronome", "0"},
          0,
          ""},
     };

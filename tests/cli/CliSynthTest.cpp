@@ -253,28 +253,43 @@ TEST(CliSynth, AMissingOrBrokenSoundFontFailsClearlyAndWritesNothing)
 }
 
 // Without --out, play uses the built-in synthesizer. Where it cannot sound (no audio on this
-// machine), the tool says why once and the audio libraries print nothing of their own; with
-// --verbose they do.
-TEST(CliSynth, ASynthWithoutAudioSaysWhyOnceAndTheLibrariesOnlyWhenVerbose)
+// machine), play ends at once with the reason and status 1, said once, and the audio libraries
+// print nothing of their own (with --verbose they do); devices marks the synthesizer with the
+// same reason; record still takes its input, after saying why nothing is heard.
+TEST(CliSynth, ASynthWithoutAudioEndsPlayWithTheReasonAndDevicesSayIt)
 {
     CTempFolder folder;
-    folder.Write("notes.mid", NotesFile({0}, 24));
+    folder.Write("notes.mid", NotesFile({0, 3840}, 24)); // 20 s, were it played silently
     const std::string song = folder / "notes.mid";
     setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
     const CliResult quiet = RunCli({"play", song, "--midi", "virtual", "--soundfont", kFont});
     const std::string kCannot = "The built-in synthesizer cannot play: ";
     if (quiet.err.find(kCannot) == std::string::npos) GTEST_SKIP() << "this machine has audio";
+    EXPECT_EQ(quiet.status, 1) << quiet.err;
     // No line of a library's own ("ALSA lib ...") nor of verbose output ("ALSA: ...").
     for (const char* start : {"\nALSA", "\nFluidSynth", "\nJACK", "\nCannot connect"})
         EXPECT_EQ(("\n" + quiet.err).find(start), std::string::npos) << quiet.err;
-    EXPECT_NE(quiet.err.find(kCannot + "No audio output could be opened. PulseAudio: "),
-              std::string::npos)
-        << quiet.err;
+    const std::string reason = "No audio output could be opened. PulseAudio: ";
+    EXPECT_EQ(quiet.err.find(kCannot + reason), 0u) << quiet.err;
     EXPECT_EQ(quiet.err.find(kCannot), quiet.err.rfind(kCannot)) << "said once";
 
     const CliResult loud =
         RunCli({"play", song, "--midi", "virtual", "--soundfont", kFont, "--verbose"});
+    EXPECT_EQ(loud.status, 1) << loud.err;
     EXPECT_NE(("\n" + loud.err).find("\nFluidSynth: "), std::string::npos) << loud.err;
     EXPECT_NE(("\n" + loud.err).find("\nALSA: "), std::string::npos) << loud.err;
     EXPECT_NE(loud.err.find(kCannot), std::string::npos) << loud.err;
+
+    const CliResult devices = RunCli({"devices", "--midi", "virtual"});
+    ASSERT_EQ(devices.status, 0) << devices.err;
+    EXPECT_NE(devices.out.find("  Tonalweaver Synth  (cannot sound: " + reason), std::string::npos)
+        << devices.out;
+    EXPECT_NE(devices.out.find("  Virtual Out\n"), std::string::npos) << "others unmarked";
+    EXPECT_EQ(devices.err, "") << "the libraries print nothing";
+
+    const CliResult record = RunCli(
+        {"record", folder / "take.tnw", "--midi", "virtual", "--in", "0", "--seconds", "0.1"});
+    EXPECT_EQ(record.status, 0) << record.err;
+    EXPECT_NE(record.err.find(kCannot), std::string::npos) << record.err;
+    EXPECT_EQ(record.err.find(kCannot), record.err.rfind(kCannot)) << record.err;
 }

@@ -147,9 +147,11 @@ TEST_F(MidiInputTest, HeldNotesAreReleasedWhenTheInputGoesOrTheFilterChanges)
     probe.received.clear();
     port.SetParameter(CInputFilterNode::kParamChannelFilter, 0, 0);
     EXPECT_EQ(port.GetHeldCount(), 0);
-    // A release keeps the note-on's velocity, as the filter node records it.
+    // A release keeps the note-on's velocity, as the filter node records it; made up here, it
+    // has no stamp of its own.
     EXPECT_EQ(probe.All(EList::NoteOffs),
-              (std::vector<CMidiMsg>{{7, 3, 0x80, 60, 100}, {7, 3, 0x80, 62, 80}}));
+              (std::vector<CMidiMsg>{{kInputStampNow, 3, 0x80, 60, 100},
+                                     {kInputStampNow, 3, 0x80, 62, 80}}));
     port.SetParameter(CInputFilterNode::kParamChannelFilter, 0, 0); // no change, nothing sent
     EXPECT_EQ(probe.All(EList::NoteOffs).size(), 2u);
 
@@ -163,11 +165,11 @@ TEST_F(MidiInputTest, HeldNotesAreReleasedWhenTheInputGoesOrTheFilterChanges)
 
 TEST_F(MidiInputTest, StampsComeFromTheMasterClockAndClosingDropsUnpolledInput)
 {
-    backend.SetTime(123'456'789); // 100 ns units
+    backend.SetTime(123'456'789); // 100 ns units: 12345.68 ms
     ASSERT_TRUE(backend.InjectInput(0, {0x90, 60, 1}));
     devices.PollInputs();
     ASSERT_EQ(probe.All(EList::NoteOns).size(), 1u);
-    EXPECT_EQ(probe.All(EList::NoteOns)[0].time, 12345);
+    EXPECT_EQ(probe.All(EList::NoteOns)[0].time, 12346) << "to the nearest millisecond";
 
     Inject({0x90, 61, 1, 0x90}); // queued, with a partial message behind it
     EXPECT_EQ(devices.CloseInputDriver(0, error), 1);

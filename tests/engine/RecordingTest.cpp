@@ -5,10 +5,12 @@
 
 #include "engine/PlayControl.h"
 #include "engine/RecordingNotifications.h"
+#include "engine/SequencerClock.h"
 #include "engine/TrackPlayer.h"
 #include "engine/TrackRecorder.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 
 namespace {
@@ -142,6 +144,98 @@ TEST_F(RecordingTest, QuantizeGridRoundsStartAndEndAndNeverLeavesAnEmptyNote)
         // Stopping cleared the switch; the clip's player plays on until it is committed.
         EXPECT_NE(engine.FindRecordedClipPlayer(takes[0].clip.get()), nullptr);
         ASSERT_EQ(proxy.RemoveClipPlayer(*takes[0].clip), 1);
+    }
+}
+
+// Input lands on the tick that was sounding where the outputs lead when it was played: its stamp
+// less the output latency the backend reports, to the nearest tick, never before the take and
+// never after the tick about to play. Random notes against random latencies, each played up to
+// a third of a tick off its tick (a millisecond stamp adds at most a tenth).
+TEST_F(RecordingTest, InputLandsOnTheTickThatWasSoundingWhenItWasPlayed)
+{
+    std::mt19937 random(29);
+    RecordingTrack(1, 0);
+    const CSequencerClock& clock = engine.GetClock();
+    const int64_t period = clock.GetTickPeriod();
+    for (const int64_t latency : {int64_t{0}, int64_t{30000}, int64_t{53333}, int64_t{213333}}) {
+        SCOPED_TRACE(testing::Message() << "latency " << latency);
+        backend.SetOutputLatency(latency);
+        StartTake(CRecordSettings{}, 1000); // the take's tick 0 is song tick 1000
+        Play(400);
+        // The tick before the position was stamped at the last tick time.
+        const tick last = engine.GetPosition() - 1;
+        const auto stampOf = [&](tick songTick, double off) {
+            const int64_t sounded = clock.GetLastTickTime() - (last - songTick) * period + latency;
+            return InputStampOf(sounded + static_cast<int64_t>(off * static_cast<double>(period)));
+        };
+        std::uniform_int_distribution<tick> at(1020, last - 10);
+        std::uniform_int_distribution<tick> length(1, 9);
+        std::uniform_real_distribution<double> off(-0.33, 0.33);
+        std::vector<CNote> expected;
+        for (uint8_t key = 40; key < 60; ++key) {
+            const tick on = at(random);
+            const tick end = on + length(random);
+            ASSERT_TRUE(backend.InjectInput(0, {0x90, key, 100}, stampOf(on, off(random))));
+            ASSERT_TRUE(backend.InjectInput(0, {0x80, key, 30}, stampOf(end, off(random))));
+            engine.PollInputs();
+            expected.emplace_back(on - 1000, end - 1000, key, 100, 30);
+        }
+        // Before the take began: its first tick. Not yet played (a stamp no clock has reached):
+        // the tick about to play.
+        Keys({0x90, 70, 100}, stampOf(900, 0));
+        Keys({0x80, 70, 30}, stampOf(last + 1000, 0));
+        expected.emplace_back(0, last + 1 - 1000, 70, 100, 30);
+        std::sort(expected.begin(), expected.end(),
+                  [](const CNote& a, const CNote& b) { return a.m_start < b.m_start; });
+        std::vector<STake> takes = StopAndTakeClips();
+        ASSERT_EQ(takes.size(), 1u);
+        std::vector<CNote> notes = NotesOf(*takes[0].clip);
+        std::stable_sort(notes.begin(), notes.end(),
+                         [](const CNote& a, const CNote& b) { return a.m_start < b.m_start; });
+        ASSERT_EQ(notes.size(), expected.size());
+        for (size_t i = 0; i < notes.size(); ++i) {
+            const auto same = std::find(notes.begin(), notes.end(), expected[i]);
+            EXPECT_NE(same, notes.end())
+                << "no note {" << expected[i].m_start << ", " << expected[i].m_end << ", key "
+                << int(expected[i].m_pitch) << "}";
+        }
+        proxy.RemoveClipPlayer(*takes[0].clip);
+    }
+}
+
+TEST(HeardTickTest, CountsBackToTheNearestTickSoundingThen)
+{
+    // The tick before the position was stamped at 1000, ticks 100 apart, sounding 30 later.
+    struct {
+        int64_t input;
+        int64_t expected;
+    } const cases[] = {
+        {1030, 1},                 // exactly when the last tick sounded
+        {1079, 1},                 // just under half a tick after it
+        {1080, 0},                 // half a tick: the nearer one is the tick about to play
+        {5000, 0},                 // later than any played tick: now
+        {981, 1},        {979, 2}, // either side of half a tick before it
+        {1030 - 700, 8},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TicksSinceHeard(c.input, 1000, 100, 30), c.expected) << c.input;
+    EXPECT_EQ(TicksSinceHeard(123, 1000, 0, 0), 0) << "no tick period: nothing to count";
+}
+
+TEST(InputStampTest, RoundsToTheNearestMillisecondAndUnwrapsNearTheClock)
+{
+    EXPECT_EQ(InputStampOf(14999), 1);
+    EXPECT_EQ(InputStampOf(15000), 2);
+    EXPECT_EQ(InputStampOf(-14999), -1);
+    const int64_t wrap = int64_t{1} << 32; // milliseconds the stamp wraps after
+    EXPECT_EQ(InputStampOf(wrap * 10000 + 30000), 3);
+    for (const int64_t near :
+         {int64_t{0}, int64_t{123456789}, wrap * 10000 + 5000, 3 * wrap * 10000 - 1}) {
+        for (const int64_t delta : {int64_t{-20000000}, int64_t{0}, int64_t{70000}}) {
+            const int64_t time = near + delta;
+            const int64_t back = InputStampTime(InputStampOf(time), near);
+            EXPECT_LE(std::llabs(back - time), 5000) << near << " " << delta;
+        }
     }
 }
 

@@ -24,7 +24,6 @@ constexpr size_t kBacklogCapacity = 16384; // messages waiting per output
 constexpr int kOutputPool = 2000;          // kernel events we ask for (the default is ~200)
 constexpr int kMaxPorts = 256;             // port numbers of one client
 constexpr int64_t kUnitsPerSecond = 10000000;
-constexpr int64_t kUnitsPerMs = 10000;
 constexpr int kPollMs = 200; // the input thread looks at its quit flag this often
 constexpr auto kCloseWait = std::chrono::milliseconds(500);
 
@@ -526,9 +525,7 @@ void CAlsaBackend::CImpl::HandleEvent(const snd_seq_event_t& event, unsigned cha
     const int32_t index = m_portToInput[static_cast<size_t>(port)];
     if (index < 0) return;
     CMidiInputSink* sink = m_inputs[static_cast<size_t>(index)].sink;
-    if (sink != nullptr)
-        sink->OnMidiInput(bytes, static_cast<int32_t>(length),
-                          static_cast<int32_t>(time / kUnitsPerMs));
+    if (sink != nullptr) sink->OnMidiInput(bytes, static_cast<int32_t>(length), InputStampOf(time));
 }
 
 void CAlsaBackend::CImpl::DeviceGone(const snd_seq_addr_t& address, bool wholeClient)

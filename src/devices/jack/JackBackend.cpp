@@ -25,7 +25,6 @@ namespace {
 constexpr int32_t kMaxOpenPorts = 64;        // open outputs, and open inputs, at once
 constexpr size_t kOutputRingBytes = 1 << 18; // room for 16384 stamped messages per output
 constexpr size_t kInputRingBytes = 1 << 16;  // raw input waiting for the delivery thread
-constexpr int64_t kUnitsPerMs = 10000;
 constexpr auto kCycleWait = std::chrono::milliseconds(1000);
 constexpr auto kDrainWait = std::chrono::milliseconds(500);
 // How often the open devices' ports are looked for without a report of a change: a client that
@@ -137,6 +136,8 @@ public:
     // The failures since the last call, without those Reconnect kept.
     bool CollectFaults(std::vector<SMidiFault>& faults);
     bool IsIdle(int32_t index) const;
+    // Frames from a stamp to where our open outputs lead: write-ahead plus playback latency.
+    int64_t OutputLatencyFrames() const;
     int AttachAudio(CAudioRenderer* renderer, std::string& error);
     void DetachAudio();
     // Engine thread: while the server is gone and the synthesizer waits for it, tries now and
@@ -467,8 +468,7 @@ void CJackBackend::CImpl::ReadInput(SOpenPort& open, jack_nframes_t frames, int6
         jack_midi_event_t event{};
         if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0) continue;
         const int64_t time = jackframes::FramesToTime(cycleStart + event.time, rate);
-        const SInputHeader header{static_cast<int32_t>(time / kUnitsPerMs),
-                                  static_cast<uint32_t>(event.size)};
+        const SInputHeader header{InputStampOf(time), static_cast<uint32_t>(event.size)};
         if (jack_ringbuffer_write_space(open.ring) < sizeof header + event.size) continue;
         jack_ringbuffer_write(open.ring, reinterpret_cast<const char*>(&header), sizeof header);
         jack_ringbuffer_write(open.ring, reinterpret_cast<const char*>(event.buffer), event.size);
@@ -812,6 +812,24 @@ bool CJackBackend::CImpl::IsIdle(int32_t index) const
     return open == nullptr || m_lost.load() || jack_ringbuffer_read_space(open->ring) == 0;
 }
 
+int64_t CJackBackend::CImpl::OutputLatencyFrames() const
+{
+    int64_t beyond = 0; // the farthest a connection leads on from one of our outputs
+    const auto measure = [&](jack_port_t* port) {
+        if (port == nullptr) return;
+        jack_latency_range_t range{};
+        jack_port_get_latency_range(port, JackPlaybackLatency, &range);
+        beyond = std::max<int64_t>(beyond, range.max);
+    };
+    if (m_client != nullptr && !m_lost.load()) {
+        for (const auto& slot : m_outSlots)
+            if (const SOpenPort* open = slot.load(std::memory_order_acquire)) measure(open->port);
+        measure(m_audioOwned.left);
+        measure(m_audioOwned.right);
+    }
+    return m_latency.load() + beyond;
+}
+
 bool CJackBackend::CImpl::TakeFaults(std::vector<SMidiFault>& faults)
 {
     const bool pending = !m_pendingFaults.empty();
@@ -1000,6 +1018,12 @@ std::string CJackBackend::GetOwnPortName(bool output, int32_t index) const
 uint32_t CJackBackend::GetSampleRate() const
 {
     return m_impl->m_rate.load();
+}
+
+int64_t CJackBackend::GetOutputLatency() const
+{
+    const uint32_t rate = m_impl->m_rate.load();
+    return rate == 0 ? 0 : jackframes::FramesToTime(m_impl->OutputLatencyFrames(), rate);
 }
 
 int64_t CJackBackend::GetLatencyFrames() const

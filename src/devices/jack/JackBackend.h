@@ -60,6 +60,9 @@ public:
     // to be opened again by name.
     void OnPass() override;
     SMidiOutputStats GetOutputStats() const override;
+    // The period of write-ahead plus the longest playback latency the server reports beyond our
+    // open outputs (the synthesizer's audio outputs among them).
+    int64_t GetOutputLatency() const override;
     bool IsOutputIdle(int32_t index) const override;
     CBackendAudio* GetAudio() override { return this; }
 

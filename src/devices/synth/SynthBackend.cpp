@@ -419,6 +419,13 @@ int CSynthBackend::OpenOutput(int32_t index, std::string& error)
     return 1;
 }
 
+int CSynthBackend::ProbeAudio(std::string& error)
+{
+    if (m_synth) return 1;
+    CSynthOutput probe(*m_inner, m_inner->GetAudio(), m_shared, m_rate);
+    return probe.Open(error); // its audio goes with it
+}
+
 int CSynthBackend::CloseOutput(int32_t index, std::string& error)
 {
     if (index != m_synthIndex || index < 0) return m_inner->CloseOutput(InnerOutput(index), error);
@@ -522,6 +529,15 @@ SMidiOutputStats CSynthBackend::GetOutputStats() const
     stats.late += m_shared.late.load(std::memory_order_relaxed);
     stats.refused += m_shared.refused.load(std::memory_order_relaxed);
     return stats;
+}
+
+int64_t CSynthBackend::GetOutputLatency() const
+{
+    // Under JACK the synthesizer's audio ports are among the outputs the inner backend measures;
+    // on a driver of its own it places each message a few periods after its stamp.
+    const int64_t inner = m_inner->GetOutputLatency();
+    if (!m_synth || m_inner->GetAudio() != nullptr || m_rate == 0) return inner;
+    return std::max(inner, jackframes::FramesToTime(kDriverLatencyFrames, m_rate));
 }
 
 bool CSynthBackend::IsOutputIdle(int32_t index) const

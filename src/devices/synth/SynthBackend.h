@@ -52,6 +52,9 @@ public:
     bool WaitForFont(std::chrono::milliseconds timeout) const;
     // Whether the device is open, a font loading, and why it cannot play (any thread).
     SSynthState GetState() const;
+    // Engine thread, after Start: whether an audio output opens for the synthesizer (the open
+    // one's has); tried and let go at once. 0 with the reason in error when none does.
+    int ProbeAudio(std::string& error);
     // The index of the synthesizer among the outputs (after Start).
     int32_t GetSynthIndex() const { return m_synthIndex; }
     CMidiBackend& GetInner() { return *m_inner; }
@@ -76,6 +79,7 @@ public:
     bool Rescan() override;
     bool IsDevicePresent(bool output, int32_t index) const override;
     SMidiOutputStats GetOutputStats() const override;
+    int64_t GetOutputLatency() const override;
     bool IsOutputIdle(int32_t index) const override;
 
     class CSynthOutput;

@@ -1,7 +1,6 @@
 #include "devices/virtual/VirtualBackend.h"
 
 namespace {
-constexpr int64_t kTicksPerMs = 10000; // master-clock units (100 ns) per millisecond
 const char* const kNoDevice = "No such MIDI device.";
 const char* const kNotStarted = "The MIDI backend is not started.";
 const char* const kNotOpen = "The MIDI device is not open.";
@@ -226,7 +225,7 @@ void CVirtualBackend::ClearSent()
 
 bool CVirtualBackend::InjectInput(int32_t index, const std::vector<uint8_t>& bytes)
 {
-    return InjectInput(index, bytes, static_cast<int32_t>(GetMasterTime() / kTicksPerMs));
+    return InjectInput(index, bytes, InputStampOf(GetMasterTime()));
 }
 
 bool CVirtualBackend::InjectInput(int32_t index, const std::vector<uint8_t>& bytes, int32_t msStamp)

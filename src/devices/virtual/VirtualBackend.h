@@ -38,6 +38,11 @@ public:
     bool TakeDeviceChanges() override;
     bool Rescan() override;
     bool IsDevicePresent(bool output, int32_t index) const override;
+    int64_t GetOutputLatency() const override { return m_outputLatency.load(); }
+
+    // How long after its stamp output sounds (100 ns, 0 at first), as a backend that writes
+    // ahead or a slow instrument would report it.
+    void SetOutputLatency(int64_t latency) { m_outputLatency.store(latency); }
 
     // Manual clock only: the master-clock time in 100 ns units.
     void SetTime(int64_t time);
@@ -92,6 +97,7 @@ private:
     EClock m_clock;
     std::chrono::steady_clock::time_point m_epoch;
     std::atomic<int64_t> m_manualTime{0};
+    std::atomic<int64_t> m_outputLatency{0};
     bool m_started = false;
     bool m_capture = true;
     std::string m_startFailure;
