@@ -53,6 +53,8 @@ public:
     SMidiOutputStats GetOutputStats() const override;
     bool IsOutputIdle(int32_t index) const override;
     CBackendAudio* GetAudio() override { return this; }
+    // The JACK transport (devices/jack/JackTransport.h).
+    CBackendTransport* GetTransport() override;
 
     // Audio: two ports "synth_L" and "synth_R", connected to the system's playback when it has
     // one, rendered in the process callback on the MIDI outputs' frame count.
