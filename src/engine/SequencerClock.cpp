@@ -268,7 +268,7 @@ bool CSequencerClock::PlayTick(int64_t stamp)
         m_engine.GetDevices().PollInputs();
         SetPosition(m_loopStart);
         FollowLocate();
-        m_transportSync.OnLoopJump(m_loopStart);
+        m_transportSync.OnLoopJump(m_loopStart, stamp + m_tickPeriod);
     }
     return true;
 }

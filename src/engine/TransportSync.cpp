@@ -15,10 +15,9 @@ const char* const kOtherMaster =
 // A cycle moves the transport by its frames; a step of a frame more or less is rounding.
 constexpr int64_t kFrameSlack = 1;
 // How far (in tick periods) the clock may be off a transport position it is to keep to before
-// it is moved there instead of nudged: a drift stays far below; our own loop jump, which the
-// transport makes a cycle or two later, stays below too.
+// it is moved there instead of nudged: a drift, or the rounding of our own loop jump, stays far
+// below.
 constexpr int64_t kDriftPeriods = 1;
-constexpr int64_t kLoopJumpPeriods = 64;
 
 } // namespace
 
@@ -38,6 +37,7 @@ int CTransportSync::SetMode(int32_t mode, CBackendTransport* transport)
     m_transport = mode == kOff ? nullptr : transport;
     m_last = {};
     m_awaitingJump = false;
+    m_jumpToAsk = false;
     if (mode == kLead && !m_transport->IsLeading()) {
         Publish();
         std::string error;
@@ -109,11 +109,24 @@ void CTransportSync::RequestStop()
     RequestLocate(m_clock.GetLoopStart() < position ? m_clock.GetLoopStart() : 0);
 }
 
-void CTransportSync::OnLoopJump(tick position)
+void CTransportSync::OnLoopJump(tick position, int64_t stamp)
 {
     if (!IsActive()) return;
     m_awaitingJump = true;
-    m_transport->RequestLocate(std::max<int64_t>(FrameOf(position), 0));
+    m_jumpToAsk = true;
+    m_jumpTick = position;
+    m_jumpStamp = stamp;
+}
+
+void CTransportSync::AskForLoopJump(const STransportSnapshot& s, int64_t cycleFrames)
+{
+    // The transport obeys a locate at a cycle's start: asked during the cycle before the one
+    // our jump falls into, it lands where our clock is at that start.
+    const int64_t nextCycle = s.cycleTime + cycleFrames * kUnitsPerSecond / s.rate;
+    if (!m_jumpToAsk || cycleFrames <= 0 || nextCycle < m_jumpStamp) return;
+    m_jumpToAsk = false;
+    const int64_t ahead = (nextCycle - m_jumpStamp) * s.rate / kUnitsPerSecond;
+    m_transport->RequestLocate(std::max<int64_t>(FrameOf(m_jumpTick) + ahead, 0));
 }
 
 // ---- Following ----
@@ -127,11 +140,15 @@ CTransportSync::SAnchor CTransportSync::AnchorOf(const STransportSnapshot& s) co
     const int32_t tempo = mastersTempo > 0 ? mastersTempo : m_clock.GetTempoHundredths();
     a.framesPerTick = transportpos::FramesPerTick(s.rate, tempo);
     a.frame = s.frame;
-    a.fromBbt = s.hasBbt && mastersTempo > 0;
-    if (a.fromBbt)
-        a.atCycle = transportpos::TickOfBbt(s);
-    else if (a.framesPerTick > 0)
-        a.atCycle = static_cast<double>(s.frame) / a.framesPerTick;
+    if (a.framesPerTick <= 0) return a;
+    a.atCycle = static_cast<double>(s.frame) / a.framesPerTick;
+    // A master publishes whole ticks only: its bars place us when they tell another story than
+    // its frames and tempo (a tempo map, bars that start elsewhere), else the exact frames do.
+    if (mastersTempo > 0) {
+        const double bbtTick = transportpos::TickOfBbt(s);
+        a.fromBbt = std::abs(bbtTick - a.atCycle) >= 1;
+        if (a.fromBbt) a.atCycle = bbtTick;
+    }
     return a;
 }
 
@@ -191,7 +208,7 @@ void CTransportSync::FollowRolling(const SAnchor& a, bool continuous)
     if (m_awaitingJump) {
         if (continuous) return; // the transport has not made our loop jump yet
         m_awaitingJump = false;
-        if (Realign(a, kLoopJumpPeriods)) return;
+        if (Realign(a, kDriftPeriods)) return;
     } else if (continuous && Realign(a, kDriftPeriods)) {
         return;
     }
@@ -207,7 +224,9 @@ void CTransportSync::Follow()
     const bool continuous = IsContinuous(s);
     TakeMastersTempo(s);
     const SAnchor a = AnchorOf(s);
+    const int64_t cycleFrames = first ? 0 : s.cycleFrame - m_last.cycleFrame;
     m_last = s;
+    if (s.rolling) AskForLoopJump(s, cycleFrames);
     if (a.framesPerTick <= 0) return;
     if (first && !s.rolling && m_mode == kLead) {
         // Leading, the transport starts out where our song is.
@@ -219,6 +238,7 @@ void CTransportSync::Follow()
         return;
     }
     m_awaitingJump = false;
+    m_jumpToAsk = false;
     if (m_clock.IsPlaying()) m_clock.Stop();
     if (!continuous) LocateTo(a);
 }

@@ -40,9 +40,10 @@ public:
     void RequestStart();
     void RequestStop();
     void RequestLocate(tick position);
-    // The loop jumped to position while playing: the transport is asked to follow, and the jump
-    // it then makes is taken as the one the clock made.
-    void OnLoopJump(tick position);
+    // The loop jumped to position while playing, which plays at stamp (100 ns): the transport is
+    // asked to follow at the cycle that starts at or after stamp, to the frame our clock has
+    // reached then, and the jump it makes is taken as the one the clock made.
+    void OnLoopJump(tick position, int64_t stamp);
     // The clock's tempo changed (quarter notes per minute × 100): published while leading.
     void OnTempo(int32_t tempoHundredths);
     void SetSignature(int32_t beatsPerBar, int32_t beatType);
@@ -76,6 +77,8 @@ private:
     void TakeMastersTempo(const STransportSnapshot& s);
     int64_t FrameOf(tick position) const;
     void Publish();
+    // Asks the transport for our loop jump once the coming cycle starts at or after it.
+    void AskForLoopJump(const STransportSnapshot& s, int64_t cycleFrames);
 
     CSequencerClock& m_clock;
     CBackendTransport* m_transport = nullptr;
@@ -83,5 +86,8 @@ private:
     std::string m_problem;
     STransportSnapshot m_last;   // the latest cycle seen (cycle 0: none yet)
     bool m_awaitingJump = false; // our loop jump waits for the transport's
+    bool m_jumpToAsk = false;    // the transport is yet to be asked for it
+    tick m_jumpTick = 0;
+    int64_t m_jumpStamp = 0;
     STimebase m_timebase;
 };
