@@ -136,6 +136,10 @@ TEST_F(CUiFixture, SyncAndRecordingDialogsSetTheEngine)
     sync.ToggleSend(0);
     EXPECT_TRUE(Devices().GetOutDriver(0)->IsClockSend());
     EXPECT_EQ(sync.GetSendList().topLevelItem(0)->text(0), "Send");
+    // The test's backend is no JACK: the transport choice is off, greyed and says why.
+    EXPECT_FALSE(sync.GetJackTransport().isEnabled());
+    EXPECT_EQ(sync.GetJackTransport().currentText(), "Off");
+    EXPECT_TRUE(sync.GetJackTransport().toolTip().contains("needs the JACK MIDI system"));
 
     CDlgRecording recording(Engine());
     recording.GetSwitch(2).setChecked(true);
