@@ -44,14 +44,16 @@ inline int64_t TickAtOrAfter(int64_t frame, double framesPerTick)
 // Our ticks in one beat of beatType (a quarter: 96); 0 for a beat type we cannot count in.
 inline double TicksPerBeatOf(double beatType)
 {
-    return beatType > 0 ? kTicksPerQuarter * 4.0 / beatType : 0;
+    return beatType >= 1 && beatType <= 256 ? kTicksPerQuarter * 4.0 / beatType : 0;
 }
 
 // The position a master's bar, beat and tick stand for, in our ticks (with the fraction).
 inline double TickOfBbt(const STransportSnapshot& s)
 {
+    // Another program's numbers: anything we cannot count in (0, NaN, absurd) gives 0.
     const double beat = TicksPerBeatOf(s.beatType);
-    if (beat <= 0 || s.ticksPerBeat <= 0 || s.beatsPerBar <= 0) return 0;
+    if (beat <= 0 || !(s.ticksPerBeat >= 1) || !(s.beatsPerBar >= 1) || s.beatsPerBar > 1024)
+        return 0;
     const double beats = static_cast<double>(s.bar - 1) * s.beatsPerBar + (s.beat - 1);
     return beats * beat + s.tick * beat / s.ticksPerBeat;
 }
@@ -59,7 +61,10 @@ inline double TickOfBbt(const STransportSnapshot& s)
 // A master's tempo in quarter notes per minute × 100; 0 when it gives none.
 inline int32_t QuarterTempoOf(const STransportSnapshot& s)
 {
-    if (s.beatType <= 0 || s.beatsPerMinute <= 0) return 0;
+    constexpr double kMaxBeatsPerMinute = 100000;
+    if (TicksPerBeatOf(s.beatType) <= 0 || !(s.beatsPerMinute >= 1) ||
+        s.beatsPerMinute > kMaxBeatsPerMinute)
+        return 0;
     return static_cast<int32_t>(std::lround(s.beatsPerMinute * 4.0 / s.beatType * 100.0));
 }
 

@@ -3,6 +3,7 @@
 #include "devices/TransportPosition.h"
 #include "engine/SequencerClock.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -170,9 +171,12 @@ void CTransportSync::LocateTo(const SAnchor& a)
 {
     // The first tick at or after the transport's position (exactly the located tick when the
     // transport went to a tick's frame).
-    const tick position = static_cast<tick>(
-        a.fromBbt ? static_cast<int64_t>(std::ceil(a.atCycle - 1e-6))
-                  : transportpos::TickAtOrAfter(a.frame, a.framesPerTick));
+    const double wanted = a.fromBbt ? std::ceil(a.atCycle - 1e-6)
+                                    : static_cast<double>(
+                                          transportpos::TickAtOrAfter(a.frame, a.framesPerTick));
+    // A transport far beyond the song's last tick (or a master's wild bars) stops at the ends.
+    const auto position = static_cast<tick>(
+        std::clamp(wanted, 0.0, static_cast<double>(CSequencerClock::kLastTick)));
     if (position != m_clock.GetPosition()) m_clock.Locate(position);
 }
 

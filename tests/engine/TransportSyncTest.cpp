@@ -12,6 +12,7 @@
 #include "model/Profile.h"
 
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <random>
 
@@ -76,6 +77,7 @@ public:
         }
     }
     const STransportSnapshot& Now() const { return m_now; }
+    STransportSnapshot& Edit() { return m_now; } // what another program publishes
 
     std::optional<STimebase> master; // another program publishes bars and tempo
     bool otherMaster = false;
@@ -297,6 +299,37 @@ TEST_F(TransportSyncTest, LoopJumpMovesTheTransportAndKeepsTheBeat)
             << "click " << i;
     EXPECT_GE(transport().locates.size(), 2u) << "the transport jumps with the loop";
     EXPECT_TRUE(clock().IsPlaying());
+}
+
+TEST_F(TransportSyncTest, AMastersNonsenseLeavesTheClockInsideItsLimits)
+{
+    ASSERT_EQ(proxy.SetNodeParameter(kClockNode, C::kJackTransport, CTransportSync::kFollow), 1);
+    std::mt19937 random(1127);
+    const double nonsense[] = {0,     -1,   1e-9, 0.5,  1,    3,    96,   1e6,
+                               1e300, -1e9, std::nan(""), std::numeric_limits<double>::infinity()};
+    std::uniform_int_distribution<size_t> pick(0, std::size(nonsense) - 1);
+    std::uniform_int_distribution<int32_t> any(INT32_MIN, INT32_MAX);
+    transport().RequestStart();
+    for (int step = 0; step < 400; ++step) {
+        transport().Cycle(m_frame);
+        STransportSnapshot& s = transport().Edit();
+        s.hasBbt = true;
+        s.bar = any(random);
+        s.beat = any(random);
+        s.tick = any(random);
+        s.ticksPerBeat = nonsense[pick(random)];
+        s.beatsPerBar = static_cast<float>(nonsense[pick(random)]);
+        s.beatType = static_cast<float>(nonsense[pick(random)]);
+        s.beatsPerMinute = nonsense[pick(random)];
+        if (step % 50 == 0) s.frame = std::uniform_int_distribution<int64_t>(0, UINT32_MAX)(random);
+        m_frame += kCycleFrames;
+        const int64_t time = m_frame * kUnits / kRate - 10000;
+        backend.SetTime(time);
+        engine.ClockPass(time);
+        ASSERT_GE(clock().GetPosition(), 0) << "step " << step;
+        ASSERT_GT(clock().GetTickPeriod(), 0) << "step " << step;
+        ASSERT_TRUE(clock().IsPlaying()) << "step " << step;
+    }
 }
 
 TEST(TransportSyncSettings, StoredInTheSyncSectionAndKeptOffJack)
