@@ -26,6 +26,8 @@
 #include "shell/DlgRecording.h"
 #include "shell/DlgSync.h"
 #include "shell/DlgSynth.h"
+#include "shell/MainFrame.h"
+#include "shell/WndTransport.h"
 #include "ui/UiFixture.h"
 
 namespace {
@@ -122,6 +124,18 @@ TEST_F(CUiFixture, PortRoutingSurvivesARestart)
     EXPECT_EQ(dialog.GetOutputDriver(0).currentText(), "<none>");
     EXPECT_EQ(dialog.GetInputDriver(1).currentText(), "In A");
     EXPECT_EQ(dialog.GetInputChannel(1).currentText(), "ch 5");
+}
+
+// A followed master's tempo (a JACK timebase master, MIDI clock) reaches the engine, which
+// reports it: the transport window shows it at the next drain, not only when the project changes.
+TEST_F(CUiFixture, TransportShowsTheTempoTheEngineFollows)
+{
+    Start();
+    ASSERT_NE(Frame().GetTransport(), nullptr);
+    ASSERT_EQ(Engine().SetTempo(13350), 1);
+    Frame().OnDrainTimer();
+    EXPECT_EQ(Frame().GetTransport()->GetTempoBox().GetValue(), 13350);
+    EXPECT_EQ(Projects().GetActiveProject()->GetTempo(), 13350);
 }
 
 TEST_F(CUiFixture, SyncAndRecordingDialogsSetTheEngine)
