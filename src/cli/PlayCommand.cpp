@@ -1,8 +1,10 @@
 // play FILE [--midi B] [--out DEVICE]... [--from TICK] [--soundfont PATH] [--clock-out]
-// [--metronome DEVICE] [--follow-clock DEVICE]: plays a project through MIDI devices in real time
-// (without --out through the built-in synthesizer), once through, and ends when the song has ended
-// and its note-offs have gone out, or, following a master's clock, when the master stopped and went
-// quiet. SIGINT and SIGTERM stop it cleanly; a device that fails ends it with status 1.
+// [--metronome DEVICE] [--follow-clock DEVICE] [--jack-transport follow|lead]: plays a project
+// through MIDI devices in real time (without --out through the built-in synthesizer), once
+// through, and ends when the song has ended and its note-offs have gone out, or, following a
+// master's clock or the JACK transport, when the master stopped and went quiet. Leading the JACK
+// transport, it starts the transport and stops it at the end. SIGINT and SIGTERM stop it cleanly;
+// a device that fails ends it with status 1.
 
 #include "cli/CliCommand.h"
 #include "cli/MidiOptions.h"
@@ -107,16 +109,20 @@ int RunPlay(const CCliArgs& args)
     const tick end = doc.GetTracks().GetSongEnd();
     play.Proxy().Locate(from);
     int signal = 0;
+    const bool follows =
+        !options.sync.followClock.empty() || options.sync.jackTransport == CTransportSync::kFollow;
     if (from <= end) {
-        if (options.sync.followClock.empty()) {
+        if (!follows) {
             play.Proxy().Play();
             signal = WaitForEnd(play, end, nullptr);
         } else {
-            // The master's Start or Continue sets us going.
+            // The master's Start or Continue, or the transport's start, sets us going.
             CMasterWatch master(play.Engine().GetClock());
             signal = WaitForEnd(play, end, &master);
         }
     }
+    // Leading, the shared transport stops with us.
+    if (options.sync.jackTransport == CTransportSync::kLead) play.Proxy().Stop();
     play.ShutDown();
     play.CheckDevices();
     ReportOutputTrouble(*backend);
@@ -129,11 +135,11 @@ int RunPlay(const CCliArgs& args)
 const CCliCommand kPlayCommand{
     "play",
     "FILE [--midi jack|alsa|virtual] [--out DEVICE]... [--from TICK] [--soundfont PATH] "
-    "[--clock-out] [--metronome DEVICE] [--follow-clock DEVICE]",
+    "[--clock-out] [--metronome DEVICE] [--follow-clock DEVICE] [--jack-transport follow|lead]",
     "play a project through MIDI outputs (Out1, Out2, ... to each --out; without --out, all "
     "through the built-in synthesizer)",
     {kMidiOption, kOutOption, kFromOption, kSoundFontOption, kSplitChannelsOption, kMetronomeOption,
-     kFollowClockOption},
+     kFollowClockOption, kJackTransportOption},
     1,
     RunPlay,
     {kClockOutOption}};

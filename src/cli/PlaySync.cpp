@@ -11,6 +11,8 @@
 #include "engine/MidiEngineProxy.h"
 #include "model/Errors.h"
 
+#include <cstdio>
+
 namespace {
 
 using C = CSequencerClock;
@@ -57,6 +59,15 @@ void FollowClock(const std::string& device, CMidiEngineProxy& proxy, const CMidi
     Require(proxy.SetNodeParameter(kClockNode, C::kInternalClock, 0), "Clock in", proxy);
 }
 
+void SyncJackTransport(int32_t mode, CMidiEngineProxy& proxy)
+{
+    const int answer = proxy.SetNodeParameter(kClockNode, C::kJackTransport, mode);
+    const std::string& problem = proxy.GetEngine()->GetClock().GetTransportSync().GetProblem();
+    if (answer == 0) throw CTwError(problem.empty() ? proxy.GetLastError() : problem);
+    // Leading while another program is master: we follow it, and say so.
+    if (!problem.empty()) std::fprintf(stderr, "%s\n", problem.c_str());
+}
+
 } // namespace
 
 SSyncOptions ReadSyncOptions(const CCliArgs& args)
@@ -71,6 +82,17 @@ SSyncOptions ReadSyncOptions(const CCliArgs& args)
     };
     device(kMetronomeOption, options.metronome);
     device(kFollowClockOption, options.followClock);
+    if (const auto it = args.options.find(kJackTransportOption); it != args.options.end()) {
+        if (it->second == "follow")
+            options.jackTransport = CTransportSync::kFollow;
+        else if (it->second == "lead")
+            options.jackTransport = CTransportSync::kLead;
+        else
+            throw CUsageError(std::string(kJackTransportOption) + " takes follow or lead");
+    }
+    if (options.jackTransport != CTransportSync::kOff && !options.followClock.empty())
+        throw CUsageError(std::string(kJackTransportOption) + " and " + kFollowClockOption +
+                          " cannot be used together");
     return options;
 }
 
@@ -89,6 +111,7 @@ void ApplySyncOptions(const SSyncOptions& options, const CProfile& store, CMidiE
     }
     if (!options.metronome.empty()) StartMetronome(options.metronome, store, proxy, backend);
     if (!options.followClock.empty()) FollowClock(options.followClock, proxy, backend);
+    if (options.jackTransport != CTransportSync::kOff) SyncJackTransport(options.jackTransport, proxy);
 }
 
 bool CMasterWatch::IsDone(std::chrono::steady_clock::time_point now)

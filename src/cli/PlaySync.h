@@ -19,18 +19,21 @@ struct CCliArgs;
 inline constexpr const char* kClockOutOption = "--clock-out"; // a switch
 inline constexpr const char* kMetronomeOption = "--metronome";
 inline constexpr const char* kFollowClockOption = "--follow-clock";
+inline constexpr const char* kJackTransportOption = "--jack-transport"; // follow or lead
 
 struct SSyncOptions {
     bool clockOut = false;
     std::string metronome;   // output device, empty for none
     std::string followClock; // input device, empty to play on our own clock
+    int32_t jackTransport = CTransportSync::kOff;
 };
 
 SSyncOptions ReadSyncOptions(const CCliArgs& args);
 
 // Sets the engine up as the options ask, on top of the stored defaults: clock out on the output
 // drivers outDevices (indices), the metronome's device opened and clicking, the clock-in device
-// opened and followed. CTwError when a named device does not exist or cannot be opened.
+// opened and followed, the JACK transport followed or led. CTwError when a named device does not
+// exist or cannot be opened, or the backend has no JACK transport.
 void ApplySyncOptions(const SSyncOptions& options, const CProfile& store, CMidiEngineProxy& proxy,
                       const CMidiBackend& backend, const std::vector<int32_t>& outDevices);
 

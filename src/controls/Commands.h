@@ -97,6 +97,8 @@ struct CCommandUi {
     QString text;
     // Hide the entry (the unused recent-file entries).
     bool hidden = false;
+    // Why the entry is disabled, shown as its tip and in the status bar; empty for none.
+    QString reason;
 };
 
 // One link of the routing chain. Each answers true when it handled the command.

@@ -7,6 +7,7 @@
 // input sink, which the backend calls on a thread of its own.
 
 #include "devices/BackendAudio.h"
+#include "devices/BackendTransport.h"
 
 #include <array>
 #include <cstdint>
@@ -157,6 +158,9 @@ public:
     virtual SMidiOutputStats GetOutputStats() const { return {}; }
     // Audio output in the backend's own cycle, or null when it has none (only JACK has).
     virtual CBackendAudio* GetAudio() { return nullptr; }
+    // The transport shared with other programs, or null when the backend has none (only JACK
+    // has).
+    virtual CBackendTransport* GetTransport() { return nullptr; }
     // Engine thread: true once everything played on the output has left for the device (or the
     // device can no longer take it).
     virtual bool IsOutputIdle(int32_t index) const

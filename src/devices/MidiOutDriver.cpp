@@ -202,15 +202,21 @@ void CMidiOutDriver::HandOver(int64_t time)
     m_events.MoveIf(events, due);
 
     int64_t t = NextStamp(time);
+    bool sent = false;
     if (!m_realtime.IsEmpty()) {
         t = SendList(m_realtime, t, true);
         m_realtime.Clear();
+        sent = true;
     }
     // Offs before ons, so a note that ends and starts again in one tick sounds again.
     for (const CMidiMsgList* list : {&events, &noteOffs, &noteOns}) {
-        if (!list->IsEmpty()) t = SendList(*list, t, false);
+        if (list->IsEmpty()) continue;
+        t = SendList(*list, t, false);
+        sent = true;
     }
-    m_lastStamp = t - 1;
+    // Only what was sent holds later stamps back: a clock that a shared transport puts back to
+    // the cycle it started in plays its first tick there, not after the silent ticks before.
+    if (sent) m_lastStamp = t - 1;
 }
 
 void CMidiOutDriver::Audition(std::span<const SAuditionNote> notes, uint8_t channel,

@@ -11,6 +11,7 @@ CEngineProjectView MakeEngineProjectView(CProjectDoc& doc)
     CEngineProjectView view;
     view.tempo = doc.GetTempo();
     view.position = doc.GetSongPosition();
+    view.signature = doc.GetTimeSignature();
     view.loopActive = doc.IsLoopOn();
     view.loopStart = doc.GetLoopStart();
     view.loopEnd = doc.GetLoopEnd();

@@ -64,6 +64,9 @@ public:
     CProjectDoc* Revert(CProjectDoc& doc);
     // Makes doc the project the player plays; the previous one is stopped and released.
     void Activate(CProjectDoc& doc);
+    // Stops and releases the active project from the player (before the engine is replaced);
+    // no project is active afterwards.
+    void Deactivate();
     // Closes and destroys a project; false (nothing happens) while the player records into it.
     // Closing the active project activates the first remaining one.
     bool CloseProject(CProjectDoc& doc);
@@ -102,7 +105,6 @@ private:
     // Saves to path (stored in the project on success); a failure is shown, false returned.
     bool SaveTo(CProjectDoc& doc, const std::string& path);
     CProjectDoc* FindByPath(const std::string& path) const;
-    void Deactivate();
 
     CUserServices& m_user;
     CProfile& m_profile;

@@ -187,6 +187,14 @@ void LoadTransport(const CProfile& profile, CMidiEngineProxy& proxy)
                                profile.GetInt(kTransport, value.name, value.def));
 }
 
+constexpr char kJackTransportKey[] = "JackTransport";
+
+void LoadSync(const CProfile& profile, CMidiEngineProxy& proxy)
+{
+    // Refused off JACK: the stored choice waits there for the next start on JACK.
+    proxy.SetNodeParameter(kClockNode, C::kJackTransport, ReadJackTransportSetting(profile));
+}
+
 void LoadMetronome(const CProfile& profile, CMidiEngineProxy& proxy)
 {
     proxy.SetNodeParameter(kMetronomeNode, M::kActive,
@@ -224,6 +232,12 @@ void SaveTransport(CProfile& profile, const CMidiEngineProxy& proxy)
 {
     for (const STransportValue& value : kTransportValues)
         profile.SetInt(kTransport, value.name, ParameterInt(proxy, kClockNode, value.code));
+}
+
+void SaveSync(CProfile& profile, const CMidiEngineProxy& proxy)
+{
+    if (proxy.GetEngine()->GetBackend().GetTransport() == nullptr) return;
+    profile.SetInt(kSync, kJackTransportKey, ParameterInt(proxy, kClockNode, C::kJackTransport));
 }
 
 void SaveDrivers(CProfile& profile, const CMidiDevices& devices)
@@ -277,6 +291,11 @@ void SaveRecordSettings(CProfile& profile, const CRecordSettings& settings)
 
 } // namespace
 
+int32_t ReadJackTransportSetting(const CProfile& profile)
+{
+    return profile.GetInt(kSync, kJackTransportKey, CTransportSync::kOff);
+}
+
 int32_t ReadTransportSetting(const CProfile& profile, int32_t clockCode)
 {
     for (const STransportValue& value : kTransportValues) {
@@ -318,6 +337,7 @@ void LoadDeviceSettings(const CProfile& profile, CMidiEngineProxy& proxy)
     LoadOutputPorts(profile, wishes, proxy);
     LoadRecordNode(profile, wishes, proxy);
     LoadTransport(profile, proxy);
+    LoadSync(profile, proxy);
     LoadMetronome(profile, proxy);
     proxy.SetRecordSettings(ReadRecordSettings(profile));
 }
@@ -328,6 +348,7 @@ void SaveDeviceSettings(CProfile& profile, const CMidiEngineProxy& proxy)
     if (engine == nullptr) return;
     SaveMetronome(profile, proxy);
     SaveTransport(profile, proxy);
+    SaveSync(profile, proxy);
     SaveDrivers(profile, engine->GetDevices());
     SavePorts(profile, engine->GetDevices());
     SaveRecordSettings(profile, engine->GetPlayControl().GetRecordSettings());

@@ -26,6 +26,7 @@ inline constexpr char kInDrivers[] = "MIDI IN Drivers";
 inline constexpr char kPortDrivers[] = "Port Drivers";
 inline constexpr char kPortChannel[] = "Port Channel";
 inline constexpr char kTransport[] = "Transport";
+inline constexpr char kSync[] = "Sync"; // "JackTransport": 0 off, 1 follow, 2 lead
 inline constexpr char kMetronome[] = "Metronome";
 inline constexpr char kRecording[] = "Recording";
 inline constexpr char kSynth[] = "Synth";
@@ -52,6 +53,8 @@ void SaveDeviceSettings(CProfile& profile, const CMidiEngineProxy& proxy);
 // The parts a headless tool takes as its defaults (it chooses devices and modes itself).
 // The stored value of a clock sync setting (parameter codes 7..12), or its default.
 int32_t ReadTransportSetting(const CProfile& profile, int32_t clockCode);
+// The stored JACK transport choice (CTransportSync::EMode).
+int32_t ReadJackTransportSetting(const CProfile& profile);
 // The metronome's click keys, velocities and channels (parameters 3..8).
 void LoadMetronomeClicks(const CProfile& profile, CMidiEngineProxy& proxy);
 CRecordSettings ReadRecordSettings(const CProfile& profile);

@@ -14,6 +14,7 @@ class CPhrase;
 struct CEngineProjectView {
     int32_t tempo = kDefaultTempo; // hundredths of BPM
     tick position = 0;             // song position
+    CTimeSignature signature;      // the bars a leading transport publishes
     bool loopActive = false;
     tick loopStart = 0;
     tick loopEnd = 0;

@@ -283,6 +283,8 @@ int CMidiEngine::LoadProject(const CEngineProjectView* project)
     setClock(C::kLoopActive, project->loopActive ? 1 : 0);
     setClock(C::kLoopStart, project->loopStart);
     setClock(C::kLoopEnd, project->loopEnd);
+    m_clock.GetTransportSync().SetSignature(project->signature.GetNumerator(),
+                                            project->signature.GetDenominator());
     for (CTrack* track : project->tracks)
         if (AddTrackPlayer(track) == 0) result = 0;
     for (CPhrase* phrase : project->phrases)

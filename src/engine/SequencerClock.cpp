@@ -54,14 +54,14 @@ int CSequencerClock::SetParameter(int32_t code, intptr_t value, intptr_t /*extra
         if (value < INT32_MIN || value > INT32_MAX) return 0;
         if (code == kLoopStart) m_loopStart = static_cast<tick>(value);
         if (code == kLoopEnd) m_loopEnd = static_cast<tick>(value);
-        if (code == kPosition) Locate(static_cast<tick>(value));
+        if (code == kPosition) LocateOrAsk(static_cast<tick>(value));
         return 1;
     case kPlay:
-        if (value != 0)
-            Start();
-        else
-            Stop();
+        StartOrAsk(value != 0);
         return 1;
+    case kJackTransport:
+        if (value < INT32_MIN || value > INT32_MAX) return 0;
+        return m_transportSync.SetMode(static_cast<int32_t>(value), m_engine.GetBackend().GetTransport());
     case kInternalClock:
         m_internalClock = value != 0;
         m_tracker.Reset();
@@ -111,14 +111,40 @@ intptr_t CSequencerClock::GetParameter(int32_t code) const
         return m_sendSongPosition ? 1 : 0;
     case kSendClockWhenStopped:
         return m_sendClockWhenStopped ? 1 : 0;
+    case kJackTransport:
+        return m_transportSync.GetMode();
     default:
         return -1;
     }
 }
 
+void CSequencerClock::StartOrAsk(bool start)
+{
+    // Under a shared transport every program starts, stops and moves together: the transport
+    // does it, in the cycle it takes the request.
+    if (m_transportSync.IsActive()) {
+        if (start)
+            m_transportSync.RequestStart();
+        else
+            m_transportSync.RequestStop();
+    } else if (start) {
+        Start();
+    } else {
+        Stop();
+    }
+}
+
+void CSequencerClock::LocateOrAsk(tick position)
+{
+    if (m_transportSync.IsActive())
+        m_transportSync.RequestLocate(position);
+    else
+        Locate(position);
+}
+
 void CSequencerClock::OnClockMessage(int32_t inputIndex, const CMidiMsg& msg)
 {
-    if (m_internalClock || inputIndex != m_clockInDriver) return;
+    if (IsOwnClock() || inputIndex != m_clockInDriver) return;
     switch (msg.status) {
     case kTimingClock:
         m_followedPulses.fetch_add(1, std::memory_order_relaxed);
@@ -181,6 +207,7 @@ bool CSequencerClock::SetTempo(int32_t hundredths)
     m_tempo = static_cast<double>(hundredths / 100);
     m_tempoHundredths = hundredths;
     m_tickPeriod = period;
+    m_transportSync.OnTempo(hundredths);
     m_engine.GetMailbox().PostTempo(hundredths);
     return true;
 }
@@ -188,6 +215,7 @@ bool CSequencerClock::SetTempo(int32_t hundredths)
 void CSequencerClock::Pass(int64_t now)
 {
     int64_t due = now + kLookAhead - m_lastTickTime;
+    m_transportSync.Follow();
     if (due <= 0 || m_tickPeriod == 0) return;
     // Counted beyond the tick now due, so that a tick longer than the cap (a very slow tempo)
     // still waits its whole period.
@@ -196,11 +224,11 @@ void CSequencerClock::Pass(int64_t now)
         due = m_tickPeriod;
     }
     if (!IsPlaying()) {
-        if (m_internalClock)
+        if (IsOwnClock())
             StoppedPass(due);
         else
             FollowingPass(now, due, false);
-    } else if (m_internalClock) {
+    } else if (IsOwnClock()) {
         PlayingPass(due);
     }
     // Playing while following MIDI clock: incoming pulses drive the ticks.
@@ -261,6 +289,7 @@ bool CSequencerClock::PlayTick(int64_t stamp)
         m_engine.GetDevices().PollInputs();
         SetPosition(m_loopStart);
         FollowLocate();
+        m_transportSync.OnLoopJump(m_loopStart, stamp + m_tickPeriod);
     }
     return true;
 }

@@ -10,6 +10,7 @@
 #include "devices/MidiInDriver.h"
 #include "devices/MidiNode.h"
 #include "engine/ClockInTracker.h"
+#include "engine/TransportSync.h"
 #include "model/TimeBase.h"
 
 #include <atomic>
@@ -51,6 +52,7 @@ public:
         kSendSongPosition = 11,
         kSendClockWhenStopped = 12,
         kFollowStart = 13,
+        kJackTransport = 14, // 0 off, 1 follow, 2 lead (CTransportSync::EMode)
     };
 
     // The engine (borrowed) provides the players, devices, metronome and mailbox the clock drives.
@@ -59,7 +61,7 @@ public:
 
     ENodeKind GetKind() const override { return ENodeKind::SequencerClock; }
     int SetParameter(int32_t code, intptr_t value, intptr_t extra) override;
-    // Answers 2, 3, 4 and 7..12; -1 for the rest.
+    // Answers 2, 3, 4, 7..12 and 14; -1 for the rest.
     intptr_t GetParameter(int32_t code) const override;
     // Clock messages of the inputs: followed from the clock-in driver while the internal clock is
     // off, ignored otherwise. The time word is the arrival stamp in ms. Real-time safe.
@@ -81,6 +83,11 @@ public:
 
     // Whole beats per minute, as stored.
     double GetTempo() const { return m_tempo; }
+    int32_t GetTempoHundredths() const { return m_tempoHundredths; } // as last set
+    // The next tick is to be handed over at stamp (100 ns): a transport followed places it.
+    void AlignNextTick(int64_t stamp) { m_lastTickTime = stamp - m_tickPeriod; }
+    CTransportSync& GetTransportSync() { return m_transportSync; }
+    const CTransportSync& GetTransportSync() const { return m_transportSync; }
     int64_t GetTickPeriod() const { return m_tickPeriod; }     // 100 ns
     int64_t GetLastTickTime() const { return m_lastTickTime; } // master-clock time, 100 ns
     // Command 0 sets it, so that the first pass does not play a burst of ticks.
@@ -91,6 +98,8 @@ public:
     tick GetLoopStart() const { return m_loopStart; }
     tick GetLoopEnd() const { return m_loopEnd; }
     bool IsInternalClock() const { return m_internalClock; }
+    // Ticks come from our own clock: the internal one, or the one a shared transport places.
+    bool IsOwnClock() const { return m_internalClock || m_transportSync.IsActive(); }
     bool IsResyncPending() const { return m_resync; }
     // Timing clocks taken from the clock-in driver so far (any thread): a watcher tells from it
     // whether the master still sends clock.
@@ -102,6 +111,10 @@ public:
     const CClockInTracker& GetClockInTracker() const { return m_tracker; }
 
 private:
+    // A start, stop or locate asked for by a command: done at once, or asked of the shared
+    // transport while one is followed.
+    void StartOrAsk(bool start);
+    void LocateOrAsk(tick position);
     void PlayingPass(int64_t due);
     void StoppedPass(int64_t due);
     // A pass under incoming clock: the tracker's debt decides how many (playing or stopped)
@@ -148,4 +161,5 @@ private:
     int32_t m_tempoHundredths = 12000; // as last set
     std::atomic<int64_t> m_followedPulses{0};
     CClockInTracker m_tracker;
+    CTransportSync m_transportSync{*this};
 };

@@ -4,12 +4,14 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "devices/MidiDevices.h"
 #include "devices/MidiNode.h"
 #include "devices/MidiOutDriver.h"
+#include "engine/MidiEngine.h"
 #include "engine/MidiEngineProxy.h"
 #include "engine/SequencerClock.h"
 #include "shell/Dialogs.h"
@@ -28,13 +30,18 @@ CDlgSync::CDlgSync(CMidiEngineProxy& engine, QWidget* owner)
       m_clockOut(new QCheckBox(QStringLiteral("Send MIDI clock"), this)),
       m_sendSpp(new QCheckBox(QStringLiteral("Send song position"), this)),
       m_sendWhenStopped(new QCheckBox(QStringLiteral("Send clock when stopped"), this)),
-      m_send(new QTreeWidget(this))
+      m_send(new QTreeWidget(this)), m_jackTransport(new QComboBox(this)),
+      m_jackProblem(new QLabel(this))
 {
     SetDialogTitle(*this, QStringLiteral("Sync settings"));
     m_mode->addItem(QStringLiteral("Master"), 1);
     m_mode->addItem(QStringLiteral("Slave (MIDI Clock)"), 0);
     m_mode->setToolTip(QStringLiteral("Sync mode"));
     m_clockIn->setToolTip(QStringLiteral("MIDI clock input"));
+    m_jackTransport->addItem(QStringLiteral("Off"), CTransportSync::kOff);
+    m_jackTransport->addItem(QStringLiteral("Follow"), CTransportSync::kFollow);
+    m_jackTransport->addItem(QStringLiteral("Lead"), CTransportSync::kLead);
+    m_jackProblem->setWordWrap(true);
     m_send->setColumnCount(2);
     m_send->setHeaderLabels({QStringLiteral("Send"), QStringLiteral("MIDI-OUT Drivers")});
     m_send->setRootIsDecorated(false);
@@ -49,6 +56,8 @@ CDlgSync::CDlgSync(CMidiEngineProxy& engine, QWidget* owner)
     form->addRow(QString(), m_clockOut);
     form->addRow(QString(), m_sendSpp);
     form->addRow(QString(), m_sendWhenStopped);
+    form->addRow(QStringLiteral("&JACK transport"), m_jackTransport);
+    form->addRow(QString(), m_jackProblem);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);
     auto* layout = new QVBoxLayout(this);
@@ -59,6 +68,8 @@ CDlgSync::CDlgSync(CMidiEngineProxy& engine, QWidget* owner)
     using C = CSequencerClock;
     connect(m_mode, &QComboBox::activated, this,
             [this] { SetClock(C::kInternalClock, m_mode->currentData().toInt()); });
+    connect(m_jackTransport, &QComboBox::activated, this,
+            [this] { SetClock(C::kJackTransport, m_jackTransport->currentData().toInt()); });
     connect(m_clockIn, &QComboBox::activated, this, [this] {
         const int driver = m_clockIn->currentData().toInt();
         SetClock(C::kClockInDriver, driver < 0 ? C::kNoClockInDriver : driver);
@@ -105,6 +116,7 @@ void CDlgSync::ReadAll()
     m_clockOut->setChecked(ReadClock(C::kClockOut) == 1);
     m_sendSpp->setChecked(ReadClock(C::kSendSongPosition) == 1);
     m_sendWhenStopped->setChecked(ReadClock(C::kSendClockWhenStopped) == 1);
+    ReadJackTransport();
 
     const int current = m_send->indexOfTopLevelItem(m_send->currentItem());
     m_send->clear();
@@ -138,4 +150,29 @@ void CDlgSync::ToggleSend(int row)
 void CDlgSync::OnItemClicked(QTreeWidgetItem* item, int column)
 {
     if (column == 0) ToggleSend(m_send->indexOfTopLevelItem(item));
+}
+
+void CDlgSync::ReadJackTransport()
+{
+    CMidiEngine* engine = m_engine.GetEngine();
+    const bool onJack = engine != nullptr && engine->GetBackend().GetTransport() != nullptr;
+    const QString system = engine != nullptr
+                               ? QString::fromStdString(engine->GetBackend().GetName())
+                               : QStringLiteral("none");
+    m_jackTransport->setEnabled(onJack);
+    m_jackTransport->setToolTip(
+        onJack ? QStringLiteral("Follow or lead the transport that JACK programs share")
+               : QStringLiteral("JACK transport needs the JACK MIDI system; the program runs "
+                                "on another (%1)")
+                     .arg(system));
+    {
+        const QSignalBlocker block(m_jackTransport);
+        const int at = m_jackTransport->findData(
+            static_cast<int>(ReadClock(CSequencerClock::kJackTransport)));
+        m_jackTransport->setCurrentIndex(at < 0 ? 0 : at);
+    }
+    const std::string problem =
+        engine != nullptr ? engine->GetClock().GetTransportSync().GetProblem() : std::string();
+    m_jackProblem->setText(QString::fromStdString(problem));
+    m_jackProblem->setVisible(!problem.empty());
 }

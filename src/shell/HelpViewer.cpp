@@ -62,6 +62,8 @@ const std::vector<CHelpTopic>& HelpTopics()
         {1006, "recording.html", "Recording", "recording;record;live thru;take"},
         {1007, "sync.html", "Synchronisation by MIDI clock",
          "sync;MIDI clock;master;slave;song position"},
+        {1012, "transport.html", "Playing with a DAW through the JACK transport",
+         "JACK transport;transport;timebase master;DAW;follow;lead;tempo"},
         {1011, "session.html", "Working in a session manager's session",
          "session;session manager;NSM;save;JACK client name"},
         {1008, kKeysPage, "Keyboard reference", "keyboard;keys;shortcuts;accelerators"},

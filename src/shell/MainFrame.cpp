@@ -39,6 +39,7 @@
 #include "shell/DlgSynth.h"
 #include "shell/FrameArrangement.h"
 #include "shell/SequencerApp.h"
+#include "shell/SessionGlue.h"
 #include "shell/ShellArt.h"
 #include "shell/WndMixer.h"
 #include "shell/WndTransport.h"
@@ -266,6 +267,10 @@ void CMainFrame::ApplyUpdate(ECommand id, QAction& action) const
     const QString text = !ui.text.isEmpty() ? ui.text : QString::fromLatin1(CommandInfo(id).text);
     if (!text.isEmpty() && action.text() != text) action.setText(text);
     action.setEnabled(ui.enabled);
+    if (action.statusTip() != ui.reason) {
+        action.setStatusTip(ui.reason);
+        action.setToolTip(ui.reason.isEmpty() ? action.text() : ui.reason);
+    }
     action.setCheckable(ui.checked);
     action.setChecked(ui.checked);
     // Hidden entries are the unused recent files; key-only commands have no entry to hide.
@@ -552,7 +557,11 @@ void CMainFrame::OnEngineTimer()
 void CMainFrame::OnTransportRequest(int32_t code, int32_t value)
 {
     CProjectDoc* active = m_app.GetProjects().GetActiveProject();
-    if (code == CTransportNotification::kTempo && active != nullptr) active->SetTempo(value);
+    if (code == CTransportNotification::kTempo && active != nullptr) {
+        // A followed master's tempo (MIDI clock, a JACK timebase master) shows as it changes.
+        active->SetTempo(value);
+        RefreshTransport();
+    }
     if (code == CTransportNotification::kPlayState) UpdateActions();
 }
 
@@ -606,6 +615,15 @@ void CMainFrame::OnPhraseVoice(int32_t phraseId, int32_t slot, int32_t kind, int
     }
 }
 
+bool CMainFrame::RestartEngine(std::string& error)
+{
+    m_engine.ShutDown();
+    const bool started = m_engine.Start(error);
+    RefreshMixers();
+    UpdateActions();
+    return started;
+}
+
 void CMainFrame::OnMixerFeedback(int32_t trackId, int32_t, int32_t kind, int32_t value)
 {
     CProjectDoc* active = m_app.GetProjects().GetActiveProject();
@@ -616,6 +634,13 @@ void CMainFrame::OnMixerFeedback(int32_t trackId, int32_t, int32_t kind, int32_t
 // ---------------------------------------------------------------------------------------------
 // Commands of the main frame
 
+namespace {
+
+const char* const kSessionHandlesProjects =
+    "The session manager opens and saves the project of this session.";
+
+} // namespace
+
 bool CMainFrame::OnUpdateCommand(ECommand id, CCommandUi& ui)
 {
     using E = ECommand;
@@ -623,6 +648,13 @@ bool CMainFrame::OnUpdateCommand(ECommand id, CCommandUi& ui)
     CMidiEngineProxy& proxy = CMidiEngineProxy::Instance();
     const bool recording = proxy.IsRecording();
     CProjectDoc* doc = GetCommandProject();
+    // A session manager opens and saves the project: a dialog here would fight it.
+    const bool managed = m_app.GetSession() != nullptr && m_app.GetSession()->IsDriving();
+    if (managed && (id == E::New || id == E::Open || id == E::SaveAs)) {
+        ui.enabled = false;
+        ui.reason = QString::fromLatin1(kSessionHandlesProjects);
+        return true;
+    }
     switch (id) {
     case E::New:
     case E::Open:

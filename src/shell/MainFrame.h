@@ -59,6 +59,10 @@ public:
     void RefreshTransport();
     // Shows every open mixer again, for changes of the engine's ports and devices.
     void RefreshMixers();
+    // Starts the engine afresh on a new backend (a JACK client under the name set since), with
+    // the device settings written and read back; the caller loads the project again. False with
+    // the reason when it does not start.
+    bool RestartEngine(std::string& error);
     bool GetBlink() const { return m_blink; }
 
     // Placement under "Main-Window".

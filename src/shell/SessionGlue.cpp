@@ -15,6 +15,8 @@
 #include "devices/BackendChoice.h"
 #include "document/ProjectDoc.h"
 #include "document/ProjectManager.h"
+#include "engine/MidiEngine.h"
+#include "engine/MidiEngineProxy.h"
 #include "shell/MainFrame.h"
 #include "shell/SequencerApp.h"
 #include "shell/WndTransport.h"
@@ -172,7 +174,8 @@ void CSessionGlue::AwaitFirstOpen(int timeoutMs)
         for (SOscMessage& message : m_receive(static_cast<int>(left.count()) + 1)) {
             const bool open = message.path == "/nsm/client/open";
             if (open && !opened && message.Types() == "sss") {
-                SetMidiClientName(message.args[2].s);
+                m_clientName = message.args[2].s;
+                SetMidiClientName(m_clientName);
                 opened = true;
             }
             // Answers go to the client now; requests wait for the main frame.
@@ -218,7 +221,6 @@ CProjectDoc* CSessionGlue::SessionProject() const
 bool CSessionGlue::OpenSessionProject(const std::string& path, bool create,
                                       const std::string& clientId, std::string& error)
 {
-    (void)clientId; // the JACK client keeps the name it was opened with until the next start
     CSessionUserServices::CQuiet quiet(m_user);
     m_user.TakeMessages({});
     CProjectManager& projects = m_app.GetProjects();
@@ -229,6 +231,7 @@ bool CSessionGlue::OpenSessionProject(const std::string& path, bool create,
         error = m_user.TakeMessages("The open project could not be saved.");
         return false;
     }
+    if (!TakeClientName(clientId, error)) return false;
     CProjectDoc* project = nullptr;
     if (create) {
         if (!MakeProjectFolder(path, error)) return false;
@@ -237,12 +240,14 @@ bool CSessionGlue::OpenSessionProject(const std::string& path, bool create,
         if (!projects.Save(*project)) {
             projects.CloseProject(*project);
             error = m_user.TakeMessages("The project could not be created.");
+            KeepPlaying(previous);
             return false;
         }
     } else {
         project = projects.OpenProject(path);
         if (project == nullptr) {
             error = m_user.TakeMessages("The project could not be opened.");
+            KeepPlaying(previous);
             return false;
         }
     }
@@ -253,6 +258,31 @@ bool CSessionGlue::OpenSessionProject(const std::string& path, bool create,
     projects.Activate(*project);
     m_project = project;
     return true;
+}
+
+void CSessionGlue::KeepPlaying(CProjectDoc* previous)
+{
+    // A failed switch leaves the project it came from as the one that plays.
+    CProjectManager& projects = m_app.GetProjects();
+    if (previous != nullptr && projects.GetActiveProject() == nullptr &&
+        projects.IndexOf(previous) >= 0)
+        projects.Activate(*previous);
+}
+
+bool CSessionGlue::TakeClientName(const std::string& clientId, std::string& error)
+{
+    CMainFrame* frame = m_app.GetMainFrame();
+    if (clientId.empty() || clientId == m_clientName || frame == nullptr) return true;
+    m_clientName = clientId;
+    SetMidiClientName(clientId);
+    // Only a JACK client carries the name; another MIDI system stays as it is.
+    CMidiEngine* engine = CMidiEngineProxy::Instance().GetEngine();
+    if (engine == nullptr || engine->GetBackend().GetName() != "jack") return true;
+    // The project leaves the old engine with it and is loaded into the new one when activated.
+    m_app.GetProjects().Deactivate();
+    if (frame->RestartEngine(error)) return true;
+    error = "The JACK client could not be opened as " + clientId + ": " + error;
+    return false;
 }
 
 bool CSessionGlue::SaveSessionProject(std::string& error)

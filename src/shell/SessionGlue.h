@@ -102,6 +102,10 @@ private:
                  Receiver receive, int socket);
 
     void Deliver(const std::vector<SOscMessage>& messages);
+    // A session that names another client: the JACK client is opened again under that name
+    // (the project is loaded into the new engine when activated). False with the reason.
+    bool TakeClientName(const std::string& clientId, std::string& error);
+    void KeepPlaying(CProjectDoc* previous);
     void CatchTerminate();
     // Reports the project's flag and the window's visibility when they changed.
     void ReportState();
@@ -114,6 +118,7 @@ private:
     Receiver m_receive;
     int m_socket;
     CSessionClient m_client;
+    std::string m_clientName; // the JACK client name taken from the manager; empty: our own
     std::vector<SOscMessage> m_pending;
     CProjectDoc* m_project = nullptr;
     // The transport was hidden with the main window.

@@ -66,12 +66,15 @@ TEST_F(MidiOutDriverTest, HandOverSendsRealtimeThenEventsOffsOnsWithIncreasingSt
     driver.HandOver(500);
     ASSERT_EQ(backend.GetSent(0).size(), 6u);
     EXPECT_EQ(backend.GetSent(0).back().time, 1005);
-    // An idle hand-over moves the last time to just before it.
+    // An idle hand-over holds nothing back: only what was sent orders what follows.
     driver.HandOver(5000);
-    EXPECT_EQ(driver.GetLastStamp(), 4999);
+    EXPECT_EQ(driver.GetLastStamp(), 1005);
     port.ReceiveEvents(MakeList({Cc(10, 0)}), nullptr);
-    driver.HandOver(5000);
-    EXPECT_EQ(backend.GetSent(0).back().time, 5000);
+    driver.HandOver(3000);
+    EXPECT_EQ(backend.GetSent(0).back().time, 3000);
+    port.ReceiveEvents(MakeList({Cc(10, 1)}), nullptr);
+    driver.HandOver(2000);
+    EXPECT_EQ(backend.GetSent(0).back().time, 3001);
     EXPECT_EQ(backend.GetSent(1).size(), 0u); // the other device saw nothing
 }
 

@@ -29,6 +29,8 @@
 #include "shell/DlgRecording.h"
 #include "shell/DlgSync.h"
 #include "shell/DlgSynth.h"
+#include "shell/MainFrame.h"
+#include "shell/WndTransport.h"
 #include "ui/UiFixture.h"
 
 namespace {
@@ -177,6 +179,18 @@ TEST_F(CUiFixture, PortRoutingSurvivesARestart)
     EXPECT_EQ(dialog.GetInputChannel(1).currentText(), "ch 5");
 }
 
+// A followed master's tempo (a JACK timebase master, MIDI clock) reaches the engine, which
+// reports it: the transport window shows it at the next drain, not only when the project changes.
+TEST_F(CUiFixture, TransportShowsTheTempoTheEngineFollows)
+{
+    Start();
+    ASSERT_NE(Frame().GetTransport(), nullptr);
+    ASSERT_EQ(Engine().SetTempo(13350), 1);
+    Frame().OnDrainTimer();
+    EXPECT_EQ(Frame().GetTransport()->GetTempoBox().GetValue(), 13350);
+    EXPECT_EQ(Projects().GetActiveProject()->GetTempo(), 13350);
+}
+
 TEST_F(CUiFixture, SyncAndRecordingDialogsSetTheEngine)
 {
     Start();
@@ -189,6 +203,10 @@ TEST_F(CUiFixture, SyncAndRecordingDialogsSetTheEngine)
     sync.ToggleSend(0);
     EXPECT_TRUE(Devices().GetOutDriver(0)->IsClockSend());
     EXPECT_EQ(sync.GetSendList().topLevelItem(0)->text(0), "Send");
+    // The test's backend is no JACK: the transport choice is off, greyed and says why.
+    EXPECT_FALSE(sync.GetJackTransport().isEnabled());
+    EXPECT_EQ(sync.GetJackTransport().currentText(), "Off");
+    EXPECT_TRUE(sync.GetJackTransport().toolTip().contains("needs the JACK MIDI system"));
 
     CDlgRecording recording(Engine());
     recording.GetSwitch(2).setChecked(true);

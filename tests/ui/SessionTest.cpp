@@ -11,6 +11,9 @@
 #include <fstream>
 
 #include "SessionServer.h"
+#include "devices/virtual/VirtualBackend.h"
+#include "engine/MidiEngine.h"
+#include "engine/MidiEngineProxy.h"
 #include "UiFixture.h"
 #include "editing/BankOperations.h"
 #include "shell/SessionGlue.h"
@@ -135,6 +138,60 @@ TEST_F(SessionTest, ManagerDrivesTheProgramWithoutAQuestion)
     EXPECT_TRUE(m_user.m_messages.empty());
 }
 
+// A backend that passes for JACK, so that a session's client name reaches it; it counts the
+// backends made, one per JACK client opened.
+int g_jackClients = 0;
+
+std::unique_ptr<CMidiBackend> CountedJackBackend()
+{
+    class CNamedJack : public CVirtualBackend {
+    public:
+        CNamedJack() : CVirtualBackend({"Out A"}, {"In A"}) { ++g_jackClients; }
+        std::string GetName() const override { return "jack"; }
+    };
+    return std::make_unique<CNamedJack>();
+}
+
+TEST_F(SessionTest, ASwitchToAnotherClientReopensJackUnderItsNameAndNoDialogFightsTheManager)
+{
+    const std::string prefix = PathOf("session/Tonalweaver.nFIRST");
+    CSessionServer server(prefix);
+    setenv("NSM_URL", server.GetUrl().c_str(), 1);
+    g_jackClients = 0;
+    ASSERT_TRUE(Launch({}, &m_profile, CountedJackBackend));
+    Settle();
+    ASSERT_TRUE(server.WaitFor("/reply", kOpen));
+    EXPECT_EQ(g_jackClients, 1);
+
+    // The manager opens and saves: New, Open and Save As are off, and say why.
+    for (const ECommand id : {ECommand::New, ECommand::Open, ECommand::SaveAs}) {
+        const CCommandUi ui = Frame().QueryCommand(id);
+        EXPECT_FALSE(ui.enabled) << static_cast<int>(id);
+        EXPECT_TRUE(ui.reason.contains(QStringLiteral("session manager"))) << static_cast<int>(id);
+        Frame().UpdateActions();
+        EXPECT_EQ(Frame().GetAction(id)->statusTip(), ui.reason);
+    }
+    EXPECT_FALSE(Frame().RunCommand(ECommand::Open)) << "a disabled command does not run";
+    EXPECT_TRUE(Frame().QueryCommand(ECommand::Save).enabled);
+
+    // The same client keeps its JACK client; a switch to another client opens a new one, and the
+    // session's project plays in it.
+    const std::string other = SaveSampleProject("other.tnw");
+    server.Send(kOpen, {other.substr(0, other.size() - 4), "Other", "Tonalweaver.nTEST"});
+    ASSERT_TRUE(server.WaitFor("/reply", kOpen, 2));
+    EXPECT_EQ(g_jackClients, 1);
+    const std::string second = SaveSampleProject("second.tnw");
+    server.Send(kOpen, {second.substr(0, second.size() - 4), "Second", "Tonalweaver.nSECOND"});
+    ASSERT_TRUE(server.WaitFor("/reply", kOpen, 3));
+    EXPECT_EQ(g_jackClients, 2);
+    EXPECT_EQ(Active().GetPath(), second);
+    const CMidiEngine* engine = CMidiEngineProxy::Instance().GetEngine();
+    ASSERT_NE(engine, nullptr);
+    EXPECT_EQ(engine->GetTrackPlayerCount(), Active().GetTracks().GetCount());
+    EXPECT_TRUE(m_user.m_questions.empty());
+    EXPECT_TRUE(m_user.m_messages.empty());
+}
+
 TEST_F(SessionTest, RefusedAnnounceStartsAsAlone)
 {
     CSessionServer server({}, true);
@@ -143,6 +200,9 @@ TEST_F(SessionTest, RefusedAnnounceStartsAsAlone)
     EXPECT_FALSE(App().GetSession()->IsDriving());
     EXPECT_EQ(App().GetSession()->GetClient().GetLastError(), "Incompatible API");
     EXPECT_EQ(Projects().GetProjectCount(), 1);
+    const CCommandUi open = Frame().QueryCommand(ECommand::Open);
+    EXPECT_TRUE(open.enabled) << "alone, the program opens its projects itself";
+    EXPECT_TRUE(open.reason.isEmpty());
     Frame().close();
     EXPECT_FALSE(App().GetSession()->IsDriving());
     EXPECT_FALSE(Frame().isVisible());

@@ -3,6 +3,7 @@
 #include "devices/LibraryMessages.h"
 #include "devices/NoteDebt.h"
 #include "devices/jack/JackFrames.h"
+#include "devices/jack/JackTransport.h"
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
@@ -158,6 +159,7 @@ public:
     std::atomic<int64_t> m_refused{0};
     std::atomic<int64_t> m_xruns{0};
     std::atomic<int64_t> m_callbackCpuNs{0};
+    CJackTransport m_transport;
 
 private:
     static int ProcessThunk(jack_nframes_t frames, void* arg);
@@ -276,6 +278,7 @@ int CJackBackend::CImpl::Connect(std::string& error)
         error = kNoServer;
         return 0;
     }
+    m_transport.Attach(m_client);
     // The synthesizer's outputs went with the old server: they come back with the new one (a
     // refusal leaves it silent, not the MIDI devices closed).
     std::string ignored;
@@ -287,6 +290,7 @@ int CJackBackend::CImpl::Connect(std::string& error)
 void CJackBackend::CImpl::Disconnect()
 {
     if (m_client == nullptr) return;
+    m_transport.Detach();
     // The callback of a new client must not see the old client's audio ports.
     m_audio.store(nullptr, std::memory_order_release);
     m_audioOwned.left = nullptr;
@@ -416,6 +420,8 @@ void CJackBackend::CImpl::Process(jack_nframes_t frames)
     m_callbackFrame = jackframes::Unwrap(m_callbackFrame, jack_last_frame_time(m_client));
     const int64_t cycleStart = m_callbackFrame + m_frameBase;
     PublishCycle(cycleStart, frames);
+    const uint32_t rate = m_rate.load(std::memory_order_relaxed);
+    m_transport.OnCycle(m_client, cycleStart, jackframes::FramesToTime(cycleStart, rate), rate);
     bool input = false;
     for (int32_t i = 0; i < kMaxOpenPorts; ++i) {
         if (SOpenPort* open = m_outSlots[static_cast<size_t>(i)].load(std::memory_order_acquire))
@@ -1002,6 +1008,11 @@ void CJackBackend::OnPass()
 SMidiOutputStats CJackBackend::GetOutputStats() const
 {
     return {m_impl->m_late.load(), m_impl->m_refused.load(), m_impl->m_xruns.load()};
+}
+
+CBackendTransport* CJackBackend::GetTransport()
+{
+    return &m_impl->m_transport;
 }
 
 bool CJackBackend::IsOutputIdle(int32_t index) const

@@ -65,6 +65,8 @@ public:
     int64_t GetOutputLatency() const override;
     bool IsOutputIdle(int32_t index) const override;
     CBackendAudio* GetAudio() override { return this; }
+    // The JACK transport (devices/jack/JackTransport.h).
+    CBackendTransport* GetTransport() override;
 
     // Audio: two ports "synth_L" and "synth_R", connected to the system's playback when it has
     // one, rendered in the process callback on the MIDI outputs' frame count.

@@ -71,6 +71,7 @@ public:
     int OpenInput(int32_t index, CMidiInputSink* sink, std::string& error) override;
     int CloseInput(int32_t index, std::string& error) override;
     void OnPass() override;
+    CBackendTransport* GetTransport() override { return m_inner->GetTransport(); }
     bool TakeFaults(std::vector<SMidiFault>& faults) override;
     bool IsServerLost() const override;
     std::string GetServerLostReason() const override;
