@@ -55,7 +55,7 @@ TEST(CliPlay, PlaysOnTheVirtualBackendAndRefusesBadArguments)
         {{"play", song, "--midi", "virtual", "--jack-transport", "lead", "--follow-clock", "0"},
          2,
          "cannot be used together"},
-        {{"play", song, "--midi", "virtual", "--jack-transport", "follow"},
+        {{"play", song, "--midi", "virtual", "--out", "0", "--jack-transport", "follow"},
          1,
          "JACK transport needs the JACK MIDI system"},
         {{"play", song, "--clock-out", "--midi", "virtual", "extra"},
