@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, only those that are missing.
 set -euo pipefail
-packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+packages=(g++ cmake ninja-build ccache pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev python3 python3-mido
           qt6-base-dev fonts-dejavu-core xvfb xauth imagemagick openbox xdotool x11-utils
           jackd2 libjack-jackd2-dev libasound2-dev
