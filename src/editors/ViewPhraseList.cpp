@@ -312,27 +312,48 @@ void CViewPhraseList::PaintRow(QPainter& painter, int32_t row, const SRowLook& l
     PaintKeyboard(painter, m_geometry.ZoneBox(row, EPhraseZone::Keys), look.from, look.to);
 }
 
+namespace {
+
+// The play-state mark, drawn once per state and ratio: while many phrases play, their rows are
+// drawn again on every change, and copying a small picture costs far less than antialiasing a
+// shape. A dot for a stopped phrase, an outlined triangle while a start waits for its beat, a
+// filled one while it plays. The picture has a margin of 2 for the pen.
+QPixmap StateMark(int8_t state, qreal ratio)
+{
+    const QString key = QStringLiteral("tw-phrase-state-%1-%2").arg(state).arg(ratio);
+    QPixmap mark;
+    if (QPixmapCache::find(key, &mark)) return mark;
+    mark = QPixmap(QSize(14, 14) * ratio);
+    mark.setDevicePixelRatio(ratio);
+    mark.fill(Qt::transparent);
+    QPainter painter(&mark);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF shape(2, 2, 10, 10);
+    if (state == 0) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(kStopped);
+        painter.drawEllipse(shape.center(), 2.5, 2.5);
+    } else {
+        const QPointF tri[3] = {shape.topLeft(), shape.bottomLeft(),
+                                QPointF(shape.right(), shape.center().y())};
+        const QColor c = state == 2 ? kPlaying : kWaiting;
+        painter.setPen(QPen(c, 1.2));
+        painter.setBrush(state == 2 ? QBrush(c) : QBrush(Qt::NoBrush));
+        painter.drawPolygon(tri, 3);
+    }
+    painter.end();
+    QPixmapCache::insert(key, mark);
+    return mark;
+}
+
+} // namespace
+
 void CViewPhraseList::PaintState(QPainter& painter, const CPixelBox& box,
                                  const SRowLook& look) const
 {
-    // A dot for a stopped phrase, an outlined triangle while a start waits for its beat, a
-    // filled one while it plays; then the level as a bar growing upwards.
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF mark(box.x + 3, box.y + 5, 10, 10);
-    if (look.state == 0) {
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(kStopped);
-        painter.drawEllipse(mark.center(), 2.5, 2.5);
-    } else {
-        const QPointF tri[3] = {mark.topLeft(), mark.bottomLeft(),
-                                QPointF(mark.right(), mark.center().y())};
-        const QColor c = look.state == 2 ? kPlaying : kWaiting;
-        painter.setPen(QPen(c, 1.2));
-        painter.setBrush(look.state == 2 ? QBrush(c) : QBrush(Qt::NoBrush));
-        painter.drawPolygon(tri, 3);
-    }
-    painter.restore();
+    // The mark, then the level as a bar growing upwards.
+    painter.drawPixmap(QPoint(box.x + 1, box.y + 3),
+                       StateMark(look.state, painter.device()->devicePixelRatioF()));
     const QRect well(box.x + 17, box.y + 3, 6, box.height - 6);
     painter.fillRect(well, QColor(10, 16, 26));
     if (look.levelPixels > 0)
