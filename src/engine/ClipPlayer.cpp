@@ -132,6 +132,13 @@ void CClipPlayer::Seek(tick position)
     NoteNextStarts();
 }
 
+void CClipPlayer::PrefetchWork() const
+{
+    __builtin_prefetch(&m_clip.GetNotes());
+    __builtin_prefetch(m_trackPlayer);
+    if (!GetOutputs().empty()) __builtin_prefetch(GetOutputs().data());
+}
+
 int64_t CClipPlayer::NextWorkTick(tick from) const
 {
     int64_t next = m_pendingOffs.NextDue();

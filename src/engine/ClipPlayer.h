@@ -38,6 +38,9 @@ public:
 
     // Plays song tick `position`. Real-time safe.
     void PlayTick(tick position);
+    // Asks the processor for what PlayTick reads beyond this object (the clip's lists, the track
+    // player), so that a tick's players can fetch it side by side.
+    void PrefetchWork() const;
     // Places the iterators for song tick `position` (locate; the engine flushes first).
     void Seek(tick position);
     // Recomputes the window and iterators after the clip's start or length or the track's delay

@@ -31,7 +31,8 @@ public:
     bool HasRoom(std::size_t count) const
     {
         return m_all.size() + count <= std::min({m_all.capacity(), m_active.capacity(),
-                                                 m_due.capacity(), m_waiting.capacity()});
+                                                 m_due.capacity(), m_dueNow.capacity(),
+                                                 m_waiting.capacity()});
     }
     // Room for `count` players in every list (never shrinks). Allocates.
     void Reserve(std::size_t count);
@@ -51,6 +52,7 @@ private:
     std::vector<CClipPlayer*> m_all;    // creation order
     std::vector<CClipPlayer*> m_active; // window holds the position, or note-offs pending
     std::vector<int64_t> m_due;         // per active player: its next working tick
+    std::vector<size_t> m_dueNow;       // the tick being played: indices of the players due
     struct SWaiting {
         CClipPlayer* player;
         std::size_t order; // index in m_all: equal starts keep creation order
