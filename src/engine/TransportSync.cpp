@@ -137,7 +137,11 @@ CTransportSync::SAnchor CTransportSync::AnchorOf(const STransportSnapshot& s) co
     SAnchor a;
     a.rate = s.rate;
     a.cycleTime = s.cycleTime;
-    const int32_t mastersTempo = s.hasBbt ? transportpos::QuarterTempoOf(s) : 0;
+    // Leading, the bars are our own, made from the frames; they are not read back. (In the
+    // cycle that starts after another client's locate they may still be those of a frame that
+    // is no longer the transport's, which would throw the song position far off.)
+    const bool othersBars = s.hasBbt && !m_transport->IsLeading();
+    const int32_t mastersTempo = othersBars ? transportpos::QuarterTempoOf(s) : 0;
     const int32_t tempo = mastersTempo > 0 ? mastersTempo : m_clock.GetTempoHundredths();
     a.framesPerTick = transportpos::FramesPerTick(s.rate, tempo);
     a.frame = s.frame;

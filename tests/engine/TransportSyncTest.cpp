@@ -261,6 +261,14 @@ TEST_F(TransportSyncTest, OwnActionsAskTheTransportAndLeadPublishesTheProject)
     transport().RequestLocate(transportpos::FrameOfTick(480, perTick));
     RunCycle();
     EXPECT_EQ(clock().GetPosition(), 480);
+    // The bars the transport shows while we lead are ours, even when they tell another story (in
+    // the cycle after another program's locate they can still be those of the old frame): the
+    // frames place the song.
+    transport().master = STimebase{6000, 3, 4};
+    transport().RequestLocate(transportpos::FrameOfTick(720, perTick));
+    RunCycle();
+    EXPECT_EQ(clock().GetPosition(), 720);
+    transport().master.reset();
 
     // Off again: the timebase goes back and the clock is ours alone.
     ASSERT_EQ(proxy.SetNodeParameter(kClockNode, C::kJackTransport, CTransportSync::kOff), 1);
