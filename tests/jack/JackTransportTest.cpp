@@ -11,6 +11,7 @@
 
 #include <jack/transport.h>
 
+#include <atomic>
 #include <cmath>
 #include <iostream>
 #include <mutex>
@@ -47,13 +48,26 @@ public:
         if (m_ring != nullptr) jack_ringbuffer_free(m_ring);
     }
     bool IsOpen() const { return m_client != nullptr; }
-    // Each request returns the server's frame when it was made.
-    int64_t Start() { return jack_transport_start(m_client), jack_frame_time(m_client); }
-    int64_t Stop() { return jack_transport_stop(m_client), jack_frame_time(m_client); }
+    // Each request returns the start of the last cycle this client saw before it: a cycle that
+    // obeys it starts later. (jack_frame_time would guess from the wall clock, and a server that
+    // falls behind on a loaded machine runs its cycles later than that guess.)
+    int64_t Start()
+    {
+        const int64_t asked = Asked();
+        jack_transport_start(m_client);
+        return asked;
+    }
+    int64_t Stop()
+    {
+        const int64_t asked = Asked();
+        jack_transport_stop(m_client);
+        return asked;
+    }
     int64_t Locate(int64_t frame)
     {
+        const int64_t asked = Asked();
         jack_transport_locate(m_client, static_cast<jack_nframes_t>(frame));
-        return jack_frame_time(m_client);
+        return asked;
     }
     // Every cycle seen so far.
     const std::vector<SCycle>& Cycles()
@@ -79,9 +93,12 @@ public:
     }
 
 private:
+    int64_t Asked() const { return m_lastCycle.load() + 1; }
+
     static int Process(jack_nframes_t, void* arg)
     {
         auto* self = static_cast<CTransportClient*>(arg);
+        self->m_lastCycle.store(jack_last_frame_time(self->m_client));
         jack_position_t pos{};
         const jack_transport_state_t state = jack_transport_query(self->m_client, &pos);
         SCycle c;
@@ -104,6 +121,7 @@ private:
     jack_client_t* m_client = nullptr;
     jack_ringbuffer_t* m_ring = nullptr;
     std::vector<SCycle> m_cycles;
+    std::atomic<int64_t> m_lastCycle{0};
 };
 
 constexpr int64_t kPeriod = CJackTestServer::kPeriod;
@@ -133,13 +151,17 @@ int64_t DueFrame(const SCycle& at, int64_t frame)
     return at.cycleFrame + (frame - at.frame) + kPeriod;
 }
 
-// True when the server missed cycles since `before` (the private server has no real-time rights;
-// a missed cycle moves what was due in it).
-bool MissedCycles(const CJackPeer& peer, int64_t before)
+// True unless the server missed cycles since `before` (the private server has no real-time
+// rights; a missed cycle moves what was due in it) or the ended `play` reports messages that went
+// out late (on a loaded machine its music thread can miss the look-ahead): only then are frames
+// held to the exact frame.
+bool OnTime(const CJackPeer& peer, int64_t before, const CBackgroundCli& play)
 {
-    if (peer.GetXruns() == before) return false;
-    std::cout << "the server missed cycles: frames are not checked exactly\n";
-    return true;
+    if (peer.GetXruns() == before && play.Error().find("went out late") == std::string::npos)
+        return true;
+    std::cout << "missed cycles or late messages: frames are not checked exactly\n"
+              << play.Error();
+    return false;
 }
 
 class JackTransportTest : public ::testing::Test {
@@ -178,8 +200,8 @@ TEST_F(JackTransportTest, FollowStartsOnTheTransportAndObeysALocateWithinOnePeri
         startAsked, [](const SCycle& c) { return c.rolling; }, 5s);
     ASSERT_TRUE(rolled.has_value());
     std::vector<SReceivedEvent> events = synth.WaitFor(4, 5s);
-    const SReceivedEvent* first = NthNoteOn(events, 0);
-    ASSERT_NE(first, nullptr) << play.Error();
+    ASSERT_NE(NthNoteOn(events, 0), nullptr) << play.Error();
+    const SReceivedEvent first = *NthNoteOn(events, 0); // a copy: events is read again below
 
     // Moved straight onto the note while rolling: the first note that obeys the locate.
     const int64_t locateAsked = transport.Locate(kClipNoteFrame);
@@ -190,20 +212,21 @@ TEST_F(JackTransportTest, FollowStartsOnTheTransportAndObeysALocateWithinOnePeri
     events = synth.WaitFor(100, 0ms);
     const SReceivedEvent* second = NthNoteOn(events, 1);
     ASSERT_NE(second, nullptr) << play.Error();
-    std::cout << "follow latency, start: " << first->frame - startAsked
-              << " frames from the request, " << first->frame - DueFrame(*rolled, kNoteFrame) + kPeriod
+    std::cout << "follow latency, start: " << first.frame - startAsked
+              << " frames from the cycle it was asked in, " << first.frame - DueFrame(*rolled, kNoteFrame) + kPeriod
               << " from the note's transport frame; locate: " << second->frame - locateAsked
-              << " frames from the request, " << second->frame - DueFrame(*moved, kNoteFrame) + kPeriod
+              << " frames from the cycle it was asked in, " << second->frame - DueFrame(*moved, kNoteFrame) + kPeriod
               << " from the note's frame on the moved transport (period " << kPeriod
               << "; the track plays 5 ticks late on purpose)\n";
-    if (!MissedCycles(synth, xruns)) {
-        EXPECT_NEAR(first->frame, DueFrame(*rolled, kNoteFrame), 1);
-        EXPECT_NEAR(second->frame, DueFrame(*moved, kNoteFrame), 1);
-    }
+    const int64_t secondFrame = second->frame;
 
     // A stopped transport stops the notes; `play` ends once it stays stopped.
     transport.Stop();
     EXPECT_EQ(play.Wait(20s), 0) << play.Error();
+    if (OnTime(synth, xruns, play)) {
+        EXPECT_NEAR(first.frame, DueFrame(*rolled, kNoteFrame), 1);
+        EXPECT_NEAR(secondFrame, DueFrame(*moved, kNoteFrame), 1);
+    }
 }
 
 TEST_F(JackTransportTest, LeadPublishesTheProjectsBarsAndTempoAndObeysAnotherClientsLocate)
@@ -245,13 +268,14 @@ TEST_F(JackTransportTest, LeadPublishesTheProjectsBarsAndTempoAndObeysAnotherCli
     const std::vector<SReceivedEvent> events = synth.WaitFor(100, 0ms);
     const SReceivedEvent* note = NthNoteOn(events, 0);
     ASSERT_NE(note, nullptr) << play.Error();
-    if (!MissedCycles(synth, xruns)) {
-        EXPECT_NEAR(note->frame, DueFrame(*moved, kNoteFrame), 1);
-    }
+    const int64_t noteFrame = note->frame;
 
     // Stopped by a signal, the leader stops the shared transport with it.
     play.Signal(SIGINT);
     play.Wait(20s);
+    if (OnTime(synth, xruns, play)) {
+        EXPECT_NEAR(noteFrame, DueFrame(*moved, kNoteFrame), 1);
+    }
     transport.Cycles();
     const auto stopped = transport.WaitForCycle(
         moved->cycleFrame, [](const SCycle& c) { return !c.rolling; }, 5s);
