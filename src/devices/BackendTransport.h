@@ -34,6 +34,10 @@ struct STimebase {
     int32_t beatType = 4;
 };
 
+// Why leading is refused while another program is the timebase master.
+inline constexpr char kOtherTimebaseMaster[] =
+    "Another JACK client is the timebase master; following its transport instead.";
+
 class CBackendTransport {
 public:
     virtual ~CBackendTransport() = default;

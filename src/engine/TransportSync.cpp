@@ -9,10 +9,6 @@
 
 namespace {
 
-const char* const kNoTransport =
-    "JACK transport needs the JACK MIDI system; the program runs on another.";
-const char* const kOtherMaster =
-    "Another JACK client is the timebase master; following its transport instead.";
 // A cycle moves the transport by its frames; a step of a frame more or less is rounding.
 constexpr int64_t kFrameSlack = 1;
 // How far (in tick periods) the clock may be off a transport position it is to keep to before
@@ -27,7 +23,7 @@ int CTransportSync::SetMode(int32_t mode, CBackendTransport* transport)
     if (mode < kOff || mode > kLead) return 0;
     m_problem.clear();
     if (mode != kOff && transport == nullptr) {
-        m_problem = kNoTransport;
+        m_problem = std::string(kNoTransportText) + ".";
         return 0;
     }
     if (m_transport != nullptr && m_transport->IsLeading() && mode != kLead) {
@@ -42,7 +38,7 @@ int CTransportSync::SetMode(int32_t mode, CBackendTransport* transport)
     if (mode == kLead && !m_transport->IsLeading()) {
         Publish();
         std::string error;
-        if (m_transport->SetLeading(true, error) == 0) m_problem = error.empty() ? kOtherMaster : error;
+        if (m_transport->SetLeading(true, error) == 0) m_problem = error.empty() ? kOtherTimebaseMaster : error;
     }
     return 1;
 }

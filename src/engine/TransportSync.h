@@ -17,6 +17,11 @@
 
 class CSequencerClock;
 
+// Why the transport cannot be followed or led: the backend has none (the sentence's stop left off,
+// so a window can name the system it runs on).
+inline constexpr char kNoTransportText[] =
+    "JACK transport needs the JACK MIDI system; the program runs on another";
+
 class CTransportSync {
 public:
     enum EMode : int32_t { kOff = 0, kFollow = 1, kLead = 2 };

@@ -162,9 +162,7 @@ void CDlgSync::ReadJackTransport()
     m_jackTransport->setEnabled(onJack);
     m_jackTransport->setToolTip(
         onJack ? QStringLiteral("Follow or lead the transport that JACK programs share")
-               : QStringLiteral("JACK transport needs the JACK MIDI system; the program runs "
-                                "on another (%1)")
-                     .arg(system));
+               : QStringLiteral("%1 (%2)").arg(QString::fromLatin1(kNoTransportText), system));
     {
         const QSignalBlocker block(m_jackTransport);
         const int at = m_jackTransport->findData(

@@ -8,8 +8,6 @@
 
 namespace {
 
-const char* const kOtherMaster =
-    "Another JACK client is the timebase master; following its transport instead.";
 const char* const kNotConnected = "The JACK server is not running.";
 
 int64_t Bits(double value)
@@ -138,7 +136,7 @@ int CJackTransport::TakeTimebase(std::string& error)
     // Conditional: a master the user already set up (a DAW with its tempo map) is not taken
     // over; we follow it and say so instead.
     if (jack_set_timebase_callback(client, 1, TimebaseThunk, this) != 0) {
-        error = kOtherMaster;
+        error = kOtherTimebaseMaster;
         return 0;
     }
     m_leading = true;
