@@ -122,16 +122,10 @@ void CSequencerClock::StartOrAsk(bool start)
 {
     // Under a shared transport every program starts, stops and moves together: the transport
     // does it, in the cycle it takes the request.
-    if (m_transportSync.IsActive()) {
-        if (start)
-            m_transportSync.RequestStart();
-        else
-            m_transportSync.RequestStop();
-    } else if (start) {
-        Start();
-    } else {
-        Stop();
-    }
+    if (!m_transportSync.IsActive())
+        start ? Start() : Stop();
+    else
+        start ? m_transportSync.RequestStart() : m_transportSync.RequestStop();
 }
 
 void CSequencerClock::LocateOrAsk(tick position)
