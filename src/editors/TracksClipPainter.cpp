@@ -1,5 +1,7 @@
 #include "editors/TracksClipPainter.h"
 
+#include <QFontMetrics>
+#include <QImage>
 #include <QPainter>
 #include <QStaticText>
 
@@ -9,6 +11,7 @@
 #include <unordered_map>
 
 #include "controls/Theme.h"
+#include "editors/ScanlineRaster.h"
 #include "editors/TracksContext.h"
 #include "editors/ViewTracks.h"
 #include "model/Clip.h"
@@ -60,54 +63,205 @@ void DrawName(QPainter& painter, const QRect& box, const CMidiData& data, const 
                            NameText(painter.fontMetrics(), data.GetName(), text.width()));
 }
 
+// Clip names drawn once onto their box colour, looked up by text, room, colours and pixel ratio:
+// copying a label is a fraction of the cost of drawing its glyphs. Songs repeat names, lengths and
+// colours, so a frame finds nearly all of them.
+struct SLabelKey {
+    std::string name;
+    int room = 0;
+    QRgb fill = 0;
+    QRgb text = 0;
+    qreal ratio = 1;
+    bool operator==(const SLabelKey&) const = default;
+};
+
+struct SLabelKeyHash {
+    std::size_t operator()(const SLabelKey& key) const
+    {
+        std::size_t hash = std::hash<std::string>{}(key.name);
+        for (const std::size_t part :
+             {std::size_t(key.room), std::size_t(key.fill),
+              std::size_t(key.text), std::hash<qreal>{}(key.ratio)})
+            hash = hash * 1000003u ^ part;
+        return hash;
+    }
+};
+
+class CLabelCache {
+public:
+    const QImage& Label(const QFont& font, const SLabelKey& key, const QStaticText& text,
+                        int height)
+    {
+        if (font != m_font) {
+            m_labels.clear();
+            m_bytes = 0;
+            m_font = font;
+        }
+        if (const auto it = m_labels.find(key); it != m_labels.end()) return it->second;
+        // The label reaches over the room's margins inside the border (two pixels to the right).
+        const int advance = QFontMetrics(font).horizontalAdvance(text.text());
+        const int width = std::min(key.room + 2 * kLabelMargin - 1, advance + 2 * kLabelMargin);
+        QImage label(QSize(width, height) * key.ratio, QImage::Format_RGB32);
+        label.setDevicePixelRatio(key.ratio);
+        label.fill(key.fill);
+        QPainter painter(&label);
+        painter.setFont(font);
+        painter.setPen(QColor(key.text));
+        painter.drawStaticText(QPoint(kLabelMargin, 0), text);
+        painter.end();
+        m_bytes += label.sizeInBytes();
+        return m_labels.emplace(key, std::move(label)).first->second;
+    }
+
+    // Bounded between frames (labels stay alive within one): a frame of a big song needs a few
+    // megabytes.
+    void Trim()
+    {
+        constexpr qsizetype kMaxBytes = qsizetype{32} << 20;
+        if (m_bytes <= kMaxBytes) return;
+        m_labels.clear();
+        m_bytes = 0;
+    }
+
+    // Room left and right of the text for glyphs that reach outside their advance.
+    static constexpr int kLabelMargin = 3;
+
+private:
+    QFont m_font;
+    std::unordered_map<SLabelKey, QImage, SLabelKeyHash> m_labels;
+    qsizetype m_bytes = 0;
+};
+
+CLabelCache& Labels()
+{
+    static CLabelCache labels;
+    return labels;
+}
+
 } // namespace
 
 CTracksClipPainter::CTracksClipPainter(const CViewTracks& view, QPainter& painter)
     : m_view(view), m_painter(painter), m_focused(view.hasFocus())
 {
     m_painter.setFont(CTheme::SmallFont());
+    Labels().Trim();
+}
+
+CTracksClipPainter::SLook CTracksClipPainter::Look(const CClip& clip, int32_t row) const
+{
+    SLook look;
+    look.box = m_view.ClipRect(clip, row).adjusted(0, 1, 0, -1);
+    look.own = CTheme::FromColourRef(clip.GetColour());
+    look.current = m_view.GetCurrent().clip == &clip;
+    look.selected = m_view.IsSelected(&clip) || m_view.IsInBandDrawn(&clip);
+    return look;
 }
 
 void CTracksClipPainter::Draw(const CClip& clip, int32_t row)
 {
-    const QRect box = m_view.ClipRect(clip, row).adjusted(0, 1, 0, -1);
-    const QColor own = CTheme::FromColourRef(clip.GetColour());
-    const bool current = m_view.GetCurrent().clip == &clip;
-    const bool selected = m_view.IsSelected(&clip) || m_view.IsInBandDrawn(&clip);
-    QColor text;
-    if (current && m_focused) {
-        m_painter.fillRect(box, Qt::black);
+    const SLook look = Look(clip, row);
+    if (!look.Plain()) {
+        DrawMarked(clip, look);
+        return;
+    }
+    // A raised border: light above and left, dark below and right (the dark edges own the two
+    // corners they share with the light ones); each pixel is filled once.
+    const QRect& box = look.box;
+    const int w = box.width();
+    const int h = box.height();
+    m_painter.fillRect(box.adjusted(1, 1, -1, -1), look.own);
+    m_painter.fillRect(QRect(box.left(), box.top(), std::max(0, w - 1), 1), kLightEdge);
+    m_painter.fillRect(QRect(box.left(), box.top() + 1, 1, std::max(0, h - 2)), kLightEdge);
+    m_painter.fillRect(QRect(box.left(), box.bottom(), w, 1), kDarkEdge);
+    m_painter.fillRect(QRect(box.right(), box.top(), 1, std::max(0, h - 1)), kDarkEdge);
+    DrawInside(clip, box);
+    DrawName(m_painter, box, clip, ContrastText(look.own));
+}
+
+void CTracksClipPainter::Compose(CScanlineRaster& raster, const CClip& clip, int32_t row,
+                                 EScan part) const
+{
+    const SLook look = Look(clip, row);
+    const QRect& box = look.box;
+    if (!look.Plain()) {
+        raster.Fill(box.left(), box.right() + 1, qRgb(0, 0, 0));
+        return;
+    }
+    // In this order a box one or two pixels wide comes out as Draw paints it.
+    switch (part) {
+    case EScan::Top:
+        raster.Fill(box.left(), box.right(), kLightEdge.rgb());
+        raster.Fill(box.right(), box.right() + 1, kDarkEdge.rgb());
+        break;
+    case EScan::Middle:
+        raster.Fill(box.left(), box.left() + 1, kLightEdge.rgb());
+        raster.Fill(box.left() + 1, box.right(), look.own.rgb());
+        raster.Fill(box.right(), box.right() + 1, kDarkEdge.rgb());
+        if (const QImage* label = Label(clip, look))
+            raster.Overlay(*label, box.left() + 1, box.top() + 1);
+        break;
+    case EScan::Bottom:
+        raster.Fill(box.left(), box.right() + 1, kDarkEdge.rgb());
+        break;
+    }
+}
+
+void CTracksClipPainter::DrawOver(const CClip& clip, int32_t row)
+{
+    const SLook look = Look(clip, row);
+    if (!look.Plain()) {
+        DrawMarked(clip, look);
+        return;
+    }
+    DrawInside(clip, look.box);
+    if (!LabelFits(look.box)) DrawName(m_painter, look.box, clip, ContrastText(look.own));
+}
+
+void CTracksClipPainter::DrawMarked(const CClip& clip, const SLook& look)
+{
+    const QRect& box = look.box;
+    m_painter.fillRect(box, Qt::black);
+    m_painter.setBrush(Qt::NoBrush);
+    QColor text = kSelectedText;
+    if (look.current && m_focused) {
         m_painter.setPen(Qt::white);
-        m_painter.setBrush(Qt::NoBrush);
-        m_painter.drawRect(box.adjusted(0, 0, -1, -1));
         text = Qt::white;
-    } else if (selected || current) {
-        m_painter.fillRect(box, Qt::black);
-        m_painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
-        m_painter.setBrush(Qt::NoBrush);
-        m_painter.drawRect(box.adjusted(0, 0, -1, -1));
-        text = kSelectedText;
     } else {
-        // A raised border: light above and left, dark below and right (the dark edges own the
-        // two corners they share with the light ones); each pixel is filled once.
-        const int w = box.width();
-        const int h = box.height();
-        m_painter.fillRect(box.adjusted(1, 1, -1, -1), own);
-        m_painter.fillRect(QRect(box.left(), box.top(), std::max(0, w - 1), 1), kLightEdge);
-        m_painter.fillRect(QRect(box.left(), box.top() + 1, 1, std::max(0, h - 2)), kLightEdge);
-        m_painter.fillRect(QRect(box.left(), box.bottom(), w, 1), kDarkEdge);
-        m_painter.fillRect(QRect(box.right(), box.top(), 1, std::max(0, h - 1)), kDarkEdge);
-        text = ContrastText(own);
+        m_painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
     }
-    if (selected || current) {
-        const QRect frame = box.adjusted(2, 2, -3, -3);
-        if (frame.width() > 0 && frame.height() > 0) {
-            m_painter.setPen(own);
-            m_painter.drawRect(frame);
-        }
+    m_painter.drawRect(box.adjusted(0, 0, -1, -1));
+    const QRect frame = box.adjusted(2, 2, -3, -3);
+    if (frame.width() > 0 && frame.height() > 0) {
+        m_painter.setPen(look.own);
+        m_painter.drawRect(frame);
     }
-    if (box.height() >= kMiniatureRowHeight - 2 && box.width() > 8) DrawNotes(clip, box);
+    DrawInside(clip, box);
     DrawName(m_painter, box, clip, text);
+}
+
+void CTracksClipPainter::DrawInside(const CClip& clip, const QRect& box)
+{
+    if (box.height() >= kMiniatureRowHeight - 2 && box.width() > 8) DrawNotes(clip, box);
+}
+
+bool CTracksClipPainter::LabelFits(const QRect& box) const
+{
+    return m_painter.fontMetrics().height() <= box.height() - 2;
+}
+
+// The name of a plain clip drawn once on the box's colour, or null where there is no room for it
+// (or only under the border, where the painter draws it).
+const QImage* CTracksClipPainter::Label(const CClip& clip, const SLook& look) const
+{
+    const QRect& box = look.box;
+    const QRect room = box.adjusted(4, 1, -3, -1);
+    if (room.width() < 6 || !LabelFits(box)) return nullptr;
+    const QFontMetrics metrics = m_painter.fontMetrics();
+    const QColor text = ContrastText(look.own);
+    const SLabelKey key{clip.GetName(), room.width(), look.own.rgb(), text.rgb(),
+                        m_painter.device()->devicePixelRatioF()};
+    return &Labels().Label(m_painter.font(), key,
+                           NameText(metrics, clip.GetName(), room.width()), metrics.height());
 }
 
 void CTracksClipPainter::DrawNotes(const CClip& clip, const QRect& box)

@@ -4,13 +4,17 @@
 // a frame in its colour, the current one with a white border while the canvas has the focus, and
 // a miniature of the notes when the row is tall enough. User-interface thread only.
 
+#include <QColor>
+#include <QRect>
+
 #include <cstdint>
 
 class CClip;
 class CMidiData;
 class CViewTracks;
+class CScanlineRaster;
+class QImage;
 class QPainter;
-class QRect;
 
 class CTracksClipPainter {
 public:
@@ -19,10 +23,29 @@ public:
 
     CTracksClipPainter(const CViewTracks& view, QPainter& painter);
     void Draw(const CClip& clip, int32_t row);
+    // Drawing in two passes, for a row whose boxes do not overlap: Compose puts the clip's part
+    // of one of the row's scanlines (its top edge, its middle or its bottom edge) into the
+    // scanline; DrawOver draws what differs from them (outlines, notes, the name) once the row's
+    // scanlines are out.
+    enum class EScan { Top, Middle, Bottom };
+    void Compose(CScanlineRaster& raster, const CClip& clip, int32_t row, EScan part) const;
+    void DrawOver(const CClip& clip, int32_t row);
     // The outline and name of a clip stretched over rect (resize and drop previews).
     static void DrawOutline(QPainter& painter, const QRect& rect, const CMidiData& data);
 
 private:
+    struct SLook {
+        QRect box;
+        QColor own;
+        bool current = false;
+        bool selected = false;
+        bool Plain() const { return !current && !selected; }
+    };
+    SLook Look(const CClip& clip, int32_t row) const;
+    void DrawMarked(const CClip& clip, const SLook& look);
+    void DrawInside(const CClip& clip, const QRect& box);
+    bool LabelFits(const QRect& box) const;
+    const QImage* Label(const CClip& clip, const SLook& look) const;
     void DrawNotes(const CClip& clip, const QRect& box);
 
     const CViewTracks& m_view;

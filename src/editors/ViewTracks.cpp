@@ -9,10 +9,13 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <limits>
+#include <tuple>
 
 #include "controls/Theme.h"
 #include "document/OperationProject.h"
 #include "document/ProjectDoc.h"
+#include "editors/ScanlineRaster.h"
 #include "editors/TracksClipPainter.h"
 #include "editors/TracksContext.h"
 #include "editors/TracksTools.h"
@@ -309,43 +312,140 @@ void CViewTracks::PaintContent(QPainter& painter, const QRect& exposed)
     const int32_t lastRow = std::min(tracks.GetCount() - 1, g.YToRow(exposed.bottom()));
     const tick left = g.XToTick(exposed.left());
     const tick right = g.XToTick(exposed.right() + 1) + 1;
-    for (int32_t row = firstRow; row <= lastRow; ++row)
-        PaintRowBackground(painter, exposed, row, left, right);
-    const int below = lastRow >= firstRow ? g.RowToY(lastRow + 1) : exposed.top();
-    if (below <= exposed.bottom())
-        painter.fillRect(QRect(exposed.left(), below, exposed.width(), exposed.bottom() + 1 - below),
-                         kCanvasBackground);
-    // Bar lines where they are at least 6 pixels apart, else every ruler label.
-    const tick bar = std::max<tick>(1, m_context.TicksPerBar());
-    const int64_t step = g.GetScale() * bar / kTicksPerWhole >= 6 ? 1 : g.RulerStride(bar);
-    for (int64_t index = left / bar / step * step; index * bar <= right; index += step) {
-        const int x = g.TickToX(static_cast<tick>(index * bar));
-        painter.fillRect(QRect(x, exposed.top(), 1, exposed.height()), kBarLine);
-    }
-    // Loop points as dotted lines.
-    for (const auto& [at, colour] : {std::pair{doc.GetLoopStart(), CTheme::LoopStartMarker()},
-                                     std::pair{doc.GetLoopEnd(), CTheme::LoopEndMarker()}}) {
-        painter.setPen(QPen(colour, 1, Qt::DotLine));
-        const int x = g.TickToX(at);
-        painter.drawLine(x, exposed.top(), x, exposed.bottom());
-    }
+    // Everything of one row is drawn before the next: a row's strip of the picture stays in the
+    // processor's cache, where passes over the whole picture would pull it from memory each time.
     CTracksClipPainter clips(*this, painter);
+    CScanlineRaster raster(painter, exposed);
     for (int32_t row = firstRow; row <= lastRow; ++row) {
-        const CTrack& track = *tracks.GetAt(row);
-        const auto [first, last] = track.ClipRangeNear(left, right);
-        for (int32_t i = first; i < last; ++i) {
-            const CClip& clip = track.GetClipAt(i);
-            if (clip.GetEnd() <= left) continue;
-            if (m_tool->DrawsNormally(clip)) clips.Draw(clip, row);
+        if (CollectRowClips(row, left, right) && raster.IsValid() && g.GetRowHeight() >= 4) {
+            ComposeRow(raster, painter, clips, exposed, row);
+            continue;
         }
+        PaintRowBackground(painter, exposed, row);
+        PaintTimeLines(painter, RowBand(exposed, row));
+        for (const CClip* clip : m_rowClips)
+            clips.Draw(*clip, row);
+    }
+    const int below = lastRow >= firstRow ? g.RowToY(lastRow + 1) : exposed.top();
+    if (below <= exposed.bottom()) {
+        const QRect rest(exposed.left(), below, exposed.width(), exposed.bottom() + 1 - below);
+        painter.fillRect(rest, kCanvasBackground);
+        PaintTimeLines(painter, rest);
     }
     if (!m_takes.empty()) PaintTakes(painter, exposed);
 }
 
+QRect CViewTracks::RowBand(const QRect& exposed, int32_t row) const
+{
+    const CTracksGeometry& g = m_context.Geometry();
+    const int top = std::max(exposed.top(), g.RowToY(row));
+    return QRect(exposed.left(), top, exposed.width(),
+                 std::min(exposed.bottom() + 1, g.RowToY(row + 1)) - top);
+}
+
+// Gathers the row's clips drawn normally that reach into [left, right); true when no two of their
+// boxes overlap (the names and outlines stay inside the boxes, so such clips can be drawn in any
+// order).
+bool CViewTracks::CollectRowClips(int32_t row, tick left, tick right)
+{
+    const CTrack& track = *m_context.GetDoc().GetTracks().GetAt(row);
+    m_rowClips.clear();
+    const auto [first, last] = track.ClipRangeNear(left, right);
+    int reached = std::numeric_limits<int>::min();
+    bool apart = true;
+    for (int32_t i = first; i < last; ++i) {
+        const CClip& clip = track.GetClipAt(i);
+        if (clip.GetEnd() <= left || !m_tool->DrawsNormally(clip)) continue;
+        const QRect box = ClipRect(clip, row);
+        apart = apart && box.left() > reached;
+        reached = std::max(reached, box.right());
+        m_rowClips.push_back(&clip);
+    }
+    return apart;
+}
+
+// Draws a row by scanlines: the background with the bar lines for the row's top pixel, the same
+// under the boxes' top edges, middles (copied down the row) and bottom edges, the row line at the
+// bottom; then what differs from those (loop points between the boxes, outlines, notes and names).
+void CViewTracks::ComposeRow(CScanlineRaster& raster, QPainter& painter, CTracksClipPainter& clips,
+                             const QRect& exposed, int32_t row) const
+{
+    using EScan = CTracksClipPainter::EScan;
+    const CTracksGeometry& g = m_context.Geometry();
+    const int top = g.RowToY(row);
+    const int bottom = top + g.GetRowHeight() - 1;
+    const QRgb fill = (row % 2 == 1 ? kAlternateRow : kCanvasBackground).rgb();
+    const auto compose = [&](QRgb background, const EScan* part, int from, int to) {
+        raster.Fill(exposed.left(), exposed.right() + 1, background);
+        ForEachBarLine(exposed, [&](int x) { raster.Fill(x, x + 1, kBarLine.rgb()); });
+        if (part != nullptr) {
+            for (const CClip* clip : m_rowClips)
+                clips.Compose(raster, *clip, row, *part);
+        }
+        raster.Emit(from, to);
+    };
+    compose(fill, nullptr, top, top + 1);
+    for (const auto& [part, from, to] : {std::tuple{EScan::Top, top + 1, top + 2},
+                                         std::tuple{EScan::Middle, top + 2, bottom - 1},
+                                         std::tuple{EScan::Bottom, bottom - 1, bottom}})
+        compose(fill, &part, from, to);
+    compose(kRowLine.rgb(), nullptr, bottom, bottom + 1);
+    const QRect band = RowBand(exposed, row);
+    ForEachLoopLine(band, [&](int x, const QColor& colour) {
+        const bool covered = std::any_of(m_rowClips.begin(), m_rowClips.end(), [&](const CClip* c) {
+            const QRect box = ClipRect(*c, row);
+            return x >= box.left() && x <= box.right();
+        });
+        for (int y = band.top() + (band.top() & 1); y <= band.bottom(); y += 2) {
+            if (!covered || y == top || y == bottom) painter.fillRect(QRect(x, y, 1, 1), colour);
+        }
+    });
+    for (const CClip* clip : m_rowClips)
+        clips.DrawOver(*clip, row);
+}
+
+// Bar lines where they are at least 6 pixels apart, else at every ruler label.
+void CViewTracks::ForEachBarLine(const QRect& exposed,
+                                 const std::function<void(int x)>& draw) const
+{
+    const CTracksGeometry& g = m_context.Geometry();
+    const tick left = g.XToTick(exposed.left());
+    const tick right = g.XToTick(exposed.right() + 1) + 1;
+    const tick bar = std::max<tick>(1, m_context.TicksPerBar());
+    const int64_t step = g.GetScale() * bar / kTicksPerWhole >= 6 ? 1 : g.RulerStride(bar);
+    for (int64_t index = left / bar / step * step; index * bar <= right; index += step)
+        draw(g.TickToX(static_cast<tick>(index * bar)));
+}
+
+// The loop points inside band, drawn as dotted lines.
+void CViewTracks::ForEachLoopLine(const QRect& band,
+                                  const std::function<void(int x, const QColor&)>& draw) const
+{
+    const CProjectDoc& doc = m_context.GetDoc();
+    for (const auto& [at, colour] : {std::pair{doc.GetLoopStart(), CTheme::LoopStartMarker()},
+                                     std::pair{doc.GetLoopEnd(), CTheme::LoopEndMarker()}}) {
+        const int x = m_context.Geometry().TickToX(at);
+        if (x >= band.left() && x <= band.right()) draw(x, colour);
+    }
+}
+
+// The bar lines and the loop points (dotted on even pixels, so that bands drawn apart join up)
+// within one band of rows, before the clips go over them.
+void CViewTracks::PaintTimeLines(QPainter& painter, const QRect& band) const
+{
+    if (band.isEmpty()) return;
+    ForEachBarLine(band, [&](int x) {
+        painter.fillRect(QRect(x, band.top(), 1, band.height()), kBarLine);
+    });
+    ForEachLoopLine(band, [&](int x, const QColor& colour) {
+        for (int y = band.top() + (band.top() & 1); y <= band.bottom(); y += 2)
+            painter.fillRect(QRect(x, y, 1, 1), colour);
+    });
+}
+
 // Filling is most of the cost of a frame, so every pixel is filled once where it can be: the row's
 // background goes only between the clips that will cover the rest.
-void CViewTracks::PaintRowBackground(QPainter& painter, const QRect& exposed, int32_t row,
-                                     tick left, tick right) const
+void CViewTracks::PaintRowBackground(QPainter& painter, const QRect& exposed, int32_t row) const
 {
     const CTracksGeometry& g = m_context.Geometry();
     const QRect line(exposed.left(), g.RowToY(row), exposed.width(), g.GetRowHeight());
@@ -361,13 +461,10 @@ void CViewTracks::PaintRowBackground(QPainter& painter, const QRect& exposed, in
         to = std::min(to, line.right() + 1);
         if (to > from) painter.fillRect(QRect(from, top, to - from, height), fill);
     };
-    const CTrack& track = *m_context.GetDoc().GetTracks().GetAt(row);
-    const auto [first, last] = track.ClipRangeNear(left, right);
     int x = line.left();
-    for (int32_t i = first; i < last && x <= line.right(); ++i) {
-        const CClip& clip = track.GetClipAt(i);
-        if (clip.GetEnd() <= left || !m_tool->DrawsNormally(clip)) continue;
-        const QRect box = ClipRect(clip, row);
+    for (const CClip* clip : m_rowClips) {
+        if (x > line.right()) break;
+        const QRect box = ClipRect(*clip, row);
         gap(x, box.left());
         x = std::max(x, box.right() + 1);
     }

@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -20,6 +21,8 @@
 #include "model/TimeBase.h"
 
 class CClip;
+class CScanlineRaster;
+class CTracksClipPainter;
 class COperation;
 class CPhrase;
 class CTrack;
@@ -175,8 +178,15 @@ private:
     };
     STakeShown* FindTake(int32_t trackId);
     void PaintTakes(QPainter& painter, const QRect& exposed);
-    void PaintRowBackground(QPainter& painter, const QRect& exposed, int32_t row, tick left,
-                            tick right) const;
+    QRect RowBand(const QRect& exposed, int32_t row) const;
+    bool CollectRowClips(int32_t row, tick left, tick right);
+    void ComposeRow(CScanlineRaster& raster, QPainter& painter, CTracksClipPainter& clips,
+                    const QRect& exposed, int32_t row) const;
+    void ForEachBarLine(const QRect& exposed, const std::function<void(int x)>& draw) const;
+    void ForEachLoopLine(const QRect& band,
+                         const std::function<void(int x, const QColor&)>& draw) const;
+    void PaintTimeLines(QPainter& painter, const QRect& band) const;
+    void PaintRowBackground(QPainter& painter, const QRect& exposed, int32_t row) const;
     QRect TakeRect(const STakeShown& take) const;
     void InvalidateTake(const STakeShown& take);
 
@@ -220,6 +230,8 @@ private:
     bool m_dragCopy = false;
     // The clips last drawn as inside the rubber band.
     std::vector<CClipRef> m_inBand;
+    // The clips of the row being painted, left to right.
+    std::vector<const CClip*> m_rowClips;
     QLineEdit* m_nameEditor = nullptr;
     CClip* m_renaming = nullptr;
     bool m_syncingScrollBars = false;

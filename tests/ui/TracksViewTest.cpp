@@ -10,6 +10,7 @@
 
 #include "editing/Clipboard.h"
 #include "editing/TrackOperations.h"
+#include "editors/ScanlineRaster.h"
 #include "editors/TracksContext.h"
 #include "editors/TracksEditor.h"
 #include "editors/ViewStateBytes.h"
@@ -327,6 +328,56 @@ TEST_F(CTracksViewTest, ContentPaintedDirectlyMatchesTheCachedPicture)
     const QImage cached = Canvas().viewport()->grab().toImage();
     ASSERT_FALSE(direct.isNull());
     EXPECT_EQ(direct, cached);
+}
+
+// Rows whose boxes stand apart are drawn by scanlines with cached name labels; rows with
+// overlapping boxes, and every row when that way is off, are drawn box by box by the painter. Both
+// must give the same pixels, for plain, selected, current and hair-thin clips, names that fit and
+// names cut short, loop points over boxes and between them, and rows tall enough for notes,
+// whether the whole canvas is painted or an odd piece of it.
+TEST_F(CTracksViewTest, ScanlineRowsMatchTheBoxByBoxPicture)
+{
+    MakeSong(7, {{0, 0, 384}, {0, 384, 768}, {1, 100, 101}, {1, 101, 103}, {1, 200, 900},
+                 {2, 300, 700}, {2, 500, 1200}, {3, 0, 3840}, {4, 96, 200}, {5, 1900, 2400},
+                 {6, 0, 96}, {6, 192, 6000}});
+    for (int row = 0; row < 7; ++row) {
+        CTrack& track = *m_doc->GetTracks().GetAt(row);
+        for (int32_t i = 0; i < track.GetClipCount(); ++i) {
+            // Light and dark boxes (black and white names), short and long names.
+            track.GetClipAt(i).SetColour(row % 2 == 0 ? 0xE0F0F0 : 0x402010 * (i + 1));
+            track.GetClipAt(i).SetName(i % 2 == 0 ? "Verse" : "A much longer name than fits");
+        }
+    }
+    for (int clip = 0; clip < 16; ++clip) {
+        auto extra = std::make_unique<CClip>(400 + clip * 80, 460 + clip * 80,
+                                             NumberedName("x", clip), 0x101010 * clip);
+        extra->SetId(m_doc->NewObjectId());
+        m_doc->GetTracks().GetAt(4)->AddClip(std::move(extra));
+    }
+    m_doc->SetLoopStart(150);
+    m_doc->SetLoopEnd(1000);
+    Canvas().SelectOnly({&ClipAt(2, 0), 2});
+    Canvas().SetCurrent({&ClipAt(0, 1), 0});
+    Canvas().setFocus();
+    const auto picture = [&](bool scanlines, const QRect& piece) {
+        CScanlineRaster::SetEnabled(scanlines);
+        Canvas().InvalidateContent();
+        const QImage image = Viewport()->grab(piece).toImage();
+        CScanlineRaster::SetEnabled(true);
+        return image;
+    };
+    for (const int rowHeight : {CTracksGeometry::kDefaultRowHeight, CTracksGeometry::kMaxRowHeight}) {
+        Context().Geometry().SetRowHeight(rowHeight);
+        m_editor->TracksChanged();
+        for (const QRect& piece : {Viewport()->rect(), QRect(13, 7, 301, 55), QRect(0, 31, 899, 3)}) {
+            SCOPED_TRACE(testing::Message() << "row height " << rowHeight << ", piece "
+                                            << piece.x() << "," << piece.y() << " "
+                                            << piece.width() << "x" << piece.height());
+            const QImage fast = picture(true, piece);
+            ASSERT_FALSE(fast.isNull());
+            EXPECT_EQ(fast, picture(false, piece));
+        }
+    }
 }
 
 TEST_F(CTracksViewTest, PlayingPositionRepaintsStripsNotTheContent)
