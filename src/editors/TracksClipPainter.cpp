@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "controls/Theme.h"
 #include "editors/ScanlineRaster.h"
@@ -97,7 +98,10 @@ public:
             m_bytes = 0;
             m_font = font;
         }
-        if (const auto it = m_labels.find(key); it != m_labels.end()) return it->second;
+        if (const auto it = m_labels.find(key); it != m_labels.end()) {
+            it->second.used = m_frame;
+            return it->second.image;
+        }
         // The label reaches over the room's margins inside the border (two pixels to the right).
         const int advance = QFontMetrics(font).horizontalAdvance(text.text());
         const int width = std::min(key.room + 2 * kLabelMargin - 1, advance + 2 * kLabelMargin);
@@ -110,26 +114,41 @@ public:
         painter.drawStaticText(QPoint(kLabelMargin, 0), text);
         painter.end();
         m_bytes += label.sizeInBytes();
-        return m_labels.emplace(key, std::move(label)).first->second;
+        return m_labels.emplace(key, SLabel{std::move(label), m_frame}).first->second.image;
     }
 
     // Bounded between frames (labels stay alive within one): a frame of a big song needs a few
-    // megabytes.
+    // megabytes. The labels used longest ago go first, so scrolling draws only the new ones.
     void Trim()
     {
+        ++m_frame;
         constexpr qsizetype kMaxBytes = qsizetype{32} << 20;
         if (m_bytes <= kMaxBytes) return;
-        m_labels.clear();
-        m_bytes = 0;
+        std::vector<uint64_t> used;
+        used.reserve(m_labels.size());
+        for (const auto& entry : m_labels)
+            used.push_back(entry.second.used);
+        const auto half = used.begin() + static_cast<std::ptrdiff_t>(used.size() / 2);
+        std::nth_element(used.begin(), half, used.end());
+        std::erase_if(m_labels, [&](const auto& entry) {
+            if (entry.second.used > *half) return false;
+            m_bytes -= entry.second.image.sizeInBytes();
+            return true;
+        });
     }
 
     // Room left and right of the text for glyphs that reach outside their advance.
     static constexpr int kLabelMargin = 3;
 
 private:
+    struct SLabel {
+        QImage image;
+        uint64_t used = 0; // the frame that last drew it
+    };
     QFont m_font;
-    std::unordered_map<SLabelKey, QImage, SLabelKeyHash> m_labels;
+    std::unordered_map<SLabelKey, SLabel, SLabelKeyHash> m_labels;
     qsizetype m_bytes = 0;
+    uint64_t m_frame = 0;
 };
 
 CLabelCache& Labels()

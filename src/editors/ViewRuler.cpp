@@ -30,10 +30,21 @@ CViewRuler::CViewRuler(CTracksContext& context, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setToolTip(tr("Click the upper half to move the song position; the lower half sets the loop "
                   "start (left button) and the loop end (right button)"));
-    connect(&context, &CTracksContext::ViewChanged, this, qOverload<>(&QWidget::update));
+    connect(&context, &CTracksContext::ViewChanged, this, &CViewRuler::OnViewChanged);
     connect(&context, &CTracksContext::ContentChanged, this, qOverload<>(&QWidget::update));
     connect(&context, &CTracksContext::ShownPositionChanged, this,
             &CViewRuler::OnShownPositionChanged);
+}
+
+void CViewRuler::OnViewChanged()
+{
+    const CTracksGeometry& g = m_context.Geometry();
+    const CProjectDoc& doc = m_context.GetDoc();
+    const auto shown = std::tuple{g.GetLeftTick(), g.GetScale(), doc.GetLoopStart(),
+                                  doc.GetLoopEnd(), m_context.TicksPerBar()};
+    if (shown == m_shown) return;
+    m_shown = shown;
+    update();
 }
 
 QSize CViewRuler::sizeHint() const

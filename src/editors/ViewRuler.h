@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+#include <tuple>
+
 #include "model/TimeBase.h"
 
 class CTracksContext;
@@ -27,7 +29,11 @@ private:
     // The narrow strip around tick t that its markers cover.
     QRect StripAt(tick t) const;
     void OnShownPositionChanged(tick from, tick to);
+    // Redraws unless only the rows moved.
+    void OnViewChanged();
 
     CTracksContext& m_context;
+    // What the picture shows: left tick, scale, loop start and end, ticks per bar.
+    std::tuple<tick, int32_t, tick, tick, tick> m_shown{-1, 0, 0, 0, 0};
     bool m_draggingPosition = false;
 };

@@ -69,12 +69,27 @@ CViewTrackList::CViewTrackList(CTracksContext& context, QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
     setAccessibleName(tr("Track list"));
-    connect(&context, &CTracksContext::ViewChanged, this, [this] {
-        HideRename();
-        update();
-    });
+    connect(&context, &CTracksContext::ViewChanged, this, &CViewTrackList::OnViewChanged);
     connect(&context, &CTracksContext::CurrentTrackChanged, this, qOverload<>(&QWidget::update));
     connect(&context, &CTracksContext::ContentChanged, this, qOverload<>(&QWidget::update));
+}
+
+void CViewTrackList::OnViewChanged()
+{
+    HideRename();
+    const CTracksGeometry& g = m_context.Geometry();
+    const auto shown = std::tuple{g.GetRowHeight(), g.GetClientHeight(),
+                                  m_context.GetDoc().GetTracks().GetCount(), width()};
+    const int dy = (m_shownFirstRow - g.GetFirstRow()) * g.GetRowHeight();
+    const bool onlyRows = shown == m_shown && dy != 0 && std::abs(dy) < g.GetClientHeight() &&
+                          m_dropIndex < 0;
+    m_shownFirstRow = g.GetFirstRow();
+    m_shown = shown;
+    // Only the rows moved (the wheel, the scroll bar): shift the picture, draw the new rows.
+    if (onlyRows)
+        scroll(0, dy, QRect(0, 0, width(), g.GetClientHeight()));
+    else
+        update();
 }
 
 QSize CViewTrackList::sizeHint() const

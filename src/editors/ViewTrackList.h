@@ -8,6 +8,8 @@
 #include <QRect>
 #include <QWidget>
 
+#include <tuple>
+
 #include "controls/Commands.h"
 #include "editing/DragContext.h"
 
@@ -106,8 +108,13 @@ private:
     void CommitRename();
     void HideRename();
     int IconSide() const;
+    // Shifts the picture when only the first row changed, else redraws.
+    void OnViewChanged();
 
     CTracksContext& m_context;
+    // What the picture shows: the first row; row height, rows' height, track count and width.
+    int32_t m_shownFirstRow = -1;
+    std::tuple<int32_t, int32_t, int32_t, int> m_shown{0, 0, 0, 0};
     CUserServices* m_user = nullptr;
     // The header pressed for a possible drag, and where.
     int32_t m_pressRow = -1;

@@ -2,9 +2,11 @@
 // record, and a seeded random session that must leave a consistent selection and undo cleanly.
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <random>
 
@@ -14,6 +16,7 @@
 #include "editors/TracksContext.h"
 #include "editors/TracksEditor.h"
 #include "editors/ViewStateBytes.h"
+#include "editors/ViewTrackList.h"
 #include "editors/ViewTracks.h"
 #include "fakes/NumberedName.h"
 #include "files/ProjectJson.h"
@@ -376,6 +379,49 @@ TEST_F(CTracksViewTest, ScanlineRowsMatchTheBoxByBoxPicture)
             const QImage fast = picture(true, piece);
             ASSERT_FALSE(fast.isNull());
             EXPECT_EQ(fast, picture(false, piece));
+        }
+    }
+}
+
+// The wheel shifts the pictures of the canvas and the track list already on the screen and draws
+// only the rows that come in; what the screen shows afterwards must be what a fresh paint gives.
+TEST_F(CTracksViewTest, ScrolledPicturesMatchFreshOnes)
+{
+    std::vector<std::tuple<int, tick, tick>> clips;
+    for (int row = 0; row < 60; ++row)
+        clips.emplace_back(row, row * 40, row * 40 + 300 + row * 7);
+    MakeSong(60, clips);
+    Canvas().window()->resize(1200, 800);
+    WindowsOf(*m_doc).GetFrame(EWindowKind::Tracks)->move(0, 0);
+    Settle();
+    QWidget& list = m_editor->TrackList();
+    // The part of the widget inside its window, as on the screen and as painted afresh.
+    const auto shown = [](QWidget& widget) { return widget.visibleRegion().boundingRect(); };
+    const auto onScreen = [&](QWidget& widget) {
+        QBackingStore* store = widget.window()->backingStore();
+        EXPECT_EQ(store->paintDevice()->devType(), QInternal::Image);
+        const auto& screen = *static_cast<const QImage*>(store->paintDevice());
+        const qreal ratio = widget.devicePixelRatioF();
+        const QRect part = shown(widget);
+        const QRect rect(widget.mapTo(widget.window(), part.topLeft()) * ratio, part.size() * ratio);
+        return screen.copy(rect).convertToFormat(QImage::Format_RGB32);
+    };
+    for (const int notches : {3, -1, 5, -7, 2}) {
+        const int32_t before = Context().Geometry().GetFirstRow();
+        for (int i = 0; i < std::abs(notches); ++i) {
+            QWheelEvent wheel(QPointF(50, 50), Viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                              QPoint(0, notches > 0 ? -120 : 120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(Viewport(), &wheel);
+        }
+        Settle();
+        SCOPED_TRACE(testing::Message() << "first row " << Context().Geometry().GetFirstRow());
+        ASSERT_NE(Context().Geometry().GetFirstRow(), before);
+        for (QWidget* widget : {static_cast<QWidget*>(&list), Viewport()}) {
+            ASSERT_GT(shown(*widget).width(), 100);
+            QImage fresh = widget->grab(shown(*widget)).toImage().convertToFormat(QImage::Format_RGB32);
+            fresh.setDevicePixelRatio(1);
+            EXPECT_EQ(onScreen(*widget), fresh);
         }
     }
 }
