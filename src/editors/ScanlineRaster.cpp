@@ -5,7 +5,6 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -39,7 +38,6 @@ CScanlineRaster::CScanlineRaster(QPainter& painter, const QRect& clip)
     const QTransform& transform = painter.deviceTransform();
     if (!IsPlain32Bit(image->format()) || transform.type() > QTransform::TxScale ||
         transform.m11() != transform.m22() || transform.m11() < 1 ||
-        transform.m11() != std::floor(transform.m11()) ||
         painter.compositionMode() != QPainter::CompositionMode_SourceOver ||
         painter.opacity() != 1.0)
         return;
@@ -51,7 +49,8 @@ CScanlineRaster::CScanlineRaster(QPainter& painter, const QRect& clip)
     m_device = device32 & image->rect();
     if (m_device.isEmpty()) return;
     m_image = image;
-    m_line.assign(static_cast<size_t>(m_device.width()), 0);
+    for (std::vector<uint32_t>& line : m_lines)
+        line.assign(static_cast<size_t>(m_device.width()), 0);
 }
 
 int CScanlineRaster::DeviceX(int x) const
@@ -64,14 +63,36 @@ int CScanlineRaster::DeviceY(int y) const
     return qRound(y * m_scale + m_dy);
 }
 
+std::pair<int, int> CScanlineRaster::Columns(int x1, int x2) const
+{
+    const int from = std::max(DeviceX(x1), m_device.left());
+    const int to = std::min(DeviceX(x2), m_device.right() + 1);
+    return {from - m_device.left(), std::max(from, to) - m_device.left()};
+}
+
 void CScanlineRaster::Fill(int x1, int x2, QRgb colour)
 {
     if (m_image == nullptr) return;
-    const int from = std::max(DeviceX(x1), m_device.left());
-    const int to = std::min(DeviceX(x2), m_device.right() + 1);
-    if (to <= from) return;
-    const auto begin = m_line.begin() + (from - m_device.left());
-    std::fill(begin, begin + (to - from), colour | 0xff000000u);
+    const auto [from, to] = Columns(x1, x2);
+    for (std::vector<uint32_t>& line : m_lines)
+        std::fill(line.begin() + from, line.begin() + to, colour | 0xff000000u);
+}
+
+void CScanlineRaster::FillEvenRows(int x1, int x2, QRgb colour)
+{
+    if (m_image == nullptr) return;
+    const auto [from, to] = Columns(x1, x2);
+    std::fill(m_lines[0].begin() + from, m_lines[0].begin() + to, colour | 0xff000000u);
+}
+
+void CScanlineRaster::Xor(int x1, int x2, QRgb bits)
+{
+    if (m_image == nullptr) return;
+    const auto [from, to] = Columns(x1, x2);
+    for (std::vector<uint32_t>& line : m_lines) {
+        for (int x = from; x < to; ++x)
+            line[static_cast<size_t>(x)] ^= bits & 0x00ffffffu;
+    }
 }
 
 void CScanlineRaster::Overlay(const QImage& image, int x, int y)
@@ -95,11 +116,20 @@ void CScanlineRaster::Overlay(const QImage& image, int x, int y)
 void CScanlineRaster::Emit(int y1, int y2)
 {
     if (m_image != nullptr) {
-        const int from = std::max(DeviceY(y1), m_device.top());
-        const int to = std::min(DeviceY(y2), m_device.bottom() + 1);
-        m_mixed = m_line;
-        for (int y = from; y < to; ++y)
-            CopyRow(y);
+        // Overlays go over a scanline without dotted lines: one phase serves every row.
+        const bool mixed = !m_overlays.empty();
+        if (mixed) m_mixed = m_lines[0];
+        // Row by logical row, so that each gets the device rows a filled rectangle would.
+        const int first = std::max(y1, static_cast<int>((m_device.top() - m_dy) / m_scale) - 1);
+        const int last =
+            std::min(y2, static_cast<int>((m_device.bottom() + 1 - m_dy) / m_scale) + 2);
+        for (int y = first; y < last; ++y) {
+            const int from = std::max(DeviceY(y), m_device.top());
+            const int to = std::min(DeviceY(y + 1), m_device.bottom() + 1);
+            const std::vector<uint32_t>& line = mixed ? m_mixed : m_lines[y & 1];
+            for (int row = from; row < to; ++row)
+                CopyRow(row, line);
+        }
 #if defined(__SSE2__)
         // The streamed stores are seen by whatever draws next.
         _mm_sfence();
@@ -145,7 +175,7 @@ void CopyPixels(uint32_t* to, const uint32_t* from, int count)
 
 } // namespace
 
-void CScanlineRaster::CopyRow(int y)
+void CScanlineRaster::CopyRow(int y, const std::vector<uint32_t>& line)
 {
     // The overlays go into a copy of the scanline, which goes out whole (streamed stores want
     // whole cache lines); an overlay's place is mended after its last row.
@@ -154,11 +184,11 @@ void CScanlineRaster::CopyRow(int y)
         const uint32_t* pixels = overlay.pixels + (y - overlay.top) * overlay.stride;
         CopyPixels(m_mixed.data() + overlay.from, pixels, overlay.count);
     }
-    auto* line = reinterpret_cast<uint32_t*>(m_image->bits() + y * m_image->bytesPerLine());
-    StreamCopy(line + m_device.left(), m_mixed.data(), m_mixed.size());
+    auto* target = reinterpret_cast<uint32_t*>(m_image->bits() + y * m_image->bytesPerLine());
+    StreamCopy(target + m_device.left(), line.data(), line.size());
     for (const SOverlay& overlay : m_overlays) {
         if (y == overlay.bottom - 1) {
-            CopyPixels(m_mixed.data() + overlay.from, m_line.data() + overlay.from,
+            CopyPixels(m_mixed.data() + overlay.from, m_lines[0].data() + overlay.from,
                        overlay.count);
         }
     }

@@ -10,6 +10,7 @@
 #include <QRgb>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 class QImage;
@@ -18,15 +19,23 @@ class QPainter;
 class CScanlineRaster {
 public:
     // Writes only inside clip (logical). Not valid (and writes nothing) unless the painter draws
-    // on a 32-bit image through a whole-number scale and an offset alone.
+    // on a 32-bit image through a scale of at least 1 and an offset alone.
     CScanlineRaster(QPainter& painter, const QRect& clip);
     bool IsValid() const { return m_image != nullptr; }
+    // Whether a logical pixel is a whole number of device pixels (images drawn at the painter's
+    // ratio then land on the pixels the painter would give them).
+    bool IsWholeScale() const { return m_scale == static_cast<int>(m_scale); }
 
-    // Fills logical columns [x1, x2) of the scanline being composed.
+    // Fills logical columns [x1, x2) of the scanline being composed. The scanline has two phases,
+    // for the even and the odd logical rows, which differ only where dotted lines are.
     void Fill(int x1, int x2, QRgb colour);
-    // Puts an opaque image (of the painter's pixel ratio) over the rows emitted next, its top left
-    // corner at logical (x, y); it must stay alive until then. Overlays come left to right and
-    // do not overlap.
+    // Fills logical columns [x1, x2) of the even rows' phase only: a line dotted on even rows.
+    void FillEvenRows(int x1, int x2, QRgb colour);
+    // Exclusive-or of logical columns [x1, x2) with the colour's bits, in both phases.
+    void Xor(int x1, int x2, QRgb bits);
+    // Puts an opaque image (of the painter's pixel ratio, which must be a whole number) over the
+    // rows emitted next, its top left corner at logical (x, y); it must stay alive until then.
+    // Overlays come left to right, do not overlap, and go over a scanline without dotted lines.
     void Overlay(const QImage& image, int x, int y);
     // Copies the composed scanline to logical rows [y1, y2), with the overlays over it, and
     // forgets the overlays.
@@ -38,6 +47,8 @@ public:
 private:
     int DeviceX(int x) const;
     int DeviceY(int y) const;
+    // The device columns of logical [x1, x2) inside the clip, counted from its left.
+    std::pair<int, int> Columns(int x1, int x2) const;
 
     // An overlay's visible columns, in device pixels (from counts from the clip's left).
     struct SOverlay {
@@ -48,14 +59,14 @@ private:
         int top = 0;
         int bottom = 0;
     };
-    void CopyRow(int y);
+    void CopyRow(int y, const std::vector<uint32_t>& line);
 
     QImage* m_image = nullptr;
     qreal m_scale = 1;
     qreal m_dx = 0;
     qreal m_dy = 0;
-    QRect m_device; // the clip in device pixels, inside the image
-    std::vector<uint32_t> m_line;
-    std::vector<uint32_t> m_mixed; // the scanline with the overlays of one row
+    QRect m_device;                   // the clip in device pixels, inside the image
+    std::vector<uint32_t> m_lines[2]; // the even and the odd rows' phases
+    std::vector<uint32_t> m_mixed;    // the scanline with the overlays of one row
     std::vector<SOverlay> m_overlays;
 };

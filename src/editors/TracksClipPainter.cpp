@@ -80,9 +80,8 @@ struct SLabelKeyHash {
     std::size_t operator()(const SLabelKey& key) const
     {
         std::size_t hash = std::hash<std::string>{}(key.name);
-        for (const std::size_t part :
-             {std::size_t(key.room), std::size_t(key.fill),
-              std::size_t(key.text), std::hash<qreal>{}(key.ratio)})
+        for (const std::size_t part : {std::size_t(key.room), std::size_t(key.fill),
+                                       std::size_t(key.text), std::hash<qreal>{}(key.ratio)})
             hash = hash * 1000003u ^ part;
         return hash;
     }
@@ -212,20 +211,21 @@ void CTracksClipPainter::Compose(CScanlineRaster& raster, const CClip& clip, int
         raster.Fill(box.left(), box.right(), kLightEdge.rgb());
         raster.Fill(box.right(), box.right() + 1, kDarkEdge.rgb());
         break;
-    case EScan::Middle:
+    case EScan::Middle: {
         raster.Fill(box.left(), box.left() + 1, kLightEdge.rgb());
         raster.Fill(box.left() + 1, box.right(), look.own.rgb());
         raster.Fill(box.right(), box.right() + 1, kDarkEdge.rgb());
-        if (const QImage* label = Label(clip, look))
-            raster.Overlay(*label, box.left() + 1, box.top() + 1);
+        const QImage* label = raster.IsWholeScale() ? Label(clip, look) : nullptr;
+        if (label != nullptr) raster.Overlay(*label, box.left() + 1, box.top() + 1);
         break;
+    }
     case EScan::Bottom:
         raster.Fill(box.left(), box.right() + 1, kDarkEdge.rgb());
         break;
     }
 }
 
-void CTracksClipPainter::DrawOver(const CClip& clip, int32_t row)
+void CTracksClipPainter::DrawOver(const CScanlineRaster& raster, const CClip& clip, int32_t row)
 {
     const SLook look = Look(clip, row);
     if (!look.Plain()) {
@@ -233,7 +233,8 @@ void CTracksClipPainter::DrawOver(const CClip& clip, int32_t row)
         return;
     }
     DrawInside(clip, look.box);
-    if (!LabelFits(look.box)) DrawName(m_painter, look.box, clip, ContrastText(look.own));
+    if (!raster.IsWholeScale() || !LabelFits(look.box))
+        DrawName(m_painter, look.box, clip, ContrastText(look.own));
 }
 
 void CTracksClipPainter::DrawMarked(const CClip& clip, const SLook& look)
@@ -279,8 +280,8 @@ const QImage* CTracksClipPainter::Label(const CClip& clip, const SLook& look) co
     const QColor text = ContrastText(look.own);
     const SLabelKey key{clip.GetName(), room.width(), look.own.rgb(), text.rgb(),
                         m_painter.device()->devicePixelRatioF()};
-    return &Labels().Label(m_painter.font(), key,
-                           NameText(metrics, clip.GetName(), room.width()), metrics.height());
+    return &Labels().Label(m_painter.font(), key, NameText(metrics, clip.GetName(), room.width()),
+                           metrics.height());
 }
 
 void CTracksClipPainter::DrawNotes(const CClip& clip, const QRect& box)

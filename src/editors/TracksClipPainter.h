@@ -29,7 +29,7 @@ public:
     // scanlines are out.
     enum class EScan { Top, Middle, Bottom };
     void Compose(CScanlineRaster& raster, const CClip& clip, int32_t row, EScan part) const;
-    void DrawOver(const CClip& clip, int32_t row);
+    void DrawOver(const CScanlineRaster& raster, const CClip& clip, int32_t row);
     // The outline and name of a clip stretched over rect (resize and drop previews).
     static void DrawOutline(QPainter& painter, const QRect& rect, const CMidiData& data);
 

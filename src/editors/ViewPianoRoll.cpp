@@ -15,6 +15,7 @@
 #include "document/OperationProject.h"
 #include "document/ProjectDoc.h"
 #include "editors/PianoRollContext.h"
+#include "editors/ScanlineRaster.h"
 #include "editors/WheelTable.h"
 #include "engine/MidiEngineProxy.h"
 #include "model/MidiData.h"
@@ -25,6 +26,14 @@ const QColor kCanvasBackground(32, 40, 52);
 const QColor kGrey(128, 128, 128);
 const QColor kDimGrey(105, 105, 105);
 const QColor kNoteFrame(211, 211, 211);
+// The selection rectangle inverts the blue of what is under it.
+const QColor kAreaXor(0, 0, 255);
+
+// One line at the bottom of every pitch row; C rows brighter.
+QColor RowLineColour(int32_t pitch)
+{
+    return pitch % 12 == 0 ? kGrey : kDimGrey;
+}
 const QColor kCursor(255, 200, 40);
 // Grid lines closer than this are left out: they would only paint the canvas grey.
 constexpr int kMinGridSpacing = 4;
@@ -342,21 +351,12 @@ void CViewPianoRoll::InvalidateSelection()
     InvalidateArea(AreaWithNotes(CNoteArea{}, m_selected));
 }
 
-void CViewPianoRoll::PaintContent(QPainter& painter, const QRect& exposed)
+// The vertical lines under the notes, in drawing order: grid lines (bars two pixels wide, beats
+// one, finer steps dotted) where they are far enough apart, then the phrase's two ends.
+std::vector<CViewPianoRoll::SVerticalLine> CViewPianoRoll::VerticalLines(const QRect& exposed) const
 {
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillRect(exposed, kCanvasBackground);
+    std::vector<SVerticalLine> lines;
     const CPianoRollGeometry& g = m_context.Geometry();
-    const CMidiData& data = m_context.GetData();
-    const int32_t rowHeight = g.GetPitchHeight();
-    const int32_t low = std::clamp(g.YToPitch(exposed.bottom()), 0, 127);
-    const int32_t high = std::clamp(g.YToPitch(exposed.top()), 0, 127);
-    // One line at the bottom of every pitch row; C rows brighter.
-    for (int32_t pitch = low; pitch <= high; ++pitch) {
-        const int y = g.PitchToY(pitch) + rowHeight - 1;
-        painter.fillRect(QRect(exposed.left(), y, exposed.width(), 1),
-                         pitch % 12 == 0 ? kGrey : kDimGrey);
-    }
     const tick left = g.XToTick(exposed.left());
     const tick right = TickSum(g.XToTick(exposed.right() + 1), 1);
     const tick offset = m_context.GetOffset();
@@ -364,49 +364,163 @@ void CViewPianoRoll::PaintContent(QPainter& painter, const QRect& exposed)
     if (grid > 0 && int64_t{grid} * g.GetScale() / kTicksPerQuarter >= kMinGridSpacing) {
         const tick bar = m_context.TicksPerBar();
         const tick beat = m_context.TicksPerBeat();
-        // Width 0: a cosmetic pen, drawn by the fast line rasteriser at any pixel ratio.
-        const QPen dotted(kDimGrey, 0, Qt::DotLine);
         for (int64_t t = std::max<tick>(0, left) / grid * grid; t <= right; t += grid) {
             const int x = g.TickToX(static_cast<tick>(t));
             const int64_t song = t + offset;
-            if (song % bar == 0) {
-                painter.fillRect(QRect(x, exposed.top(), 2, exposed.height()), kGrey);
-            } else if (song % beat == 0) {
-                painter.fillRect(QRect(x, exposed.top(), 1, exposed.height()), kDimGrey);
-            } else {
-                painter.setPen(dotted);
-                painter.drawLine(x, exposed.top(), x, exposed.bottom());
-            }
+            if (song % bar == 0)
+                lines.push_back({x, 2, kGrey.rgb(), false});
+            else if (song % beat == 0)
+                lines.push_back({x, 1, kDimGrey.rgb(), false});
+            else
+                lines.push_back({x, 1, kDimGrey.rgb(), true});
         }
     }
-    for (const tick edge : {tick{0}, data.GetLength()})
-        painter.fillRect(QRect(g.TickToX(edge), exposed.top(), 2, exposed.height()), kGrey);
+    for (const tick edge : {tick{0}, m_context.GetData().GetLength()})
+        lines.push_back({g.TickToX(edge), 2, kGrey.rgb(), false});
+    return lines;
+}
 
+void CViewPianoRoll::PaintContent(QPainter& painter, const QRect& exposed)
+{
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    const std::vector<SVerticalLine> lines = VerticalLines(exposed);
+    CScanlineRaster raster(painter, exposed);
+    if (raster.IsValid())
+        ComposeContent(raster, exposed, lines);
+    else
+        PaintLayers(painter, exposed, lines);
+}
+
+// Layer by layer with the painter, where the picture is not a plain image.
+void CViewPianoRoll::PaintLayers(QPainter& painter, const QRect& exposed,
+                                 const std::vector<SVerticalLine>& lines)
+{
+    painter.fillRect(exposed, kCanvasBackground);
+    const CPianoRollGeometry& g = m_context.Geometry();
+    const CMidiData& data = m_context.GetData();
+    const int32_t rowHeight = g.GetPitchHeight();
+    const int32_t low = std::clamp(g.YToPitch(exposed.bottom()), 0, 127);
+    const int32_t high = std::clamp(g.YToPitch(exposed.top()), 0, 127);
+    for (int32_t pitch = low; pitch <= high; ++pitch) {
+        const int y = g.PitchToY(pitch) + rowHeight - 1;
+        painter.fillRect(QRect(exposed.left(), y, exposed.width(), 1), RowLineColour(pitch));
+    }
+    for (const SVerticalLine& line : lines) {
+        if (!line.dotted) {
+            painter.fillRect(QRect(line.x, exposed.top(), line.width, exposed.height()),
+                             QColor(line.colour));
+            continue;
+        }
+        for (int y = exposed.top() + (exposed.top() & 1); y <= exposed.bottom(); y += 2)
+            painter.fillRect(QRect(line.x, y, 1, 1), QColor(line.colour));
+    }
     const bool focused = hasFocus();
     if (focused && !IsEmptyArea(m_area)) {
         // Exclusive-or, so that the lines under the rectangle show through inverted.
         painter.save();
         painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        painter.fillRect(AreaRect(m_area), QColor(0, 0, 255));
+        painter.fillRect(AreaRect(m_area), kAreaXor);
         painter.restore();
     }
-
     const QColor fill = CTheme::FromColourRef(data.GetColour());
-    const std::optional<CNote> current = CurrentNote();
     CNoteBoxes boxes(painter, fill, Inverted(fill));
-    const CNoteList& notes = data.GetNotes();
+    ForEachVisibleNote(exposed, [&](const CNote& note, bool selected) {
+        boxes.Add(CellRect(note.m_start, note.m_end, note.m_pitch), note.m_pitch, selected);
+    });
+    boxes.Flush();
+    if (const std::optional<CNote> current = CurrentNote()) {
+        FillBox(painter, CellRect(current->m_start, current->m_end, current->m_pitch), Qt::white,
+                focused && IsSelected(*current) ? Inverted(fill) : fill);
+    }
+}
+
+// Pitch row by pitch row, each as three scanlines (its top, its middle copied down the row, its
+// row line) with the notes of the row in them; see CScanlineRaster.
+void CViewPianoRoll::ComposeContent(CScanlineRaster& raster, const QRect& exposed,
+                                    const std::vector<SVerticalLine>& lines)
+{
+    const CPianoRollGeometry& g = m_context.Geometry();
+    for (std::vector<SRowBox>& row : m_rowBoxes)
+        row.clear();
+    const bool focused = hasFocus();
+    ForEachVisibleNote(exposed, [&](const CNote& note, bool selected) {
+        const QRect box = CellRect(note.m_start, note.m_end, note.m_pitch);
+        m_rowBoxes[note.m_pitch].push_back({box.left(), box.right() + 1, selected ? 1 : 0});
+    });
+    if (const std::optional<CNote> current = CurrentNote()) {
+        const QRect box = CellRect(current->m_start, current->m_end, current->m_pitch);
+        m_rowBoxes[current->m_pitch].push_back(
+            {box.left(), box.right() + 1, focused && IsSelected(*current) ? 3 : 2});
+    }
+    const QRgb fill = CTheme::FromColourRef(m_context.GetData().GetColour()).rgb();
+    const QRgb colours[] = {fill, Inverted(QColor(fill)).rgb()};
+    const bool area = focused && !IsEmptyArea(m_area);
+    const QRect areaRect = area ? AreaRect(m_area) : QRect();
+    const int height = g.GetPitchHeight();
+    // What every scanline has under the notes.
+    const auto base = [&](QRgb colour, bool inArea) {
+        raster.Fill(exposed.left(), exposed.right() + 1, colour);
+        for (const SVerticalLine& line : lines) {
+            if (line.dotted)
+                raster.FillEvenRows(line.x, line.x + 1, line.colour);
+            else
+                raster.Fill(line.x, line.x + line.width, line.colour);
+        }
+        if (inArea) raster.Xor(areaRect.left(), areaRect.right() + 1, kAreaXor.rgb());
+    };
+    // Frames only (a box's top and bottom scanlines), or frames around insides.
+    const auto boxes = [&](int32_t pitch, bool insides) {
+        for (const SRowBox& box : m_rowBoxes[static_cast<size_t>(pitch)]) {
+            const QRgb frame = box.kind >= 2 ? qRgb(255, 255, 255) : kNoteFrame.rgb();
+            raster.Fill(box.x1, box.x2, frame);
+            if (insides && box.x2 - box.x1 > 2 && height > 2)
+                raster.Fill(box.x1 + 1, box.x2 - 1, colours[box.kind & 1]);
+        }
+    };
+    const int32_t low = std::clamp(g.YToPitch(exposed.bottom()), 0, 127);
+    const int32_t high = std::clamp(g.YToPitch(exposed.top()), 0, 127);
+    for (int32_t pitch = high; pitch >= low; --pitch) {
+        const int top = g.PitchToY(pitch);
+        const int bottom = top + height - 1;
+        const bool inArea = area && pitch >= m_area.m_pitchA && pitch < m_area.m_pitchB;
+        if (height >= 2) {
+            base(kCanvasBackground.rgb(), inArea);
+            boxes(pitch, false);
+            raster.Emit(top, top + 1);
+        }
+        if (height >= 3) {
+            base(kCanvasBackground.rgb(), inArea);
+            boxes(pitch, true);
+            raster.Emit(top + 1, bottom);
+        }
+        base(RowLineColour(pitch).rgb(), inArea);
+        boxes(pitch, false);
+        raster.Emit(bottom, bottom + 1);
+    }
+    // Above the highest pitch and below the lowest: the background and the lines.
+    base(kCanvasBackground.rgb(), false);
+    raster.Emit(exposed.top(), g.PitchToY(127));
+    raster.Emit(g.PitchToY(0) + height, exposed.bottom() + 1);
+}
+
+// The visible notes in list order, and whether each shows as selected.
+void CViewPianoRoll::ForEachVisibleNote(const QRect& exposed,
+                                        const std::function<void(const CNote&, bool)>& visit) const
+{
+    const CPianoRollGeometry& g = m_context.Geometry();
+    const int32_t low = std::clamp(g.YToPitch(exposed.bottom()), 0, 127);
+    const int32_t high = std::clamp(g.YToPitch(exposed.top()), 0, 127);
+    const tick left = g.XToTick(exposed.left());
+    const tick right = TickSum(g.XToTick(exposed.right() + 1), 1);
+    const bool focused = hasFocus();
+    const CNoteList& notes = m_context.GetData().GetNotes();
     for (int i = notes.FindFirstAtOrAfter(0, std::max<tick>(0, left - LongestNote()));
          i < notes.GetCount(); ++i) {
         const CNote& note = notes[i];
         if (note.m_start >= right) break;
         if (note.m_end < left || note.m_pitch < low || note.m_pitch > high) continue;
-        boxes.Add(CellRect(note.m_start, note.m_end, note.m_pitch), note.m_pitch,
-                  focused && IsSelected(note));
+        visit(note, focused && IsSelected(note));
     }
-    boxes.Flush();
-    if (current)
-        FillBox(painter, CellRect(current->m_start, current->m_end, current->m_pitch), Qt::white,
-                focused && IsSelected(*current) ? Inverted(fill) : fill);
 }
 
 QRect CViewPianoRoll::PositionStrip(tick absolute) const

@@ -5,8 +5,11 @@
 // note, and a rectangle holds the selected notes. Every change runs as one named operation
 // through the project; the canvas then draws again from the model. User-interface thread only.
 
+#include <QRgb>
 #include <QString>
 
+#include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -18,6 +21,7 @@
 #include "model/NoteList.h"
 
 class COperation;
+class CScanlineRaster;
 class CPianoRollContext;
 struct CPianoRollCursor;
 class QMenu;
@@ -146,6 +150,19 @@ private:
     QRect PositionStrip(tick absolute) const;
     // The longest note of the container (notes starting left of the view reach into it).
     tick LongestNote() const;
+    struct SVerticalLine {
+        int x = 0;
+        int width = 1;
+        QRgb colour = 0;
+        bool dotted = false; // on even rows only
+    };
+    std::vector<SVerticalLine> VerticalLines(const QRect& exposed) const;
+    void PaintLayers(QPainter& painter, const QRect& exposed,
+                     const std::vector<SVerticalLine>& lines);
+    void ComposeContent(CScanlineRaster& raster, const QRect& exposed,
+                        const std::vector<SVerticalLine>& lines);
+    void ForEachVisibleNote(const QRect& exposed,
+                            const std::function<void(const CNote&, bool selected)>& visit) const;
     // The ask of the operations that may lengthen the container.
     bool AskExtend() const;
     // The scale-aware cursor moves of the arrow and page keys.
@@ -174,6 +191,14 @@ private:
     CPianoRollContext& m_context;
     CNoteList m_selected;
     CNoteArea m_area;
+    // The boxes of the notes of each pitch row being painted, left to right: columns [x1, x2),
+    // kind 0 plain, 1 selected, 2 current, 3 current and selected.
+    struct SRowBox {
+        int x1 = 0;
+        int x2 = 0;
+        int kind = 0;
+    };
+    std::array<std::vector<SRowBox>, 128> m_rowBoxes;
     // Where Shift or a mouse band started the rectangle; valid while extending.
     bool m_anchored = false;
     tick m_anchorTick = 0;

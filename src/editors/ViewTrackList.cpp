@@ -81,8 +81,8 @@ void CViewTrackList::OnViewChanged()
     const auto shown = std::tuple{g.GetRowHeight(), g.GetClientHeight(),
                                   m_context.GetDoc().GetTracks().GetCount(), width()};
     const int dy = (m_shownFirstRow - g.GetFirstRow()) * g.GetRowHeight();
-    const bool onlyRows = shown == m_shown && dy != 0 && std::abs(dy) < g.GetClientHeight() &&
-                          m_dropIndex < 0;
+    const bool onlyRows =
+        shown == m_shown && dy != 0 && std::abs(dy) < g.GetClientHeight() && m_dropIndex < 0;
     m_shownFirstRow = g.GetFirstRow();
     m_shown = shown;
     // Only the rows moved (the wheel, the scroll bar): shift the picture, draw the new rows.

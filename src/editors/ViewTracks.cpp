@@ -385,9 +385,9 @@ void CViewTracks::ComposeRow(CScanlineRaster& raster, QPainter& painter, CTracks
         raster.Emit(from, to);
     };
     compose(fill, nullptr, top, top + 1);
-    for (const auto& [part, from, to] : {std::tuple{EScan::Top, top + 1, top + 2},
-                                         std::tuple{EScan::Middle, top + 2, bottom - 1},
-                                         std::tuple{EScan::Bottom, bottom - 1, bottom}})
+    for (const auto& [part, from, to] :
+         {std::tuple{EScan::Top, top + 1, top + 2}, std::tuple{EScan::Middle, top + 2, bottom - 1},
+          std::tuple{EScan::Bottom, bottom - 1, bottom}})
         compose(fill, &part, from, to);
     compose(kRowLine.rgb(), nullptr, bottom, bottom + 1);
     const QRect band = RowBand(exposed, row);
@@ -401,12 +401,11 @@ void CViewTracks::ComposeRow(CScanlineRaster& raster, QPainter& painter, CTracks
         }
     });
     for (const CClip* clip : m_rowClips)
-        clips.DrawOver(*clip, row);
+        clips.DrawOver(raster, *clip, row);
 }
 
 // Bar lines where they are at least 6 pixels apart, else at every ruler label.
-void CViewTracks::ForEachBarLine(const QRect& exposed,
-                                 const std::function<void(int x)>& draw) const
+void CViewTracks::ForEachBarLine(const QRect& exposed, const std::function<void(int x)>& draw) const
 {
     const CTracksGeometry& g = m_context.Geometry();
     const tick left = g.XToTick(exposed.left());
@@ -434,9 +433,8 @@ void CViewTracks::ForEachLoopLine(const QRect& band,
 void CViewTracks::PaintTimeLines(QPainter& painter, const QRect& band) const
 {
     if (band.isEmpty()) return;
-    ForEachBarLine(band, [&](int x) {
-        painter.fillRect(QRect(x, band.top(), 1, band.height()), kBarLine);
-    });
+    ForEachBarLine(
+        band, [&](int x) { painter.fillRect(QRect(x, band.top(), 1, band.height()), kBarLine); });
     ForEachLoopLine(band, [&](int x, const QColor& colour) {
         for (int y = band.top() + (band.top() & 1); y <= band.bottom(); y += 2)
             painter.fillRect(QRect(x, y, 1, 1), colour);

@@ -10,6 +10,7 @@
 #include "editing/Clipboard.h"
 #include "editors/PianoRollDialogs.h"
 #include "editors/PianoRollRules.h"
+#include "editors/ScanlineRaster.h"
 #include "editors/ViewPianoKeys.h"
 #include "editors/ViewPianoRuler.h"
 #include "editors/ViewStateBytes.h"
@@ -552,6 +553,51 @@ TEST_F(CPianoRollTest, WindowRecordRoundTripsAndBadValuesAreClamped)
     EXPECT_EQ(Context().GetEditType(), ENoteEditType::Start);
     EXPECT_EQ(Context().GetGrid().GetTicks(), 48);
     EXPECT_GE(Context().GetCursor().m_length, 1);
+}
+
+// Pitch rows are drawn by scanlines straight into the picture; where the picture is not a plain
+// image they are drawn layer by layer with the painter. Both must give the same pixels: grid,
+// bar, beat and dotted lines, C rows, the inverted selection rectangle, selected, current,
+// overlapping and hair-thin notes, at the smallest, a middle and the largest row height, at the
+// window's pixel ratio and at 1.5, for the whole canvas and for odd pieces of it.
+TEST_F(CPianoRollTest, ScanlineRowsMatchTheLayeredPicture)
+{
+    std::vector<CNote> notes = {N(0, 96, 60),    N(48, 200, 60), N(100, 101, 62), N(101, 103, 62),
+                                N(300, 302, 64), N(0, 3072, 48), N(384, 768, 72)};
+    for (int i = 0; i < 200; ++i)
+        notes.push_back(N(i * 13 % 3000, i * 13 % 3000 + 10 + i % 90, 40 + i * 7 % 40));
+    Open(8 * 384, notes);
+    Context().SetGrid(CNoteValue(24));
+    Canvas().MoveCursor(48, 60, false);
+    Canvas().SelectArea({24, 58, 500, 66});
+    Canvas().activateWindow();
+    Canvas().setFocus();
+    Settle();
+    ASSERT_TRUE(Canvas().hasFocus());
+    ASSERT_GT(Canvas().GetSelection().GetCount(), 3);
+    const auto picture = [&](bool scanlines, qreal ratio, const QRect& piece) {
+        CScanlineRaster::SetEnabled(scanlines);
+        QImage image((piece.size() * ratio), QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        Canvas().InvalidateContent();
+        Canvas().viewport()->render(&image, QPoint(), QRegion(piece));
+        CScanlineRaster::SetEnabled(true);
+        return image;
+    };
+    const QRect whole = Canvas().viewport()->rect();
+    for (const int height : {3, 8, 11}) {
+        Context().Geometry().SetPitchHeight(height);
+        Context().SetOriginPitch(40);
+        emit Context().ViewChanged();
+        for (const qreal ratio : {Canvas().devicePixelRatioF(), 1.5}) {
+            for (const QRect& piece :
+                 {whole, QRect(13, 7, 301, 55), QRect(0, 31, whole.width(), 3)}) {
+                SCOPED_TRACE(testing::Message() << "row height " << height << ", ratio " << ratio
+                                                << ", piece " << piece.x() << "," << piece.y());
+                EXPECT_EQ(picture(true, ratio, piece), picture(false, ratio, piece));
+            }
+        }
+    }
 }
 
 TEST_F(CPianoRollTest, SongPositionRepaintsOnlyItsMarkers)

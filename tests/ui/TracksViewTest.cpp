@@ -322,8 +322,13 @@ TEST_F(CTracksViewTest, WindowRecordRoundTripsAndOutOfRangeValuesAreClamped)
 // overlap, are selected or are narrower than their border.
 TEST_F(CTracksViewTest, ContentPaintedDirectlyMatchesTheCachedPicture)
 {
-    MakeSong(6, {{0, 0, 384}, {0, 384, 768}, {1, 100, 101}, {1, 200, 900}, {2, 300, 700},
-                 {2, 500, 1200}, {4, 0, 3840}});
+    MakeSong(6, {{0, 0, 384},
+                 {0, 384, 768},
+                 {1, 100, 101},
+                 {1, 200, 900},
+                 {2, 300, 700},
+                 {2, 500, 1200},
+                 {4, 0, 3840}});
     Canvas().SelectOnly({&ClipAt(1, 1), 1});
     Canvas().InvalidateContent();
     const QImage direct = Canvas().viewport()->grab().toImage();
@@ -340,9 +345,18 @@ TEST_F(CTracksViewTest, ContentPaintedDirectlyMatchesTheCachedPicture)
 // whether the whole canvas is painted or an odd piece of it.
 TEST_F(CTracksViewTest, ScanlineRowsMatchTheBoxByBoxPicture)
 {
-    MakeSong(7, {{0, 0, 384}, {0, 384, 768}, {1, 100, 101}, {1, 101, 103}, {1, 200, 900},
-                 {2, 300, 700}, {2, 500, 1200}, {3, 0, 3840}, {4, 96, 200}, {5, 1900, 2400},
-                 {6, 0, 96}, {6, 192, 6000}});
+    MakeSong(7, {{0, 0, 384},
+                 {0, 384, 768},
+                 {1, 100, 101},
+                 {1, 101, 103},
+                 {1, 200, 900},
+                 {2, 300, 700},
+                 {2, 500, 1200},
+                 {3, 0, 3840},
+                 {4, 96, 200},
+                 {5, 1900, 2400},
+                 {6, 0, 96},
+                 {6, 192, 6000}});
     for (int row = 0; row < 7; ++row) {
         CTrack& track = *m_doc->GetTracks().GetAt(row);
         for (int32_t i = 0; i < track.GetClipCount(); ++i) {
@@ -369,13 +383,15 @@ TEST_F(CTracksViewTest, ScanlineRowsMatchTheBoxByBoxPicture)
         CScanlineRaster::SetEnabled(true);
         return image;
     };
-    for (const int rowHeight : {CTracksGeometry::kDefaultRowHeight, CTracksGeometry::kMaxRowHeight}) {
+    for (const int rowHeight :
+         {CTracksGeometry::kDefaultRowHeight, CTracksGeometry::kMaxRowHeight}) {
         Context().Geometry().SetRowHeight(rowHeight);
         m_editor->TracksChanged();
-        for (const QRect& piece : {Viewport()->rect(), QRect(13, 7, 301, 55), QRect(0, 31, 899, 3)}) {
-            SCOPED_TRACE(testing::Message() << "row height " << rowHeight << ", piece "
-                                            << piece.x() << "," << piece.y() << " "
-                                            << piece.width() << "x" << piece.height());
+        for (const QRect& piece :
+             {Viewport()->rect(), QRect(13, 7, 301, 55), QRect(0, 31, 899, 3)}) {
+            SCOPED_TRACE(testing::Message()
+                         << "row height " << rowHeight << ", piece " << piece.x() << ","
+                         << piece.y() << " " << piece.width() << "x" << piece.height());
             const QImage fast = picture(true, piece);
             ASSERT_FALSE(fast.isNull());
             EXPECT_EQ(fast, picture(false, piece));
@@ -403,7 +419,8 @@ TEST_F(CTracksViewTest, ScrolledPicturesMatchFreshOnes)
         const auto& screen = *static_cast<const QImage*>(store->paintDevice());
         const qreal ratio = widget.devicePixelRatioF();
         const QRect part = shown(widget);
-        const QRect rect(widget.mapTo(widget.window(), part.topLeft()) * ratio, part.size() * ratio);
+        const QRect rect(widget.mapTo(widget.window(), part.topLeft()) * ratio,
+                         part.size() * ratio);
         return screen.copy(rect).convertToFormat(QImage::Format_RGB32);
     };
     for (const int notches : {3, -1, 5, -7, 2}) {
@@ -419,7 +436,8 @@ TEST_F(CTracksViewTest, ScrolledPicturesMatchFreshOnes)
         ASSERT_NE(Context().Geometry().GetFirstRow(), before);
         for (QWidget* widget : {static_cast<QWidget*>(&list), Viewport()}) {
             ASSERT_GT(shown(*widget).width(), 100);
-            QImage fresh = widget->grab(shown(*widget)).toImage().convertToFormat(QImage::Format_RGB32);
+            QImage fresh =
+                widget->grab(shown(*widget)).toImage().convertToFormat(QImage::Format_RGB32);
             fresh.setDevicePixelRatio(1);
             EXPECT_EQ(onScreen(*widget), fresh);
         }
