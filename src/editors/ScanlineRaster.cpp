@@ -74,13 +74,17 @@ void CScanlineRaster::Fill(int x1, int x2, QRgb colour)
 {
     if (m_image == nullptr) return;
     const auto [from, to] = Columns(x1, x2);
-    for (std::vector<uint32_t>& line : m_lines)
-        std::fill(line.begin() + from, line.begin() + to, colour | 0xff000000u);
+    for (int phase = 0; phase <= (m_phased ? 1 : 0); ++phase)
+        std::fill(m_lines[phase].begin() + from, m_lines[phase].begin() + to, colour | 0xff000000u);
 }
 
 void CScanlineRaster::FillEvenRows(int x1, int x2, QRgb colour)
 {
     if (m_image == nullptr) return;
+    if (!m_phased) {
+        m_lines[1] = m_lines[0];
+        m_phased = true;
+    }
     const auto [from, to] = Columns(x1, x2);
     std::fill(m_lines[0].begin() + from, m_lines[0].begin() + to, colour | 0xff000000u);
 }
@@ -89,9 +93,9 @@ void CScanlineRaster::Xor(int x1, int x2, QRgb bits)
 {
     if (m_image == nullptr) return;
     const auto [from, to] = Columns(x1, x2);
-    for (std::vector<uint32_t>& line : m_lines) {
+    for (int phase = 0; phase <= (m_phased ? 1 : 0); ++phase) {
         for (int x = from; x < to; ++x)
-            line[static_cast<size_t>(x)] ^= bits & 0x00ffffffu;
+            m_lines[phase][static_cast<size_t>(x)] ^= bits & 0x00ffffffu;
     }
 }
 
@@ -126,7 +130,8 @@ void CScanlineRaster::Emit(int y1, int y2)
         for (int y = first; y < last; ++y) {
             const int from = std::max(DeviceY(y), m_device.top());
             const int to = std::min(DeviceY(y + 1), m_device.bottom() + 1);
-            const std::vector<uint32_t>& line = mixed ? m_mixed : m_lines[y & 1];
+            const std::vector<uint32_t>& line =
+                mixed ? m_mixed : m_lines[m_phased && (y & 1) != 0 ? 1 : 0];
             for (int row = from; row < to; ++row)
                 CopyRow(row, line);
         }

@@ -67,6 +67,7 @@ private:
     qreal m_dy = 0;
     QRect m_device;                   // the clip in device pixels, inside the image
     std::vector<uint32_t> m_lines[2]; // the even and the odd rows' phases
+    bool m_phased = false;            // whether they may differ (a dotted line was filled)
     std::vector<uint32_t> m_mixed;    // the scanline with the overlays of one row
     std::vector<SOverlay> m_overlays;
 };

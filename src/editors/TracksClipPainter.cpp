@@ -6,6 +6,7 @@
 #include <QStaticText>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -89,20 +90,17 @@ struct SLabelKeyHash {
 
 class CLabelCache {
 public:
-    const QImage& Label(const QFont& font, const SLabelKey& key, const QStaticText& text,
+    // The label for key, drawn with text() (asked for only when the label is new).
+    const QImage& Label(const SLabelKey& key, const std::function<const QStaticText&()>& text,
                         int height)
     {
-        if (font != m_font) {
-            m_labels.clear();
-            m_bytes = 0;
-            m_font = font;
-        }
         if (const auto it = m_labels.find(key); it != m_labels.end()) {
             it->second.used = m_frame;
             return it->second.image;
         }
+        const QFont& font = m_font;
         // The label reaches over the room's margins inside the border (two pixels to the right).
-        const int advance = QFontMetrics(font).horizontalAdvance(text.text());
+        const int advance = QFontMetrics(font).horizontalAdvance(text().text());
         const int width = std::min(key.room + 2 * kLabelMargin - 1, advance + 2 * kLabelMargin);
         QImage label(QSize(width, height) * key.ratio, QImage::Format_RGB32);
         label.setDevicePixelRatio(key.ratio);
@@ -110,17 +108,23 @@ public:
         QPainter painter(&label);
         painter.setFont(font);
         painter.setPen(QColor(key.text));
-        painter.drawStaticText(QPoint(kLabelMargin, 0), text);
+        painter.drawStaticText(QPoint(kLabelMargin, 0), text());
         painter.end();
         m_bytes += label.sizeInBytes();
         return m_labels.emplace(key, SLabel{std::move(label), m_frame}).first->second.image;
     }
 
-    // Bounded between frames (labels stay alive within one): a frame of a big song needs a few
-    // megabytes. The labels used longest ago go first, so scrolling draws only the new ones.
-    void Trim()
+    // Starts a frame in the given font. Bounded between frames (labels stay alive within one): a
+    // frame of a big song needs a few megabytes. The labels used longest ago go first, so
+    // scrolling draws only the new ones.
+    void BeginFrame(const QFont& font)
     {
         ++m_frame;
+        if (font != m_font) {
+            m_labels.clear();
+            m_bytes = 0;
+            m_font = font;
+        }
         constexpr qsizetype kMaxBytes = qsizetype{32} << 20;
         if (m_bytes <= kMaxBytes) return;
         std::vector<uint64_t> used;
@@ -162,7 +166,9 @@ CTracksClipPainter::CTracksClipPainter(const CViewTracks& view, QPainter& painte
     : m_view(view), m_painter(painter), m_focused(view.hasFocus())
 {
     m_painter.setFont(CTheme::SmallFont());
-    Labels().Trim();
+    m_fontHeight = m_painter.fontMetrics().height();
+    m_ratio = m_painter.device()->devicePixelRatioF();
+    Labels().BeginFrame(m_painter.font());
 }
 
 CTracksClipPainter::SLook CTracksClipPainter::Look(const CClip& clip, int32_t row) const
@@ -266,7 +272,7 @@ void CTracksClipPainter::DrawInside(const CClip& clip, const QRect& box)
 
 bool CTracksClipPainter::LabelFits(const QRect& box) const
 {
-    return m_painter.fontMetrics().height() <= box.height() - 2;
+    return m_fontHeight <= box.height() - 2;
 }
 
 // The name of a plain clip drawn once on the box's colour, or null where there is no room for it
@@ -276,12 +282,12 @@ const QImage* CTracksClipPainter::Label(const CClip& clip, const SLook& look) co
     const QRect& box = look.box;
     const QRect room = box.adjusted(4, 1, -3, -1);
     if (room.width() < 6 || !LabelFits(box)) return nullptr;
-    const QFontMetrics metrics = m_painter.fontMetrics();
-    const QColor text = ContrastText(look.own);
-    const SLabelKey key{clip.GetName(), room.width(), look.own.rgb(), text.rgb(),
-                        m_painter.device()->devicePixelRatioF()};
-    return &Labels().Label(m_painter.font(), key, NameText(metrics, clip.GetName(), room.width()),
-                           metrics.height());
+    const SLabelKey key{clip.GetName(), room.width(), look.own.rgb(), ContrastText(look.own).rgb(),
+                        m_ratio};
+    const auto text = [&]() -> const QStaticText& {
+        return NameText(m_painter.fontMetrics(), clip.GetName(), room.width());
+    };
+    return &Labels().Label(key, text, m_fontHeight);
 }
 
 void CTracksClipPainter::DrawNotes(const CClip& clip, const QRect& box)
@@ -292,7 +298,7 @@ void CTracksClipPainter::DrawNotes(const CClip& clip, const QRect& box)
     const int low = bounds.m_lowPitch;
     const int high = bounds.m_highPitch - 1;
     // Notes go below the name, one line per pitch step.
-    const QRect area = box.adjusted(2, m_painter.fontMetrics().height() + 1, -2, -3);
+    const QRect area = box.adjusted(2, m_fontHeight + 1, -2, -3);
     if (area.height() < 3) return;
     const int span = std::max(1, high - low);
     const QColor own = CTheme::FromColourRef(clip.GetColour());

@@ -51,4 +51,6 @@ private:
     const CViewTracks& m_view;
     QPainter& m_painter;
     bool m_focused;
+    int m_fontHeight = 0;
+    qreal m_ratio = 1;
 };

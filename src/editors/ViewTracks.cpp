@@ -316,6 +316,7 @@ void CViewTracks::PaintContent(QPainter& painter, const QRect& exposed)
     // processor's cache, where passes over the whole picture would pull it from memory each time.
     CTracksClipPainter clips(*this, painter);
     CScanlineRaster raster(painter, exposed);
+    FindBarLines(exposed);
     for (int32_t row = firstRow; row <= lastRow; ++row) {
         if (CollectRowClips(row, left, right) && raster.IsValid() && g.GetRowHeight() >= 4) {
             ComposeRow(raster, painter, clips, exposed, row);
@@ -377,7 +378,8 @@ void CViewTracks::ComposeRow(CScanlineRaster& raster, QPainter& painter, CTracks
     const QRgb fill = (row % 2 == 1 ? kAlternateRow : kCanvasBackground).rgb();
     const auto compose = [&](QRgb background, const EScan* part, int from, int to) {
         raster.Fill(exposed.left(), exposed.right() + 1, background);
-        ForEachBarLine(exposed, [&](int x) { raster.Fill(x, x + 1, kBarLine.rgb()); });
+        for (const int x : m_barLines)
+            raster.Fill(x, x + 1, kBarLine.rgb());
         if (part != nullptr) {
             for (const CClip* clip : m_rowClips)
                 clips.Compose(raster, *clip, row, *part);
@@ -405,15 +407,16 @@ void CViewTracks::ComposeRow(CScanlineRaster& raster, QPainter& painter, CTracks
 }
 
 // Bar lines where they are at least 6 pixels apart, else at every ruler label.
-void CViewTracks::ForEachBarLine(const QRect& exposed, const std::function<void(int x)>& draw) const
+void CViewTracks::FindBarLines(const QRect& exposed)
 {
     const CTracksGeometry& g = m_context.Geometry();
     const tick left = g.XToTick(exposed.left());
     const tick right = g.XToTick(exposed.right() + 1) + 1;
     const tick bar = std::max<tick>(1, m_context.TicksPerBar());
     const int64_t step = g.GetScale() * bar / kTicksPerWhole >= 6 ? 1 : g.RulerStride(bar);
+    m_barLines.clear();
     for (int64_t index = left / bar / step * step; index * bar <= right; index += step)
-        draw(g.TickToX(static_cast<tick>(index * bar)));
+        m_barLines.push_back(g.TickToX(static_cast<tick>(index * bar)));
 }
 
 // The loop points inside band, drawn as dotted lines.
@@ -428,13 +431,13 @@ void CViewTracks::ForEachLoopLine(const QRect& band,
     }
 }
 
-// The bar lines and the loop points (dotted on even pixels, so that bands drawn apart join up)
-// within one band of rows, before the clips go over them.
+// The bar lines (found for the paint) and the loop points (dotted on even pixels, so that bands
+// drawn apart join up) within one band of rows, before the clips go over them.
 void CViewTracks::PaintTimeLines(QPainter& painter, const QRect& band) const
 {
     if (band.isEmpty()) return;
-    ForEachBarLine(
-        band, [&](int x) { painter.fillRect(QRect(x, band.top(), 1, band.height()), kBarLine); });
+    for (const int x : m_barLines)
+        painter.fillRect(QRect(x, band.top(), 1, band.height()), kBarLine);
     ForEachLoopLine(band, [&](int x, const QColor& colour) {
         for (int y = band.top() + (band.top() & 1); y <= band.bottom(); y += 2)
             painter.fillRect(QRect(x, y, 1, 1), colour);

@@ -182,7 +182,7 @@ private:
     bool CollectRowClips(int32_t row, tick left, tick right);
     void ComposeRow(CScanlineRaster& raster, QPainter& painter, CTracksClipPainter& clips,
                     const QRect& exposed, int32_t row) const;
-    void ForEachBarLine(const QRect& exposed, const std::function<void(int x)>& draw) const;
+    void FindBarLines(const QRect& exposed);
     void ForEachLoopLine(const QRect& band,
                          const std::function<void(int x, const QColor&)>& draw) const;
     void PaintTimeLines(QPainter& painter, const QRect& band) const;
@@ -232,6 +232,8 @@ private:
     std::vector<CClipRef> m_inBand;
     // The clips of the row being painted, left to right.
     std::vector<const CClip*> m_rowClips;
+    // The bar lines of the area being painted.
+    std::vector<int> m_barLines;
     QLineEdit* m_nameEditor = nullptr;
     CClip* m_renaming = nullptr;
     bool m_syncingScrollBars = false;
