@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -98,18 +99,15 @@ public:
             it->second.used = m_frame;
             return it->second.image;
         }
-        const QFont& font = m_font;
         // The label reaches over the room's margins inside the border (two pixels to the right).
-        const int advance = QFontMetrics(font).horizontalAdvance(text().text());
+        const int advance = QFontMetrics(m_font).horizontalAdvance(text().text());
         const int width = std::min(key.room + 2 * kLabelMargin - 1, advance + 2 * kLabelMargin);
-        QImage label(QSize(width, height) * key.ratio, QImage::Format_RGB32);
-        label.setDevicePixelRatio(key.ratio);
-        label.fill(key.fill);
-        QPainter painter(&label);
-        painter.setFont(font);
+        QPainter& painter = Scratch(QSize(width, height), key.ratio);
+        painter.fillRect(QRect(0, 0, width, height), QColor(key.fill));
         painter.setPen(QColor(key.text));
         painter.drawStaticText(QPoint(kLabelMargin, 0), text());
-        painter.end();
+        QImage label = m_scratch.copy(QRect(QPoint(), QSize(width, height) * key.ratio));
+        label.setDevicePixelRatio(key.ratio);
         m_bytes += label.sizeInBytes();
         return m_labels.emplace(key, SLabel{std::move(label), m_frame}).first->second.image;
     }
@@ -124,6 +122,7 @@ public:
             m_labels.clear();
             m_bytes = 0;
             m_font = font;
+            m_painter.reset();
         }
         constexpr qsizetype kMaxBytes = qsizetype{32} << 20;
         if (m_bytes <= kMaxBytes) return;
@@ -140,6 +139,9 @@ public:
         });
     }
 
+    // Closes the scratch painter, which is opened once in a frame that draws new labels.
+    void EndFrame() { m_painter.reset(); }
+
     // Room left and right of the text for glyphs that reach outside their advance.
     static constexpr int kLabelMargin = 3;
 
@@ -148,7 +150,27 @@ private:
         QImage image;
         uint64_t used = 0; // the frame that last drew it
     };
+
+    // A painter kept open on a scratch image for the frame: opening one per label cost more than
+    // the label.
+    QPainter& Scratch(const QSize& size, qreal ratio)
+    {
+        if (m_painter && m_scratch.devicePixelRatio() == ratio &&
+            m_scratch.width() >= size.width() * ratio &&
+            m_scratch.height() >= size.height() * ratio)
+            return *m_painter;
+        m_painter.reset();
+        const QSize room = size.expandedTo(m_scratch.size() / std::max<qreal>(1, ratio));
+        m_scratch = QImage(room.expandedTo(QSize(256, 32)) * ratio, QImage::Format_RGB32);
+        m_scratch.setDevicePixelRatio(ratio);
+        m_painter = std::make_unique<QPainter>(&m_scratch);
+        m_painter->setFont(m_font);
+        return *m_painter;
+    }
+
     QFont m_font;
+    QImage m_scratch;
+    std::unique_ptr<QPainter> m_painter;
     std::unordered_map<SLabelKey, SLabel, SLabelKeyHash> m_labels;
     qsizetype m_bytes = 0;
     uint64_t m_frame = 0;
@@ -169,6 +191,11 @@ CTracksClipPainter::CTracksClipPainter(const CViewTracks& view, QPainter& painte
     m_fontHeight = m_painter.fontMetrics().height();
     m_ratio = m_painter.device()->devicePixelRatioF();
     Labels().BeginFrame(m_painter.font());
+}
+
+CTracksClipPainter::~CTracksClipPainter()
+{
+    Labels().EndFrame();
 }
 
 CTracksClipPainter::SLook CTracksClipPainter::Look(const CClip& clip, int32_t row) const

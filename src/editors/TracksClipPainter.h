@@ -22,6 +22,9 @@ public:
     static constexpr int kMiniatureRowHeight = 28;
 
     CTracksClipPainter(const CViewTracks& view, QPainter& painter);
+    ~CTracksClipPainter();
+    CTracksClipPainter(const CTracksClipPainter&) = delete;
+    CTracksClipPainter& operator=(const CTracksClipPainter&) = delete;
     void Draw(const CClip& clip, int32_t row);
     // Drawing in two passes, for a row whose boxes do not overlap: Compose puts the clip's part
     // of one of the row's scanlines (its top edge, its middle or its bottom edge) into the
