@@ -76,6 +76,19 @@ TEST_F(MidiOutDriverTest, HandOverSendsRealtimeThenEventsOffsOnsWithIncreasingSt
     driver.HandOver(2000);
     EXPECT_EQ(backend.GetSent(0).back().time, 3001);
     EXPECT_EQ(backend.GetSent(1).size(), 0u); // the other device saw nothing
+
+    // Taking what was sent empties the capture; what follows starts a new one.
+    std::vector<SMidiOutRecord> taken{SMidiOutRecord{}};
+    backend.TakeSent(0, taken);
+    EXPECT_EQ(taken.size(), 8u);
+    EXPECT_TRUE(backend.GetSent(0).empty());
+    port.ReceiveEvents(MakeList({Cc(10, 2)}), nullptr);
+    driver.HandOver(4000);
+    backend.TakeSent(0, taken);
+    ASSERT_EQ(taken.size(), 1u);
+    EXPECT_EQ(taken[0].time, 4000);
+    backend.TakeSent(1, taken);
+    EXPECT_TRUE(taken.empty());
 }
 
 TEST_F(MidiOutDriverTest, QueuedMessagesWaitForTheirCountdown)
