@@ -73,6 +73,21 @@ void Prefetch(const CClipPlayer* player)
 
 } // namespace
 
+std::span<const size_t> CClipSchedule::FindDue(tick position)
+{
+    // Within the room reserved for every player: no allocation.
+    if (m_dueNow.size() < m_active.size()) m_dueNow.resize(m_active.size());
+    // Without a branch: which players are due is random from tick to tick, and a mispredicted
+    // branch per due player cost more than writing every index.
+    size_t* out = m_dueNow.data();
+    size_t count = 0;
+    for (size_t i = 0; i < m_active.size(); ++i) {
+        out[count] = i;
+        count += m_due[i] <= position ? 1 : 0;
+    }
+    return {out, count};
+}
+
 void CClipSchedule::Play(tick position)
 {
     if (m_dirty || position != m_expected) Rebuild(position);
@@ -86,16 +101,13 @@ void CClipSchedule::Play(tick position)
     const tick next = TickSum(position, 1);
     // The players due on a tick lie scattered over the heap: asked for all at once, and then for
     // what each of them reads, their cache misses overlap instead of following one another.
-    m_dueNow.clear();
-    for (size_t i = 0; i < m_active.size(); ++i) {
-        if (m_due[i] > position) continue;
-        m_dueNow.push_back(i);
+    const std::span<const size_t> dueNow = FindDue(position);
+    for (const size_t i : dueNow)
         Prefetch(m_active[i]);
-    }
-    for (const size_t i : m_dueNow)
+    for (const size_t i : dueNow)
         m_active[i]->PrefetchWork();
     bool finished = false;
-    for (const size_t i : m_dueNow) {
+    for (const size_t i : dueNow) {
         m_active[i]->PlayTick(position);
         m_due[i] = m_active[i]->NextWorkTick(next);
         finished = finished || m_due[i] == INT64_MAX;
