@@ -24,6 +24,21 @@ bool IsChannelMessage(uint8_t status)
     return status >= 0x80 && status < 0xF0;
 }
 
+// msg as it leaves a track player: on channel, with a time word of 0 (live input carries its
+// arrival stamp there; downstream it is a countdown).
+CMidiMsg Channelled(CMidiMsg msg, uint8_t channel)
+{
+    if (IsChannelMessage(msg.status)) msg.status = (msg.status & 0xF0) | channel;
+    msg.time = 0;
+    return msg;
+}
+
+bool IsChannelled(const CMidiMsgList& list, uint8_t channel)
+{
+    return std::all_of(list.begin(), list.end(),
+                       [channel](const CMidiMsg& msg) { return msg == Channelled(msg, channel); });
+}
+
 // The output driver's time word for hand-over n of a tick: it counts the word down once per
 // hand-over and sends at 0 or below.
 int32_t CountdownOf(int32_t handOver)
@@ -184,30 +199,36 @@ void CTrackPlayer::Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind)
 {
     if (list.IsEmpty()) return;
     const uint8_t channel = m_track.GetOutputChannel() & 0x0F;
-    CMidiMsgList channelled;
-    for (CMidiMsg msg : list) {
-        if (IsChannelMessage(msg.status)) msg.status = (msg.status & 0xF0) | channel;
-        // Live input carries its arrival stamp in the time word; downstream it is a countdown.
-        msg.time = 0;
-        channelled.Append(msg);
-    }
     const bool fromClip = sender != nullptr && sender->GetKind() == ENodeKind::ClipPlayer;
-    if (!fromClip) CountForeign(channelled, kind, sender);
-    switch (kind) {
-    case EList::NoteOns:
-        ForwardNoteOns(channelled);
-        break;
-    case EList::NoteOffs:
-        ForwardNoteOffs(channelled);
-        break;
-    case EList::Events:
-        ForwardEvents(channelled);
-        PostMixerFeedback(channelled);
-        break;
+    if (fromClip && IsChannelled(list, channel)) {
+        // What clip players send is normally in its final form already: no copy.
+        ForwardAs(list, kind);
+    } else {
+        CMidiMsgList channelled;
+        for (CMidiMsg msg : list)
+            channelled.Append(Channelled(msg, channel));
+        if (!fromClip) CountForeign(channelled, kind, sender);
+        ForwardAs(channelled, kind);
     }
     PostActivity();
     if (!fromClip && IsRecording())
         RecordIncoming(list, kind, sender != nullptr && sender->GetKind() == ENodeKind::RecordNode);
+}
+
+void CTrackPlayer::ForwardAs(const CMidiMsgList& list, EList kind)
+{
+    switch (kind) {
+    case EList::NoteOns:
+        ForwardNoteOns(list);
+        break;
+    case EList::NoteOffs:
+        ForwardNoteOffs(list);
+        break;
+    case EList::Events:
+        ForwardEvents(list);
+        PostMixerFeedback(list);
+        break;
+    }
 }
 
 void CTrackPlayer::CountForeign(CMidiMsgList& channelled, EList kind, CMidiNode* sender)

@@ -84,6 +84,8 @@ private:
     };
 
     void Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind);
+    // Sends list to every output as kind (events also feed the mixer).
+    void ForwardAs(const CMidiMsgList& list, EList kind);
     // Counts foreign notes on and off, and keeps each key's messages in their order across
     // hand-overs (see PlaceNoteOn and PlaceNoteOffs).
     void CountForeign(CMidiMsgList& channelled, EList kind, CMidiNode* sender);
