@@ -145,8 +145,18 @@ void CClipPlayer::Seek(tick position)
 void CClipPlayer::PrefetchWork() const
 {
     __builtin_prefetch(&m_clip.GetNotes());
+    PrefetchObject(&m_track.get());
+    m_pendingOffs.Prefetch();
     __builtin_prefetch(m_trackPlayer);
     if (!GetOutputs().empty()) __builtin_prefetch(GetOutputs().data());
+}
+
+void CClipPlayer::PrefetchDeeper() const
+{
+    const CNoteList& notes = m_clip.GetNotes();
+    if (m_noteIt < notes.GetCount()) __builtin_prefetch(&notes[m_noteIt]);
+    if (m_trackPlayer != nullptr && !m_trackPlayer->GetOutputs().empty())
+        __builtin_prefetch(m_trackPlayer->GetOutputs().data());
 }
 
 int64_t CClipPlayer::NextWorkTick(tick from) const

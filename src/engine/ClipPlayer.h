@@ -41,6 +41,9 @@ public:
     // Asks the processor for what PlayTick reads beyond this object (the clip's lists, the track
     // player), so that a tick's players can fetch it side by side.
     void PrefetchWork() const;
+    // The same for what those lead to (the next note, the track player's outputs): call it
+    // once the lines PrefetchWork asked for had time to arrive.
+    void PrefetchDeeper() const;
     // Places the iterators for song tick `position` (locate; the engine flushes first).
     void Seek(tick position);
     // Recomputes the window and iterators after the clip's start or length or the track's delay

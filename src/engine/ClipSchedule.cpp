@@ -1,6 +1,7 @@
 #include "engine/ClipSchedule.h"
 
 #include "engine/ClipPlayer.h"
+#include "engine/PlayerSupport.h"
 
 #include <algorithm>
 
@@ -62,17 +63,6 @@ void CClipSchedule::Rebuild(tick position)
     m_dirty = false;
 }
 
-namespace {
-
-void Prefetch(const CClipPlayer* player)
-{
-    const auto* bytes = reinterpret_cast<const char*>(player);
-    for (size_t line = 0; line < sizeof(CClipPlayer); line += 64)
-        __builtin_prefetch(bytes + line);
-}
-
-} // namespace
-
 std::span<const size_t> CClipSchedule::FindDue(tick position)
 {
     // Within the room reserved for every player: no allocation.
@@ -103,9 +93,11 @@ void CClipSchedule::Play(tick position)
     // what each of them reads, their cache misses overlap instead of following one another.
     const std::span<const size_t> dueNow = FindDue(position);
     for (const size_t i : dueNow)
-        Prefetch(m_active[i]);
+        PrefetchObject(m_active[i]);
     for (const size_t i : dueNow)
         m_active[i]->PrefetchWork();
+    for (const size_t i : dueNow)
+        m_active[i]->PrefetchDeeper();
     bool finished = false;
     for (const size_t i : dueNow) {
         m_active[i]->PlayTick(position);
