@@ -87,7 +87,7 @@ void CClipPlayer::PlayTick(tick position)
         PlayEvents(local, silenced, events);
         NoteNextStarts();
     }
-    if (m_trackPlayer != nullptr) Deliver(nullptr, noteOns, noteOffs, events);
+    if (m_trackPlayer != nullptr) m_trackPlayer->ReceiveFromClip(noteOns, noteOffs, events, this);
 }
 
 void CClipPlayer::PlayNotes(tick position, tick local, bool silenced, CMidiMsgList& noteOns)

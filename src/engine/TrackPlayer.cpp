@@ -33,6 +33,11 @@ CMidiMsg Channelled(CMidiMsg msg, uint8_t channel)
     return msg;
 }
 
+bool IsClipPlayer(const CMidiNode* node)
+{
+    return node != nullptr && node->GetKind() == ENodeKind::ClipPlayer;
+}
+
 bool IsChannelled(const CMidiMsgList& list, uint8_t channel)
 {
     return std::all_of(list.begin(), list.end(),
@@ -182,24 +187,31 @@ CTrackPlayer::SForeignSource& CTrackPlayer::SourceOf(const CMidiNode* sender)
 
 void CTrackPlayer::ReceiveNoteOns(const CMidiMsgList& list, CMidiNode* sender)
 {
-    Pass(list, sender, EList::NoteOns);
+    Pass(list, sender, EList::NoteOns, IsClipPlayer(sender));
 }
 
 void CTrackPlayer::ReceiveNoteOffs(const CMidiMsgList& list, CMidiNode* sender)
 {
-    Pass(list, sender, EList::NoteOffs);
+    Pass(list, sender, EList::NoteOffs, IsClipPlayer(sender));
 }
 
 void CTrackPlayer::ReceiveEvents(const CMidiMsgList& list, CMidiNode* sender)
 {
-    Pass(list, sender, EList::Events);
+    Pass(list, sender, EList::Events, IsClipPlayer(sender));
 }
 
-void CTrackPlayer::Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind)
+void CTrackPlayer::ReceiveFromClip(const CMidiMsgList& noteOns, const CMidiMsgList& noteOffs,
+                                   const CMidiMsgList& events, CClipPlayer* sender)
+{
+    Pass(noteOns, sender, EList::NoteOns, true);
+    Pass(noteOffs, sender, EList::NoteOffs, true);
+    Pass(events, sender, EList::Events, true);
+}
+
+void CTrackPlayer::Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind, bool fromClip)
 {
     if (list.IsEmpty()) return;
     const uint8_t channel = m_track.GetOutputChannel() & 0x0F;
-    const bool fromClip = sender != nullptr && sender->GetKind() == ENodeKind::ClipPlayer;
     if (fromClip && IsChannelled(list, channel)) {
         // What clip players send is normally in its final form already: no copy.
         ForwardAs(list, kind);
@@ -298,7 +310,7 @@ void CTrackPlayer::DeliverUiEvent(uint8_t status, uint8_t data1, uint8_t data2)
 {
     CMidiMsgList events;
     events.Append(CMidiMsg::Make(status, data1, data2));
-    Pass(events, nullptr, EList::Events);
+    Pass(events, nullptr, EList::Events, false);
 }
 
 void CTrackPlayer::Audition(const CNoteList& notes, int64_t tickPeriod)

@@ -16,11 +16,12 @@
 #include <vector>
 
 class CClip;
+class CClipPlayer;
 class CTrack;
 class CNoteList;
 struct SPlayerContext;
 
-class CTrackPlayer : public CMidiNode, public CInstrumentSource {
+class CTrackPlayer final : public CMidiNode, public CInstrumentSource {
 public:
     // Both borrowed; the model keeps the track alive while the player exists, the engine its
     // context.
@@ -45,6 +46,10 @@ public:
     void ReceiveNoteOns(const CMidiMsgList& list, CMidiNode* sender) override;
     void ReceiveNoteOffs(const CMidiMsgList& list, CMidiNode* sender) override;
     void ReceiveEvents(const CMidiMsgList& list, CMidiNode* sender) override;
+    // One tick of a clip player's lists (each may be empty), passed on in the order note-ons,
+    // note-offs, events, as a delivery sends them. Real-time safe.
+    void ReceiveFromClip(const CMidiMsgList& noteOns, const CMidiMsgList& noteOffs,
+                         const CMidiMsgList& events, CClipPlayer* sender);
     // Sources other than clip players get their own count of the notes they start here (made
     // while the command connects them, so that counting never allocates).
     void OnInputConnected(CMidiNode* other) override;
@@ -83,7 +88,8 @@ private:
         CKeyCounts sounding{};
     };
 
-    void Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind);
+    // fromClip: sender is a clip player.
+    void Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind, bool fromClip);
     // Sends list to every output as kind (events also feed the mixer).
     void ForwardAs(const CMidiMsgList& list, EList kind);
     // Counts foreign notes on and off, and keeps each key's messages in their order across
