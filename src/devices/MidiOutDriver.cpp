@@ -188,18 +188,31 @@ int64_t CMidiOutDriver::SendList(const CMidiMsgList& list, int64_t time, bool st
     return stepEach ? time : time + 1;
 }
 
+void CMidiOutDriver::TakeDue(CMidiMsgList& queue, CMidiMsgList& due)
+{
+    // Counted down once per hand-over; sent at 0 or below. Mostly everything is due: then the
+    // whole queue moves at once.
+    bool all = true;
+    for (CMidiMsg& msg : queue)
+        all = --msg.time <= 0 && all;
+    if (all) {
+        due.SpliceAll(queue);
+        return;
+    }
+    queue.MoveIf(due, [](const CMidiMsg& msg) { return msg.time <= 0; });
+}
+
 void CMidiOutDriver::HandOver(int64_t time)
 {
     if (!m_open) return;
     if (time > m_auditionEnd) EndAudition();
 
-    auto due = [](CMidiMsg& msg) { return --msg.time <= 0; };
     CMidiMsgList noteOns;
     CMidiMsgList noteOffs;
     CMidiMsgList events;
-    m_noteOns.MoveIf(noteOns, due);
-    m_noteOffs.MoveIf(noteOffs, due);
-    m_events.MoveIf(events, due);
+    TakeDue(m_noteOns, noteOns);
+    TakeDue(m_noteOffs, noteOffs);
+    TakeDue(m_events, events);
 
     int64_t t = NextStamp(time);
     bool sent = false;

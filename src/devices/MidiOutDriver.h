@@ -88,6 +88,8 @@ public:
 
 private:
     void Queue(CMidiMsgList& queue, const CMidiMsgList& list);
+    // Counts every time word of queue down and moves the messages due to due, in order.
+    static void TakeDue(CMidiMsgList& queue, CMidiMsgList& due);
     void DropQueues();
     // The first stamp at or after time that keeps this device's stamps strictly increasing.
     int64_t NextStamp(int64_t time) const;
