@@ -147,8 +147,7 @@ void CClipPlayer::PrefetchWork() const
     __builtin_prefetch(&m_clip.GetNotes());
     PrefetchObject(&m_track.get());
     m_pendingOffs.Prefetch();
-    __builtin_prefetch(m_trackPlayer);
-    if (!GetOutputs().empty()) __builtin_prefetch(GetOutputs().data());
+    if (m_trackPlayer != nullptr) m_trackPlayer->PrefetchForClips();
 }
 
 void CClipPlayer::PrefetchDeeper() const

@@ -102,13 +102,17 @@ private:
     int64_t m_nextDue = INT64_MAX;
 };
 
-// Asks the processor for every cache line of *object: players touched on a tick lie scattered
+// Asks the processor for every cache line of [from, to) or *object: players touched on a tick lie scattered
 // over the heap, and misses asked for side by side overlap.
+inline void PrefetchBytes(const void* from, const void* to)
+{
+    for (const auto* byte = static_cast<const char*>(from); byte < to; byte += 64)
+        __builtin_prefetch(byte);
+    __builtin_prefetch(static_cast<const char*>(to) - 1);
+}
 template <class T> void PrefetchObject(const T* object)
 {
-    const auto* bytes = reinterpret_cast<const char*>(object);
-    for (size_t line = 0; line < sizeof(T); line += 64)
-        __builtin_prefetch(bytes + line);
+    PrefetchBytes(object, object + 1);
 }
 
 // t floored to a multiple of grid (times before 0 stay before 0); grid <= 0 leaves t unchanged.

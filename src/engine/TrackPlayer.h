@@ -7,6 +7,7 @@
 
 #include "devices/InstrumentSource.h"
 #include "devices/MidiNode.h"
+#include "engine/PlayerSupport.h"
 #include "engine/TrackRecorder.h"
 #include "model/TimeBase.h"
 
@@ -70,6 +71,10 @@ public:
     // Sounds notes at once on the drivers this player reaches, with the Track's transpose,
     // velocity offset (velocity kept to 1..127) and channel.
     void Audition(const CNoteList& notes, int64_t tickPeriod);
+
+    // Asks the processor for the members a clip player's delivery reads (a tick's track players
+    // lie scattered over the heap). Real-time safe.
+    void PrefetchForClips() const { PrefetchBytes(this, &m_posted + 1); }
 
     // Notes that sources other than clip players started here and did not end yet.
     int32_t GetForeignSoundingCount() const;
