@@ -158,18 +158,6 @@ void CClipPlayer::PrefetchDeeper() const
         __builtin_prefetch(m_trackPlayer->GetOutputs().data());
 }
 
-int64_t CClipPlayer::NextWorkTick(tick from) const
-{
-    int64_t next = m_pendingOffs.NextDue();
-    if (from < m_windowEnd) {
-        const int64_t local = std::min(FloorToGridTicks(m_nextNoteStart, m_grid),
-                                       FloorToGridTicks(m_nextEventStart, m_grid));
-        const int64_t at = std::max<int64_t>({int64_t{m_windowStart} + local, from, m_windowStart});
-        if (at < m_windowEnd) next = std::min(next, at);
-    }
-    return next;
-}
-
 void CClipPlayer::NoteNextStarts()
 {
     const CNoteList& notes = m_clip.GetNotes();

@@ -12,6 +12,7 @@
 #include "engine/PlayerSupport.h"
 #include "model/TimeBase.h"
 
+#include <algorithm>
 #include <functional>
 
 class CClip;
@@ -71,7 +72,18 @@ public:
     int32_t GetPendingCount() const { return m_pendingOffs.Count(); }
     // The first song tick at or after from on which PlayTick has something to do (a note-off
     // due, or a note or event to reach), INT64_MAX when nothing until the next command.
-    int64_t NextWorkTick(tick from) const;
+    int64_t NextWorkTick(tick from) const
+    {
+        int64_t next = m_pendingOffs.NextDue();
+        if (from < m_windowEnd) {
+            const int64_t local = std::min(FloorToGridTicks(m_nextNoteStart, m_grid),
+                                           FloorToGridTicks(m_nextEventStart, m_grid));
+            const int64_t at =
+                std::max<int64_t>({int64_t{m_windowStart} + local, from, m_windowStart});
+            if (at < m_windowEnd) next = std::min(next, at);
+        }
+        return next;
+    }
 
     void OnOutputConnected(CMidiNode* other) override;
     void OnOutputDisconnected(CMidiNode* other) override;
