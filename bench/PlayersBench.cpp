@@ -73,6 +73,21 @@ public:
     int64_t musicTime = 0; // 100 ns
 };
 
+// Folds port, tick, stamp and bytes of every message into a digest (FNV-1a over 32-bit words),
+// so that two builds can be seen to render the same song. Not timed.
+class CDigest : public CRenderSink {
+public:
+    void OnMessages(int32_t port, tick at, std::span<const SMidiOutRecord> records) override
+    {
+        for (const SMidiOutRecord& r : records) {
+            for (const int64_t word : {int64_t{port}, int64_t{at}, r.time, int64_t{r.length},
+                                       int64_t{r.bytes[0]} << 16 | r.bytes[1] << 8 | r.bytes[2]})
+                digest = (digest ^ static_cast<uint32_t>(word ^ word >> 32)) * 16777619u;
+        }
+    }
+    uint32_t digest = 2166136261u;
+};
+
 void BM_RenderGeneratedSong(benchmark::State& state)
 {
     CProjectDoc doc;
@@ -94,11 +109,15 @@ void BM_RenderGeneratedSong(benchmark::State& state)
         musicSeconds += static_cast<double>(sink.musicTime) / 1e7;
         messages = sink.kept.size();
     }
+    CDigest digest;
+    std::string error;
+    RenderProject(doc, {}, digest, error);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     state.counters["x_realtime"] = musicSeconds / cpuSeconds;
     state.counters["music_s"] = musicSeconds / static_cast<double>(state.iterations());
     state.counters["messages"] = static_cast<double>(messages);
+    state.counters["digest"] = static_cast<double>(digest.digest);
     state.counters["peak_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 // Four-bar clips make an 80-second song of 6,250 notes a second; eight-bar clips one of 160 s.

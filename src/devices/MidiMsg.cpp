@@ -186,10 +186,14 @@ bool CMidiMsgList::Append(const CMidiMsg& msg)
 
 bool CMidiMsgList::AppendCopy(const CMidiMsgList& other)
 {
+    CMidiMsgPool& pool = CMidiMsgPool::Instance();
     // Copying a list onto itself would never end; take a snapshot of the count instead.
     int32_t remaining = other.m_count;
     for (const SMidiMsgNode* node = other.m_head; node && remaining > 0; node = node->next) {
-        if (!Append(node->msg)) return false;
+        SMidiMsgNode* copy = pool.Take();
+        if (!copy) return false;
+        copy->msg = node->msg;
+        LinkBack(copy);
         --remaining;
     }
     return true;

@@ -135,7 +135,10 @@ public:
     using const_iterator = Iter<true>;
 
     CMidiMsgList() = default;
-    ~CMidiMsgList() { Clear(); }
+    ~CMidiMsgList()
+    {
+        if (m_head != nullptr) Clear(); // most lists of a tick stay empty
+    }
     CMidiMsgList(CMidiMsgList&& other) noexcept;
     CMidiMsgList& operator=(CMidiMsgList&& other) noexcept;
     CMidiMsgList(const CMidiMsgList&) = delete;

@@ -170,6 +170,13 @@ int64_t CMidiOutDriver::SendList(const CMidiMsgList& list, int64_t time, bool st
 {
     // The buffer is shared by every device: start empty so nothing goes to the wrong one.
     m_buffer.Flush();
+    const int64_t next = PackList(list, time, stepEach);
+    PlayAndFlush();
+    return next;
+}
+
+int64_t CMidiOutDriver::PackList(const CMidiMsgList& list, int64_t time, bool stepEach)
+{
     for (const CMidiMsg& msg : list) {
         if (msg.status < 0x80) continue; // not a message; on the wire it would pass as data
         // Data bytes keep 7 bits, so a stray high bit cannot turn into a status on the wire.
@@ -184,8 +191,21 @@ int64_t CMidiOutDriver::SendList(const CMidiMsgList& list, int64_t time, bool st
         }
         if (stepEach) ++time;
     }
-    PlayAndFlush();
     return stepEach ? time : time + 1;
+}
+
+void CMidiOutDriver::TakeDue(CMidiMsgList& queue, CMidiMsgList& due)
+{
+    // Counted down once per hand-over; sent at 0 or below. Mostly everything is due: then the
+    // whole queue moves at once.
+    bool all = true;
+    for (CMidiMsg& msg : queue)
+        all = --msg.time <= 0 && all;
+    if (all) {
+        due.SpliceAll(queue);
+        return;
+    }
+    queue.MoveIf(due, [](const CMidiMsg& msg) { return msg.time <= 0; });
 }
 
 void CMidiOutDriver::HandOver(int64_t time)
@@ -193,27 +213,29 @@ void CMidiOutDriver::HandOver(int64_t time)
     if (!m_open) return;
     if (time > m_auditionEnd) EndAudition();
 
-    auto due = [](CMidiMsg& msg) { return --msg.time <= 0; };
     CMidiMsgList noteOns;
     CMidiMsgList noteOffs;
     CMidiMsgList events;
-    m_noteOns.MoveIf(noteOns, due);
-    m_noteOffs.MoveIf(noteOffs, due);
-    m_events.MoveIf(events, due);
+    TakeDue(m_noteOns, noteOns);
+    TakeDue(m_noteOffs, noteOffs);
+    TakeDue(m_events, events);
 
     int64_t t = NextStamp(time);
     bool sent = false;
+    // One buffer for the whole hand-over (more only when it fills), started empty.
+    m_buffer.Flush();
     if (!m_realtime.IsEmpty()) {
-        t = SendList(m_realtime, t, true);
+        t = PackList(m_realtime, t, true);
         m_realtime.Clear();
         sent = true;
     }
     // Offs before ons, so a note that ends and starts again in one tick sounds again.
     for (const CMidiMsgList* list : {&events, &noteOffs, &noteOns}) {
         if (list->IsEmpty()) continue;
-        t = SendList(*list, t, false);
+        t = PackList(*list, t, false);
         sent = true;
     }
+    PlayAndFlush();
     // Only what was sent holds later stamps back: a clock that a shared transport puts back to
     // the cycle it started in plays its first tick there, not after the silent ticks before.
     if (sent) m_lastStamp = t - 1;

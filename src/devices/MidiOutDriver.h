@@ -88,12 +88,16 @@ public:
 
 private:
     void Queue(CMidiMsgList& queue, const CMidiMsgList& list);
+    // Counts every time word of queue down and moves the messages due to due, in order.
+    static void TakeDue(CMidiMsgList& queue, CMidiMsgList& due);
     void DropQueues();
     // The first stamp at or after time that keeps this device's stamps strictly increasing.
     int64_t NextStamp(int64_t time) const;
-    // Packs list into the shared buffer (in as many buffers as it needs) at time, or at time,
-    // time+1, ... when stepEach; returns the time after the last one used.
+    // Sends list from an empty shared buffer (in as many buffers as it needs) at time, or at
+    // time, time+1, ... when stepEach; returns the time after the last one used.
     int64_t SendList(const CMidiMsgList& list, int64_t time, bool stepEach);
+    // The same, adding to what the buffer holds and leaving the last buffer unsent.
+    int64_t PackList(const CMidiMsgList& list, int64_t time, bool stepEach);
     // Sends list outside a hand-over, at the first stamp at or after time.
     void SendNow(const CMidiMsgList& list, int64_t time);
     void PlayAndFlush();

@@ -9,6 +9,13 @@ namespace {
 constexpr uint8_t kNoteOn = 0x90;
 constexpr uint8_t kNoteOff = 0x80;
 
+// Messages leave on the Track's channel, as the track player would put them: then it passes
+// them on as they are instead of copying them.
+uint8_t ChannelOf(const CTrack& track)
+{
+    return track.GetOutputChannel() & 0x0F;
+}
+
 SNoteShape ShapeOf(const CTrack& track)
 {
     return {track.GetTranspose(),    track.GetVelocityOffset(),    track.GetPitchLimitFrom(),
@@ -80,7 +87,7 @@ void CClipPlayer::PlayTick(tick position)
         PlayEvents(local, silenced, events);
         NoteNextStarts();
     }
-    if (m_trackPlayer != nullptr) Deliver(nullptr, noteOns, noteOffs, events);
+    if (m_trackPlayer != nullptr) m_trackPlayer->ReceiveFromClip(noteOns, noteOffs, events, this);
 }
 
 void CClipPlayer::PlayNotes(tick position, tick local, bool silenced, CMidiMsgList& noteOns)
@@ -90,6 +97,7 @@ void CClipPlayer::PlayNotes(tick position, tick local, bool silenced, CMidiMsgLi
     const int count = notes.GetCount();
     if (m_noteIt >= count || FloorToGridTicks(notes[m_noteIt].m_start, grid) > local) return;
     const SNoteShape shape = ShapeOf(m_track.get());
+    const uint8_t channel = ChannelOf(m_track.get());
     // A note whose floored start already lies behind (placed there by a locate or left behind by
     // a quantize change) is passed over, so the iterator can never stall.
     for (; m_noteIt < count; ++m_noteIt) {
@@ -101,8 +109,8 @@ void CClipPlayer::PlayNotes(tick position, tick local, bool silenced, CMidiMsgLi
         uint8_t velocity = 0;
         if (!shape.Apply(note.m_pitch, note.m_velocity, key, velocity)) continue;
         const tick length = CeilToGridTicks(std::max<tick>(note.GetLength(), 0), grid);
-        noteOns.Append(NoteMessage(kNoteOn, key, velocity));
-        m_pendingOffs.Add(kNoteOff, key, note.m_offVelocity & 0x7F,
+        noteOns.Append(NoteMessage(kNoteOn | channel, key, velocity));
+        m_pendingOffs.Add(kNoteOff | channel, key, note.m_offVelocity & 0x7F,
                           CPendingNoteOffs::DueAfter(position, length));
     }
 }
@@ -112,13 +120,15 @@ void CClipPlayer::PlayEvents(tick local, bool silenced, CMidiMsgList& events)
     const CEventList& list = m_clip.GetEvents();
     const tick grid = m_grid;
     const int count = list.GetCount();
+    const uint8_t channel = ChannelOf(m_track.get());
     for (; m_eventIt < count; ++m_eventIt) {
         const CMidiEvent& event = list[m_eventIt];
         const tick at = FloorToGridTicks(event.m_time, grid);
         if (at > local) break;
         if (at < local || silenced) continue;
-        events.Append(
-            CMidiMsg::Make(event.m_kind & 0xF0, event.m_data1 & 0x7F, event.m_data2 & 0x7F));
+        const auto kind = static_cast<uint8_t>(event.m_kind & 0xF0);
+        const uint8_t status = kind >= 0x80 && kind < 0xF0 ? kind | channel : kind;
+        events.Append(CMidiMsg::Make(status, event.m_data1 & 0x7F, event.m_data2 & 0x7F));
     }
 }
 
@@ -135,20 +145,17 @@ void CClipPlayer::Seek(tick position)
 void CClipPlayer::PrefetchWork() const
 {
     __builtin_prefetch(&m_clip.GetNotes());
-    __builtin_prefetch(m_trackPlayer);
-    if (!GetOutputs().empty()) __builtin_prefetch(GetOutputs().data());
+    PrefetchObject(&m_track.get());
+    m_pendingOffs.Prefetch();
+    if (m_trackPlayer != nullptr) m_trackPlayer->PrefetchForClips();
 }
 
-int64_t CClipPlayer::NextWorkTick(tick from) const
+void CClipPlayer::PrefetchDeeper() const
 {
-    int64_t next = m_pendingOffs.NextDue();
-    if (from < m_windowEnd) {
-        const int64_t local = std::min(FloorToGridTicks(m_nextNoteStart, m_grid),
-                                       FloorToGridTicks(m_nextEventStart, m_grid));
-        const int64_t at = std::max<int64_t>({int64_t{m_windowStart} + local, from, m_windowStart});
-        if (at < m_windowEnd) next = std::min(next, at);
-    }
-    return next;
+    const CNoteList& notes = m_clip.GetNotes();
+    if (m_noteIt < notes.GetCount()) __builtin_prefetch(&notes[m_noteIt]);
+    if (m_trackPlayer != nullptr && !m_trackPlayer->GetOutputs().empty())
+        __builtin_prefetch(m_trackPlayer->GetOutputs().data());
 }
 
 void CClipPlayer::NoteNextStarts()

@@ -1,8 +1,8 @@
 #pragma once
 // The player of one Clip on the song timeline (node kind 10). It plays the clip's notes and events
 // while the song position lies in its window [clip start + track delay, clip end + track delay),
-// transposed, offset, limited and quantized by its Track, and sends them on channel 0 to the
-// Track's player, which puts them on the Track's channel. Every note-on it sends leaves a note-off
+// transposed, offset, limited and quantized by its Track, and sends them on the Track's channel
+// to the Track's player (which puts everything it passes on that channel). Every note-on it sends leaves a note-off
 // in its pending list, counted down in ticks, so no path leaves a note hanging.
 //
 // Threads: music thread (or the caller's thread when the engine runs inline).
@@ -12,6 +12,7 @@
 #include "engine/PlayerSupport.h"
 #include "model/TimeBase.h"
 
+#include <algorithm>
 #include <functional>
 
 class CClip;
@@ -41,6 +42,9 @@ public:
     // Asks the processor for what PlayTick reads beyond this object (the clip's lists, the track
     // player), so that a tick's players can fetch it side by side.
     void PrefetchWork() const;
+    // The same for what those lead to (the next note, the track player's outputs): call it
+    // once the lines PrefetchWork asked for had time to arrive.
+    void PrefetchDeeper() const;
     // Places the iterators for song tick `position` (locate; the engine flushes first).
     void Seek(tick position);
     // Recomputes the window and iterators after the clip's start or length or the track's delay
@@ -68,7 +72,18 @@ public:
     int32_t GetPendingCount() const { return m_pendingOffs.Count(); }
     // The first song tick at or after from on which PlayTick has something to do (a note-off
     // due, or a note or event to reach), INT64_MAX when nothing until the next command.
-    int64_t NextWorkTick(tick from) const;
+    int64_t NextWorkTick(tick from) const
+    {
+        int64_t next = m_pendingOffs.NextDue();
+        if (from < m_windowEnd) {
+            const int64_t local = std::min(FloorToGridTicks(m_nextNoteStart, m_grid),
+                                           FloorToGridTicks(m_nextEventStart, m_grid));
+            const int64_t at =
+                std::max<int64_t>({int64_t{m_windowStart} + local, from, m_windowStart});
+            if (at < m_windowEnd) next = std::min(next, at);
+        }
+        return next;
+    }
 
     void OnOutputConnected(CMidiNode* other) override;
     void OnOutputDisconnected(CMidiNode* other) override;

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 class CClipPlayer;
@@ -48,11 +49,13 @@ public:
 
 private:
     void Rebuild(tick position);
+    // The indices in m_active of the players due on tick position, in m_active's order.
+    std::span<const size_t> FindDue(tick position);
 
     std::vector<CClipPlayer*> m_all;    // creation order
     std::vector<CClipPlayer*> m_active; // window holds the position, or note-offs pending
     std::vector<int64_t> m_due;         // per active player: its next working tick
-    std::vector<size_t> m_dueNow;       // the tick being played: indices of the players due
+    std::vector<size_t> m_dueNow;       // room for FindDue's indices, one per active player
     struct SWaiting {
         CClipPlayer* player;
         std::size_t order; // index in m_all: equal starts keep creation order

@@ -105,6 +105,7 @@ void CEngineMailbox::Release(CEngineNotification* record)
 
 void CEngineMailbox::PostPosition(int32_t position)
 {
+    if (m_muted) return;
     std::lock_guard lock(m_mutex);
     m_position = position;
     m_positionChanged = true;
@@ -112,6 +113,7 @@ void CEngineMailbox::PostPosition(int32_t position)
 
 void CEngineMailbox::PostTempo(int32_t tempo)
 {
+    if (m_muted) return;
     std::lock_guard lock(m_mutex);
     m_tempo = tempo;
     m_tempoChanged = true;

@@ -298,6 +298,9 @@ public:
     std::size_t Drain(CEngineNotificationSink& sink);
     // Deletes every queued record without applying it and clears the position flag (shut-down).
     void Discard();
+    // A mailbox nobody reads (a render's): while muted, every post is let go at once, uncounted.
+    // Set it before the engine runs.
+    void SetMuted(bool muted) { m_muted = muted; }
     // Records dropped because the pool was full. Any thread.
     std::size_t GetDroppedCount() const;
     // Records waiting. Any thread.
@@ -325,6 +328,7 @@ private:
         static_assert(std::is_base_of_v<CEngineNotification, TRecord>);
         static_assert(sizeof(TRecord) <= kRecordSize &&
                       alignof(TRecord) <= alignof(std::max_align_t));
+        if (m_muted) return false;
         std::lock_guard lock(m_mutex);
         void* block = AcquireBlock(kept);
         if (block == nullptr) return false;
@@ -360,6 +364,7 @@ private:
     bool m_positionChanged = false;
     int32_t m_tempo = 0;
     bool m_tempoChanged = false;
+    bool m_muted = false;
 
     CPlayerSlotTable<CTrack, CTrackPlayState> m_tracks;
     CPlayerSlotTable<CPhrase, CPhrasePlayState> m_phrases;

@@ -21,6 +21,8 @@ public:
     CRenderEngine() : m_backend(PortNames(), {}), m_engine(m_backend, m_proxy.GetMailbox())
     {
         m_backend.SetTime(kStartTime);
+        // Nobody reads the notifications of a render.
+        m_proxy.GetMailbox().SetMuted(true);
         m_proxy.AttachEngine(&m_engine);
     }
     ~CRenderEngine()
@@ -54,12 +56,9 @@ public:
         m_backend.SetTime(clock.GetLastTickTime() + clock.GetTickPeriod() - kLookAhead);
         m_engine.ClockPass(m_backend.GetMasterTime());
         for (int32_t port = 0; port < COutputPort::kCount; ++port) {
-            const std::vector<SMidiOutRecord> sent = m_backend.GetSent(port);
-            if (!sent.empty()) sink.OnMessages(port, at, sent);
+            m_backend.TakeSent(port, m_sent);
+            if (!m_sent.empty()) sink.OnMessages(port, at, m_sent);
         }
-        m_backend.ClearSent();
-        // Nobody reads the notifications of a render.
-        m_proxy.GetMailbox().Discard();
         sink.OnTickDone(at, clock.GetTickPeriod());
     }
 
@@ -78,6 +77,7 @@ private:
     CVirtualBackend m_backend;
     CMidiEngineProxy m_proxy;
     CMidiEngine m_engine;
+    std::vector<SMidiOutRecord> m_sent; // one port's messages of the tick
 };
 
 } // namespace

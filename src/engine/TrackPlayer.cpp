@@ -24,6 +24,26 @@ bool IsChannelMessage(uint8_t status)
     return status >= 0x80 && status < 0xF0;
 }
 
+// msg as it leaves a track player: on channel, with a time word of 0 (live input carries its
+// arrival stamp there; downstream it is a countdown).
+CMidiMsg Channelled(CMidiMsg msg, uint8_t channel)
+{
+    if (IsChannelMessage(msg.status)) msg.status = (msg.status & 0xF0) | channel;
+    msg.time = 0;
+    return msg;
+}
+
+bool IsClipPlayer(const CMidiNode* node)
+{
+    return node != nullptr && node->GetKind() == ENodeKind::ClipPlayer;
+}
+
+bool IsChannelled(const CMidiMsgList& list, uint8_t channel)
+{
+    return std::all_of(list.begin(), list.end(),
+                       [channel](const CMidiMsg& msg) { return msg == Channelled(msg, channel); });
+}
+
 // The output driver's time word for hand-over n of a tick: it counts the word down once per
 // hand-over and sends at 0 or below.
 int32_t CountdownOf(int32_t handOver)
@@ -167,47 +187,60 @@ CTrackPlayer::SForeignSource& CTrackPlayer::SourceOf(const CMidiNode* sender)
 
 void CTrackPlayer::ReceiveNoteOns(const CMidiMsgList& list, CMidiNode* sender)
 {
-    Pass(list, sender, EList::NoteOns);
+    Pass(list, sender, EList::NoteOns, IsClipPlayer(sender));
 }
 
 void CTrackPlayer::ReceiveNoteOffs(const CMidiMsgList& list, CMidiNode* sender)
 {
-    Pass(list, sender, EList::NoteOffs);
+    Pass(list, sender, EList::NoteOffs, IsClipPlayer(sender));
 }
 
 void CTrackPlayer::ReceiveEvents(const CMidiMsgList& list, CMidiNode* sender)
 {
-    Pass(list, sender, EList::Events);
+    Pass(list, sender, EList::Events, IsClipPlayer(sender));
 }
 
-void CTrackPlayer::Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind)
+void CTrackPlayer::ReceiveFromClip(const CMidiMsgList& noteOns, const CMidiMsgList& noteOffs,
+                                   const CMidiMsgList& events, CClipPlayer* sender)
+{
+    Pass(noteOns, sender, EList::NoteOns, true);
+    Pass(noteOffs, sender, EList::NoteOffs, true);
+    Pass(events, sender, EList::Events, true);
+}
+
+void CTrackPlayer::Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind, bool fromClip)
 {
     if (list.IsEmpty()) return;
     const uint8_t channel = m_track.GetOutputChannel() & 0x0F;
-    CMidiMsgList channelled;
-    for (CMidiMsg msg : list) {
-        if (IsChannelMessage(msg.status)) msg.status = (msg.status & 0xF0) | channel;
-        // Live input carries its arrival stamp in the time word; downstream it is a countdown.
-        msg.time = 0;
-        channelled.Append(msg);
-    }
-    const bool fromClip = sender != nullptr && sender->GetKind() == ENodeKind::ClipPlayer;
-    if (!fromClip) CountForeign(channelled, kind, sender);
-    switch (kind) {
-    case EList::NoteOns:
-        ForwardNoteOns(channelled);
-        break;
-    case EList::NoteOffs:
-        ForwardNoteOffs(channelled);
-        break;
-    case EList::Events:
-        ForwardEvents(channelled);
-        PostMixerFeedback(channelled);
-        break;
+    if (fromClip && IsChannelled(list, channel)) {
+        // What clip players send is normally in its final form already: no copy.
+        ForwardAs(list, kind);
+    } else {
+        CMidiMsgList channelled;
+        for (CMidiMsg msg : list)
+            channelled.Append(Channelled(msg, channel));
+        if (!fromClip) CountForeign(channelled, kind, sender);
+        ForwardAs(channelled, kind);
     }
     PostActivity();
     if (!fromClip && IsRecording())
         RecordIncoming(list, kind, sender != nullptr && sender->GetKind() == ENodeKind::RecordNode);
+}
+
+void CTrackPlayer::ForwardAs(const CMidiMsgList& list, EList kind)
+{
+    switch (kind) {
+    case EList::NoteOns:
+        ForwardNoteOns(list);
+        break;
+    case EList::NoteOffs:
+        ForwardNoteOffs(list);
+        break;
+    case EList::Events:
+        ForwardEvents(list);
+        PostMixerFeedback(list);
+        break;
+    }
 }
 
 void CTrackPlayer::CountForeign(CMidiMsgList& channelled, EList kind, CMidiNode* sender)
@@ -277,7 +310,7 @@ void CTrackPlayer::DeliverUiEvent(uint8_t status, uint8_t data1, uint8_t data2)
 {
     CMidiMsgList events;
     events.Append(CMidiMsg::Make(status, data1, data2));
-    Pass(events, nullptr, EList::Events);
+    Pass(events, nullptr, EList::Events, false);
 }
 
 void CTrackPlayer::Audition(const CNoteList& notes, int64_t tickPeriod)

@@ -7,6 +7,7 @@
 
 #include "devices/InstrumentSource.h"
 #include "devices/MidiNode.h"
+#include "engine/PlayerSupport.h"
 #include "engine/TrackRecorder.h"
 #include "model/TimeBase.h"
 
@@ -16,11 +17,12 @@
 #include <vector>
 
 class CClip;
+class CClipPlayer;
 class CTrack;
 class CNoteList;
 struct SPlayerContext;
 
-class CTrackPlayer : public CMidiNode, public CInstrumentSource {
+class CTrackPlayer final : public CMidiNode, public CInstrumentSource {
 public:
     // Both borrowed; the model keeps the track alive while the player exists, the engine its
     // context.
@@ -45,6 +47,10 @@ public:
     void ReceiveNoteOns(const CMidiMsgList& list, CMidiNode* sender) override;
     void ReceiveNoteOffs(const CMidiMsgList& list, CMidiNode* sender) override;
     void ReceiveEvents(const CMidiMsgList& list, CMidiNode* sender) override;
+    // One tick of a clip player's lists (each may be empty), passed on in the order note-ons,
+    // note-offs, events, as a delivery sends them. Real-time safe.
+    void ReceiveFromClip(const CMidiMsgList& noteOns, const CMidiMsgList& noteOffs,
+                         const CMidiMsgList& events, CClipPlayer* sender);
     // Sources other than clip players get their own count of the notes they start here (made
     // while the command connects them, so that counting never allocates).
     void OnInputConnected(CMidiNode* other) override;
@@ -66,6 +72,10 @@ public:
     // velocity offset (velocity kept to 1..127) and channel.
     void Audition(const CNoteList& notes, int64_t tickPeriod);
 
+    // Asks the processor for the members a clip player's delivery reads (a tick's track players
+    // lie scattered over the heap). Real-time safe.
+    void PrefetchForClips() const { PrefetchBytes(this, &m_posted + 1); }
+
     // Notes that sources other than clip players started here and did not end yet.
     int32_t GetForeignSoundingCount() const;
 
@@ -83,7 +93,10 @@ private:
         CKeyCounts sounding{};
     };
 
-    void Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind);
+    // fromClip: sender is a clip player.
+    void Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind, bool fromClip);
+    // Sends list to every output as kind (events also feed the mixer).
+    void ForwardAs(const CMidiMsgList& list, EList kind);
     // Counts foreign notes on and off, and keeps each key's messages in their order across
     // hand-overs (see PlaceNoteOn and PlaceNoteOffs).
     void CountForeign(CMidiMsgList& channelled, EList kind, CMidiNode* sender);

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <random>
+#include <vector>
+
 namespace {
 CMidiMsg On(uint8_t key, int32_t time = 0)
 {
@@ -76,6 +80,19 @@ TEST_F(MidiOutDriverTest, HandOverSendsRealtimeThenEventsOffsOnsWithIncreasingSt
     driver.HandOver(2000);
     EXPECT_EQ(backend.GetSent(0).back().time, 3001);
     EXPECT_EQ(backend.GetSent(1).size(), 0u); // the other device saw nothing
+
+    // Taking what was sent empties the capture; what follows starts a new one.
+    std::vector<SMidiOutRecord> taken{SMidiOutRecord{}};
+    backend.TakeSent(0, taken);
+    EXPECT_EQ(taken.size(), 8u);
+    EXPECT_TRUE(backend.GetSent(0).empty());
+    port.ReceiveEvents(MakeList({Cc(10, 2)}), nullptr);
+    driver.HandOver(4000);
+    backend.TakeSent(0, taken);
+    ASSERT_EQ(taken.size(), 1u);
+    EXPECT_EQ(taken[0].time, 4000);
+    backend.TakeSent(1, taken);
+    EXPECT_TRUE(taken.empty());
 }
 
 TEST_F(MidiOutDriverTest, QueuedMessagesWaitForTheirCountdown)
@@ -89,6 +106,61 @@ TEST_F(MidiOutDriverTest, QueuedMessagesWaitForTheirCountdown)
     driver.HandOver(300);
     ASSERT_EQ(backend.GetSent(0).size(), 3u);
     EXPECT_EQ(backend.GetSent(0)[2].bytes[1], 3);
+}
+
+// Random lists with random countdowns, received between hand-overs: every message leaves at the
+// hand-over its countdown reaches, realtime first (one stamp each), then events, note-offs and
+// note-ons in arrival order (one stamp per list), and never before a stamp already used.
+TEST_F(MidiOutDriverTest, RandomCountdownsLeaveInOrderAtTheirHandOver)
+{
+    CMidiOutDriver& driver = OpenOut0();
+    std::mt19937 random(11);
+    struct SWaiting {
+        int32_t left; // hand-overs to go, counted down like the driver's time word
+        uint8_t status, key;
+    };
+    std::array<std::vector<SWaiting>, 3> model; // events, note-offs, note-ons
+    const std::array<uint8_t, 3> statuses{0xB0, 0x80, 0x90};
+    std::vector<std::array<int64_t, 3>> expected; // stamp, status, key
+    int64_t lastStamp = INT64_MIN;
+    uint8_t key = 0;
+    for (int64_t handOver = 0; handOver < 300; ++handOver) {
+        for (size_t kind = 0; kind < 3; ++kind) {
+            CMidiMsgList list;
+            const int count = std::uniform_int_distribution<int>(0, 3)(random);
+            for (int i = 0; i < count; ++i) {
+                const int32_t countdown = std::uniform_int_distribution<int32_t>(-1, 4)(random);
+                key = static_cast<uint8_t>((key + 1) & 0x7F);
+                list.Append(CMidiMsg::Make(statuses[kind], key, 0, countdown));
+                model[kind].push_back({countdown, statuses[kind], key});
+            }
+            if (kind == 0) driver.ReceiveEvents(list, nullptr);
+            if (kind == 1) driver.ReceiveNoteOffs(list, nullptr);
+            if (kind == 2) driver.ReceiveNoteOns(list, nullptr);
+        }
+        const bool clock = handOver % 7 == 0;
+        if (clock) driver.QueueRealtime(CMidiMsg::Make(0xF8));
+        const int64_t time = handOver * 100 - (handOver % 5 == 0 ? 250 : 0); // now and then back
+        int64_t stamp = lastStamp == INT64_MIN ? time : std::max(time, lastStamp + 1);
+        const int64_t first = stamp;
+        if (clock) expected.push_back({stamp++, 0xF8, 0});
+        for (std::vector<SWaiting>& waiting : model) {
+            bool any = false;
+            for (SWaiting& w : waiting) {
+                if (--w.left > 0) continue;
+                expected.push_back({stamp, w.status, w.key});
+                any = true;
+            }
+            std::erase_if(waiting, [](const SWaiting& w) { return w.left <= 0; });
+            if (any) ++stamp;
+        }
+        if (stamp != first) lastStamp = stamp - 1;
+        driver.HandOver(time);
+    }
+    std::vector<std::array<int64_t, 3>> sent;
+    for (const SMidiOutRecord& r : backend.GetSent(0))
+        sent.push_back({r.time, r.bytes[0], r.length > 1 ? r.bytes[1] : 0});
+    EXPECT_EQ(sent, expected);
 }
 
 TEST_F(MidiOutDriverTest, MalformedMessagesNeverCorruptTheWire)

@@ -52,6 +52,26 @@ TEST(EngineMailboxTest, FullPoolDropsRecordsAndDrainingFreesThem)
     EXPECT_EQ(mailbox.GetPendingCount(), 0u);
 }
 
+TEST(EngineMailboxTest, AMutedMailboxLetsEveryPostGoUncounted)
+{
+    CEngineMailbox mailbox;
+    mailbox.SetMuted(true);
+    EXPECT_FALSE(mailbox.Post<CTransportNotification>(1, 12000));
+    mailbox.PostKept<CTransportNotification>(6, 1);
+    mailbox.PostPosition(10);
+    mailbox.PostTempo(12000);
+    CRecordingSink sink;
+    EXPECT_EQ(mailbox.Drain(sink), 0u);
+    EXPECT_TRUE(sink.transport.empty());
+    int32_t position = 0;
+    EXPECT_FALSE(mailbox.TakePosition(position));
+    EXPECT_EQ(mailbox.GetDroppedCount(), 0u);
+
+    mailbox.SetMuted(false);
+    EXPECT_TRUE(mailbox.Post<CTransportNotification>(1, 9000));
+    EXPECT_EQ(mailbox.Drain(sink), 1u);
+}
+
 class EngineMailboxEngineTest : public EngineFixture {};
 
 TEST_F(EngineMailboxEngineTest, NothingThatCarriesStateIsLostBetweenDrains)

@@ -208,6 +208,13 @@ std::vector<SMidiOutRecord> CVirtualBackend::GetSent(int32_t index) const
                               : std::vector<SMidiOutRecord>();
 }
 
+void CVirtualBackend::TakeSent(int32_t index, std::vector<SMidiOutRecord>& records)
+{
+    records.clear();
+    std::lock_guard<std::mutex> guard(m_outputLock);
+    if (ValidOutput(index)) records.swap(m_outputs[static_cast<size_t>(index)].sent);
+}
+
 int32_t CVirtualBackend::GetPlayCount(int32_t index) const
 {
     std::lock_guard<std::mutex> guard(m_outputLock);

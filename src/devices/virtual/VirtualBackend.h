@@ -67,6 +67,9 @@ public:
     bool IsInputOpen(int32_t index) const;
     // Every message sent to an output so far, with its stamp, in sending order.
     std::vector<SMidiOutRecord> GetSent(int32_t index) const;
+    // Moves what an output was sent so far into `records` (cleared first) and leaves the output
+    // with the room `records` had, so a caller that takes every tick stops allocating.
+    void TakeSent(int32_t index, std::vector<SMidiOutRecord>& records);
     // How many buffers an output was played.
     int32_t GetPlayCount(int32_t index) const;
     void ClearSent();
