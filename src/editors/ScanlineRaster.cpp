@@ -3,9 +3,16 @@
 #include <QImage>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QThread>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -22,6 +29,164 @@ bool IsPlain32Bit(QImage::Format format)
 }
 
 } // namespace
+
+namespace {
+
+// Stores that bypass the cache: the picture is far bigger than the cache and is not read again
+// while painting, so reading each line in before overwriting it would double the memory traffic.
+void StreamCopy(uint32_t* to, const uint32_t* from, size_t count)
+{
+#if !defined(__SSE2__)
+    std::memcpy(to, from, count * sizeof(uint32_t));
+    return;
+#endif
+    while (count > 0 && (reinterpret_cast<uintptr_t>(to) & 15) != 0) {
+        *to++ = *from++;
+        --count;
+    }
+#if defined(__SSE2__)
+    for (; count >= 4; count -= 4, to += 4, from += 4)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(to),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+#endif
+    while (count-- > 0)
+        *to++ = *from++;
+}
+
+void StreamFence()
+{
+#if defined(__SSE2__)
+    _mm_sfence();
+#endif
+}
+
+// Copies a few dozen pixels inline: a call to the library's copy costs more than the copy.
+void CopyPixels(uint32_t* to, const uint32_t* from, int count)
+{
+#if defined(__SSE2__)
+    for (; count >= 4; count -= 4, to += 4, from += 4)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+#endif
+    for (; count > 0; --count)
+        *to++ = *from++;
+}
+
+} // namespace
+
+// Writes a strip's rows. The overlays go into a copy of the scanline, which goes out whole
+// (streamed stores want whole cache lines); an overlay's place is mended after its last row.
+void CScanlineRaster::SStrip::Write(std::vector<uint32_t>& mixed) const
+{
+    if (!overlays.empty()) mixed = lines[0];
+    for (const SRun& run : runs) {
+        const std::vector<uint32_t>& line = overlays.empty() ? lines[run.phase] : mixed;
+        for (int y = run.from; y < run.to; ++y) {
+            for (const SOverlay& overlay : overlays) {
+                if (y < overlay.top || y >= overlay.bottom) continue;
+                CopyPixels(mixed.data() + overlay.from,
+                           overlay.pixels + (y - overlay.top) * overlay.stride, overlay.count);
+            }
+            auto* target = reinterpret_cast<uint32_t*>(bits + y * stride) + left;
+            StreamCopy(target, line.data(), line.size());
+            for (const SOverlay& overlay : overlays) {
+                if (y == overlay.bottom - 1)
+                    CopyPixels(mixed.data() + overlay.from, lines[0].data() + overlay.from,
+                               overlay.count);
+            }
+        }
+    }
+    // The streamed stores are seen by whatever draws next.
+    StreamFence();
+}
+
+// One thread that writes strips while the painting thread composes the next rows: on a machine
+// with a core to spare, the memory traffic of a frame then costs nothing to the painting thread.
+class CScanlineRaster::CWriter {
+public:
+    static CWriter* Get()
+    {
+        static CWriter* writer = QThread::idealThreadCount() > 1 ? new CWriter : nullptr;
+        return writer;
+    }
+
+    // Whether the next big frame hands its rows over. That pays while a core is free and costs
+    // while every core is busy, so both ways are timed per pixel as frames go and the cheaper
+    // one is taken, the other tried again now and then. User-interface thread only.
+    bool Choose()
+    {
+        ++m_frames;
+        if (m_cost[1] == 0) return true;
+        if (m_cost[0] == 0) return false;
+        const bool handOver = m_cost[1] <= m_cost[0];
+        return m_frames % kProbeEvery == 0 ? !handOver : handOver;
+    }
+
+    void Report(bool handedOver, double nanoseconds, int64_t pixels)
+    {
+        double& cost = m_cost[handedOver ? 1 : 0];
+        const double now = nanoseconds / static_cast<double>(std::max<int64_t>(1, pixels));
+        cost = cost == 0 ? now : 0.7 * cost + 0.3 * now;
+    }
+
+    std::unique_ptr<SStrip> TakeFree()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_free.empty()) return std::make_unique<SStrip>();
+        std::unique_ptr<SStrip> strip = std::move(m_free.back());
+        m_free.pop_back();
+        return strip;
+    }
+
+    uint64_t Submit(std::unique_ptr<SStrip> strip)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_queue.push_back(std::move(strip));
+        m_wake.notify_one();
+        return ++m_submitted;
+    }
+
+    void WaitFor(uint64_t mark)
+    {
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [&] { return m_written >= mark; });
+    }
+
+private:
+    CWriter()
+    {
+        std::thread([this] { Run(); }).detach();
+    }
+
+    [[noreturn]] void Run()
+    {
+        std::vector<uint32_t> mixed;
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [&] { return !m_queue.empty(); });
+            std::unique_ptr<SStrip> strip = std::move(m_queue.front());
+            m_queue.pop_front();
+            lock.unlock();
+            strip->Write(mixed);
+            lock.lock();
+            ++m_written;
+            m_free.push_back(std::move(strip));
+            m_done.notify_all();
+        }
+    }
+
+    static constexpr uint64_t kProbeEvery = 16;
+    double m_cost[2] = {0, 0}; // nanoseconds per pixel written at once and handed over
+    uint64_t m_frames = 0;
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    std::deque<std::unique_ptr<SStrip>> m_queue;
+    std::vector<std::unique_ptr<SStrip>> m_free;
+    uint64_t m_submitted = 0;
+    uint64_t m_written = 0;
+};
 
 void CScanlineRaster::SetEnabled(bool enabled)
 {
@@ -49,8 +214,17 @@ CScanlineRaster::CScanlineRaster(QPainter& painter, const QRect& clip)
     m_device = device32 & image->rect();
     if (m_device.isEmpty()) return;
     m_image = image;
+    m_bits = image->bits();
+    m_stride = image->bytesPerLine();
     for (std::vector<uint32_t>& line : m_lines)
         line.assign(static_cast<size_t>(m_device.width()), 0);
+    // A small piece is written at once: handing it over would cost more than writing it.
+    constexpr int64_t kHandOverPixels = 256 * 1024;
+    if (int64_t{m_device.width()} * m_device.height() >= kHandOverPixels) {
+        m_chooser = CWriter::Get();
+        m_started = std::chrono::steady_clock::now();
+        if (m_chooser != nullptr && m_chooser->Choose()) m_writer = m_chooser;
+    }
 }
 
 int CScanlineRaster::DeviceX(int x) const
@@ -117,84 +291,59 @@ void CScanlineRaster::Overlay(const QImage& image, int x, int y)
     m_overlays.push_back(overlay);
 }
 
+CScanlineRaster::~CScanlineRaster()
+{
+    Finish();
+    if (m_chooser == nullptr) return;
+    const std::chrono::duration<double, std::nano> spent =
+        std::chrono::steady_clock::now() - m_started;
+    m_chooser->Report(m_writer != nullptr, spent.count(),
+                      int64_t{m_device.width()} * m_device.height());
+}
+
 void CScanlineRaster::Emit(int y1, int y2)
 {
-    if (m_image != nullptr) {
-        // Overlays go over a scanline without dotted lines: one phase serves every row.
-        const bool mixed = !m_overlays.empty();
-        if (mixed) m_mixed = m_lines[0];
-        // Row by logical row, so that each gets the device rows a filled rectangle would.
-        const int first = std::max(y1, static_cast<int>((m_device.top() - m_dy) / m_scale) - 1);
-        const int last =
-            std::min(y2, static_cast<int>((m_device.bottom() + 1 - m_dy) / m_scale) + 2);
-        for (int y = first; y < last; ++y) {
-            const int from = std::max(DeviceY(y), m_device.top());
-            const int to = std::min(DeviceY(y + 1), m_device.bottom() + 1);
-            const std::vector<uint32_t>& line =
-                mixed ? m_mixed : m_lines[m_phased && (y & 1) != 0 ? 1 : 0];
-            for (int row = from; row < to; ++row)
-                CopyRow(row, line);
-        }
-#if defined(__SSE2__)
-        // The streamed stores are seen by whatever draws next.
-        _mm_sfence();
-#endif
+    if (m_image == nullptr) {
+        m_overlays.clear();
+        return;
+    }
+    std::unique_ptr<SStrip> strip = m_writer != nullptr ? m_writer->TakeFree() : nullptr;
+    SStrip& out = strip ? *strip : m_strip;
+    out.runs.clear();
+    // Row by logical row, so that each gets the device rows a filled rectangle would.
+    const int first = std::max(y1, static_cast<int>((m_device.top() - m_dy) / m_scale) - 1);
+    const int last = std::min(y2, static_cast<int>((m_device.bottom() + 1 - m_dy) / m_scale) + 2);
+    for (int y = first; y < last; ++y) {
+        const int from = std::max(DeviceY(y), m_device.top());
+        const int to = std::min(DeviceY(y + 1), m_device.bottom() + 1);
+        if (to > from) out.runs.push_back({from, to, m_phased && (y & 1) != 0 ? 1 : 0});
+    }
+    if (!out.runs.empty()) {
+        out.lines[0] = m_lines[0];
+        if (m_phased) out.lines[1] = m_lines[1];
+        out.overlays.swap(m_overlays);
+        out.bits = m_bits;
+        out.stride = m_stride;
+        out.left = m_device.left();
+        if (strip)
+            m_mark = m_writer->Submit(std::move(strip));
+        else
+            out.Write(m_mixed);
     }
     m_overlays.clear();
 }
 
-namespace {
-
-// Stores that bypass the cache: the picture is far bigger than the cache and is not read again
-// while painting, so reading each line in before overwriting it would double the memory traffic.
-void StreamCopy(uint32_t* to, const uint32_t* from, size_t count)
+uint64_t CScanlineRaster::Mark() const
 {
-#if !defined(__SSE2__)
-    std::memcpy(to, from, count * sizeof(uint32_t));
-    return;
-#endif
-    while (count > 0 && (reinterpret_cast<uintptr_t>(to) & 15) != 0) {
-        *to++ = *from++;
-        --count;
-    }
-#if defined(__SSE2__)
-    for (; count >= 4; count -= 4, to += 4, from += 4)
-        _mm_stream_si128(reinterpret_cast<__m128i*>(to),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
-#endif
-    while (count-- > 0)
-        *to++ = *from++;
+    return m_mark;
 }
 
-// Copies a few dozen pixels inline: a call to the library's copy costs more than the copy.
-void CopyPixels(uint32_t* to, const uint32_t* from, int count)
+void CScanlineRaster::WaitFor(uint64_t mark)
 {
-#if defined(__SSE2__)
-    for (; count >= 4; count -= 4, to += 4, from += 4)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
-#endif
-    for (; count > 0; --count)
-        *to++ = *from++;
+    if (m_writer != nullptr && mark > 0) m_writer->WaitFor(mark);
 }
 
-} // namespace
-
-void CScanlineRaster::CopyRow(int y, const std::vector<uint32_t>& line)
+void CScanlineRaster::Finish()
 {
-    // The overlays go into a copy of the scanline, which goes out whole (streamed stores want
-    // whole cache lines); an overlay's place is mended after its last row.
-    for (const SOverlay& overlay : m_overlays) {
-        if (y < overlay.top || y >= overlay.bottom) continue;
-        const uint32_t* pixels = overlay.pixels + (y - overlay.top) * overlay.stride;
-        CopyPixels(m_mixed.data() + overlay.from, pixels, overlay.count);
-    }
-    auto* target = reinterpret_cast<uint32_t*>(m_image->bits() + y * m_image->bytesPerLine());
-    StreamCopy(target + m_device.left(), line.data(), line.size());
-    for (const SOverlay& overlay : m_overlays) {
-        if (y == overlay.bottom - 1) {
-            CopyPixels(m_mixed.data() + overlay.from, m_lines[0].data() + overlay.from,
-                       overlay.count);
-        }
-    }
+    WaitFor(m_mark);
 }

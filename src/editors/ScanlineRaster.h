@@ -8,7 +8,9 @@
 
 #include <QRect>
 #include <QRgb>
+#include <QtGlobal>
 
+#include <chrono>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -21,6 +23,10 @@ public:
     // Writes only inside clip (logical). Not valid (and writes nothing) unless the painter draws
     // on a 32-bit image through a scale of at least 1 and an offset alone.
     CScanlineRaster(QPainter& painter, const QRect& clip);
+    // Waits until every emitted row is written.
+    ~CScanlineRaster();
+    CScanlineRaster(const CScanlineRaster&) = delete;
+    CScanlineRaster& operator=(const CScanlineRaster&) = delete;
     bool IsValid() const { return m_image != nullptr; }
     // Whether a logical pixel is a whole number of device pixels (images drawn at the painter's
     // ratio then land on the pixels the painter would give them).
@@ -38,8 +44,13 @@ public:
     // Overlays come left to right, do not overlap, and go over a scanline without dotted lines.
     void Overlay(const QImage& image, int x, int y);
     // Copies the composed scanline to logical rows [y1, y2), with the overlays over it, and
-    // forgets the overlays.
+    // forgets the overlays. On a big picture the copy may be made by another thread while this
+    // one composes the next rows: before the painter draws over emitted rows, wait for them
+    // (WaitFor a Mark taken after emitting them, or Finish).
     void Emit(int y1, int y2);
+    uint64_t Mark() const;
+    void WaitFor(uint64_t mark);
+    void Finish();
 
     // Switches the fast way off, so that tests can compare it with the painter's own.
     static void SetEnabled(bool enabled);
@@ -59,7 +70,23 @@ private:
         int top = 0;
         int bottom = 0;
     };
-    void CopyRow(int y, const std::vector<uint32_t>& line);
+    // Device rows [from, to) that get one phase of a scanline.
+    struct SRun {
+        int from = 0;
+        int to = 0;
+        int phase = 0;
+    };
+    // An emitted scanline with where it goes: what the writing thread needs.
+    struct SStrip {
+        std::vector<uint32_t> lines[2];
+        std::vector<SOverlay> overlays;
+        std::vector<SRun> runs;
+        uchar* bits = nullptr;
+        qsizetype stride = 0;
+        int left = 0;
+        void Write(std::vector<uint32_t>& mixed) const;
+    };
+    class CWriter;
 
     QImage* m_image = nullptr;
     qreal m_scale = 1;
@@ -70,4 +97,11 @@ private:
     bool m_phased = false;            // whether they may differ (a dotted line was filled)
     std::vector<uint32_t> m_mixed;    // the scanline with the overlays of one row
     std::vector<SOverlay> m_overlays;
+    uchar* m_bits = nullptr;
+    qsizetype m_stride = 0;
+    CWriter* m_chooser = nullptr; // times the frame when it could hand its rows over
+    CWriter* m_writer = nullptr;  // null: rows are written at once
+    std::chrono::steady_clock::time_point m_started;
+    SStrip m_strip; // the strip written at once
+    uint64_t m_mark = 0;
 };

@@ -317,16 +317,34 @@ void CViewTracks::PaintContent(QPainter& painter, const QRect& exposed)
     CTracksClipPainter clips(*this, painter);
     CScanlineRaster raster(painter, exposed);
     FindBarLines(exposed);
+    // A composed row is finished (what the painter draws over it) once the next row is composed,
+    // so that its scanlines can be written meanwhile.
+    int32_t pendingRow = -1;
+    uint64_t pendingMark = 0;
+    std::vector<const CClip*> pendingClips;
+    const auto finishPending = [&] {
+        if (pendingRow < 0) return;
+        raster.WaitFor(pendingMark);
+        FinishRow(painter, raster, clips, exposed, pendingRow, pendingClips);
+        pendingRow = -1;
+    };
     for (int32_t row = firstRow; row <= lastRow; ++row) {
         if (CollectRowClips(row, left, right) && raster.IsValid() && g.GetRowHeight() >= 4) {
-            ComposeRow(raster, painter, clips, exposed, row);
+            ComposeRow(raster, clips, exposed, row);
+            finishPending();
+            pendingRow = row;
+            pendingMark = raster.Mark();
+            pendingClips.swap(m_rowClips);
             continue;
         }
+        finishPending();
         PaintRowBackground(painter, exposed, row);
         PaintTimeLines(painter, RowBand(exposed, row));
         for (const CClip* clip : m_rowClips)
             clips.Draw(*clip, row);
     }
+    finishPending();
+    raster.Finish();
     const int below = lastRow >= firstRow ? g.RowToY(lastRow + 1) : exposed.top();
     if (below <= exposed.bottom()) {
         const QRect rest(exposed.left(), below, exposed.width(), exposed.bottom() + 1 - below);
@@ -368,7 +386,7 @@ bool CViewTracks::CollectRowClips(int32_t row, tick left, tick right)
 // Draws a row by scanlines: the background with the bar lines for the row's top pixel, the same
 // under the boxes' top edges, middles (copied down the row) and bottom edges, the row line at the
 // bottom; then what differs from those (loop points between the boxes, outlines, notes and names).
-void CViewTracks::ComposeRow(CScanlineRaster& raster, QPainter& painter, CTracksClipPainter& clips,
+void CViewTracks::ComposeRow(CScanlineRaster& raster, CTracksClipPainter& clips,
                              const QRect& exposed, int32_t row) const
 {
     using EScan = CTracksClipPainter::EScan;
@@ -392,9 +410,21 @@ void CViewTracks::ComposeRow(CScanlineRaster& raster, QPainter& painter, CTracks
           std::tuple{EScan::Bottom, bottom - 1, bottom}})
         compose(fill, &part, from, to);
     compose(kRowLine.rgb(), nullptr, bottom, bottom + 1);
+}
+
+// What the painter draws over a composed row, inside the row: loop points between the boxes,
+// outlines, notes and the names without labels.
+void CViewTracks::FinishRow(QPainter& painter, const CScanlineRaster& raster,
+                            CTracksClipPainter& clips, const QRect& exposed, int32_t row,
+                            const std::vector<const CClip*>& rowClips) const
+{
     const QRect band = RowBand(exposed, row);
+    const int top = m_context.Geometry().RowToY(row);
+    const int bottom = top + m_context.Geometry().GetRowHeight() - 1;
+    painter.save();
+    painter.setClipRect(band, Qt::IntersectClip);
     ForEachLoopLine(band, [&](int x, const QColor& colour) {
-        const bool covered = std::any_of(m_rowClips.begin(), m_rowClips.end(), [&](const CClip* c) {
+        const bool covered = std::any_of(rowClips.begin(), rowClips.end(), [&](const CClip* c) {
             const QRect box = ClipRect(*c, row);
             return x >= box.left() && x <= box.right();
         });
@@ -402,8 +432,9 @@ void CViewTracks::ComposeRow(CScanlineRaster& raster, QPainter& painter, CTracks
             if (!covered || y == top || y == bottom) painter.fillRect(QRect(x, y, 1, 1), colour);
         }
     });
-    for (const CClip* clip : m_rowClips)
+    for (const CClip* clip : rowClips)
         clips.DrawOver(raster, *clip, row);
+    painter.restore();
 }
 
 // Bar lines where they are at least 6 pixels apart, else at every ruler label.

@@ -180,8 +180,11 @@ private:
     void PaintTakes(QPainter& painter, const QRect& exposed);
     QRect RowBand(const QRect& exposed, int32_t row) const;
     bool CollectRowClips(int32_t row, tick left, tick right);
-    void ComposeRow(CScanlineRaster& raster, QPainter& painter, CTracksClipPainter& clips,
-                    const QRect& exposed, int32_t row) const;
+    void ComposeRow(CScanlineRaster& raster, CTracksClipPainter& clips, const QRect& exposed,
+                    int32_t row) const;
+    void FinishRow(QPainter& painter, const CScanlineRaster& raster, CTracksClipPainter& clips,
+                   const QRect& exposed, int32_t row,
+                   const std::vector<const CClip*>& rowClips) const;
     void FindBarLines(const QRect& exposed);
     void ForEachLoopLine(const QRect& band,
                          const std::function<void(int x, const QColor&)>& draw) const;
