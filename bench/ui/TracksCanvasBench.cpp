@@ -1,10 +1,12 @@
 // Paint times of the tracks canvas on a big song: 500 tracks, 20,000 clips, a 1600 x 1000
 // canvas, on the offscreen platform. A full frame, one step of the playing position (two narrow
-// strips) and one wheel notch (the picture moves by a row and the new row is drawn).
+// strips) and one wheel notch (the picture moves by a row and the new row is drawn), beside the
+// cost of filling a picture of that size once.
 // Run: build/<dir>/bench/ui/tw_tracks_bench [--ratio=2] [benchmark options]
 
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QImage>
 
 #include <benchmark/benchmark.h>
 
@@ -80,6 +82,20 @@ void BM_TracksFullFrame(benchmark::State& state)
     state.counters["ratio"] = canvas.devicePixelRatioF();
 }
 BENCHMARK(BM_TracksFullFrame)->Unit(benchmark::kMillisecond);
+
+// What filling a picture of the same size once costs on this machine at this moment: the floor
+// under a full frame, for reading the other figures on a machine whose memory speed varies.
+void BM_FrameFillFloor(benchmark::State& state)
+{
+    const QWidget& viewport = *Song().Canvas().viewport();
+    QImage picture(viewport.size() * viewport.devicePixelRatioF(), QImage::Format_RGB32);
+    uint32_t colour = 0;
+    for (auto _ : state) {
+        picture.fill(++colour);
+        benchmark::DoNotOptimize(picture.constBits());
+    }
+}
+BENCHMARK(BM_FrameFillFloor)->Unit(benchmark::kMillisecond);
 
 void BM_TracksPlayingPositionStep(benchmark::State& state)
 {
