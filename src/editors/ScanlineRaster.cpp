@@ -28,10 +28,6 @@ bool IsPlain32Bit(QImage::Format format)
            format == QImage::Format_ARGB32_Premultiplied;
 }
 
-} // namespace
-
-namespace {
-
 // Stores that bypass the cache: the picture is far bigger than the cache and is not read again
 // while painting, so reading each line in before overwriting it would double the memory traffic.
 void StreamCopy(uint32_t* to, const uint32_t* from, size_t count)

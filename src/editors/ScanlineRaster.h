@@ -4,7 +4,8 @@
 // on every scanline costs one fill call per box per scanline (two per logical pixel at ratio 2),
 // which is most of the time of a full frame. Opaque colours only; coordinates are logical and are
 // rounded to device pixels the way the painter rounds a filled rectangle, so both ways of drawing
-// give the same picture. User-interface thread only.
+// give the same picture. Used by the user-interface thread; big pieces are copied by a writer
+// thread of its own.
 
 #include <QRect>
 #include <QRgb>
@@ -40,7 +41,8 @@ public:
     // Exclusive-or of logical columns [x1, x2) with the colour's bits, in both phases.
     void Xor(int x1, int x2, QRgb bits);
     // Puts an opaque image (of the painter's pixel ratio, which must be a whole number) over the
-    // rows emitted next, its top left corner at logical (x, y); it must stay alive until then.
+    // rows emitted next, its top left corner at logical (x, y); it must stay alive and unchanged
+    // until those rows are written (Finish).
     // Overlays come left to right, do not overlap, and go over a scanline without dotted lines.
     void Overlay(const QImage& image, int x, int y);
     // Copies the composed scanline to logical rows [y1, y2), with the overlays over it, and
