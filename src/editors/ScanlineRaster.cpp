@@ -32,21 +32,14 @@ bool IsPlain32Bit(QImage::Format format)
 // while painting, so reading each line in before overwriting it would double the memory traffic.
 void StreamCopy(uint32_t* to, const uint32_t* from, size_t count)
 {
-#if !defined(__SSE2__)
-    std::memcpy(to, from, count * sizeof(uint32_t));
-    return;
-#endif
-    while (count > 0 && (reinterpret_cast<uintptr_t>(to) & 15) != 0) {
-        *to++ = *from++;
-        --count;
-    }
 #if defined(__SSE2__)
+    for (; count > 0 && (reinterpret_cast<uintptr_t>(to) & 15) != 0; --count)
+        *to++ = *from++;
     for (; count >= 4; count -= 4, to += 4, from += 4)
         _mm_stream_si128(reinterpret_cast<__m128i*>(to),
                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
 #endif
-    while (count-- > 0)
-        *to++ = *from++;
+    std::copy_n(from, count, to);
 }
 
 void StreamFence()
@@ -205,9 +198,9 @@ CScanlineRaster::CScanlineRaster(QPainter& painter, const QRect& clip)
     m_scale = transform.m11();
     m_dx = transform.dx();
     m_dy = transform.dy();
-    const QRect device32(QPoint(DeviceX(clip.left()), DeviceY(clip.top())),
-                         QPoint(DeviceX(clip.right() + 1) - 1, DeviceY(clip.bottom() + 1) - 1));
-    m_device = device32 & image->rect();
+    const QRect mapped(QPoint(DeviceX(clip.left()), DeviceY(clip.top())),
+                       QPoint(DeviceX(clip.right() + 1) - 1, DeviceY(clip.bottom() + 1) - 1));
+    m_device = mapped & image->rect();
     if (m_device.isEmpty()) return;
     m_image = image;
     m_bits = image->bits();
@@ -327,11 +320,6 @@ void CScanlineRaster::Emit(int y1, int y2)
             out.Write(m_mixed);
     }
     m_overlays.clear();
-}
-
-uint64_t CScanlineRaster::Mark() const
-{
-    return m_mark;
 }
 
 void CScanlineRaster::WaitFor(uint64_t mark)

@@ -50,7 +50,7 @@ public:
     // one composes the next rows: before the painter draws over emitted rows, wait for them
     // (WaitFor a Mark taken after emitting them, or Finish).
     void Emit(int y1, int y2);
-    uint64_t Mark() const;
+    uint64_t Mark() const { return m_mark; }
     void WaitFor(uint64_t mark);
     void Finish();
 

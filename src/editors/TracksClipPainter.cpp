@@ -6,7 +6,6 @@
 #include <QStaticText>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -92,8 +91,7 @@ struct SLabelKeyHash {
 class CLabelCache {
 public:
     // The label for key, drawn with text() (asked for only when the label is new).
-    const QImage& Label(const SLabelKey& key, const std::function<const QStaticText&()>& text,
-                        int height)
+    template <class FText> const QImage& Label(const SLabelKey& key, const FText& text, int height)
     {
         if (const auto it = m_labels.find(key); it != m_labels.end()) {
             it->second.used = m_frame;
@@ -229,10 +227,23 @@ void CTracksClipPainter::Draw(const CClip& clip, int32_t row)
     DrawName(m_painter, box, clip, ContrastText(look.own));
 }
 
-void CTracksClipPainter::Compose(CScanlineRaster& raster, const CClip& clip, int32_t row,
+void CTracksClipPainter::BeginRow(const std::vector<const CClip*>& clips, int32_t row)
+{
+    m_rowClips = &clips;
+    m_rowLooks.clear();
+    for (const CClip* clip : clips)
+        m_rowLooks.push_back(Look(*clip, row));
+}
+
+void CTracksClipPainter::Compose(CScanlineRaster& raster, EScan part) const
+{
+    for (size_t i = 0; i < m_rowLooks.size(); ++i)
+        Compose(raster, *(*m_rowClips)[i], m_rowLooks[i], part);
+}
+
+void CTracksClipPainter::Compose(CScanlineRaster& raster, const CClip& clip, const SLook& look,
                                  EScan part) const
 {
-    const SLook look = Look(clip, row);
     const QRect& box = look.box;
     if (!look.Plain()) {
         raster.Fill(box.left(), box.right() + 1, qRgb(0, 0, 0));

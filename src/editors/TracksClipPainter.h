@@ -8,6 +8,7 @@
 #include <QRect>
 
 #include <cstdint>
+#include <vector>
 
 class CClip;
 class CMidiData;
@@ -26,12 +27,13 @@ public:
     CTracksClipPainter(const CTracksClipPainter&) = delete;
     CTracksClipPainter& operator=(const CTracksClipPainter&) = delete;
     void Draw(const CClip& clip, int32_t row);
-    // Drawing in two passes, for a row whose boxes do not overlap: Compose puts the clip's part
-    // of one of the row's scanlines (its top edge, its middle or its bottom edge) into the
-    // scanline; DrawOver draws what differs from them (outlines, notes, the name) once the row's
-    // scanlines are out.
+    // Drawing in two passes, for a row whose boxes do not overlap: after BeginRow, Compose puts
+    // the clips' parts of one of the row's scanlines (their top edges, middles or bottom edges)
+    // into the scanline; DrawOver draws what differs from them (outlines, notes, the name) once
+    // the row's scanlines are out.
     enum class EScan { Top, Middle, Bottom };
-    void Compose(CScanlineRaster& raster, const CClip& clip, int32_t row, EScan part) const;
+    void BeginRow(const std::vector<const CClip*>& clips, int32_t row);
+    void Compose(CScanlineRaster& raster, EScan part) const;
     void DrawOver(const CScanlineRaster& raster, const CClip& clip, int32_t row);
     // The outline and name of a clip stretched over rect (resize and drop previews).
     static void DrawOutline(QPainter& painter, const QRect& rect, const CMidiData& data);
@@ -45,6 +47,7 @@ private:
         bool Plain() const { return !current && !selected; }
     };
     SLook Look(const CClip& clip, int32_t row) const;
+    void Compose(CScanlineRaster& raster, const CClip& clip, const SLook& look, EScan part) const;
     void DrawMarked(const CClip& clip, const SLook& look);
     void DrawInside(const CClip& clip, const QRect& box);
     bool LabelFits(const QRect& box) const;
@@ -56,4 +59,7 @@ private:
     bool m_focused;
     int m_fontHeight = 0;
     qreal m_ratio = 1;
+    // The row being composed: its clips and how each looks.
+    const std::vector<const CClip*>* m_rowClips = nullptr;
+    std::vector<SLook> m_rowLooks;
 };

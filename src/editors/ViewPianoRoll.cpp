@@ -445,15 +445,15 @@ void CViewPianoRoll::ComposeContent(CScanlineRaster& raster, const QRect& expose
     const bool focused = hasFocus();
     ForEachVisibleNote(exposed, [&](const CNote& note, bool selected) {
         const QRect box = CellRect(note.m_start, note.m_end, note.m_pitch);
-        m_rowBoxes[note.m_pitch].push_back({box.left(), box.right() + 1, selected ? 1 : 0});
+        m_rowBoxes[note.m_pitch].push_back({box.left(), box.right() + 1, selected, false});
     });
     if (const std::optional<CNote> current = CurrentNote()) {
         const QRect box = CellRect(current->m_start, current->m_end, current->m_pitch);
         m_rowBoxes[current->m_pitch].push_back(
-            {box.left(), box.right() + 1, focused && IsSelected(*current) ? 3 : 2});
+            {box.left(), box.right() + 1, focused && IsSelected(*current), true});
     }
     const QRgb fill = CTheme::FromColourRef(m_context.GetData().GetColour()).rgb();
-    const QRgb colours[] = {fill, Inverted(QColor(fill)).rgb()};
+    const QRgb inverted = Inverted(QColor(fill)).rgb();
     const bool area = focused && !IsEmptyArea(m_area);
     const QRect areaRect = area ? AreaRect(m_area) : QRect();
     const int height = g.GetPitchHeight();
@@ -471,10 +471,10 @@ void CViewPianoRoll::ComposeContent(CScanlineRaster& raster, const QRect& expose
     // Frames only (a box's top and bottom scanlines), or frames around insides.
     const auto boxes = [&](int32_t pitch, bool insides) {
         for (const SRowBox& box : m_rowBoxes[static_cast<size_t>(pitch)]) {
-            const QRgb frame = box.kind >= 2 ? qRgb(255, 255, 255) : kNoteFrame.rgb();
+            const QRgb frame = box.current ? qRgb(255, 255, 255) : kNoteFrame.rgb();
             raster.Fill(box.x1, box.x2, frame);
             if (insides && box.x2 - box.x1 > 2 && height > 2)
-                raster.Fill(box.x1 + 1, box.x2 - 1, colours[box.kind & 1]);
+                raster.Fill(box.x1 + 1, box.x2 - 1, box.selected ? inverted : fill);
         }
     };
     const int32_t low = std::clamp(g.YToPitch(exposed.bottom()), 0, 127);

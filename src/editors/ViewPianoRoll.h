@@ -191,12 +191,12 @@ private:
     CPianoRollContext& m_context;
     CNoteList m_selected;
     CNoteArea m_area;
-    // The boxes of the notes of each pitch row being painted, left to right: columns [x1, x2),
-    // kind 0 plain, 1 selected, 2 current, 3 current and selected.
+    // The boxes of the notes of each pitch row being painted, left to right: columns [x1, x2).
     struct SRowBox {
         int x1 = 0;
         int x2 = 0;
-        int kind = 0;
+        bool selected = false; // shown inverted
+        bool current = false;  // framed white
     };
     std::array<std::vector<SRowBox>, 128> m_rowBoxes;
     // Where Shift or a mouse band started the rectangle; valid while extending.

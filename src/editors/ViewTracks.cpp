@@ -394,14 +394,12 @@ void CViewTracks::ComposeRow(CScanlineRaster& raster, CTracksClipPainter& clips,
     const int top = g.RowToY(row);
     const int bottom = top + g.GetRowHeight() - 1;
     const QRgb fill = (row % 2 == 1 ? kAlternateRow : kCanvasBackground).rgb();
+    clips.BeginRow(m_rowClips, row);
     const auto compose = [&](QRgb background, const EScan* part, int from, int to) {
         raster.Fill(exposed.left(), exposed.right() + 1, background);
         for (const int x : m_barLines)
             raster.Fill(x, x + 1, kBarLine.rgb());
-        if (part != nullptr) {
-            for (const CClip* clip : m_rowClips)
-                clips.Compose(raster, *clip, row, *part);
-        }
+        if (part != nullptr) clips.Compose(raster, *part);
         raster.Emit(from, to);
     };
     compose(fill, nullptr, top, top + 1);
