@@ -9,13 +9,6 @@ namespace {
 constexpr uint8_t kNoteOn = 0x90;
 constexpr uint8_t kNoteOff = 0x80;
 
-// Messages leave on the Track's channel, as the track player would put them: then it passes
-// them on as they are instead of copying them.
-uint8_t ChannelOf(const CTrack& track)
-{
-    return track.GetOutputChannel() & 0x0F;
-}
-
 SNoteShape ShapeOf(const CTrack& track)
 {
     return {track.GetTranspose(),    track.GetVelocityOffset(),    track.GetPitchLimitFrom(),
@@ -97,7 +90,7 @@ void CClipPlayer::PlayNotes(tick position, tick local, bool silenced, CMidiMsgLi
     const int count = notes.GetCount();
     if (m_noteIt >= count || FloorToGridTicks(notes[m_noteIt].m_start, grid) > local) return;
     const SNoteShape shape = ShapeOf(m_track.get());
-    const uint8_t channel = ChannelOf(m_track.get());
+    const uint8_t channel = OutputChannelOf(m_track.get());
     // A note whose floored start already lies behind (placed there by a locate or left behind by
     // a quantize change) is passed over, so the iterator can never stall.
     for (; m_noteIt < count; ++m_noteIt) {
@@ -120,7 +113,7 @@ void CClipPlayer::PlayEvents(tick local, bool silenced, CMidiMsgList& events)
     const CEventList& list = m_clip.GetEvents();
     const tick grid = m_grid;
     const int count = list.GetCount();
-    const uint8_t channel = ChannelOf(m_track.get());
+    const uint8_t channel = OutputChannelOf(m_track.get());
     for (; m_eventIt < count; ++m_eventIt) {
         const CMidiEvent& event = list[m_eventIt];
         const tick at = FloorToGridTicks(event.m_time, grid);

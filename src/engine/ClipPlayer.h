@@ -2,8 +2,8 @@
 // The player of one Clip on the song timeline (node kind 10). It plays the clip's notes and events
 // while the song position lies in its window [clip start + track delay, clip end + track delay),
 // transposed, offset, limited and quantized by its Track, and sends them on the Track's channel
-// to the Track's player (which puts everything it passes on that channel). Every note-on it sends leaves a note-off
-// in its pending list, counted down in ticks, so no path leaves a note hanging.
+// to the Track's player (which puts everything it passes on that channel). Every note-on it sends
+// leaves a note-off in its pending list, counted down in ticks, so no path leaves a note hanging.
 //
 // Threads: music thread (or the caller's thread when the engine runs inline).
 

@@ -23,7 +23,7 @@ void AuditionDown(CMidiNode& from, std::span<const SAuditionNote> notes, uint8_t
             break;
         case ENodeKind::TrackPlayer: {
             const uint8_t trackChannel =
-                static_cast<CTrackPlayer*>(output)->GetTrack().GetOutputChannel() & 0x0F;
+                OutputChannelOf(static_cast<CTrackPlayer*>(output)->GetTrack());
             AuditionDown(*output, notes, trackChannel, tickPeriod, depth + 1);
             break;
         }

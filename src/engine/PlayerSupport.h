@@ -9,6 +9,7 @@
 #include "model/EventList.h"
 #include "model/NoteList.h"
 #include "model/TimeBase.h"
+#include "model/Track.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -102,8 +103,14 @@ private:
     int64_t m_nextDue = INT64_MAX;
 };
 
-// Asks the processor for every cache line of [from, to) or *object: players touched on a tick lie scattered
-// over the heap, and misses asked for side by side overlap.
+// The channel (0..15) a track's messages leave on.
+inline uint8_t OutputChannelOf(const CTrack& track)
+{
+    return static_cast<uint8_t>(track.GetOutputChannel() & 0x0F);
+}
+
+// Asks the processor for every cache line of [from, to) or *object: players touched on a tick lie
+// scattered over the heap, and misses asked for side by side overlap.
 inline void PrefetchBytes(const void* from, const void* to)
 {
     for (const auto* byte = static_cast<const char*>(from); byte < to; byte += 64)

@@ -61,7 +61,8 @@ int CSequencerClock::SetParameter(int32_t code, intptr_t value, intptr_t /*extra
         return 1;
     case kJackTransport:
         if (value < INT32_MIN || value > INT32_MAX) return 0;
-        return m_transportSync.SetMode(static_cast<int32_t>(value), m_engine.GetBackend().GetTransport());
+        return m_transportSync.SetMode(static_cast<int32_t>(value),
+                                       m_engine.GetBackend().GetTransport());
     case kInternalClock:
         m_internalClock = value != 0;
         m_tracker.Reset();

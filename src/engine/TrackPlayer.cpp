@@ -135,7 +135,7 @@ void CTrackPlayer::EndSoundingNotes()
 void CTrackPlayer::ReleaseNotesOf(SForeignSource& source)
 {
     CMidiMsgList offs;
-    const auto status = static_cast<uint8_t>(kNoteOff | (m_track.GetOutputChannel() & 0x0F));
+    const auto status = static_cast<uint8_t>(kNoteOff | OutputChannelOf(m_track));
     for (size_t key = 0; key < source.sounding.size(); ++key) {
         const uint16_t count = source.sounding[key];
         if (count == 0) continue;
@@ -211,7 +211,7 @@ void CTrackPlayer::ReceiveFromClip(const CMidiMsgList& noteOns, const CMidiMsgLi
 void CTrackPlayer::Pass(const CMidiMsgList& list, CMidiNode* sender, EList kind, bool fromClip)
 {
     if (list.IsEmpty()) return;
-    const uint8_t channel = m_track.GetOutputChannel() & 0x0F;
+    const uint8_t channel = OutputChannelOf(m_track);
     if (fromClip && IsChannelled(list, channel)) {
         // What clip players send is normally in its final form already: no copy.
         ForwardAs(list, kind);

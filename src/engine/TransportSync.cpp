@@ -38,7 +38,8 @@ int CTransportSync::SetMode(int32_t mode, CBackendTransport* transport)
     if (mode == kLead && !m_transport->IsLeading()) {
         Publish();
         std::string error;
-        if (m_transport->SetLeading(true, error) == 0) m_problem = error.empty() ? kOtherTimebaseMaster : error;
+        if (m_transport->SetLeading(true, error) == 0)
+            m_problem = error.empty() ? kOtherTimebaseMaster : error;
     }
     return 1;
 }
@@ -171,12 +172,12 @@ void CTransportSync::LocateTo(const SAnchor& a)
 {
     // The first tick at or after the transport's position (exactly the located tick when the
     // transport went to a tick's frame).
-    const double wanted = a.fromBbt ? std::ceil(a.atCycle - 1e-6)
-                                    : static_cast<double>(
-                                          transportpos::TickAtOrAfter(a.frame, a.framesPerTick));
+    const double wanted =
+        a.fromBbt ? std::ceil(a.atCycle - 1e-6)
+                  : static_cast<double>(transportpos::TickAtOrAfter(a.frame, a.framesPerTick));
     // A transport far beyond the song's last tick (or a master's wild bars) stops at the ends.
-    const auto position = static_cast<tick>(
-        std::clamp(wanted, 0.0, static_cast<double>(CSequencerClock::kLastTick)));
+    const auto position =
+        static_cast<tick>(std::clamp(wanted, 0.0, static_cast<double>(CSequencerClock::kLastTick)));
     if (position != m_clock.GetPosition()) m_clock.Locate(position);
 }
 
