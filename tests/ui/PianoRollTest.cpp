@@ -10,7 +10,6 @@
 #include "editing/Clipboard.h"
 #include "editors/PianoRollDialogs.h"
 #include "editors/PianoRollRules.h"
-#include "editors/ScanlineRaster.h"
 #include "editors/ViewPianoKeys.h"
 #include "editors/ViewPianoRuler.h"
 #include "editors/ViewStateBytes.h"
@@ -575,15 +574,6 @@ TEST_F(CPianoRollTest, ScanlineRowsMatchTheLayeredPicture)
     Settle();
     ASSERT_TRUE(Canvas().hasFocus());
     ASSERT_GT(Canvas().GetSelection().GetCount(), 3);
-    const auto picture = [&](bool scanlines, qreal ratio, const QRect& piece) {
-        CScanlineRaster::SetEnabled(scanlines);
-        QImage image((piece.size() * ratio), QImage::Format_RGB32);
-        image.setDevicePixelRatio(ratio);
-        Canvas().InvalidateContent();
-        Canvas().viewport()->render(&image, QPoint(), QRegion(piece));
-        CScanlineRaster::SetEnabled(true);
-        return image;
-    };
     const QRect whole = Canvas().viewport()->rect();
     for (const int height : {3, 8, 11}) {
         Context().Geometry().SetPitchHeight(height);
@@ -594,7 +584,8 @@ TEST_F(CPianoRollTest, ScanlineRowsMatchTheLayeredPicture)
                  {whole, QRect(13, 7, 301, 55), QRect(0, 31, whole.width(), 3)}) {
                 SCOPED_TRACE(testing::Message() << "row height " << height << ", ratio " << ratio
                                                 << ", piece " << piece.x() << "," << piece.y());
-                EXPECT_EQ(picture(true, ratio, piece), picture(false, ratio, piece));
+                EXPECT_EQ(CanvasPicture(Canvas(), true, ratio, piece),
+                          CanvasPicture(Canvas(), false, ratio, piece));
             }
         }
     }

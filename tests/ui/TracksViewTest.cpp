@@ -12,7 +12,6 @@
 
 #include "editing/Clipboard.h"
 #include "editing/TrackOperations.h"
-#include "editors/ScanlineRaster.h"
 #include "editors/TracksContext.h"
 #include "editors/TracksEditor.h"
 #include "editors/ViewStateBytes.h"
@@ -384,15 +383,6 @@ TEST_F(CTracksViewTest, ScanlineRowsMatchTheBoxByBoxPicture)
     Canvas().setFocus();
     Settle();
     ASSERT_TRUE(Canvas().hasFocus());
-    const auto picture = [&](bool scanlines, qreal ratio, const QRect& piece) {
-        CScanlineRaster::SetEnabled(scanlines);
-        QImage image(piece.size() * ratio, QImage::Format_RGB32);
-        image.setDevicePixelRatio(ratio);
-        Canvas().InvalidateContent();
-        Viewport()->render(&image, QPoint(), QRegion(piece));
-        CScanlineRaster::SetEnabled(true);
-        return image;
-    };
     for (const int rowHeight :
          {CTracksGeometry::kDefaultRowHeight, CTracksGeometry::kMaxRowHeight}) {
         Context().Geometry().SetRowHeight(rowHeight);
@@ -403,7 +393,8 @@ TEST_F(CTracksViewTest, ScanlineRowsMatchTheBoxByBoxPicture)
                 SCOPED_TRACE(testing::Message()
                              << "row height " << rowHeight << ", ratio " << ratio << ", piece "
                              << piece.x() << "," << piece.y() << " " << piece.width());
-                EXPECT_EQ(picture(true, ratio, piece), picture(false, ratio, piece));
+                EXPECT_EQ(CanvasPicture(Canvas(), true, ratio, piece),
+                          CanvasPicture(Canvas(), false, ratio, piece));
             }
         }
     }

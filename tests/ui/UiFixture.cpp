@@ -7,6 +7,8 @@
 #include <QTest>
 
 #include "controls/EditValue.h"
+#include "editors/CanvasView.h"
+#include "editors/ScanlineRaster.h"
 
 #include "model/Clip.h"
 #include "model/Phrase.h"
@@ -114,4 +116,16 @@ void CUiFixture::Settle()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
+}
+
+QImage CUiFixture::CanvasPicture(CCanvasView& canvas, bool scanlines, qreal ratio,
+                                 const QRect& piece)
+{
+    CScanlineRaster::SetEnabled(scanlines);
+    QImage image(piece.size() * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    canvas.InvalidateContent();
+    canvas.viewport()->render(&image, QPoint(), QRegion(piece));
+    CScanlineRaster::SetEnabled(true);
+    return image;
 }

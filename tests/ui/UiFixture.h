@@ -2,6 +2,7 @@
 // A running application on the offscreen platform with a scripted user, settings in memory and
 // the virtual MIDI backend on a manual clock; engine commands run on the test's thread.
 
+#include <QImage>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -20,6 +21,8 @@
 #include "shell/MainFrame.h"
 #include "shell/ProjectWindowRegistry.h"
 #include "shell/SequencerApp.h"
+
+class CCanvasView;
 
 class CUiFixture : public ::testing::Test {
 protected:
@@ -46,6 +49,9 @@ protected:
     std::string SaveSampleProject(const std::string& name);
     // Lets queued events (activation, deferred deletes) happen.
     static void Settle();
+    // The canvas's content in piece, painted afresh at ratio, by scanlines or by the painter alone.
+    static QImage CanvasPicture(CCanvasView& canvas, bool scanlines, qreal ratio,
+                                const QRect& piece);
 
     CMemoryProfile m_profile;
     CScriptedUserServices m_user;
