@@ -8,11 +8,15 @@
 #include <cstdlib>
 #include <utility>
 
+#include "controls/ScrollBar.h"
+
 CCanvasView::CCanvasView(QWidget* parent) : QAbstractScrollArea(parent)
 {
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
     viewport()->setMouseTracking(true);
+    setVerticalScrollBar(new CScrollBar(Qt::Vertical));
+    setHorizontalScrollBar(new CScrollBar(Qt::Horizontal));
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
 }

@@ -98,7 +98,7 @@ public:
             return it->second.image;
         }
         // The label reaches over the room's margins inside the border (two pixels to the right).
-        const int advance = QFontMetrics(m_font).horizontalAdvance(text().text());
+        const int advance = Advance(text().text());
         const int width = std::min(key.room + 2 * kLabelMargin - 1, advance + 2 * kLabelMargin);
         QPainter& painter = Scratch(QSize(width, height), key.ratio);
         painter.fillRect(QRect(0, 0, width, height), QColor(key.fill));
@@ -118,6 +118,7 @@ public:
         ++m_frame;
         if (font != m_font) {
             m_labels.clear();
+            m_advances.clear();
             m_bytes = 0;
             m_font = font;
             m_painter.reset();
@@ -149,6 +150,16 @@ private:
         uint64_t used = 0; // the frame that last drew it
     };
 
+    // The width of a shown name, measured once per font: songs repeat names in many colours and
+    // lengths, and measuring lays the text out again.
+    int Advance(const QString& text)
+    {
+        if (const auto it = m_advances.find(text); it != m_advances.end()) return it->second;
+        constexpr std::size_t kMaxAdvances = 4096;
+        if (m_advances.size() >= kMaxAdvances) m_advances.clear();
+        return m_advances.emplace(text, QFontMetrics(m_font).horizontalAdvance(text)).first->second;
+    }
+
     // A painter kept open on a scratch image for the frame: opening one per label cost more than
     // the label.
     QPainter& Scratch(const QSize& size, qreal ratio)
@@ -170,6 +181,7 @@ private:
     QImage m_scratch;
     std::unique_ptr<QPainter> m_painter;
     std::unordered_map<SLabelKey, SLabel, SLabelKeyHash> m_labels;
+    std::unordered_map<QString, int> m_advances;
     qsizetype m_bytes = 0;
     uint64_t m_frame = 0;
 };
