@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -23,6 +24,19 @@ void DrawInBands(QPainter& painter, QPoint at, const QImage& picture)
         painter.drawImage(QRectF(at + QPointF(0, y / ratio), source.size() / ratio), picture,
                           source);
     }
+}
+
+// Whether the pixels of picture under rect (device pixels, inside it) equal those of part.
+bool SamePixels(const QImage& picture, const QRect& rect, const QImage& part)
+{
+    if (part.size() != rect.size() || part.format() != picture.format()) return false;
+    const auto bytes = static_cast<size_t>(rect.width()) * 4;
+    for (int y = 0; y < rect.height(); ++y) {
+        if (std::memcmp(picture.constScanLine(rect.top() + y) + rect.left() * 4,
+                        part.constScanLine(y), bytes) != 0)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -45,9 +59,16 @@ public:
             return;
         }
         DrawInBands(*painter, option->rect.topLeft(), bar->Groove(*slider, ratio, *this));
+        // The rest in the style's own order: pages, slider, arrow buttons.
         QStyleOptionSlider rest = *slider;
-        rest.subControls &= ~SC_ScrollBarGroove;
-        QProxyStyle::drawComplexControl(control, &rest, painter, widget);
+        const SubControls pages = SC_ScrollBarAddPage | SC_ScrollBarSubPage;
+        rest.subControls = slider->subControls & pages;
+        if (rest.subControls) QProxyStyle::drawComplexControl(control, &rest, painter, widget);
+        rest.subControls = slider->subControls & ~(SC_ScrollBarGroove | pages);
+        if ((rest.subControls & SC_ScrollBarSlider) &&
+            bar->DrawSlider(*painter, *slider, ratio, *this))
+            rest.subControls &= ~SC_ScrollBarSlider;
+        if (rest.subControls) QProxyStyle::drawComplexControl(control, &rest, painter, widget);
     }
 };
 
@@ -74,18 +95,24 @@ CScrollBar::CScrollBar(Qt::Orientation orientation, QWidget* parent)
     if (QStyle* style = SharedGrooveStyle()) setStyle(style);
 }
 
+CScrollBar::SLook CScrollBar::LookOf(const QStyleOptionSlider& option, QSize size, qreal ratio,
+                                     const QStyle& style) const
+{
+    return {size,
+            ratio,
+            static_cast<int>(option.state),
+            static_cast<int>(option.activeSubControls),
+            option.palette.cacheKey(),
+            static_cast<int>(option.direction),
+            option.upsideDown,
+            &style};
+}
+
 const QImage& CScrollBar::Groove(const QStyleOptionSlider& option, qreal ratio,
                                  const QProxyStyle& style)
 {
-    const SGrooveKey key{option.rect.size(),
-                         ratio,
-                         static_cast<int>(option.state),
-                         static_cast<int>(option.activeSubControls),
-                         option.palette.cacheKey(),
-                         static_cast<int>(option.direction),
-                         option.upsideDown,
-                         &style};
-    if (!m_groove.isNull() && key == m_grooveKey) return m_groove;
+    const SLook look = LookOf(option, option.rect.size(), ratio, style);
+    if (!m_groove.isNull() && look == m_grooveLook) return m_groove;
     m_groove = QImage(option.rect.size() * ratio, QImage::Format_ARGB32_Premultiplied);
     m_groove.setDevicePixelRatio(ratio);
     m_groove.fill(Qt::transparent);
@@ -105,7 +132,39 @@ const QImage& CScrollBar::Groove(const QStyleOptionSlider& option, qreal ratio,
     if (opaque) m_groove.convertTo(QImage::Format_RGB32);
     // A groove that covers the bar makes the background under it (another tall fill) needless.
     setAttribute(Qt::WA_OpaquePaintEvent, opaque);
-    m_grooveKey = key;
+    m_grooveLook = look;
     ++m_grooveDraws;
     return m_groove;
+}
+
+bool CScrollBar::DrawSlider(QPainter& painter, const QStyleOptionSlider& option, qreal ratio,
+                            const QProxyStyle& style)
+{
+    if (m_groove.format() != QImage::Format_RGB32) return false;
+    QStyleOptionSlider knob = option;
+    knob.rect.moveTopLeft(QPoint(0, 0));
+    knob.subControls = QStyle::SC_ScrollBarSlider;
+    const QRect slider =
+        style.subControlRect(QStyle::CC_ScrollBar, &knob, QStyle::SC_ScrollBarSlider, this);
+    if (slider.isEmpty()) return true;
+    // Room for outlines and shadows the style draws around the slider's rectangle.
+    constexpr int kMargin = 4;
+    const QRect around = slider.adjusted(-kMargin, -kMargin, kMargin, kMargin) & knob.rect;
+    const QRect under(around.topLeft() * ratio, around.size() * ratio);
+    const SLook look = LookOf(option, slider.size(), ratio, style);
+    const QPoint offset = slider.topLeft() - around.topLeft();
+    if (m_slider.isNull() || !(look == m_sliderLook) || offset != m_sliderOffset ||
+        !SamePixels(m_groove, under, m_underSlider)) {
+        m_underSlider = m_groove.copy(under);
+        m_slider = m_underSlider.copy();
+        m_slider.setDevicePixelRatio(ratio);
+        QPainter picture(&m_slider);
+        picture.translate(-around.topLeft());
+        style.QProxyStyle::drawComplexControl(QStyle::CC_ScrollBar, &knob, &picture, this);
+        m_sliderLook = look;
+        m_sliderOffset = offset;
+        ++m_sliderDraws;
+    }
+    DrawInBands(painter, option.rect.topLeft() + around.topLeft(), m_slider);
+    return true;
 }
