@@ -67,20 +67,23 @@ void DrawName(QPainter& painter, const QRect& box, const CMidiData& data, const 
 
 // Clip names drawn once onto their box colour, looked up by text, room, colours and pixel ratio:
 // copying a label is a fraction of the cost of drawing its glyphs. Songs repeat names, lengths and
-// colours, so a frame finds nearly all of them.
-struct SLabelKey {
-    std::string name;
+// colours, so a frame finds nearly all of them. A lookup holds a view of the name, so that a hit
+// copies nothing.
+template <class TName> struct SLabelKeyOf {
+    TName name;
     int room = 0;
     QRgb fill = 0;
     QRgb text = 0;
     qreal ratio = 1;
-    bool operator==(const SLabelKey&) const = default;
 };
+using SLabelKey = SLabelKeyOf<std::string>;
+using SLabelLookup = SLabelKeyOf<std::string_view>;
 
 struct SLabelKeyHash {
-    std::size_t operator()(const SLabelKey& key) const
+    using is_transparent = void;
+    template <class TName> std::size_t operator()(const SLabelKeyOf<TName>& key) const
     {
-        std::size_t hash = std::hash<std::string>{}(key.name);
+        std::size_t hash = std::hash<std::string_view>{}(key.name);
         for (const std::size_t part : {std::size_t(key.room), std::size_t(key.fill),
                                        std::size_t(key.text), std::hash<qreal>{}(key.ratio)})
             hash = hash * 1000003u ^ part;
@@ -88,10 +91,21 @@ struct SLabelKeyHash {
     }
 };
 
+struct SLabelKeyEqual {
+    using is_transparent = void;
+    template <class TLeft, class TRight>
+    bool operator()(const SLabelKeyOf<TLeft>& left, const SLabelKeyOf<TRight>& right) const
+    {
+        return left.room == right.room && left.fill == right.fill && left.text == right.text &&
+               left.ratio == right.ratio && std::string_view(left.name) == right.name;
+    }
+};
+
 class CLabelCache {
 public:
     // The label for key, drawn with text() (asked for only when the label is new).
-    template <class FText> const QImage& Label(const SLabelKey& key, const FText& text, int height)
+    template <class FText>
+    const QImage& Label(const SLabelLookup& key, const FText& text, int height)
     {
         if (const auto it = m_labels.find(key); it != m_labels.end()) {
             it->second.used = m_frame;
@@ -107,7 +121,8 @@ public:
         QImage label = m_scratch.copy(QRect(QPoint(), QSize(width, height) * key.ratio));
         label.setDevicePixelRatio(key.ratio);
         m_bytes += label.sizeInBytes();
-        return m_labels.emplace(key, SLabel{std::move(label), m_frame}).first->second.image;
+        const SLabelKey stored{std::string(key.name), key.room, key.fill, key.text, key.ratio};
+        return m_labels.emplace(stored, SLabel{std::move(label), m_frame}).first->second.image;
     }
 
     // Starts a frame in the given font. Bounded between frames (labels stay alive within one): a
@@ -180,7 +195,7 @@ private:
     QFont m_font;
     QImage m_scratch;
     std::unique_ptr<QPainter> m_painter;
-    std::unordered_map<SLabelKey, SLabel, SLabelKeyHash> m_labels;
+    std::unordered_map<SLabelKey, SLabel, SLabelKeyHash, SLabelKeyEqual> m_labels;
     std::unordered_map<QString, int> m_advances;
     qsizetype m_bytes = 0;
     uint64_t m_frame = 0;
@@ -332,8 +347,8 @@ const QImage* CTracksClipPainter::Label(const CClip& clip, const SLook& look) co
     const QRect& box = look.box;
     const QRect room = box.adjusted(4, 1, -3, -1);
     if (room.width() < 6 || !LabelFits(box)) return nullptr;
-    const SLabelKey key{clip.GetName(), room.width(), look.own.rgb(), ContrastText(look.own).rgb(),
-                        m_ratio};
+    const SLabelLookup key{clip.GetName(), room.width(), look.own.rgb(),
+                           ContrastText(look.own).rgb(), m_ratio};
     const auto text = [&]() -> const QStaticText& {
         return NameText(m_painter.fontMetrics(), clip.GetName(), room.width());
     };

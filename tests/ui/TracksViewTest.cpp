@@ -345,8 +345,11 @@ TEST_F(CTracksViewTest, ContentPaintedDirectlyMatchesTheCachedPicture)
 // 1.5 (where the painter draws the names).
 TEST_F(CTracksViewTest, ScanlineRowsMatchTheBoxByBoxPicture)
 {
+    // Row 0: boxes of one length and colour with other names, which must not share a label.
     MakeSong(7, {{0, 0, 384},
                  {0, 384, 768},
+                 {0, 768, 2688},
+                 {0, 2688, 4608},
                  {1, 100, 101},
                  {1, 101, 103},
                  {1, 200, 900},
