@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -89,8 +90,9 @@ void CScanlineRaster::SStrip::Write(std::vector<uint32_t>& mixed) const
     StreamFence();
 }
 
-// One thread that writes strips while the painting thread composes the next rows: on a machine
-// with a core to spare, the memory traffic of a frame then costs nothing to the painting thread.
+// One thread that writes strips while the painting thread composes the next rows. When the
+// painting thread needs rows written before the writer got to them, it writes them itself, so
+// that on a machine with a core to spare both cores share the memory traffic of a frame.
 class CScanlineRaster::CWriter {
 public:
     static CWriter* Get()
@@ -130,18 +132,49 @@ public:
     uint64_t Submit(std::unique_ptr<SStrip> strip)
     {
         const std::lock_guard lock(m_mutex);
-        m_queue.push_back(std::move(strip));
+        m_queue.push_back({++m_submitted, std::move(strip)});
         m_wake.notify_one();
-        return ++m_submitted;
+        return m_submitted;
     }
 
+    // Returns once the strips submitted up to mark are written. The waiting thread writes those
+    // still queued itself, so that both threads write when the writer falls behind; it waits
+    // only for a strip the writer is on, and spins a little first: that strip is mostly a few
+    // microseconds from done, and sleeping and being woken costs more, dozens of times a frame.
     void WaitFor(uint64_t mark)
     {
         std::unique_lock lock(m_mutex);
-        m_done.wait(lock, [&] { return m_written >= mark; });
+        for (;;) {
+            if (!m_queue.empty() && m_queue.front().mark <= mark) {
+                SQueued queued = std::move(m_queue.front());
+                m_queue.pop_front();
+                lock.unlock();
+                queued.strip->Write(m_helperMixed);
+                lock.lock();
+                m_free.push_back(std::move(queued.strip));
+                continue;
+            }
+            const uint64_t writing = m_writing.load(std::memory_order_relaxed);
+            if (writing == 0 || writing > mark) return;
+            lock.unlock();
+            const auto until = std::chrono::steady_clock::now() + kSpinFor;
+            while (m_writing.load(std::memory_order_acquire) == writing &&
+                   std::chrono::steady_clock::now() < until) {
+                for (int i = 0; i < 64; ++i)
+                    Pause();
+            }
+            lock.lock();
+            m_done.wait(lock, [&] { return m_writing.load(std::memory_order_relaxed) != writing; });
+        }
     }
 
 private:
+    // A strip waiting to be written, with the mark Submit returned for it.
+    struct SQueued {
+        uint64_t mark = 0;
+        std::unique_ptr<SStrip> strip;
+    };
+
     CWriter()
     {
         std::thread([this] { Run(); }).detach();
@@ -153,28 +186,42 @@ private:
         std::unique_lock lock(m_mutex);
         for (;;) {
             m_wake.wait(lock, [&] { return !m_queue.empty(); });
-            std::unique_ptr<SStrip> strip = std::move(m_queue.front());
+            SQueued queued = std::move(m_queue.front());
             m_queue.pop_front();
+            m_writing.store(queued.mark, std::memory_order_relaxed);
             lock.unlock();
-            strip->Write(mixed);
+            queued.strip->Write(mixed);
             lock.lock();
-            ++m_written;
-            m_free.push_back(std::move(strip));
+            // Releases the rows written to a thread that sees the change without the lock.
+            m_writing.store(0, std::memory_order_release);
+            m_free.push_back(std::move(queued.strip));
             m_done.notify_all();
         }
     }
 
     static constexpr uint64_t kProbeEvery = 16;
+    static constexpr std::chrono::microseconds kSpinFor{50};
+
+    static void Pause()
+    {
+#if defined(__SSE2__)
+        _mm_pause();
+#endif
+    }
+
     double m_cost[2] = {0, 0}; // nanoseconds per pixel written at once and handed over
     uint64_t m_frames = 0;
+    std::vector<uint32_t> m_helperMixed; // the waiting thread's scanline with overlays
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_done;
-    std::deque<std::unique_ptr<SStrip>> m_queue;
+    std::deque<SQueued> m_queue;
     std::vector<std::unique_ptr<SStrip>> m_free;
     uint64_t m_submitted = 0;
-    uint64_t m_written = 0;
+    // The mark of the strip the writer is on, 0 when none. Changed under m_mutex; read without
+    // it while spinning.
+    std::atomic<uint64_t> m_writing = 0;
 };
 
 void CScanlineRaster::SetEnabled(bool enabled)
