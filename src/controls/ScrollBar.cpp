@@ -59,12 +59,10 @@ public:
             return;
         }
         DrawInBands(*painter, option->rect.topLeft(), bar->Groove(*slider, ratio, *this));
-        // The rest in the style's own order: pages, slider, arrow buttons.
+        // The rest in one call, in the style's own order; a slider from its picture goes first,
+        // as the style draws it right after the groove.
         QStyleOptionSlider rest = *slider;
-        const SubControls pages = SC_ScrollBarAddPage | SC_ScrollBarSubPage;
-        rest.subControls = slider->subControls & pages;
-        if (rest.subControls) QProxyStyle::drawComplexControl(control, &rest, painter, widget);
-        rest.subControls = slider->subControls & ~(SC_ScrollBarGroove | pages);
+        rest.subControls &= ~SC_ScrollBarGroove;
         if ((rest.subControls & SC_ScrollBarSlider) &&
             bar->DrawSlider(*painter, *slider, ratio, *this))
             rest.subControls &= ~SC_ScrollBarSlider;
@@ -131,7 +129,11 @@ const QImage& CScrollBar::Groove(const QStyleOptionSlider& option, qreal ratio,
     }
     if (opaque) m_groove.convertTo(QImage::Format_RGB32);
     // A groove that covers the bar makes the background under it (another tall fill) needless.
-    setAttribute(Qt::WA_OpaquePaintEvent, opaque);
+    // What the style set itself stays.
+    if (opaque != m_madeOpaque && testAttribute(Qt::WA_OpaquePaintEvent) != opaque) {
+        setAttribute(Qt::WA_OpaquePaintEvent, opaque);
+        m_madeOpaque = opaque;
+    }
     m_grooveLook = look;
     ++m_grooveDraws;
     return m_groove;

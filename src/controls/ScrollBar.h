@@ -56,8 +56,9 @@ private:
     QImage m_groove;
     SLook m_grooveLook;
     int m_grooveDraws = 0;
-    QImage m_slider;      // the slider over the groove, around the slider's rectangle
-    QImage m_underSlider; // the groove pixels it was drawn on
+    bool m_madeOpaque = false; // whether this bar, not the style, made it paint opaquely
+    QImage m_slider;           // the slider over the groove, around the slider's rectangle
+    QImage m_underSlider;      // the groove pixels it was drawn on
     SLook m_sliderLook;
     QPoint m_sliderOffset; // of the slider's rectangle in its picture
     int m_sliderDraws = 0;
