@@ -343,21 +343,29 @@ void CScanlineRaster::Emit(int y1, int y2)
         m_overlays.clear();
         return;
     }
-    std::unique_ptr<SStrip> strip = m_writer != nullptr ? m_writer->TakeFree() : nullptr;
-    SStrip& out = strip ? *strip : m_strip;
-    out.runs.clear();
+    m_runs.clear();
     // Row by logical row, so that each gets the device rows a filled rectangle would.
     const int first = std::max(y1, static_cast<int>((m_device.top() - m_dy) / m_scale) - 1);
     const int last = std::min(y2, static_cast<int>((m_device.bottom() + 1 - m_dy) / m_scale) + 2);
     for (int y = first; y < last; ++y) {
         const int from = std::max(DeviceY(y), m_device.top());
         const int to = std::min(DeviceY(y + 1), m_device.bottom() + 1);
-        if (to > from) out.runs.push_back({from, to, m_phased && (y & 1) != 0 ? 1 : 0});
+        if (to > from) m_runs.push_back({from, to, m_phased && (y & 1) != 0 ? 1 : 0});
     }
-    if (!out.runs.empty()) {
+    // Handed over in pieces of a few device rows: a thread that needs rows written then never
+    // waits long for a piece being written, and writes the queued ones itself.
+    constexpr int kPieceRows = 16;
+    for (size_t next = 0; next < m_runs.size();) {
+        std::unique_ptr<SStrip> strip = m_writer != nullptr ? m_writer->TakeFree() : nullptr;
+        SStrip& out = strip ? *strip : m_strip;
+        out.runs.clear();
+        for (int rows = 0; next < m_runs.size() && (rows < kPieceRows || !strip); ++next) {
+            out.runs.push_back(m_runs[next]);
+            rows += m_runs[next].to - m_runs[next].from;
+        }
         out.lines[0] = m_lines[0];
         if (m_phased) out.lines[1] = m_lines[1];
-        out.overlays.swap(m_overlays);
+        out.overlays = m_overlays;
         out.bits = m_bits;
         out.stride = m_stride;
         out.left = m_device.left();

@@ -104,6 +104,7 @@ private:
     CWriter* m_chooser = nullptr; // times the frame when it could hand its rows over
     CWriter* m_writer = nullptr;  // null: rows are written at once
     std::chrono::steady_clock::time_point m_started;
-    SStrip m_strip; // the strip written at once
+    SStrip m_strip;           // the strip written at once
+    std::vector<SRun> m_runs; // the rows of the scanline being emitted
     uint64_t m_mark = 0;
 };
